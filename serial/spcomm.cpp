@@ -1,0 +1,114 @@
+#include "spcomm.h"
+
+#include <QTimer>
+
+#include <cstring>
+
+SPComm::SPComm()
+    : QObject(nullptr)
+    , portName()
+    , baudRate(9600)
+    , serial(nullptr)
+    , rxBuffer()
+    , rxTimer(new QTimer(this))
+{
+    serial = new QSerialPort();
+    connect(serial, &QSerialPort::readyRead, this, &SPComm::readyReadSlot);
+    connect(rxTimer, &QTimer::timeout, this, &SPComm::RxTimeOutSlot);
+}
+
+SPComm::~SPComm()
+{
+    // The port object has no parent; deleting it closes an open port.
+    delete serial;
+}
+
+bool SPComm::open()
+{
+    if (serial->isOpen())
+        return true;
+
+    serial->setPortName(portName);
+    serial->setBaudRate(toBaudRate(baudRate), QSerialPort::AllDirections);
+    serial->setParity(QSerialPort::NoParity);
+    serial->setDataBits(QSerialPort::Data8);
+    serial->setStopBits(QSerialPort::OneStop);
+    serial->setFlowControl(QSerialPort::NoFlowControl);
+    serial->setReadBufferSize(readBufferBytes);
+    return serial->open(QIODevice::ReadWrite);
+}
+
+void SPComm::close()
+{
+    if (serial->isOpen())
+        serial->close();
+}
+
+bool SPComm::isOpen() const
+{
+    return serial->isOpen();
+}
+
+void SPComm::setBaudRate(qint32 rate)
+{
+    baudRate = rate;
+}
+
+void SPComm::setPortName(const QString &name)
+{
+    portName = name;
+}
+
+void SPComm::write(const char *text)
+{
+    const QByteArray bytes(text, static_cast<int>(std::strlen(text)));
+    serial->write(bytes);
+    serial->waitForBytesWritten(writeDrainLimitMs);
+}
+
+QByteArray SPComm::takeReceived()
+{
+    QByteArray frame;
+    frame.swap(rxBuffer);
+    return frame;
+}
+
+QSerialPort::SerialPortError SPComm::error() const
+{
+    return serial->error();
+}
+
+QString SPComm::errorString() const
+{
+    return serial->errorString();
+}
+
+qint32 SPComm::toBaudRate(qint32 rate)
+{
+    switch (rate) {
+    case 1200: return QSerialPort::Baud1200;
+    case 2400: return QSerialPort::Baud2400;
+    case 4800: return QSerialPort::Baud4800;
+    case 9600: return QSerialPort::Baud9600;
+    case 19200: return QSerialPort::Baud19200;
+    case 38400: return QSerialPort::Baud38400;
+    case 57600: return QSerialPort::Baud57600;
+    case 115200: return QSerialPort::Baud115200;
+    default: return unknownBaud;
+    }
+}
+
+void SPComm::readyReadSlot()
+{
+    rxBuffer.append(serial->readAll());
+    // Later bytes neither restart nor lengthen a running window.
+    if (!rxTimer->isActive())
+        rxTimer->start(frameWindowMs);
+}
+
+void SPComm::RxTimeOutSlot()
+{
+    if (rxTimer->isActive())
+        rxTimer->stop();
+    emit comRecive();
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+// The serial link to the gateway module: one port with fixed line settings,
+// writes that wait for their bytes to drain, and reception cut into frames
+// by time alone.
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+class QTimer;
+
+class SPComm : public QObject
+{
+    Q_OBJECT
+
+public:
+    SPComm();
+    ~SPComm() override;
+
+    // Applies the stored name and speed and opens the port read/write.
+    // An already open port is left as it is and reported open.
+    virtual bool open();
+    virtual void close();
+
+    bool isOpen() const;
+    void setBaudRate(qint32 rate);
+    void setPortName(const QString &name);
+
+    // Sends the bytes before the terminating zero and waits for them to
+    // drain, at most writeDrainLimit.
+    void write(const char *text);
+
+    // The bytes gathered so far; the buffer is empty afterwards.
+    QByteArray takeReceived();
+
+    // Why the last operation on the device failed, in the serial library's
+    // terms and words.
+    QSerialPort::SerialPortError error() const;
+    QString errorString() const;
+
+    // The speed value the serial library takes for a numeric speed; any
+    // speed outside the eight standard ones maps to unknownBaud.
+    static qint32 toBaudRate(qint32 rate);
+    static constexpr qint32 unknownBaud = -1;
+
+    static constexpr int frameWindowMs = 500;    // a frame is what arrives within this of its first bytes
+    static constexpr int writeDrainLimitMs = 1000;
+    static constexpr qint64 readBufferBytes = 1024;
+
+signals:
+    void comRecive();
+
+private slots:
+    void readyReadSlot();
+    void RxTimeOutSlot();
+
+private:
+    QString portName;
+    qint32 baudRate;
+    QSerialPort *serial;
+    QByteArray rxBuffer;
+    QTimer *rxTimer;
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "cloudconfiguredform.h"
+#include "hostenvironment.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QString>
+
+class QTimer;
+class SPComm;
+enum class Setting;
+
+// The configuration window: opens the serial port, reads the module's four
+// Ethernet settings into the form and writes them back.
+class cloudConfigured : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit cloudConfigured(QWidget *parent = nullptr);
+    explicit cloudConfigured(HostEnvironment env, QWidget *parent = nullptr);
+    ~cloudConfigured() override;
+
+    // A request whose frame has not come this long after its handler
+    // returned is given up.
+    static constexpr int replyTimeoutMs = 3000;
+    // The pause Apply makes after each of its first three writes.
+    static constexpr int writePauseMs = 1000;
+    static constexpr qint32 lineSpeed = 9600;
+
+private slots:
+    void on_pushButton_Open_clicked();
+    void on_pushButton_config_clicked();
+    void on_pushButton_connect_clicked();
+    void CommReceiveHandle();
+    void on_radioButton_auto_toggled();
+    void on_radioButton_handle_toggled();
+    void on_pushButton_logclear_clicked();
+    void on_comboBox_clicked();
+    void on_pushButton_about_clicked();
+
+private:
+    void parseReadReply(QString text);
+    void delayMs(int ms);
+
+    void scanPorts();
+    void openPort();
+    void closePort();
+    void logLocalHost();
+    void log(const QString &text);
+    void showMessage(const QString &text);
+    void awaitReply();
+    void giveUpRequest();
+    QString &sentValue(Setting setting);
+
+    Ui::cloudConfiguredClass ui;
+    SPComm *comm;
+    bool portOpen;
+    QByteArray rxBytes;
+    QString devMac;
+    QString devIp;
+    QString devPort;
+    QString devGateway;
+    bool readPending;
+    bool writePending;
+    QString hostName;
+    QString hostIp;
+    QString hostGateway;
+    QString cloudIp;
+    QString cloudGateway;
+    QString cloudPort;
+    QString cloudMac;
+
+    HostEnvironment m_env;
+    QTimer *m_replyTimer;
+};
+
+// What the operator is told when a port does not open: the library's reason,
+// and how to get access when the system refused it.
+QString openFailureText(const QString &portName, QSerialPort::SerialPortError error,
+                        const QString &reason);

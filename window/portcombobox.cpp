@@ -1,0 +1,12 @@
+#include "portcombobox.h"
+
+PortComboBox::PortComboBox(QWidget *parent)
+    : QComboBox(parent)
+{
+}
+
+void PortComboBox::showPopup()
+{
+    emit clicked();
+    QComboBox::showPopup();
+}
