@@ -1,0 +1,103 @@
+#include "pseudoterminal.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PseudoTerminal::PseudoTerminal()
+{
+    char name[256] = {};
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        m_master = m_slave = -1;
+        return;
+    }
+    m_path = QString::fromLocal8Bit(name);
+
+    // Raw from the start, so nothing is echoed or translated even before the
+    // code under test configures the line.
+    termios raw {};
+    ::tcgetattr(m_slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(m_slave, TCSANOW, &raw);
+
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    closeMaster();
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+void PseudoTerminal::send(const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_master, data, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) {
+                pollfd p {m_master, POLLOUT, 0};
+                ::poll(&p, 1, 10);
+                continue;
+            }
+            return;
+        }
+        data += n;
+        left -= n;
+    }
+}
+
+QByteArray PseudoTerminal::receive(int count, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < count && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd p {m_master, POLLIN, 0};
+        if (::poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN))
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n > 0)
+            got.append(buffer, static_cast<int>(n));
+    }
+    return got;
+}
+
+void PseudoTerminal::closeMaster()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
+termios PseudoTerminal::lineSettings() const
+{
+    termios settings {};
+    ::tcgetattr(m_slave, &settings);
+    return settings;
+}
+
+int PseudoTerminal::openDeviceHandles() const
+{
+    int count = 0;
+    const QFileInfoList fds = QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files);
+    for (const QFileInfo &fd : fds) {
+        if (fd.symLinkTarget() == m_path)
+            ++count;
+    }
+    return count;
+}

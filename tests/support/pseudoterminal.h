@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <termios.h>
+
+// A pseudo-terminal pair: the code under test opens the device path like any
+// serial port, the test holds the other side and plays the module.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString error() const { return m_error; }
+    QString devicePath() const { return m_path; }
+
+    // Bytes to the device side, as the module would send them.
+    void send(const QByteArray &bytes);
+
+    // Reads what the device side wrote until `count` bytes have come or
+    // `timeoutMs` has passed, serving the event loop meanwhile.
+    QByteArray receive(int count, int timeoutMs);
+
+    // Whatever the device side wrote within `quietMs`.
+    QByteArray drain(int quietMs) { return receive(1 << 30, quietMs); }
+
+    void closeMaster();
+
+    // The line settings of the device side as the system holds them now.
+    termios lineSettings() const;
+
+    // How many of this process's open files are the device side, the
+    // test's own included.
+    int openDeviceHandles() const;
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_path;
+    QString m_error;
+};

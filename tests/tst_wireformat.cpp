@@ -1,0 +1,229 @@
+#include "values.h"
+#include "wireformat.h"
+
+#include <QtTest>
+
+#include <optional>
+
+Q_DECLARE_METATYPE(Setting)
+
+namespace {
+
+// "absent" in the reply tables; every other string is a present value.
+const QString absent = QStringLiteral("<absent>");
+
+QString shown(const std::optional<QString> &value)
+{
+    return value ? *value : absent;
+}
+
+} // namespace
+
+class TestWireFormat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readCommands();
+    void writeCommands_data();
+    void writeCommands();
+    void writeCommandLeavesCallerValue();
+    void replyValues_data();
+    void replyValues();
+    void acknowledgements_data();
+    void acknowledgements();
+    void frameTexts_data();
+    void frameTexts();
+    void commandsTravelAsLatin1();
+    void validValues_data();
+    void validValues();
+    void derivedAddresses_data();
+    void derivedAddresses();
+};
+
+void TestWireFormat::readCommands()
+{
+    QStringList sent;
+    for (Setting setting : allSettings)
+        sent << readCommand(setting);
+    QCOMPARE(sent, (QStringList {"RS:RT#", "RS:RG#", "RS:RP#", "RS:RM#"}));
+}
+
+void TestWireFormat::writeCommands_data()
+{
+    QTest::addColumn<Setting>("setting");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("command");
+
+    QTest::newRow("ip") << Setting::IpAddress << "192.168.1.20" << "RS:WT192-168-1-20#";
+    QTest::newRow("gateway") << Setting::Gateway << "192.168.1.1" << "RS:WG192-168-1-1#";
+    QTest::newRow("port") << Setting::Port << "502" << "RS:WP502#";
+    QTest::newRow("mac with colons") << Setting::MacAddress << "AA:BB:CC:DD:EE:FF" << "RS:WMAA-BB-CC-DD-EE-FF#";
+    QTest::newRow("mac bare") << Setting::MacAddress << "AABBCCDDEEFF" << "RS:WMAABBCCDDEEFF#";
+    QTest::newRow("port empty") << Setting::Port << "" << "RS:WP#";
+    QTest::newRow("mac keeps dots") << Setting::MacAddress << "a.b:c" << "RS:WMa.b-c#";
+    QTest::newRow("ip keeps colons") << Setting::IpAddress << "1.2:3" << "RS:WT1-2:3#";
+    QTest::newRow("dash passes unchanged") << Setting::Gateway << "10-0.0.1" << "RS:WG10-0-0-1#";
+}
+
+void TestWireFormat::writeCommands()
+{
+    QFETCH(Setting, setting);
+    QFETCH(QString, value);
+    QFETCH(QString, command);
+    QCOMPARE(writeCommand(setting, value), command);
+}
+
+void TestWireFormat::writeCommandLeavesCallerValue()
+{
+    const QString value = QStringLiteral("AA:BB");
+    writeCommand(Setting::MacAddress, value);
+    QCOMPARE(value, QStringLiteral("AA:BB"));
+}
+
+void TestWireFormat::replyValues_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<QString>("gateway");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("mac");
+
+    QTest::newRow("full reply")
+        << "RS:RT192-168-1-20#RS:RG192-168-1-1#RS:RP502#RS:RMAA-BB-CC-DD-EE-FF#"
+        << "192.168.1.20" << "192.168.1.1" << "502" << "AA:BB:CC:DD:EE:FF";
+    QTest::newRow("port amid noise") << "xxRS:RP21#yy" << absent << absent << "21" << absent;
+    QTest::newRow("first occurrence wins, empty is not absent")
+        << "RS:RT#RS:RT10-0-0-5#" << "" << absent << absent << absent;
+    QTest::newRow("dash in a port") << "RS:RP80-80#" << absent << absent << "80.80" << absent;
+    QTest::newRow("dots pass unchanged") << "RS:RT192.168.1.20#" << "192.168.1.20" << absent << absent << absent;
+    QTest::newRow("prefix at the very end") << "RS:RP" << absent << absent << "" << absent;
+    QTest::newRow("no terminator") << "RS:RT1-2-3-4" << "1.2.3.4" << absent << absent << absent;
+    QTest::newRow("no terminator keeps line end") << "RS:RT1-2-3-4\r\n" << "1.2.3.4\r\n" << absent << absent << absent;
+    QTest::newRow("unterminated value swallows later replies")
+        << "RS:RT1-2RS:RP5#" << "1.2RS:RP5" << absent << "5" << absent;
+    QTest::newRow("other letter case is not a prefix") << "rs:rt1-2#RS:rP3#" << absent << absent << absent << absent;
+    QTest::newRow("blanks are kept") << "RS:RM a-b #" << absent << absent << absent << " a:b ";
+}
+
+void TestWireFormat::replyValues()
+{
+    QFETCH(QString, reply);
+    QTEST(shown(replyValue(reply, Setting::IpAddress)), "ip");
+    QTEST(shown(replyValue(reply, Setting::Gateway)), "gateway");
+    QTEST(shown(replyValue(reply, Setting::Port)), "port");
+    QTEST(shown(replyValue(reply, Setting::MacAddress)), "mac");
+}
+
+void TestWireFormat::acknowledgements_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("acknowledged"); // letters of the settings, in table order
+
+    QTest::newRow("all four") << "eth IP address ok\r\neth Gateway ok\r\neth Port ok\r\neth mac address ok" << "TGPM";
+    QTest::newRow("mac before ip") << "eth mac address set; eth IP address set" << "TM";
+    QTest::newRow("repeated keyword") << "eth Port eth Port eth Port" << "P";
+    QTest::newRow("other letter case") << "ETH IP ADDRESS, eth gateway, eth port, eth MAC address" << "";
+    QTest::newRow("nothing") << "RS:RT1-2-3-4#" << "";
+}
+
+void TestWireFormat::acknowledgements()
+{
+    QFETCH(QString, text);
+    QString found;
+    for (Setting setting : allSettings) {
+        if (acknowledges(text, setting))
+            found += QLatin1Char(settingInfo(setting).letter);
+    }
+    QTEST(found, "acknowledged");
+}
+
+void TestWireFormat::frameTexts_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("plain") << QByteArray("RS:RP502#") << "RS:RP502#";
+    QTest::newRow("stops at zero byte") << QByteArray("A\0B", 3) << "A";
+    QTest::newRow("leading zero byte") << QByteArray("\0RS:RP1#", 8) << "";
+    QTest::newRow("latin-1 high byte") << QByteArray("caf\xe9") << QString::fromUtf8("café");
+    QTest::newRow("every high byte maps to its code point") << QByteArray("\x80\xff") << QString(QChar(0x80)) + QChar(0xff);
+    QTest::newRow("empty") << QByteArray() << "";
+}
+
+void TestWireFormat::frameTexts()
+{
+    QFETCH(QByteArray, frame);
+    QTEST(frameText(frame), "text");
+}
+
+void TestWireFormat::commandsTravelAsLatin1()
+{
+    const QByteArray bytes = commandBytes(writeCommand(Setting::Port, QStringLiteral("502")));
+    QCOMPARE(bytes, QByteArray("RS:WP502#"));
+    QCOMPARE(bytes.size(), 9); // no line end, no terminating zero
+}
+
+void TestWireFormat::validValues_data()
+{
+    QTest::addColumn<Setting>("setting");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("ip") << Setting::IpAddress << "192.168.1.20" << true;
+    QTest::newRow("ip extremes") << Setting::IpAddress << "0.0.0.255" << true;
+    QTest::newRow("ip 256") << Setting::IpAddress << "192.168.1.256" << false;
+    QTest::newRow("ip 999") << Setting::IpAddress << "999.1.1.1" << false;
+    QTest::newRow("ip double dot") << Setting::IpAddress << "192..168.1.1" << false;
+    QTest::newRow("ip three fields") << Setting::IpAddress << "192.168.1" << false;
+    QTest::newRow("ip from unknown host") << Setting::IpAddress << ".1" << false;
+    QTest::newRow("ip empty") << Setting::IpAddress << "" << false;
+    QTest::newRow("ip trailing blank") << Setting::IpAddress << "10.0.0.1 " << false;
+    QTest::newRow("gateway") << Setting::Gateway << "10.0.0.1" << true;
+    QTest::newRow("gateway empty") << Setting::Gateway << "" << false;
+    QTest::newRow("port 0") << Setting::Port << "0" << true;
+    QTest::newRow("port 65535") << Setting::Port << "65535" << true;
+    QTest::newRow("port 65536") << Setting::Port << "65536" << false;
+    QTest::newRow("port 99999") << Setting::Port << "99999" << false;
+    QTest::newRow("port leading zero") << Setting::Port << "0502" << false;
+    QTest::newRow("port sign") << Setting::Port << "+502" << false;
+    QTest::newRow("port empty") << Setting::Port << "" << false;
+    QTest::newRow("mac bare") << Setting::MacAddress << "AABBCCddeeff" << true;
+    QTest::newRow("mac colons") << Setting::MacAddress << "AA:BB:CC:DD:EE:FF" << true;
+    QTest::newRow("mac dashes") << Setting::MacAddress << "aa-bb-cc-dd-ee-ff" << true;
+    QTest::newRow("mac mixed separators") << Setting::MacAddress << "AA:BB-CC:DD:EE:FF" << false;
+    QTest::newRow("mac not hex") << Setting::MacAddress << "AABBCCDDEEFG" << false;
+    QTest::newRow("mac short") << Setting::MacAddress << "AA:BB:CC:DD:EE" << false;
+    QTest::newRow("mac empty") << Setting::MacAddress << "" << false;
+}
+
+void TestWireFormat::validValues()
+{
+    QFETCH(Setting, setting);
+    QFETCH(QString, value);
+    QTEST(isValidValue(setting, value), "valid");
+}
+
+void TestWireFormat::derivedAddresses_data()
+{
+    QTest::addColumn<QString>("hostIp");
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<QString>("gateway");
+
+    QTest::newRow("ordinary") << "192.168.1.20" << "192.168.1.21" << "192.168.1.1";
+    QTest::newRow("254 caps at 255") << "192.168.1.254" << "192.168.1.255" << "192.168.1.1";
+    QTest::newRow("255 stays 255") << "192.168.1.255" << "192.168.1.255" << "192.168.1.1";
+    QTest::newRow("mask is ignored") << "172.16.254.3" << "172.16.254.4" << "172.16.254.1";
+    QTest::newRow("unknown host") << "" << ".1" << ".1";
+    QTest::newRow("huge last field") << "10.0.0.4294967295" << "10.0.0.255" << "10.0.0.1";
+}
+
+void TestWireFormat::derivedAddresses()
+{
+    QFETCH(QString, hostIp);
+    QTEST(nextAddress(hostIp), "next");
+    QTEST(gatewayFor(hostIp), "gateway");
+}
+
+QTEST_APPLESS_MAIN(TestWireFormat)
+#include "tst_wireformat.moc"
