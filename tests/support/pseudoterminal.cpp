@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <utility>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -35,6 +36,7 @@ PseudoTerminal::PseudoTerminal()
 
 PseudoTerminal::~PseudoTerminal()
 {
+    stopRecording();
     closeMaster();
     if (m_slave >= 0)
         ::close(m_slave);
@@ -100,4 +102,43 @@ int PseudoTerminal::openDeviceHandles() const
             ++count;
     }
     return count;
+}
+
+void PseudoTerminal::startRecording()
+{
+    stopRecording();
+    m_chunks.clear();
+    m_recording = true;
+    m_recorder = std::thread([this] {
+        while (m_recording) {
+            pollfd p {m_master, POLLIN, 0};
+            if (::poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN))
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n <= 0)
+                continue;
+            const std::lock_guard<std::mutex> lock(m_chunksMutex);
+            m_chunks.append({std::chrono::steady_clock::now(), QByteArray(buffer, static_cast<int>(n))});
+        }
+    });
+}
+
+QList<PseudoTerminal::Chunk> PseudoTerminal::stopRecording()
+{
+    if (m_recorder.joinable()) {
+        m_recording = false;
+        m_recorder.join();
+    }
+    const std::lock_guard<std::mutex> lock(m_chunksMutex);
+    return m_chunks;
+}
+
+QByteArray PseudoTerminal::recorded()
+{
+    const std::lock_guard<std::mutex> lock(m_chunksMutex);
+    QByteArray all;
+    for (const Chunk &chunk : std::as_const(m_chunks))
+        all += chunk.bytes;
+    return all;
 }

@@ -1,7 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
 
 #include <termios.h>
 
@@ -38,7 +44,23 @@ public:
     // test's own included.
     int openDeviceHandles() const;
 
+    // Reads the device side's output on a thread of its own, so that arrival
+    // times can be taken while the code under test blocks this thread.
+    struct Chunk {
+        std::chrono::steady_clock::time_point arrival;
+        QByteArray bytes;
+    };
+    void startRecording();
+    QList<Chunk> stopRecording();
+    // All bytes recorded so far.
+    QByteArray recorded();
+
 private:
+    std::thread m_recorder;
+    std::atomic<bool> m_recording {false};
+    std::mutex m_chunksMutex;
+    QList<Chunk> m_chunks;
+
     int m_master = -1;
     int m_slave = -1;
     QString m_path;
