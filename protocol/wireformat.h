@@ -24,6 +24,8 @@ inline constexpr std::array<Setting, 4> allSettings = {
 };
 
 struct SettingInfo {
+    const char *key;        // short name for files and command lines: ip, gateway, port, mac
+    const char *name;       // for people: "IP address", ...
     char letter;            // the command letter: T, G, P or M
     const char *readCommand;
     const char *writePrefix;
@@ -37,6 +39,15 @@ inline constexpr char commandTerminator = '#';
 
 const SettingInfo &settingInfo(Setting setting);
 
+// The setting whose letter or key this is.
+std::optional<Setting> settingForLetter(QChar letter);
+std::optional<Setting> settingForKey(const QString &key);
+
+// A value as the window shows it and as it travels: the setting's form
+// separator ("." or ":") becomes "-" on the wire and back.
+QString toWireValue(Setting setting, const QString &formValue);
+QString toFormValue(Setting setting, const QString &wireValue);
+
 // "RS:RT#" and friends.
 QString readCommand(Setting setting);
 
@@ -48,6 +59,18 @@ QString writeCommand(Setting setting, const QString &formValue);
 // the form separator. std::nullopt when the prefix does not occur at all;
 // an empty string when the prefix is followed directly by "#".
 std::optional<QString> replyValue(const QString &reply, Setting setting);
+
+// What the module answers to a read command: reply prefix, wire value, "#".
+QString replyText(Setting setting, const QString &formValue);
+
+// One command as the module receives it, "RS:", R or W, the letter, for a
+// write the wire value, and "#". std::nullopt for anything else.
+struct Command {
+    bool write = false;
+    Setting setting = Setting::IpAddress;
+    QString formValue; // writes only
+};
+std::optional<Command> parseCommand(const QString &text);
 
 // True when the setting's acknowledgement keyword occurs anywhere in the text.
 bool acknowledges(const QString &text, Setting setting);

@@ -35,6 +35,9 @@ private slots:
     void frameTexts_data();
     void frameTexts();
     void commandsTravelAsLatin1();
+    void parsedCommands_data();
+    void parsedCommands();
+    void replyTextRoundTrips();
     void validValues_data();
     void validValues();
     void derivedAddresses_data();
@@ -162,6 +165,49 @@ void TestWireFormat::commandsTravelAsLatin1()
     const QByteArray bytes = commandBytes(writeCommand(Setting::Port, QStringLiteral("502")));
     QCOMPARE(bytes, QByteArray("RS:WP502#"));
     QCOMPARE(bytes.size(), 9); // no line end, no terminating zero
+}
+
+void TestWireFormat::parsedCommands_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed"); // "R T", "W M AA:BB", or "-" for malformed
+
+    QTest::newRow("read") << "RS:RT#" << "R T ";
+    QTest::newRow("write ip") << "RS:WT192-168-1-20#" << "W T 192.168.1.20";
+    QTest::newRow("write mac") << "RS:WMAA-BB-CC-DD-EE-FF#" << "W M AA:BB:CC:DD:EE:FF";
+    QTest::newRow("write empty") << "RS:WP#" << "W P ";
+    QTest::newRow("read with value") << "RS:RT5#" << "-";
+    QTest::newRow("unknown letter") << "RS:RX#" << "-";
+    QTest::newRow("unknown direction") << "RS:XT#" << "-";
+    QTest::newRow("no terminator") << "RS:RT" << "-";
+    QTest::newRow("lower case") << "rs:rt#" << "-";
+    QTest::newRow("leading noise") << "xRS:RT#" << "-";
+    QTest::newRow("two commands") << "RS:WT1#RS:RT#" << "-";
+}
+
+void TestWireFormat::parsedCommands()
+{
+    QFETCH(QString, text);
+    const auto command = parseCommand(text);
+    const QString parsed = !command ? QStringLiteral("-")
+                                    : QString(QLatin1Char(command->write ? 'W' : 'R')) + QLatin1Char(' ')
+                                          + QLatin1Char(settingInfo(command->setting).letter) + QLatin1Char(' ')
+                                          + command->formValue;
+    QTEST(parsed, "parsed");
+}
+
+void TestWireFormat::replyTextRoundTrips()
+{
+    for (Setting setting : allSettings) {
+        const QString value = setting == Setting::MacAddress ? QStringLiteral("AA:BB:CC:DD:EE:FF")
+                                                             : QStringLiteral("10.0.0.7");
+        const QString reply = replyText(setting, value);
+        QVERIFY(reply.startsWith(QLatin1String(settingInfo(setting).replyPrefix)));
+        QVERIFY(!reply.mid(5).contains(QLatin1Char(settingInfo(setting).formSeparator)));
+        QCOMPARE(replyValue(QStringLiteral("noise") + reply + QStringLiteral("RS:RT#"), setting), value);
+        QCOMPARE(settingForKey(QLatin1String(settingInfo(setting).key)), setting);
+    }
+    QCOMPARE(settingForKey(QStringLiteral("IP")), std::nullopt);
 }
 
 void TestWireFormat::validValues_data()

@@ -43,6 +43,8 @@ const char *acknowledgementLabel(Setting setting)
     return "";
 }
 
+constexpr unsigned allAcknowledged = (1u << allSettings.size()) - 1;
+
 const char *invalidValueLabel(Setting setting)
 {
     switch (setting) {
@@ -240,6 +242,8 @@ void cloudConfigured::on_pushButton_config_clicked()
     }
 
     writePending = true;
+    m_writeAnswered = false;
+    m_acknowledged = 0;
     for (std::size_t i = 0; i < allSettings.size(); ++i) {
         const Setting setting = allSettings[i];
         sentValue(setting) = values[i];
@@ -279,11 +283,11 @@ void cloudConfigured::awaitReply()
 
 void cloudConfigured::giveUpRequest()
 {
-    if (!readPending && !writePending)
-        return;
+    const bool unanswered = readPending || (writePending && !m_writeAnswered);
     readPending = false;
     writePending = false;
-    log(QStringLiteral("No reply from the module."));
+    if (unanswered)
+        log(QStringLiteral("No reply from the module."));
 }
 
 // --- Replies ----------------------------------------------------------------
@@ -294,9 +298,6 @@ void cloudConfigured::CommReceiveHandle()
     const QString text = frameText(rxBytes);
     rxBytes.clear();
 
-    if (readPending || writePending)
-        m_replyTimer->stop();
-
     if (readPending) {
         readPending = false;
         parseReadReply(text);
@@ -304,12 +305,24 @@ void cloudConfigured::CommReceiveHandle()
     }
 
     if (writePending) {
-        writePending = false;
+        // Apply's pauses keep the event loop from cutting frames while the
+        // module acknowledges, so the last acknowledgement usually arrives
+        // in a frame of its own: the request takes acknowledgements from
+        // every frame until all four have come or the reply time is up.
+        m_writeAnswered = true;
         for (Setting setting : allSettings) {
-            if (acknowledges(text, setting))
+            const unsigned bit = 1u << static_cast<unsigned>(setting);
+            if ((m_acknowledged & bit) == 0 && acknowledges(text, setting)) {
+                m_acknowledged |= bit;
                 log(QLatin1String(acknowledgementLabel(setting)) + sentValue(setting));
+            }
         }
+        if (m_acknowledged == allAcknowledged)
+            writePending = false;
     }
+
+    if (!readPending && !writePending)
+        m_replyTimer->stop();
 }
 
 void cloudConfigured::parseReadReply(QString text)

@@ -75,6 +75,10 @@ private:
 
     HostEnvironment m_env;
     QTimer *m_replyTimer;
+    // The write request in progress: has any frame come, and which
+    // settings has the module acknowledged (one bit each).
+    bool m_writeAnswered = false;
+    unsigned m_acknowledged = 0;
 };
 
 // What the operator is told when a port does not open: the library's reason,
