@@ -1,0 +1,127 @@
+// vev-sim: a stand-in for the VeV-Idire gateway module on a serial line, for
+// demonstrations and tests.
+
+#include "modulesimulator.h"
+#include "simline.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+bool intOption(const QCommandLineParser &parser, const QString &name, int minimum, int *out, QTextStream &err)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < minimum) {
+        err << "vev-sim: --" << name << " needs a whole number of at least " << minimum << ", not \""
+            << parser.value(name) << "\"" << Qt::endl;
+        return false;
+    }
+    *out = value;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vev-sim"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays a VeV-Idire gateway module on a serial line. By default it creates a pseudo-terminal "
+        "and prints the device path for the configuration tool to open."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("link"), QStringLiteral("Also make a symbolic link PATH to the device."), QStringLiteral("PATH")},
+        {QStringLiteral("device"), QStringLiteral("Use this serial device (null-modem cable) instead of a pseudo-terminal."), QStringLiteral("PATH")},
+        {QStringLiteral("state"), QStringLiteral("Keep the settings in this JSON file across runs."), QStringLiteral("FILE")},
+        {QStringLiteral("delay"), QStringLiteral("Wait MS milliseconds before each answer."), QStringLiteral("MS")},
+        {QStringLiteral("line-rate"), QStringLiteral("Pace answers as a line at BAUD would (9600: about 1.04 ms a byte)."), QStringLiteral("BAUD")},
+        {QStringLiteral("split"), QStringLiteral("Send each answer in N pieces."), QStringLiteral("N")},
+        {QStringLiteral("split-gap"), QStringLiteral("Milliseconds between the pieces of an answer (default 50)."), QStringLiteral("MS")},
+        {QStringLiteral("silent"), QStringLiteral("Never answer.")},
+        {QStringLiteral("noise"), QStringLiteral("Send bursts of random bytes, zero bytes and bytes above 0x7F included.")},
+        {QStringLiteral("hangup-after"), QStringLiteral("Hang up the line after N commands."), QStringLiteral("N")},
+    });
+    parser.process(app);
+
+    ModuleSimulator::Options options;
+    if (!intOption(parser, QStringLiteral("delay"), 0, &options.delayMs, err)
+        || !intOption(parser, QStringLiteral("line-rate"), 1, &options.lineRate, err)
+        || !intOption(parser, QStringLiteral("split"), 1, &options.split, err)
+        || !intOption(parser, QStringLiteral("split-gap"), 0, &options.splitGapMs, err)
+        || !intOption(parser, QStringLiteral("hangup-after"), 1, &options.hangupAfter, err))
+        return 2;
+    options.silent = parser.isSet(QStringLiteral("silent"));
+    options.noise = parser.isSet(QStringLiteral("noise"));
+    options.statePath = parser.value(QStringLiteral("state"));
+
+    SettingValues settings = ModuleSimulator::defaultSettings();
+    if (!options.statePath.isEmpty() && QFileInfo::exists(options.statePath)) {
+        QString error;
+        const auto stored = readSettingsFile(options.statePath, &error);
+        if (!stored) {
+            err << "vev-sim: " << error << Qt::endl;
+            return 2;
+        }
+        for (Setting setting : allSettings) {
+            if (valueOf(*stored, setting))
+                valueOf(settings, setting) = valueOf(*stored, setting);
+        }
+    }
+
+    SimLine line;
+    QString error;
+    const bool opened = parser.isSet(QStringLiteral("device"))
+                            ? line.openDevice(parser.value(QStringLiteral("device")), &error)
+                            : line.openPseudoTerminal(&error);
+    if (!opened || (parser.isSet(QStringLiteral("link")) && !line.makeLink(parser.value(QStringLiteral("link")), &error))) {
+        err << "vev-sim: " << error << Qt::endl;
+        return 1;
+    }
+
+    // Ctrl-C and kill end the run cleanly, so the link is removed.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGHUP, onSignal);
+    }
+
+    out << "Simulated module on " << line.devicePath();
+    if (parser.isSet(QStringLiteral("link")))
+        out << " (link " << parser.value(QStringLiteral("link")) << ")";
+    out << Qt::endl;
+
+    ModuleSimulator simulator(line.fd(), options, settings, out);
+    QObject::connect(&simulator, &ModuleSimulator::hungUp, &app, [&line] {
+        line.close();
+        QCoreApplication::quit();
+    });
+    const int code = app.exec();
+    line.close();
+    return code;
+}

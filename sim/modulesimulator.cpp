@@ -1,0 +1,236 @@
+#include "modulesimulator.h"
+
+#include "values.h"
+#include "wireformat.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+// A command that has not ended after this many bytes never will.
+constexpr int longestCommand = 256;
+// Start, eight data bits, stop.
+constexpr double bitsPerByte = 10.0;
+constexpr int pacerTickMs = 1;
+constexpr int noiseMinGapMs = 100;
+constexpr int noiseMaxGapMs = 700;
+constexpr int noiseMaxBurst = 48;
+
+QByteArray errorAnswer(const char *why)
+{
+    return QByteArray("ERR ") + why + "\r\n";
+}
+
+} // namespace
+
+SettingValues ModuleSimulator::defaultSettings()
+{
+    SettingValues values;
+    valueOf(values, Setting::IpAddress) = QStringLiteral("192.168.1.20");
+    valueOf(values, Setting::Gateway) = QStringLiteral("192.168.1.1");
+    valueOf(values, Setting::Port) = QStringLiteral("502");
+    valueOf(values, Setting::MacAddress) = QStringLiteral("AA:BB:CC:DD:EE:FF");
+    return values;
+}
+
+ModuleSimulator::ModuleSimulator(int fd, const Options &options, const SettingValues &settings, QTextStream &log)
+    : m_fd(fd)
+    , m_options(options)
+    , m_settings(settings)
+    , m_log(log)
+    , m_reader(new QSocketNotifier(fd, QSocketNotifier::Read, this))
+{
+    connect(m_reader, &QSocketNotifier::activated, this, &ModuleSimulator::readLine);
+    m_clock.start();
+    m_dueTimer.setSingleShot(true);
+    m_dueTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_dueTimer, &QTimer::timeout, this, &ModuleSimulator::sendDue);
+
+    m_pacer.setTimerType(Qt::PreciseTimer);
+    m_pacer.setInterval(pacerTickMs);
+    connect(&m_pacer, &QTimer::timeout, this, &ModuleSimulator::writeQueued);
+
+    if (m_options.noise) {
+        m_noise.setSingleShot(true);
+        connect(&m_noise, &QTimer::timeout, this, &ModuleSimulator::sendNoise);
+        m_noise.start(QRandomGenerator::global()->bounded(noiseMinGapMs, noiseMaxGapMs));
+    }
+}
+
+void ModuleSimulator::readLine()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    if (n <= 0) {
+        // EIO: nobody holds the device side open. Wait for the next opener
+        // without spinning on a readable-but-empty line.
+        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            m_reader->setEnabled(false);
+            QTimer::singleShot(100, this, [this] { m_reader->setEnabled(!m_hangingUp); });
+        }
+        return;
+    }
+    m_input.append(buffer, static_cast<int>(n));
+
+    int end;
+    while (!m_hangingUp && (end = m_input.indexOf('#')) >= 0) {
+        const QByteArray command = m_input.left(end + 1);
+        m_input.remove(0, end + 1);
+        handle(command);
+    }
+    if (m_input.size() > longestCommand) {
+        note("<", m_input);
+        sendAnswer(errorAnswer("command too long"));
+        m_input.clear();
+    }
+}
+
+void ModuleSimulator::handle(const QByteArray &command)
+{
+    note("<", command);
+    sendAnswer(answerTo(command));
+    ++m_commands;
+    if (m_options.hangupAfter > 0 && m_commands >= m_options.hangupAfter) {
+        m_hangingUp = true;
+        m_reader->setEnabled(false);
+        maybeHangUp();
+    }
+}
+
+QByteArray ModuleSimulator::answerTo(const QByteArray &bytes)
+{
+    const auto command = parseCommand(QString::fromLatin1(bytes));
+    if (!command)
+        return errorAnswer("unknown command");
+
+    const Setting setting = command->setting;
+    if (!command->write) {
+        const auto &value = valueOf(m_settings, setting);
+        return commandBytes(replyText(setting, value.value_or(QString())));
+    }
+
+    if (!isValidValue(setting, command->formValue))
+        return errorAnswer("bad value");
+    valueOf(m_settings, setting) = command->formValue;
+    if (!m_options.statePath.isEmpty()) {
+        QString error;
+        if (!writeSettingsFile(m_options.statePath, m_settings, &error))
+            m_log << "warning: " << error << Qt::endl;
+    }
+    return QByteArray("OK ") + settingInfo(setting).ackKeyword + " " + command->formValue.toLatin1() + "\r\n";
+}
+
+void ModuleSimulator::sendAnswer(const QByteArray &answer)
+{
+    if (m_options.silent)
+        return;
+    note(">", answer);
+
+    // Answers go out one after the other: an answer's pieces never mix
+    // with those of the answer before it.
+    const int pieces = std::clamp(m_options.split, 1, std::max(1, int(answer.size())));
+    const int pieceSize = (answer.size() + pieces - 1) / pieces;
+    const qint64 now = m_clock.elapsed();
+    qint64 at = std::max(now + m_options.delayMs, m_busyUntil);
+    for (int i = 0; i < pieces; ++i, at += m_options.splitGapMs) {
+        const QByteArray piece = answer.mid(i * pieceSize, pieceSize);
+        if (piece.isEmpty())
+            break;
+        m_busyUntil = at;
+        m_due.append({at, piece});
+    }
+    sendDue();
+}
+
+void ModuleSimulator::sendDue()
+{
+    const qint64 now = m_clock.elapsed();
+    while (!m_due.isEmpty() && m_due.first().at <= now)
+        queue(m_due.takeFirst().bytes);
+    if (!m_due.isEmpty())
+        m_dueTimer.start(int(m_due.first().at - now));
+}
+
+void ModuleSimulator::queue(const QByteArray &bytes)
+{
+    m_output.append(bytes);
+    if (m_options.lineRate <= 0) {
+        writeQueued();
+        return;
+    }
+    if (!m_pacer.isActive()) {
+        m_credit = 1; // the first byte goes at once
+        m_paceClock.start();
+        m_pacer.start();
+        writeQueued();
+    }
+}
+
+void ModuleSimulator::writeQueued()
+{
+    int allowed = m_output.size();
+    if (m_options.lineRate > 0) {
+        const double bytesPerMs = m_options.lineRate / bitsPerByte / 1000.0;
+        m_credit += m_paceClock.restart() * bytesPerMs;
+        allowed = std::min(allowed, int(m_credit));
+    }
+    if (allowed > 0) {
+        const ssize_t n = ::write(m_fd, m_output.constData(), static_cast<size_t>(allowed));
+        if (n > 0) {
+            m_output.remove(0, int(n));
+            m_credit -= double(n);
+        }
+    }
+    if (m_output.isEmpty()) {
+        m_pacer.stop();
+        maybeHangUp();
+    } else if (!m_pacer.isActive()) {
+        // The line is full: try again shortly.
+        m_paceClock.start();
+        m_pacer.start();
+    }
+}
+
+void ModuleSimulator::sendNoise()
+{
+    auto *random = QRandomGenerator::global();
+    QByteArray burst(int(random->bounded(1, noiseMaxBurst + 1)), Qt::Uninitialized);
+    for (char &byte : burst)
+        byte = char(random->bounded(256));
+    // Now and then a burst that looks like the start of a reply.
+    if (random->bounded(4) == 0)
+        burst.prepend(random->bounded(2) ? "RS:RT" : "eth ");
+    note(">", burst);
+    queue(burst);
+    m_noise.start(random->bounded(noiseMinGapMs, noiseMaxGapMs));
+}
+
+void ModuleSimulator::maybeHangUp()
+{
+    if (!m_hangingUp || !m_due.isEmpty() || !m_output.isEmpty())
+        return;
+    m_noise.stop();
+    m_log << "Hanging up after " << m_commands << " commands" << Qt::endl;
+    emit hungUp();
+}
+
+void ModuleSimulator::note(const char *direction, const QByteArray &bytes)
+{
+    // Printable as it is; anything else as a hex escape.
+    QString shown;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f)
+            shown += QLatin1Char(c);
+        else
+            shown += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    m_log << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) << ' ' << direction << ' ' << shown
+          << Qt::endl;
+}
