@@ -1,6 +1,7 @@
 #include "cloudconfigured.h"
 #include "modalcatcher.h"
 #include "pseudoterminal.h"
+#include "windowdriver.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -75,23 +76,14 @@ private slots:
     void clearAndAbout();
 
 private:
-    template<typename T> T *widget(const char *name)
-    {
-        T *found = m_window->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
-    void click(const char *button) { QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton); }
-    QStringList logLines() const;
     void openPty();
-    void typeInto(const char *field, const QString &text);
-    QByteArray sendAndAwaitFrame(const QByteArray &reply);
+    void sendAndAwaitFrame(const QByteArray &reply);
 
     FakeHost m_host;
     std::unique_ptr<PseudoTerminal> m_pty;
     std::unique_ptr<cloudConfigured> m_window;
     std::unique_ptr<ModalCatcher> m_boxes;
+    std::unique_ptr<WindowDriver> m_ui;
 };
 
 void TestWindow::init()
@@ -101,85 +93,69 @@ void TestWindow::init()
     QVERIFY2(m_pty->isValid(), qPrintable("no pseudo-terminal: " + m_pty->error()));
     m_boxes = std::make_unique<ModalCatcher>();
     m_window = std::make_unique<cloudConfigured>(m_host.environment());
+    m_ui = std::make_unique<WindowDriver>(m_window.get());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 void TestWindow::cleanup()
 {
+    m_ui.reset();
     m_window.reset();
     m_boxes.reset();
     m_pty.reset();
 }
 
-QStringList TestWindow::logLines() const
-{
-    const QString text = m_window->findChild<QTextEdit *>(QStringLiteral("textEdit_log"))->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-}
-
 void TestWindow::openPty()
 {
-    widget<QComboBox>("comboBox")->setEditText(m_pty->devicePath());
-    click("pushButton_Open");
-    QVERIFY2(widget<QPushButton>("pushButton_Open")->text() == QLatin1String("Close"),
-             qPrintable(logLines().join(QLatin1Char('|'))));
-}
-
-void TestWindow::typeInto(const char *field, const QString &text)
-{
-    auto *edit = widget<QLineEdit>(field);
-    edit->clear();
-    QTest::keyClicks(edit, text);
+    QVERIFY2(m_ui->openPort(m_pty->devicePath()), qPrintable(m_ui->logLines().join(QLatin1Char('|'))));
 }
 
 // Plays the module's answer and waits until the window has taken the frame.
-QByteArray TestWindow::sendAndAwaitFrame(const QByteArray &reply)
+void TestWindow::sendAndAwaitFrame(const QByteArray &reply)
 {
-    const int before = logLines().size();
     m_pty->send(reply);
     // One frame window plus room for a loaded machine; the window logs
     // nothing for some frames, so this is a wait, not a check.
     QTest::qWait(500 + 400);
-    return logLines().mid(before).join(QLatin1Char('\n')).toLatin1();
 }
 
 void TestWindow::requestsNeedAnOpenPort()
 {
-    click("pushButton_connect");
-    click("pushButton_config");
+    m_ui->click("pushButton_connect");
+    m_ui->click("pushButton_config");
     QCOMPARE(m_boxes->texts(), (QStringList {pleaseOpen, pleaseOpen}));
 
     // No flag was raised: once the port is open, a frame finds no request.
     openPty();
     QCOMPARE(m_pty->drain(200), QByteArray());
-    const int before = logLines().size();
+    const int before = m_ui->logLines().size();
     sendAndAwaitFrame(fullReply + "eth Port");
-    QCOMPARE(logLines().size(), before);
-    QVERIFY(widget<QLineEdit>("lineEdit_ip")->text().isEmpty());
+    QCOMPARE(m_ui->logLines().size(), before);
+    QVERIFY(m_ui->widget<QLineEdit>("lineEdit_ip")->text().isEmpty());
 }
 
 void TestWindow::openAndCloseToggle()
 {
-    auto *button = widget<QPushButton>("pushButton_Open");
-    auto *combo = widget<QComboBox>("comboBox");
+    auto *button = m_ui->widget<QPushButton>("pushButton_Open");
+    auto *combo = m_ui->widget<QComboBox>("comboBox");
 
     openPty();
     QCOMPARE(button->styleSheet(), QStringLiteral("background-color:rgb(255,0,0);"));
     QVERIFY(!combo->isEnabled());
-    QCOMPARE(logLines(), (QStringList {"Computer name:PC01", "Local IP address:192.168.1.20",
+    QCOMPARE(m_ui->logLines(), (QStringList {"Computer name:PC01", "Local IP address:192.168.1.20",
                                        "Local Gateway:192.168.1.1"}));
 
-    click("pushButton_Open");
+    m_ui->click("pushButton_Open");
     QCOMPARE(button->text(), QStringLiteral("Open"));
     QCOMPARE(button->styleSheet(), QStringLiteral("background-color:rgb(0,170,0);"));
     QVERIFY(combo->isEnabled());
 
     // Each opening looks the computer up again.
-    click("pushButton_Open");
+    m_ui->click("pushButton_Open");
     QCOMPARE(button->text(), QStringLiteral("Close"));
-    QCOMPARE(logLines().size(), 6);
-    QCOMPARE(logLines().last(), QStringLiteral("Local Gateway:192.168.1.1"));
+    QCOMPARE(m_ui->logLines().size(), 6);
+    QCOMPARE(m_ui->logLines().last(), QStringLiteral("Local Gateway:192.168.1.1"));
     QVERIFY(m_boxes->texts().isEmpty());
 }
 
@@ -209,37 +185,37 @@ void TestWindow::localAddresses()
     m_host.interfaces = addresses(interfaces);
 
     openPty();
-    QCOMPARE(logLines(), QStringList {"Computer name:PC01"} + logged);
+    QCOMPARE(m_ui->logLines(), QStringList {"Computer name:PC01"} + logged);
 }
 
 void TestWindow::failedOpenIsReported()
 {
-    auto *button = widget<QPushButton>("pushButton_Open");
-    auto *combo = widget<QComboBox>("comboBox");
+    auto *button = m_ui->widget<QPushButton>("pushButton_Open");
+    auto *combo = m_ui->widget<QComboBox>("comboBox");
 
     combo->setEditText(QStringLiteral("/dev/vev-no-such-port"));
-    click("pushButton_Open");
+    m_ui->click("pushButton_Open");
     QCOMPARE(m_boxes->texts().size(), 1);
     const QString message = m_boxes->texts().first();
     QVERIFY2(message.startsWith(QLatin1String("Cannot open port /dev/vev-no-such-port: ")), qPrintable(message));
     QVERIFY(message.size() > QStringLiteral("Cannot open port /dev/vev-no-such-port: ").size());
-    QCOMPARE(logLines(), QStringList {message});
+    QCOMPARE(m_ui->logLines(), QStringList {message});
 
     QCOMPARE(button->text(), QStringLiteral("Open"));
     QCOMPARE(button->styleSheet(), QStringLiteral("background-color:rgb(0, 170, 0);"));
     QVERIFY(combo->isEnabled());
-    click("pushButton_connect"); // still closed
+    m_ui->click("pushButton_connect"); // still closed
     QCOMPARE(m_boxes->texts().last(), pleaseOpen);
 
     combo->setEditText(QString());
-    click("pushButton_Open");
+    m_ui->click("pushButton_Open");
     QCOMPARE(m_boxes->texts().last(), QStringLiteral("No serial port selected."));
-    QCOMPARE(logLines().last(), QStringLiteral("No serial port selected."));
+    QCOMPARE(m_ui->logLines().last(), QStringLiteral("No serial port selected."));
     QCOMPARE(button->text(), QStringLiteral("Open"));
 
     // The port opens once the operator picks one that exists.
     openPty();
-    QCOMPARE(logLines().last(), QStringLiteral("Local Gateway:192.168.1.1"));
+    QCOMPARE(m_ui->logLines().last(), QStringLiteral("Local Gateway:192.168.1.1"));
 }
 
 void TestWindow::permissionHint()
@@ -258,7 +234,7 @@ void TestWindow::permissionHint()
 
 void TestWindow::rescanRebuildsTheList()
 {
-    auto *combo = widget<QComboBox>("comboBox");
+    auto *combo = m_ui->widget<QComboBox>("comboBox");
     const auto items = [combo] {
         QStringList list;
         for (int i = 0; i < combo->count(); ++i)
@@ -294,8 +270,8 @@ void TestWindow::rescanRebuildsTheList()
     rescan();
     QCOMPARE(items(), m_host.ports);
     QCOMPARE(combo->currentText(), m_pty->devicePath());
-    click("pushButton_Open");
-    QCOMPARE(widget<QPushButton>("pushButton_Open")->text(), QStringLiteral("Close"));
+    m_ui->click("pushButton_Open");
+    QCOMPARE(m_ui->widget<QPushButton>("pushButton_Open")->text(), QStringLiteral("Close"));
 
     // An open port disables the selector: a click on it scans nothing.
     const int scansWhileOpen = m_host.scans;
@@ -307,7 +283,7 @@ void TestWindow::connectSendsReadCommands()
 {
     openPty();
     m_pty->startRecording();
-    click("pushButton_connect");
+    m_ui->click("pushButton_connect");
     QTRY_COMPARE(m_pty->recorded().size(), 24);
     const auto chunks = m_pty->stopRecording();
     QByteArray sent;
@@ -342,29 +318,27 @@ void TestWindow::readReplies()
     QFETCH(QStringList, logged);
 
     openPty();
-    click("pushButton_connect");
+    m_ui->click("pushButton_connect");
     QCOMPARE(m_pty->receive(24, 2000).size(), 24);
-    const int before = logLines().size();
+    const int before = m_ui->logLines().size();
     sendAndAwaitFrame(reply);
-    QCOMPARE(logLines().mid(before), logged);
-    const QStringList shown {widget<QLineEdit>("lineEdit_ip")->text(), widget<QLineEdit>("lineEdit_gatway")->text(),
-                             widget<QLineEdit>("lineEdit_port")->text(), widget<QLineEdit>("lineEdit_mac")->text()};
-    QCOMPARE(shown, fields);
+    QCOMPARE(m_ui->logLines().mid(before), logged);
+    QCOMPARE(m_ui->fields(), fields);
 
     // The request has been served: the next frame is dropped.
     sendAndAwaitFrame("RS:RT10-0-0-9#RS:RP1#");
-    QCOMPARE(logLines().mid(before), logged);
-    QCOMPARE(widget<QLineEdit>("lineEdit_port")->text(), fields.at(2));
+    QCOMPARE(m_ui->logLines().mid(before), logged);
+    QCOMPARE(m_ui->widget<QLineEdit>("lineEdit_port")->text(), fields.at(2));
 }
 
 void TestWindow::logShowsMarkupAsText()
 {
     openPty();
-    click("pushButton_connect");
+    m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
     const QByteArray markup = "<b>bold</b><img src=\"x.png\">&amp;";
     sendAndAwaitFrame(markup);
-    QCOMPARE(logLines().last(), QString::fromLatin1(markup));
+    QCOMPARE(m_ui->logLines().last(), QString::fromLatin1(markup));
 }
 
 void TestWindow::unansweredRequestsAreGivenUp()
@@ -373,52 +347,52 @@ void TestWindow::unansweredRequestsAreGivenUp()
     openPty();
 
     // An answered request is not given up later.
-    click("pushButton_connect");
+    m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
     sendAndAwaitFrame(fullReply);
     QTest::qWait(cloudConfigured::replyTimeoutMs);
-    QVERIFY(!logLines().contains(noReply));
+    QVERIFY(!m_ui->logLines().contains(noReply));
 
-    click("pushButton_connect");
+    m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
-    QTRY_COMPARE_WITH_TIMEOUT(logLines().count(noReply), 1, cloudConfigured::replyTimeoutMs + 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_ui->logLines().count(noReply), 1, cloudConfigured::replyTimeoutMs + 2000);
 
     // A late answer is no longer taken for the given-up request.
-    const int before = logLines().size();
+    const int before = m_ui->logLines().size();
     sendAndAwaitFrame("RS:RP9999#");
-    QCOMPARE(logLines().size(), before);
-    QCOMPARE(widget<QLineEdit>("lineEdit_port")->text(), QStringLiteral("502"));
+    QCOMPARE(m_ui->logLines().size(), before);
+    QCOMPARE(m_ui->widget<QLineEdit>("lineEdit_port")->text(), QStringLiteral("502"));
 }
 
 void TestWindow::closingDropsPendingRequests()
 {
     openPty();
-    click("pushButton_connect");
+    m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
-    click("pushButton_Open"); // close
-    click("pushButton_Open"); // and open again
-    const int before = logLines().size();
+    m_ui->click("pushButton_Open"); // close
+    m_ui->click("pushButton_Open"); // and open again
+    const int before = m_ui->logLines().size();
     sendAndAwaitFrame(fullReply);
-    QCOMPARE(logLines().size(), before);
-    QVERIFY(widget<QLineEdit>("lineEdit_ip")->text().isEmpty());
+    QCOMPARE(m_ui->logLines().size(), before);
+    QVERIFY(m_ui->widget<QLineEdit>("lineEdit_ip")->text().isEmpty());
     // Nor is the dropped request reported as unanswered.
     QTest::qWait(cloudConfigured::replyTimeoutMs);
-    QCOMPARE(logLines().size(), before);
+    QCOMPARE(m_ui->logLines().size(), before);
 }
 
 void TestWindow::manualApply()
 {
     openPty();
-    click("radioButton_handle");
-    typeInto("lineEdit_ip", QStringLiteral("192.168.5.7"));
-    typeInto("lineEdit_gatway", QStringLiteral("192.168.5.1"));
-    typeInto("lineEdit_port", QStringLiteral("8080"));
-    typeInto("lineEdit_mac", QStringLiteral("AABBCCDDEEFF"));
+    m_ui->click("radioButton_handle");
+    m_ui->typeInto("lineEdit_ip", QStringLiteral("192.168.5.7"));
+    m_ui->typeInto("lineEdit_gatway", QStringLiteral("192.168.5.1"));
+    m_ui->typeInto("lineEdit_port", QStringLiteral("8080"));
+    m_ui->typeInto("lineEdit_mac", QStringLiteral("AABBCCDDEEFF"));
 
     m_pty->startRecording();
     QElapsedTimer clock;
     clock.start();
-    click("pushButton_config");
+    m_ui->click("pushButton_config");
     const qint64 applyMs = clock.elapsed();
     QTRY_COMPARE(m_pty->recorded().size(), 62);
     const auto chunks = m_pty->stopRecording();
@@ -442,37 +416,37 @@ void TestWindow::manualApply()
     }
 
     // Acknowledgements: table order, once each, with the values as sent.
-    int before = logLines().size();
+    int before = m_ui->logLines().size();
     sendAndAwaitFrame("eth mac address OK\r\neth IP address OK\r\neth IP address OK\r\neth Gateway OK");
-    QCOMPARE(logLines().mid(before), (QStringList {"VeV-Idire IP:192.168.5.7", "VeV-Idire Gateway:192.168.5.1",
+    QCOMPARE(m_ui->logLines().mid(before), (QStringList {"VeV-Idire IP:192.168.5.7", "VeV-Idire Gateway:192.168.5.1",
                                                    "VeV-Idire MAC:AABBCCDDEEFF"}));
     // The last acknowledgement often comes in a frame of its own, after
     // Apply has returned; it still counts, and nothing is logged twice.
-    before = logLines().size();
+    before = m_ui->logLines().size();
     sendAndAwaitFrame("eth IP address OK\r\neth Port OK");
-    QCOMPARE(logLines().mid(before), QStringList {"VeV-Idire Port:8080"});
+    QCOMPARE(m_ui->logLines().mid(before), QStringList {"VeV-Idire Port:8080"});
     // All four are in: the request is complete and later frames are dropped.
-    before = logLines().size();
+    before = m_ui->logLines().size();
     sendAndAwaitFrame("eth Port OK");
-    QCOMPARE(logLines().size(), before);
+    QCOMPARE(m_ui->logLines().size(), before);
 }
 
 void TestWindow::autoApply()
 {
     openPty();
     // Auto takes port and MAC from the (disabled) fields: fill them by a read.
-    click("pushButton_connect");
+    m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
     sendAndAwaitFrame(fullReply);
-    QVERIFY(!widget<QLineEdit>("lineEdit_port")->isEnabled());
+    QVERIFY(!m_ui->widget<QLineEdit>("lineEdit_port")->isEnabled());
 
-    click("pushButton_config");
+    m_ui->click("pushButton_config");
     QCOMPARE(m_pty->receive(60, 2000),
              QByteArray("RS:WT192-168-1-21#RS:WG192-168-1-1#RS:WP502#RS:WMAA-BB-CC-DD-EE-FF#"));
 
-    const int before = logLines().size();
+    const int before = m_ui->logLines().size();
     sendAndAwaitFrame("eth Port ok, eth IP address ok, eth Gateway ok");
-    QCOMPARE(logLines().mid(before), (QStringList {"VeV-Idire IP:192.168.1.21", "VeV-Idire Gateway:192.168.1.1",
+    QCOMPARE(m_ui->logLines().mid(before), (QStringList {"VeV-Idire IP:192.168.1.21", "VeV-Idire Gateway:192.168.1.1",
                                                    "VeV-Idire Port:502"}));
 }
 
@@ -508,22 +482,22 @@ void TestWindow::applyRefusesBrokenValues()
     m_host.resolved = addresses(resolved);
 
     openPty();
-    click("radioButton_handle");
-    typeInto("lineEdit_ip", fields[0]);
-    typeInto("lineEdit_gatway", fields[1]);
-    typeInto("lineEdit_port", fields[2]);
-    typeInto("lineEdit_mac", fields[3]);
+    m_ui->click("radioButton_handle");
+    m_ui->typeInto("lineEdit_ip", fields[0]);
+    m_ui->typeInto("lineEdit_gatway", fields[1]);
+    m_ui->typeInto("lineEdit_port", fields[2]);
+    m_ui->typeInto("lineEdit_mac", fields[3]);
     if (!manual)
-        click("radioButton_auto");
+        m_ui->click("radioButton_auto");
 
-    click("pushButton_config");
+    m_ui->click("pushButton_config");
     QCOMPARE(m_boxes->texts(), QStringList {message});
     QCOMPARE(m_pty->drain(200), QByteArray());
 
     // writePending was not raised: acknowledgements find no request.
-    const int before = logLines().size();
+    const int before = m_ui->logLines().size();
     sendAndAwaitFrame("eth IP address eth Gateway eth Port eth mac address");
-    QCOMPARE(logLines().size(), before);
+    QCOMPARE(m_ui->logLines().size(), before);
 }
 
 void TestWindow::modesEnableAndDisableFields()
@@ -532,37 +506,37 @@ void TestWindow::modesEnableAndDisableFields()
     const auto enabledFields = [&] {
         int n = 0;
         for (const char *name : fields)
-            n += widget<QLineEdit>(name)->isEnabled() ? 1 : 0;
+            n += m_ui->widget<QLineEdit>(name)->isEnabled() ? 1 : 0;
         return n;
     };
 
     QCOMPARE(enabledFields(), 0);
-    click("radioButton_handle");
-    QVERIFY(!widget<QRadioButton>("radioButton_auto")->isChecked());
+    m_ui->click("radioButton_handle");
+    QVERIFY(!m_ui->widget<QRadioButton>("radioButton_auto")->isChecked());
     QCOMPARE(enabledFields(), 4);
-    typeInto("lineEdit_port", QStringLiteral("502"));
-    click("radioButton_handle"); // already checked: nothing changes
+    m_ui->typeInto("lineEdit_port", QStringLiteral("502"));
+    m_ui->click("radioButton_handle"); // already checked: nothing changes
     QCOMPARE(enabledFields(), 4);
 
-    click("radioButton_auto");
-    QVERIFY(!widget<QRadioButton>("radioButton_handle")->isChecked());
+    m_ui->click("radioButton_auto");
+    QVERIFY(!m_ui->widget<QRadioButton>("radioButton_handle")->isChecked());
     QCOMPARE(enabledFields(), 0);
-    QCOMPARE(widget<QLineEdit>("lineEdit_port")->text(), QStringLiteral("502"));
+    QCOMPARE(m_ui->widget<QLineEdit>("lineEdit_port")->text(), QStringLiteral("502"));
 }
 
 void TestWindow::clearAndAbout()
 {
-    click("pushButton_logclear");
-    QVERIFY(logLines().isEmpty());
+    m_ui->click("pushButton_logclear");
+    QVERIFY(m_ui->logLines().isEmpty());
     openPty();
-    QCOMPARE(logLines().size(), 3);
-    click("pushButton_logclear");
-    QVERIFY(logLines().isEmpty());
-    click("pushButton_Open");
-    click("pushButton_Open");
-    QCOMPARE(logLines().first(), QStringLiteral("Computer name:PC01"));
+    QCOMPARE(m_ui->logLines().size(), 3);
+    m_ui->click("pushButton_logclear");
+    QVERIFY(m_ui->logLines().isEmpty());
+    m_ui->click("pushButton_Open");
+    m_ui->click("pushButton_Open");
+    QCOMPARE(m_ui->logLines().first(), QStringLiteral("Computer name:PC01"));
 
-    click("pushButton_about");
+    m_ui->click("pushButton_about");
     QCOMPARE(m_boxes->texts().size(), 1);
     const QStringList about = m_boxes->texts().first().split(QStringLiteral("\r\n"));
     QCOMPARE(about.size(), 4);
