@@ -35,6 +35,9 @@ SimProcess::~SimProcess()
 
 QString SimProcess::output()
 {
+    // Take in whatever the simulator has printed by now.
+    while (m_process.waitForReadyRead(100))
+        m_output += m_process.readAll();
     m_output += m_process.readAll();
     return QString::fromLocal8Bit(m_output);
 }
