@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <cstring>
 
 SPComm::SPComm()
@@ -15,6 +16,7 @@ SPComm::SPComm()
     serial = new QSerialPort();
     connect(serial, &QSerialPort::readyRead, this, &SPComm::readyReadSlot);
     connect(rxTimer, &QTimer::timeout, this, &SPComm::RxTimeOutSlot);
+    connect(serial, &QSerialPort::errorOccurred, this, &SPComm::errorSlot);
 }
 
 SPComm::~SPComm()
@@ -100,10 +102,23 @@ qint32 SPComm::toBaudRate(qint32 rate)
 
 void SPComm::readyReadSlot()
 {
-    rxBuffer.append(serial->readAll());
+    const QByteArray bytes = serial->readAll();
+    rxBuffer.append(bytes.constData(), std::min(bytes.size(), maxFrameBytes - rxBuffer.size()));
     // Later bytes neither restart nor lengthen a running window.
     if (!rxTimer->isActive())
         rxTimer->start(frameWindowMs);
+}
+
+void SPComm::errorSlot(QSerialPort::SerialPortError error)
+{
+    // A hung-up line keeps reporting read errors as fast as it is polled:
+    // closing the port ends that, and the loss is told once.
+    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (!lost || !serial->isOpen())
+        return;
+    const QString reason = serial->errorString();
+    serial->close();
+    emit portLost(reason);
 }
 
 void SPComm::RxTimeOutSlot()

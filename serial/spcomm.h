@@ -48,13 +48,20 @@ public:
     static constexpr int frameWindowMs = 500;    // a frame is what arrives within this of its first bytes
     static constexpr int writeDrainLimitMs = 1000;
     static constexpr qint64 readBufferBytes = 1024;
+    // A module's answer is a few dozen bytes. A line that floods us is cut
+    // to this much per frame, so memory stays bounded; the rest is dropped.
+    static constexpr int maxFrameBytes = 64 * 1024;
 
 signals:
     void comRecive();
+    // The device went away (unplugged, or the far end of a pseudo-terminal
+    // closed). The port has been closed; reason is the system's word for it.
+    void portLost(const QString &reason);
 
 private slots:
     void readyReadSlot();
     void RxTimeOutSlot();
+    void errorSlot(QSerialPort::SerialPortError error);
 
 private:
     QString portName;

@@ -1,3 +1,4 @@
+#include "processusage.h"
 #include "pseudoterminal.h"
 #include "spcomm.h"
 
@@ -44,6 +45,8 @@ private slots:
     void openFailsForUnknownPorts();
     void writeOnClosedLinkReturnsQuietly();
     void deletingTheLinkClosesThePortAndEndsTheWindow();
+    void hangUpClosesThePortOnce();
+    void floodIsCutToBoundedFrames();
     void baudRateMapping_data();
     void baudRateMapping();
 
@@ -234,6 +237,38 @@ void TestSPComm::deletingTheLinkClosesThePortAndEndsTheWindow()
     QCOMPARE(m_pty->openDeviceHandles(), handlesBefore);
     QTest::qWait(SPComm::frameWindowMs + 300);
     QCOMPARE(frames, 0);
+}
+
+void TestSPComm::hangUpClosesThePortOnce()
+{
+    QVERIFY(openOn(*m_pty));
+    QSignalSpy lost(m_link.get(), &SPComm::portLost);
+    QVERIFY(lost.isValid());
+
+    m_pty->closeMaster(); // the far end goes away
+    QVERIFY(lost.wait(2000));
+    QVERIFY(!m_link->isOpen());
+    QVERIFY(!lost.first().first().toString().isEmpty());
+
+    // No busy loop on the dead line, and no second report.
+    const qint64 cpuBefore = cpuTimeMs();
+    QTest::qWait(1000);
+    const qint64 cpuUsed = cpuTimeMs() - cpuBefore;
+    QVERIFY2(cpuUsed < 100, qPrintable(QStringLiteral("%1 ms of CPU in the second after the loss").arg(cpuUsed)));
+    QCOMPARE(lost.count(), 1);
+}
+
+void TestSPComm::floodIsCutToBoundedFrames()
+{
+    QVERIFY(openOn(*m_pty));
+    FrameCollector collector(m_link.get(), this);
+    m_pty->startFlood(QByteArray(4096, 'x'));
+    QTRY_VERIFY_WITH_TIMEOUT(collector.frames.size() >= 2, 3000);
+    const qint64 sent = m_pty->stopFlood();
+    QVERIFY2(sent > 2 * SPComm::maxFrameBytes, qPrintable(QString::number(sent)));
+    for (const QByteArray &frame : std::as_const(collector.frames))
+        QVERIFY(frame.size() <= SPComm::maxFrameBytes);
+    QCOMPARE(collector.frames.first().size(), SPComm::maxFrameBytes);
 }
 
 void TestSPComm::baudRateMapping_data()

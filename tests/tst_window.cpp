@@ -1,5 +1,6 @@
 #include "cloudconfigured.h"
 #include "modalcatcher.h"
+#include "fakehost.h"
 #include "pseudoterminal.h"
 #include "windowdriver.h"
 
@@ -17,25 +18,6 @@ namespace {
 
 const QByteArray fullReply = "RS:RT192-168-1-20#RS:RG192-168-1-1#RS:RP502#RS:RMAA-BB-CC-DD-EE-FF#";
 const QString pleaseOpen = QStringLiteral("Please Open the Port!");
-
-// The computer as the window sees it, under the test's control.
-struct FakeHost {
-    QStringList ports;
-    QList<QHostAddress> resolved {QHostAddress(QStringLiteral("127.0.1.1")),
-                                  QHostAddress(QStringLiteral("192.168.1.20"))};
-    QList<QHostAddress> interfaces;
-    int scans = 0;
-
-    HostEnvironment environment()
-    {
-        HostEnvironment env;
-        env.freePorts = [this] { ++scans; return ports; };
-        env.localHostName = [] { return QStringLiteral("PC01"); };
-        env.lookupHost = [this](const QString &) { return resolved; };
-        env.interfaceAddresses = [this] { return interfaces; };
-        return env;
-    }
-};
 
 QList<QHostAddress> addresses(const QStringList &texts)
 {

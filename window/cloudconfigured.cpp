@@ -90,6 +90,8 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     scanPorts();
     portOpen = false;
     connect(comm, &SPComm::comRecive, this, &cloudConfigured::CommReceiveHandle);
+    connect(comm, &SPComm::portLost, this, &cloudConfigured::portLost);
+    ui.textEdit_log->document()->setMaximumBlockCount(maxLogLines);
 
     installValidator(ui.lineEdit_ip, Setting::IpAddress);
     installValidator(ui.lineEdit_gatway, Setting::Gateway);
@@ -167,6 +169,7 @@ void cloudConfigured::openPort()
     }
 
     portOpen = true;
+    m_openPortName = name;
     ui.pushButton_Open->setText(QStringLiteral("Close"));
     ui.pushButton_Open->setStyleSheet(QLatin1String(closeStyle));
     ui.comboBox->setEnabled(false);
@@ -184,6 +187,14 @@ void cloudConfigured::closePort()
     readPending = false;
     writePending = false;
     m_replyTimer->stop();
+}
+
+void cloudConfigured::portLost(const QString &reason)
+{
+    if (!portOpen)
+        return;
+    closePort();
+    log(QStringLiteral("Port ") + m_openPortName + QStringLiteral(" closed: ") + reason);
 }
 
 void cloudConfigured::logLocalHost()
@@ -395,7 +406,12 @@ void cloudConfigured::log(const QString &text)
     cursor.movePosition(QTextCursor::End);
     if (!document->isEmpty())
         cursor.insertBlock();
-    cursor.insertText(text);
+    if (text.size() > maxLogEntryChars) {
+        cursor.insertText(text.left(maxLogEntryChars)
+                          + QStringLiteral(" ... (%1 more characters not shown)").arg(text.size() - maxLogEntryChars));
+    } else {
+        cursor.insertText(text);
+    }
     if (following)
         scroll->setValue(scroll->maximum());
 }

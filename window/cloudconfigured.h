@@ -29,6 +29,10 @@ public:
     // The pause Apply makes after each of its first three writes.
     static constexpr int writePauseMs = 1000;
     static constexpr qint32 lineSpeed = 9600;
+    // The log is for people: a flood of bytes is shown in part, and the
+    // oldest lines go once there are this many.
+    static constexpr int maxLogEntryChars = 4096;
+    static constexpr int maxLogLines = 10000;
 
 private slots:
     void on_pushButton_Open_clicked();
@@ -53,6 +57,7 @@ private:
     void showMessage(const QString &text);
     void awaitReply();
     void giveUpRequest();
+    void portLost(const QString &reason);
     QString &sentValue(Setting setting);
 
     Ui::cloudConfiguredClass ui;
@@ -74,6 +79,7 @@ private:
     QString cloudMac;
 
     HostEnvironment m_env;
+    QString m_openPortName;
     QTimer *m_replyTimer;
     // The write request in progress: has any frame come, and which
     // settings has the module acknowledged (one bit each).

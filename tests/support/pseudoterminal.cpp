@@ -36,6 +36,7 @@ PseudoTerminal::PseudoTerminal()
 
 PseudoTerminal::~PseudoTerminal()
 {
+    stopFlood();
     stopRecording();
     closeMaster();
     if (m_slave >= 0)
@@ -141,4 +142,30 @@ QByteArray PseudoTerminal::recorded()
     for (const Chunk &chunk : std::as_const(m_chunks))
         all += chunk.bytes;
     return all;
+}
+
+void PseudoTerminal::startFlood(const QByteArray &pattern)
+{
+    stopFlood();
+    m_flooded = 0;
+    m_flooding = true;
+    m_flooder = std::thread([this, pattern] {
+        while (m_flooding) {
+            pollfd p {m_master, POLLOUT, 0};
+            if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLOUT))
+                continue;
+            const ssize_t n = ::write(m_master, pattern.constData(), size_t(pattern.size()));
+            if (n > 0)
+                m_flooded += n;
+        }
+    });
+}
+
+qint64 PseudoTerminal::stopFlood()
+{
+    if (m_flooder.joinable()) {
+        m_flooding = false;
+        m_flooder.join();
+    }
+    return m_flooded;
 }

@@ -55,7 +55,16 @@ public:
     // All bytes recorded so far.
     QByteArray recorded();
 
+    // Writes `pattern` to the device side over and over, as fast as the
+    // line takes it, on a thread of its own until stopFlood().
+    void startFlood(const QByteArray &pattern);
+    // Bytes written.
+    qint64 stopFlood();
+
 private:
+    std::thread m_flooder;
+    std::atomic<bool> m_flooding {false};
+    std::atomic<qint64> m_flooded {0};
     std::thread m_recorder;
     std::atomic<bool> m_recording {false};
     std::mutex m_chunksMutex;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <sys/resource.h>
+
+// CPU time and resident memory of this process, for tests that must show a
+// loss or a flood costs little.
+inline qint64 cpuTimeMs()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+qint64 residentKiB();
