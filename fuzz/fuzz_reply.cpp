@@ -1,0 +1,61 @@
+// Feeds arbitrary bytes through what the window does with a received frame:
+// read it as text, extract the four settings for a pending read, look for
+// the acknowledgements of a pending write. Also the module side's command
+// parser and the settings file reader, which take outside input too.
+
+#include "settingsjson.h"
+#include "wireformat.h"
+
+#include <QJsonDocument>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray frame(reinterpret_cast<const char *>(data), int(size));
+
+    const QString text = frameText(frame);
+    check(text.size() <= frame.size());
+    check(!text.contains(QChar(0)));
+
+    for (Setting setting : allSettings) {
+        const auto value = replyValue(text, setting);
+        if (value) {
+            // A value ends at the first "#" behind its prefix.
+            check(!value->contains(QLatin1Char(commandTerminator)));
+            check(!value->contains(QLatin1Char(wireSeparator)));
+            // Written back, it reads the same.
+            const auto command = parseCommand(writeCommand(setting, *value));
+            check(command && command->write && command->setting == setting && command->formValue == *value);
+            check(replyValue(replyText(setting, *value), setting) == value);
+        } else {
+            check(!text.contains(QLatin1String(settingInfo(setting).replyPrefix)));
+        }
+        acknowledges(text, setting);
+    }
+
+    if (const auto command = parseCommand(text)) {
+        check(text.startsWith(QLatin1String("RS:")) && text.endsWith(QLatin1Char(commandTerminator)));
+        if (!command->write)
+            check(text == readCommand(command->setting));
+    }
+
+    const QJsonDocument document = QJsonDocument::fromJson(frame);
+    if (document.isObject()) {
+        QString error;
+        if (const auto values = settingsFromJson(document.object(), &error))
+            check(settingsFromJson(settingsToJson(*values), &error).has_value());
+    }
+    return 0;
+}
