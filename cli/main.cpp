@@ -2,6 +2,7 @@
 
 #include "gatewayclient.h"
 #include "hostenvironment.h"
+#include "portlist.h"
 #include "values.h"
 
 #include <QCommandLineParser>
@@ -117,11 +118,9 @@ int writeCommand(GatewayClient &client, const SettingValues &values, int timeout
 int findCommand(const QStringList &extraPorts, int timeoutMs)
 {
     QStringList candidates;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports) {
-        if (!info.isBusy())
-            candidates << info.systemLocation();
-    }
+    const auto ports = freeSerialPortInfos();
+    for (const QSerialPortInfo &info : ports)
+        candidates << info.systemLocation();
     for (const QString &port : extraPorts) {
         if (!candidates.contains(port))
             candidates << port;
@@ -194,11 +193,9 @@ int main(int argc, char *argv[])
         return fail(Usage, QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"").arg(parser.value(timeoutOption)));
 
     if (command == QLatin1String("list")) {
-        const auto ports = QSerialPortInfo::availablePorts();
-        for (const QSerialPortInfo &info : ports) {
-            if (!info.isBusy())
-                out() << info.systemLocation() << '\t' << info.description() << '\n';
-        }
+        const auto ports = freeSerialPortInfos();
+        for (const QSerialPortInfo &info : ports)
+            out() << info.systemLocation() << '\t' << info.description() << '\n';
         return Ok;
     }
     if (command == QLatin1String("find"))

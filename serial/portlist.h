@@ -1,7 +1,16 @@
 #pragma once
 
+#include <QList>
+#include <QSerialPortInfo>
 #include <QStringList>
 
-// Names of the serial ports the system lists and no process holds open,
-// in the order the system reports them.
-QStringList freeSerialPorts();
+// The serial ports the system lists and no process holds open, in the
+// order the system reports them.
+QList<QSerialPortInfo> freeSerialPortInfos();
+QStringList freeSerialPorts(); // their names
+
+// Whether a process holds the port open, by the UUCP lock file that the
+// serial library (ours and others') leaves while a port is open. A lock
+// whose process has died does not count.
+// portName may be a name the system lists or a device path.
+bool isPortBusy(const QString &portName);

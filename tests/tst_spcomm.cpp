@@ -1,4 +1,5 @@
 #include "processusage.h"
+#include "portlist.h"
 #include "pseudoterminal.h"
 #include "spcomm.h"
 
@@ -94,8 +95,11 @@ void TestSPComm::opensWithFixedLineSettings()
     QCOMPARE(line.c_cflag & CRTSCTS, tcflag_t(0));
     QCOMPARE(line.c_iflag & (IXON | IXOFF), tcflag_t(0));
 
+    QVERIFY(isPortBusy(m_pty->devicePath())); // other programs see the port taken
+
     m_link->close();
     QVERIFY(!m_link->isOpen());
+    QVERIFY(!isPortBusy(m_pty->devicePath()));
     m_link->close(); // closing a closed link is harmless
     QVERIFY(!m_link->isOpen());
 }
