@@ -5,6 +5,9 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Lets the desktop match the window to its launcher entry and icon,
+    // whatever the working directory.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.telvor.VevConfig"));
     cloudConfigured window;
     window.show();
     return app.exec();
