@@ -14,6 +14,9 @@ SPComm::SPComm()
     , rxTimer(new QTimer(this))
 {
     serial = new QSerialPort();
+    // A coarse timer may end the window up to 5% early or late; the frame
+    // is defined by its 500 ms, so keep to them.
+    rxTimer->setTimerType(Qt::PreciseTimer);
     connect(serial, &QSerialPort::readyRead, this, &SPComm::readyReadSlot);
     connect(rxTimer, &QTimer::timeout, this, &SPComm::RxTimeOutSlot);
     connect(serial, &QSerialPort::errorOccurred, this, &SPComm::errorSlot);

@@ -1,0 +1,363 @@
+// vev-bench: start-up, memory, Connect round trip, idle cost and Apply time,
+// each over repeated runs, printed as a table and written as JSON.
+//
+//   vev-bench [--runs N] [--json FILE]
+//
+// X measurements use the real vev-config binary on the display in DISPLAY
+// (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
+// processes of this program, against vev-sim.
+
+#include "cloudconfigured.h"
+#include "processusage.h"
+#include "simprocess.h"
+#include "windowdriver.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTextStream>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+namespace {
+
+qint64 monotonicUs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+// Runs the event loop for ms, or until done() holds. It sleeps between
+// events, so the idle measurement sees the window's cost, not ours.
+void serveFor(int ms, const std::function<bool()> &done = {})
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer check;
+    if (done) {
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (done())
+                loop.quit();
+        });
+        check.start(1);
+    }
+    loop.exec();
+}
+
+// --- child: time to first paint, offscreen --------------------------------
+
+class FirstPaint : public QObject
+{
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            QTextStream(stdout) << "painted " << monotonicUs() << Qt::endl;
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return false;
+    }
+
+private:
+    bool m_done = false;
+};
+
+int probePaint(int argc, char *argv[])
+{
+    // The same start as vev-config's main(), with a watch on the first paint.
+    QApplication app(argc, argv);
+    cloudConfigured window;
+    FirstPaint watch;
+    window.installEventFilter(&watch);
+    window.show();
+    return app.exec();
+}
+
+// --- child: a session against the simulator, offscreen -----------------------
+
+int probeSession(int argc, char *argv[], const QString &fastDevice, const QString &pacedDevice, int runs)
+{
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    const auto report = [&out](const char *name, double value) { out << name << ' ' << value << Qt::endl; };
+
+    auto window = std::make_unique<cloudConfigured>();
+    WindowDriver ui(window.get());
+    window->show();
+    serveFor(500);
+    report("rss_start_kib", residentKiB());
+
+    const auto roundTrip = [&ui]() -> double {
+        auto *mac = ui.widget<QLineEdit>("lineEdit_mac");
+        mac->setText(QString());
+        QElapsedTimer clock;
+        clock.start();
+        ui.click("pushButton_connect");
+        serveFor(5000, [mac] { return !mac->text().isEmpty(); });
+        return mac->text().isEmpty() ? -1 : clock.nsecsElapsed() / 1e6;
+    };
+
+    if (!ui.openPort(fastDevice))
+        return 1;
+    for (int i = 0; i < runs; ++i)
+        report("connect_ms", roundTrip());
+
+    for (int i = 0; i < 100; ++i)
+        roundTrip();
+    serveFor(200);
+    report("rss_after_100_connects_kib", residentKiB());
+    // The log keeps what the module said; with it emptied, another hundred
+    // cycles must leave nothing behind.
+    ui.click("pushButton_logclear");
+    serveFor(200);
+    const qint64 settled = residentKiB();
+    for (int i = 0; i < 100; ++i)
+        roundTrip();
+    ui.click("pushButton_logclear");
+    serveFor(200);
+    report("rss_growth_per_100_connects_kib", residentKiB() - settled);
+
+    // Idle with the port open: nothing should wake the process.
+    serveFor(1000);
+    const qint64 cpuBefore = cpuTimeMs();
+    serveFor(10000);
+    report("idle_cpu_ms_per_10s", cpuTimeMs() - cpuBefore);
+
+    ui.click("radioButton_handle");
+    ui.typeInto("lineEdit_ip", QStringLiteral("10.0.0.2"));
+    ui.typeInto("lineEdit_gatway", QStringLiteral("10.0.0.1"));
+    ui.typeInto("lineEdit_port", QStringLiteral("502"));
+    ui.typeInto("lineEdit_mac", QStringLiteral("AABBCCDDEEFF"));
+    for (int i = 0; i < std::max(1, runs / 5); ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        ui.click("pushButton_config");
+        report("apply_ms", clock.nsecsElapsed() / 1e6);
+        serveFor(1500);
+    }
+
+    ui.click("pushButton_Open"); // close
+    if (!ui.openPort(pacedDevice))
+        return 1;
+    for (int i = 0; i < runs; ++i)
+        report("connect_9600_ms", roundTrip());
+    return 0;
+}
+
+// --- the orchestrator -------------------------------------------------------
+
+struct Series {
+    QString name;
+    QString unit;
+    QString note;
+    QList<double> values;
+};
+
+QString figure(double v)
+{
+    return std::abs(v) >= 100 ? QString::number(v, 'f', 0) : QString::number(v, 'f', 1);
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const auto n = v.size();
+    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+QList<QByteArray> runChild(const QStringList &arguments, const QProcessEnvironment &env, int timeoutMs)
+{
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.waitForFinished(timeoutMs);
+    return child.readAllStandardOutput().split('\n');
+}
+
+QProcessEnvironment offscreen()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
+qint64 residentOf(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Start-up on a real X display: xev watches the root window for the map of
+// a new top-level window (one connection, no polling: polling the server
+// with short-lived clients gets new connections refused, the window's own
+// included), xdotool confirms it is the tool's window and visible, and the
+// resident memory is read half a second later.
+void measureOnX(int runs, Series &mapped, Series &resident, QTextStream &err)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        err << "vev-bench: no DISPLAY; skipping the X measurements (scripts/bench starts an Xvfb)" << Qt::endl;
+        return;
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    const QStringList search {"search", "--onlyvisible", "--name", "^TELVOR: VeV-Idire Configuration$"};
+    // One run more than counted: the first warms the file cache and the
+    // display, as any launch after the first would find them.
+    for (int i = -1; i < runs; ++i) {
+        QProcess xev;
+        xev.start(QStringLiteral("xev"), {"-root", "-event", "substructure"});
+        if (!xev.waitForStarted(2000)) {
+            err << "vev-bench: cannot run xev (x11-utils): " << xev.errorString() << Qt::endl;
+            return;
+        }
+        QThread::msleep(200); // let it select the root window's events
+
+        QProcess app;
+        app.setProcessEnvironment(env);
+        app.setWorkingDirectory(QFileInfo(QStringLiteral(VEV_CONFIG_PATH)).absolutePath());
+        QElapsedTimer clock;
+        clock.start();
+        app.start(QStringLiteral(VEV_CONFIG_PATH), QStringList());
+        QByteArray events;
+        double mapMs = -1;
+        while (mapMs < 0 && clock.elapsed() < 10000) {
+            xev.waitForReadyRead(int(10000 - clock.elapsed()));
+            events += xev.readAllStandardOutput();
+            const int at = events.indexOf("MapNotify");
+            if (at >= 0 && events.indexOf("override NO", at) >= 0)
+                mapMs = clock.nsecsElapsed() / 1e6;
+        }
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), search);
+        xdotool.waitForFinished(2000);
+        const bool visible = xdotool.exitCode() == 0 && !xdotool.readAllStandardOutput().trimmed().isEmpty();
+        if (mapMs < 0 || !visible) {
+            app.waitForFinished(100);
+            err << "vev-bench: the window did not show on X within 10 s (vev-config "
+                << (app.state() == QProcess::Running ? QStringLiteral("running")
+                                                     : QStringLiteral("exited with %1").arg(app.exitCode()))
+                << ": " << app.readAllStandardError().trimmed() << ")" << Qt::endl;
+        } else if (i >= 0) {
+            mapped.values << mapMs;
+            QThread::msleep(500);
+            resident.values << residentOf(app.processId()) / 1024.0;
+        }
+        app.kill();
+        app.waitForFinished(2000);
+        xev.kill();
+        xev.waitForFinished(2000);
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc >= 2 && qstrcmp(argv[1], "--probe-paint") == 0)
+        return probePaint(argc, argv);
+    if (argc >= 5 && qstrcmp(argv[1], "--probe-session") == 0)
+        return probeSession(argc, argv, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                            QByteArray(argv[4]).toInt());
+
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("Repetitions of each measurement (default 10)."),
+                      QStringLiteral("N"), QStringLiteral("10")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Also write the figures to FILE."), QStringLiteral("FILE")});
+    parser.process(app);
+    const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
+
+    Series mapped {"startup_mapped_x", "ms", "process start to window mapped on X (xev, confirmed by xdotool)", {}};
+    Series residentX {"rss_after_start_x", "MiB", "resident memory 0.5 s after mapping on X", {}};
+    Series painted {"startup_first_paint_offscreen", "ms", "process start to first paint, offscreen", {}};
+    Series rssStart {"rss_after_start_offscreen", "MiB", "resident memory after start, offscreen", {}};
+    Series rss100 {"rss_after_100_connects", "MiB", "resident memory after 100 Connect/reply cycles", {}};
+    Series rssGrowth {"rss_growth_per_100_connects", "KiB", "growth over 100 more cycles, log emptied before and after", {}};
+    Series connect {"connect_round_trip", "ms", "Connect click to four fields filled (floor: 500 ms frame)", {}};
+    Series connect9600 {"connect_round_trip_9600", "ms", "the same with the module paced at 9600 baud", {}};
+    Series idle {"idle_cpu_per_10s", "ms", "CPU time over 10 s idle with the port open", {}};
+    Series apply {"apply_wall_time", "ms", "Apply click to return (three pauses of just over 1 s)", {}};
+
+    measureOnX(runs, mapped, residentX, err);
+
+    for (int i = 0; i < runs; ++i) {
+        const qint64 start = monotonicUs();
+        for (const QByteArray &line : runChild({"--probe-paint"}, offscreen(), 10000)) {
+            if (line.startsWith("painted "))
+                painted.values << (line.mid(8).toLongLong() - start) / 1000.0;
+        }
+    }
+
+    SimProcess fast;
+    SimProcess paced({"--line-rate", "9600"});
+    if (!fast.isRunning() || !paced.isRunning()) {
+        err << "vev-bench: vev-sim did not start: " << fast.error() << paced.error() << Qt::endl;
+        return 1;
+    }
+    const auto lines = runChild({"--probe-session", fast.devicePath(), paced.devicePath(), QString::number(runs)},
+                                offscreen(), 600000);
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() != 2)
+            continue;
+        const double value = parts[1].toDouble();
+        const QByteArray key = parts[0];
+        if (key == "rss_start_kib") rssStart.values << value / 1024;
+        else if (key == "rss_after_100_connects_kib") rss100.values << value / 1024;
+        else if (key == "rss_growth_per_100_connects_kib") rssGrowth.values << value;
+        else if (key == "connect_ms") connect.values << value;
+        else if (key == "connect_9600_ms") connect9600.values << value;
+        else if (key == "idle_cpu_ms_per_10s") idle.values << value;
+        else if (key == "apply_ms") apply.values << value;
+    }
+
+    const QList<Series *> all {&mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600, &idle, &apply};
+    out << QStringLiteral("%1 %2 %3 %4 %5  %6\n")
+               .arg(QStringLiteral("measure"), -32).arg(QStringLiteral("median"), 9).arg(QStringLiteral("min"), 9)
+               .arg(QStringLiteral("max"), 9).arg(QStringLiteral("runs"), 5).arg(QStringLiteral("what"));
+    QJsonArray json;
+    for (const Series *s : all) {
+        if (s->values.isEmpty())
+            continue;
+        const auto [lo, hi] = std::minmax_element(s->values.begin(), s->values.end());
+        out << QStringLiteral("%1 %2 %3 %4 %5  %6\n")
+                   .arg(s->name + QStringLiteral(" (") + s->unit + QLatin1Char(')'), -32)
+                   .arg(figure(median(s->values)), 9).arg(figure(*lo), 9).arg(figure(*hi), 9)
+                   .arg(s->values.size(), 5).arg(s->note);
+        QJsonArray values;
+        for (double v : s->values)
+            values.append(v);
+        json.append(QJsonObject {{"name", s->name}, {"unit", s->unit}, {"what", s->note},
+                                 {"median", median(s->values)}, {"min", *lo}, {"max", *hi}, {"values", values}});
+    }
+    out.flush();
+    if (parser.isSet(QStringLiteral("json"))) {
+        QFile file(parser.value(QStringLiteral("json")));
+        if (!file.open(QIODevice::WriteOnly)) {
+            err << "vev-bench: cannot write " << file.fileName() << Qt::endl;
+            return 1;
+        }
+        file.write(QJsonDocument(QJsonObject {{"measures", json}}).toJson());
+    }
+    return 0;
+}
