@@ -192,18 +192,6 @@ QProcessEnvironment offscreen()
     return env;
 }
 
-qint64 residentOf(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 // Start-up on a real X display: xev watches the root window for the map of
 // a new top-level window (one connection, no polling: polling the server
 // with short-lived clients gets new connections refused, the window's own
@@ -257,7 +245,7 @@ void measureOnX(int runs, Series &mapped, Series &resident, QTextStream &err)
         } else if (i >= 0) {
             mapped.values << mapMs;
             QThread::msleep(500);
-            resident.values << residentOf(app.processId()) / 1024.0;
+            resident.values << residentKiB(app.processId()) / 1024.0;
         }
         app.kill();
         app.waitForFinished(2000);

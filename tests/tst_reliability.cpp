@@ -1,6 +1,7 @@
 // What real serial lines do to the window: devices that vanish, frames of
 // any bytes, and modules that never stop talking.
 
+#include "windowfixture.h"
 #include "cloudconfigured.h"
 #include "fakehost.h"
 #include "modalcatcher.h"
@@ -15,7 +16,7 @@
 
 #include <memory>
 
-class TestReliability : public QObject
+class TestReliability : public WindowOnPseudoTerminal
 {
     Q_OBJECT
 
@@ -28,40 +29,22 @@ private slots:
     void hostileFrames();
     void floodKeepsTheWindowResponsive_data();
     void floodKeepsTheWindowResponsive();
-
-private:
-    void openPty() { QVERIFY(m_ui->openPort(m_pty->devicePath())); }
-
-    FakeHost m_host;
-    std::unique_ptr<PseudoTerminal> m_pty;
-    std::unique_ptr<ModalCatcher> m_boxes;
-    std::unique_ptr<cloudConfigured> m_window;
-    std::unique_ptr<WindowDriver> m_ui;
 };
 
 void TestReliability::init()
 {
-    m_host = FakeHost();
-    m_pty = std::make_unique<PseudoTerminal>();
-    QVERIFY2(m_pty->isValid(), qPrintable("no pseudo-terminal: " + m_pty->error()));
-    m_boxes = std::make_unique<ModalCatcher>();
-    m_window = std::make_unique<cloudConfigured>(m_host.environment());
-    m_ui = std::make_unique<WindowDriver>(m_window.get());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    const QString failed = startWindow();
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
 }
 
 void TestReliability::cleanup()
 {
-    m_ui.reset();
-    m_window.reset();
-    m_boxes.reset();
-    m_pty.reset();
+    stopWindow();
 }
 
 void TestReliability::unpluggedPortReturnsToClosed()
 {
-    openPty();
+    QVERIFY(openPty());
     m_ui->click("pushButton_connect"); // a request is pending when the line goes
     m_pty->receive(24, 2000);
     const int before = m_ui->logLines().size();
@@ -112,7 +95,7 @@ void TestReliability::hostileFrames_data()
 void TestReliability::hostileFrames()
 {
     QFETCH(QByteArray, frame);
-    openPty();
+    QVERIFY(openPty());
     m_ui->click("radioButton_handle");
     m_ui->typeInto("lineEdit_ip", QStringLiteral("10.0.0.2"));
     m_ui->typeInto("lineEdit_gatway", QStringLiteral("10.0.0.1"));
@@ -171,7 +154,7 @@ void TestReliability::floodKeepsTheWindowResponsive()
     constexpr int tickMs = 100;
     constexpr int allowedLatenessMs = 200;
 
-    openPty();
+    QVERIFY(openPty());
     if (requestPending) {
         m_ui->click("pushButton_connect");
         m_pty->receive(24, 2000);

@@ -1,3 +1,4 @@
+#include "windowfixture.h"
 #include "cloudconfigured.h"
 #include "modalcatcher.h"
 #include "fakehost.h"
@@ -29,7 +30,7 @@ QList<QHostAddress> addresses(const QStringList &texts)
 
 } // namespace
 
-class TestWindow : public QObject
+class TestWindow : public WindowOnPseudoTerminal
 {
     Q_OBJECT
 
@@ -58,39 +59,18 @@ private slots:
     void clearAndAbout();
 
 private:
-    void openPty();
     void sendAndAwaitFrame(const QByteArray &reply);
-
-    FakeHost m_host;
-    std::unique_ptr<PseudoTerminal> m_pty;
-    std::unique_ptr<cloudConfigured> m_window;
-    std::unique_ptr<ModalCatcher> m_boxes;
-    std::unique_ptr<WindowDriver> m_ui;
 };
 
 void TestWindow::init()
 {
-    m_host = FakeHost();
-    m_pty = std::make_unique<PseudoTerminal>();
-    QVERIFY2(m_pty->isValid(), qPrintable("no pseudo-terminal: " + m_pty->error()));
-    m_boxes = std::make_unique<ModalCatcher>();
-    m_window = std::make_unique<cloudConfigured>(m_host.environment());
-    m_ui = std::make_unique<WindowDriver>(m_window.get());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    const QString failed = startWindow();
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
 }
 
 void TestWindow::cleanup()
 {
-    m_ui.reset();
-    m_window.reset();
-    m_boxes.reset();
-    m_pty.reset();
-}
-
-void TestWindow::openPty()
-{
-    QVERIFY2(m_ui->openPort(m_pty->devicePath()), qPrintable(m_ui->logLines().join(QLatin1Char('|'))));
+    stopWindow();
 }
 
 // Plays the module's answer and waits until the window has taken the frame.
@@ -109,7 +89,7 @@ void TestWindow::requestsNeedAnOpenPort()
     QCOMPARE(m_boxes->texts(), (QStringList {pleaseOpen, pleaseOpen}));
 
     // No flag was raised: once the port is open, a frame finds no request.
-    openPty();
+    QVERIFY(openPty());
     QCOMPARE(m_pty->drain(200), QByteArray());
     const int before = m_ui->logLines().size();
     sendAndAwaitFrame(fullReply + "eth Port");
@@ -122,7 +102,7 @@ void TestWindow::openAndCloseToggle()
     auto *button = m_ui->widget<QPushButton>("pushButton_Open");
     auto *combo = m_ui->widget<QComboBox>("comboBox");
 
-    openPty();
+    QVERIFY(openPty());
     QCOMPARE(button->styleSheet(), QStringLiteral("background-color:rgb(255,0,0);"));
     QVERIFY(!combo->isEnabled());
     QCOMPARE(m_ui->logLines(), (QStringList {"Computer name:PC01", "Local IP address:192.168.1.20",
@@ -166,7 +146,7 @@ void TestWindow::localAddresses()
     m_host.resolved = addresses(resolved);
     m_host.interfaces = addresses(interfaces);
 
-    openPty();
+    QVERIFY(openPty());
     QCOMPARE(m_ui->logLines(), QStringList {"Computer name:PC01"} + logged);
 }
 
@@ -196,7 +176,7 @@ void TestWindow::failedOpenIsReported()
     QCOMPARE(button->text(), QStringLiteral("Open"));
 
     // The port opens once the operator picks one that exists.
-    openPty();
+    QVERIFY(openPty());
     QCOMPARE(m_ui->logLines().last(), QStringLiteral("Local Gateway:192.168.1.1"));
 }
 
@@ -263,7 +243,7 @@ void TestWindow::rescanRebuildsTheList()
 
 void TestWindow::connectSendsReadCommands()
 {
-    openPty();
+    QVERIFY(openPty());
     m_pty->startRecording();
     m_ui->click("pushButton_connect");
     QTRY_COMPARE(m_pty->recorded().size(), 24);
@@ -299,7 +279,7 @@ void TestWindow::readReplies()
     QFETCH(QStringList, fields);
     QFETCH(QStringList, logged);
 
-    openPty();
+    QVERIFY(openPty());
     m_ui->click("pushButton_connect");
     QCOMPARE(m_pty->receive(24, 2000).size(), 24);
     const int before = m_ui->logLines().size();
@@ -315,7 +295,7 @@ void TestWindow::readReplies()
 
 void TestWindow::logShowsMarkupAsText()
 {
-    openPty();
+    QVERIFY(openPty());
     m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
     const QByteArray markup = "<b>bold</b><img src=\"x.png\">&amp;";
@@ -326,7 +306,7 @@ void TestWindow::logShowsMarkupAsText()
 void TestWindow::unansweredRequestsAreGivenUp()
 {
     const QString noReply = QStringLiteral("No reply from the module.");
-    openPty();
+    QVERIFY(openPty());
 
     // An answered request is not given up later.
     m_ui->click("pushButton_connect");
@@ -348,7 +328,7 @@ void TestWindow::unansweredRequestsAreGivenUp()
 
 void TestWindow::closingDropsPendingRequests()
 {
-    openPty();
+    QVERIFY(openPty());
     m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
     m_ui->click("pushButton_Open"); // close
@@ -364,7 +344,7 @@ void TestWindow::closingDropsPendingRequests()
 
 void TestWindow::manualApply()
 {
-    openPty();
+    QVERIFY(openPty());
     m_ui->click("radioButton_handle");
     m_ui->typeInto("lineEdit_ip", QStringLiteral("192.168.5.7"));
     m_ui->typeInto("lineEdit_gatway", QStringLiteral("192.168.5.1"));
@@ -415,7 +395,7 @@ void TestWindow::manualApply()
 
 void TestWindow::autoApply()
 {
-    openPty();
+    QVERIFY(openPty());
     // Auto takes port and MAC from the (disabled) fields: fill them by a read.
     m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
@@ -463,7 +443,7 @@ void TestWindow::applyRefusesBrokenValues()
     QFETCH(QString, message);
     m_host.resolved = addresses(resolved);
 
-    openPty();
+    QVERIFY(openPty());
     m_ui->click("radioButton_handle");
     m_ui->typeInto("lineEdit_ip", fields[0]);
     m_ui->typeInto("lineEdit_gatway", fields[1]);
@@ -510,7 +490,7 @@ void TestWindow::clearAndAbout()
 {
     m_ui->click("pushButton_logclear");
     QVERIFY(m_ui->logLines().isEmpty());
-    openPty();
+    QVERIFY(openPty());
     QCOMPARE(m_ui->logLines().size(), 3);
     m_ui->click("pushButton_logclear");
     QVERIFY(m_ui->logLines().isEmpty());

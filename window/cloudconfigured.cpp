@@ -213,12 +213,19 @@ void cloudConfigured::logLocalHost()
 
 // --- Read and write requests ------------------------------------------------
 
+bool cloudConfigured::refuseWhileClosed()
+{
+    // Only the toggle's state counts, as the operator sees it on the button.
+    if (portOpen)
+        return false;
+    showMessage(QStringLiteral("Please Open the Port!"));
+    return true;
+}
+
 void cloudConfigured::on_pushButton_connect_clicked()
 {
-    if (!portOpen) {
-        showMessage(QStringLiteral("Please Open the Port!"));
+    if (refuseWhileClosed())
         return;
-    }
 
     readPending = true;
     for (Setting setting : allSettings)
@@ -228,10 +235,8 @@ void cloudConfigured::on_pushButton_connect_clicked()
 
 void cloudConfigured::on_pushButton_config_clicked()
 {
-    if (!portOpen) {
-        showMessage(QStringLiteral("Please Open the Port!"));
+    if (refuseWhileClosed())
         return;
-    }
 
     std::array<QString, allSettings.size()> values;
     if (ui.radioButton_auto->isChecked()) {

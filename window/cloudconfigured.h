@@ -50,6 +50,7 @@ private:
     void delayMs(int ms);
 
     void scanPorts();
+    bool refuseWhileClosed();
     void openPort();
     void closePort();
     void logLocalHost();

@@ -14,4 +14,5 @@ inline qint64 cpuTimeMs()
            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-qint64 residentKiB();
+// Resident memory of a process, this one by default; -1 if unknown.
+qint64 residentKiB(qint64 pid = 0);
