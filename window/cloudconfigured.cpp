@@ -145,9 +145,7 @@ void cloudConfigured::on_pushButton_Open_clicked()
 void cloudConfigured::openPort()
 {
     if (comm->isOpen()) {
-        portOpen = true;
-        ui.pushButton_Open->setText(QStringLiteral("Close"));
-        ui.pushButton_Open->setStyleSheet(QLatin1String(closeStyle));
+        showPortOpen(true);
         return;
     }
 
@@ -168,19 +166,22 @@ void cloudConfigured::openPort()
         return;
     }
 
-    portOpen = true;
     m_openPortName = name;
-    ui.pushButton_Open->setText(QStringLiteral("Close"));
-    ui.pushButton_Open->setStyleSheet(QLatin1String(closeStyle));
+    showPortOpen(true);
     ui.comboBox->setEnabled(false);
     logLocalHost();
 }
 
+void cloudConfigured::showPortOpen(bool open)
+{
+    portOpen = open;
+    ui.pushButton_Open->setText(open ? QStringLiteral("Close") : QStringLiteral("Open"));
+    ui.pushButton_Open->setStyleSheet(QLatin1String(open ? closeStyle : openStyle));
+}
+
 void cloudConfigured::closePort()
 {
-    portOpen = false;
-    ui.pushButton_Open->setText(QStringLiteral("Open"));
-    ui.pushButton_Open->setStyleSheet(QLatin1String(openStyle));
+    showPortOpen(false);
     comm->close();
     ui.comboBox->setEnabled(true);
     // Whatever arrives on the next opening answers nothing sent before.

@@ -53,6 +53,8 @@ private:
     bool refuseWhileClosed();
     void openPort();
     void closePort();
+    // The toggle: portOpen and the button's text and colour.
+    void showPortOpen(bool open);
     void logLocalHost();
     void log(const QString &text);
     void showMessage(const QString &text);
