@@ -134,11 +134,7 @@ int probeSession(int argc, char *argv[], const QString &fastDevice, const QStrin
     serveFor(10000);
     report("idle_cpu_ms_per_10s", cpuTimeMs() - cpuBefore);
 
-    ui.click("radioButton_handle");
-    ui.typeInto("lineEdit_ip", QStringLiteral("10.0.0.2"));
-    ui.typeInto("lineEdit_gatway", QStringLiteral("10.0.0.1"));
-    ui.typeInto("lineEdit_port", QStringLiteral("502"));
-    ui.typeInto("lineEdit_mac", QStringLiteral("AABBCCDDEEFF"));
+    ui.enterManually({"10.0.0.2", "10.0.0.1", "502", "AABBCCDDEEFF"});
     for (int i = 0; i < std::max(1, runs / 5); ++i) {
         QElapsedTimer clock;
         clock.start();

@@ -83,7 +83,7 @@ int openOrFail(GatewayClient &client, const QString &port)
     return fail(PortError, QStringLiteral("cannot open %1: %2").arg(port, reason));
 }
 
-int readCommand(GatewayClient &client, int timeoutMs, bool json)
+int runRead(GatewayClient &client, int timeoutMs, bool json)
 {
     const auto values = client.read(timeoutMs);
     if (!values)
@@ -99,7 +99,7 @@ int readCommand(GatewayClient &client, int timeoutMs, bool json)
     return Ok;
 }
 
-int writeCommand(GatewayClient &client, const SettingValues &values, int timeoutMs)
+int runWrite(GatewayClient &client, const SettingValues &values, int timeoutMs)
 {
     const auto acknowledged = client.write(values, timeoutMs);
     bool all = true;
@@ -115,7 +115,7 @@ int writeCommand(GatewayClient &client, const SettingValues &values, int timeout
     return all ? Ok : NotAcknowledged;
 }
 
-int findCommand(const QStringList &extraPorts, int timeoutMs)
+int runFind(const QStringList &extraPorts, int timeoutMs)
 {
     QStringList candidates;
     const auto ports = freeSerialPortInfos();
@@ -199,7 +199,7 @@ int main(int argc, char *argv[])
         return Ok;
     }
     if (command == QLatin1String("find"))
-        return findCommand(parser.values(portOption), timeoutMs);
+        return runFind(parser.values(portOption), timeoutMs);
     if (command != QLatin1String("read") && command != QLatin1String("write"))
         return fail(Usage, QStringLiteral("unknown command \"%1\" (read, write, list or find)").arg(command));
 
@@ -252,8 +252,8 @@ int main(int argc, char *argv[])
     GatewayClient client;
     if (const int code = openOrFail(client, ports.first()); code != Ok)
         return code;
-    const int code = command == QLatin1String("read") ? readCommand(client, timeoutMs, parser.isSet(jsonOption))
-                                                       : writeCommand(client, values, timeoutMs);
+    const int code = command == QLatin1String("read") ? runRead(client, timeoutMs, parser.isSet(jsonOption))
+                                                       : runWrite(client, values, timeoutMs);
     out().flush();
     return code;
 }

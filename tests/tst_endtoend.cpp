@@ -113,11 +113,7 @@ void TestEndToEnd::connectShowsTheModuleSettings()
 void TestEndToEnd::manualApplyChangesTheModule()
 {
     QVERIFY(start({}));
-    m_ui->click("radioButton_handle");
-    m_ui->typeInto("lineEdit_ip", QStringLiteral("10.1.2.3"));
-    m_ui->typeInto("lineEdit_gatway", QStringLiteral("10.1.2.1"));
-    m_ui->typeInto("lineEdit_port", QStringLiteral("4001"));
-    m_ui->typeInto("lineEdit_mac", QStringLiteral("02:00:00:AB:CD:EF"));
+    m_ui->enterManually({"10.1.2.3", "10.1.2.1", "4001", "02:00:00:AB:CD:EF"});
     m_ui->click("pushButton_config");
 
     const QStringList acknowledged {"VeV-Idire IP:10.1.2.3", "VeV-Idire Gateway:10.1.2.1", "VeV-Idire Port:4001",
@@ -189,11 +185,7 @@ void TestEndToEnd::noiseNeitherCrashesNorWedges()
         m_ui->click("pushButton_connect");
         QTest::qWait(1000);
     }
-    m_ui->click("radioButton_handle");
-    m_ui->typeInto("lineEdit_ip", QStringLiteral("10.9.8.7"));
-    m_ui->typeInto("lineEdit_gatway", QStringLiteral("10.9.8.1"));
-    m_ui->typeInto("lineEdit_port", QStringLiteral("80"));
-    m_ui->typeInto("lineEdit_mac", QStringLiteral("AABBCCDDEEFF"));
+    m_ui->enterManually({"10.9.8.7", "10.9.8.1", "80", "AABBCCDDEEFF"});
     m_ui->click("pushButton_config");
     QTest::qWait(1500);
 

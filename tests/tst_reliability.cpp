@@ -96,11 +96,7 @@ void TestReliability::hostileFrames()
 {
     QFETCH(QByteArray, frame);
     QVERIFY(openPty());
-    m_ui->click("radioButton_handle");
-    m_ui->typeInto("lineEdit_ip", QStringLiteral("10.0.0.2"));
-    m_ui->typeInto("lineEdit_gatway", QStringLiteral("10.0.0.1"));
-    m_ui->typeInto("lineEdit_port", QStringLiteral("502"));
-    m_ui->typeInto("lineEdit_mac", QStringLiteral("AABBCCDDEEFF"));
+    m_ui->enterManually({"10.0.0.2", "10.0.0.1", "502", "AABBCCDDEEFF"});
     const QStringList typed = m_ui->fields();
 
     m_ui->click("pushButton_connect");

@@ -345,11 +345,7 @@ void TestWindow::closingDropsPendingRequests()
 void TestWindow::manualApply()
 {
     QVERIFY(openPty());
-    m_ui->click("radioButton_handle");
-    m_ui->typeInto("lineEdit_ip", QStringLiteral("192.168.5.7"));
-    m_ui->typeInto("lineEdit_gatway", QStringLiteral("192.168.5.1"));
-    m_ui->typeInto("lineEdit_port", QStringLiteral("8080"));
-    m_ui->typeInto("lineEdit_mac", QStringLiteral("AABBCCDDEEFF"));
+    m_ui->enterManually({"192.168.5.7", "192.168.5.1", "8080", "AABBCCDDEEFF"});
 
     m_pty->startRecording();
     QElapsedTimer clock;
@@ -444,11 +440,7 @@ void TestWindow::applyRefusesBrokenValues()
     m_host.resolved = addresses(resolved);
 
     QVERIFY(openPty());
-    m_ui->click("radioButton_handle");
-    m_ui->typeInto("lineEdit_ip", fields[0]);
-    m_ui->typeInto("lineEdit_gatway", fields[1]);
-    m_ui->typeInto("lineEdit_port", fields[2]);
-    m_ui->typeInto("lineEdit_mac", fields[3]);
+    m_ui->enterManually(fields);
     if (!manual)
         m_ui->click("radioButton_auto");
 

@@ -53,6 +53,15 @@ public:
         return widget<QAbstractButton>("pushButton_Open")->text() == QLatin1String("Close");
     }
 
+    // Switches to Manual and types IP, gateway, port and MAC, in that order.
+    void enterManually(const QStringList &values) const
+    {
+        click("radioButton_handle");
+        const char *const names[] = {"lineEdit_ip", "lineEdit_gatway", "lineEdit_port", "lineEdit_mac"};
+        for (int i = 0; i < 4; ++i)
+            typeInto(names[i], values.value(i));
+    }
+
     // IP, gateway, port and MAC fields, in that order.
     QStringList fields() const
     {
