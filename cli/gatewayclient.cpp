@@ -12,32 +12,13 @@
 
 namespace {
 
-constexpr qint32 lineSpeed = 9600;
 // How often a wait looks at its condition when no frame wakes it.
 constexpr int pollMs = 20;
 // After an incomplete answer, how long the module may stay quiet before
 // the rest is taken as missing.
 constexpr int quietAfterAnswerMs = SPComm::frameWindowMs + 200;
 
-QString deviceFile(const QString &port)
-{
-    return port.startsWith(QLatin1Char('/')) ? port : QSerialPortInfo(port).systemLocation();
-}
-
 } // namespace
-
-OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool deviceAccessible)
-{
-    if (error == QSerialPort::NoError)
-        return OpenFailure::None;
-    if (!deviceExists || error == QSerialPort::DeviceNotFoundError)
-        return OpenFailure::NotFound;
-    if (!deviceAccessible)
-        return OpenFailure::PermissionDenied;
-    if (error == QSerialPort::PermissionError)
-        return OpenFailure::Busy; // we may use the file, so someone else holds the line
-    return OpenFailure::Other;
-}
 
 GatewayClient::GatewayClient()
 {
@@ -51,25 +32,8 @@ OpenFailure GatewayClient::open(const QString &port, QString *reason)
     if (m_link.open())
         return OpenFailure::None;
 
-    const QByteArray file = deviceFile(port).toLocal8Bit();
-    const bool exists = QFileInfo::exists(QString::fromLocal8Bit(file));
-    const bool accessible = exists && ::access(file.constData(), R_OK | W_OK) == 0;
-    const OpenFailure failure = classifyOpenFailure(m_link.error(), exists, accessible);
-    switch (failure) {
-    case OpenFailure::NotFound:
-        *reason = QStringLiteral("no such port");
-        break;
-    case OpenFailure::Busy:
-        *reason = QStringLiteral("port is in use by another program (%1)").arg(m_link.errorString());
-        break;
-    case OpenFailure::PermissionDenied:
-        *reason = QStringLiteral("permission denied; join the group that owns the device (usually dialout)");
-        break;
-    case OpenFailure::None:
-    case OpenFailure::Other:
-        *reason = m_link.errorString();
-        break;
-    }
+    const OpenFailure failure = diagnoseOpenFailure(port, m_link.error());
+    *reason = openFailureReason(failure, m_link.errorString());
     return failure == OpenFailure::None ? OpenFailure::Other : failure;
 }
 

@@ -4,6 +4,7 @@
 // command format the window uses, for scripts.
 
 #include "settingsjson.h"
+#include "portaccess.h"
 #include "spcomm.h"
 
 #include <QObject>
@@ -11,19 +12,6 @@
 #include <QStringList>
 
 #include <functional>
-
-enum class OpenFailure {
-    None,
-    NotFound,
-    Busy,
-    PermissionDenied,
-    Other,
-};
-
-// Sorts a failed open into what the operator can act on. Permission and a
-// port held by another process both reach us as a permission error from
-// the serial library, so access to the device file is checked on its own.
-OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool deviceAccessible);
 
 class GatewayClient : public QObject
 {

@@ -11,6 +11,7 @@
 #include <QSerialPortInfo>
 #include <QTextStream>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -219,13 +220,16 @@ int main(int argc, char *argv[])
         if (parser.isSet(autoOption)) {
             if (parser.isSet(ipOption) || parser.isSet(gatewayOption))
                 return fail(Usage, QStringLiteral("--auto derives --ip and --gateway; give one or the other"));
+            // Like the window: the address of the interface the computer
+            // routes by, and that route's gateway.
             const HostEnvironment host = HostEnvironment::system();
-            const QStringList addresses = localIpv4Addresses(host, host.localHostName());
-            if (addresses.isEmpty())
-                return fail(Usage, QStringLiteral("--auto: this computer has no IPv4 address"));
-            // Like the window, the last address found wins.
-            valueOf(values, Setting::IpAddress) = nextAddress(addresses.last());
-            valueOf(values, Setting::Gateway) = gatewayFor(addresses.last());
+            const auto source = chooseAutoSource(host, localIpv4Addresses(host, host.localHostName()));
+            const AutoAddress derived = source ? deriveAutoAddress(source->ip, source->gateway)
+                                               : deriveAutoAddress(QString(), QString());
+            if (!derived.error.isEmpty())
+                return fail(Usage, QStringLiteral("--auto: ") + derived.error);
+            valueOf(values, Setting::IpAddress) = derived.ip;
+            valueOf(values, Setting::Gateway) = derived.gateway;
         }
         const std::pair<const QCommandLineOption &, Setting> given[] = {
             {ipOption, Setting::IpAddress}, {gatewayOption, Setting::Gateway},
@@ -234,16 +238,11 @@ int main(int argc, char *argv[])
             if (parser.isSet(option))
                 valueOf(values, setting) = parser.value(option);
         }
-        bool any = false;
-        for (Setting setting : allSettings) {
-            const auto &value = valueOf(values, setting);
-            if (!value)
-                continue;
-            any = true;
-            if (!isValidValue(setting, *value)) {
-                return fail(Usage, QStringLiteral("invalid value for %1: \"%2\"; nothing was sent")
-                                       .arg(QString::fromLatin1(settingInfo(setting).name), *value));
-            }
+        const bool any = std::any_of(values.begin(), values.end(), [](const auto &v) { return v.has_value(); });
+        if (const auto problem = checkValues(values)) {
+            const QString why = problem->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem->reason);
+            return fail(Usage, QStringLiteral("invalid value for %1: \"%2\"%3; nothing was sent")
+                                   .arg(QString::fromLatin1(settingInfo(problem->setting).name), problem->value, why));
         }
         if (!any)
             return fail(Usage, QStringLiteral("write needs at least one of --ip, --gateway, --tcp-port, --mac, --auto, --from"));

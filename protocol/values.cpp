@@ -1,6 +1,7 @@
 #include "values.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace {
 
@@ -12,6 +13,61 @@ constexpr uint highestOctet = 255;
 QString firstThreeFields(const QString &address)
 {
     return address.section(QLatin1Char('.'), 0, 2);
+}
+
+uint lastField(const QString &address)
+{
+    return address.section(QLatin1Char('.'), 3, 3).toUInt();
+}
+
+QString macDigits(const QString &mac)
+{
+    QString digits = mac;
+    digits.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
+    return digits.toUpper();
+}
+
+// Dotted decimal without leading zeros, or nothing when the value is not
+// four numbers 0-255.
+std::optional<QString> addressNumbers(const QString &value)
+{
+    QStringList fields = value.split(QLatin1Char('.'));
+    if (fields.size() != 4)
+        return std::nullopt;
+    for (QString &field : fields) {
+        bool ok = false;
+        const uint number = field.toUInt(&ok, 10);
+        if (!ok || field.size() > 3 || !field.at(0).isDigit() || number > highestOctet)
+            return std::nullopt;
+        field = QString::number(number);
+    }
+    return fields.join(QLatin1Char('.'));
+}
+
+QString unusableAddressReason(const QString &value)
+{
+    const uint first = value.section(QLatin1Char('.'), 0, 0).toUInt();
+    if (first == 0)
+        return QStringLiteral("in 0.0.0.0/8, which no device can use");
+    if (first == 127)
+        return QStringLiteral("a loopback address");
+    if (first >= 224 && first < 240)
+        return QStringLiteral("a multicast address");
+    if (first >= 240)
+        return QStringLiteral("a reserved or broadcast address");
+    return {};
+}
+
+QString unusableMacReason(const QString &value)
+{
+    const QString digits = macDigits(value);
+    if (digits == QLatin1String("000000000000"))
+        return QStringLiteral("all zeros");
+    if (digits == QLatin1String("FFFFFFFFFFFF"))
+        return QStringLiteral("the broadcast address");
+    if (digits.left(2).toUInt(nullptr, 16) & 1u)
+        return QStringLiteral("a group address: its first byte is odd");
+    return {};
 }
 
 } // namespace
@@ -37,6 +93,61 @@ bool isValidValue(Setting setting, const QString &value)
     return exact.match(value).hasMatch();
 }
 
+QString unusableReason(Setting setting, const QString &value)
+{
+    switch (setting) {
+    case Setting::IpAddress:
+    case Setting::Gateway: return unusableAddressReason(value);
+    case Setting::MacAddress: return unusableMacReason(value);
+    case Setting::Port: break;
+    }
+    return {};
+}
+
+std::optional<ValueProblem> checkValues(const std::array<std::optional<QString>, allSettings.size()> &values)
+{
+    for (Setting setting : allSettings) {
+        const auto &value = values[static_cast<std::size_t>(setting)];
+        if (!value)
+            continue;
+        if (!isValidValue(setting, *value))
+            return ValueProblem {setting, *value, QString()};
+        const QString reason = unusableReason(setting, *value);
+        if (!reason.isEmpty())
+            return ValueProblem {setting, *value, reason};
+    }
+    const auto &ip = values[static_cast<std::size_t>(Setting::IpAddress)];
+    const auto &gateway = values[static_cast<std::size_t>(Setting::Gateway)];
+    if (ip && gateway && *ip == *gateway)
+        return ValueProblem {Setting::IpAddress, *ip, QStringLiteral("the same as the gateway")};
+    return std::nullopt;
+}
+
+QString canonicalValue(Setting setting, const QString &value)
+{
+    switch (setting) {
+    case Setting::IpAddress:
+    case Setting::Gateway: return addressNumbers(value).value_or(value);
+    case Setting::Port: {
+        bool ok = false;
+        const uint port = value.toUInt(&ok, 10);
+        constexpr uint highestPort = 65535;
+        return ok && value.at(0).isDigit() && port <= highestPort ? QString::number(port) : value;
+    }
+    case Setting::MacAddress: break;
+    }
+    if (!isValidValue(setting, value))
+        return value;
+    const QString digits = macDigits(value);
+    QString canonical;
+    for (int i = 0; i < digits.size(); i += 2) {
+        if (i > 0)
+            canonical += QLatin1Char(':');
+        canonical += digits.mid(i, 2);
+    }
+    return canonical;
+}
+
 QString gatewayFor(const QString &hostIp)
 {
     return firstThreeFields(hostIp) + QStringLiteral(".1");
@@ -49,4 +160,32 @@ QString nextAddress(const QString &hostIp)
     const uint base = isNumber ? last : 0;
     const uint next = base >= highestOctet ? highestOctet : base + 1;
     return firstThreeFields(hostIp) + QLatin1Char('.') + QString::number(next);
+}
+
+AutoAddress deriveAutoAddress(const QString &hostIp, const QString &hostGateway)
+{
+    AutoAddress result;
+    if (!isValidValue(Setting::IpAddress, hostIp)) {
+        result.error = QStringLiteral("Auto mode has no address to derive from: "
+                                      "this computer has no IPv4 address on a network.");
+        return result;
+    }
+    result.ip = nextAddress(hostIp);
+    result.gateway = hostGateway;
+    const uint last = lastField(result.ip);
+    const QString network = firstThreeFields(hostIp) + QStringLiteral(".0/24");
+    QString why;
+    if (last == 0)
+        why = QStringLiteral("the network address of %1").arg(network);
+    else if (last == highestOctet)
+        why = QStringLiteral("the broadcast address of %1").arg(network);
+    else if (result.ip == hostIp)
+        why = QStringLiteral("this computer's own address");
+    else if (result.ip == hostGateway)
+        why = QStringLiteral("the gateway's address");
+    if (!why.isEmpty()) {
+        result.error = QStringLiteral("Auto mode would give the module %1, %2. Nothing was sent; "
+                                      "use Manual mode to choose an address.").arg(result.ip, why);
+    }
+    return result;
 }

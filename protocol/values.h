@@ -1,11 +1,14 @@
 #pragma once
 
-// What a sound setting value looks like, and the addresses that Auto mode
-// derives from the computer's own.
+// What a sound setting value looks like, which values no device can use,
+// and the addresses that Auto mode derives from the computer's own.
 
 #include "wireformat.h"
 
 #include <QString>
+
+#include <array>
+#include <optional>
 
 // A regular expression that a whole value must match: four numbers 0-255
 // joined by single dots; a port 0-65535; twelve hex digits, bare or as six
@@ -15,6 +18,26 @@ QString valuePattern(Setting setting);
 
 bool isValidValue(Setting setting, const QString &value);
 
+// Why a well-shaped value is still of no use to a module on a LAN: a MAC
+// address with the group bit set, all zeros or all ones; an address in
+// 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4 or 240.0.0.0/4. Empty when usable.
+QString unusableReason(Setting setting, const QString &value);
+
+// The first value of a write that must not be sent, and why: a bad shape
+// ("" reason), an unusable value, or an IP address equal to the gateway.
+// The values are IP, gateway, port and MAC, each possibly absent.
+struct ValueProblem {
+    Setting setting;
+    QString value;
+    QString reason; // empty for a value of the wrong shape
+};
+std::optional<ValueProblem> checkValues(const std::array<std::optional<QString>, allSettings.size()> &values);
+
+// One spelling per value, for comparing what was written with what reads
+// back: addresses and ports as numbers, a MAC address as upper-case pairs
+// joined by ":". A value of the wrong shape is returned as it is.
+QString canonicalValue(Setting setting, const QString &value);
+
 // The gateway the computer's network most likely uses: the first three
 // fields of the address followed by ".1", whatever the mask.
 QString gatewayFor(const QString &hostIp);
@@ -23,3 +46,14 @@ QString gatewayFor(const QString &hostIp);
 // last field raised by one, capped at 255. A last field that is not a
 // number counts as 0.
 QString nextAddress(const QString &hostIp);
+
+// Auto mode's IP address and gateway for a module, from the computer's
+// address and gateway; error says why there are none: no address to derive
+// from, or a derived address that is the network or broadcast address of
+// its /24, the computer's own, or the gateway.
+struct AutoAddress {
+    QString ip;
+    QString gateway;
+    QString error;
+};
+AutoAddress deriveAutoAddress(const QString &hostIp, const QString &hostGateway);

@@ -108,8 +108,11 @@ bool acknowledges(const QString &text, Setting setting)
 
 QString frameText(const QByteArray &frame)
 {
-    const int zero = frame.indexOf('\0');
-    return QString::fromLatin1(zero < 0 ? frame : frame.left(zero));
+    // A zero byte is line noise (adapters send one as they power up), not
+    // the end of the answer: it is dropped and the rest is read.
+    QByteArray bytes = frame;
+    bytes.replace('\0', QByteArray());
+    return QString::fromLatin1(bytes);
 }
 
 QByteArray commandBytes(const QString &command)

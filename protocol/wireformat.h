@@ -75,7 +75,7 @@ std::optional<Command> parseCommand(const QString &text);
 // True when the setting's acknowledgement keyword occurs anywhere in the text.
 bool acknowledges(const QString &text, Setting setting);
 
-// A received frame as text: Latin-1, up to the first zero byte.
+// A received frame as text: Latin-1, zero bytes dropped.
 QString frameText(const QByteArray &frame);
 
 // A command as it travels on the line: Latin-1, nothing appended.

@@ -1,11 +1,12 @@
 #include "portlist.h"
 
+#include "portaccess.h"
+
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSerialPort>
 
-#include <cerrno>
-#include <signal.h>
 
 namespace {
 
@@ -18,13 +19,19 @@ QStringList lockDirectories()
 
 bool lockIsHeld(const QString &path)
 {
-    QFile lock(path);
-    if (!lock.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(path))
         return false;
-    const qint64 pid = lock.readLine().trimmed().toLongLong();
-    if (pid <= 0)
+    // Judged by the serial library's own rules (a live process of the name
+    // the lock gives, on this host), so a lock file anyone can write with a
+    // live PID in it does not hide a port the library would open. Taking
+    // the lock is how QLockFile judges; it is let go at once.
+    QLockFile lock(path);
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0)) {
+        lock.unlock();
         return false;
-    return !(::kill(pid_t(pid), 0) == -1 && errno == ESRCH);
+    }
+    return lock.error() == QLockFile::LockFailedError;
 }
 
 } // namespace
@@ -34,7 +41,7 @@ bool isPortBusy(const QString &portName)
     // The lock carries the library's name for the port ("ttyUSB0",
     // "pts/3", or the whole path of a device outside /dev).
     QSerialPort probe;
-    probe.setPortName(portName);
+    probe.setPortName(resolvedPortPath(portName));
     QString fileName = probe.portName();
     fileName.replace(QLatin1Char('/'), QLatin1Char('_'));
     const QStringList directories = lockDirectories();

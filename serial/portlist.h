@@ -11,6 +11,6 @@ QStringList freeSerialPorts(); // their names
 
 // Whether a process holds the port open, by the UUCP lock file that the
 // serial library (ours and others') leaves while a port is open. A lock
-// whose process has died does not count.
+// the serial library would take as stale does not count.
 // portName may be a name the system lists or a device path.
 bool isPortBusy(const QString &portName);

@@ -1,9 +1,33 @@
 #include "spcomm.h"
 
+#include "portaccess.h"
+
 #include <QTimer>
 
 #include <algorithm>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
+namespace {
+
+// Exclusive use of the line where the system offers it, so that a second
+// program is refused even when it bypasses lock files; undone before the
+// port is closed, or a pseudo-terminal would stay barred for everyone.
+void setExclusive(QSerialPort *serial, bool exclusive)
+{
+#if defined(TIOCEXCL) && defined(TIOCNXCL)
+    if (serial->isOpen())
+        ::ioctl(serial->handle(), exclusive ? TIOCEXCL : TIOCNXCL);
+#else
+    Q_UNUSED(serial)
+    Q_UNUSED(exclusive)
+#endif
+}
+
+} // namespace
 
 SPComm::SPComm()
     : QObject(nullptr)
@@ -25,6 +49,7 @@ SPComm::SPComm()
 SPComm::~SPComm()
 {
     // The port object has no parent; deleting it closes an open port.
+    setExclusive(serial, false);
     delete serial;
 }
 
@@ -33,20 +58,27 @@ bool SPComm::open()
     if (serial->isOpen())
         return true;
 
-    serial->setPortName(portName);
+    // The library locks a port by the name it is given: opened by its
+    // resolved path, one device has one lock whatever link led to it.
+    serial->setPortName(resolvedPortPath(portName));
     serial->setBaudRate(toBaudRate(baudRate), QSerialPort::AllDirections);
     serial->setParity(QSerialPort::NoParity);
     serial->setDataBits(QSerialPort::Data8);
     serial->setStopBits(QSerialPort::OneStop);
     serial->setFlowControl(QSerialPort::NoFlowControl);
     serial->setReadBufferSize(readBufferBytes);
-    return serial->open(QIODevice::ReadWrite);
+    if (!serial->open(QIODevice::ReadWrite))
+        return false;
+    setExclusive(serial, true);
+    return true;
 }
 
 void SPComm::close()
 {
-    if (serial->isOpen())
+    if (serial->isOpen()) {
+        setExclusive(serial, false);
         serial->close();
+    }
 }
 
 bool SPComm::isOpen() const
@@ -69,6 +101,11 @@ void SPComm::write(const char *text)
     const QByteArray bytes(text, static_cast<int>(std::strlen(text)));
     serial->write(bytes);
     serial->waitForBytesWritten(writeDrainLimitMs);
+}
+
+bool SPComm::frameInProgress() const
+{
+    return rxTimer->isActive();
 }
 
 QByteArray SPComm::takeReceived()
@@ -119,7 +156,9 @@ void SPComm::errorSlot(QSerialPort::SerialPortError error)
     const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     if (!lost || !serial->isOpen())
         return;
-    const QString reason = serial->errorString();
+    // After a hang-up the error number the library reports is stale
+    // ("Inappropriate ioctl for device"); say what happened instead.
+    const QString reason = QStringLiteral("the device was disconnected or hung up");
     serial->close();
     emit portLost(reason);
 }

@@ -32,6 +32,9 @@ public:
     // drain, at most writeDrainLimit.
     void write(const char *text);
 
+    // Whether a frame has begun and its window not yet ended.
+    bool frameInProgress() const;
+
     // The bytes gathered so far; the buffer is empty afterwards.
     QByteArray takeReceived();
 

@@ -23,7 +23,8 @@ HostEnvironment fakeHost(const QStringList &ports)
     env.freePorts = [ports] { return ports; };
     env.localHostName = [] { return QStringLiteral("PC01"); };
     env.lookupHost = [](const QString &) { return QList<QHostAddress>(); };
-    env.interfaceAddresses = [] { return QList<QHostAddress>(); };
+    env.interfaces = [] { return QList<HostInterface>(); };
+    env.defaultRoute = [] { return std::optional<DefaultRoute>(); };
     return env;
 }
 

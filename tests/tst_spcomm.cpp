@@ -4,9 +4,12 @@
 #include "spcomm.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QtTest>
 
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -100,6 +103,17 @@ void TestSPComm::opensWithFixedLineSettings()
     m_link->close();
     QVERIFY(!m_link->isOpen());
     QVERIFY(!isPortBusy(m_pty->devicePath()));
+
+    // A lock file anyone can write, naming a live process that holds no
+    // port, does not hide the port: the library would open it.
+    QFile forged(QStringLiteral("/var/lock/LCK..") + m_pty->devicePath().mid(5).replace(QLatin1Char('/'), QLatin1Char('_')));
+    QVERIFY2(forged.open(QIODevice::WriteOnly), qPrintable(forged.errorString()));
+    forged.write(QByteArray::number(qint64(::getppid())) + '\n');
+    forged.close();
+    QVERIFY(!isPortBusy(m_pty->devicePath()));
+    QVERIFY2(m_link->open(), qPrintable(m_link->errorString()));
+    m_link->close();
+    forged.remove();
     m_link->close(); // closing a closed link is harmless
     QVERIFY(!m_link->isOpen());
 }

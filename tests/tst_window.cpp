@@ -7,6 +7,9 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSerialPort>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,6 +31,24 @@ QList<QHostAddress> addresses(const QStringList &texts)
     return list;
 }
 
+// "eth0 192.0.2.2", up and with carrier; "docker0 172.17.0.1 nocarrier".
+QList<HostInterface> interfaces(const QStringList &texts)
+{
+    QList<HostInterface> list;
+    for (const QString &text : texts) {
+        const QStringList words = text.split(QLatin1Char(' '));
+        HostInterface interface;
+        interface.name = words.at(0);
+        interface.up = true;
+        interface.running = !words.contains(QStringLiteral("nocarrier"));
+        interface.addresses = {QHostAddress(words.at(1))};
+        list.append(interface);
+    }
+    return list;
+}
+
+const QString autoLine = QStringLiteral("Auto uses 192.168.1.20 with gateway 192.168.1.1 (the computer's name; no connected interface).");
+
 } // namespace
 
 class TestWindow : public WindowOnPseudoTerminal
@@ -48,11 +69,14 @@ private slots:
     void connectSendsReadCommands();
     void readReplies_data();
     void readReplies();
+    void answerBegunInTimeIsTaken();
     void logShowsMarkupAsText();
     void unansweredRequestsAreGivenUp();
     void closingDropsPendingRequests();
     void manualApply();
     void autoApply();
+    void refusedWrite();
+    void portBusyUnderAnotherName();
     void applyRefusesBrokenValues_data();
     void applyRefusesBrokenValues();
     void modesEnableAndDisableFields();
@@ -106,7 +130,7 @@ void TestWindow::openAndCloseToggle()
     QCOMPARE(button->styleSheet(), QStringLiteral("background-color:rgb(255,0,0);"));
     QVERIFY(!combo->isEnabled());
     QCOMPARE(m_ui->logLines(), (QStringList {"Computer name:PC01", "Local IP address:192.168.1.20",
-                                       "Local Gateway:192.168.1.1"}));
+                                       "Local Gateway:192.168.1.1", autoLine}));
 
     m_ui->click("pushButton_Open");
     QCOMPARE(button->text(), QStringLiteral("Open"));
@@ -116,8 +140,8 @@ void TestWindow::openAndCloseToggle()
     // Each opening looks the computer up again.
     m_ui->click("pushButton_Open");
     QCOMPARE(button->text(), QStringLiteral("Close"));
-    QCOMPARE(m_ui->logLines().size(), 6);
-    QCOMPARE(m_ui->logLines().last(), QStringLiteral("Local Gateway:192.168.1.1"));
+    QCOMPARE(m_ui->logLines().size(), 8);
+    QCOMPARE(m_ui->logLines().last(), autoLine);
     QVERIFY(m_boxes->texts().isEmpty());
 }
 
@@ -125,16 +149,25 @@ void TestWindow::localAddresses_data()
 {
     QTest::addColumn<QStringList>("resolved");
     QTest::addColumn<QStringList>("interfaces");
+    QTest::addColumn<QString>("route"); // interface and gateway
     QTest::addColumn<QStringList>("logged");
 
     QTest::newRow("two addresses, loopback skipped")
-        << QStringList {"127.0.1.1", "10.0.0.5", "::1", "172.16.254.3"} << QStringList {"192.168.9.9"}
+        << QStringList {"127.0.1.1", "10.0.0.5", "::1", "172.16.254.3"} << QStringList {} << ""
         << QStringList {"Local IP address:10.0.0.5", "Local Gateway:10.0.0.1",
-                        "Local IP address:172.16.254.3", "Local Gateway:172.16.254.1"};
-    QTest::newRow("only loopback: interfaces instead")
-        << QStringList {"127.0.0.1", "127.0.1.1"} << QStringList {"fe80::1", "192.0.2.2", "127.0.0.1"}
-        << QStringList {"Local IP address:192.0.2.2", "Local Gateway:192.0.2.1"};
-    QTest::newRow("nothing but IPv6") << QStringList {"::1", "2001:db8::5"} << QStringList {"fe80::1"}
+                        "Local IP address:172.16.254.3", "Local Gateway:172.16.254.1",
+                        "Auto uses 10.0.0.5 with gateway 10.0.0.1 (the computer's name; no connected interface)."};
+    QTest::newRow("only loopback: the connected interface, not the last")
+        << QStringList {"127.0.0.1", "127.0.1.1"} << QStringList {"eth0 192.0.2.2", "docker0 172.17.0.1 nocarrier"} << ""
+        << QStringList {"Local IP address:192.0.2.2", "Local Gateway:192.0.2.1", "Local IP address:172.17.0.1",
+                        "Local Gateway:172.17.0.1",
+                        "Auto uses 192.0.2.2 with gateway 192.0.2.1 (eth0, the first connected interface; no default route)."};
+    QTest::newRow("the default route's interface and router")
+        << QStringList {"127.0.1.1"} << QStringList {"virbr0 192.168.122.1", "wlan0 10.1.2.3"} << "wlan0 10.1.2.254"
+        << QStringList {"Local IP address:192.168.122.1", "Local Gateway:192.168.122.1", "Local IP address:10.1.2.3",
+                        "Local Gateway:10.1.2.254",
+                        "Auto uses 10.1.2.3 with gateway 10.1.2.254 (wlan0, default route via 10.1.2.254)."};
+    QTest::newRow("nothing but IPv6") << QStringList {"::1", "2001:db8::5"} << QStringList {} << ""
                                       << QStringList {};
 }
 
@@ -142,9 +175,12 @@ void TestWindow::localAddresses()
 {
     QFETCH(QStringList, resolved);
     QFETCH(QStringList, interfaces);
+    QFETCH(QString, route);
     QFETCH(QStringList, logged);
     m_host.resolved = addresses(resolved);
-    m_host.interfaces = addresses(interfaces);
+    m_host.interfaces = ::interfaces(interfaces);
+    if (!route.isEmpty())
+        m_host.route = DefaultRoute {route.section(QLatin1Char(' '), 0, 0), route.section(QLatin1Char(' '), 1, 1)};
 
     QVERIFY(openPty());
     QCOMPARE(m_ui->logLines(), QStringList {"Computer name:PC01"} + logged);
@@ -177,21 +213,20 @@ void TestWindow::failedOpenIsReported()
 
     // The port opens once the operator picks one that exists.
     QVERIFY(openPty());
-    QCOMPARE(m_ui->logLines().last(), QStringLiteral("Local Gateway:192.168.1.1"));
+    QCOMPARE(m_ui->logLines().last(), autoLine);
 }
 
 void TestWindow::permissionHint()
 {
-    const QString denied = openFailureText(QStringLiteral("/dev/ttyUSB0"), QSerialPort::PermissionError,
+    const QString denied = openFailureText(QStringLiteral("/dev/ttyUSB0"), OpenFailure::PermissionDenied,
                                            QStringLiteral("Permission denied"));
     const QStringList lines = denied.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.first(), QStringLiteral("Cannot open port /dev/ttyUSB0: Permission denied"));
     QVERIFY(lines.last().contains(QLatin1String("dialout")));
 
-    QCOMPARE(openFailureText(QStringLiteral("ttyS0"), QSerialPort::DeviceNotFoundError,
-                             QStringLiteral("No such file or directory")),
-             QStringLiteral("Cannot open port ttyS0: No such file or directory"));
+    QCOMPARE(openFailureText(QStringLiteral("ttyS0"), OpenFailure::NotFound, QStringLiteral("No such file or directory")),
+             QStringLiteral("Cannot open port ttyS0: no such port (No such file or directory)"));
 }
 
 void TestWindow::rescanRebuildsTheList()
@@ -223,9 +258,15 @@ void TestWindow::rescanRebuildsTheList()
     QCOMPARE(items(), m_host.ports);
     QCOMPARE(combo->currentText(), QStringLiteral("ttyUSB0")); // still listed, still selected
 
+    // A picked port that goes is kept as text, not swapped for another
+    // device: Open then says why it cannot open it.
     m_host.ports = QStringList {"ttyACM0"};
     rescan();
-    QCOMPARE(combo->currentText(), QStringLiteral("ttyACM0"));
+    QCOMPARE(items(), m_host.ports);
+    QCOMPARE(combo->currentText(), QStringLiteral("ttyUSB0"));
+    m_ui->click("pushButton_Open");
+    QVERIFY2(m_boxes->texts().value(0).startsWith(QLatin1String("Cannot open port ttyUSB0: no such port")),
+             qPrintable(m_boxes->texts().value(0)));
 
     // A typed device path survives a rescan and is what Open uses.
     combo->setEditText(m_pty->devicePath());
@@ -258,32 +299,44 @@ void TestWindow::connectSendsReadCommands()
 
 void TestWindow::readReplies_data()
 {
-    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QList<QByteArray>>("frames"); // each its own frame, in turn
     QTest::addColumn<QStringList>("fields"); // ip, gateway, port, mac
     QTest::addColumn<QStringList>("logged");
 
-    QTest::newRow("full reply") << fullReply
-                                << QStringList {"192.168.1.20", "192.168.1.1", "502", "AA:BB:CC:DD:EE:FF"}
-                                << QStringList {"", "Connected!", "", QString::fromLatin1(fullReply)};
-    QTest::newRow("port only") << QByteArray("ok RS:RP8080# ok") << QStringList {"", "", "8080", ""}
+    const QString full = QString::fromLatin1(fullReply);
+    const QStringList all {"192.168.1.20", "192.168.1.1", "502", "AA:BB:CC:DD:EE:FF"};
+    QTest::newRow("full reply") << QList<QByteArray> {fullReply} << all << QStringList {"", "Connected!", "", full};
+    QTest::newRow("port only") << QList<QByteArray> {"ok RS:RP8080# ok"} << QStringList {"", "", "8080", ""}
                                << QStringList {"ok RS:RP8080# ok"};
-    QTest::newRow("zero byte ends the text") << QByteArray("RS:RP21#\0RS:RT1-2-3-4#RS:RM11-22#", 33)
-                                             << QStringList {"", "", "21", ""} << QStringList {"RS:RP21#"};
-    QTest::newRow("nothing recognised") << QByteArray("ERR") << QStringList {"", "", "", ""}
+    QTest::newRow("MAC in a later frame, a value cut between frames")
+        << QList<QByteArray> {"RS:RT192-168-1-2", "0#RS:RG192-168-1-1#RS:RP502#", "RS:RMAA-BB-CC-DD-EE-FF#"} << all
+        << QStringList {"RS:RT192-168-1-2", "0#RS:RG192-168-1-1#RS:RP502#", "", "Connected!", "",
+                        "RS:RMAA-BB-CC-DD-EE-FF#"};
+    QTest::newRow("zero bytes are dropped") << QList<QByteArray> {QByteArray(1, '\0') + fullReply} << all
+                                            << QStringList {"", "Connected!", "", full};
+    QTest::newRow("echoed commands before the answer") << QList<QByteArray> {"RS:RT#RS:RG#RS:RP#RS:RM#" + fullReply}
+                                                       << all << QStringList {"", "Connected!", "", "RS:RT#RS:RG#RS:RP#RS:RM#" + full};
+    QTest::newRow("nothing recognised") << QList<QByteArray> {"ERR"} << QStringList {"", "", "", ""}
                                         << QStringList {"ERR"};
 }
 
 void TestWindow::readReplies()
 {
-    QFETCH(QByteArray, reply);
+    QFETCH(QList<QByteArray>, frames);
     QFETCH(QStringList, fields);
     QFETCH(QStringList, logged);
 
     QVERIFY(openPty());
     m_ui->click("pushButton_connect");
+    QElapsedTimer sinceConnect;
+    sinceConnect.start();
     QCOMPARE(m_pty->receive(24, 2000).size(), 24);
     const int before = m_ui->logLines().size();
-    sendAndAwaitFrame(reply);
+    for (const QByteArray &frame : frames)
+        sendAndAwaitFrame(frame);
+    // An answer short of a setting is ended by the reply time.
+    if (fields.contains(QString()))
+        QTest::qWait(int(cloudConfigured::replyTimeoutMs - sinceConnect.elapsed()) + 300);
     QCOMPARE(m_ui->logLines().mid(before), logged);
     QCOMPARE(m_ui->fields(), fields);
 
@@ -291,6 +344,21 @@ void TestWindow::readReplies()
     sendAndAwaitFrame("RS:RT10-0-0-9#RS:RP1#");
     QCOMPARE(m_ui->logLines().mid(before), logged);
     QCOMPARE(m_ui->widget<QLineEdit>("lineEdit_port")->text(), fields.at(2));
+}
+
+void TestWindow::answerBegunInTimeIsTaken()
+{
+    QVERIFY(openPty());
+    m_ui->click("pushButton_connect");
+    m_pty->receive(24, 2000);
+    // The answer starts 2.7 s after Connect; its frame ends after the 3 s.
+    QTest::qWait(cloudConfigured::replyTimeoutMs - 300);
+    m_pty->send(fullReply.left(20));
+    QTest::qWait(200);
+    m_pty->send(fullReply.mid(20));
+    QTRY_COMPARE(m_ui->fields(), (QStringList {"192.168.1.20", "192.168.1.1", "502", "AA:BB:CC:DD:EE:FF"}));
+    QTest::qWait(500);
+    QVERIFY(!m_ui->logLines().contains(QStringLiteral("No reply from the module.")));
 }
 
 void TestWindow::logShowsMarkupAsText()
@@ -374,15 +442,17 @@ void TestWindow::manualApply()
     }
 
     // Acknowledgements: table order, once each, with the values as sent.
+    // Acknowledgements follow the frame's own text.
     int before = m_ui->logLines().size();
-    sendAndAwaitFrame("eth mac address OK\r\neth IP address OK\r\neth IP address OK\r\neth Gateway OK");
-    QCOMPARE(m_ui->logLines().mid(before), (QStringList {"VeV-Idire IP:192.168.5.7", "VeV-Idire Gateway:192.168.5.1",
+    const QString acks = QStringLiteral("eth mac address OK; eth IP address OK; eth IP address OK; eth Gateway OK");
+    sendAndAwaitFrame(acks.toLatin1());
+    QCOMPARE(m_ui->logLines().mid(before), (QStringList {acks, "VeV-Idire IP:192.168.5.7", "VeV-Idire Gateway:192.168.5.1",
                                                    "VeV-Idire MAC:AABBCCDDEEFF"}));
     // The last acknowledgement often comes in a frame of its own, after
     // Apply has returned; it still counts, and nothing is logged twice.
     before = m_ui->logLines().size();
-    sendAndAwaitFrame("eth IP address OK\r\neth Port OK");
-    QCOMPARE(m_ui->logLines().mid(before), QStringList {"VeV-Idire Port:8080"});
+    sendAndAwaitFrame("eth IP address OK; eth Port OK");
+    QCOMPARE(m_ui->logLines().mid(before), (QStringList {"eth IP address OK; eth Port OK", "VeV-Idire Port:8080"}));
     // All four are in: the request is complete and later frames are dropped.
     before = m_ui->logLines().size();
     sendAndAwaitFrame("eth Port OK");
@@ -404,8 +474,40 @@ void TestWindow::autoApply()
 
     const int before = m_ui->logLines().size();
     sendAndAwaitFrame("eth Port ok, eth IP address ok, eth Gateway ok");
-    QCOMPARE(m_ui->logLines().mid(before), (QStringList {"VeV-Idire IP:192.168.1.21", "VeV-Idire Gateway:192.168.1.1",
-                                                   "VeV-Idire Port:502"}));
+    // Three of four: when the reply time ends, the log names the missing one.
+    QTRY_COMPARE_WITH_TIMEOUT(m_ui->logLines().mid(before),
+                              (QStringList {"eth Port ok, eth IP address ok, eth Gateway ok", "VeV-Idire IP:192.168.1.21",
+                                            "VeV-Idire Gateway:192.168.1.1", "VeV-Idire Port:502",
+                                            "Not acknowledged by the module: MAC."}),
+                              cloudConfigured::replyTimeoutMs + 1000);
+}
+
+void TestWindow::refusedWrite()
+{
+    QVERIFY(openPty());
+    m_ui->enterManually({"192.168.5.7", "192.168.5.1", "8080", "02:00:00:00:00:07"});
+    m_ui->click("pushButton_config");
+    QCOMPARE(m_pty->receive(67, 2000).size(), 67);
+    const int before = m_ui->logLines().size();
+    m_pty->send("ERR bad value");
+    QTRY_COMPARE_WITH_TIMEOUT(m_ui->logLines().mid(before),
+                              (QStringList {"ERR bad value", "Not acknowledged by the module: IP, Gateway, Port, MAC."}),
+                              cloudConfigured::replyTimeoutMs + 1000);
+}
+
+void TestWindow::portBusyUnderAnotherName()
+{
+    // Another program holds the device; we are handed a link to it.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyLINK"));
+    QVERIFY(QFile::link(m_pty->devicePath(), link));
+    QSerialPort holder(m_pty->devicePath());
+    QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
+
+    QVERIFY(!m_ui->openPort(link));
+    QCOMPARE(m_boxes->texts(), QStringList {QStringLiteral("Cannot open port %1: the port is in use by another program").arg(link)});
+    holder.close();
+    QVERIFY(m_ui->openPort(link));
 }
 
 void TestWindow::applyRefusesBrokenValues_data()
@@ -426,7 +528,20 @@ void TestWindow::applyRefusesBrokenValues_data()
                                 << QStringList {} << "Invalid port: ";
     QTest::newRow("short mac") << true << QStringList {"10.0.0.2", "10.0.0.1", "502", "AA:BB:CC"}
                                << QStringList {} << "Invalid MAC address: AA:BB:CC";
-    QTest::newRow("auto with unknown host") << false << good << QStringList {"::1"} << "Invalid IP address: .1";
+    QTest::newRow("multicast ip") << true << QStringList {"224.0.0.5", "10.0.0.1", "502", "AABBCCDDEEFF"}
+                                  << QStringList {} << "Invalid IP address: 224.0.0.5 (a multicast address)";
+    QTest::newRow("ip is the gateway") << true << QStringList {"10.0.0.1", "10.0.0.1", "502", "AABBCCDDEEFF"}
+                                       << QStringList {} << "Invalid IP address: 10.0.0.1 (the same as the gateway)";
+    QTest::newRow("group mac") << true << QStringList {"10.0.0.2", "10.0.0.1", "502", "01:00:5E:00:00:01"}
+                               << QStringList {}
+                               << "Invalid MAC address: 01:00:5E:00:00:01 (a group address: its first byte is odd)";
+    QTest::newRow("auto with unknown host") << false << good << QStringList {"::1"}
+                                            << "Auto mode has no address to derive from: "
+                                               "this computer has no IPv4 address on a network.";
+    QTest::newRow("auto onto the broadcast address")
+        << false << good << QStringList {"192.168.1.254"}
+        << "Auto mode would give the module 192.168.1.255, the broadcast address of 192.168.1.0/24. "
+           "Nothing was sent; use Manual mode to choose an address.";
     QTest::newRow("auto with empty mac") << false << QStringList {"", "", "502", ""} << QStringList {"10.1.1.1"}
                                          << "Invalid MAC address: ";
 }
@@ -483,7 +598,7 @@ void TestWindow::clearAndAbout()
     m_ui->click("pushButton_logclear");
     QVERIFY(m_ui->logLines().isEmpty());
     QVERIFY(openPty());
-    QCOMPARE(m_ui->logLines().size(), 3);
+    QCOMPARE(m_ui->logLines().size(), 4);
     m_ui->click("pushButton_logclear");
     QVERIFY(m_ui->logLines().isEmpty());
     m_ui->click("pushButton_Open");

@@ -1,3 +1,4 @@
+#include "replygatherer.h"
 #include "values.h"
 #include "wireformat.h"
 
@@ -42,6 +43,12 @@ private slots:
     void validValues();
     void derivedAddresses_data();
     void derivedAddresses();
+    void unusableValues_data();
+    void unusableValues();
+    void gatheredReads_data();
+    void gatheredReads();
+    void tallies_data();
+    void tallies();
 };
 
 void TestWireFormat::readCommands()
@@ -147,8 +154,8 @@ void TestWireFormat::frameTexts_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("plain") << QByteArray("RS:RP502#") << "RS:RP502#";
-    QTest::newRow("stops at zero byte") << QByteArray("A\0B", 3) << "A";
-    QTest::newRow("leading zero byte") << QByteArray("\0RS:RP1#", 8) << "";
+    QTest::newRow("zero byte dropped") << QByteArray("A\0B", 3) << "AB";
+    QTest::newRow("leading zero byte") << QByteArray("\0RS:RP1#", 8) << "RS:RP1#";
     QTest::newRow("latin-1 high byte") << QByteArray("caf\xe9") << QString::fromUtf8("café");
     QTest::newRow("every high byte maps to its code point") << QByteArray("\x80\xff") << QString(QChar(0x80)) + QChar(0xff);
     QTest::newRow("empty") << QByteArray() << "";
@@ -255,20 +262,154 @@ void TestWireFormat::derivedAddresses_data()
     QTest::addColumn<QString>("hostIp");
     QTest::addColumn<QString>("next");
     QTest::addColumn<QString>("gateway");
+    QTest::addColumn<QString>("autoRefusal"); // part of Auto's reason to send nothing
 
-    QTest::newRow("ordinary") << "192.168.1.20" << "192.168.1.21" << "192.168.1.1";
-    QTest::newRow("254 caps at 255") << "192.168.1.254" << "192.168.1.255" << "192.168.1.1";
-    QTest::newRow("255 stays 255") << "192.168.1.255" << "192.168.1.255" << "192.168.1.1";
-    QTest::newRow("mask is ignored") << "172.16.254.3" << "172.16.254.4" << "172.16.254.1";
-    QTest::newRow("unknown host") << "" << ".1" << ".1";
-    QTest::newRow("huge last field") << "10.0.0.4294967295" << "10.0.0.255" << "10.0.0.1";
+    QTest::newRow("ordinary") << "192.168.1.20" << "192.168.1.21" << "192.168.1.1" << "";
+    QTest::newRow("254 caps at 255") << "192.168.1.254" << "192.168.1.255" << "192.168.1.1"
+                                     << "192.168.1.255, the broadcast address of 192.168.1.0/24";
+    QTest::newRow("255 stays 255") << "192.168.1.255" << "192.168.1.255" << "192.168.1.1" << "broadcast";
+    QTest::newRow("onto the gateway") << "10.0.0.0" << "10.0.0.1" << "10.0.0.1" << "the gateway's address";
+    QTest::newRow("mask is ignored") << "172.16.254.3" << "172.16.254.4" << "172.16.254.1" << "";
+    QTest::newRow("unknown host") << "" << ".1" << ".1" << "no address to derive from";
+    QTest::newRow("huge last field") << "10.0.0.4294967295" << "10.0.0.255" << "10.0.0.1"
+                                     << "no address to derive from";
 }
 
 void TestWireFormat::derivedAddresses()
 {
     QFETCH(QString, hostIp);
+    QFETCH(QString, autoRefusal);
     QTEST(nextAddress(hostIp), "next");
     QTEST(gatewayFor(hostIp), "gateway");
+    const AutoAddress derived = deriveAutoAddress(hostIp, gatewayFor(hostIp));
+    QVERIFY2(autoRefusal.isEmpty() ? derived.error.isEmpty() : derived.error.contains(autoRefusal),
+             qPrintable(derived.error));
+}
+
+void TestWireFormat::unusableValues_data()
+{
+    QTest::addColumn<Setting>("setting");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("reason"); // empty: usable
+    QTest::addColumn<QString>("canonical");
+
+    QTest::newRow("ordinary ip") << Setting::IpAddress << "10.0.0.9" << "" << "10.0.0.9";
+    QTest::newRow("this network") << Setting::IpAddress << "0.1.2.3" << "in 0.0.0.0/8, which no device can use" << "0.1.2.3";
+    QTest::newRow("loopback gateway") << Setting::Gateway << "127.0.0.1" << "a loopback address" << "127.0.0.1";
+    QTest::newRow("multicast") << Setting::IpAddress << "224.0.0.251" << "a multicast address" << "224.0.0.251";
+    QTest::newRow("reserved") << Setting::IpAddress << "255.255.255.255" << "a reserved or broadcast address"
+                              << "255.255.255.255";
+    QTest::newRow("leading zeros read back") << Setting::IpAddress << "192.168.001.020" << "" << "192.168.1.20";
+    QTest::newRow("port leading zeros") << Setting::Port << "0502" << "" << "502";
+    QTest::newRow("ordinary mac") << Setting::MacAddress << "02-00-5e-10-00-01" << "" << "02:00:5E:10:00:01";
+    QTest::newRow("group mac") << Setting::MacAddress << "01005E000001" << "a group address: its first byte is odd"
+                               << "01:00:5E:00:00:01";
+    QTest::newRow("zero mac") << Setting::MacAddress << "00:00:00:00:00:00" << "all zeros" << "00:00:00:00:00:00";
+    QTest::newRow("broadcast mac") << Setting::MacAddress << "ff:ff:ff:ff:ff:ff" << "the broadcast address"
+                                   << "FF:FF:FF:FF:FF:FF";
+}
+
+void TestWireFormat::unusableValues()
+{
+    QFETCH(Setting, setting);
+    QFETCH(QString, value);
+    QTEST(unusableReason(setting, value), "reason");
+    QTEST(canonicalValue(setting, value), "canonical");
+
+    // The check before a write names the first value that must not go.
+    std::array<std::optional<QString>, allSettings.size()> values;
+    values[static_cast<std::size_t>(setting)] = value;
+    const auto problem = checkValues(values);
+    QFETCH(QString, reason);
+    QCOMPARE(problem.has_value(), !reason.isEmpty() || !isValidValue(setting, value));
+    values = {QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.1"), std::nullopt, std::nullopt};
+    QCOMPARE(checkValues(values)->reason, QStringLiteral("the same as the gateway"));
+}
+
+// Frames fed one by one; then what is complete before the request's time is
+// up, and each value after it.
+void TestWireFormat::gatheredReads_data()
+{
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QString>("completeEarly"); // letters, table order
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<QString>("gateway");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("mac");
+
+    QTest::newRow("frame boundaries inside values")
+        << QStringList {"RS:RT192-168-1-2", "0#RS:RG192-168-1-1#RS:RP5", "02#RS:RMAA-BB-CC-DD-EE-", "FF#"}
+        << "TGPM" << "192.168.1.20" << "192.168.1.1" << "502" << "AA:BB:CC:DD:EE:FF";
+    QTest::newRow("prefix cut between frames") << QStringList {"xxRS:R", "P21#"} << "P" << absent << absent << "21"
+                                               << absent;
+    QTest::newRow("echoed commands, then the answer")
+        << QStringList {"RS:RT#RS:RG#RS:RP#RS:RM#", "RS:RT10-0-0-5#RS:RG10-0-0-1#RS:RP7#RS:RM02-00-00-00-00-01#"}
+        << "TGPM" << "10.0.0.5" << "10.0.0.1" << "7" << "02:00:00:00:00:01";
+    QTest::newRow("only empty occurrences") << QStringList {"RS:RT#", "RS:RP#RS:RT#"} << "" << "" << absent << ""
+                                            << absent;
+    QTest::newRow("no terminator by the end") << QStringList {"RS:RT1-2-3-4\r\n"} << "" << "1.2.3.4\r\n" << absent
+                                              << absent << absent;
+    QTest::newRow("a prefix flooded past any value is given up")
+        << QStringList {"RS:RP", QString(ReadGatherer::longestValue + 1, QLatin1Char('x')), "RS:RP8#"} << "P"
+        << absent << absent << "8" << absent;
+    QTest::newRow("refusal") << QStringList {"ERR unknown command\r\n"} << "" << absent << absent << absent << absent;
+}
+
+void TestWireFormat::gatheredReads()
+{
+    QFETCH(QStringList, frames);
+    ReadGatherer gatherer;
+    SettingSet early;
+    for (const QString &frame : frames)
+        early = early | gatherer.feed(frame);
+    QString letters;
+    for (Setting setting : early.toList())
+        letters += QLatin1Char(settingInfo(setting).letter);
+    QTEST(letters, "completeEarly");
+    QCOMPARE(gatherer.isComplete(), letters.size() == 4);
+
+    const SettingSet late = gatherer.finish();
+    QCOMPARE(late | early, gatherer.complete());
+    QTEST(shown(gatherer.value(Setting::IpAddress)), "ip");
+    QTEST(shown(gatherer.value(Setting::Gateway)), "gateway");
+    QTEST(shown(gatherer.value(Setting::Port)), "port");
+    QTEST(shown(gatherer.value(Setting::MacAddress)), "mac");
+}
+
+// Events in order: "T>" sends the setting with that letter, anything else
+// is received text.
+void TestWireFormat::tallies_data()
+{
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("acknowledged");
+
+    QTest::newRow("all four in one frame")
+        << QStringList {"T>", "G>", "P>", "M>", "eth mac address eth Port eth Gateway eth IP address"} << "TGPM";
+    QTest::newRow("keyword cut by a frame boundary") << QStringList {"P>", "OK eth Po", "rt 502"} << "P";
+    QTest::newRow("text before the command does not count")
+        << QStringList {"T>", "eth IP address, eth Gateway", "G>", "OK"} << "T";
+    QTest::newRow("refusal") << QStringList {"T>", "ERR bad value"} << "";
+}
+
+void TestWireFormat::tallies()
+{
+    QFETCH(QStringList, events);
+    QFETCH(QString, acknowledged);
+    WriteTally tally;
+    for (const QString &event : events) {
+        const auto setting = event.size() == 2 && event.endsWith(QLatin1Char('>')) ? settingForLetter(event.at(0))
+                                                                                   : std::nullopt;
+        if (setting)
+            tally.sent(*setting);
+        else
+            tally.feed(event);
+    }
+    QString letters;
+    for (Setting setting : tally.acknowledged().toList())
+        letters += QLatin1Char(settingInfo(setting).letter);
+    QCOMPARE(letters, acknowledged);
+    QCOMPARE(tally.isComplete(), tally.missing().isEmpty());
+    QCOMPARE(tally.acknowledged() | tally.missing(), tally.sentSettings());
 }
 
 QTEST_APPLESS_MAIN(TestWireFormat)

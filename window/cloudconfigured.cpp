@@ -43,7 +43,26 @@ const char *acknowledgementLabel(Setting setting)
     return "";
 }
 
-constexpr unsigned allAcknowledged = (1u << allSettings.size()) - 1;
+// The names the log uses for settings, as in the acknowledgement lines.
+const char *shortName(Setting setting)
+{
+    switch (setting) {
+    case Setting::IpAddress: return "IP";
+    case Setting::Gateway: return "Gateway";
+    case Setting::Port: return "Port";
+    case Setting::MacAddress: return "MAC";
+    }
+    return "";
+}
+
+QTimer *replyTimer(QObject *parent)
+{
+    auto *timer = new QTimer(parent);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(cloudConfigured::replyTimeoutMs);
+    return timer;
+}
 
 const char *invalidValueLabel(Setting setting)
 {
@@ -58,15 +77,9 @@ const char *invalidValueLabel(Setting setting)
 
 } // namespace
 
-QString openFailureText(const QString &portName, QSerialPort::SerialPortError error,
-                        const QString &reason)
+QString openFailureText(const QString &portName, OpenFailure failure, const QString &reason)
 {
-    QString text = QStringLiteral("Cannot open port ") + portName + QStringLiteral(": ") + reason;
-    if (error == QSerialPort::PermissionError) {
-        text += QStringLiteral("\nTo get access, join the group that owns the device (usually dialout): "
-                               "sudo usermod -aG dialout $USER, then log out and in again.");
-    }
-    return text;
+    return QStringLiteral("Cannot open port ") + portName + QStringLiteral(": ") + openFailureReason(failure, reason);
 }
 
 cloudConfigured::cloudConfigured(QWidget *parent)
@@ -81,7 +94,8 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     , readPending(false)
     , writePending(false)
     , m_env(std::move(env))
-    , m_replyTimer(nullptr)
+    , m_readTimer(replyTimer(this))
+    , m_writeTimer(replyTimer(this))
 {
     ui.setupUi(this);
     ui.pushButton_Open->setStyleSheet(QStringLiteral("background-color:rgb(0, 170, 0);"));
@@ -98,10 +112,8 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     installValidator(ui.lineEdit_port, Setting::Port);
     installValidator(ui.lineEdit_mac, Setting::MacAddress);
 
-    m_replyTimer = new QTimer(this);
-    m_replyTimer->setSingleShot(true);
-    m_replyTimer->setInterval(replyTimeoutMs);
-    connect(m_replyTimer, &QTimer::timeout, this, &cloudConfigured::giveUpRequest);
+    connect(m_readTimer, &QTimer::timeout, this, &cloudConfigured::readTimeUp);
+    connect(m_writeTimer, &QTimer::timeout, this, &cloudConfigured::writeTimeUp);
 }
 
 cloudConfigured::~cloudConfigured()
@@ -120,9 +132,10 @@ void cloudConfigured::on_comboBox_clicked()
 void cloudConfigured::scanPorts()
 {
     // The list is rebuilt, not appended to. A port the operator picked stays
-    // picked while it is listed; a device path they typed stays typed.
+    // picked while it is listed; a typed device path, or a picked port that
+    // has gone, stays as text, so Open fails with its reason instead of
+    // opening another device (another module) in its place.
     const QString current = ui.comboBox->currentText();
-    const bool typed = !current.isEmpty() && ui.comboBox->findText(current) < 0;
     const QStringList ports = m_env.freePorts();
 
     ui.comboBox->clear();
@@ -130,7 +143,7 @@ void cloudConfigured::scanPorts()
     const int listed = ports.indexOf(current);
     if (listed >= 0)
         ui.comboBox->setCurrentIndex(listed);
-    else if (typed)
+    else if (!current.isEmpty())
         ui.comboBox->setEditText(current);
 }
 
@@ -157,10 +170,10 @@ void cloudConfigured::openPort()
         return;
     }
 
-    comm->setBaudRate(lineSpeed);
+    comm->setBaudRate(::lineSpeed);
     comm->setPortName(name);
     if (!comm->open()) {
-        const QString text = openFailureText(name, comm->error(), comm->errorString());
+        const QString text = openFailureText(name, diagnoseOpenFailure(name, comm->error()), comm->errorString());
         log(text);
         showMessage(text);
         return;
@@ -187,7 +200,8 @@ void cloudConfigured::closePort()
     // Whatever arrives on the next opening answers nothing sent before.
     readPending = false;
     writePending = false;
-    m_replyTimer->stop();
+    m_readTimer->stop();
+    m_writeTimer->stop();
 }
 
 void cloudConfigured::portLost(const QString &reason)
@@ -204,11 +218,18 @@ void cloudConfigured::logLocalHost()
     log(QStringLiteral("Computer name:") + hostName);
 
     const QStringList addresses = localIpv4Addresses(m_env, hostName);
+    const auto source = chooseAutoSource(m_env, addresses);
     for (const QString &address : addresses) {
-        hostIp = address;
-        hostGateway = gatewayFor(hostIp);
-        log(QStringLiteral("Local IP address:") + hostIp);
-        log(QStringLiteral("Local Gateway:") + hostGateway);
+        log(QStringLiteral("Local IP address:") + address);
+        log(QStringLiteral("Local Gateway:")
+            + (source && source->ip == address ? source->gateway : gatewayFor(address)));
+    }
+    // With several networks (a docker or VM bridge, Wi-Fi and a cable) the
+    // last address is no guide: Auto takes the one the computer routes by.
+    if (source) {
+        hostIp = source->ip;
+        hostGateway = source->gateway;
+        log(QStringLiteral("Auto uses %1 with gateway %2 (%3).").arg(hostIp, hostGateway, source->how));
     }
 }
 
@@ -229,9 +250,11 @@ void cloudConfigured::on_pushButton_connect_clicked()
         return;
 
     readPending = true;
+    m_read = ReadGatherer();
+    m_readTimeUp = false;
     for (Setting setting : allSettings)
         comm->write(commandBytes(readCommand(setting)).constData());
-    awaitReply();
+    m_readTimer->start();
 }
 
 void cloudConfigured::on_pushButton_config_clicked()
@@ -239,9 +262,15 @@ void cloudConfigured::on_pushButton_config_clicked()
     if (refuseWhileClosed())
         return;
 
-    std::array<QString, allSettings.size()> values;
+    std::array<std::optional<QString>, allSettings.size()> values;
     if (ui.radioButton_auto->isChecked()) {
-        values = {nextAddress(hostIp), hostGateway, ui.lineEdit_port->text(), ui.lineEdit_mac->text()};
+        const AutoAddress derived = deriveAutoAddress(hostIp, hostGateway);
+        if (!derived.error.isEmpty()) {
+            log(derived.error);
+            showMessage(derived.error);
+            return;
+        }
+        values = {derived.ip, derived.gateway, ui.lineEdit_port->text(), ui.lineEdit_mac->text()};
     } else if (ui.radioButton_handle->isChecked()) {
         values = {ui.lineEdit_ip->text(), ui.lineEdit_gatway->text(), ui.lineEdit_port->text(),
                   ui.lineEdit_mac->text()};
@@ -249,26 +278,28 @@ void cloudConfigured::on_pushButton_config_clicked()
         return;
     }
 
-    // An empty or half-typed value would overwrite the module's setting
-    // with nonsense: refuse before anything is sent.
-    for (std::size_t i = 0; i < allSettings.size(); ++i) {
-        if (!isValidValue(allSettings[i], values[i])) {
-            showMessage(QLatin1String(invalidValueLabel(allSettings[i])) + values[i]);
-            return;
-        }
+    // An empty, half-typed or unusable value would leave the module
+    // unreachable: refuse before anything is sent.
+    if (const auto problem = checkValues(values)) {
+        QString text = QLatin1String(invalidValueLabel(problem->setting)) + problem->value;
+        if (!problem->reason.isEmpty())
+            text += QStringLiteral(" (") + problem->reason + QLatin1Char(')');
+        showMessage(text);
+        return;
     }
 
     writePending = true;
-    m_writeAnswered = false;
-    m_acknowledged = 0;
+    m_write = WriteTally();
+    m_writeTimeUp = false;
     for (std::size_t i = 0; i < allSettings.size(); ++i) {
         const Setting setting = allSettings[i];
-        sentValue(setting) = values[i];
-        comm->write(commandBytes(writeCommand(setting, values[i])).constData());
+        sentValue(setting) = *values[i];
+        m_write.sent(setting);
+        comm->write(commandBytes(writeCommand(setting, *values[i])).constData());
         if (i + 1 < allSettings.size())
             delayMs(writePauseMs);
     }
-    awaitReply();
+    m_writeTimer->start();
 }
 
 QString &cloudConfigured::sentValue(Setting setting)
@@ -284,27 +315,62 @@ QString &cloudConfigured::sentValue(Setting setting)
 
 void cloudConfigured::delayMs(int ms)
 {
-    // A busy wait on the monotonic clock: it does not serve the event loop,
-    // and a change of the wall clock (midnight, a time sync) cannot stretch
-    // or cut it.
+    // A busy wait on the monotonic clock, kept on purpose: the module takes
+    // a second to store each value, and serving the event loop here would
+    // let the operator start a second request in the middle of this one.
+    // A change of the wall clock (midnight, a time sync) cannot stretch or
+    // cut it.
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() <= ms) {
     }
 }
 
-void cloudConfigured::awaitReply()
+void cloudConfigured::readTimeUp()
 {
-    m_replyTimer->start();
+    // A frame that began in time is part of the answer: end with it.
+    if (comm->frameInProgress())
+        m_readTimeUp = true;
+    else
+        endRead();
 }
 
-void cloudConfigured::giveUpRequest()
+void cloudConfigured::writeTimeUp()
 {
-    const bool unanswered = readPending || (writePending && !m_writeAnswered);
+    if (comm->frameInProgress())
+        m_writeTimeUp = true;
+    else
+        endWrite();
+}
+
+void cloudConfigured::endRead()
+{
+    if (!readPending)
+        return;
     readPending = false;
-    writePending = false;
-    if (unanswered)
+    m_readTimer->stop();
+    showReadValues(m_read.finish());
+    if (!m_read.answered())
         log(QStringLiteral("No reply from the module."));
+}
+
+void cloudConfigured::endWrite()
+{
+    if (!writePending)
+        return;
+    writePending = false;
+    m_writeTimer->stop();
+    if (!m_write.answered()) {
+        log(QStringLiteral("No reply from the module."));
+        return;
+    }
+    const QList<Setting> missing = m_write.missing().toList();
+    if (missing.isEmpty())
+        return;
+    QStringList names;
+    for (Setting setting : missing)
+        names << QLatin1String(shortName(setting));
+    log(QStringLiteral("Not acknowledged by the module: ") + names.join(QStringLiteral(", ")) + QLatin1Char('.'));
 }
 
 // --- Replies ----------------------------------------------------------------
@@ -315,50 +381,50 @@ void cloudConfigured::CommReceiveHandle()
     const QString text = frameText(rxBytes);
     rxBytes.clear();
 
-    if (readPending) {
-        readPending = false;
+    if (!readPending && !writePending)
+        return;
+
+    // A module's answer may come in several frames (a slow line, a pause,
+    // a noise byte that starts a frame early): each request gathers from
+    // every frame until its answer is whole or its time is up.
+    if (readPending)
         parseReadReply(text);
-        log(text);
-    }
+    log(text);
 
     if (writePending) {
-        // Apply's pauses keep the event loop from cutting frames while the
-        // module acknowledges, so the last acknowledgement usually arrives
-        // in a frame of its own: the request takes acknowledgements from
-        // every frame until all four have come or the reply time is up.
-        m_writeAnswered = true;
-        for (Setting setting : allSettings) {
-            const unsigned bit = 1u << static_cast<unsigned>(setting);
-            if ((m_acknowledged & bit) == 0 && acknowledges(text, setting)) {
-                m_acknowledged |= bit;
-                log(QLatin1String(acknowledgementLabel(setting)) + sentValue(setting));
-            }
-        }
-        if (m_acknowledged == allAcknowledged)
-            writePending = false;
+        const SettingSet acknowledged = m_write.feed(text);
+        for (Setting setting : acknowledged.toList())
+            log(QLatin1String(acknowledgementLabel(setting)) + sentValue(setting));
     }
 
-    if (!readPending && !writePending)
-        m_replyTimer->stop();
+    if (readPending && (m_read.isComplete() || m_readTimeUp))
+        endRead();
+    if (writePending && (m_write.isComplete() || m_writeTimeUp))
+        endWrite();
 }
 
 void cloudConfigured::parseReadReply(QString text)
 {
-    if (const auto mac = replyValue(text, Setting::MacAddress)) {
+    showReadValues(m_read.feed(text));
+}
+
+void cloudConfigured::showReadValues(SettingSet settings)
+{
+    if (settings.contains(Setting::MacAddress)) {
         log(QStringLiteral("\r\nConnected!\r\n"));
-        devMac = *mac;
+        devMac = *m_read.value(Setting::MacAddress);
         ui.lineEdit_mac->setText(devMac);
     }
-    if (const auto ip = replyValue(text, Setting::IpAddress)) {
-        devIp = *ip;
+    if (settings.contains(Setting::IpAddress)) {
+        devIp = *m_read.value(Setting::IpAddress);
         ui.lineEdit_ip->setText(devIp);
     }
-    if (const auto gateway = replyValue(text, Setting::Gateway)) {
-        devGateway = *gateway;
+    if (settings.contains(Setting::Gateway)) {
+        devGateway = *m_read.value(Setting::Gateway);
         ui.lineEdit_gatway->setText(devGateway);
     }
-    if (const auto port = replyValue(text, Setting::Port)) {
-        devPort = *port;
+    if (settings.contains(Setting::Port)) {
+        devPort = *m_read.value(Setting::Port);
         ui.lineEdit_port->setText(devPort);
     }
 }

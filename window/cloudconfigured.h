@@ -2,6 +2,8 @@
 
 #include "cloudconfiguredform.h"
 #include "hostenvironment.h"
+#include "portaccess.h"
+#include "replygatherer.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -23,12 +25,11 @@ public:
     explicit cloudConfigured(HostEnvironment env, QWidget *parent = nullptr);
     ~cloudConfigured() override;
 
-    // A request whose frame has not come this long after its handler
-    // returned is given up.
+    // A request not answered in full this long after its handler returned
+    // is ended with what has come; a frame begun by then is still taken.
     static constexpr int replyTimeoutMs = 3000;
     // The pause Apply makes after each of its first three writes.
     static constexpr int writePauseMs = 1000;
-    static constexpr qint32 lineSpeed = 9600;
     // The log is for people: a flood of bytes is shown in part, and the
     // oldest lines go once there are this many.
     static constexpr int maxLogEntryChars = 4096;
@@ -58,8 +59,11 @@ private:
     void logLocalHost();
     void log(const QString &text);
     void showMessage(const QString &text);
-    void awaitReply();
-    void giveUpRequest();
+    void showReadValues(SettingSet settings);
+    void readTimeUp();
+    void writeTimeUp();
+    void endRead();
+    void endWrite();
     void portLost(const QString &reason);
     QString &sentValue(Setting setting);
 
@@ -83,14 +87,17 @@ private:
 
     HostEnvironment m_env;
     QString m_openPortName;
-    QTimer *m_replyTimer;
-    // The write request in progress: has any frame come, and which
-    // settings has the module acknowledged (one bit each).
-    bool m_writeAnswered = false;
-    unsigned m_acknowledged = 0;
+    // Each request gathers its answer from every frame until it is whole or
+    // its own reply time is up: a Connect during a write does not stretch
+    // the write's time.
+    ReadGatherer m_read;
+    WriteTally m_write;
+    QTimer *m_readTimer;
+    QTimer *m_writeTimer;
+    bool m_readTimeUp = false;  // ends with the frame in progress
+    bool m_writeTimeUp = false;
 };
 
-// What the operator is told when a port does not open: the library's reason,
-// and how to get access when the system refused it.
-QString openFailureText(const QString &portName, QSerialPort::SerialPortError error,
-                        const QString &reason);
+// What the operator is told when a port does not open: the reason, and how
+// to get access when the device file itself is barred to the user.
+QString openFailureText(const QString &portName, OpenFailure failure, const QString &reason);

@@ -42,6 +42,8 @@ public:
     QSplitter *splitter = nullptr;
     QLineEdit *lineEdit_ip = nullptr;
     QSplitter *splitter_2 = nullptr;
+    // Spelt so on purpose: the handlers and every tool that drives the
+    // window find the field by this name.
     QLineEdit *lineEdit_gatway = nullptr;
     QPushButton *pushButton_about = nullptr;
     QPushButton *pushButton_logclear = nullptr;

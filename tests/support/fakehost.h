@@ -7,7 +7,8 @@ struct FakeHost {
     QStringList ports;
     QList<QHostAddress> resolved {QHostAddress(QStringLiteral("127.0.1.1")),
                                   QHostAddress(QStringLiteral("192.168.1.20"))};
-    QList<QHostAddress> interfaces;
+    QList<HostInterface> interfaces;
+    std::optional<DefaultRoute> route;
     int scans = 0;
 
     HostEnvironment environment()
@@ -16,7 +17,8 @@ struct FakeHost {
         env.freePorts = [this] { ++scans; return ports; };
         env.localHostName = [] { return QStringLiteral("PC01"); };
         env.lookupHost = [this](const QString &) { return resolved; };
-        env.interfaceAddresses = [this] { return interfaces; };
+        env.interfaces = [this] { return interfaces; };
+        env.defaultRoute = [this] { return route; };
         return env;
     }
 };

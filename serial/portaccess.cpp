@@ -1,0 +1,58 @@
+#include "portaccess.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+QString resolvedPortPath(const QString &port)
+{
+    const QString path = port.contains(QLatin1Char('/')) ? port : QSerialPortInfo(port).systemLocation();
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? port : canonical;
+}
+
+OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool deviceAccessible)
+{
+    if (error == QSerialPort::NoError)
+        return OpenFailure::None;
+    if (!deviceExists || error == QSerialPort::DeviceNotFoundError)
+        return OpenFailure::NotFound;
+    if (!deviceAccessible)
+        return OpenFailure::PermissionDenied;
+    if (error == QSerialPort::PermissionError)
+        return OpenFailure::Busy; // we may use the file, so someone else holds the line
+    return OpenFailure::Other;
+}
+
+OpenFailure diagnoseOpenFailure(const QString &port, QSerialPort::SerialPortError error)
+{
+    const QString path = resolvedPortPath(port);
+    const bool exists = QFileInfo::exists(path);
+#ifdef Q_OS_UNIX
+    const bool accessible = exists && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+#else
+    const bool accessible = exists;
+#endif
+    return classifyOpenFailure(error, exists, accessible);
+}
+
+QString openFailureReason(OpenFailure failure, const QString &systemReason)
+{
+    switch (failure) {
+    case OpenFailure::NotFound:
+        return QStringLiteral("no such port (%1)").arg(systemReason);
+    case OpenFailure::Busy:
+        return QStringLiteral("the port is in use by another program");
+    case OpenFailure::PermissionDenied:
+        return systemReason
+               + QStringLiteral("\nTo get access, join the group that owns the device (usually dialout): "
+                                "sudo usermod -aG dialout $USER, then log out and in again.");
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        break;
+    }
+    return systemReason;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+// Reaching a serial port: the module's line speed, the device behind a
+// port's name, and why an open failed, in terms the operator can act on.
+
+#include <QSerialPort>
+#include <QString>
+
+// The module's fixed line speed, bits per second (8N1, no flow control).
+inline constexpr qint32 lineSpeed = 9600;
+
+// The device file a port name stands for: a listed name ("ttyUSB0") or any
+// path, with symbolic links (/dev/serial/by-id/..., a socat link) resolved,
+// so that one device has one name however it was reached. A path that does
+// not exist is returned as it is.
+QString resolvedPortPath(const QString &port);
+
+enum class OpenFailure {
+    None,
+    NotFound,
+    Busy,
+    PermissionDenied,
+    Other,
+};
+
+// Sorts a failed open. The serial library reports a port held by another
+// program as a permission error, like a device file we may not use; only
+// the file's own access rights tell the two apart.
+OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool deviceAccessible);
+
+// The same, looking at the device file of the port.
+OpenFailure diagnoseOpenFailure(const QString &port, QSerialPort::SerialPortError error);
+
+// What the operator is told, after "Cannot open port NAME: ".
+QString openFailureReason(OpenFailure failure, const QString &systemReason);
