@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vev-bench: start-up, memory, Connect round trip, idle cost and Apply time,
 // each over repeated runs, printed as a table and written as JSON.
 //

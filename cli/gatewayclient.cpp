@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gatewayclient.h"
 
 #include <QElapsedTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vev-cli: read, write and find VeV-Idire gateway modules from scripts.
 
 #include "gatewayclient.h"
@@ -151,10 +152,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vev-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
         QStringLiteral("Serial port: a name the system lists (ttyUSB0) or a device path. With find, extra ports to ask."),
         QStringLiteral("PATH"));
@@ -180,6 +183,11 @@ int main(int argc, char *argv[])
         return fail(Usage, parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
         out() << parser.helpText();
+        return Ok;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out() << "vev-cli " << QCoreApplication::applicationVersion() << '\n';
+        out().flush();
         return Ok;
     }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes through what the window does with a received frame:
 // read it as text, extract the four settings for a pending read, look for
 // the acknowledgements of a pending write. Also the module side's command

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hostenvironment.h"
 
 #include "portlist.h"

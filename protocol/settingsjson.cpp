@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settingsjson.h"
 
 #include <QFile>

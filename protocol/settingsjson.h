@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The four settings as a JSON object, {"ip": ..., "gateway": ..., "port": ...,

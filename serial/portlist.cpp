@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "portlist.h"
 
 #include "portaccess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "spcomm.h"
 
 #include "portaccess.h"

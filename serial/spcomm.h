@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The serial link to the gateway module: one port with fixed line settings,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vev-sim: a stand-in for the VeV-Idire gateway module on a serial line, for
 // demonstrations and tests.
 
@@ -45,6 +46,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vev-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -53,6 +55,7 @@ int main(int argc, char *argv[])
         "Plays a VeV-Idire gateway module on a serial line. By default it creates a pseudo-terminal "
         "and prints the device path for the configuration tool to open."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("link"), QStringLiteral("Also make a symbolic link PATH to the device."), QStringLiteral("PATH")},
         {QStringLiteral("device"), QStringLiteral("Use this serial device (null-modem cable) instead of a pseudo-terminal."), QStringLiteral("PATH")},

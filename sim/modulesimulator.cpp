@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "modulesimulator.h"
 
 #include "values.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vev-cli as a script runs it, against vev-sim and pseudo-terminals.
 
 #include "gatewayclient.h"

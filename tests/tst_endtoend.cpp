@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real window against a real vev-sim process over a pseudo-terminal.
 
 #include "cloudconfigured.h"

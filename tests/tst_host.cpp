@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The computer's own address as Auto mode finds it, looked up for real on a
 // computer with several networks. Runs in a network namespace of its own
 // (see tests/CMakeLists.txt), where it makes its interfaces and routes.

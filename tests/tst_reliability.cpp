@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What real serial lines do to the window: devices that vanish, frames of
 // any bytes, and modules that never stop talking.
 

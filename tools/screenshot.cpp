@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opens the given port in the configuration window, presses Connect, waits
 // for the answer and saves a picture of the window.
 //   vev-screenshot OUTPUT.png DEVICE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cloudconfigured.h"
 
 #include "portcombobox.h"
@@ -460,7 +461,7 @@ void cloudConfigured::on_pushButton_about_clicked()
 {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("About VeV-Idire Configuration"));
-    box.setText(QStringLiteral("version:v1.0.0\r\n"
+    box.setText(QStringLiteral("version:v" VEV_VERSION "\r\n"
                                "Copyright 2026 TELVOR\r\n"
                                "E-mail:support@telvor.example\r\n"
                                "Tell:+1 555 0100"));

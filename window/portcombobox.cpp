@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "portcombobox.h"
 
 PortComboBox::PortComboBox(QWidget *parent)

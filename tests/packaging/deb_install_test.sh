@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the .deb from a build directory, installs it with dpkg into a
 # scratch root, and starts the installed programs from there.
-#   deb_install_test.sh BUILD_DIR QT_MAJOR
+#   deb_install_test.sh BUILD_DIR QT_MAJOR VERSION
 set -euo pipefail
 
 build="$1"
 qt_major="$2"
+version="$3"
 work="$(mktemp -d)"
 trap 'kill "${app:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -31,7 +33,9 @@ dpkg --root="$root" -s vev-config | grep -q "^Status: install ok installed"
 for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim \
          usr/share/applications/com.telvor.VevConfig.desktop \
          usr/share/metainfo/com.telvor.VevConfig.metainfo.xml \
-         usr/share/icons/hicolor/256x256/apps/com.telvor.VevConfig.png; do
+         usr/share/icons/hicolor/256x256/apps/com.telvor.VevConfig.png \
+         usr/share/doc/vev-config/copyright usr/share/doc/vev-config/changelog.gz \
+         usr/share/bash-completion/completions/vev-cli; do
     [[ -e "$root/$f" ]] || { echo "FAIL: $f not installed" >&2; exit 1; }
 done
 
@@ -49,6 +53,29 @@ fi
 kill "$app"
 wait "$app" 2>/dev/null || true
 
+# Each manual page renders, under its program's name and version.
+for program in vev-config vev-cli vev-sim; do
+    page="$root/usr/share/man/man1/$program.1.gz"
+    rendered="$(MANWIDTH=80 man -l "$page" 2>"$work/man.err")"
+    if [[ -s "$work/man.err" ]] || ! grep -q "^NAME" <<<"$rendered" || ! grep -q "$program" <<<"$rendered" \
+        || ! grep -qF "$version" <<<"$rendered"; then
+        echo "FAIL: man -l $page:" >&2
+        cat "$work/man.err" >&2
+        exit 1
+    fi
+done
+
+# The completion script loads in a plain bash and completes commands.
+completion="$root/usr/share/bash-completion/completions/vev-cli"
+words="$(bash -c 'source "$1" && COMP_WORDS=(vev-cli wr) COMP_CWORD=1 && _vev_cli && echo "${COMPREPLY[*]}"' _ "$completion")"
+[[ "$words" == write ]] || { echo "FAIL: completion of 'vev-cli wr' gave '$words'" >&2; exit 1; }
+
+# One version everywhere: the programs, the package and the metadata.
+[[ "$("$root/usr/bin/vev-cli" --version)" == "vev-cli $version" ]] || { echo "FAIL: vev-cli --version" >&2; exit 1; }
+[[ "$("$root/usr/bin/vev-sim" --version)" == "vev-sim $version" ]] || { echo "FAIL: vev-sim --version" >&2; exit 1; }
+[[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || { echo "FAIL: package version" >&2; exit 1; }
+grep -q "release version=\"$version\"" "$root/usr/share/metainfo/com.telvor.VevConfig.metainfo.xml" \
+    || { echo "FAIL: metainfo release" >&2; exit 1; }
 "$root/usr/bin/vev-cli" --help | grep -q "Exit codes"
 "$root/usr/bin/vev-sim" --help | grep -q -- "--hangup-after"
 echo "installed into a scratch root and started: ok"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "modalcatcher.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "processusage.h"
 
 #include <QFile>
