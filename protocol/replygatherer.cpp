@@ -59,12 +59,15 @@ void ReadGatherer::scan(Setting setting)
         }
         const qsizetype valueStart = start + prefixLength;
         const int hash = m_text.indexOf(QLatin1Char(commandTerminator), int(valueStart - m_offset));
+        // Judged the same whether or not the "#" has come yet, so that the
+        // answer does not depend on where the line cut it.
+        const qsizetype valueEnd = hash < 0 ? end : m_offset + hash;
+        if (valueEnd - valueStart > longestValue) {
+            search.open.reset();
+            search.from = valueStart;
+            continue;
+        }
         if (hash < 0) {
-            if (end - valueStart > longestValue) {
-                search.open.reset();
-                search.from = valueStart;
-                continue;
-            }
             search.open = start;
             return;
         }

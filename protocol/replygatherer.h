@@ -57,8 +57,9 @@ public:
     // Whether any text at all has come for the request.
     bool answered() const { return m_answered; }
 
-    // A prefix that waits this long for its "#" is given up: values are a
-    // few dozen characters, and a flood must not make the text grow.
+    // A prefix followed by more than this before its "#" carries no value:
+    // values are a few dozen characters, and a flood must not make the
+    // kept text grow.
     static constexpr int longestValue = 1024;
 
 private:
