@@ -8,7 +8,7 @@
 // (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
 // processes of this program, against vev-sim.
 
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 #include "processusage.h"
 #include "simprocess.h"
 #include "windowdriver.h"
@@ -23,11 +23,14 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTextStream>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -182,6 +185,16 @@ QList<QByteArray> runChild(const QStringList &arguments, const QProcessEnvironme
     return child.readAllStandardOutput().split('\n');
 }
 
+// Wall time of one run of a program, in ms; negative when it failed.
+double timedRun(const QString &program, const QStringList &arguments)
+{
+    QProcess child;
+    const qint64 start = monotonicUs();
+    child.start(program, arguments);
+    const bool ok = child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+    return ok ? (monotonicUs() - start) / 1000.0 : -1;
+}
+
 QProcessEnvironment offscreen()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -282,6 +295,14 @@ int main(int argc, char *argv[])
     Series connect9600 {"connect_round_trip_9600", "ms", "the same with the module paced at 9600 baud", {}};
     Series idle {"idle_cpu_per_10s", "ms", "CPU time over 10 s idle with the port open", {}};
     Series apply {"apply_wall_time", "ms", "Apply click to return (three pauses of just over 1 s)", {}};
+    Series openRef {"open_and_exit_reference", "ms", "a process that only opens the port and exits", {}};
+    Series cliRead {"cli_read", "ms", "vev-cli read, module answering at once", {}};
+    Series cliRead9600 {"cli_read_9600", "ms", "vev-cli read, module paced at 9600 baud", {}};
+    Series cliWrite {"cli_write_verified", "ms", "vev-cli write of all four settings, read back and compared", {}};
+    Series station1 {"provision_1_lane", "/min", "modules provisioned per minute, one lane of vev-sim modules", {}};
+    Series station4 {"provision_4_lanes", "/min", "the same with four lanes at once", {}};
+    Series perModule {"provision_ms_per_module", "ms", "one lane: wall time per module (the line takes each off "
+                       "100 ms after its read-back and plugs the next in 100 ms later)", {}};
 
     measureOnX(runs, mapped, residentX, err);
 
@@ -316,7 +337,47 @@ int main(int argc, char *argv[])
         else if (key == "apply_ms") apply.values << value;
     }
 
-    const QList<Series *> all {&mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600, &idle, &apply};
+    // The command line against its reference, side by side in each round.
+    for (int i = 0; i < runs; ++i) {
+        openRef.values << timedRun(QStringLiteral(VEV_OPEN_PROBE_PATH), {fast.devicePath()});
+        cliRead.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"--port", fast.devicePath(), "read"});
+        cliRead9600.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"--port", paced.devicePath(), "read"});
+        cliWrite.values << timedRun(QStringLiteral(VEV_CLI_PATH),
+                                    {"--port", fast.devicePath(), "write", "--ip", QStringLiteral("10.0.0.%1").arg(2 + i % 200),
+                                     "--gateway", "10.0.0.1", "--tcp-port", "502", "--mac", "02:00:00:00:00:01"});
+    }
+
+    // The station: lines of modules played by vev-sim, one lane and four.
+    constexpr int modulesPerLine = 10;
+    for (int i = 0; i < std::min(runs, 3); ++i) {
+        for (const int lanes : {1, 4}) {
+            std::vector<std::unique_ptr<SimProcess>> lines;
+            QStringList arguments {"provision"};
+            for (int l = 0; l < lanes; ++l) {
+                lines.push_back(std::make_unique<SimProcess>(QStringList {
+                    "--line", QString::number(modulesPerLine), "--off-after", "100", "--plug-gap", "100"}));
+                arguments << "--port" << lines.back()->devicePath();
+            }
+            QTemporaryDir dir;
+            QFile plan(dir.filePath(QStringLiteral("plan.csv")));
+            plan.open(QIODevice::WriteOnly);
+            plan.write("ip,gateway,tcp_port,mac\n");
+            for (int row = 1; row <= lanes * modulesPerLine; ++row)
+                plan.write(QStringLiteral("10.0.6.%1,10.0.6.1,502,02:00:00:00:06:%2\n").arg(row + 1).arg(row, 2, 16, QLatin1Char('0')).toLatin1());
+            plan.close();
+            arguments << "--plan" << plan.fileName() << "--audit" << dir.filePath(QStringLiteral("audit.jsonl"));
+            const double ms = timedRun(QStringLiteral(VEV_CLI_PATH), arguments);
+            if (ms <= 0)
+                continue;
+            const double perMinute = lanes * modulesPerLine * 60000.0 / ms;
+            (lanes == 1 ? station1 : station4).values << perMinute;
+            if (lanes == 1)
+                perModule.values << ms / modulesPerLine;
+        }
+    }
+
+    const QList<Series *> all {&mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600,
+                               &idle, &apply, &openRef, &cliRead, &cliRead9600, &cliWrite, &station1, &station4, &perModule};
     out << QStringLiteral("%1 %2 %3 %4 %5  %6\n")
                .arg(QStringLiteral("measure"), -32).arg(QStringLiteral("median"), 9).arg(QStringLiteral("min"), 9)
                .arg(QStringLiteral("max"), 9).arg(QStringLiteral("runs"), 5).arg(QStringLiteral("what"));
@@ -334,6 +395,24 @@ int main(int argc, char *argv[])
             values.append(v);
         json.append(QJsonObject {{"name", s->name}, {"unit", s->unit}, {"what", s->note},
                                  {"median", median(s->values)}, {"min", *lo}, {"max", *hi}, {"values", values}});
+    }
+    // The answer to a read is 67 bytes; at 9600 baud, 10 bits a byte.
+    constexpr double answerBytes = 67;
+    const double lineFloorMs = answerBytes * 10 / 9600 * 1000;
+    if (!openRef.values.isEmpty()) {
+        const double ref = median(openRef.values);
+        out << QStringLiteral("\nvev-cli read: %1 ms over the open-and-exit reference (goal: at most 30)\n")
+                   .arg(figure(median(cliRead.values) - ref));
+        out << QStringLiteral("vev-cli read at 9600 baud: %1 ms over the reference, against %2 ms of answer on the line "
+                              "(goal: within 10%)\n")
+                   .arg(figure(median(cliRead9600.values) - ref), figure(lineFloorMs));
+        out << QStringLiteral("vev-cli verified write: %1 ms (goal: at most 800)\n").arg(figure(median(cliWrite.values)));
+    }
+    if (!station1.values.isEmpty() && !station4.values.isEmpty()) {
+        out << QStringLiteral("provision: four lanes give %1 times one lane (goal: at least 3.5); %2 ms a module on one "
+                              "lane, of which the verified write is %3 ms and the line's taking off and plugging in 200 ms\n")
+                   .arg(figure(median(station4.values) / median(station1.values)), figure(median(perModule.values)),
+                        figure(median(cliWrite.values)));
     }
     out.flush();
     if (parser.isSet(QStringLiteral("json"))) {

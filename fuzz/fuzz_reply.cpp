@@ -5,8 +5,8 @@
 // parser, which takes the same kind of outside input. The gathering of an
 // answer must not depend on where the line cuts it into frames.
 
-#include "replygatherer.h"
-#include "wireformat.h"
+#include "protocol/replygatherer.h"
+#include "protocol/wireformat.h"
 
 #include <cstdint>
 #include <cstdlib>

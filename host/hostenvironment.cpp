@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "hostenvironment.h"
+#include "host/hostenvironment.h"
 
-#include "portlist.h"
-#include "values.h"
+#include "serial/portlist.h"
+#include "protocol/values.h"
 
 #include <QFile>
 #include <QHostInfo>

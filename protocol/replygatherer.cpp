@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "replygatherer.h"
+#include "protocol/replygatherer.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 // whatever the frames it arrives in. Plain code, no timers: the caller feeds
 // text as it comes and says when the request's time is up.
 
-#include "wireformat.h"
+#include "protocol/wireformat.h"
 
 #include <QString>
 #include <QList>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "settingsjson.h"
+#include "protocol/settingsjson.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
@@ -37,15 +38,25 @@ std::optional<SettingValues> settingsFromJson(const QJsonObject &object, QString
     return values;
 }
 
-std::optional<SettingValues> readSettingsFile(const QString &path, QString *error)
+std::optional<SettingValues> readSettingsFile(const QString &path, QString *error, qint64 maxBytes)
 {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *error = QStringLiteral("cannot read %1: not a regular file").arg(path);
+        return std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return std::nullopt;
     }
+    const QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes) {
+        *error = QStringLiteral("cannot read %1: larger than %2 bytes, not a settings file").arg(path).arg(maxBytes);
+        return std::nullopt;
+    }
     QJsonParseError parseError {};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
         *error = QStringLiteral("%1 is not a JSON object: %2")
                      .arg(path, parseError.error != QJsonParseError::NoError ? parseError.errorString()

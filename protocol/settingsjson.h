@@ -5,7 +5,7 @@
 // "mac": ...}, values in their form (dots, colons). A setting that is not
 // known is null. Used for the simulator's state file and by the command line.
 
-#include "wireformat.h"
+#include "protocol/wireformat.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -30,6 +30,8 @@ QJsonObject settingsToJson(const SettingValues &values);
 // a value that is not a string is an error, described in *error.
 std::optional<SettingValues> settingsFromJson(const QJsonObject &object, QString *error);
 
-// Reads and parses a whole file; *error says why when it fails.
-std::optional<SettingValues> readSettingsFile(const QString &path, QString *error);
+// Reads and parses a whole file; *error says why when it fails. Only a
+// regular file of at most maxBytes is read: a device or a pipe could feed
+// us for ever or never answer.
+std::optional<SettingValues> readSettingsFile(const QString &path, QString *error, qint64 maxBytes = 64 * 1024);
 bool writeSettingsFile(const QString &path, const SettingValues &values, QString *error);

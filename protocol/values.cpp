@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "values.h"
+#include "protocol/values.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -4,7 +4,7 @@
 // What a sound setting value looks like, which values no device can use,
 // and the addresses that Auto mode derives from the computer's own.
 
-#include "wireformat.h"
+#include "protocol/wireformat.h"
 
 #include <QString>
 

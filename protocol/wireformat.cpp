@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "wireformat.h"
+#include "protocol/wireformat.h"
 
 namespace {
 

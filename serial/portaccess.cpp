@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "portaccess.h"
+#include "serial/portaccess.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
 #ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -56,4 +57,20 @@ QString openFailureReason(OpenFailure failure, const QString &systemReason)
         break;
     }
     return systemReason;
+}
+
+void setExclusiveAccess(QSerialPort &port, bool exclusive)
+{
+#if defined(TIOCEXCL) && defined(TIOCNXCL)
+    if (port.isOpen())
+        ::ioctl(port.handle(), exclusive ? TIOCEXCL : TIOCNXCL);
+#else
+    Q_UNUSED(port)
+    Q_UNUSED(exclusive)
+#endif
+}
+
+QString lostLineReason()
+{
+    return QStringLiteral("the device was disconnected or hung up");
 }

@@ -34,3 +34,12 @@ OpenFailure diagnoseOpenFailure(const QString &port, QSerialPort::SerialPortErro
 
 // What the operator is told, after "Cannot open port NAME: ".
 QString openFailureReason(OpenFailure failure, const QString &systemReason);
+
+// Exclusive use of an open line where the system offers it, so a second
+// program is refused even when it bypasses lock files. It must be given up
+// before the port is closed, or a pseudo-terminal stays barred for everyone.
+void setExclusiveAccess(QSerialPort &port, bool exclusive);
+
+// What a lost line is reported as: after a hang-up the error number the
+// library holds is stale ("Inappropriate ioctl for device").
+QString lostLineReason();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "portlist.h"
+#include "serial/portlist.h"
 
-#include "portaccess.h"
+#include "serial/portaccess.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,34 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "spcomm.h"
+#include "serial/spcomm.h"
 
-#include "portaccess.h"
+#include "serial/portaccess.h"
 
 #include <QTimer>
 
 #include <algorithm>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
-#include <sys/ioctl.h>
-#endif
-
-namespace {
-
-// Exclusive use of the line where the system offers it, so that a second
-// program is refused even when it bypasses lock files; undone before the
-// port is closed, or a pseudo-terminal would stay barred for everyone.
-void setExclusive(QSerialPort *serial, bool exclusive)
-{
-#if defined(TIOCEXCL) && defined(TIOCNXCL)
-    if (serial->isOpen())
-        ::ioctl(serial->handle(), exclusive ? TIOCEXCL : TIOCNXCL);
-#else
-    Q_UNUSED(serial)
-    Q_UNUSED(exclusive)
-#endif
-}
-
-} // namespace
 
 SPComm::SPComm()
     : QObject(nullptr)
@@ -50,7 +29,7 @@ SPComm::SPComm()
 SPComm::~SPComm()
 {
     // The port object has no parent; deleting it closes an open port.
-    setExclusive(serial, false);
+    setExclusiveAccess(*serial, false);
     delete serial;
 }
 
@@ -70,14 +49,14 @@ bool SPComm::open()
     serial->setReadBufferSize(readBufferBytes);
     if (!serial->open(QIODevice::ReadWrite))
         return false;
-    setExclusive(serial, true);
+    setExclusiveAccess(*serial, true);
     return true;
 }
 
 void SPComm::close()
 {
     if (serial->isOpen()) {
-        setExclusive(serial, false);
+        setExclusiveAccess(*serial, false);
         serial->close();
     }
 }
@@ -157,9 +136,8 @@ void SPComm::errorSlot(QSerialPort::SerialPortError error)
     const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     if (!lost || !serial->isOpen())
         return;
-    // After a hang-up the error number the library reports is stale
-    // ("Inappropriate ioctl for device"); say what happened instead.
-    const QString reason = QStringLiteral("the device was disconnected or hung up");
+    const QString reason = lostLineReason();
+    setExclusiveAccess(*serial, false);
     serial->close();
     emit portLost(reason);
 }

@@ -2,8 +2,9 @@
 // vev-sim: a stand-in for the VeV-Idire gateway module on a serial line, for
 // demonstrations and tests.
 
-#include "modulesimulator.h"
-#include "simline.h"
+#include "sim/modulesimulator.h"
+#include "sim/simline.h"
+#include "protocol/values.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -67,18 +68,41 @@ int main(int argc, char *argv[])
         {QStringLiteral("silent"), QStringLiteral("Never answer.")},
         {QStringLiteral("noise"), QStringLiteral("Send bursts of random bytes, zero bytes and bytes above 0x7F included.")},
         {QStringLiteral("hangup-after"), QStringLiteral("Hang up the line after N commands."), QStringLiteral("N")},
+        {QStringLiteral("ignore-writes"), QStringLiteral("Acknowledge writes but keep the old values (a module that lies).")},
+        {QStringLiteral("line"), QStringLiteral("Play a production line of N modules, one after another, each with a MAC address "
+                                                "of its own; nothing answers after the last."), QStringLiteral("N")},
+        {QStringLiteral("off-after"), QStringLiteral("With --line: take a module off MS milliseconds after it has been written "
+                                                     "and read back (default 300)."), QStringLiteral("MS")},
+        {QStringLiteral("plug-gap"), QStringLiteral("With --line: plug the next module in MS milliseconds after one is taken "
+                                                    "off (default 500)."), QStringLiteral("MS")},
     });
-    parser.process(app);
+    // A bad command line is a usage error, exit 2, like a bad value.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << "vev-sim: " << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty()) {
+        err << "vev-sim: unexpected argument \"" << parser.positionalArguments().first() << "\"" << Qt::endl;
+        return 2;
+    }
 
     ModuleSimulator::Options options;
     if (!intOption(parser, QStringLiteral("delay"), 0, &options.delayMs, err)
         || !intOption(parser, QStringLiteral("line-rate"), 1, &options.lineRate, err)
         || !intOption(parser, QStringLiteral("split"), 1, &options.split, err)
         || !intOption(parser, QStringLiteral("split-gap"), 0, &options.splitGapMs, err)
-        || !intOption(parser, QStringLiteral("hangup-after"), 1, &options.hangupAfter, err))
+        || !intOption(parser, QStringLiteral("hangup-after"), 1, &options.hangupAfter, err)
+        || !intOption(parser, QStringLiteral("line"), 1, &options.lineModules, err)
+        || !intOption(parser, QStringLiteral("off-after"), 0, &options.offAfterMs, err)
+        || !intOption(parser, QStringLiteral("plug-gap"), 0, &options.plugGapMs, err))
         return 2;
     options.silent = parser.isSet(QStringLiteral("silent"));
     options.noise = parser.isSet(QStringLiteral("noise"));
+    options.ignoreWrites = parser.isSet(QStringLiteral("ignore-writes"));
     options.statePath = parser.value(QStringLiteral("state"));
 
     SettingValues settings = ModuleSimulator::defaultSettings();
@@ -90,8 +114,17 @@ int main(int argc, char *argv[])
             return 2;
         }
         for (Setting setting : allSettings) {
-            if (valueOf(*stored, setting))
-                valueOf(settings, setting) = valueOf(*stored, setting);
+            const auto &value = valueOf(*stored, setting);
+            if (!value)
+                continue;
+            // What the state holds goes on the wire: "hello#RS" would forge
+            // replies.
+            if (!isValidValue(setting, *value)) {
+                err << "vev-sim: " << options.statePath << ": invalid " << settingInfo(setting).name << " \""
+                    << *value << "\"" << Qt::endl;
+                return 2;
+            }
+            valueOf(settings, setting) = value;
         }
     }
 
@@ -105,7 +138,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Ctrl-C and kill end the run cleanly, so the link is removed.
+    // Ctrl-C and kill end the run cleanly, so the link is removed; a reader
+    // of our log that goes away (vev-sim | head) is no reason to stop.
+    std::signal(SIGPIPE, SIG_IGN);
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);

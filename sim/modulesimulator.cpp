@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "modulesimulator.h"
+#include "sim/modulesimulator.h"
 
-#include "values.h"
-#include "wireformat.h"
+#include "protocol/values.h"
+#include "protocol/wireformat.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -40,6 +40,16 @@ SettingValues ModuleSimulator::defaultSettings()
     return values;
 }
 
+SettingValues ModuleSimulator::lineModuleSettings(int index)
+{
+    SettingValues values = defaultSettings();
+    valueOf(values, Setting::MacAddress) = QStringLiteral("02:56:45:00:%1:%2")
+                                               .arg((index + 1) / 256, 2, 16, QLatin1Char('0'))
+                                               .arg((index + 1) % 256, 2, 16, QLatin1Char('0'))
+                                               .toUpper();
+    return values;
+}
+
 ModuleSimulator::ModuleSimulator(int fd, const Options &options, const SettingValues &settings, QTextStream &log)
     : m_fd(fd)
     , m_options(options)
@@ -56,6 +66,15 @@ ModuleSimulator::ModuleSimulator(int fd, const Options &options, const SettingVa
     m_pacer.setTimerType(Qt::PreciseTimer);
     m_pacer.setInterval(pacerTickMs);
     connect(&m_pacer, &QTimer::timeout, this, &ModuleSimulator::writeQueued);
+
+    m_offTimer.setSingleShot(true);
+    m_plugTimer.setSingleShot(true);
+    connect(&m_offTimer, &QTimer::timeout, this, &ModuleSimulator::takeOff);
+    connect(&m_plugTimer, &QTimer::timeout, this, &ModuleSimulator::plugIn);
+    if (m_options.lineModules > 0) {
+        m_settings = lineModuleSettings(0);
+        m_log << "Module 1 of " << m_options.lineModules << " plugged in" << Qt::endl;
+    }
 
     if (m_options.noise) {
         m_noise.setSingleShot(true);
@@ -95,7 +114,15 @@ void ModuleSimulator::readLine()
 void ModuleSimulator::handle(const QByteArray &command)
 {
     note("<", command);
+    if (!m_present)
+        return; // nobody on the line to answer
+    const auto parsed = parseCommand(QString::fromLatin1(command));
     sendAnswer(answerTo(command));
+    if (parsed && parsed->write)
+        m_written = true;
+    // Written and read back: the operator takes the module off.
+    else if (parsed && m_written && m_options.lineModules > 0 && !m_offTimer.isActive())
+        m_offTimer.start(m_options.offAfterMs);
     ++m_commands;
     if (m_options.hangupAfter > 0 && m_commands >= m_options.hangupAfter) {
         m_hangingUp = true;
@@ -118,13 +145,22 @@ QByteArray ModuleSimulator::answerTo(const QByteArray &bytes)
 
     if (!isValidValue(setting, command->formValue))
         return errorAnswer("bad value");
+    const QByteArray acknowledgement = QByteArray("OK ") + settingInfo(setting).ackKeyword + " "
+                                       + command->formValue.toLatin1() + "\r\n";
+    if (m_options.ignoreWrites)
+        return acknowledgement;
+    const auto previous = valueOf(m_settings, setting);
     valueOf(m_settings, setting) = command->formValue;
     if (!m_options.statePath.isEmpty()) {
         QString error;
-        if (!writeSettingsFile(m_options.statePath, m_settings, &error))
-            m_log << "warning: " << error << Qt::endl;
+        if (!writeSettingsFile(m_options.statePath, m_settings, &error)) {
+            // A module that cannot store a value must not acknowledge it.
+            m_log << "cannot store: " << error << Qt::endl;
+            valueOf(m_settings, setting) = previous;
+            return errorAnswer("cannot store value");
+        }
     }
-    return QByteArray("OK ") + settingInfo(setting).ackKeyword + " " + command->formValue.toLatin1() + "\r\n";
+    return acknowledgement;
 }
 
 void ModuleSimulator::sendAnswer(const QByteArray &answer)
@@ -160,6 +196,15 @@ void ModuleSimulator::sendDue()
 
 void ModuleSimulator::queue(const QByteArray &bytes)
 {
+    // A client that sends and never reads must not make us hoard its
+    // answers: beyond this much waiting output, answers are dropped.
+    if (m_output.size() + bytes.size() > maxQueuedBytes) {
+        if (!m_dropping)
+            m_log << "output queue full: the other side is not reading; dropping answers" << Qt::endl;
+        m_dropping = true;
+        return;
+    }
+    m_dropping = false;
     m_output.append(bytes);
     if (m_options.lineRate <= 0) {
         writeQueued();
@@ -219,6 +264,27 @@ void ModuleSimulator::maybeHangUp()
     m_noise.stop();
     m_log << "Hanging up after " << m_commands << " commands" << Qt::endl;
     emit hungUp();
+}
+
+void ModuleSimulator::takeOff()
+{
+    m_present = false;
+    m_log << "Module " << m_module + 1 << " taken off" << Qt::endl;
+    if (m_module + 1 < m_options.lineModules) {
+        m_plugTimer.start(m_options.plugGapMs);
+    } else {
+        m_log << "End of the line" << Qt::endl;
+        emit lineEnded();
+    }
+}
+
+void ModuleSimulator::plugIn()
+{
+    ++m_module;
+    m_settings = lineModuleSettings(m_module);
+    m_written = false;
+    m_present = true;
+    m_log << "Module " << m_module + 1 << " of " << m_options.lineModules << " plugged in" << Qt::endl;
 }
 
 void ModuleSimulator::note(const char *direction, const QByteArray &bytes)

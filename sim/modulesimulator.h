@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "settingsjson.h"
+#include "protocol/settingsjson.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -27,10 +27,20 @@ public:
         bool silent = false;
         bool noise = false;
         int hangupAfter = 0;      // commands; 0 never
+        bool ignoreWrites = false; // acknowledge writes but keep the old values
+        // A production line: this many modules one after another, each taken
+        // off offAfterMs after it has been written and read back, the next
+        // plugged in plugGapMs later. 0: one module, always there.
+        int lineModules = 0;
+        int offAfterMs = 300;
+        int plugGapMs = 500;
         QString statePath;        // JSON file the settings persist in; empty keeps them in memory
     };
 
     static SettingValues defaultSettings();
+    // The factory settings of the module at this place in a line: each has
+    // a MAC address of its own.
+    static SettingValues lineModuleSettings(int index);
 
     ModuleSimulator(int fd, const Options &options, const SettingValues &settings, QTextStream &log);
 
@@ -39,6 +49,8 @@ public:
 signals:
     // The line was hung up after --hangup-after commands.
     void hungUp();
+    // In a line of modules: the last one has been taken off.
+    void lineEnded();
 
 private:
     void readLine();
@@ -51,6 +63,8 @@ private:
     void sendNoise();
     void maybeHangUp();
     void note(const char *direction, const QByteArray &bytes);
+    void takeOff();
+    void plugIn();
 
     int m_fd;
     Options m_options;
@@ -73,4 +87,14 @@ private:
     QElapsedTimer m_clock;
     qint64 m_busyUntil = 0;   // on m_clock: when the last scheduled piece goes
     bool m_hangingUp = false;
+    bool m_dropping = false;  // the output queue was full at the last answer
+    // A line of modules: which one is on the line, if any, and whether it
+    // has been written to since it was plugged in.
+    int m_module = 0;
+    bool m_present = true;
+    bool m_written = false;
+    QTimer m_offTimer;
+    QTimer m_plugTimer;
+
+    static constexpr int maxQueuedBytes = 64 * 1024;
 };

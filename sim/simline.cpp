@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "simline.h"
+#include "sim/simline.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -67,6 +68,13 @@ bool SimLine::openDevice(const QString &path, QString *error)
         *error = QStringLiteral("cannot open %1: %2").arg(path, systemError());
         return false;
     }
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+        // A regular file would take our answers and give nothing back.
+        *error = QStringLiteral("%1 is not a serial device").arg(path);
+        close();
+        return false;
+    }
     makeRaw(m_fd, true);
     m_devicePath = path;
     return true;
@@ -75,6 +83,13 @@ bool SimLine::openDevice(const QString &path, QString *error)
 bool SimLine::makeLink(const QString &linkPath, QString *error)
 {
     const QFileInfo existing(linkPath);
+    if (existing.isSymLink() && existing.exists()) {
+        // Another simulator's live line: taking it over would leave that
+        // one's users talking to us.
+        *error = QStringLiteral("%1 points to %2, a live device; not taking it over")
+                     .arg(linkPath, existing.symLinkTarget());
+        return false;
+    }
     if (existing.isSymLink()) {
         QFile::remove(linkPath); // a leftover of an earlier run
     } else if (existing.exists()) {
@@ -91,7 +106,9 @@ bool SimLine::makeLink(const QString &linkPath, QString *error)
 
 void SimLine::close()
 {
-    if (!m_linkPath.isEmpty() && QFileInfo(m_linkPath).isSymLink())
+    // Only a link that is still ours: another simulator may have made its
+    // own since ours went.
+    if (!m_linkPath.isEmpty() && QFile::symLinkTarget(m_linkPath) == QFileInfo(m_devicePath).absoluteFilePath())
         QFile::remove(m_linkPath);
     m_linkPath.clear();
     if (m_fd >= 0)

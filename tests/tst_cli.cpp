@@ -1,17 +1,29 @@
 // SPDX-License-Identifier: MIT
 // vev-cli as a script runs it, against vev-sim and pseudo-terminals.
 
-#include "gatewayclient.h"
+#include "client/gatewayclient.h"
+#include "station/auditlog.h"
+#include "host/hostenvironment.h"
+#include "processusage.h"
+#include "protocol/values.h"
 #include "pseudoterminal.h"
-#include "settingsjson.h"
+#include "protocol/settingsjson.h"
 #include "simprocess.h"
-#include "spcomm.h"
+#include "serial/spcomm.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,10 +33,8 @@ struct Run {
     QString err;
 };
 
-Run cli(const QStringList &arguments, int timeoutMs = 15000)
+Run finished(QProcess &process, int timeoutMs = 15000)
 {
-    QProcess process;
-    process.start(QStringLiteral(VEV_CLI_PATH), arguments);
     Run run;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -36,6 +46,22 @@ Run cli(const QStringList &arguments, int timeoutMs = 15000)
     run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
     run.err = QString::fromLocal8Bit(process.readAllStandardError());
     return run;
+}
+
+Run cli(const QStringList &arguments, int timeoutMs = 15000)
+{
+    QProcess process;
+    process.start(QStringLiteral(VEV_CLI_PATH), arguments);
+    return finished(process, timeoutMs);
+}
+
+// CPU time of this process's finished children, in ms.
+qint64 childrenCpuMs()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
 QString stored(const SimProcess &sim)
@@ -64,6 +90,11 @@ private slots:
     void openFailureClassification();
     void findListsAnsweringPorts();
     void listAndHelp();
+    void modulesOnTheLine_data();
+    void modulesOnTheLine();
+    void outputAndFileErrors();
+    void simulatorFaults();
+    void productionLine();
 };
 
 void TestCli::readPrintsTheSettings()
@@ -110,7 +141,8 @@ void TestCli::writeSendsOnlyWhatIsGiven()
     const Run run = cli({"--port", sim.devicePath(), "write", "--mac", "02:00:00:00:00:07", "--gateway", "10.0.0.1"});
     QCOMPARE(run.code, 0);
     // Table order, whatever the order on the command line.
-    QCOMPARE(run.out, QStringLiteral("Gateway 10.0.0.1: acknowledged\nMAC address 02:00:00:00:00:07: acknowledged\n"));
+    QCOMPARE(run.out, QStringLiteral("Gateway 10.0.0.1: acknowledged, verified\n"
+                                     "MAC address 02:00:00:00:00:07: acknowledged, verified\n"));
     QCOMPARE(stored(sim), QStringLiteral(
         R"({"gateway":"10.0.0.1","ip":"192.168.1.20","mac":"02:00:00:00:00:07","port":"502"})"));
     const QString log = sim.output();
@@ -125,9 +157,13 @@ void TestCli::writeAutoDerivesFromThisComputer()
     SimProcess sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.error()));
     const Run run = cli({"--port", sim.devicePath(), "write", "--auto"});
-    if (run.code == 2) {
-        // Only on a computer without any IPv4 address.
-        QVERIFY2(run.err.contains(QLatin1String("no IPv4 address")), qPrintable(run.err));
+    const HostEnvironment host = HostEnvironment::system();
+    const auto source = chooseAutoSource(host, localIpv4Addresses(host, host.localHostName()));
+    const AutoAddress derived = source ? deriveAutoAddress(source->ip, source->gateway) : AutoAddress {};
+    if (!source || !derived.error.isEmpty()) {
+        // Only on a computer without a usable IPv4 address.
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains(QLatin1String("Auto mode")), qPrintable(run.err));
         return;
     }
     QCOMPARE(run.code, 0);
@@ -135,8 +171,8 @@ void TestCli::writeAutoDerivesFromThisComputer()
     QCOMPARE(lines.size(), 2);
     const QString ip = lines[0].section(QLatin1Char(' '), 2, 2).chopped(1);
     const QString gateway = lines[1].section(QLatin1Char(' '), 1, 1).chopped(1);
-    QVERIFY2(!ip.startsWith(QLatin1String("127.")), qPrintable(ip));
-    QCOMPARE(gateway, ip.section(QLatin1Char('.'), 0, 2) + QStringLiteral(".1"));
+    QCOMPARE(ip, derived.ip);
+    QCOMPARE(gateway, derived.gateway);
     QVERIFY(stored(sim).contains(QStringLiteral("\"ip\":\"") + ip + QLatin1Char('"')));
 }
 
@@ -150,6 +186,10 @@ void TestCli::badValuesAreRefusedBeforeSending_data()
     QTest::newRow("empty gateway") << QStringList {"--gateway", ""} << "Gateway";
     QTest::newRow("auto and ip") << QStringList {"--auto", "--ip", "10.0.0.2"} << "--auto";
     QTest::newRow("nothing to write") << QStringList {} << "at least one";
+    QTest::newRow("loopback gateway") << QStringList {"--gateway", "127.0.0.1"} << "loopback";
+    QTest::newRow("group mac") << QStringList {"--mac", "01:00:5e:00:00:01"} << "group address";
+    QTest::newRow("ip is the gateway") << QStringList {"--ip", "10.0.0.1", "--gateway", "10.0.0.1"} << "same as the gateway";
+    QTest::newRow(".255 without --force") << QStringList {"--ip", "10.0.0.255"} << "--force";
 }
 
 void TestCli::badValuesAreRefusedBeforeSending()
@@ -174,7 +214,7 @@ void TestCli::silentModule()
     QVERIFY(run.err.contains(QLatin1String("no answer")));
     run = cli({"--port", sim.devicePath(), "--timeout", "800", "write", "--tcp-port", "80"});
     QCOMPARE(run.code, 4);
-    QCOMPARE(run.out, QStringLiteral("Port 80: not acknowledged\n"));
+    QCOMPARE(run.out, QStringLiteral("Port 80: not acknowledged, not read back\n"));
 }
 
 void TestCli::portErrors()
@@ -232,10 +272,246 @@ void TestCli::listAndHelp()
     const Run help = cli({"--help"});
     QCOMPARE(help.code, 0);
     for (const char *documented : {"--port", "--timeout", "--json", "--ip", "--gateway", "--tcp-port", "--mac",
-                                   "--auto", "--from", "read", "write", "list", "find"})
+                                   "--auto", "--from", "--force", "--no-verify", "read", "write", "list", "find"})
         QVERIFY2(help.out.contains(QLatin1String(documented)), documented);
-    for (int code = 0; code <= 8; ++code)
+    for (int code = 0; code <= 9; ++code)
         QVERIFY2(help.out.contains(QStringLiteral("\n  %1  ").arg(code)), qPrintable(QString::number(code)));
+}
+
+// A module on the line, and what vev-cli makes of it. The module is vev-sim
+// with fault options, or is played here byte by byte on a pseudo-terminal:
+// "^text" is sent before vev-cli starts, "<N" waits for N bytes from it,
+// ">text" sends.
+void TestCli::modulesOnTheLine_data()
+{
+    QTest::addColumn<QStringList>("sim");
+    QTest::addColumn<QStringList>("played");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("expected"); // in stdout or stderr
+
+    const QStringList read {"read"};
+    const QString all = QStringLiteral("IP address: 192.168.1.20\nGateway: 192.168.1.1\nPort: 502\n"
+                                       "MAC address: AA:BB:CC:DD:EE:FF\n");
+    const QString fresh = QStringLiteral(">RS:RT10-0-0-5#RS:RG10-0-0-1#RS:RP7#RS:RM02-00-00-00-00-01#");
+    QTest::newRow("values cut by frame boundaries") << QStringList {"--split", "5", "--split-gap", "150"}
+                                                    << QStringList {} << read << 0 << all;
+    QTest::newRow("paced at 300 baud") << QStringList {"--line-rate", "300"} << QStringList {} << read << 0 << all;
+    QTest::newRow("answer begins just before the timeout") << QStringList {"--delay", "2600"} << QStringList {}
+                                                            << read << 0 << all;
+    QTest::newRow("a timeout shorter than a frame") << QStringList {} << QStringList {}
+                                                    << QStringList {"--timeout", "200", "read"} << 0 << all;
+    QTest::newRow("hang-up during a read") << QStringList {"--hangup-after", "1"} << QStringList {} << read << 8
+                                           << "lost: the device was disconnected or hung up";
+    QTest::newRow("hang-up during a write")
+        << QStringList {"--hangup-after", "2"} << QStringList {}
+        << QStringList {"write", "--ip", "10.0.0.2", "--gateway", "10.0.0.1", "--tcp-port", "80"} << 8 << "lost:";
+    QTest::newRow("a value it cannot store is refused")
+        << QStringList {"--state", "/nonexistent/state.json"} << QStringList {}
+        << QStringList {"write", "--tcp-port", "80"} << 4 << "Port 80: not acknowledged, but reads back 502";
+    QTest::newRow("acknowledged but kept") << QStringList {"--ignore-writes"} << QStringList {}
+                                           << QStringList {"write", "--mac", "02:00:00:00:00:09"} << 9
+                                           << "MAC address 02:00:00:00:00:09: acknowledged, but reads back AA:BB:CC:DD:EE:FF";
+    QTest::newRow("a refusal is no answer") << QStringList {} << QStringList {"<24", ">ERR unknown command\r\n"}
+                                            << read << 3 << "with no setting";
+    QTest::newRow("echoed commands are no answer") << QStringList {} << QStringList {"<24", ">RS:RT#RS:RG#RS:RP#RS:RM#"}
+                                                   << read << 3 << "with no setting";
+    QTest::newRow("stale input is not the answer")
+        << QStringList {} << QStringList {"^RS:RT192-168-9-9#RS:RG192-168-9-1#RS:RP1#RS:RM02-00-00-00-00-09#", "<24", fresh}
+        << read << 0 << "IP address: 10.0.0.5\nGateway: 10.0.0.1\nPort: 7\nMAC address: 02:00:00:00:00:01\n";
+    QTest::newRow("device text is escaped") << QStringList {}
+        << QStringList {"<24", ">RS:RT1-2-3-4\nGateway: 6-6-6-6\x1b[2J#RS:RP5#"} << QStringList {"--timeout", "500", "read"}
+        << 0 << "IP address: 1.2.3.4\\x0aGateway: 6.6.6.6\\x1b[2J\n";
+    QTest::newRow("an acknowledgement before its command does not count")
+        << QStringList {} << QStringList {"<14", ">OK eth IP address, eth Port"}
+        << QStringList {"--timeout", "300", "write", "--no-verify", "--ip", "10.0.0.2", "--tcp-port", "80"} << 4
+        << "IP address 10.0.0.2: acknowledged\nPort 80: not acknowledged\n";
+}
+
+void TestCli::modulesOnTheLine()
+{
+    QFETCH(QStringList, sim);
+    QFETCH(QStringList, played);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, expected);
+
+    std::unique_ptr<SimProcess> simulator;
+    PseudoTerminal pty;
+    QVERIFY2(pty.isValid(), qPrintable(pty.error()));
+    QString port = pty.devicePath();
+    if (played.isEmpty()) {
+        simulator = std::make_unique<SimProcess>(sim);
+        QVERIFY2(simulator->isRunning(), qPrintable(simulator->error()));
+        port = simulator->devicePath();
+    }
+    for (const QString &step : played) {
+        if (step.startsWith(QLatin1Char('^')))
+            pty.send(step.mid(1).toLatin1());
+    }
+
+    QProcess process;
+    process.start(QStringLiteral(VEV_CLI_PATH), QStringList {"--port", port} + arguments);
+    for (const QString &step : std::as_const(played)) {
+        if (step.startsWith(QLatin1Char('<')))
+            QCOMPARE(pty.receive(step.mid(1).toInt(), 3000).size(), step.mid(1).toInt());
+        else if (step.startsWith(QLatin1Char('>')))
+            pty.send(step.mid(1).toLatin1());
+    }
+    const Run run = finished(process);
+    const QString said = run.out + run.err;
+    QVERIFY2(said.contains(expected), qPrintable(said));
+    QCOMPARE(run.code, code);
+    QVERIFY2(!run.err.contains(QLatin1String("QIODevice")), qPrintable(run.err)); // no raw Qt warnings
+}
+
+void TestCli::outputAndFileErrors()
+{
+    SimProcess sim;
+    QVERIFY2(sim.isRunning(), qPrintable(sim.error()));
+
+    // A full disk is a failure, not an empty success.
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.start(QStringLiteral(VEV_CLI_PATH), {"--port", sim.devicePath(), "read", "--json"});
+    QCOMPARE(finished(full).code, 1);
+
+    // Settings come from a regular file of a sensible size only.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &from : {QStringLiteral("/dev/zero"), fifo}) {
+        const Run run = cli({"--port", sim.devicePath(), "write", "--from", from}, 5000);
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QLatin1String("not a regular file")), qPrintable(run.err));
+    }
+
+    // A module flooding us through a long write costs little.
+    PseudoTerminal pty;
+    QVERIFY2(pty.isValid(), qPrintable(pty.error()));
+    const qint64 cpuBefore = childrenCpuMs();
+    QProcess flooded;
+    flooded.start(QStringLiteral(VEV_CLI_PATH), {"--port", pty.devicePath(), "--timeout", "2500", "write", "--no-verify",
+                                                 "--ip", "10.0.0.2", "--tcp-port", "80"});
+    pty.startFlood(QByteArray("RS:RTeth Gatew"));
+    const Run run = finished(flooded);
+    pty.stopFlood();
+    QCOMPARE(run.code, 4);
+    const qint64 cpu = childrenCpuMs() - cpuBefore;
+    QVERIFY2(cpu < 2000, qPrintable(QStringLiteral("%1 ms of CPU for a 3.5 s write").arg(cpu)));
+}
+
+void TestCli::simulatorFaults()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyVEV"));
+    const auto sim = [](const QStringList &arguments) {
+        QProcess process;
+        process.start(QStringLiteral(VEV_SIM_PATH), arguments);
+        return finished(process, 5000);
+    };
+
+    // A second simulator does not take over a live link, nor remove it.
+    SimProcess first({"--link", link});
+    QVERIFY2(first.isRunning(), qPrintable(first.error()));
+    const Run second = sim({"--link", link});
+    QVERIFY2(second.code != 0 && second.err.contains(QLatin1String("live device")), qPrintable(second.err));
+    QCOMPARE(QFile::symLinkTarget(link), first.devicePath());
+    QCOMPARE(cli({"--port", link, "read"}).code, 0);
+
+    // Bad command lines and states are usage errors; a regular file is no line.
+    QFile state(dir.filePath(QStringLiteral("state.json")));
+    QVERIFY(state.open(QIODevice::WriteOnly));
+    state.write(R"({"port": "hello#RS"})");
+    state.close();
+    QCOMPARE(sim({"--no-such-option"}).code, 2);
+    QCOMPARE(sim({"extra"}).code, 2);
+    QCOMPARE(sim({"--state", state.fileName()}).code, 2);
+    const Run device = sim({"--device", state.fileName()});
+    QVERIFY2(device.code != 0 && device.err.contains(QLatin1String("not a serial device")), qPrintable(device.err));
+
+    // A client that floods it and never reads does not make it hoard answers.
+    SimProcess flooded;
+    QVERIFY2(flooded.isRunning(), qPrintable(flooded.error()));
+    const int fd = ::open(QFile::encodeName(flooded.devicePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios raw {};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    const QByteArray commands = QByteArray("RS:RT#").repeated(1000);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 3000) {
+        [[maybe_unused]] const auto sent = ::write(fd, commands.constData(), size_t(commands.size()));
+        QTest::qWait(5);
+    }
+    const qint64 resident = residentKiB(flooded.pid());
+    ::close(fd);
+    QVERIFY2(resident > 0 && resident < 64 * 1024, qPrintable(QStringLiteral("%1 KiB").arg(resident)));
+}
+
+void TestCli::productionLine()
+{
+    // Two lanes of two modules each; the second line's modules acknowledge
+    // their writes and keep their old values.
+    SimProcess honest({"--line", "2", "--off-after", "100", "--plug-gap", "200"});
+    SimProcess lying({"--line", "2", "--off-after", "100", "--plug-gap", "200", "--ignore-writes"});
+    QVERIFY2(honest.isRunning() && lying.isRunning(), qPrintable(honest.error() + lying.error()));
+    QTemporaryDir dir;
+    QFile plan(dir.filePath(QStringLiteral("plan.csv")));
+    QVERIFY(plan.open(QIODevice::WriteOnly));
+    plan.write("mac,ip,gateway,tcp_port\n");
+    for (int i = 1; i <= 4; ++i)
+        plan.write(QStringLiteral("02:00:00:00:10:0%1,10.0.5.2%1,10.0.5.1,502\n").arg(i).toLatin1());
+    plan.close();
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+
+    Run run = cli({"provision", "--plan", plan.fileName(), "--audit", audit, "--port", honest.devicePath(),
+                   "--port", lying.devicePath()}, 30000);
+    QCOMPARE(run.code, 9);
+    QVERIFY2(run.out.contains(QLatin1String("Plan used up: 2 passed, 2 failed")), qPrintable(run.out));
+    QCOMPARE(run.out.count(QStringLiteral("PASS row")), 2);
+    QCOMPARE(run.out.count(QStringLiteral("FAIL row")), 2);
+    QVERIFY2(run.out.contains(QStringLiteral("FAIL row 2 on %1 (fail)").arg(lying.devicePath()))
+                 || run.out.contains(QStringLiteral("FAIL row 1 on %1 (fail)").arg(lying.devicePath())),
+             qPrintable(run.out));
+
+    run = cli({"audit-verify", audit});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, audit + QStringLiteral(": 4 lines, chain intact\n"));
+    QFile file(audit);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    bytes[bytes.indexOf("\"row\":") + 6] = '7';
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    run = cli({"audit-verify", audit});
+    QCOMPARE(run.code, 10);
+    QVERIFY2(run.err.contains(QLatin1String("line 2:")), qPrintable(run.err));
+
+    // SIGTERM: the module in hand is recorded, the trail stays whole.
+    SimProcess module;
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    const QString stopped = dir.filePath(QStringLiteral("stopped.jsonl"));
+    QProcess station;
+    station.start(QStringLiteral(VEV_CLI_PATH), {"provision", "--plan", plan.fileName(), "--audit", stopped,
+                                                 "--port", module.devicePath()});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(stopped).size() > 0, 10000);
+    station.terminate();
+    run = finished(station, 5000);
+    QCOMPARE(run.code, 0);
+    QVERIFY2(run.out.contains(QLatin1String("Done: 1 passed, 0 failed this run; 3 rows left")), qPrintable(run.out));
+    QCOMPARE(verifyAudit(stopped).lines, 1);
+
+    // With --once, a lane that sees no module in time says so.
+    SimProcess empty({"--silent"});
+    QVERIFY2(empty.isRunning(), qPrintable(empty.error()));
+    run = cli({"provision", "--once", "--timeout", "500", "--plan", plan.fileName(), "--audit",
+               dir.filePath(QStringLiteral("other.jsonl")), "--port", empty.devicePath()});
+    QCOMPARE(run.code, 3);
+    QVERIFY2(run.out.contains(QLatin1String("no module within 500 ms")), qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The real window against a real vev-sim process over a pseudo-terminal.
 
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 #include "modalcatcher.h"
-#include "settingsjson.h"
+#include "protocol/settingsjson.h"
 #include "simprocess.h"
-#include "values.h"
+#include "protocol/values.h"
 #include "windowdriver.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 
 #include <QComboBox>
 #include <QGroupBox>

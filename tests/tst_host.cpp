@@ -3,8 +3,8 @@
 // computer with several networks. Runs in a network namespace of its own
 // (see tests/CMakeLists.txt), where it makes its interfaces and routes.
 
-#include "hostenvironment.h"
-#include "values.h"
+#include "host/hostenvironment.h"
+#include "protocol/values.h"
 
 #include <QProcess>
 #include <QtTest>

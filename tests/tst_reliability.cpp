@@ -3,14 +3,14 @@
 // any bytes, and modules that never stop talking.
 
 #include "windowfixture.h"
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 #include "fakehost.h"
 #include "modalcatcher.h"
 #include "processusage.h"
 #include "pseudoterminal.h"
-#include "spcomm.h"
+#include "serial/spcomm.h"
 #include "windowdriver.h"
-#include "wireformat.h"
+#include "protocol/wireformat.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

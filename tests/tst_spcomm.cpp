@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "processusage.h"
-#include "portlist.h"
+#include "serial/portlist.h"
 #include "pseudoterminal.h"
-#include "spcomm.h"
+#include "serial/spcomm.h"
 
 #include <QElapsedTimer>
 #include <QFile>

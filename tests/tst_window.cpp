@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "windowfixture.h"
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 #include "modalcatcher.h"
 #include "fakehost.h"
 #include "pseudoterminal.h"

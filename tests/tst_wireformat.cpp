@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "replygatherer.h"
-#include "values.h"
-#include "wireformat.h"
+#include "protocol/replygatherer.h"
+#include "protocol/values.h"
+#include "protocol/wireformat.h"
 
 #include <QtTest>
 

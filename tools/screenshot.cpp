@@ -3,7 +3,7 @@
 // for the answer and saves a picture of the window.
 //   vev-screenshot OUTPUT.png DEVICE
 
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 
 #include <QAbstractButton>
 #include <QApplication>

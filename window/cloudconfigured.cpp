@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 
-#include "portcombobox.h"
-#include "spcomm.h"
-#include "values.h"
-#include "wireformat.h"
+#include "window/portcombobox.h"
+#include "serial/spcomm.h"
+#include "protocol/values.h"
+#include "protocol/wireformat.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

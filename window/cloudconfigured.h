@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cloudconfiguredform.h"
-#include "hostenvironment.h"
-#include "portaccess.h"
-#include "replygatherer.h"
+#include "window/cloudconfiguredform.h"
+#include "host/hostenvironment.h"
+#include "serial/portaccess.h"
+#include "protocol/replygatherer.h"
 
 #include <QByteArray>
 #include <QMainWindow>

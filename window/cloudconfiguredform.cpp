@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "cloudconfiguredform.h"
+#include "window/cloudconfiguredform.h"
 
-#include "portcombobox.h"
+#include "window/portcombobox.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>

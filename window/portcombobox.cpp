@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "portcombobox.h"
+#include "window/portcombobox.h"
 
 PortComboBox::PortComboBox(QWidget *parent)
     : QComboBox(parent)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "hostenvironment.h"
+#include "host/hostenvironment.h"
 
 // The computer as the window sees it, under the test's control.
 struct FakeHost {

@@ -19,6 +19,7 @@ public:
     QString statePath() const { return m_dir.filePath(QStringLiteral("state.json")); }
     // What the simulator printed so far: its log of commands and answers.
     QString output();
+    qint64 pid() const { return m_process.processId(); }
 
 private:
     QTemporaryDir m_dir;

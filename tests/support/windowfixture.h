@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cloudconfigured.h"
+#include "window/cloudconfigured.h"
 #include "fakehost.h"
 #include "modalcatcher.h"
 #include "pseudoterminal.h"

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// vev-cli's commands. Each runs on the event loop and hands its exit code
+// to done() when it has finished.
+
+#include "protocol/settingsjson.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <chrono>
+#include <functional>
+
+enum ExitCode {
+    Ok = 0,
+    Failure = 1,       // anything else: a file that cannot be read, output that cannot be written
+    Usage = 2,         // bad command line or a value that fails its check
+    NoAnswer = 3,
+    NotAcknowledged = 4,
+    PortNotFound = 5,
+    PortBusy = 6,
+    PortPermission = 7,
+    PortError = 8,     // could not be opened for another reason, or lost
+    ReadBackDiffers = 9,
+    AuditBroken = 10,
+};
+
+using Done = std::function<void(int code)>;
+
+QTextStream &out();
+QTextStream &err();
+int fail(int code, const QString &message);
+
+// Device text for a terminal: control characters escaped, so a value cannot
+// forge a line or send escape sequences.
+QString printable(const QString &text);
+
+// Flushes the output; Failure if it could not all be written (a full disk,
+// a closed stdout), else code.
+int finishOutput(int code);
+
+void runRead(const QString &port, std::chrono::milliseconds timeout, bool json, const Done &done);
+void runWrite(const QString &port, const SettingValues &values, std::chrono::milliseconds timeout, bool verify,
+              const Done &done);
+void runFind(const QStringList &extraPorts, std::chrono::milliseconds timeout, const Done &done);
+
+struct StationRun {
+    QString planPath;
+    QString auditPath;
+    QStringList ports;
+    std::chrono::milliseconds timeout {3000};
+    bool once = false;
+};
+// Provisions modules by the plan until it is used up (or each lane has
+// handled one module, with once); SIGINT and SIGTERM end it cleanly.
+void runProvision(const StationRun &run, const Done &done);
+
+// Checks an audit trail's chain: the line count, or the first bad line.
+int runAuditVerify(const QString &path);

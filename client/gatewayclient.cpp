@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: MIT
+#include "client/gatewayclient.h"
+
+#include "protocol/values.h"
+
+#include <algorithm>
+
+std::optional<QString> refuseToWrite(const SettingValues &values, bool force)
+{
+    if (const auto problem = checkValues(values)) {
+        const QString why = problem->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem->reason);
+        return QStringLiteral("invalid value for %1: \"%2\"%3")
+            .arg(QString::fromLatin1(settingInfo(problem->setting).name), problem->value, why);
+    }
+    const auto &ip = valueOf(values, Setting::IpAddress);
+    const QString last = ip ? ip->section(QLatin1Char('.'), 3, 3) : QString();
+    if (!force && (last == QLatin1String("0") || last == QLatin1String("255"))) {
+        return QStringLiteral("IP address %1 is the network or broadcast address of a /24; "
+                              "give --force if the module's network is larger").arg(*ip);
+    }
+    return std::nullopt;
+}
+
+GatewayClient::GatewayClient(QObject *parent)
+    : QObject(parent)
+{
+    for (QTimer *timer : {&m_deadline, &m_gap, &m_late, &m_spacing}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    m_gap.setInterval(answerGap);
+    m_late.setInterval(lateAnswerLimit);
+    m_spacing.setInterval(writeSpacing);
+    connect(&m_link, &SerialLink::received, this, &GatewayClient::received);
+    connect(&m_link, &SerialLink::lost, this, &GatewayClient::lineLost);
+    connect(&m_deadline, &QTimer::timeout, this, &GatewayClient::timeUp);
+    connect(&m_gap, &QTimer::timeout, this, &GatewayClient::endRequest);
+    connect(&m_late, &QTimer::timeout, this, &GatewayClient::endRequest);
+    connect(&m_spacing, &QTimer::timeout, this, &GatewayClient::sendNextWrite);
+}
+
+OpenFailure GatewayClient::open(const QString &port, QString *reason)
+{
+    return m_link.open(port, reason);
+}
+
+void GatewayClient::close()
+{
+    m_link.close();
+}
+
+void GatewayClient::startRead(std::chrono::milliseconds timeout)
+{
+    m_timeout = timeout;
+    beginRead();
+    m_phase = Phase::Reading;
+}
+
+void GatewayClient::beginRead()
+{
+    m_read = ReadGatherer();
+    m_timeUp = false;
+    m_sinceBytes.invalidate();
+    m_link.discardInput();
+    QByteArray commands;
+    for (Setting setting : allSettings)
+        commands += commandBytes(readCommand(setting));
+    m_link.send(commands);
+    m_deadline.start(m_timeout);
+}
+
+void GatewayClient::startWrite(const SettingValues &values, std::chrono::milliseconds timeout, bool verify)
+{
+    m_phase = Phase::Writing;
+    m_timeout = timeout;
+    m_toWrite = values;
+    m_verify = verify;
+    m_written = WriteOutcome();
+    m_tally = WriteTally();
+    m_timeUp = false;
+    m_sinceBytes.invalidate();
+    m_unsent.clear();
+    for (Setting setting : allSettings) {
+        if (valueOf(values, setting))
+            m_unsent.append(setting);
+    }
+    m_link.discardInput();
+    sendNextWrite();
+}
+
+void GatewayClient::sendNextWrite()
+{
+    if (m_phase != Phase::Writing || !m_link.isOpen())
+        return;
+    if (m_unsent.isEmpty())
+        return;
+    const Setting setting = m_unsent.takeFirst();
+    m_tally.sent(setting);
+    m_link.send(commandBytes(writeCommand(setting, *valueOf(m_toWrite, setting))));
+    // The next goes once this one is acknowledged, or after the module's
+    // pause; after the last, the request's own time runs.
+    if (m_unsent.isEmpty())
+        m_deadline.start(m_timeout);
+    else
+        m_spacing.start();
+}
+
+void GatewayClient::received(const QByteArray &bytes)
+{
+    const QString text = frameText(bytes);
+    switch (m_phase) {
+    case Phase::Idle:
+        return;
+    case Phase::Reading:
+    case Phase::Verifying:
+        m_read.feed(text);
+        break;
+    case Phase::Writing:
+        m_tally.feed(text);
+        // The module has stored the value in hand: on with the next.
+        if (m_spacing.isActive() && m_tally.isComplete()) {
+            m_spacing.stop();
+            sendNextWrite();
+        }
+        break;
+    }
+    m_sinceBytes.start();
+    if (answerComplete()) {
+        endRequest();
+    } else if (m_timeUp) {
+        m_gap.start(answerGap);
+    }
+}
+
+bool GatewayClient::answerComplete() const
+{
+    switch (m_phase) {
+    case Phase::Reading:
+    case Phase::Verifying: return m_read.isComplete();
+    case Phase::Writing: return m_unsent.isEmpty() && m_tally.isComplete();
+    case Phase::Idle: break;
+    }
+    return false;
+}
+
+void GatewayClient::timeUp()
+{
+    // An answer under way (bytes came within the last gap) is let finish.
+    const auto sinceBytes = std::chrono::milliseconds(m_sinceBytes.isValid() ? m_sinceBytes.elapsed() : answerGap.count());
+    if (sinceBytes < answerGap) {
+        m_timeUp = true;
+        m_gap.start(answerGap - sinceBytes);
+        m_late.start();
+    } else {
+        endRequest();
+    }
+}
+
+void GatewayClient::endRequest()
+{
+    for (QTimer *timer : {&m_deadline, &m_gap, &m_late, &m_spacing})
+        timer->stop();
+    switch (m_phase) {
+    case Phase::Reading:
+    case Phase::Verifying: endRead(); break;
+    case Phase::Writing: endWrite(); break;
+    case Phase::Idle: break;
+    }
+}
+
+void GatewayClient::endRead()
+{
+    m_read.finish();
+    ReadOutcome outcome;
+    outcome.answered = m_read.answered();
+    for (Setting setting : allSettings) {
+        const auto value = m_read.value(setting);
+        // An empty value is no value: an echoed command, or nothing stored.
+        if (value && !value->isEmpty())
+            valueOf(outcome.values, setting) = value;
+    }
+    const bool any = std::any_of(outcome.values.begin(), outcome.values.end(), [](const auto &v) { return v.has_value(); });
+    outcome.status = any ? ReadOutcome::Read : ReadOutcome::NoAnswer;
+
+    if (m_phase == Phase::Verifying) {
+        m_written.readBack = outcome;
+        for (Setting setting : m_written.sent.toList()) {
+            const auto &back = valueOf(outcome.values, setting);
+            if (!back || canonicalValue(setting, *back) != canonicalValue(setting, *valueOf(m_toWrite, setting)))
+                m_written.differs.insert(setting);
+        }
+        m_phase = Phase::Idle;
+        emit writeFinished(m_written);
+        return;
+    }
+    m_phase = Phase::Idle;
+    emit readFinished(outcome);
+}
+
+void GatewayClient::endWrite()
+{
+    m_written.sent = m_tally.sentSettings();
+    m_written.acknowledged = m_tally.acknowledged();
+    if (m_verify && m_link.isOpen()) {
+        m_phase = Phase::Verifying;
+        beginRead();
+        return;
+    }
+    m_phase = Phase::Idle;
+    emit writeFinished(m_written);
+}
+
+void GatewayClient::lineLost(const QString &reason)
+{
+    // Stop at once: waiting out the time would only hide the loss.
+    const Phase phase = m_phase;
+    for (QTimer *timer : {&m_deadline, &m_gap, &m_late, &m_spacing})
+        timer->stop();
+    m_phase = Phase::Idle;
+    if (phase == Phase::Reading) {
+        ReadOutcome outcome;
+        outcome.status = ReadOutcome::Lost;
+        outcome.reason = reason;
+        emit readFinished(outcome);
+    } else if (phase == Phase::Writing || phase == Phase::Verifying) {
+        m_written.status = WriteOutcome::Lost;
+        m_written.reason = reason;
+        m_written.sent = m_tally.sentSettings();
+        m_written.acknowledged = m_tally.acknowledged();
+        emit writeFinished(m_written);
+    }
+}

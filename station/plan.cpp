@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+#include "station/plan.h"
+
+#include "protocol/values.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+namespace {
+
+constexpr qint64 largestPlan = 16 * 1024 * 1024;
+
+// The plan's column for each setting.
+std::optional<Setting> settingForColumn(const QString &name)
+{
+    if (name == QLatin1String("tcp_port"))
+        return Setting::Port;
+    if (name == QLatin1String("port"))
+        return std::nullopt; // "tcp_port" in a plan, so it is not taken for the serial port
+    return settingForKey(name);
+}
+
+} // namespace
+
+std::optional<QList<CsvRecord>> parseCsv(const QByteArray &csv, QString *error)
+{
+    const QString text = QString::fromUtf8(csv);
+    QList<CsvRecord> records;
+    CsvRecord record {1, {}};
+    QString field;
+    bool quoted = false;
+    bool fieldStarted = false;
+    int line = 1;
+    const auto endField = [&] {
+        record.fields << field;
+        field.clear();
+        fieldStarted = false;
+    };
+    const auto endRecord = [&] {
+        endField();
+        if (!(record.fields.size() == 1 && record.fields.first().isEmpty()))
+            records << record; // blank lines are skipped
+        record = CsvRecord {line, {}};
+    };
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                if (c == QLatin1Char('\n'))
+                    ++line;
+                field += c;
+            }
+        } else if (c == QLatin1Char('"') && !fieldStarted) {
+            quoted = true;
+            fieldStarted = true;
+        } else if (c == QLatin1Char(',')) {
+            endField();
+        } else if (c == QLatin1Char('\n')) {
+            ++line;
+            endRecord();
+        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+            continue;
+        } else if (c == QLatin1Char('"')) {
+            *error = QStringLiteral("line %1: a quote inside an unquoted field").arg(line);
+            return std::nullopt;
+        } else {
+            field += c;
+            fieldStarted = true;
+        }
+    }
+    if (quoted) {
+        *error = QStringLiteral("line %1: a quoted field is not closed").arg(record.line);
+        return std::nullopt;
+    }
+    if (!field.isEmpty() || !record.fields.isEmpty())
+        endRecord();
+    return records;
+}
+
+std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error)
+{
+    const auto records = parseCsv(csv, error);
+    if (!records)
+        return std::nullopt;
+    if (records->isEmpty()) {
+        *error = QStringLiteral("the plan is empty: a header line ip,gateway,tcp_port,mac comes first");
+        return std::nullopt;
+    }
+
+    // The header: each of the four columns once, nothing else.
+    const CsvRecord &header = records->first();
+    std::array<int, allSettings.size()> column;
+    column.fill(-1);
+    for (int i = 0; i < header.fields.size(); ++i) {
+        const QString name = header.fields.at(i).trimmed();
+        const auto setting = settingForColumn(name);
+        if (!setting || column[std::size_t(*setting)] >= 0) {
+            *error = QStringLiteral("line %1: column \"%2\" is %3; the columns are ip, gateway, tcp_port and mac")
+                         .arg(header.line).arg(name, setting ? QStringLiteral("given twice") : QStringLiteral("unknown"));
+            return std::nullopt;
+        }
+        column[std::size_t(*setting)] = i;
+    }
+    for (Setting setting : allSettings) {
+        if (column[std::size_t(setting)] < 0) {
+            *error = QStringLiteral("line %1: the header has no column %2").arg(header.line)
+                         .arg(setting == Setting::Port ? QStringLiteral("tcp_port") : QLatin1String(settingInfo(setting).key));
+            return std::nullopt;
+        }
+    }
+
+    QList<PlanRow> rows;
+    QHash<QString, int> ips;
+    QHash<QString, int> macs;
+    for (int r = 1; r < records->size(); ++r) {
+        const CsvRecord &record = records->at(r);
+        if (record.fields.size() != header.fields.size()) {
+            *error = QStringLiteral("line %1: %2 fields where the header has %3")
+                         .arg(record.line).arg(record.fields.size()).arg(header.fields.size());
+            return std::nullopt;
+        }
+        PlanRow row {int(rows.size()) + 1, record.line, {}};
+        for (Setting setting : allSettings)
+            valueOf(row.values, setting) = record.fields.at(column[std::size_t(setting)]).trimmed();
+        if (const auto problem = checkValues(row.values)) {
+            *error = QStringLiteral("line %1: invalid %2 \"%3\"%4").arg(record.line)
+                         .arg(QLatin1String(settingInfo(problem->setting).name), problem->value,
+                              problem->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem->reason));
+            return std::nullopt;
+        }
+        // Two modules with one address would fight over it on the network.
+        for (auto [setting, seen] : {std::pair {Setting::IpAddress, &ips}, std::pair {Setting::MacAddress, &macs}}) {
+            const QString key = canonicalValue(setting, *valueOf(row.values, setting));
+            if (seen->contains(key)) {
+                *error = QStringLiteral("line %1: %2 %3 is already on line %4").arg(record.line)
+                             .arg(QLatin1String(settingInfo(setting).name), key).arg(seen->value(key));
+                return std::nullopt;
+            }
+            seen->insert(key, record.line);
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+std::optional<QList<PlanRow>> readPlan(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, QFileInfo(path).exists() ? file.errorString()
+                                                                                          : QStringLiteral("no such file"));
+        return std::nullopt;
+    }
+    const QByteArray csv = file.read(largestPlan + 1);
+    if (csv.size() > largestPlan) {
+        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(largestPlan);
+        return std::nullopt;
+    }
+    QString why;
+    auto rows = parsePlan(csv, &why);
+    if (!rows)
+        *error = path + QStringLiteral(" ") + why;
+    return rows;
+}
