@@ -11,6 +11,11 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // The form's pixel geometry scales with the screen, as Qt 6 does anyway.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
     QApplication app(argc, argv);
     // Lets the desktop match the window to its launcher entry and icon,
     // whatever the working directory.

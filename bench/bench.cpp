@@ -207,7 +207,8 @@ QProcessEnvironment offscreen()
 // with short-lived clients gets new connections refused, the window's own
 // included), xdotool confirms it is the tool's window and visible, and the
 // resident memory is read half a second later.
-void measureOnX(int runs, Series &mapped, Series &resident, QTextStream &err)
+void measureOnX(const QString &program, const QString &title, int runs, Series &mapped, Series &resident,
+                QTextStream &err)
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         err << "vev-bench: no DISPLAY; skipping the X measurements (scripts/bench starts an Xvfb)" << Qt::endl;
@@ -215,7 +216,7 @@ void measureOnX(int runs, Series &mapped, Series &resident, QTextStream &err)
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    const QStringList search {"search", "--onlyvisible", "--name", "^TELVOR: VeV-Idire Configuration$"};
+    const QStringList search {"search", "--onlyvisible", "--name", QLatin1Char('^') + title + QLatin1Char('$')};
     // One run more than counted: the first warms the file cache and the
     // display, as any launch after the first would find them.
     for (int i = -1; i < runs; ++i) {
@@ -229,10 +230,10 @@ void measureOnX(int runs, Series &mapped, Series &resident, QTextStream &err)
 
         QProcess app;
         app.setProcessEnvironment(env);
-        app.setWorkingDirectory(QFileInfo(QStringLiteral(VEV_CONFIG_PATH)).absolutePath());
+        app.setWorkingDirectory(QFileInfo(program).absolutePath());
         QElapsedTimer clock;
         clock.start();
-        app.start(QStringLiteral(VEV_CONFIG_PATH), QStringList());
+        app.start(program, QStringList());
         QByteArray events;
         double mapMs = -1;
         while (mapMs < 0 && clock.elapsed() < 10000) {
@@ -248,7 +249,7 @@ void measureOnX(int runs, Series &mapped, Series &resident, QTextStream &err)
         const bool visible = xdotool.exitCode() == 0 && !xdotool.readAllStandardOutput().trimmed().isEmpty();
         if (mapMs < 0 || !visible) {
             app.waitForFinished(100);
-            err << "vev-bench: the window did not show on X within 10 s (vev-config "
+            err << "vev-bench: the window did not show on X within 10 s (" << QFileInfo(program).fileName() << " "
                 << (app.state() == QProcess::Running ? QStringLiteral("running")
                                                      : QStringLiteral("exited with %1").arg(app.exitCode()))
                 << ": " << app.readAllStandardError().trimmed() << ")" << Qt::endl;
@@ -304,7 +305,15 @@ int main(int argc, char *argv[])
     Series perModule {"provision_ms_per_module", "ms", "one lane: wall time per module (the line takes each off "
                        "100 ms after its read-back and plugs the next in 100 ms later)", {}};
 
-    measureOnX(runs, mapped, residentX, err);
+    Series bareMapped {"startup_mapped_x_bare_window", "ms", "the same for a bare 601 x 351 QMainWindow (reference)", {}};
+    Series bareResident {"rss_after_start_x_bare_window", "MiB", "its resident memory (reference)", {}};
+    // Side by side, round after round, so that both see the same machine.
+    for (int i = 0; i < runs; ++i) {
+        measureOnX(QStringLiteral(VEV_BARE_WINDOW_PATH), QStringLiteral("vev-bench bare window"), 1, bareMapped,
+                   bareResident, err);
+        measureOnX(QStringLiteral(VEV_CONFIG_PATH), QStringLiteral("TELVOR: VeV-Idire Configuration"), 1, mapped,
+                   residentX, err);
+    }
 
     for (int i = 0; i < runs; ++i) {
         const qint64 start = monotonicUs();
@@ -376,7 +385,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    const QList<Series *> all {&mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600,
+    const QList<Series *> all {&bareMapped, &bareResident, &mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600,
                                &idle, &apply, &openRef, &cliRead, &cliRead9600, &cliWrite, &station1, &station4, &perModule};
     out << QStringLiteral("%1 %2 %3 %4 %5  %6\n")
                .arg(QStringLiteral("measure"), -32).arg(QStringLiteral("median"), 9).arg(QStringLiteral("min"), 9)
@@ -399,9 +408,13 @@ int main(int argc, char *argv[])
     // The answer to a read is 67 bytes; at 9600 baud, 10 bits a byte.
     constexpr double answerBytes = 67;
     const double lineFloorMs = answerBytes * 10 / 9600 * 1000;
+    if (!mapped.values.isEmpty() && !bareMapped.values.isEmpty()) {
+        out << QStringLiteral("\nstart-up: the window maps in %1 times the time of a bare window (goal: at most 1.5)\n")
+                   .arg(median(mapped.values) / median(bareMapped.values), 0, 'f', 2);
+    }
     if (!openRef.values.isEmpty()) {
         const double ref = median(openRef.values);
-        out << QStringLiteral("\nvev-cli read: %1 ms over the open-and-exit reference (goal: at most 30)\n")
+        out << QStringLiteral("vev-cli read: %1 ms over the open-and-exit reference (goal: at most 30)\n")
                    .arg(figure(median(cliRead.values) - ref));
         out << QStringLiteral("vev-cli read at 9600 baud: %1 ms over the reference, against %2 ms of answer on the line "
                               "(goal: within 10%)\n")

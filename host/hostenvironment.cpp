@@ -5,6 +5,7 @@
 #include "protocol/values.h"
 
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QtEndian>
@@ -61,6 +62,11 @@ HostEnvironment HostEnvironment::system()
     env.lookupHost = [](const QString &name) { return QHostInfo::fromName(name).addresses(); };
     env.interfaces = systemInterfaces;
     env.defaultRoute = systemDefaultRoute;
+    env.watchPorts = [](QObject *owner, std::function<void()> changed) {
+        // Device nodes appear in and vanish from /dev as adapters come and go.
+        auto *watcher = new QFileSystemWatcher({QStringLiteral("/dev")}, owner);
+        QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, owner, [changed] { changed(); });
+    };
     return env;
 }
 

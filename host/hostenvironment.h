@@ -5,6 +5,7 @@
 // its own network identity. Tests hand in their own answers.
 
 #include <QHostAddress>
+#include <QObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,9 @@ struct HostEnvironment {
     std::function<QList<HostInterface>()> interfaces;
     // The IPv4 default route with the lowest metric, if the system has one.
     std::function<std::optional<DefaultRoute>()> defaultRoute;
+    // Calls changed whenever serial devices may have come or gone, for as
+    // long as owner lives.
+    std::function<void(QObject *owner, std::function<void()> changed)> watchPorts;
 
     static HostEnvironment system();
 };

@@ -9,9 +9,20 @@
 #include <unistd.h>
 #endif
 
+QString portDevicePath(const QString &port)
+{
+#ifdef Q_OS_UNIX
+    // What the serial library makes of a listed name, without asking it:
+    // its info object enumerates every port to answer.
+    return port.contains(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port;
+#else
+    return QSerialPortInfo(port).systemLocation();
+#endif
+}
+
 QString resolvedPortPath(const QString &port)
 {
-    const QString path = port.contains(QLatin1Char('/')) ? port : QSerialPortInfo(port).systemLocation();
+    const QString path = portDevicePath(port);
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? port : canonical;
 }

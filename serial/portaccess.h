@@ -16,6 +16,10 @@ inline constexpr qint32 lineSpeed = 9600;
 // not exist is returned as it is.
 QString resolvedPortPath(const QString &port);
 
+// The device file of a port name, links not resolved: "ttyUSB0" is
+// /dev/ttyUSB0, a path is itself.
+QString portDevicePath(const QString &port);
+
 enum class OpenFailure {
     None,
     NotFound,

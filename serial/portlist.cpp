@@ -4,9 +4,12 @@
 #include "serial/portaccess.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSerialPort>
+
+#include <algorithm>
 
 
 namespace {
@@ -41,9 +44,9 @@ bool isPortBusy(const QString &portName)
 {
     // The lock carries the library's name for the port ("ttyUSB0",
     // "pts/3", or the whole path of a device outside /dev).
-    QSerialPort probe;
-    probe.setPortName(resolvedPortPath(portName));
-    QString fileName = probe.portName();
+    const QString path = resolvedPortPath(portName);
+    const QLatin1String dev("/dev/");
+    QString fileName = path.startsWith(dev) ? path.mid(dev.size()) : path;
     fileName.replace(QLatin1Char('/'), QLatin1Char('_'));
     const QStringList directories = lockDirectories();
     for (const QString &directory : directories) {
@@ -64,11 +67,39 @@ QList<QSerialPortInfo> freeSerialPortInfos()
     return free;
 }
 
-QStringList freeSerialPorts()
+QStringList serialPortNames()
 {
+#ifdef Q_OS_LINUX
+    // The kernel's own list: a tty with a device behind it is a serial port,
+    // unless it is a legacy UART slot with no UART (type 0), which the
+    // serial library leaves out too. Names only, read from sysfs, without
+    // loading udev or opening a device: this runs as the window starts.
+    QDir ttys(QStringLiteral("/sys/class/tty"));
+    if (ttys.exists()) {
+        QStringList names;
+        const QStringList entries = ttys.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+        for (const QString &name : entries) {
+            if (!QFileInfo::exists(ttys.filePath(name + QStringLiteral("/device"))))
+                continue;
+            QFile type(ttys.filePath(name + QStringLiteral("/type")));
+            if (type.open(QIODevice::ReadOnly) && type.readAll().trimmed() == "0")
+                continue;
+            names.append(name);
+        }
+        return names;
+    }
+#endif
     QStringList names;
-    const auto ports = freeSerialPortInfos();
+    const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
         names.append(info.portName());
+    return names;
+}
+
+QStringList freeSerialPorts()
+{
+    QStringList names = serialPortNames();
+    names.erase(std::remove_if(names.begin(), names.end(), [](const QString &name) { return isPortBusy(name); }),
+                names.end());
     return names;
 }

@@ -58,6 +58,24 @@ public:
     }
 };
 
+// The width a text needs at the widget's font, by the style's metrics.
+int needed(QWidget *widget)
+{
+    QStyle *style = widget->style();
+    const int text = widget->fontMetrics().horizontalAdvance(textOf(widget));
+    if (qobject_cast<QRadioButton *>(widget)) {
+        return style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, widget)
+               + style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, widget) + text;
+    }
+    if (qobject_cast<QPushButton *>(widget)) {
+        return text + 2 * style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, widget)
+               + 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+    }
+    if (qobject_cast<QGroupBox *>(widget))
+        return text + 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+    return text;
+}
+
 } // namespace
 
 class TestForm : public QObject
@@ -78,6 +96,7 @@ private slots:
     void validatorsJudgeTypedText();
     void iconComesFromWorkingDirectory();
     void existingObjectNameIsKept();
+    void accessibleNames();
 };
 
 void TestForm::widgets_data()
@@ -125,16 +144,36 @@ void TestForm::widgets()
     QFETCH(QRect, geometry);
     QFETCH(bool, expanding);
 
-    cloudConfigured window(fakeHost({}));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // At the desktop's font, small to large, every text is drawn whole: a
+    // caption or radio button may grow to the right into free space, the
+    // rest stays where it was drawn.
+    const QFont desktop = QApplication::font();
+    for (const int points : {9, 12, 14}) {
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+        cloudConfigured window(fakeHost({}));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *widget = window.findChild<QWidget *>(name);
+        QVERIFY(widget);
+        if (!geometry.isNull()) {
+            QCOMPARE(widget->pos(), geometry.topLeft());
+            QCOMPARE(widget->height(), geometry.height());
+            QVERIFY(widget->width() >= geometry.width());
+        }
+        QVERIFY2(needed(widget) <= widget->width(), qPrintable(QStringLiteral("%1 pt: %2 of %3 px").arg(points)
+                                                                .arg(needed(widget)).arg(widget->width())));
+        QVERIFY(widget->font().pixelSize() < 0 || widget->font().pixelSize() >= 9);
+        for (QWidget *sibling : widget->parentWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(sibling == widget || !sibling->isVisible() || !sibling->geometry().intersects(widget->geometry()),
+                     qPrintable(sibling->objectName()));
+        }
+    }
+    QApplication::setFont(desktop);
 
+    cloudConfigured window(fakeHost({}));
     auto *widget = window.findChild<QWidget *>(name);
-    QVERIFY(widget);
     QVERIFY2(widget->inherits(qPrintable(cls)), widget->metaObject()->className());
     QCOMPARE(widget->parentWidget()->objectName(), parent);
-    if (!geometry.isNull())
-        QCOMPARE(widget->geometry(), geometry);
     QTEST(textOf(widget), "text");
 
     const QSizePolicy policy = widget->sizePolicy();
@@ -350,6 +389,24 @@ void TestForm::existingObjectNameIsKept()
     form.setupUi(&window);
     QCOMPARE(window.objectName(), QStringLiteral("already named"));
     QVERIFY(form.statusBar && form.lineEdit_gatway && form.pushButton_logclear);
+}
+
+void TestForm::accessibleNames()
+{
+    cloudConfigured window(fakeHost({}));
+    const std::pair<const char *, const char *> names[] = {
+        {"lineEdit_ip", "IP address"}, {"lineEdit_gatway", "Gateway"}, {"lineEdit_port", "TCP port"},
+        {"lineEdit_mac", "MAC address"}, {"comboBox", "Serial port"}};
+    for (const auto &[object, name] : names)
+        QCOMPARE(window.findChild<QWidget *>(QLatin1String(object))->accessibleName(), QLatin1String(name));
+
+    // Dark themes: only the Open/Close button has colours of its own; the
+    // rest, log and fields included, follows the desktop's palette.
+    for (QWidget *widget : window.findChildren<QWidget *>()) {
+        QVERIFY2(widget->objectName() == QLatin1String("pushButton_Open") || widget->styleSheet().isEmpty(),
+                 qPrintable(widget->objectName()));
+        QVERIFY2(!widget->testAttribute(Qt::WA_SetPalette), qPrintable(widget->objectName()));
+    }
 }
 
 QTEST_MAIN(TestForm)

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSerialPortInfo>
 #include <QtTest>
 
 #include <memory>
@@ -52,6 +53,7 @@ private slots:
     void deletingTheLinkClosesThePortAndEndsTheWindow();
     void hangUpClosesThePortOnce();
     void floodIsCutToBoundedFrames();
+    void portNamesMatchTheLibrary();
     void baudRateMapping_data();
     void baudRateMapping();
 
@@ -306,6 +308,19 @@ void TestSPComm::baudRateMapping()
     QFETCH(int, rate);
     QTEST(int(SPComm::toBaudRate(rate)), "mapped");
     QCOMPARE(SPComm::unknownBaud, -1);
+}
+
+void TestSPComm::portNamesMatchTheLibrary()
+{
+    // The window's quick listing names the ports the serial library lists.
+    QStringList library;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        library << info.portName();
+    library.sort();
+    QStringList quick = serialPortNames();
+    quick.sort();
+    QCOMPARE(quick, library);
 }
 
 QTEST_GUILESS_MAIN(TestSPComm)

@@ -6,6 +6,7 @@
 #include "pseudoterminal.h"
 #include "windowdriver.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -67,6 +68,7 @@ private slots:
     void failedOpenIsReported();
     void permissionHint();
     void rescanRebuildsTheList();
+    void portListFollowsThePorts();
     void connectSendsReadCommands();
     void readReplies_data();
     void readReplies();
@@ -281,6 +283,43 @@ void TestWindow::rescanRebuildsTheList()
     const int scansWhileOpen = m_host.scans;
     QTest::mouseClick(combo, Qt::LeftButton, {}, arrow);
     QCOMPARE(m_host.scans, scansWhileOpen);
+}
+
+void TestWindow::portListFollowsThePorts()
+{
+    auto *combo = m_ui->widget<QComboBox>("comboBox");
+
+    // A long device path: the whole of it as the tool tip, and a list wide
+    // enough to read it.
+    const QString longPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    m_host.ports = QStringList {"ttyS0", longPath};
+    QVERIFY(m_host.plugged);
+    m_host.plugged(); // an adapter comes
+    QTRY_COMPARE(combo->count(), 2);
+    combo->setCurrentIndex(1);
+    QCOMPARE(combo->toolTip(), longPath);
+    combo->showPopup();
+    QVERIFY(combo->view()->width() > combo->fontMetrics().horizontalAdvance(longPath));
+    combo->hidePopup();
+
+    // It goes: the list follows, and the pick stays as text.
+    m_host.ports = QStringList {"ttyS0"};
+    m_host.plugged();
+    QTRY_COMPARE(combo->count(), 1);
+    QCOMPARE(combo->currentText(), longPath);
+
+    QVERIFY(openPty());
+    const int scans = m_host.scans;
+    m_host.plugged(); // while open, nothing moves under the operator
+    QTest::qWait(cloudConfigured::hotplugSettleMs + 200);
+    QCOMPARE(m_host.scans, scans);
+
+    // The last port opened is offered at the next start, typed in when the
+    // system does not list it.
+    const QString opened = m_pty->devicePath();
+    stopWindow();
+    QVERIFY(startWindow(true).isEmpty());
+    QCOMPARE(m_ui->widget<QComboBox>("comboBox")->currentText(), opened);
 }
 
 void TestWindow::connectSendsReadCommands()

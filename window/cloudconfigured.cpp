@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window/cloudconfigured.h"
 
+#include "window/formfit.h"
 #include "window/portcombobox.h"
 #include "serial/spcomm.h"
 #include "protocol/values.h"
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -23,6 +25,9 @@
 #include <utility>
 
 namespace {
+
+const QString lastPortKey = QStringLiteral("lastPort");
+
 
 const char *const openStyle = "background-color:rgb(0,170,0);";
 const char *const closeStyle = "background-color:rgb(255,0,0);";
@@ -95,14 +100,27 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     , readPending(false)
     , writePending(false)
     , m_env(std::move(env))
+    // Named like the desktop entry (com.telvor.VevConfig), not through the
+    // application's name: the serial library writes that into lock files,
+    // and other programs judge a lock by it.
+    , m_settings(new QSettings(QStringLiteral("TELVOR"), QStringLiteral("VevConfig"), this))
     , m_readTimer(replyTimer(this))
     , m_writeTimer(replyTimer(this))
 {
     ui.setupUi(this);
+    fitTextsToFont(ui);
     ui.pushButton_Open->setStyleSheet(QStringLiteral("background-color:rgb(0, 170, 0);"));
+    // Screen readers announce the fields by these; the captions beside them
+    // are plain labels.
+    ui.lineEdit_ip->setAccessibleName(QStringLiteral("IP address"));
+    ui.lineEdit_gatway->setAccessibleName(QStringLiteral("Gateway"));
+    ui.lineEdit_port->setAccessibleName(QStringLiteral("TCP port"));
+    ui.lineEdit_mac->setAccessibleName(QStringLiteral("MAC address"));
+    ui.comboBox->setAccessibleName(QStringLiteral("Serial port"));
 
     comm = new SPComm();
     scanPorts();
+    offerLastPort();
     portOpen = false;
     connect(comm, &SPComm::comRecive, this, &cloudConfigured::CommReceiveHandle);
     connect(comm, &SPComm::portLost, this, &cloudConfigured::portLost);
@@ -112,6 +130,17 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     installValidator(ui.lineEdit_gatway, Setting::Gateway);
     installValidator(ui.lineEdit_port, Setting::Port);
     installValidator(ui.lineEdit_mac, Setting::MacAddress);
+
+    // USB adapters come and go: while the port is closed, the list follows.
+    m_rescan = new QTimer(this);
+    m_rescan->setSingleShot(true);
+    m_rescan->setInterval(hotplugSettleMs);
+    connect(m_rescan, &QTimer::timeout, this, [this] {
+        if (!portOpen)
+            scanPorts();
+    });
+    if (m_env.watchPorts)
+        m_env.watchPorts(this, [this] { m_rescan->start(); });
 
     connect(m_readTimer, &QTimer::timeout, this, &cloudConfigured::readTimeUp);
     connect(m_writeTimer, &QTimer::timeout, this, &cloudConfigured::writeTimeUp);
@@ -148,6 +177,19 @@ void cloudConfigured::scanPorts()
         ui.comboBox->setEditText(current);
 }
 
+void cloudConfigured::offerLastPort()
+{
+    // The port last opened, picked if it is listed, else typed in.
+    const QString last = m_settings->value(lastPortKey).toString();
+    if (last.isEmpty())
+        return;
+    const int listed = ui.comboBox->findText(last);
+    if (listed >= 0)
+        ui.comboBox->setCurrentIndex(listed);
+    else
+        ui.comboBox->setEditText(last);
+}
+
 void cloudConfigured::on_pushButton_Open_clicked()
 {
     if (portOpen)
@@ -181,6 +223,7 @@ void cloudConfigured::openPort()
     }
 
     m_openPortName = name;
+    m_settings->setValue(lastPortKey, name);
     showPortOpen(true);
     ui.comboBox->setEnabled(false);
     logLocalHost();

@@ -11,6 +11,7 @@
 #include <QSerialPort>
 #include <QString>
 
+class QSettings;
 class QTimer;
 class SPComm;
 enum class Setting;
@@ -35,6 +36,9 @@ public:
     // oldest lines go once there are this many.
     static constexpr int maxLogEntryChars = 4096;
     static constexpr int maxLogLines = 10000;
+    // A plugged adapter makes several device nodes at once: one rescan once
+    // they have settled.
+    static constexpr int hotplugSettleMs = 300;
 
 private slots:
     void on_pushButton_Open_clicked();
@@ -52,6 +56,7 @@ private:
     void delayMs(int ms);
 
     void scanPorts();
+    void offerLastPort();
     bool refuseWhileClosed();
     void openPort();
     void closePort();
@@ -88,6 +93,7 @@ private:
 
     HostEnvironment m_env;
     QString m_openPortName;
+    QSettings *m_settings;
     // Each request gathers its answer from every frame until it is whole or
     // its own reply time is up: a Connect during a write does not stretch
     // the write's time.
@@ -95,6 +101,7 @@ private:
     WriteTally m_write;
     QTimer *m_readTimer;
     QTimer *m_writeTimer;
+    QTimer *m_rescan = nullptr;
     bool m_readTimeUp = false;  // ends with the frame in progress
     bool m_writeTimeUp = false;
 };

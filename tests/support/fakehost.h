@@ -11,6 +11,7 @@ struct FakeHost {
     QList<HostInterface> interfaces;
     std::optional<DefaultRoute> route;
     int scans = 0;
+    std::function<void()> plugged; // what the window does when devices come or go
 
     HostEnvironment environment()
     {
@@ -20,6 +21,7 @@ struct FakeHost {
         env.lookupHost = [this](const QString &) { return resolved; };
         env.interfaces = [this] { return interfaces; };
         env.defaultRoute = [this] { return route; };
+        env.watchPorts = [this](QObject *, std::function<void()> changed) { plugged = std::move(changed); };
         return env;
     }
 };

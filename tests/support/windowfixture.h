@@ -8,6 +8,7 @@
 #include "windowdriver.h"
 
 #include <QObject>
+#include <QSettings>
 
 #include <memory>
 
@@ -18,8 +19,11 @@ class WindowOnPseudoTerminal : public QObject
 {
 protected:
     // An empty string when all is set up; otherwise what failed.
-    QString startWindow()
+    QString startWindow(bool rememberLastPort = false)
     {
+        // Each test starts without a port remembered from the one before.
+        if (!rememberLastPort)
+            QSettings(QStringLiteral("TELVOR"), QStringLiteral("VevConfig")).remove(QStringLiteral("lastPort"));
         m_host = FakeHost();
         m_pty = std::make_unique<PseudoTerminal>();
         if (!m_pty->isValid())
