@@ -305,10 +305,9 @@ private:
 
 } // namespace
 
-void runProvision(const StationRun &run, const Done &done)
+void runProvision(const Station::Options &options, const Done &done)
 {
-    auto *station = new Station({run.planPath, run.auditPath, run.ports, run.timeout, run.once},
-                                QCoreApplication::instance());
+    auto *station = new Station(options, QCoreApplication::instance());
     QString error;
     int code = Ok;
     if (!station->prepare(&error, &code)) {

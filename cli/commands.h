@@ -5,6 +5,7 @@
 // to done() when it has finished.
 
 #include "protocol/settingsjson.h"
+#include "station/station.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,16 +47,9 @@ void runWrite(const QString &port, const SettingValues &values, std::chrono::mil
               const Done &done);
 void runFind(const QStringList &extraPorts, std::chrono::milliseconds timeout, const Done &done);
 
-struct StationRun {
-    QString planPath;
-    QString auditPath;
-    QStringList ports;
-    std::chrono::milliseconds timeout {3000};
-    bool once = false;
-};
 // Provisions modules by the plan until it is used up (or each lane has
 // handled one module, with once); SIGINT and SIGTERM end it cleanly.
-void runProvision(const StationRun &run, const Done &done);
+void runProvision(const Station::Options &options, const Done &done);
 
 // Checks an audit trail's chain: the line count, or the first bad line.
 int runAuditVerify(const QString &path);

@@ -158,8 +158,8 @@ int main(int argc, char *argv[])
         const QStringList ports = parser.values(portOption);
         if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
             return fail(Usage, QStringLiteral("provision: a --port is given twice"));
-        const StationRun station {parser.value(planOption), parser.value(auditOption), ports, timeout,
-                                  parser.isSet(onceOption)};
+        const Station::Options station {parser.value(planOption), parser.value(auditOption), ports, timeout,
+                                        parser.isSet(onceOption)};
         run = [station](const Done &done) { runProvision(station, done); };
     } else if (command == QLatin1String("find")) {
         run = [&](const Done &done) { runFind(parser.values(portOption), timeout, done); };

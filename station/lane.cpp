@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "station/lane.h"
 
+#include "protocol/values.h"
+
 #include <QSysInfo>
 
 namespace {
@@ -11,6 +13,17 @@ QString describe(const PlanRow &row)
     for (Setting setting : allSettings)
         values << valueOf(row.values, setting).value_or(QString());
     return QStringLiteral("row %1 (%2)").arg(row.row).arg(values.join(QLatin1Char(' ')));
+}
+
+bool sameModule(const SettingValues &a, const SettingValues &b)
+{
+    for (Setting setting : allSettings) {
+        const auto &x = valueOf(a, setting);
+        const auto &y = valueOf(b, setting);
+        if (x.has_value() != y.has_value() || (x && canonicalValue(setting, *x) != canonicalValue(setting, *y)))
+            return false;
+    }
+    return true;
 }
 
 QString resultOf(const WriteOutcome &outcome)
@@ -88,13 +101,20 @@ void Lane::readFinished(const ReadOutcome &outcome)
         return;
     }
     if (m_state == State::Removing) {
-        if (outcome.status == ReadOutcome::NoAnswer && !outcome.answered) {
+        // Gone when nothing answers; and a module that answers otherwise than
+        // the one in hand did is the next one, put on before a probe could
+        // find the line empty.
+        const bool gone = outcome.status == ReadOutcome::NoAnswer && !outcome.answered;
+        const bool another = outcome.status == ReadOutcome::Read && !sameModule(outcome.values, m_inHand);
+        if (gone || another) {
             m_state = State::Waiting;
             m_waiting.start();
             setStatus(QStringLiteral("waiting for a module"));
         }
-        m_next.start();
-        return;
+        if (!another) {
+            m_next.start();
+            return;
+        }
     }
     if (m_state != State::Waiting)
         return;
@@ -132,6 +152,7 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         record.readBack = outcome.readBack->values;
     record.result = resultOf(outcome);
     m_results << record.result;
+    m_inHand = outcome.readBack && outcome.readBack->status == ReadOutcome::Read ? outcome.readBack->values : m_before;
     if (!m_hooks.record(record)) {
         finish(Ending::Failed, QStringLiteral("the audit could not be written"));
         return;

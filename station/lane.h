@@ -79,4 +79,5 @@ private:
     QStringList m_results;
     PlanRow m_row;
     SettingValues m_before;
+    SettingValues m_inHand; // what the module in hand last answered
 };

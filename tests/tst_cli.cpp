@@ -9,6 +9,7 @@
 #include "pseudoterminal.h"
 #include "protocol/settingsjson.h"
 #include "simprocess.h"
+#include "tamper.h"
 #include "serial/spcomm.h"
 
 #include <QJsonDocument>
@@ -493,13 +494,7 @@ void TestCli::productionLine()
     run = cli({"audit-verify", audit});
     QCOMPARE(run.code, 0);
     QCOMPARE(run.out, audit + QStringLiteral(": 4 lines, chain intact\n"));
-    QFile file(audit);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    bytes[bytes.indexOf("\"row\":") + 6] = '7';
-    file.seek(0);
-    file.write(bytes);
-    file.close();
+    QVERIFY(changeByte(audit, "\"row\":", 6, '7'));
     run = cli({"audit-verify", audit});
     QCOMPARE(run.code, 10);
     QVERIFY2(run.err.contains(QLatin1String("line 2:")), qPrintable(run.err));
