@@ -55,7 +55,8 @@ public:
     bool isBusy() const { return m_phase != Phase::Idle; }
 
     // Sends the four read commands and gathers the answer until all four
-    // values are complete or the time is up; then readFinished.
+    // values are complete (their "#" has come) or the time is up; then
+    // readFinished with the complete ones.
     void startRead(std::chrono::milliseconds timeout);
 
     // Sends the settings that hold a value in table order, each as soon as

@@ -313,6 +313,9 @@ void TestCli::modulesOnTheLine_data()
     QTest::newRow("acknowledged but kept") << QStringList {"--ignore-writes"} << QStringList {}
                                            << QStringList {"write", "--mac", "02:00:00:00:00:09"} << 9
                                            << "MAC address 02:00:00:00:00:09: acknowledged, but reads back AA:BB:CC:DD:EE:FF";
+    QTest::newRow("a value whose # never comes is not read")
+        << QStringList {} << QStringList {"<24", ">RS:RT10-0-0-5#RS:RMAA-BB-CC-DD-EE-"} << QStringList {"--timeout", "300", "read"}
+        << 0 << "IP address: 10.0.0.5\nGateway: (not reported)\nPort: (not reported)\nMAC address: (not reported)\n";
     QTest::newRow("a refusal is no answer") << QStringList {} << QStringList {"<24", ">ERR unknown command\r\n"}
                                             << read << 3 << "with no setting";
     QTest::newRow("echoed commands are no answer") << QStringList {} << QStringList {"<24", ">RS:RT#RS:RG#RS:RP#RS:RM#"}
