@@ -50,6 +50,12 @@ void Station::start()
 {
     for (Lane *lane : std::as_const(m_lanes))
         lane->start();
+    // A re-run of a finished plan: nothing to wait for a module for.
+    if (rowsLeft() == 0) {
+        m_usedUp = true;
+        for (Lane *lane : std::as_const(m_lanes))
+            lane->stop(Lane::Ending::PlanUsedUp);
+    }
 }
 
 void Station::stop()

@@ -176,6 +176,15 @@ void TestStation::lanesShareTheLoop()
     Station again({plan, audit, {}, std::chrono::milliseconds(1000), true});
     QVERIFY(again.prepare(&error, &code));
     QCOMPARE(again.rowsLeft(), 2);
+
+    // A plan with nothing left ends at once, whatever is on the line.
+    const QString done = write(dir, QStringLiteral("done.csv"), "ip,gateway,tcp_port,mac\n");
+    Station finishedPlan({done, audit, {first.line.devicePath()}, std::chrono::milliseconds(1000), false});
+    QVERIFY(finishedPlan.prepare(&error, &code));
+    QSignalSpy ended(&finishedPlan, &Station::finished);
+    finishedPlan.start();
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(finishedPlan.planUsedUp());
 }
 
 QTEST_GUILESS_MAIN(TestStation)
