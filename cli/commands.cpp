@@ -67,18 +67,6 @@ int finishOutput(int code)
 
 namespace {
 
-int openFailureCode(OpenFailure failure)
-{
-    switch (failure) {
-    case OpenFailure::None: return Ok;
-    case OpenFailure::NotFound: return PortNotFound;
-    case OpenFailure::Busy: return PortBusy;
-    case OpenFailure::PermissionDenied: return PortPermission;
-    case OpenFailure::Other: break;
-    }
-    return PortError;
-}
-
 // A client on the port, or nothing when it does not open (said on stderr).
 // It belongs to the application and goes once its request has ended.
 GatewayClient *openClient(const QString &port, int *code)
@@ -86,7 +74,7 @@ GatewayClient *openClient(const QString &port, int *code)
     auto *client = new GatewayClient(QCoreApplication::instance());
     QString reason;
     const OpenFailure failure = client->open(port, &reason);
-    *code = openFailureCode(failure);
+    *code = exitCodeFor(failure);
     if (failure != OpenFailure::None) {
         fail(*code, QStringLiteral("cannot open %1: %2").arg(port, reason));
         delete client;

@@ -4,6 +4,7 @@
 // vev-cli's commands. Each runs on the event loop and hands its exit code
 // to done() when it has finished.
 
+#include "client/exitcodes.h"
 #include "protocol/settingsjson.h"
 #include "station/station.h"
 
@@ -14,19 +15,6 @@
 #include <chrono>
 #include <functional>
 
-enum ExitCode {
-    Ok = 0,
-    Failure = 1,       // anything else: a file that cannot be read, output that cannot be written
-    Usage = 2,         // bad command line or a value that fails its check
-    NoAnswer = 3,
-    NotAcknowledged = 4,
-    PortNotFound = 5,
-    PortBusy = 6,
-    PortPermission = 7,
-    PortError = 8,     // could not be opened for another reason, or lost
-    ReadBackDiffers = 9,
-    AuditBroken = 10,
-};
 
 using Done = std::function<void(int code)>;
 

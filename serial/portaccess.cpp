@@ -70,6 +70,8 @@ QString openFailureReason(OpenFailure failure, const QString &systemReason)
     return systemReason;
 }
 
+namespace {
+
 void setExclusiveAccess(QSerialPort &port, bool exclusive)
 {
 #if defined(TIOCEXCL) && defined(TIOCNXCL)
@@ -79,6 +81,30 @@ void setExclusiveAccess(QSerialPort &port, bool exclusive)
     Q_UNUSED(port)
     Q_UNUSED(exclusive)
 #endif
+}
+
+} // namespace
+
+bool openModuleLine(QSerialPort &port, const QString &name, qint32 speed)
+{
+    port.setPortName(resolvedPortPath(name));
+    port.setBaudRate(speed, QSerialPort::AllDirections);
+    port.setParity(QSerialPort::NoParity);
+    port.setDataBits(QSerialPort::Data8);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port.open(QIODevice::ReadWrite))
+        return false;
+    setExclusiveAccess(port, true);
+    return true;
+}
+
+void closeModuleLine(QSerialPort &port)
+{
+    if (!port.isOpen())
+        return;
+    setExclusiveAccess(port, false);
+    port.close();
 }
 
 QString lostLineReason()

@@ -39,10 +39,16 @@ OpenFailure diagnoseOpenFailure(const QString &port, QSerialPort::SerialPortErro
 // What the operator is told, after "Cannot open port NAME: ".
 QString openFailureReason(OpenFailure failure, const QString &systemReason);
 
-// Exclusive use of an open line where the system offers it, so a second
-// program is refused even when it bypasses lock files. It must be given up
-// before the port is closed, or a pseudo-terminal stays barred for everyone.
-void setExclusiveAccess(QSerialPort &port, bool exclusive);
+// Opens the port read/write at the given speed, 8N1 without flow control,
+// by its resolved path (the library locks a port by the name it is given,
+// so one device has one lock whatever link led to it) and for exclusive use
+// where the system offers it, so a second program is refused even when it
+// bypasses lock files.
+bool openModuleLine(QSerialPort &port, const QString &name, qint32 speed);
+
+// Gives exclusive use up, then closes: a pseudo-terminal would otherwise
+// stay barred for everyone. A closed port is left as it is.
+void closeModuleLine(QSerialPort &port);
 
 // What a lost line is reported as: after a hang-up the error number the
 // library holds is stale ("Inappropriate ioctl for device").

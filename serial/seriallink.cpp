@@ -25,18 +25,8 @@ SerialLink::~SerialLink()
 OpenFailure SerialLink::open(const QString &port, QString *reason)
 {
     close();
-    // Locked by its resolved path, one device has one lock whatever link
-    // led to it.
-    m_port.setPortName(resolvedPortPath(port));
-    m_port.setBaudRate(lineSpeed);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (m_port.open(QIODevice::ReadWrite)) {
-        setExclusiveAccess(m_port, true);
+    if (openModuleLine(m_port, port, lineSpeed))
         return OpenFailure::None;
-    }
     const OpenFailure failure = diagnoseOpenFailure(port, m_port.error());
     *reason = openFailureReason(failure, m_port.errorString());
     return failure == OpenFailure::None ? OpenFailure::Other : failure;
@@ -45,10 +35,7 @@ OpenFailure SerialLink::open(const QString &port, QString *reason)
 void SerialLink::close()
 {
     m_drain.stop();
-    if (m_port.isOpen()) {
-        setExclusiveAccess(m_port, false);
-        m_port.close();
-    }
+    closeModuleLine(m_port);
 }
 
 bool SerialLink::send(const QByteArray &bytes)

@@ -28,8 +28,9 @@ SPComm::SPComm()
 
 SPComm::~SPComm()
 {
-    // The port object has no parent; deleting it closes an open port.
-    setExclusiveAccess(*serial, false);
+    // The port object has no parent; deleting it would close an open port,
+    // but not give up its exclusive use first.
+    closeModuleLine(*serial);
     delete serial;
 }
 
@@ -38,27 +39,13 @@ bool SPComm::open()
     if (serial->isOpen())
         return true;
 
-    // The library locks a port by the name it is given: opened by its
-    // resolved path, one device has one lock whatever link led to it.
-    serial->setPortName(resolvedPortPath(portName));
-    serial->setBaudRate(toBaudRate(baudRate), QSerialPort::AllDirections);
-    serial->setParity(QSerialPort::NoParity);
-    serial->setDataBits(QSerialPort::Data8);
-    serial->setStopBits(QSerialPort::OneStop);
-    serial->setFlowControl(QSerialPort::NoFlowControl);
     serial->setReadBufferSize(readBufferBytes);
-    if (!serial->open(QIODevice::ReadWrite))
-        return false;
-    setExclusiveAccess(*serial, true);
-    return true;
+    return openModuleLine(*serial, portName, toBaudRate(baudRate));
 }
 
 void SPComm::close()
 {
-    if (serial->isOpen()) {
-        setExclusiveAccess(*serial, false);
-        serial->close();
-    }
+    closeModuleLine(*serial);
 }
 
 bool SPComm::isOpen() const
@@ -137,8 +124,7 @@ void SPComm::errorSlot(QSerialPort::SerialPortError error)
     if (!lost || !serial->isOpen())
         return;
     const QString reason = lostLineReason();
-    setExclusiveAccess(*serial, false);
-    serial->close();
+    closeModuleLine(*serial);
     emit portLost(reason);
 }
 

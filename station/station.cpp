@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "station/station.h"
 
+#include "client/exitcodes.h"
+
 #include <algorithm>
 
 Station::Station(Options options, QObject *parent)
@@ -13,12 +15,12 @@ Station::~Station() = default;
 
 bool Station::prepare(QString *error, int *code)
 {
-    *code = 2;
+    *code = Usage;
     const auto plan = readPlan(m_options.planPath, error);
     if (!plan)
         return false;
     m_plan = *plan;
-    *code = 1;
+    *code = Failure;
     if (!m_audit.open(m_options.auditPath, error))
         return false;
 
@@ -30,19 +32,14 @@ bool Station::prepare(QString *error, int *code)
         const OpenFailure failure = lane->open(&reason);
         if (failure != OpenFailure::None) {
             *error = QStringLiteral("cannot open %1: %2").arg(port, reason);
-            switch (failure) {
-            case OpenFailure::NotFound: *code = 5; break;
-            case OpenFailure::Busy: *code = 6; break;
-            case OpenFailure::PermissionDenied: *code = 7; break;
-            default: *code = 8; break;
-            }
+            *code = exitCodeFor(failure);
             return false;
         }
         connect(lane, &Lane::statusChanged, this, [this, lane](const QString &status) { emit laneStatus(lane, status); });
         connect(lane, &Lane::recorded, this, &Station::recorded);
         connect(lane, &Lane::finished, this, &Station::laneFinished);
     }
-    *code = 0;
+    *code = Ok;
     return true;
 }
 
@@ -115,7 +112,7 @@ void Station::laneFinished()
 int Station::exitCode() const
 {
     if (m_auditFailed)
-        return 1;
+        return Failure;
     bool lost = false;
     bool noModule = false;
     bool differs = false;
@@ -130,12 +127,12 @@ int Station::exitCode() const
         }
     }
     if (lost)
-        return 8;
+        return PortError;
     if (differs)
-        return 9;
+        return ReadBackDiffers;
     if (unacknowledged)
-        return 4;
+        return NotAcknowledged;
     if (noModule)
-        return 3;
-    return 0;
+        return NoAnswer;
+    return Ok;
 }
