@@ -56,12 +56,19 @@ QString printable(const QString &text)
 int finishOutput(int code)
 {
     out().flush();
-    errno = 0;
-    const bool written = out().status() == QTextStream::Ok && std::fflush(stdout) == 0 && !std::ferror(stdout);
-    if (!written) {
-        const QString why = errno ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("write error");
-        return fail(Failure, QStringLiteral("cannot write the output: %1").arg(why));
+    // The stream writes through its own device, which keeps the reason of a
+    // failed write; what is left in stdio's buffer reports through errno.
+    QString why;
+    if (out().status() != QTextStream::Ok) {
+        why = out().device() ? out().device()->errorString() : QString();
+        if (why.isEmpty())
+            why = QStringLiteral("write error");
     }
+    errno = 0;
+    if (why.isEmpty() && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+        why = errno ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("write error");
+    if (!why.isEmpty())
+        return fail(Failure, QStringLiteral("cannot write the output: %1").arg(why));
     return code;
 }
 

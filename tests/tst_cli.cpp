@@ -19,6 +19,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/resource.h>
@@ -378,7 +380,9 @@ void TestCli::outputAndFileErrors()
     QProcess full;
     full.setStandardOutputFile(QStringLiteral("/dev/full"));
     full.start(QStringLiteral(VEV_CLI_PATH), {"--port", sim.devicePath(), "read", "--json"});
-    QCOMPARE(finished(full).code, 1);
+    const Run onFull = finished(full);
+    QCOMPARE(onFull.code, 1);
+    QVERIFY2(onFull.err.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(onFull.err));
 
     // Settings come from a regular file of a sensible size only.
     QTemporaryDir dir;

@@ -28,7 +28,10 @@ root="$work/root"
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 dpkg --root="$root" --force-depends --force-script-chrootless --log=/dev/null -i "$deb" >/dev/null
-dpkg --root="$root" -s vev-config | grep -q "^Status: install ok installed"
+# (Output is captured before it is searched: "grep -q" closes the pipe at its
+# first match, and a writer that meets the closed pipe fails the pipeline.)
+status="$(dpkg --root="$root" -s vev-config)"
+grep -q "^Status: install ok installed" <<<"$status"
 
 for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim \
          usr/share/applications/com.telvor.VevConfig.desktop \
@@ -76,6 +79,8 @@ words="$(bash -c 'source "$1" && COMP_WORDS=(vev-cli wr) COMP_CWORD=1 && _vev_cl
 [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || { echo "FAIL: package version" >&2; exit 1; }
 grep -q "release version=\"$version\"" "$root/usr/share/metainfo/com.telvor.VevConfig.metainfo.xml" \
     || { echo "FAIL: metainfo release" >&2; exit 1; }
-"$root/usr/bin/vev-cli" --help | grep -q "Exit codes"
-"$root/usr/bin/vev-sim" --help | grep -q -- "--hangup-after"
+help="$("$root/usr/bin/vev-cli" --help)"
+grep -q "Exit codes" <<<"$help"
+help="$("$root/usr/bin/vev-sim" --help)"
+grep -q -- "--hangup-after" <<<"$help"
 echo "installed into a scratch root and started: ok"
