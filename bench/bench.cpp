@@ -2,7 +2,7 @@
 // vev-bench: start-up, memory, Connect round trip, idle cost and Apply time,
 // each over repeated runs, printed as a table and written as JSON.
 //
-//   vev-bench [--runs N] [--json FILE]
+//   vev-bench [--runs N] [--json FILE] [--startup-only]
 //
 // X measurements use the real vev-config binary on the display in DISPLAY
 // (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
@@ -283,8 +283,10 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Repetitions of each measurement (default 10)."),
                       QStringLiteral("N"), QStringLiteral("10")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Also write the figures to FILE."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("startup-only"), QStringLiteral("Measure the start-up on X against the bare window only.")});
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
+    const bool startupOnly = parser.isSet(QStringLiteral("startup-only"));
 
     Series mapped {"startup_mapped_x", "ms", "process start to window mapped on X (xev, confirmed by xdotool)", {}};
     Series residentX {"rss_after_start_x", "MiB", "resident memory 0.5 s after mapping on X", {}};
@@ -315,7 +317,7 @@ int main(int argc, char *argv[])
                    residentX, err);
     }
 
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < runs && !startupOnly; ++i) {
         const qint64 start = monotonicUs();
         for (const QByteArray &line : runChild({"--probe-paint"}, offscreen(), 10000)) {
             if (line.startsWith("painted "))
@@ -323,65 +325,67 @@ int main(int argc, char *argv[])
         }
     }
 
-    SimProcess fast;
-    SimProcess paced({"--line-rate", "9600"});
-    if (!fast.isRunning() || !paced.isRunning()) {
-        err << "vev-bench: vev-sim did not start: " << fast.error() << paced.error() << Qt::endl;
-        return 1;
-    }
-    const auto lines = runChild({"--probe-session", fast.devicePath(), paced.devicePath(), QString::number(runs)},
-                                offscreen(), 600000);
-    for (const QByteArray &line : lines) {
-        const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() != 2)
-            continue;
-        const double value = parts[1].toDouble();
-        const QByteArray key = parts[0];
-        if (key == "rss_start_kib") rssStart.values << value / 1024;
-        else if (key == "rss_after_100_connects_kib") rss100.values << value / 1024;
-        else if (key == "rss_growth_per_100_connects_kib") rssGrowth.values << value;
-        else if (key == "connect_ms") connect.values << value;
-        else if (key == "connect_9600_ms") connect9600.values << value;
-        else if (key == "idle_cpu_ms_per_10s") idle.values << value;
-        else if (key == "apply_ms") apply.values << value;
-    }
-
-    // The command line against its reference, side by side in each round.
-    for (int i = 0; i < runs; ++i) {
-        openRef.values << timedRun(QStringLiteral(VEV_OPEN_PROBE_PATH), {fast.devicePath()});
-        cliRead.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"--port", fast.devicePath(), "read"});
-        cliRead9600.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"--port", paced.devicePath(), "read"});
-        cliWrite.values << timedRun(QStringLiteral(VEV_CLI_PATH),
-                                    {"--port", fast.devicePath(), "write", "--ip", QStringLiteral("10.0.0.%1").arg(2 + i % 200),
-                                     "--gateway", "10.0.0.1", "--tcp-port", "502", "--mac", "02:00:00:00:00:01"});
-    }
-
-    // The station: lines of modules played by vev-sim, one lane and four.
-    constexpr int modulesPerLine = 10;
-    for (int i = 0; i < std::min(runs, 3); ++i) {
-        for (const int lanes : {1, 4}) {
-            std::vector<std::unique_ptr<SimProcess>> lines;
-            QStringList arguments {"provision"};
-            for (int l = 0; l < lanes; ++l) {
-                lines.push_back(std::make_unique<SimProcess>(QStringList {
-                    "--line", QString::number(modulesPerLine), "--off-after", "100", "--plug-gap", "100"}));
-                arguments << "--port" << lines.back()->devicePath();
-            }
-            QTemporaryDir dir;
-            QFile plan(dir.filePath(QStringLiteral("plan.csv")));
-            plan.open(QIODevice::WriteOnly);
-            plan.write("ip,gateway,tcp_port,mac\n");
-            for (int row = 1; row <= lanes * modulesPerLine; ++row)
-                plan.write(QStringLiteral("10.0.6.%1,10.0.6.1,502,02:00:00:00:06:%2\n").arg(row + 1).arg(row, 2, 16, QLatin1Char('0')).toLatin1());
-            plan.close();
-            arguments << "--plan" << plan.fileName() << "--audit" << dir.filePath(QStringLiteral("audit.jsonl"));
-            const double ms = timedRun(QStringLiteral(VEV_CLI_PATH), arguments);
-            if (ms <= 0)
+    if (!startupOnly) {
+        SimProcess fast;
+        SimProcess paced({"--line-rate", "9600"});
+        if (!fast.isRunning() || !paced.isRunning()) {
+            err << "vev-bench: vev-sim did not start: " << fast.error() << paced.error() << Qt::endl;
+            return 1;
+        }
+        const auto lines = runChild({"--probe-session", fast.devicePath(), paced.devicePath(), QString::number(runs)},
+                                    offscreen(), 600000);
+        for (const QByteArray &line : lines) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() != 2)
                 continue;
-            const double perMinute = lanes * modulesPerLine * 60000.0 / ms;
-            (lanes == 1 ? station1 : station4).values << perMinute;
-            if (lanes == 1)
-                perModule.values << ms / modulesPerLine;
+            const double value = parts[1].toDouble();
+            const QByteArray key = parts[0];
+            if (key == "rss_start_kib") rssStart.values << value / 1024;
+            else if (key == "rss_after_100_connects_kib") rss100.values << value / 1024;
+            else if (key == "rss_growth_per_100_connects_kib") rssGrowth.values << value;
+            else if (key == "connect_ms") connect.values << value;
+            else if (key == "connect_9600_ms") connect9600.values << value;
+            else if (key == "idle_cpu_ms_per_10s") idle.values << value;
+            else if (key == "apply_ms") apply.values << value;
+        }
+
+        // The command line against its reference, side by side in each round.
+        for (int i = 0; i < runs; ++i) {
+            openRef.values << timedRun(QStringLiteral(VEV_OPEN_PROBE_PATH), {fast.devicePath()});
+            cliRead.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"--port", fast.devicePath(), "read"});
+            cliRead9600.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"--port", paced.devicePath(), "read"});
+            cliWrite.values << timedRun(QStringLiteral(VEV_CLI_PATH),
+                                        {"--port", fast.devicePath(), "write", "--ip", QStringLiteral("10.0.0.%1").arg(2 + i % 200),
+                                         "--gateway", "10.0.0.1", "--tcp-port", "502", "--mac", "02:00:00:00:00:01"});
+        }
+
+        // The station: lines of modules played by vev-sim, one lane and four.
+        constexpr int modulesPerLine = 10;
+        for (int i = 0; i < std::min(runs, 3); ++i) {
+            for (const int lanes : {1, 4}) {
+                std::vector<std::unique_ptr<SimProcess>> lines;
+                QStringList arguments {"provision"};
+                for (int l = 0; l < lanes; ++l) {
+                    lines.push_back(std::make_unique<SimProcess>(QStringList {
+                        "--line", QString::number(modulesPerLine), "--off-after", "100", "--plug-gap", "100"}));
+                    arguments << "--port" << lines.back()->devicePath();
+                }
+                QTemporaryDir dir;
+                QFile plan(dir.filePath(QStringLiteral("plan.csv")));
+                plan.open(QIODevice::WriteOnly);
+                plan.write("ip,gateway,tcp_port,mac\n");
+                for (int row = 1; row <= lanes * modulesPerLine; ++row)
+                    plan.write(QStringLiteral("10.0.6.%1,10.0.6.1,502,02:00:00:00:06:%2\n").arg(row + 1).arg(row, 2, 16, QLatin1Char('0')).toLatin1());
+                plan.close();
+                arguments << "--plan" << plan.fileName() << "--audit" << dir.filePath(QStringLiteral("audit.jsonl"));
+                const double ms = timedRun(QStringLiteral(VEV_CLI_PATH), arguments);
+                if (ms <= 0)
+                    continue;
+                const double perMinute = lanes * modulesPerLine * 60000.0 / ms;
+                (lanes == 1 ? station1 : station4).values << perMinute;
+                if (lanes == 1)
+                    perModule.values << ms / modulesPerLine;
+            }
         }
     }
 
