@@ -213,6 +213,7 @@ void ModuleSimulator::queue(const QByteArray &bytes)
     if (!m_pacer.isActive()) {
         m_credit = 1; // the first byte goes at once
         m_paceClock.start();
+        m_pacedUntilNs = 0;
         m_pacer.start();
         writeQueued();
     }
@@ -222,8 +223,12 @@ void ModuleSimulator::writeQueued()
 {
     int allowed = m_output.size();
     if (m_options.lineRate > 0) {
-        const double bytesPerMs = m_options.lineRate / bitsPerByte / 1000.0;
-        m_credit += m_paceClock.restart() * bytesPerMs;
+        // Credited from nanoseconds: whole milliseconds would drop most of
+        // a millisecond at every tick and pace the line well below its rate.
+        const double bytesPerNs = m_options.lineRate / bitsPerByte / 1e9;
+        const qint64 now = m_paceClock.nsecsElapsed();
+        m_credit += double(now - m_pacedUntilNs) * bytesPerNs;
+        m_pacedUntilNs = now;
         allowed = std::min(allowed, int(m_credit));
     }
     if (allowed > 0) {
@@ -239,6 +244,7 @@ void ModuleSimulator::writeQueued()
     } else if (!m_pacer.isActive()) {
         // The line is full: try again shortly.
         m_paceClock.start();
+        m_pacedUntilNs = 0;
         m_pacer.start();
     }
 }

@@ -75,6 +75,7 @@ private:
     QByteArray m_output;
     QTimer m_pacer;
     QElapsedTimer m_paceClock;
+    qint64 m_pacedUntilNs = 0; // the clock's reading the credit counts up to
     double m_credit = 0;      // bytes the line could have carried and did not
     QTimer m_noise;
     int m_commands = 0;

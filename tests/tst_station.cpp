@@ -12,6 +12,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 Q_DECLARE_METATYPE(AuditRecord)
 
 namespace {
@@ -54,6 +58,7 @@ private slots:
     void plans();
     void auditChain();
     void lanesShareTheLoop();
+    void simulatedLineKeepsItsRate();
 };
 
 void TestStation::plans_data()
@@ -185,6 +190,44 @@ void TestStation::lanesShareTheLoop()
     finishedPlan.start();
     QCOMPARE(ended.size(), 1);
     QVERIFY(finishedPlan.planUsedUp());
+}
+
+void TestStation::simulatedLineKeepsItsRate()
+{
+    // The figures measured against a paced module are only as true as its
+    // pace: ten answers at 9600 baud take their time on the line, neither
+    // less nor (beyond a tick or two) more.
+    ModuleSimulator::Options paced;
+    paced.lineRate = 9600;
+    SimulatedLine line(paced);
+    QVERIFY(line.modules);
+    const int fd = ::open(QFile::encodeName(line.line.devicePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios raw {};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    constexpr int answers = 10;
+    const QByteArray reads = QByteArray("RS:RT#RS:RG#RS:RP#RS:RM#").repeated(answers);
+    QCOMPARE(::write(fd, reads.constData(), size_t(reads.size())), ssize_t(reads.size()));
+
+    QByteArray received;
+    QElapsedTimer clock;
+    while (received.count('#') < 4 * answers && (!clock.isValid() || clock.elapsed() < 5000)) {
+        QTest::qWait(1);
+        char buffer[256];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+            if (!clock.isValid())
+                clock.start();
+            received.append(buffer, int(n));
+        }
+    }
+    const double ms = clock.nsecsElapsed() / 1e6;
+    ::close(fd);
+    QCOMPARE(received.count('#'), 4 * answers);
+    const double lineMs = (received.size() - 1) * 10 / 9.6; // the bytes after the first, 10 bits each
+    QVERIFY2(ms >= lineMs - 2 && ms <= lineMs * 1.04 + 15,
+             qPrintable(QStringLiteral("%1 bytes in %2 ms; the line takes %3 ms").arg(received.size()).arg(ms).arg(lineMs)));
 }
 
 QTEST_GUILESS_MAIN(TestStation)
