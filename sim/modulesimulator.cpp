@@ -212,9 +212,7 @@ void ModuleSimulator::queue(const QByteArray &bytes)
     }
     if (!m_pacer.isActive()) {
         m_credit = 1; // the first byte goes at once
-        m_paceClock.start();
-        m_pacedUntilNs = 0;
-        m_pacer.start();
+        startPacing();
         writeQueued();
     }
 }
@@ -243,10 +241,15 @@ void ModuleSimulator::writeQueued()
         maybeHangUp();
     } else if (!m_pacer.isActive()) {
         // The line is full: try again shortly.
-        m_paceClock.start();
-        m_pacedUntilNs = 0;
-        m_pacer.start();
+        startPacing();
     }
+}
+
+void ModuleSimulator::startPacing()
+{
+    m_paceClock.start();
+    m_pacedUntilNs = 0;
+    m_pacer.start();
 }
 
 void ModuleSimulator::sendNoise()

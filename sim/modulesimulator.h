@@ -60,6 +60,7 @@ private:
     void sendDue();
     void queue(const QByteArray &bytes);
     void writeQueued();
+    void startPacing();
     void sendNoise();
     void maybeHangUp();
     void note(const char *direction, const QByteArray &bytes);
