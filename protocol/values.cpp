@@ -16,11 +16,6 @@ QString firstThreeFields(const QString &address)
     return address.section(QLatin1Char('.'), 0, 2);
 }
 
-uint lastField(const QString &address)
-{
-    return address.section(QLatin1Char('.'), 3, 3).toUInt();
-}
-
 QString macDigits(const QString &mac)
 {
     QString digits = mac;
@@ -90,8 +85,14 @@ QString valuePattern(Setting setting)
 
 bool isValidValue(Setting setting, const QString &value)
 {
-    const QRegularExpression exact(QRegularExpression::anchoredPattern(valuePattern(setting)));
-    return exact.match(value).hasMatch();
+    // Compiled once: a plan of many thousand rows checks every value.
+    static const std::array<QRegularExpression, allSettings.size()> exact = [] {
+        std::array<QRegularExpression, allSettings.size()> patterns;
+        for (Setting s : allSettings)
+            patterns[std::size_t(s)] = QRegularExpression(QRegularExpression::anchoredPattern(valuePattern(s)));
+        return patterns;
+    }();
+    return exact[std::size_t(setting)].match(value).hasMatch();
 }
 
 QString unusableReason(Setting setting, const QString &value)
@@ -149,6 +150,35 @@ QString canonicalValue(Setting setting, const QString &value)
     return canonical;
 }
 
+QString slash24EdgeReason(const QString &ip)
+{
+    const QString network = firstThreeFields(ip) + QStringLiteral(".0/24");
+    const QString last = ip.section(QLatin1Char('.'), 3, 3);
+    if (last == QLatin1String("0"))
+        return QStringLiteral("the network address of %1").arg(network);
+    if (last == QString::number(highestOctet))
+        return QStringLiteral("the broadcast address of %1").arg(network);
+    return {};
+}
+
+std::optional<QString> refuseToWrite(const std::array<std::optional<QString>, allSettings.size()> &values, bool force)
+{
+    if (const auto problem = checkValues(values)) {
+        const QString why = problem->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem->reason);
+        return QStringLiteral("invalid value for %1: \"%2\"%3")
+            .arg(QString::fromLatin1(settingInfo(problem->setting).name), printable(problem->value), why);
+    }
+    const auto &ip = values[std::size_t(Setting::IpAddress)];
+    if (!force && ip) {
+        const QString edge = slash24EdgeReason(canonicalValue(Setting::IpAddress, *ip));
+        if (!edge.isEmpty()) {
+            return QStringLiteral("IP address %1 is %2; give --force if the module's network is larger")
+                .arg(*ip, edge);
+        }
+    }
+    return std::nullopt;
+}
+
 QString gatewayFor(const QString &hostIp)
 {
     return firstThreeFields(hostIp) + QStringLiteral(".1");
@@ -173,16 +203,10 @@ AutoAddress deriveAutoAddress(const QString &hostIp, const QString &hostGateway)
     }
     result.ip = nextAddress(hostIp);
     result.gateway = hostGateway;
-    const uint last = lastField(result.ip);
-    const QString network = firstThreeFields(hostIp) + QStringLiteral(".0/24");
-    QString why;
-    if (last == 0)
-        why = QStringLiteral("the network address of %1").arg(network);
-    else if (last == highestOctet)
-        why = QStringLiteral("the broadcast address of %1").arg(network);
-    else if (result.ip == hostIp)
+    QString why = slash24EdgeReason(result.ip);
+    if (why.isEmpty() && result.ip == hostIp)
         why = QStringLiteral("this computer's own address");
-    else if (result.ip == hostGateway)
+    else if (why.isEmpty() && result.ip == hostGateway)
         why = QStringLiteral("the gateway's address");
     if (!why.isEmpty()) {
         result.error = QStringLiteral("Auto mode would give the module %1, %2. Nothing was sent; "
