@@ -2,6 +2,7 @@
 // vev-cli: read, write and find VeV-Idire gateway modules from scripts, and
 // provision them on a production line.
 
+#include "dbcommands.h"
 #include "host/hostenvironment.h"
 #include "modulecommands.h"
 #include "provisioncommands.h"
@@ -73,6 +74,29 @@ Commands:
             check that the audit ends at that hash (a copy kept elsewhere
             catches a rewritten chain).
 
+Several benches share one plan through a PostgreSQL database: --db URI takes
+the place of --plan and --audit (URI: postgresql://[user@][host][:port]/dbname
+[?host=/socket/dir&port=N]; give the password in PGPASSWORD or ~/.pgpass).
+  plan import --db URI PLAN.csv [--force]
+            Check the plan whole, and against every row already in the
+            database (no IP or MAC address twice), and add it in one
+            transaction after those rows, or nothing.
+  provision --db URI --station NAME --port P [--port P2 ...]
+            As with files; the rows come from the database, claimed by one
+            lane at a time whatever the number of stations. Two running
+            stations with one name are refused (exit 12). While the database
+            cannot be reached, the lanes claim nothing new and keep retrying
+            the outcome in hand; a run stopped meanwhile keeps it in a file it
+            names, for audit import.
+  plan status --db URI [--json], plan release --db URI --row N
+            As with files, and rows by station and passed per hour.
+  audit export --db URI
+            The audit as JSON lines on stdout, as a file would hold it.
+  audit import --db URI FILE
+            Add the records a stopped run kept in FILE.
+  audit-verify --db URI [--last HASH]
+            Check the audit in place, as audit-verify checks a file.
+
 Before anything is sent, write refuses values no device can use: malformed
 values, addresses in 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4 or 240.0.0.0/4, an IP
 address equal to the gateway, MAC addresses that are all zeros, all ones or
@@ -128,11 +152,14 @@ struct Options {
     QCommandLineOption last {QStringLiteral("last"),
         QStringLiteral("audit-verify: the hash the audit must end at (as audit-verify printed it)."),
         QStringLiteral("HASH")};
+    QCommandLineOption db {QStringLiteral("db"),
+        QStringLiteral("provision, plan, audit, audit-verify: the plan and audit in a PostgreSQL database that "
+                       "several stations share, in place of --plan and --audit."), QStringLiteral("URI")};
 
     QList<QCommandLineOption> all() const
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
-                once, station, operatorName, row, last};
+                once, station, operatorName, row, last, db};
     }
 };
 
@@ -203,8 +230,95 @@ std::optional<FileStore::Options> storeOptions(const QCommandLineParser &parser,
     return store;
 }
 
-const QString commandList = QStringLiteral("read, write, list, find, provision, plan status, plan release or "
-                                           "audit-verify");
+// The lanes of provision: the ports, each once.
+std::optional<QStringList> lanePorts(const QCommandLineParser &parser, const Options &options, ExitCode *code)
+{
+    const QStringList ports = parser.values(options.port);
+    if (ports.isEmpty())
+        *code = fail(ExitCode::Usage, QStringLiteral("provision needs at least one --port"));
+    else if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
+        *code = fail(ExitCode::Usage, QStringLiteral("provision: a --port is given twice"));
+    else
+        return ports;
+    return std::nullopt;
+}
+
+std::optional<std::chrono::milliseconds> timeoutOption(const QCommandLineParser &parser, const Options &options,
+                                                       ExitCode *code)
+{
+    bool ok = false;
+    const int ms = parser.value(options.timeout).toInt(&ok);
+    if (ok && ms >= 0)
+        return std::chrono::milliseconds(ms);
+    *code = fail(ExitCode::Usage, QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"")
+                                      .arg(printable(parser.value(options.timeout))));
+    return std::nullopt;
+}
+
+// --db: the production line on a database several stations share.
+std::function<void(const Done &)> databaseRun(const QCommandLineParser &parser, const Options &options, ExitCode *code)
+{
+    const auto refuse = [code](const QString &why) {
+        *code = fail(ExitCode::Usage, why);
+        return std::function<void(const Done &)>();
+    };
+    QString error;
+    const auto uri = DatabaseUri::parse(parser.value(options.db), &error);
+    if (!uri)
+        return refuse(error);
+    if (parser.isSet(options.plan) || parser.isSet(options.audit))
+        return refuse(QStringLiteral("--db takes the place of --plan and --audit"));
+    const QStringList positional = parser.positionalArguments();
+    DatabaseRequest request;
+    request.uri = *uri;
+    request.command = positional.value(0);
+    int words = 1;
+    if ((request.command == QLatin1String("plan") || request.command == QLatin1String("audit")) && positional.size() > 1) {
+        request.command += QLatin1Char(' ') + positional.at(1);
+        words = 2;
+    }
+    const bool takesFile = request.command == QLatin1String("plan import") || request.command == QLatin1String("audit import");
+    if (positional.size() != words + (takesFile ? 1 : 0)) {
+        return refuse(takesFile ? QStringLiteral("%1 needs one file").arg(request.command)
+                                : QStringLiteral("with --db, give one of: provision, plan import PLAN.csv, plan status, "
+                                                 "plan release, audit export, audit import FILE, audit-verify"));
+    }
+    request.file = positional.value(words);
+    request.station = parser.isSet(options.station) ? parser.value(options.station) : QSysInfo::machineHostName();
+    request.operatorName = parser.value(options.operatorName);
+    request.force = parser.isSet(options.force);
+    request.json = parser.isSet(options.json);
+    request.lastHash = parser.value(options.last);
+    if (request.command == QLatin1String("plan release")) {
+        bool ok = false;
+        request.row = parser.value(options.row).toInt(&ok);
+        if (!ok || request.row < 1)
+            return refuse(QStringLiteral("plan release needs --row N, a plan row from 1"));
+    }
+    if (request.command == QLatin1String("provision")) {
+        if (request.force)
+            return refuse(QStringLiteral("with --db, --force belongs to plan import, where the plan is checked"));
+        const auto ports = lanePorts(parser, options, code);
+        const auto timeout = ports ? timeoutOption(parser, options, code) : std::nullopt;
+        if (!timeout)
+            return {};
+        request.lanes = Station::Options {*ports, *timeout, parser.isSet(options.once)};
+    }
+    auto run = databaseCommand(request);
+    if (!run)
+        return refuse(QStringLiteral("unknown command \"%1\" with --db").arg(printable(request.command)));
+    return run;
+}
+
+const QString commandList = QStringLiteral("read, write, list, find, provision, plan status, plan release, plan "
+                                           "import, audit export, audit import or audit-verify");
+
+// Runs a command on the event loop and ends with its code.
+int execute(QCoreApplication &app, const std::function<void(const Done &)> &run)
+{
+    QTimer::singleShot(0, &app, [&] { run([](ExitCode result) { QCoreApplication::exit(toInt(result)); }); });
+    return toInt(finishOutput(ExitCode(app.exec())));
+}
 
 } // namespace
 
@@ -235,6 +349,12 @@ int main(int argc, char *argv[])
         return toInt(finishOutput(ExitCode::Ok));
     }
 
+    if (parser.isSet(options.db)) {
+        ExitCode code = ExitCode::Ok;
+        const auto run = databaseRun(parser, options, &code);
+        return run ? execute(app, run) : toInt(code);
+    }
+
     const QStringList positional = parser.positionalArguments();
     QString command = positional.value(0);
     if (command == QLatin1String("audit-verify")) {
@@ -247,31 +367,28 @@ int main(int argc, char *argv[])
     else if (positional.size() != 1)
         return toInt(fail(ExitCode::Usage, QStringLiteral("give one command: %1 (see --help)").arg(commandList)));
 
-    bool timeoutOk = false;
-    const int timeoutMs = parser.value(options.timeout).toInt(&timeoutOk);
-    if (!timeoutOk || timeoutMs < 0) {
-        return toInt(fail(ExitCode::Usage, QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"")
-                                               .arg(printable(parser.value(options.timeout)))));
-    }
-    const std::chrono::milliseconds timeout(timeoutMs);
+    ExitCode code = ExitCode::Ok;
+    const auto timeoutGiven = timeoutOption(parser, options, &code);
+    if (!timeoutGiven)
+        return toInt(code);
+    const std::chrono::milliseconds timeout = *timeoutGiven;
 
     if (command == QLatin1String("list"))
         return toInt(finishOutput(runList()));
 
-    ExitCode code = ExitCode::Ok;
     std::function<void(const Done &)> run;
     if (command == QLatin1String("provision") || command.startsWith(QLatin1String("plan "))) {
         const auto store = storeOptions(parser, options, command, &code);
         if (!store)
             return toInt(code);
         if (command == QLatin1String("provision")) {
-            const QStringList ports = parser.values(options.port);
-            if (ports.isEmpty())
-                return toInt(fail(ExitCode::Usage, QStringLiteral("provision needs at least one --port")));
-            if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
-                return toInt(fail(ExitCode::Usage, QStringLiteral("provision: a --port is given twice")));
-            const Station::Options station {ports, timeout, parser.isSet(options.once)};
-            run = [store, station](const Done &done) { runProvision(*store, station, done); };
+            const auto ports = lanePorts(parser, options, &code);
+            if (!ports)
+                return toInt(code);
+            const Station::Options station {*ports, timeout, parser.isSet(options.once)};
+            run = [store, station](const Done &done) {
+                runProvision([store] { return std::make_unique<FileStore>(*store); }, station, done);
+            };
         } else if (command == QLatin1String("plan status")) {
             const bool json = parser.isSet(options.json);
             run = [store, json](const Done &done) { runPlanStatus(*store, json, done); };
@@ -308,6 +425,5 @@ int main(int argc, char *argv[])
                                                .arg(printable(command), commandList)));
     }
 
-    QTimer::singleShot(0, &app, [&] { run([](ExitCode result) { QCoreApplication::exit(toInt(result)); }); });
-    return toInt(finishOutput(ExitCode(app.exec())));
+    return execute(app, run);
 }

@@ -23,14 +23,6 @@ namespace {
 
 constexpr int defaultWidth = 80;
 
-QString valuesText(const SettingValues &values)
-{
-    QStringList texts;
-    for (Setting setting : allSettings)
-        texts << printable(valueOf(values, setting).value_or(QStringLiteral("-")));
-    return texts.join(QLatin1Char(' '));
-}
-
 // Each lane's status on a line of its own: redrawn in place on a terminal,
 // each line cut to the terminal's width so none wraps and the redraw stays
 // in step; printed as it changes otherwise.
@@ -209,10 +201,30 @@ QJsonObject doubtJson(const RowEntry &entry)
 
 } // namespace
 
-void runProvision(const FileStore::Options &storeOptions, const Station::Options &options, const Done &done)
+QString valuesText(const SettingValues &values)
 {
-    auto *station = new Station(std::make_unique<FileStore>(storeOptions), options, QCoreApplication::instance());
+    QStringList texts;
+    for (Setting setting : allSettings)
+        texts << printable(valueOf(values, setting).value_or(QStringLiteral("-")));
+    return texts.join(QLatin1Char(' '));
+}
+
+void runProvision(const StoreMaker &makeStore, const Station::Options &options, const Done &done)
+{
+    auto *station = new Station(makeStore(), options, QCoreApplication::instance());
     auto board = std::make_shared<StatusBoard>();
+    // A store on a server that restarts, a network that drops: the lanes
+    // wait and retry, and the operator is told.
+    QObject::connect(station->store(), &ProvisionStore::reachabilityChanged, station,
+                     [board, where = station->store()->description(), was = true](bool reachable,
+                                                                                  const QString &why) mutable {
+                         if (reachable == was)
+                             return;
+                         was = reachable;
+                         board->warn(reachable ? QStringLiteral("%1 can be reached again").arg(where)
+                                               : QStringLiteral("%1 cannot be reached (%2); the lanes keep what they "
+                                                                "hold and retry").arg(where, why));
+                     });
 
     // Ctrl-C, kill, a closed terminal or a dropped SSH session: the modules
     // in hand are finished and recorded first.
@@ -253,45 +265,91 @@ void runPlanStatus(const FileStore::Options &options, bool json, const Done &don
     looking.lock = false;
     withStore(looking, done, [options, json, done](FileStore *store) {
         store->status([options, json, done](const StoreStatus &status) {
-            if (json) {
-                QJsonArray doubt;
-                for (const RowEntry &entry : status.inDoubt)
-                    doubt.append(doubtJson(entry));
-                const QJsonObject object {
-                    {QStringLiteral("plan"), options.planPath},
-                    {QStringLiteral("audit"), options.auditPath},
-                    {QStringLiteral("rows"), status.rows},
-                    {QStringLiteral("open"), status.open},
-                    {QStringLiteral("claimed"), status.claimed},
-                    {QStringLiteral("passed"), status.passed},
-                    {QStringLiteral("failed"), status.failed},
-                    {QStringLiteral("in_doubt"), doubt},
-                    {QStringLiteral("held_by"), status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
-                };
-                out() << QJsonDocument(object).toJson(QJsonDocument::Indented);
-                return done(ExitCode::Ok);
-            }
-            out() << QStringLiteral("Plan %1, audit %2: %3 rows\n")
-                         .arg(printable(options.planPath), printable(options.auditPath)).arg(status.rows);
-            out() << QStringLiteral("  passed   %1\n  open     %2\n  claimed  %3 (a run ended without their "
-                                    "outcome)\n  failed   %4\n")
-                         .arg(status.passed).arg(status.open).arg(status.claimed).arg(status.failed);
-            if (!status.inDoubt.isEmpty()) {
-                out() << "Rows in doubt (given to no other module; put the module back on a lane to finish the row, "
-                         "or release it):\n";
-                for (const RowEntry &entry : status.inDoubt) {
-                    out() << QStringLiteral("  row %1: %2, %3 on %4 by %5 at %6 (audit line %7); the module "
-                                            "before: %8\n")
-                                 .arg(entry.row).arg(valuesText(entry.values), rowStateText(entry.state),
-                                                     printable(entry.port), printable(entry.station), entry.time)
-                                 .arg(entry.auditLine).arg(valuesText(entry.before));
-                }
-            }
-            out() << (status.holder.isEmpty() ? QStringLiteral("No run holds the plan or the audit.\n")
-                                              : QStringLiteral("Held by %1.\n").arg(status.holder));
-            done(ExitCode::Ok);
+            const QString where = QStringLiteral("Plan %1, audit %2").arg(printable(options.planPath),
+                                                                          printable(options.auditPath));
+            const QJsonObject place {{QStringLiteral("plan"), options.planPath},
+                                     {QStringLiteral("audit"), options.auditPath}};
+            done(printPlanStatus(where, place, status, json));
         });
     });
+}
+
+ExitCode printPlanStatus(const QString &where, const QJsonObject &place, const StoreStatus &status, bool json)
+{
+    if (json) {
+        QJsonArray doubt;
+        for (const RowEntry &entry : status.inDoubt)
+            doubt.append(doubtJson(entry));
+        QJsonObject object = place;
+        const QJsonObject counts {
+            {QStringLiteral("rows"), status.rows},
+            {QStringLiteral("open"), status.open},
+            {QStringLiteral("in_hand"), status.inHand},
+            {QStringLiteral("claimed"), status.claimed},
+            {QStringLiteral("passed"), status.passed},
+            {QStringLiteral("failed"), status.failed},
+            {QStringLiteral("in_doubt"), doubt},
+            {QStringLiteral("held_by"), status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
+        };
+        for (auto it = counts.begin(); it != counts.end(); ++it)
+            object.insert(it.key(), it.value());
+        if (!status.stations.isEmpty()) {
+            QJsonArray stations;
+            for (const StationStatus &station : status.stations) {
+                stations.append(QJsonObject {
+                    {QStringLiteral("name"), station.name},
+                    {QStringLiteral("running"), station.holder.isEmpty() ? QJsonValue() : QJsonValue(station.holder)},
+                    {QStringLiteral("passed"), station.passed},
+                    {QStringLiteral("failed"), station.failed},
+                    {QStringLiteral("claimed"), station.claimed},
+                    {QStringLiteral("in_hand"), station.inHand},
+                });
+            }
+            QJsonObject perHour;
+            for (const auto &[hour, count] : status.passedPerHour)
+                perHour.insert(hour, count);
+            object.insert(QStringLiteral("stations"), stations);
+            object.insert(QStringLiteral("passed_per_hour"), perHour);
+        }
+        out() << QJsonDocument(object).toJson(QJsonDocument::Indented);
+        return ExitCode::Ok;
+    }
+    out() << QStringLiteral("%1: %2 rows\n").arg(where).arg(status.rows);
+    out() << QStringLiteral("  passed   %1\n  open     %2\n").arg(status.passed).arg(status.open);
+    if (status.inHand > 0)
+        out() << QStringLiteral("  in hand  %1 (being written by a running station)\n").arg(status.inHand);
+    out() << QStringLiteral("  claimed  %1 (a run ended without their outcome)\n  failed   %2\n")
+                 .arg(status.claimed).arg(status.failed);
+    if (!status.inDoubt.isEmpty()) {
+        out() << "Rows in doubt (given to no other module; put the module back on a lane to finish the row, "
+                 "or release it):\n";
+        for (const RowEntry &entry : status.inDoubt) {
+            out() << QStringLiteral("  row %1: %2, %3 on %4 by %5 at %6 (audit line %7); the module "
+                                    "before: %8\n")
+                         .arg(entry.row).arg(valuesText(entry.values), rowStateText(entry.state),
+                                             printable(entry.port), printable(entry.station), entry.time)
+                         .arg(entry.auditLine).arg(valuesText(entry.before));
+        }
+    }
+    if (!status.stations.isEmpty()) {
+        out() << "Stations:\n";
+        for (const StationStatus &station : status.stations) {
+            out() << QStringLiteral("  %1: %2 passed, %3 failed, %4 in hand, %5 claimed; %6\n")
+                         .arg(printable(station.name)).arg(station.passed).arg(station.failed).arg(station.inHand)
+                         .arg(station.claimed)
+                         .arg(station.holder.isEmpty() ? QStringLiteral("not running")
+                                                       : QStringLiteral("running (%1)").arg(station.holder));
+        }
+        if (!status.passedPerHour.isEmpty()) {
+            out() << "Passed per hour (UTC):\n";
+            for (const auto &[hour, count] : status.passedPerHour)
+                out() << QStringLiteral("  %1  %2\n").arg(hour).arg(count);
+        }
+        return ExitCode::Ok;
+    }
+    out() << (status.holder.isEmpty() ? QStringLiteral("No run holds the plan or the audit.\n")
+                                      : QStringLiteral("Held by %1.\n").arg(status.holder));
+    return ExitCode::Ok;
 }
 
 void runPlanRelease(const FileStore::Options &options, int row, const Done &done)
@@ -317,18 +375,21 @@ void runPlanRelease(const FileStore::Options &options, int row, const Done &done
 
 ExitCode runAuditVerify(const QString &path, const QString &lastHash)
 {
-    const AuditCheck check = verifyAudit(path, {}, lastHash.toLatin1());
+    return reportAuditCheck(printable(path), verifyAudit(path, {}, lastHash.toLatin1()));
+}
+
+ExitCode reportAuditCheck(const QString &name, const AuditCheck &check)
+{
     if (check.unreadable)
         return fail(ExitCode::Failure, check.why);
     if (check.firstBad > 0) {
         return fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3 (%4 lines before it check out)")
-                                               .arg(printable(path)).arg(check.firstBad).arg(check.why)
-                                               .arg(check.lines));
+                                               .arg(name).arg(check.firstBad).arg(check.why).arg(check.lines));
     }
     if (check.endsElsewhere)
-        return fail(ExitCode::AuditBroken, QStringLiteral("%1: %2").arg(printable(path), check.why));
-    out() << printable(path) << ": " << check.lines << " lines, chain intact, last hash "
-          << QString::fromLatin1(check.lastHash) << '\n';
+        return fail(ExitCode::AuditBroken, QStringLiteral("%1: %2").arg(name, check.why));
+    out() << name << ": " << check.lines << " lines, chain intact, last hash " << QString::fromLatin1(check.lastHash)
+          << '\n';
     return ExitCode::Ok;
 }
 

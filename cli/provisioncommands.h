@@ -9,15 +9,25 @@
 #include "station/filestore.h"
 #include "station/station.h"
 
+#include <QJsonObject>
+
+#include <memory>
+
 namespace cli {
 
 // Provisions modules by the plan until it is used up (or each lane has
 // handled one module, with once); SIGINT, SIGTERM and SIGHUP end it cleanly,
 // each lane finishing and recording the module in hand first.
-void runProvision(const FileStore::Options &store, const Station::Options &options, const Done &done);
+using StoreMaker = std::function<std::unique_ptr<ProvisionStore>()>;
+void runProvision(const StoreMaker &makeStore, const Station::Options &options, const Done &done);
 
 // Rows by state, the rows in doubt and who holds the plan, as text or JSON.
 void runPlanStatus(const FileStore::Options &store, bool json, const Done &done);
+// The same for any store: where names it, place is its JSON fields.
+ExitCode printPlanStatus(const QString &where, const QJsonObject &place, const StoreStatus &status, bool json);
+
+// A row's four values, as status lines show them.
+QString valuesText(const SettingValues &values);
 
 // Hands a row in doubt back to the plan, recorded in the audit.
 void runPlanRelease(const FileStore::Options &store, int row, const Done &done);
@@ -25,5 +35,7 @@ void runPlanRelease(const FileStore::Options &store, int row, const Done &done);
 // Checks an audit trail's records and chain: the line count and the last
 // hash, or the first bad line; with lastHash, that the file ends there.
 ExitCode runAuditVerify(const QString &path, const QString &lastHash);
+// What audit-verify says of a check of the audit named so.
+ExitCode reportAuditCheck(const QString &name, const AuditCheck &check);
 
 } // namespace cli

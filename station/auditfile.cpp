@@ -51,7 +51,7 @@ AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QBy
         check.why = why;
         return check;
     };
-    QByteArray prev = firstPrev;
+    AuditChain chain;
     for (int number = 1;; ++number) {
         QByteArray line = file.readLine(longestLine + 1);
         if (line.isEmpty()) {
@@ -73,25 +73,17 @@ AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QBy
                                               "dos2unix or sed -i 's/\\r$//' and verify again"));
         }
         QString why;
-        const auto read = readAuditLine(line, &why);
-        if (!read)
+        const auto record = chain.take(line, &why);
+        if (!record)
             return bad(number, why);
-        if (read->prev != prev) {
-            return bad(number, number == 1 ? QStringLiteral("the first line's prev is not 64 zeros")
-                                           : QStringLiteral("prev does not match line %1: a line was changed, "
-                                                            "removed or inserted").arg(number - 1));
-        }
-        prev = chainHash(line);
-        check.lastHash = prev;
-        ++check.lines;
+        check.lastHash = chain.lastHash();
+        check.lines = chain.lines();
         if (visit)
-            visit(read->record, number);
+            visit(*record, number);
     }
-    if (!lastHash.isEmpty() && lastHash.toLower() != prev) {
-        check.endsElsewhere = true;
-        check.why = QStringLiteral("the audit does not end at %1: it ends at %2 (lines were added since, or the "
-                                   "chain was rewritten)").arg(printable(QString::fromLatin1(lastHash)),
-                                                               QString::fromLatin1(prev));
+    if (!lastHash.isEmpty()) {
+        check.why = chain.endsElsewhere(lastHash);
+        check.endsElsewhere = !check.why.isEmpty();
     }
     return check;
 }

@@ -44,9 +44,7 @@ QString FileStore::lockHolder(const QString &path)
     QString application;
     if (!lock.getLockInfo(&pid, &host, &application))
         return QStringLiteral("another run");
-    return QStringLiteral("%1, process %2 on %3")
-        .arg(application.isEmpty() ? QStringLiteral("a program") : printable(application)).arg(pid)
-        .arg(printable(host));
+    return holderText(application, pid, host);
 }
 
 bool FileStore::takeLock(std::unique_ptr<QLockFile> &lock, const QString &path, const char *what, Opened *opened)
@@ -62,10 +60,8 @@ bool FileStore::takeLock(std::unique_ptr<QLockFile> &lock, const QString &path, 
         qint64 pid = 0;
         QString host;
         QString application;
-        const QString holder = lock->getLockInfo(&pid, &host, &application)
-                                   ? QStringLiteral("%1, process %2 on %3")
-                                         .arg(printable(application)).arg(pid).arg(printable(host))
-                                   : QStringLiteral("another run");
+        const QString holder = lock->getLockInfo(&pid, &host, &application) ? holderText(application, pid, host)
+                                                                             : QStringLiteral("another run");
         opened->error = QStringLiteral("the %1 %2 is held by another run (%3); nothing was sent")
                             .arg(QLatin1String(what), printable(path), holder);
         opened->code = ExitCode::Held;
@@ -142,7 +138,6 @@ QString FileStore::append(const AuditBody &body)
         return error;
     m_book.apply(record, m_audit.lines());
     remember(record);
-    emit changed();
     return {};
 }
 
@@ -172,6 +167,7 @@ void FileStore::claim(const QString &port, const SettingValues &module, std::fun
     if (!error.isEmpty())
         return done(Claim {Claim::Failed, row, error});
     m_book.hold(verdict.entry);
+    emit changed();
     done(Claim {verdict.kind == PlanBook::Verdict::Fresh ? Claim::Fresh : Claim::Resume, row, {}});
 }
 
@@ -183,6 +179,7 @@ void FileStore::record(const OutcomeRecord &outcome, std::function<void(const QS
     // in doubt.
     if (entry >= 0)
         m_book.letGo(entry);
+    settled(error);
     done(error);
 }
 
@@ -192,6 +189,7 @@ void FileStore::unclaim(const PlanRow &row, std::function<void(const QString &)>
     const QString error = append(ReleaseRecord {row.row, row.values, QStringLiteral("nothing was written")});
     if (entry >= 0)
         m_book.letGo(entry);
+    settled(error);
     done(error);
 }
 
@@ -205,12 +203,24 @@ void FileStore::release(int row, std::function<void(const QString &)> done)
         return done(QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is released")
                         .arg(row).arg(held.inHand ? QStringLiteral("being written") : rowStateText(held.state)));
     }
-    done(append(ReleaseRecord {row, held.values, QStringLiteral("released by the operator")}));
+    const QString error = append(ReleaseRecord {row, held.values, QStringLiteral("released by the operator")});
+    settled(error);
+    done(error);
 }
 
 void FileStore::note(const AuditBody &body, std::function<void(const QString &)> done)
 {
-    done(append(body));
+    const QString error = append(body);
+    settled(error);
+    done(error);
+}
+
+void FileStore::settled(const QString &error)
+{
+    // Once the book agrees with the audit: a claim or an outcome is never
+    // seen half applied.
+    if (error.isEmpty())
+        emit changed();
 }
 
 void FileStore::status(std::function<void(const StoreStatus &)> done)

@@ -50,6 +50,7 @@ public:
 private:
     bool takeLock(std::unique_ptr<QLockFile> &lock, const QString &path, const char *what, Opened *opened);
     QString append(const AuditBody &body);
+    void settled(const QString &error);
     void remember(const AuditRecord &record);
     PlanRow rowOf(int entry) const;
 

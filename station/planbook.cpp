@@ -74,40 +74,41 @@ int PlanBook::findOrAdd(const SettingValues &values, int row)
     return index;
 }
 
+std::optional<RowState> PlanBook::stateAfter(const AuditBody &body)
+{
+    if (const auto *outcome = std::get_if<OutcomeRecord>(&body)) {
+        // No answer at all: nothing reached the module, so nothing of the
+        // row is on it.
+        return outcome->result == Result::Pass       ? RowState::Passed
+               : outcome->result == Result::NoAnswer ? RowState::Open
+                                                     : RowState::Failed;
+    }
+    if (std::holds_alternative<ClaimRecord>(body))
+        return RowState::Claimed;
+    if (std::holds_alternative<ReleaseRecord>(body))
+        return RowState::Open;
+    return std::nullopt; // a label changes nothing
+}
+
 void PlanBook::apply(const AuditRecord &record, int line)
 {
-    int index = -1;
-    RowState state = RowState::Open;
-    std::visit([&](const auto &body) {
+    const auto state = stateAfter(record.body);
+    if (!state)
+        return;
+    const int index = findOrAdd(recordValues(record.body), recordRow(record.body));
+    RowEntry &entry = m_entries[std::size_t(index)];
+    std::visit([&entry](const auto &body) {
         using Body = std::decay_t<decltype(body)>;
-        if constexpr (std::is_same_v<Body, ClaimRecord>) {
-            index = findOrAdd(body.values, body.row);
-            state = RowState::Claimed;
-            m_entries[std::size_t(index)].before = body.before;
-            m_entries[std::size_t(index)].port = body.port;
-            m_entries[std::size_t(index)].recorded = body.values;
-        } else if constexpr (std::is_same_v<Body, OutcomeRecord>) {
-            index = findOrAdd(body.written, body.row);
-            // No answer at all: nothing reached the module, so nothing of
-            // the row is on it.
-            state = body.result == Result::Pass       ? RowState::Passed
-                    : body.result == Result::NoAnswer ? RowState::Open
-                                                      : RowState::Failed;
-            m_entries[std::size_t(index)].before = body.before;
-            m_entries[std::size_t(index)].port = body.port;
-            m_entries[std::size_t(index)].recorded = body.written;
-        } else if constexpr (std::is_same_v<Body, ReleaseRecord>) {
-            index = findOrAdd(body.values, body.row);
-            state = RowState::Open;
+        if constexpr (std::is_same_v<Body, ClaimRecord> || std::is_same_v<Body, OutcomeRecord>) {
+            entry.before = body.before;
+            entry.port = body.port;
+            entry.recorded = recordValues(body);
         }
     }, record.body);
-    if (index < 0)
-        return; // a label changes nothing
-    RowEntry &entry = m_entries[std::size_t(index)];
     entry.auditLine = line;
     entry.station = record.station;
     entry.time = record.time;
-    setState(index, state);
+    setState(index, *state);
 }
 
 std::optional<QString> PlanBook::conflict(const QString &planName, const QString &auditName) const
@@ -148,23 +149,37 @@ std::optional<QString> PlanBook::conflict(const QString &planName, const QString
     return std::nullopt;
 }
 
+PlanBook::Verdict::Kind PlanBook::ruling(const RowEntry *byMac, const RowEntry *byIp, const RowEntry **decisive)
+{
+    // Its MAC is the module's identity; its IP alone also ties it to a row.
+    for (const RowEntry *entry : {byMac, byIp}) {
+        if (entry && entry->state == RowState::Passed) {
+            *decisive = entry;
+            return Verdict::HoldsPassed;
+        }
+    }
+    for (const RowEntry *entry : {byMac, byIp}) {
+        if (entry && entry->inDoubt()) {
+            *decisive = entry;
+            return Verdict::Resume;
+        }
+    }
+    *decisive = nullptr;
+    return Verdict::Fresh;
+}
+
 PlanBook::Verdict PlanBook::classify(const SettingValues &module) const
 {
-    const auto live = [this](const QHash<QString, int> &byValue, const QString &value) {
-        const int index = byValue.value(value, -1);
-        return index >= 0 && !m_entries[std::size_t(index)].inHand ? index : -1;
+    const auto holder = [this](const QHash<QString, int> &byValue, const QString &value) {
+        return byValue.value(value, -1);
     };
-    // Its MAC is the module's identity; its IP alone also ties it to a row.
-    const int byMac = live(m_byMac, canonical(module, Setting::MacAddress));
-    const int byIp = live(m_byIp, canonical(module, Setting::IpAddress));
-    for (const int index : {byMac, byIp}) {
-        if (index >= 0 && m_entries[std::size_t(index)].state == RowState::Passed)
-            return {Verdict::HoldsPassed, index};
-    }
-    for (const int index : {byMac, byIp}) {
-        if (index >= 0 && m_entries[std::size_t(index)].inDoubt())
-            return {Verdict::Resume, index};
-    }
+    const int byMac = holder(m_byMac, canonical(module, Setting::MacAddress));
+    const int byIp = holder(m_byIp, canonical(module, Setting::IpAddress));
+    const auto entryAt = [this](int index) { return index >= 0 ? &m_entries[std::size_t(index)] : nullptr; };
+    const RowEntry *decisive = nullptr;
+    const Verdict::Kind kind = ruling(entryAt(byMac), entryAt(byIp), &decisive);
+    if (kind != Verdict::Fresh)
+        return {kind, decisive == entryAt(byMac) ? byMac : byIp};
     if (!m_open.empty())
         return {Verdict::Fresh, *m_open.begin()};
     return {Verdict::NothingOpen, -1};

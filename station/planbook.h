@@ -59,6 +59,9 @@ public:
 
     // Replays one audit record, in file order. line is the audit's line.
     void apply(const AuditRecord &record, int line);
+    // The state a record leaves its row in, whatever keeps it; none for a
+    // record that changes nothing (a label).
+    static std::optional<RowState> stateAfter(const AuditBody &body);
 
     // Once the plan and the whole audit are in: a plan row that matches a
     // row the audit holds (passed or in doubt) on one of IP or MAC but not
@@ -72,6 +75,12 @@ public:
         int entry = -1;
     };
     Verdict classify(const SettingValues &module) const;
+
+    // The rule behind classify, for any store: of the rows that hold the
+    // module's MAC and its IP address (null: none), a passed one means
+    // HoldsPassed, else one in doubt means Resume (*decisive says which);
+    // else Fresh, the next open row if there is one.
+    static Verdict::Kind ruling(const RowEntry *byMac, const RowEntry *byIp, const RowEntry **decisive);
 
     // A lane of this run works on the entry (after its claim was applied),
     // or is done with it (after its outcome or release was applied).

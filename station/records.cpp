@@ -226,6 +226,36 @@ QString kindName(const AuditBody &body)
     return names[body.index()];
 }
 
+int recordRow(const AuditBody &body)
+{
+    return std::visit([](const auto &record) { return record.row; }, body);
+}
+
+const SettingValues &recordValues(const ClaimRecord &claim)
+{
+    return claim.values;
+}
+
+const SettingValues &recordValues(const OutcomeRecord &outcome)
+{
+    return outcome.written;
+}
+
+const SettingValues &recordValues(const ReleaseRecord &release)
+{
+    return release.values;
+}
+
+const SettingValues &recordValues(const LabelRecord &label)
+{
+    return label.values;
+}
+
+const SettingValues &recordValues(const AuditBody &body)
+{
+    return std::visit([](const auto &record) -> const SettingValues & { return recordValues(record); }, body);
+}
+
 QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash)
 {
     QJsonObject object = std::visit([](const auto &body) { return bodyObject(body); }, record.body);
@@ -279,4 +309,28 @@ std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why)
 QByteArray chainHash(const QByteArray &line)
 {
     return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
+}
+
+std::optional<AuditRecord> AuditChain::take(const QByteArray &line, QString *why)
+{
+    const auto read = readAuditLine(line, why);
+    if (!read)
+        return std::nullopt;
+    if (read->prev != m_prev) {
+        *why = m_lines == 0 ? QStringLiteral("the first line's prev is not 64 zeros")
+                            : QStringLiteral("prev does not match line %1: a line was changed, removed or inserted")
+                                  .arg(m_lines);
+        return std::nullopt;
+    }
+    m_prev = chainHash(line);
+    ++m_lines;
+    return read->record;
+}
+
+QString AuditChain::endsElsewhere(const QByteArray &lastHash) const
+{
+    if (lastHash.toLower() == m_prev)
+        return {};
+    return QStringLiteral("the audit does not end at %1: it ends at %2 (lines were added since, or the chain was "
+                          "rewritten)").arg(printable(QString::fromLatin1(lastHash)), QString::fromLatin1(m_prev));
 }

@@ -76,6 +76,15 @@ struct AuditRecord {
 // The kind's name as the audit writes it: claim, outcome, release, label.
 QString kindName(const AuditBody &body);
 
+// The plan row a record is about, and the row's values as it records them
+// (an outcome's are those written).
+int recordRow(const AuditBody &body);
+const SettingValues &recordValues(const ClaimRecord &claim);
+const SettingValues &recordValues(const OutcomeRecord &outcome);
+const SettingValues &recordValues(const ReleaseRecord &release);
+const SettingValues &recordValues(const LabelRecord &label);
+const SettingValues &recordValues(const AuditBody &body);
+
 // The line for a record, without its line end. An empty time or version is
 // filled in with now and this tool's version.
 QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash);
@@ -93,6 +102,26 @@ std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why);
 // line end, in hex; 64 zeros before the first line.
 QByteArray chainHash(const QByteArray &line);
 inline const QByteArray firstPrev = QByteArray(64, '0');
+
+// An audit's lines checked one after another, wherever they are kept: each
+// record's fields, and that it chains on the line before.
+class AuditChain
+{
+public:
+    // The record a line (without its line end) holds once it checks out and
+    // takes its place in the chain; else nothing, with *why.
+    std::optional<AuditRecord> take(const QByteArray &line, QString *why);
+    // Why the lines taken do not end at lastHash (a copy of the last hash
+    // kept elsewhere); empty when they do.
+    QString endsElsewhere(const QByteArray &lastHash) const;
+
+    int lines() const { return m_lines; }
+    const QByteArray &lastHash() const { return m_prev; }
+
+private:
+    QByteArray m_prev = firstPrev;
+    int m_lines = 0;
+};
 
 Q_DECLARE_METATYPE(OutcomeRecord)
 Q_DECLARE_METATYPE(AuditRecord)

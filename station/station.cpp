@@ -85,13 +85,19 @@ void Station::stop()
 {
     for (Lane *lane : std::as_const(m_lanes))
         lane->stop();
+    // Nothing may keep the run waiting for a server that is not there.
+    m_store->stopRetrying();
 }
 
 void Station::refreshStatus()
 {
+    // A store other stations share changes under this run too: the last
+    // open row taken elsewhere ends it as well.
     QPointer<Station> self(this);
     m_store->status([self](const StoreStatus &status) {
-        if (self)
+        if (self && self->m_running)
+            self->planLeft(status);
+        else if (self)
             self->m_status = status;
     });
 }
@@ -108,7 +114,10 @@ void Station::checkPlanLeft()
 void Station::planLeft(const StoreStatus &status)
 {
     m_status = status;
-    const bool nothingLeft = status.open == 0 && (!m_waitingForDoubt || status.claimed + status.failed == 0);
+    // A row in hand may yet go back to the plan (no answer at all): the
+    // plan is used up once nothing is open and nothing is in hand.
+    const bool nothingLeft = status.open == 0 && status.inHand == 0
+                             && (!m_waitingForDoubt || status.claimed + status.failed == 0);
     if (!nothingLeft || m_usedUp)
         return;
     // Each lane ends once the module it may hold has been finished.

@@ -17,11 +17,21 @@
 
 #include <functional>
 
+// What one station has done with a plan several stations share.
+struct StationStatus {
+    QString name;
+    QString holder;    // the running station's program, process and host; empty when it is not running
+    int passed = 0;
+    int failed = 0;
+    int claimed = 0;   // in doubt: claimed by a run that ended
+    int inHand = 0;
+};
+
 // A store's view of the plan, for status lines, a window and plan status.
 struct StoreStatus {
     int rows = 0;      // in the plan
     int open = 0;      // nothing of the row on any module yet
-    int inHand = 0;    // being written by a lane of this run
+    int inHand = 0;    // being written by a lane of this run (of a running station, for a shared store)
     int passed = 0;
     int claimed = 0;   // claims without an outcome, not in hand: in doubt
     int failed = 0;    // in doubt after an outcome that is not a pass
@@ -29,9 +39,21 @@ struct StoreStatus {
     QList<RowEntry> inDoubt; // the plan's in plan order, then rows the plan no longer has
     QList<AuditRecord> recent; // the last outcomes recorded, newest first, at most recentCount
     QString holder;    // who holds the store, for a status taken from outside a run
+    // A store several stations share: each station's share, and how many
+    // rows passed in each hour (UTC, "2026-12-08T03:00Z"), oldest first.
+    QList<StationStatus> stations;
+    QList<QPair<QString, int>> passedPerHour;
 
     static constexpr int recentCount = 20;
 };
+
+// Who holds a store, for messages: "vev-cli, process 1234 on bench-1".
+inline QString holderText(const QString &application, qint64 pid, const QString &host)
+{
+    return QStringLiteral("%1, process %2 on %3")
+        .arg(application.isEmpty() ? QStringLiteral("a program") : printable(application)).arg(pid)
+        .arg(printable(host));
+}
 
 class ProvisionStore : public QObject
 {
@@ -77,6 +99,11 @@ public:
 
     // Anything else worth a line of its own, such as a label printed.
     virtual void note(const AuditBody &body, std::function<void(const QString &error)> done) = 0;
+
+    // The run is stopping: a store that keeps retrying what it could not
+    // store stops waiting for its server. A claim still waiting is refused;
+    // a record still waiting is kept elsewhere, which its error names.
+    virtual void stopRetrying() {}
 
     virtual void status(std::function<void(const StoreStatus &)> done) = 0;
 

@@ -2,6 +2,7 @@
 // vev-cli as a script runs it, against vev-sim and pseudo-terminals.
 
 #include "client/gatewayclient.h"
+#include "clirun.h"
 #include "sim/modulesimulator.h"
 #include "station/auditfile.h"
 #include "station/plan.h"
@@ -34,34 +35,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run finished(QProcess &process, int timeoutMs = 15000)
-{
-    Run run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = QStringLiteral("vev-cli did not finish");
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
-Run cli(const QStringList &arguments, int timeoutMs = 15000)
-{
-    QProcess process;
-    process.start(QStringLiteral(VEV_CLI_PATH), arguments);
-    return finished(process, timeoutMs);
-}
 
 // CPU time of this process's finished children, in ms.
 qint64 childrenCpuMs()
@@ -464,31 +437,8 @@ void TestCli::simulatorFaults()
 
 namespace {
 
-QString planFile(const QTemporaryDir &dir, const QString &name, const QByteArray &csv)
-{
-    QFile plan(dir.filePath(name));
-    plan.open(QIODevice::WriteOnly);
-    plan.write(csv);
-    return plan.fileName();
-}
-
 const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
                          "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n";
-
-// The audit as "kind row [result]" a line.
-QStringList auditKinds(const QString &path)
-{
-    QStringList kinds;
-    verifyAudit(path, [&](const AuditRecord &record, int) {
-        kinds << kindName(record.body) + std::visit([](const auto &body) {
-            QString text = QStringLiteral(" %1").arg(body.row);
-            if constexpr (std::is_same_v<std::decay_t<decltype(body)>, OutcomeRecord>)
-                text += QLatin1Char(' ') + resultText(body.result);
-            return text;
-        }, record.body);
-    });
-    return kinds;
-}
 
 QStringList provision(const QString &plan, const QString &audit, const QStringList &more = {})
 {

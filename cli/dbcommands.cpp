@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "dbcommands.h"
+
+#include "provisioncommands.h"
+
+#include "station/dbstore.h"
+#include "station/plandatabase.h"
+
+#include <QDir>
+
+namespace cli {
+
+namespace {
+
+ExitCode failed(const DbFault &fault)
+{
+    return fail(fault.kind == DbFault::Refused ? fault.code : ExitCode::Failure, fault.why);
+}
+
+// A connection of the command's own; nothing after saying why not.
+std::unique_ptr<PlanDatabase> connected(const DatabaseRequest &request, bool create, ExitCode *code)
+{
+    auto database = std::make_unique<PlanDatabase>(request.uri,
+                                                   PlanDatabase::Identity {request.station, request.operatorName});
+    if (const DbFault fault = database->connect(create)) {
+        *code = failed(fault);
+        return nullptr;
+    }
+    return database;
+}
+
+ExitCode planImport(const DatabaseRequest &request)
+{
+    QString error;
+    const auto rows = readPlan(request.file, &error, request.force);
+    if (!rows)
+        return fail(ExitCode::Usage, error + QStringLiteral("; nothing was imported"));
+    ExitCode code = ExitCode::Ok;
+    const auto database = connected(request, true, &code);
+    if (!database)
+        return code;
+    int first = 0;
+    if (const DbFault fault = database->importPlan(*rows, request.force, &first))
+        return failed(fault);
+    out() << QStringLiteral("Imported %1 rows of %2 into %3 as rows %4 to %5%6.\n")
+                 .arg(rows->size()).arg(printable(request.file), request.uri.display()).arg(first)
+                 .arg(first + int(rows->size()) - 1)
+                 .arg(request.force ? QStringLiteral(", accepted with --force") : QString());
+    return ExitCode::Ok;
+}
+
+ExitCode planStatus(const DatabaseRequest &request)
+{
+    ExitCode code = ExitCode::Ok;
+    const auto database = connected(request, false, &code);
+    if (!database)
+        return code;
+    StoreStatus status;
+    if (const DbFault fault = database->status(true, &status))
+        return failed(fault);
+    return printPlanStatus(QStringLiteral("Plan in %1").arg(request.uri.display()),
+                           {{QStringLiteral("database"), request.uri.display()}}, status, request.json);
+}
+
+ExitCode planRelease(const DatabaseRequest &request)
+{
+    ExitCode code = ExitCode::Ok;
+    const auto database = connected(request, false, &code);
+    if (!database)
+        return code;
+    SettingValues values;
+    if (const DbFault fault = database->release(request.row, &values))
+        return failed(fault);
+    out() << QStringLiteral("Row %1 (%2) released: it goes back to the plan.\n").arg(request.row).arg(valuesText(values));
+    return ExitCode::Ok;
+}
+
+ExitCode auditExport(const DatabaseRequest &request)
+{
+    ExitCode code = ExitCode::Ok;
+    const auto database = connected(request, false, &code);
+    if (!database)
+        return code;
+    // Byte for byte the lines a file would hold, so audit-verify FILE checks them.
+    const DbFault fault = database->readAudit([](const AuditRow &row) {
+        out() << QString::fromUtf8(row.line) << '\n';
+        return out().status() == QTextStream::Ok;
+    });
+    return fault ? failed(fault) : ExitCode::Ok;
+}
+
+ExitCode auditImport(const DatabaseRequest &request)
+{
+    QList<AuditRecord> records;
+    const AuditCheck check = verifyAudit(request.file, [&records](const AuditRecord &record, int) { records << record; });
+    if (check.unreadable)
+        return fail(ExitCode::Failure, check.why);
+    if (check.firstBad > 0) {
+        return fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3; nothing was imported")
+                                               .arg(printable(request.file)).arg(check.firstBad).arg(check.why));
+    }
+    ExitCode code = ExitCode::Ok;
+    const auto database = connected(request, false, &code);
+    if (!database)
+        return code;
+    int added = 0;
+    int present = 0;
+    if (const DbFault fault = database->importRecords(records, &added, &present))
+        return failed(fault);
+    out() << QStringLiteral("%1 records of %2 added to %3").arg(added).arg(printable(request.file), request.uri.display());
+    if (present > 0)
+        out() << QStringLiteral("; %1 were there already").arg(present);
+    out() << ".\n";
+    return ExitCode::Ok;
+}
+
+ExitCode auditVerify(const DatabaseRequest &request)
+{
+    ExitCode code = ExitCode::Ok;
+    const auto database = connected(request, false, &code);
+    if (!database)
+        return code;
+    AuditCheck check;
+    if (const DbFault fault = database->verifyAudit(request.lastHash.toLatin1(), &check))
+        return failed(fault);
+    return reportAuditCheck(QStringLiteral("vev_audit in %1").arg(request.uri.display()), check);
+}
+
+} // namespace
+
+std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request)
+{
+    if (request.command == QLatin1String("provision")) {
+        return [request](const Done &done) {
+            const DbStore::Options store {request.uri, request.station, request.operatorName, QDir::currentPath()};
+            runProvision([store] { return std::make_unique<DbStore>(store); }, request.lanes, done);
+        };
+    }
+    const std::pair<const char *, ExitCode (*)(const DatabaseRequest &)> commands[] = {
+        {"plan import", planImport},     {"plan status", planStatus},     {"plan release", planRelease},
+        {"audit export", auditExport},   {"audit import", auditImport},   {"audit-verify", auditVerify},
+    };
+    for (const auto &[name, command] : commands) {
+        if (request.command == QLatin1String(name))
+            return [request, command = command](const Done &done) { done(command(request)); };
+    }
+    return {};
+}
+
+} // namespace cli

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// vev-cli's production line on a database several stations share (--db):
+// plan import, provision, plan status, plan release, audit export, audit
+// import and audit-verify.
+
+#include "output.h"
+
+#include "station/databaseuri.h"
+#include "station/station.h"
+
+namespace cli {
+
+struct DatabaseRequest {
+    DatabaseUri uri;
+    QString command;        // "provision", "plan import", "plan status", "plan release", "audit export",
+                            // "audit import" or "audit-verify"
+    QString file;           // plan import: the plan; audit import: the records kept while the database was away
+    QString station;        // the host name when empty
+    QString operatorName;
+    bool force = false;     // plan import
+    bool json = false;      // plan status
+    int row = 0;            // plan release
+    QString lastHash;       // audit-verify
+    Station::Options lanes; // provision
+};
+
+// The command, to run on the event loop.
+std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request);
+
+} // namespace cli

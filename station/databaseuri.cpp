@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+#include "station/databaseuri.h"
+
+#include "protocol/wireformat.h"
+
+#include <QUrl>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr int largestPort = 65535;
+
+// libpq settings a URI may carry besides its parts; anything else is more
+// likely a typing error than a wish.
+constexpr std::array<const char *, 6> passedOn = {"sslmode",     "sslrootcert",     "sslcert",
+                                                  "sslkey",      "connect_timeout", "application_name"};
+
+QString decoded(const QString &text)
+{
+    return QUrl::fromPercentEncoding(text.toUtf8());
+}
+
+std::optional<int> portOf(const QString &text)
+{
+    bool ok = false;
+    const int port = text.toInt(&ok);
+    if (!ok || port < 1 || port > largestPort)
+        return std::nullopt;
+    return port;
+}
+
+} // namespace
+
+std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *error)
+{
+    const auto refuse = [error](const QString &why) {
+        *error = QStringLiteral("--db: %1; the form is postgresql://[user[:password]@][host][:port]/dbname"
+                                "[?host=/socket/dir&port=N]").arg(why);
+        return std::nullopt;
+    };
+    QString rest;
+    for (const char *scheme : {"postgresql://", "postgres://"}) {
+        if (text.startsWith(QLatin1String(scheme)))
+            rest = text.mid(int(qstrlen(scheme)));
+    }
+    if (rest.isNull())
+        return refuse(QStringLiteral("a database URI starts with postgresql://"));
+
+    DatabaseUri uri;
+    const int query = rest.indexOf(QLatin1Char('?'));
+    const QString parameters = query >= 0 ? rest.mid(query + 1) : QString();
+    rest = rest.left(query >= 0 ? query : rest.size());
+    const int slash = rest.indexOf(QLatin1Char('/'));
+    if (slash < 0 || slash + 1 == rest.size())
+        return refuse(QStringLiteral("the URI names no database"));
+    uri.database = decoded(rest.mid(slash + 1));
+    QString authority = rest.left(slash);
+
+    const int at = authority.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) {
+        const QString userInfo = authority.left(at);
+        const int colon = userInfo.indexOf(QLatin1Char(':'));
+        uri.user = decoded(userInfo.left(colon >= 0 ? colon : userInfo.size()));
+        if (colon >= 0)
+            uri.password = decoded(userInfo.mid(colon + 1));
+        authority = authority.mid(at + 1);
+    }
+    QString portText;
+    if (authority.startsWith(QLatin1Char('['))) {
+        const int close = authority.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return refuse(QStringLiteral("an IPv6 address in [ ] is not closed"));
+        uri.host = authority.mid(1, close - 1);
+        if (close + 1 < authority.size()) {
+            if (authority.at(close + 1) != QLatin1Char(':'))
+                return refuse(QStringLiteral("\"%1\" is not a host and port").arg(printable(authority)));
+            portText = authority.mid(close + 2);
+        }
+    } else {
+        const int colon = authority.lastIndexOf(QLatin1Char(':'));
+        uri.host = decoded(authority.left(colon >= 0 ? colon : authority.size()));
+        if (colon >= 0)
+            portText = authority.mid(colon + 1);
+    }
+    if (!portText.isNull()) {
+        const auto port = portOf(portText);
+        if (!port)
+            return refuse(QStringLiteral("port \"%1\" is not a number from 1 to %2").arg(printable(portText)).arg(largestPort));
+        uri.port = *port;
+    }
+
+    for (const QString &parameter : parameters.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+        const int equals = parameter.indexOf(QLatin1Char('='));
+        const QString key = decoded(parameter.left(equals >= 0 ? equals : parameter.size()));
+        const QString value = equals >= 0 ? decoded(parameter.mid(equals + 1)) : QString();
+        if (key == QLatin1String("host")) {
+            uri.host = value;
+        } else if (key == QLatin1String("port")) {
+            const auto port = portOf(value);
+            if (!port)
+                return refuse(QStringLiteral("port \"%1\" is not a number from 1 to %2").arg(printable(value)).arg(largestPort));
+            uri.port = *port;
+        } else if (key == QLatin1String("user")) {
+            uri.user = value;
+        } else if (key == QLatin1String("password")) {
+            uri.password = value;
+        } else if (key == QLatin1String("dbname")) {
+            uri.database = value;
+        } else if (std::find_if(passedOn.begin(), passedOn.end(), [&](const char *name) { return key == QLatin1String(name); })
+                   != passedOn.end()) {
+            // Qt hands these to libpq separated by ";" and spaces.
+            if (value.isEmpty() || value.contains(QLatin1Char(';')) || value.contains(QLatin1Char(' '))
+                || value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('\\')))
+                return refuse(QStringLiteral("parameter %1 has no value this tool can pass on").arg(printable(key)));
+            uri.options << key + QLatin1Char('=') + value;
+        } else {
+            return refuse(QStringLiteral("parameter \"%1\" is not known (host, port, user, dbname, sslmode, "
+                                         "sslrootcert, sslcert, sslkey, connect_timeout, application_name)")
+                              .arg(printable(key)));
+        }
+    }
+    if (uri.database.isEmpty())
+        return refuse(QStringLiteral("the URI names no database"));
+    return uri;
+}
+
+QString DatabaseUri::display() const
+{
+    const auto encoded = [](const QString &text) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(text));
+    };
+    const bool socket = host.startsWith(QLatin1Char('/'));
+    QString text = QStringLiteral("postgresql://");
+    if (!user.isEmpty())
+        text += encoded(user) + QLatin1Char('@');
+    QStringList parameters;
+    if (socket) {
+        parameters << QStringLiteral("host=") + host;
+        if (port > 0)
+            parameters << QStringLiteral("port=%1").arg(port);
+    } else {
+        text += host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : encoded(host);
+        if (port > 0)
+            text += QStringLiteral(":%1").arg(port);
+    }
+    text += QLatin1Char('/') + encoded(database);
+    parameters << options;
+    if (!parameters.isEmpty())
+        text += QLatin1Char('?') + parameters.join(QLatin1Char('&'));
+    return printable(text);
+}

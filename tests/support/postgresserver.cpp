@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: MIT
+#include "postgresserver.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int serverWaitS = 60; // pg_ctl's wait for the server to start or stop, on a busy machine
+constexpr int processWaitMs = (serverWaitS + 30) * 1000;
+const QString superuser = QStringLiteral("vev");
+
+QString binary(const char *name)
+{
+    return QStringLiteral(VEV_PG_BINDIR "/") + QLatin1String(name);
+}
+
+} // namespace
+
+PostgresServer::PostgresServer()
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder: ") + m_dir.errorString();
+        return;
+    }
+    // The server runs as postgres: the folder is its own.
+    if (::geteuid() == 0) {
+        const passwd *postgres = ::getpwnam("postgres");
+        if (!postgres || ::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
+            m_error = QStringLiteral("no postgres user to run the server as (is the postgresql package installed?)");
+            return;
+        }
+    }
+    if (!run(binary("initdb"), {"-D", m_dir.filePath(QStringLiteral("data")), "-U", superuser, "-A", "trust", "-N",
+                                "--no-locale", "-E", "UTF8"}))
+        return;
+    m_running = start();
+}
+
+PostgresServer::~PostgresServer()
+{
+    if (m_running)
+        stop();
+}
+
+bool PostgresServer::run(const QString &program, const QStringList &arguments, QString *output)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (::geteuid() == 0)
+        process.start(QStringLiteral("runuser"), QStringList {"-u", "postgres", "--", program} + arguments);
+    else
+        process.start(program, arguments);
+    const bool finished = process.waitForFinished(processWaitMs);
+    const QString said = QString::fromLocal8Bit(process.readAll());
+    if (output)
+        *output = said;
+    if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (!finished)
+            process.kill();
+        m_error = QStringLiteral("%1 failed: %2").arg(QFileInfo(program).fileName(), said);
+        return false;
+    }
+    return true;
+}
+
+bool PostgresServer::start()
+{
+    // A socket in the folder, no TCP port, and no syncing: a test's data
+    // need not outlive a power cut.
+    m_running = run(binary("pg_ctl"),
+                    {"-D", m_dir.filePath(QStringLiteral("data")), "-l", m_dir.filePath(QStringLiteral("log")), "-w",
+                     "-t", QString::number(serverWaitS), "-o",
+                     QStringLiteral("-k %1 -c listen_addresses= -c fsync=off -c full_page_writes=off").arg(m_dir.path()),
+                     "start"});
+    return m_running;
+}
+
+bool PostgresServer::stop()
+{
+    m_running = !run(binary("pg_ctl"), {"-D", m_dir.filePath(QStringLiteral("data")), "-m", "fast", "-w", "-t",
+                                        QString::number(serverWaitS), "stop"});
+    return !m_running;
+}
+
+QString PostgresServer::uri(const QString &database) const
+{
+    return QStringLiteral("postgresql://%1@/%2?host=%3").arg(superuser, database, m_dir.path());
+}
+
+QString PostgresServer::createDatabase(const QString &name)
+{
+    const QString failed = sql(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
+    if (!failed.isEmpty()) {
+        m_error = failed;
+        return {};
+    }
+    return uri(name);
+}
+
+QString PostgresServer::sql(const QString &database, const QString &statements)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(binary("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", m_dir.path(), "-U", superuser, "-d",
+                                   database, "-c", statements});
+    if (!process.waitForFinished(processWaitMs)) {
+        process.kill();
+        return QStringLiteral("psql did not finish");
+    }
+    const QString said = QString::fromLocal8Bit(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? QString()
+                                                                                   : QStringLiteral("psql: ") + said;
+}

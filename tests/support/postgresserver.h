@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A PostgreSQL server of the test's own: a cluster made by initdb in a
+// temporary folder, listening only on a Unix socket there, run as the
+// postgres user when the test runs as root (the server refuses root), with
+// a superuser "vev" that needs no password on that socket. Stopped at the
+// end.
+class PostgresServer
+{
+public:
+    PostgresServer();
+    ~PostgresServer();
+
+    bool isRunning() const { return m_running; }
+    QString error() const { return m_error; }
+    QString socketFolder() const { return m_dir.path(); }
+
+    // Stops the server (its connections are ended), and starts it again.
+    bool stop();
+    bool start();
+
+    // Makes an empty database, and gives its URI; empty with error() set
+    // when it cannot.
+    QString createDatabase(const QString &name);
+    QString uri(const QString &database) const;
+
+    // Runs SQL as the superuser: empty on success, else what psql said.
+    QString sql(const QString &database, const QString &statements);
+
+private:
+    bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
+
+    QTemporaryDir m_dir;
+    bool m_running = false;
+    QString m_error;
+};
