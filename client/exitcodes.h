@@ -36,7 +36,7 @@ struct ExitCodeMeaning {
 inline constexpr std::array<ExitCodeMeaning, 13> exitCodeMeanings = {{
     {ExitCode::Ok, "success"},
     {ExitCode::Failure, "other error: a file that cannot be read, output that cannot be written, an audit that "
-                        "cannot be written"},
+                        "cannot be written, a database that cannot be reached or refuses the record"},
     {ExitCode::Usage, "bad command line, or a value or plan that fails its check (nothing was sent)"},
     {ExitCode::NoAnswer, "the module sent no setting within --timeout (read), no module answered (find), or a "
                          "lane saw no module (provision --once)"},
@@ -51,7 +51,7 @@ inline constexpr std::array<ExitCodeMeaning, 13> exitCodeMeanings = {{
                             "audit does not end at --last"},
     {ExitCode::AlreadyProvisioned, "provision: a module already carries a row recorded as passed (nothing was sent "
                                    "to it)"},
-    {ExitCode::Held, "the plan or the audit is held by another run"},
+    {ExitCode::Held, "the plan or the audit is held by another run, or the station's name by a running station"},
 }};
 
 constexpr int toInt(ExitCode code)
