@@ -6,10 +6,13 @@
 //
 // X measurements use the real vev-config binary on the display in DISPLAY
 // (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
-// processes of this program, against vev-sim.
+// processes of this program, against vev-sim; the database figures use a
+// PostgreSQL server of the bench's own, on a Unix socket.
 
+#include "station/dbstore.h"
 #include "station/filestore.h"
 #include "window/cloudconfigured.h"
+#include "postgresserver.h"
 #include "processusage.h"
 #include "simprocess.h"
 #include "windowdriver.h"
@@ -346,16 +349,32 @@ ProvisionRun provisionRun(int lanes, int modulesPerLine, int planRows)
     return run;
 }
 
+// Runs call, which calls done once it has its answer, and waits for that
+// answer on the event loop if it comes later (a database store's does).
+void await(const std::function<void(const std::function<void()> &done)> &call)
+{
+    bool answered = false;
+    QEventLoop loop;
+    call([&] {
+        answered = true;
+        loop.quit();
+    });
+    if (!answered)
+        loop.exec();
+}
+
 // The store's cost per module: a claim and its outcome (no answer, which
 // puts the row back, so the same row serves every round), median over
 // rounds, in microseconds; fsync included, as in a run.
-double storeRoundUs(int planRows, int rounds)
+double storeRoundUs(ProvisionStore &store, int rounds)
 {
-    QTemporaryDir dir;
-    FileStore store({writePlan(dir, QStringLiteral("plan.csv"), planRows), dir.filePath(QStringLiteral("audit.jsonl")),
-                     QStringLiteral("bench"), {}, false, true});
     bool opened = false;
-    store.open([&](const ProvisionStore::Opened &result) { opened = result.ok; });
+    await([&](const auto &done) {
+        store.open([&](const ProvisionStore::Opened &result) {
+            opened = result.ok;
+            done();
+        });
+    });
     if (!opened)
         return -1;
     const SettingValues module {QStringLiteral("192.168.1.20"), QStringLiteral("192.168.1.1"), QStringLiteral("502"),
@@ -364,12 +383,70 @@ double storeRoundUs(int planRows, int rounds)
     for (int i = 0; i < rounds; ++i) {
         const qint64 start = monotonicUs();
         PlanRow row;
-        store.claim(QStringLiteral("/dev/ttyUSB0"), module, [&](const ProvisionStore::Claim &claim) { row = claim.row; });
-        store.record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), module, row.values, {}, Result::NoAnswer, {}},
-                     [](const QString &) {});
+        await([&](const auto &done) {
+            store.claim(QStringLiteral("/dev/ttyUSB0"), module, [&](const ProvisionStore::Claim &claim) {
+                row = claim.row;
+                done();
+            });
+        });
+        await([&](const auto &done) {
+            store.record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), module, row.values, {}, Result::NoAnswer, {}},
+                         [&](const QString &) { done(); });
+        });
         us << double(monotonicUs() - start);
     }
     return median(us);
+}
+
+double fileStoreRoundUs(int planRows, int rounds)
+{
+    QTemporaryDir dir;
+    FileStore store({writePlan(dir, QStringLiteral("plan.csv"), planRows), dir.filePath(QStringLiteral("audit.jsonl")),
+                     QStringLiteral("bench"), {}, false, true});
+    return storeRoundUs(store, rounds);
+}
+
+// A database of the bench's server with a plan of planRows imported; its
+// URI, or empty.
+QString databaseWithPlan(PostgresServer &server, const QString &name, int planRows)
+{
+    QTemporaryDir dir;
+    const QString uri = server.createDatabase(name);
+    if (uri.isEmpty() || timedRun(QStringLiteral(VEV_CLI_PATH), {"plan", "import", "--db", uri,
+                                                                  writePlan(dir, QStringLiteral("plan.csv"), planRows)}) < 0)
+        return {};
+    return uri;
+}
+
+// Several stations of vev-cli sharing one database, each with lanes of
+// vev-sim lines as provisionRun's, on a plan of as many rows as modules:
+// the wall time from their start until the last has ended, in ms.
+double databaseRun(PostgresServer &server, const QString &name, int stations, int lanesEach, int modulesPerLine)
+{
+    const QString uri = databaseWithPlan(server, name, stations * lanesEach * modulesPerLine);
+    if (uri.isEmpty())
+        return -1;
+    std::vector<std::unique_ptr<SimProcess>> lines;
+    std::vector<QStringList> arguments;
+    for (int s = 0; s < stations; ++s) {
+        arguments.push_back({"provision", "--db", uri, "--station", QStringLiteral("bench-%1").arg(s + 1)});
+        for (int l = 0; l < lanesEach; ++l) {
+            lines.push_back(std::make_unique<SimProcess>(QStringList {
+                "--line", QString::number(modulesPerLine), "--off-after", "100", "--plug-gap", "100"}));
+            arguments.back() << "--port" << lines.back()->devicePath();
+        }
+    }
+    std::vector<std::unique_ptr<QProcess>> children;
+    const qint64 start = monotonicUs();
+    for (const QStringList &station : arguments) {
+        children.push_back(std::make_unique<QProcess>());
+        children.back()->start(QStringLiteral(VEV_CLI_PATH), station);
+    }
+    bool ok = true;
+    for (const auto &child : children) {
+        ok = child->waitForFinished(120000) && child->exitStatus() == QProcess::NormalExit && child->exitCode() == 0 && ok;
+    }
+    return ok ? (monotonicUs() - start) / 1000.0 : -1;
 }
 
 } // namespace
@@ -422,6 +499,10 @@ int main(int argc, char *argv[])
     Series storeSmall {"store_claim_record_10_rows_us", "us", "the store: a claim and its outcome, median of 1,000, "
                        "plan of 10 rows", {}};
     Series storeLarge {"store_claim_record_100k_rows_us", "us", "the same with a plan of 100,000 rows", {}};
+    Series stationDb {"provision_2x2_lanes_db", "/min", "two stations of two lanes each sharing one PostgreSQL "
+                      "database (the server on a Unix socket, syncing as files do)", {}};
+    Series storeDb {"db_claim_record_ms", "ms", "the database store: a claim and its outcome through its thread, "
+                    "median of 200, plan of 10 rows", {}};
 
     Series bareMapped {"startup_mapped_x_bare_window", "ms", "the same for a bare 601 x 351 QMainWindow (reference)", {}};
     Series bareResident {"rss_after_start_x_bare_window", "MiB", "its resident memory (reference)", {}};
@@ -504,13 +585,33 @@ int main(int argc, char *argv[])
             planRead.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"plan", "status", "--plan", large, "--audit",
                                                                        dir.filePath(QStringLiteral("none.jsonl"))});
         }
-        storeSmall.values << storeRoundUs(modulesPerLine, 1000);
-        storeLarge.values << storeRoundUs(largePlan, 1000);
+        storeSmall.values << fileStoreRoundUs(modulesPerLine, 1000);
+        storeLarge.values << fileStoreRoundUs(largePlan, 1000);
+
+        // Several benches: two stations of two lanes each on one database,
+        // against the four lanes on files above; and the database's cost.
+        PostgresServer server(true);
+        if (!server.isRunning()) {
+            err << "vev-bench: no PostgreSQL server for the database figures: " << server.error() << Qt::endl;
+        } else {
+            for (int i = 0; i < std::min(runs, 3); ++i) {
+                const double ms = databaseRun(server, QStringLiteral("run%1").arg(i), 2, 2, modulesPerLine);
+                if (ms > 0)
+                    stationDb.values << 4 * modulesPerLine * 60000.0 / ms;
+            }
+            const QString uri = databaseWithPlan(server, QStringLiteral("rounds"), modulesPerLine);
+            if (!uri.isEmpty()) {
+                QString error;
+                DbStore store({*DatabaseUri::parse(uri, &error), QStringLiteral("bench"), {}, {}});
+                storeDb.values << storeRoundUs(store, 200) / 1000;
+            }
+        }
     }
 
     const QList<Series *> all {&bareMapped, &bareResident, &formMapped, &formResident, &mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600,
                                &idle, &apply, &openRef, &cliRead, &cliRead9600, &cliWrite, &station1, &station4, &perModule,
-                               &cycle, &laneWrite, &cycleLarge, &planRead, &storeSmall, &storeLarge};
+                               &cycle, &laneWrite, &cycleLarge, &planRead, &storeSmall, &storeLarge,
+                               &stationDb, &storeDb};
     out << QStringLiteral("%1 %2 %3 %4 %5  %6\n")
                .arg(QStringLiteral("measure"), -32).arg(QStringLiteral("median"), 9).arg(QStringLiteral("min"), 9)
                .arg(QStringLiteral("max"), 9).arg(QStringLiteral("runs"), 5).arg(QStringLiteral("what"));
@@ -569,6 +670,16 @@ int main(int argc, char *argv[])
                    .arg(figure(median(planRead.values)));
         out << QStringLiteral("store: a claim and its outcome take %1 us with 10 rows, %2 us with 100,000 (goal: within "
                               "20%)\n").arg(figure(median(storeSmall.values)), figure(median(storeLarge.values)));
+    }
+    if (!stationDb.values.isEmpty() && !station4.values.isEmpty()) {
+        out << QStringLiteral("several benches: two stations of two lanes on one database give %1 modules a minute, %2 "
+                              "times four lanes on files (goal: at least 0.9)\n")
+                   .arg(figure(median(stationDb.values)))
+                   .arg(median(stationDb.values) / median(station4.values), 0, 'f', 2);
+    }
+    if (!storeDb.values.isEmpty() && !storeSmall.values.isEmpty()) {
+        out << QStringLiteral("database: a claim and its outcome cost %1 ms a module (files: %2 ms)\n")
+                   .arg(figure(median(storeDb.values)), figure(median(storeSmall.values) / 1000));
     }
     out.flush();
     if (parser.isSet(QStringLiteral("json"))) {

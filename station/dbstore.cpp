@@ -20,7 +20,7 @@ namespace {
 // how often a running station looks for what the others did.
 constexpr std::chrono::milliseconds reconnectPause {1000};
 constexpr std::chrono::milliseconds busyPause {50};
-constexpr std::chrono::milliseconds pollInterval {500};
+constexpr std::chrono::milliseconds pollInterval {250};
 
 QString now()
 {

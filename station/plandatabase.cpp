@@ -73,6 +73,11 @@ const QString liveRuns = QStringLiteral(
 const QString joinLive = QStringLiteral(
     " LEFT JOIN live l ON p.state = 'claimed' AND l.name = p.station AND l.run = p.run ");
 const QString rowColumns = QStringLiteral("p.row, p.line, p.ip, p.gateway, p.tcp_port, p.mac");
+// A plan row locked for a change: its values, state, whether a running
+// station holds it, and the station of its last claim.
+const QString lockedRow = liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(
+    ", p.state, l.name IS NOT NULL, p.station FROM vev_plan p") + joinLive + QStringLiteral("WHERE p.row = ? FOR UPDATE OF p");
+const QString snapshot = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
 
 RowState stateOf(const QString &text)
 {
@@ -256,20 +261,16 @@ DbFault PlanDatabase::execute(const QString &sql, const QVariantList &values, QS
     return {};
 }
 
-DbFault PlanDatabase::begin()
+DbFault PlanDatabase::transaction(const std::function<DbFault()> &body, const QString &begin)
 {
-    return execute(QStringLiteral("BEGIN"));
-}
-
-DbFault PlanDatabase::commit()
-{
+    if (auto fault = execute(begin))
+        return fault;
+    if (auto fault = body()) {
+        if (isConnected())
+            execute(QStringLiteral("ROLLBACK"));
+        return fault;
+    }
     return execute(QStringLiteral("COMMIT"));
-}
-
-void PlanDatabase::rollback()
-{
-    if (isConnected())
-        execute(QStringLiteral("ROLLBACK"));
 }
 
 DbFault PlanDatabase::ensureSchema(bool create)
@@ -285,26 +286,22 @@ DbFault PlanDatabase::ensureSchema(bool create)
                                         .arg(m_uri.display()));
         }
         // One station makes the tables; any other waits for it, then finds them.
-        if (auto fault = begin())
-            return fault;
-        if (auto fault = execute(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(appendSpace))) {
-            rollback();
-            return fault;
-        }
-        if (auto fault = execute(exists, {}, &query)) {
-            rollback();
-            return fault;
-        }
-        if (!query->next() || !query->value(0).toBool()) {
+        const DbFault fault = transaction([&]() -> DbFault {
+            if (auto fault = execute(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(appendSpace)))
+                return fault;
+            if (auto fault = execute(exists, {}, &query))
+                return fault;
+            if (query->next() && query->value(0).toBool())
+                return {};
             for (const QString &statement : schema) {
                 if (auto fault = execute(statement)) {
-                    rollback();
                     fault.why = QStringLiteral("cannot make the tables in %1: %2").arg(m_uri.display(), fault.why);
                     return fault;
                 }
             }
-        }
-        if (auto fault = commit())
+            return {};
+        });
+        if (fault)
             return fault;
     }
     if (auto fault = execute(QStringLiteral("SELECT max(version) FROM vev_schema"), {}, &query))
@@ -381,147 +378,135 @@ DbFault PlanDatabase::importPlan(const QList<PlanRow> &rows, bool forced, int *f
     const QString text = QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
     const QString records = QStringLiteral(
         "json_to_recordset(CAST(? AS json)) AS x(n integer, line integer, ip text, gateway text, tcp_port text, mac text)");
-    if (auto fault = begin())
-        return fault;
-    const auto fail = [this](DbFault fault) {
-        rollback();
-        return fault;
-    };
-    // One import at a time, and no claim in between: the pool is checked
-    // whole against what is there.
-    if (auto fault = execute(QStringLiteral("LOCK TABLE vev_plan IN SHARE ROW EXCLUSIVE MODE")))
-        return fail(fault);
-    QSqlQuery *query = nullptr;
-    if (auto fault = execute(QStringLiteral("SELECT x.line, x.ip, x.mac, p.row, p.ip, p.mac, p.state FROM ") + records
-                                 + QStringLiteral(" JOIN vev_plan p ON p.ip = x.ip OR p.mac = x.mac ORDER BY x.line LIMIT 1"),
-                             {text}, &query))
-        return fail(fault);
-    if (query->next()) {
-        const bool sameIp = query->value(1) == query->value(4);
-        return fail(DbFault::refused(
-            QStringLiteral("line %1 (IP \"%2\", MAC \"%3\"): its %4 address is already in the database, in row %5 (IP "
-                           "\"%6\", MAC \"%7\", %8); one address would go to two modules; nothing was imported")
-                .arg(query->value(0).toInt()).arg(printable(query->value(1).toString()), printable(query->value(2).toString()),
-                     sameIp ? QStringLiteral("IP") : QStringLiteral("MAC")).arg(query->value(3).toInt())
-                .arg(printable(query->value(4).toString()), printable(query->value(5).toString()), query->value(6).toString()),
-            ExitCode::Usage));
-    }
-    if (auto fault = execute(QStringLiteral("SELECT coalesce(max(row), 0) FROM vev_plan"), {}, &query))
-        return fail(fault);
-    const int last = query->next() ? query->value(0).toInt() : 0;
-    if (auto fault = execute(QStringLiteral("INSERT INTO vev_plan (row, line, ip, gateway, tcp_port, mac, forced) "
-                                            "SELECT CAST(? AS integer) + x.n, x.line, x.ip, x.gateway, x.tcp_port, x.mac, "
-                                            "CAST(? AS boolean) FROM ") + records,
-                             {last, forced, text}))
-        return fail(fault);
-    if (auto fault = commit())
-        return fault;
-    *first = last + 1;
-    return {};
+    return transaction([&]() -> DbFault {
+        // One import at a time, and no claim in between: the pool is checked
+        // whole against what is there.
+        if (auto fault = execute(QStringLiteral("LOCK TABLE vev_plan IN SHARE ROW EXCLUSIVE MODE")))
+            return fault;
+        QSqlQuery *query = nullptr;
+        if (auto fault = execute(QStringLiteral("SELECT x.line, x.ip, x.mac, p.row, p.ip, p.mac, p.state FROM ") + records
+                                     + QStringLiteral(" JOIN vev_plan p ON p.ip = x.ip OR p.mac = x.mac ORDER BY x.line LIMIT 1"),
+                                 {text}, &query))
+            return fault;
+        if (query->next()) {
+            const bool sameIp = query->value(1) == query->value(4);
+            return DbFault::refused(
+                QStringLiteral("line %1 (IP \"%2\", MAC \"%3\"): its %4 address is already in the database, in row %5 (IP "
+                               "\"%6\", MAC \"%7\", %8); one address would go to two modules; nothing was imported")
+                    .arg(query->value(0).toInt()).arg(printable(query->value(1).toString()), printable(query->value(2).toString()),
+                         sameIp ? QStringLiteral("IP") : QStringLiteral("MAC")).arg(query->value(3).toInt())
+                    .arg(printable(query->value(4).toString()), printable(query->value(5).toString()), query->value(6).toString()),
+                ExitCode::Usage);
+        }
+        if (auto fault = execute(QStringLiteral("SELECT coalesce(max(row), 0) FROM vev_plan"), {}, &query))
+            return fault;
+        const int last = query->next() ? query->value(0).toInt() : 0;
+        if (auto fault = execute(QStringLiteral("INSERT INTO vev_plan (row, line, ip, gateway, tcp_port, mac, forced) "
+                                                "SELECT CAST(? AS integer) + x.n, x.line, x.ip, x.gateway, x.tcp_port, x.mac, "
+                                                "CAST(? AS boolean) FROM ") + records,
+                                 {last, forced, text}))
+            return fault;
+        *first = last + 1;
+        return {};
+    });
 }
 
 DbFault PlanDatabase::claim(const QString &port, const SettingValues &module, bool retrying, ProvisionStore::Claim *claim)
 {
     const QString mac = canonical(module, Setting::MacAddress);
     const QString ip = canonical(module, Setting::IpAddress);
-    if (auto fault = begin())
-        return fault;
-    const auto fail = [this](DbFault fault) {
-        rollback();
-        return fault;
-    };
-    QSqlQuery *query = nullptr;
-    if (retrying) {
-        // A lane holds one row at a time: a row this run claimed for this
-        // port is the one an attempt stored before its answer was lost.
-        if (auto fault = execute(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(" FROM vev_plan p WHERE "
-                                                "p.state = 'claimed' AND p.run = ? AND p.port = ?"), {m_run, port}, &query))
-            return fail(fault);
-        if (query->next()) {
+    return transaction([&]() -> DbFault {
+        QSqlQuery *query = nullptr;
+        if (retrying) {
+            // A lane holds one row at a time: a row this run claimed for this
+            // port is the one an attempt stored before its answer was lost.
+            if (auto fault = execute(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(" FROM vev_plan p WHERE "
+                                                    "p.state = 'claimed' AND p.run = ? AND p.port = ?"), {m_run, port}, &query))
+                return fault;
+            if (query->next()) {
+                const PlanRow row = planRowOf(*query);
+                const bool carries = canonical(row.values, Setting::MacAddress) == mac
+                                     || canonical(row.values, Setting::IpAddress) == ip;
+                *claim = {carries ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh, row, {}};
+                return {};
+            }
+        }
+
+        // The rows that hold the module's MAC or IP decide, by the plan book's
+        // rule; a claim of a station still running is in hand, not in doubt.
+        if (auto fault = execute(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, "
+                                                           "l.name IS NOT NULL FROM vev_plan p") + joinLive
+                                     + QStringLiteral("WHERE p.state <> 'open' AND (p.mac = ? OR p.ip = ?)"),
+                                 {mac, ip}, &query))
+            return fault;
+        std::optional<RowEntry> byMac;
+        std::optional<RowEntry> byIp;
+        while (query->next()) {
+            RowEntry entry;
             const PlanRow row = planRowOf(*query);
-            const bool carries = canonical(row.values, Setting::MacAddress) == mac
-                                 || canonical(row.values, Setting::IpAddress) == ip;
-            *claim = {carries ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh, row, {}};
-            return commit();
+            entry.row = row.row;
+            entry.planLine = row.line;
+            entry.values = row.values;
+            entry.state = stateOf(query->value(6).toString());
+            entry.inHand = query->value(7).toBool();
+            if (canonical(row.values, Setting::MacAddress) == mac)
+                byMac = entry;
+            if (canonical(row.values, Setting::IpAddress) == ip)
+                byIp = entry;
         }
-    }
-
-    // The rows that hold the module's MAC or IP decide, by the plan book's
-    // rule; a claim of a station still running is in hand, not in doubt.
-    if (auto fault = execute(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, "
-                                                       "l.name IS NOT NULL FROM vev_plan p") + joinLive
-                                 + QStringLiteral("WHERE p.state <> 'open' AND (p.mac = ? OR p.ip = ?)"),
-                             {mac, ip}, &query))
-        return fail(fault);
-    std::optional<RowEntry> byMac;
-    std::optional<RowEntry> byIp;
-    while (query->next()) {
-        RowEntry entry;
-        const PlanRow row = planRowOf(*query);
-        entry.row = row.row;
-        entry.planLine = row.line;
-        entry.values = row.values;
-        entry.state = stateOf(query->value(6).toString());
-        entry.inHand = query->value(7).toBool();
-        if (canonical(row.values, Setting::MacAddress) == mac)
-            byMac = entry;
-        if (canonical(row.values, Setting::IpAddress) == ip)
-            byIp = entry;
-    }
-    const RowEntry *decisive = nullptr;
-    const auto verdict = PlanBook::ruling(byMac ? &*byMac : nullptr, byIp ? &*byIp : nullptr, &decisive);
-    if (verdict == PlanBook::Verdict::HoldsPassed) {
-        *claim = {ProvisionStore::Claim::HoldsPassed, {decisive->row, decisive->planLine, decisive->values}, {}};
-        return commit();
-    }
-
-    PlanRow row;
-    bool forced = false;
-    if (verdict == PlanBook::Verdict::Resume) {
-        if (auto fault = execute(QStringLiteral("SELECT forced FROM vev_plan WHERE row = ? AND state IN ('claimed', "
-                                                "'failed') FOR UPDATE SKIP LOCKED"), {decisive->row}, &query))
-            return fail(fault);
-        if (!query->next())
-            return fail({DbFault::Busy, QStringLiteral("row %1 is being changed by another station").arg(decisive->row)});
-        row = {decisive->row, decisive->planLine, decisive->values};
-        forced = query->value(0).toBool();
-    } else {
-        if (auto fault = execute(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.forced FROM vev_plan p "
-                                                "WHERE p.state = 'open' ORDER BY p.row LIMIT 1 FOR UPDATE SKIP LOCKED"),
-                                 {}, &query))
-            return fail(fault);
-        if (!query->next()) {
-            // Open rows that other stations are claiming this moment are
-            // skipped: whether any stay open shows once they are done.
-            if (auto fault = execute(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_plan WHERE state = 'open')"), {},
-                                     &query))
-                return fail(fault);
-            if (query->next() && query->value(0).toBool())
-                return fail({DbFault::Busy, QStringLiteral("other stations are claiming the last open rows")});
-            *claim = {ProvisionStore::Claim::NothingOpen, {}, {}};
-            return commit();
+        const RowEntry *decisive = nullptr;
+        const auto verdict = PlanBook::ruling(byMac ? &*byMac : nullptr, byIp ? &*byIp : nullptr, &decisive);
+        if (verdict == PlanBook::Verdict::HoldsPassed) {
+            *claim = {ProvisionStore::Claim::HoldsPassed, {decisive->row, decisive->planLine, decisive->values}, {}};
+            return {};
         }
-        row = planRowOf(*query);
-        forced = query->value(6).toBool();
-    }
 
-    const AuditRecord record {now(), m_identity.station, m_identity.operatorName, {},
-                              ClaimRecord {row.row, port, module, row.values, forced}};
-    qint64 seq = 0;
-    if (auto fault = appendLine(record, &seq))
-        return fail(fault);
-    if (auto fault = execute(QStringLiteral("UPDATE vev_plan SET state = 'claimed', station = ?, port = ?, run = ?, "
-                                            "claimed_at = CAST(? AS timestamptz), done_at = NULL, "
-                                            "before = CAST(? AS jsonb), audit_seq = ? WHERE row = ?"),
-                             {m_identity.station, port, m_run, record.time,
-                              QString::fromUtf8(QJsonDocument(settingsToJson(module)).toJson(QJsonDocument::Compact)),
-                              seq, row.row}))
-        return fail(fault);
-    if (auto fault = commit())
-        return fault;
-    *claim = {verdict == PlanBook::Verdict::Resume ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh, row,
-              {}};
-    return {};
+        PlanRow row;
+        bool forced = false;
+        if (verdict == PlanBook::Verdict::Resume) {
+            if (auto fault = execute(QStringLiteral("SELECT forced FROM vev_plan WHERE row = ? AND state IN ('claimed', "
+                                                    "'failed') FOR UPDATE SKIP LOCKED"), {decisive->row}, &query))
+                return fault;
+            if (!query->next())
+                return {DbFault::Busy, QStringLiteral("row %1 is being changed by another station").arg(decisive->row)};
+            row = {decisive->row, decisive->planLine, decisive->values};
+            forced = query->value(0).toBool();
+        } else {
+            if (auto fault = execute(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.forced FROM vev_plan p "
+                                                    "WHERE p.state = 'open' ORDER BY p.row LIMIT 1 FOR UPDATE SKIP LOCKED"),
+                                     {}, &query))
+                return fault;
+            if (!query->next()) {
+                // Open rows that other stations are claiming this moment are
+                // skipped: whether any stay open shows once they are done.
+                if (auto fault = execute(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_plan WHERE state = 'open')"), {},
+                                         &query))
+                    return fault;
+                if (query->next() && query->value(0).toBool())
+                    return {DbFault::Busy, QStringLiteral("other stations are claiming the last open rows")};
+                *claim = {ProvisionStore::Claim::NothingOpen, {}, {}};
+                return {};
+            }
+            row = planRowOf(*query);
+            forced = query->value(6).toBool();
+        }
+
+        const AuditRecord record {now(), m_identity.station, m_identity.operatorName, {},
+                                  ClaimRecord {row.row, port, module, row.values, forced}};
+        qint64 seq = 0;
+        if (auto fault = appendLine(record, &seq))
+            return fault;
+        if (auto fault = execute(QStringLiteral("UPDATE vev_plan SET state = 'claimed', station = ?, port = ?, run = ?, "
+                                                "claimed_at = CAST(? AS timestamptz), done_at = NULL, "
+                                                "before = CAST(? AS jsonb), audit_seq = ? WHERE row = ?"),
+                                 {m_identity.station, port, m_run, record.time,
+                                  QString::fromUtf8(QJsonDocument(settingsToJson(module)).toJson(QJsonDocument::Compact)),
+                                  seq, row.row}))
+            return fault;
+        *claim = {verdict == PlanBook::Verdict::Resume ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh, row,
+                  {}};
+        return {};
+    });
 }
 
 DbFault PlanDatabase::appendLine(AuditRecord record, qint64 *seq)
@@ -579,240 +564,221 @@ DbFault PlanDatabase::settle(int row, RowState state, qint64 seq, const QString 
 
 DbFault PlanDatabase::append(const AuditRecord &record, bool retrying)
 {
-    if (auto fault = begin())
-        return fault;
-    const auto fail = [this](DbFault fault) {
-        rollback();
-        return fault;
-    };
-    bool stored = false;
-    if (retrying) {
-        if (auto fault = isStored(record, &stored))
-            return fail(fault);
-        if (stored)
-            return commit();
-    }
-    // The row's state follows while this run still holds its claim; a row
-    // released meanwhile by the operator keeps the state given to it.
-    const int row = recordRow(record.body);
-    const auto state = PlanBook::stateAfter(record.body);
-    bool holds = false;
-    QSqlQuery *query = nullptr;
-    if (state) {
-        if (auto fault = execute(QStringLiteral("SELECT state = 'claimed' AND run = ? FROM vev_plan WHERE row = ? "
-                                                "FOR UPDATE"), {m_run, row}, &query))
-            return fail(fault);
-        holds = query->next() && query->value(0).toBool();
-    }
-    qint64 seq = 0;
-    if (auto fault = appendLine(record, &seq))
-        return fail(fault);
-    if (holds) {
-        if (auto fault = settle(row, *state, seq, record.time))
-            return fail(fault);
-    }
-    return commit();
+    return transaction([&]() -> DbFault {
+        bool stored = false;
+        if (retrying) {
+            if (auto fault = isStored(record, &stored))
+                return fault;
+            if (stored)
+                return {};
+        }
+        // The row's state follows while this run still holds its claim; a row
+        // released meanwhile by the operator keeps the state given to it.
+        const int row = recordRow(record.body);
+        const auto state = PlanBook::stateAfter(record.body);
+        bool holds = false;
+        QSqlQuery *query = nullptr;
+        if (state) {
+            if (auto fault = execute(QStringLiteral("SELECT state = 'claimed' AND run = ? FROM vev_plan WHERE row = ? "
+                                                    "FOR UPDATE"), {m_run, row}, &query))
+                return fault;
+            holds = query->next() && query->value(0).toBool();
+        }
+        qint64 seq = 0;
+        if (auto fault = appendLine(record, &seq))
+            return fault;
+        if (holds) {
+            if (auto fault = settle(row, *state, seq, record.time))
+                return fault;
+        }
+        return {};
+    });
 }
 
 DbFault PlanDatabase::release(int row, SettingValues *values)
 {
-    if (auto fault = begin())
-        return fault;
-    const auto fail = [this](DbFault fault) {
-        rollback();
-        return fault;
-    };
-    QSqlQuery *query = nullptr;
-    if (auto fault = execute(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, "
-                                                       "l.name IS NOT NULL, p.station FROM vev_plan p") + joinLive
-                                 + QStringLiteral("WHERE p.row = ? FOR UPDATE OF p"), {row}, &query))
-        return fail(fault);
-    if (!query->next()) {
-        const QString rows = !execute(QStringLiteral("SELECT count(*) FROM vev_plan"), {}, &query) && query->next()
-                                 ? query->value(0).toString() : QStringLiteral("fewer");
-        return fail(DbFault::refused(QStringLiteral("the plan has no row %1 (it has %2)").arg(row).arg(rows),
-                                     ExitCode::Usage));
-    }
-    const PlanRow planRow = planRowOf(*query);
-    const RowState state = stateOf(query->value(6).toString());
-    const bool live = query->value(7).toBool();
-    if (state == RowState::Open || state == RowState::Passed || live) {
-        const QString what = live ? QStringLiteral("being written by the station %1").arg(printable(query->value(8).toString()))
-                                  : rowStateText(state);
-        return fail(DbFault::refused(QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is released")
-                                         .arg(row).arg(what), ExitCode::Usage));
-    }
-    const AuditRecord record {now(), m_identity.station, m_identity.operatorName, {},
-                              ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
-    qint64 seq = 0;
-    if (auto fault = appendLine(record, &seq))
-        return fail(fault);
-    if (auto fault = settle(row, RowState::Open, seq, record.time))
-        return fail(fault);
-    *values = planRow.values;
-    return commit();
+    return transaction([&]() -> DbFault {
+        QSqlQuery *query = nullptr;
+        if (auto fault = execute(lockedRow, {row}, &query))
+            return fault;
+        if (!query->next()) {
+            const QString rows = !execute(QStringLiteral("SELECT count(*) FROM vev_plan"), {}, &query) && query->next()
+                                     ? query->value(0).toString() : QStringLiteral("fewer");
+            return DbFault::refused(QStringLiteral("the plan has no row %1 (it has %2)").arg(row).arg(rows),
+                                         ExitCode::Usage);
+        }
+        const PlanRow planRow = planRowOf(*query);
+        const RowState state = stateOf(query->value(6).toString());
+        const bool live = query->value(7).toBool();
+        if (state == RowState::Open || state == RowState::Passed || live) {
+            const QString what = live ? QStringLiteral("being written by the station %1").arg(printable(query->value(8).toString()))
+                                      : rowStateText(state);
+            return DbFault::refused(QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is released")
+                                             .arg(row).arg(what), ExitCode::Usage);
+        }
+        const AuditRecord record {now(), m_identity.station, m_identity.operatorName, {},
+                                  ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
+        qint64 seq = 0;
+        if (auto fault = appendLine(record, &seq))
+            return fault;
+        if (auto fault = settle(row, RowState::Open, seq, record.time))
+            return fault;
+        *values = planRow.values;
+        return {};
+    });
 }
 
 DbFault PlanDatabase::importRecords(const QList<AuditRecord> &records, int *added, int *present)
 {
     *added = 0;
     *present = 0;
-    if (auto fault = begin())
-        return fault;
-    const auto fail = [this](DbFault fault) {
-        rollback();
-        return fault;
-    };
-    for (int i = 0; i < records.size(); ++i) {
-        const AuditRecord &record = records.at(i);
-        bool stored = false;
-        if (auto fault = isStored(record, &stored))
-            return fail(fault);
-        if (stored) {
-            ++*present;
-            continue;
+    return transaction([&]() -> DbFault {
+        for (int i = 0; i < records.size(); ++i) {
+            const AuditRecord &record = records.at(i);
+            bool stored = false;
+            if (auto fault = isStored(record, &stored))
+                return fault;
+            if (stored) {
+                ++*present;
+                continue;
+            }
+            const int row = recordRow(record.body);
+            QSqlQuery *query = nullptr;
+            if (auto fault = execute(lockedRow, {row}, &query))
+                return fault;
+            if (!query->next()) {
+                return DbFault::refused(QStringLiteral("record %1 is about row %2, which the database does not have; "
+                                                            "nothing was imported").arg(i + 1).arg(row), ExitCode::Usage);
+            }
+            const PlanRow planRow = planRowOf(*query);
+            const SettingValues &values = recordValues(record.body);
+            if (canonical(values, Setting::IpAddress) != canonical(planRow.values, Setting::IpAddress)
+                || canonical(values, Setting::MacAddress) != canonical(planRow.values, Setting::MacAddress)) {
+                return DbFault::refused(QStringLiteral("record %1 is about row %2 with %3, but the database's row %2 "
+                                                            "has %4: it comes from another plan; nothing was imported")
+                                                 .arg(i + 1).arg(row).arg(quoted(values), quoted(planRow.values)),
+                                             ExitCode::Usage);
+            }
+            const RowState state = stateOf(query->value(6).toString());
+            if (query->value(7).toBool()) {
+                return DbFault::refused(QStringLiteral("row %1 is being written by the station %2 now; import the "
+                                                            "file once it is done; nothing was imported")
+                                                 .arg(row).arg(printable(query->value(8).toString())), ExitCode::Held);
+            }
+            // The state follows only while the row still waits for this very
+            // record: its station's claim, left by the run that kept the record.
+            const auto after = PlanBook::stateAfter(record.body);
+            const bool settles = after && state == RowState::Claimed && query->value(8).toString() == record.station;
+            qint64 seq = 0;
+            if (auto fault = appendLine(record, &seq))
+                return fault;
+            if (settles) {
+                if (auto fault = settle(row, *after, seq, record.time))
+                    return fault;
+            }
+            ++*added;
         }
-        const int row = recordRow(record.body);
-        QSqlQuery *query = nullptr;
-        if (auto fault = execute(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, "
-                                                           "l.name IS NOT NULL, p.station FROM vev_plan p") + joinLive
-                                     + QStringLiteral("WHERE p.row = ? FOR UPDATE OF p"), {row}, &query))
-            return fail(fault);
-        if (!query->next()) {
-            return fail(DbFault::refused(QStringLiteral("record %1 is about row %2, which the database does not have; "
-                                                        "nothing was imported").arg(i + 1).arg(row), ExitCode::Usage));
-        }
-        const PlanRow planRow = planRowOf(*query);
-        const SettingValues &values = recordValues(record.body);
-        if (canonical(values, Setting::IpAddress) != canonical(planRow.values, Setting::IpAddress)
-            || canonical(values, Setting::MacAddress) != canonical(planRow.values, Setting::MacAddress)) {
-            return fail(DbFault::refused(QStringLiteral("record %1 is about row %2 with %3, but the database's row %2 "
-                                                        "has %4: it comes from another plan; nothing was imported")
-                                             .arg(i + 1).arg(row).arg(quoted(values), quoted(planRow.values)),
-                                         ExitCode::Usage));
-        }
-        const RowState state = stateOf(query->value(6).toString());
-        if (query->value(7).toBool()) {
-            return fail(DbFault::refused(QStringLiteral("row %1 is being written by the station %2 now; import the "
-                                                        "file once it is done; nothing was imported")
-                                             .arg(row).arg(printable(query->value(8).toString())), ExitCode::Held));
-        }
-        // The state follows only while the row still waits for this very
-        // record: its station's claim, left by the run that kept the record.
-        const auto after = PlanBook::stateAfter(record.body);
-        const bool settles = after && state == RowState::Claimed && query->value(8).toString() == record.station;
-        qint64 seq = 0;
-        if (auto fault = appendLine(record, &seq))
-            return fail(fault);
-        if (settles) {
-            if (auto fault = settle(row, *after, seq, record.time))
-                return fail(fault);
-        }
-        ++*added;
-    }
-    return commit();
+        return {};
+    });
 }
 
 DbFault PlanDatabase::status(bool full, StoreStatus *status)
 {
     *status = StoreStatus();
-    if (auto fault = execute(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")))
-        return fault;
-    const auto fail = [this](DbFault fault) {
-        rollback();
-        return fault;
-    };
-    QSqlQuery *query = nullptr;
-    if (auto fault = execute(liveRuns + QStringLiteral("SELECT s.name, s.program, s.pid, s.host, l.name IS NOT NULL "
-                                                       "FROM vev_station s LEFT JOIN live l ON l.name = s.name "
-                                                       "ORDER BY s.name"), {}, &query))
-        return fail(fault);
-    QStringList running;
-    while (query->next()) {
-        StationStatus station;
-        station.name = query->value(0).toString();
-        if (query->value(4).toBool()) {
-            station.holder = holderText(query->value(1).toString(), query->value(2).toLongLong(),
-                                        query->value(3).toString());
-            running << QStringLiteral("%1 (%2)").arg(printable(station.name), station.holder);
+    // One snapshot for everything read.
+    return transaction([&]() -> DbFault {
+        QSqlQuery *query = nullptr;
+        if (auto fault = execute(liveRuns + QStringLiteral("SELECT s.name, s.program, s.pid, s.host, l.name IS NOT NULL "
+                                                           "FROM vev_station s LEFT JOIN live l ON l.name = s.name "
+                                                           "ORDER BY s.name"), {}, &query))
+            return fault;
+        QStringList running;
+        while (query->next()) {
+            StationStatus station;
+            station.name = query->value(0).toString();
+            if (query->value(4).toBool()) {
+                station.holder = holderText(query->value(1).toString(), query->value(2).toLongLong(),
+                                            query->value(3).toString());
+                running << QStringLiteral("%1 (%2)").arg(printable(station.name), station.holder);
+            }
+            status->stations << station;
         }
-        status->stations << station;
-    }
-    status->holder = running.join(QStringLiteral(", "));
+        status->holder = running.join(QStringLiteral(", "));
 
-    if (auto fault = execute(liveRuns + QStringLiteral("SELECT p.state, p.station, l.name IS NOT NULL, count(*) "
-                                                       "FROM vev_plan p") + joinLive + QStringLiteral("GROUP BY 1, 2, 3"),
-                             {}, &query))
-        return fail(fault);
-    while (query->next()) {
-        const RowState state = stateOf(query->value(0).toString());
-        const bool live = query->value(2).toBool();
-        const int count = query->value(3).toInt();
-        status->rows += count;
-        StationStatus *station = nullptr;
-        for (StationStatus &known : status->stations) {
-            if (known.name == query->value(1).toString())
-                station = &known;
-        }
-        switch (state) {
-        case RowState::Open: status->open += count; break;
-        case RowState::Passed: status->passed += count; break;
-        case RowState::Failed: status->failed += count; break;
-        case RowState::Claimed: (live ? status->inHand : status->claimed) += count; break;
-        }
-        if (station && state != RowState::Open) {
+        if (auto fault = execute(liveRuns + QStringLiteral("SELECT p.state, p.station, l.name IS NOT NULL, count(*) "
+                                                           "FROM vev_plan p") + joinLive + QStringLiteral("GROUP BY 1, 2, 3"),
+                                 {}, &query))
+            return fault;
+        while (query->next()) {
+            const RowState state = stateOf(query->value(0).toString());
+            const bool live = query->value(2).toBool();
+            const int count = query->value(3).toInt();
+            status->rows += count;
+            StationStatus *station = nullptr;
+            for (StationStatus &known : status->stations) {
+                if (known.name == query->value(1).toString())
+                    station = &known;
+            }
             switch (state) {
-            case RowState::Passed: station->passed += count; break;
-            case RowState::Failed: station->failed += count; break;
-            default: (live ? station->inHand : station->claimed) += count; break;
+            case RowState::Open: status->open += count; break;
+            case RowState::Passed: status->passed += count; break;
+            case RowState::Failed: status->failed += count; break;
+            case RowState::Claimed: (live ? status->inHand : status->claimed) += count; break;
+            }
+            if (station && state != RowState::Open) {
+                switch (state) {
+                case RowState::Passed: station->passed += count; break;
+                case RowState::Failed: station->failed += count; break;
+                default: (live ? station->inHand : station->claimed) += count; break;
+                }
             }
         }
-    }
 
-    if (auto fault = execute(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, p.station, "
-                                                       "p.port, coalesce(p.done_at, p.claimed_at), p.before, p.audit_seq "
-                                                       "FROM vev_plan p") + joinLive
-                                 + QStringLiteral("WHERE p.state = 'failed' OR (p.state = 'claimed' AND l.name IS NULL) "
-                                                  "ORDER BY p.row"), {}, &query))
-        return fail(fault);
-    while (query->next()) {
-        RowEntry entry;
-        const PlanRow row = planRowOf(*query);
-        entry.planIndex = row.row - 1;
-        entry.row = row.row;
-        entry.planLine = row.line;
-        entry.values = row.values;
-        entry.recorded = row.values;
-        entry.state = stateOf(query->value(6).toString());
-        entry.station = query->value(7).toString();
-        entry.port = query->value(8).toString();
-        entry.time = isoTime(query->value(9));
-        QString error;
-        if (const auto before = settingsFromJson(QJsonDocument::fromJson(query->value(10).toString().toUtf8()).object(),
-                                                 &error))
-            entry.before = *before;
-        entry.auditLine = query->value(11).toInt();
-        status->inDoubt << entry;
-    }
+        if (auto fault = execute(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, p.station, "
+                                                           "p.port, coalesce(p.done_at, p.claimed_at), p.before, p.audit_seq "
+                                                           "FROM vev_plan p") + joinLive
+                                     + QStringLiteral("WHERE p.state = 'failed' OR (p.state = 'claimed' AND l.name IS NULL) "
+                                                      "ORDER BY p.row"), {}, &query))
+            return fault;
+        while (query->next()) {
+            RowEntry entry;
+            const PlanRow row = planRowOf(*query);
+            entry.planIndex = row.row - 1;
+            entry.row = row.row;
+            entry.planLine = row.line;
+            entry.values = row.values;
+            entry.recorded = row.values;
+            entry.state = stateOf(query->value(6).toString());
+            entry.station = query->value(7).toString();
+            entry.port = query->value(8).toString();
+            entry.time = isoTime(query->value(9));
+            QString error;
+            if (const auto before = settingsFromJson(QJsonDocument::fromJson(query->value(10).toString().toUtf8()).object(),
+                                                     &error))
+                entry.before = *before;
+            entry.auditLine = query->value(11).toInt();
+            status->inDoubt << entry;
+        }
 
-    if (auto fault = execute(QStringLiteral("SELECT line FROM vev_audit WHERE kind = 'outcome' ORDER BY seq DESC "
-                                            "LIMIT %1").arg(StoreStatus::recentCount), {}, &query))
-        return fail(fault);
-    while (query->next()) {
-        QString why;
-        if (const auto read = readAuditLine(query->value(0).toString().toUtf8(), &why))
-            status->recent << read->record;
-    }
+        if (auto fault = execute(QStringLiteral("SELECT line FROM vev_audit WHERE kind = 'outcome' ORDER BY seq DESC "
+                                                "LIMIT %1").arg(StoreStatus::recentCount), {}, &query))
+            return fault;
+        while (query->next()) {
+            QString why;
+            if (const auto read = readAuditLine(query->value(0).toString().toUtf8(), &why))
+                status->recent << read->record;
+        }
 
-    if (full) {
-        if (auto fault = execute(QStringLiteral("SELECT to_char(date_trunc('hour', time), 'YYYY-MM-DD\"T\"HH24'), "
-                                                "count(*) FROM vev_audit WHERE kind = 'outcome' AND result = 'pass' "
-                                                "GROUP BY 1 ORDER BY 1"), {}, &query))
-            return fail(fault);
-        while (query->next())
-            status->passedPerHour << qMakePair(query->value(0).toString() + QStringLiteral(":00Z"), query->value(1).toInt());
-    }
-    return commit();
+        if (full) {
+            if (auto fault = execute(QStringLiteral("SELECT to_char(date_trunc('hour', time), 'YYYY-MM-DD\"T\"HH24'), "
+                                                    "count(*) FROM vev_audit WHERE kind = 'outcome' AND result = 'pass' "
+                                                    "GROUP BY 1 ORDER BY 1"), {}, &query))
+                return fault;
+            while (query->next())
+                status->passedPerHour << qMakePair(query->value(0).toString() + QStringLiteral(":00Z"), query->value(1).toInt());
+        }
+        return {};
+    }, snapshot);
 }
 
 DbFault PlanDatabase::fingerprint(QByteArray *print)
@@ -834,43 +800,38 @@ DbFault PlanDatabase::fingerprint(QByteArray *print)
 
 DbFault PlanDatabase::readAudit(const std::function<bool(const AuditRow &)> &visit)
 {
-    if (auto fault = execute(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")))
-        return fault;
-    const auto fail = [this](DbFault fault) {
-        rollback();
-        return fault;
-    };
-    if (auto fault = execute(QStringLiteral(
-            "DECLARE vev_export NO SCROLL CURSOR FOR SELECT seq, line, prev, hash, kind, row, station, operator, port, "
-            "result, time FROM vev_audit ORDER BY seq")))
-        return fail(fault);
-    const QString fetch = QStringLiteral("FETCH %1 FROM vev_export").arg(exportBatch);
-    for (bool more = true; more;) {
-        QSqlQuery *query = nullptr;
-        if (auto fault = execute(fetch, {}, &query))
-            return fail(fault);
-        more = false;
-        while (query->next()) {
-            more = true;
-            AuditRow row;
-            row.seq = query->value(0).toLongLong();
-            row.line = query->value(1).toString().toUtf8();
-            row.prev = query->value(2).toString().toLatin1();
-            row.hash = query->value(3).toString().toLatin1();
-            row.kind = query->value(4).toString();
-            row.row = query->value(5).toInt();
-            row.station = query->value(6).toString();
-            row.operatorName = query->value(7).toString();
-            row.port = query->value(8).toString();
-            row.result = query->value(9).toString();
-            row.time = query->value(10).toDateTime();
-            if (!visit(row)) {
-                rollback();
-                return {};
+    // One snapshot for everything read.
+    return transaction([&]() -> DbFault {
+        if (auto fault = execute(QStringLiteral(
+                "DECLARE vev_export NO SCROLL CURSOR FOR SELECT seq, line, prev, hash, kind, row, station, operator, port, "
+                "result, time FROM vev_audit ORDER BY seq")))
+            return fault;
+        const QString fetch = QStringLiteral("FETCH %1 FROM vev_export").arg(exportBatch);
+        for (bool more = true; more;) {
+            QSqlQuery *query = nullptr;
+            if (auto fault = execute(fetch, {}, &query))
+                return fault;
+            more = false;
+            while (query->next()) {
+                more = true;
+                AuditRow row;
+                row.seq = query->value(0).toLongLong();
+                row.line = query->value(1).toString().toUtf8();
+                row.prev = query->value(2).toString().toLatin1();
+                row.hash = query->value(3).toString().toLatin1();
+                row.kind = query->value(4).toString();
+                row.row = query->value(5).toInt();
+                row.station = query->value(6).toString();
+                row.operatorName = query->value(7).toString();
+                row.port = query->value(8).toString();
+                row.result = query->value(9).toString();
+                row.time = query->value(10).toDateTime();
+                if (!visit(row))
+                    return {};
             }
         }
-    }
-    return commit();
+        return {};
+    }, snapshot);
 }
 
 DbFault PlanDatabase::verifyAudit(const QByteArray &lastHash, AuditCheck *check)

@@ -138,9 +138,9 @@ private:
     DbFault lockStation();
     DbFault execute(const QString &sql, const QVariantList &values = {}, QSqlQuery **result = nullptr);
     DbFault faultOf(const QSqlError &error) const;
-    DbFault begin();
-    DbFault commit();
-    void rollback();
+    // Runs body in one transaction, committed when it returns no fault and
+    // rolled back when it does.
+    DbFault transaction(const std::function<DbFault()> &body, const QString &begin = QStringLiteral("BEGIN"));
     DbFault appendLine(AuditRecord record, qint64 *seq);
     DbFault isStored(const AuditRecord &record, bool *stored);
     DbFault settle(int row, RowState state, qint64 seq, const QString &time);

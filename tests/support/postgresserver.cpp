@@ -21,7 +21,8 @@ QString binary(const char *name)
 
 } // namespace
 
-PostgresServer::PostgresServer()
+PostgresServer::PostgresServer(bool durable)
+    : m_durable(durable)
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder: ") + m_dir.errorString();
@@ -71,13 +72,13 @@ bool PostgresServer::run(const QString &program, const QStringList &arguments, Q
 
 bool PostgresServer::start()
 {
-    // A socket in the folder, no TCP port, and no syncing: a test's data
-    // need not outlive a power cut.
-    m_running = run(binary("pg_ctl"),
-                    {"-D", m_dir.filePath(QStringLiteral("data")), "-l", m_dir.filePath(QStringLiteral("log")), "-w",
-                     "-t", QString::number(serverWaitS), "-o",
-                     QStringLiteral("-k %1 -c listen_addresses= -c fsync=off -c full_page_writes=off").arg(m_dir.path()),
-                     "start"});
+    // A socket in the folder and no TCP port; a test's data need not
+    // outlive a power cut.
+    const QString options = QStringLiteral("-k %1 -c listen_addresses=").arg(m_dir.path())
+                            + (m_durable ? QString() : QStringLiteral(" -c fsync=off -c full_page_writes=off"));
+    m_running = run(binary("pg_ctl"), {"-D", m_dir.filePath(QStringLiteral("data")), "-l",
+                                       m_dir.filePath(QStringLiteral("log")), "-w", "-t", QString::number(serverWaitS),
+                                       "-o", options, "start"});
     return m_running;
 }
 

@@ -9,11 +9,12 @@
 // temporary folder, listening only on a Unix socket there, run as the
 // postgres user when the test runs as root (the server refuses root), with
 // a superuser "vev" that needs no password on that socket. Stopped at the
-// end.
+// end. A test's server does not sync to the disk; a durable one (for
+// figures to compare with files that are synced) does.
 class PostgresServer
 {
 public:
-    PostgresServer();
+    explicit PostgresServer(bool durable = false);
     ~PostgresServer();
 
     bool isRunning() const { return m_running; }
@@ -36,6 +37,7 @@ private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
 
     QTemporaryDir m_dir;
+    bool m_durable;
     bool m_running = false;
     QString m_error;
 };
