@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -199,7 +200,10 @@ DbFault PlanDatabase::connect(bool create)
     m_db.setDatabaseName(m_uri.database);
     m_db.setUserName(m_uri.user);
     m_db.setPassword(m_uri.password);
-    QStringList options {connectOptions, QStringLiteral("application_name=") + QCoreApplication::applicationName()};
+    // The program's name shows in the server's list of sessions.
+    QString program = QCoreApplication::applicationName();
+    program.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+    QStringList options {connectOptions, QStringLiteral("application_name=") + program};
     options << m_uri.options;
     m_db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!m_db.open()) {
