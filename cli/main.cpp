@@ -3,6 +3,7 @@
 
 #include "client/gatewayclient.h"
 #include "commands.h"
+#include "labelcommand.h"
 #include "host/hostenvironment.h"
 #include "serial/portlist.h"
 #include "protocol/values.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -47,6 +49,11 @@ Commands:
   audit-verify AUDIT.jsonl
             Check every line of an audit's chain and print the count, or name
             the first line that was changed, removed or inserted.
+  label     Print a module's label from --ip, --gateway, --tcp-port and --mac
+            (all four, checked as write checks them; --row adds the plan row)
+            to one of --pdf FILE, --zpl HOST:PORT or --printer NAME (CUPS).
+            The label shows the four settings, the row and today's date, and
+            a QR code that holds the MAC address alone. It needs no display.
 
 Before anything is sent, write refuses values no device can use: malformed
 values, addresses in 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4 or 240.0.0.0/4, an IP
@@ -65,7 +72,9 @@ Exit codes:
   8  the port could not be opened for another reason, or was lost
   9  a setting reads back different from what was written, or not at all
      (write); provision: a module failed its read-back
-  10 audit-verify: the audit's chain is broken)text";
+  10 audit-verify: the audit's chain is broken
+  13 label: the label could not be printed (a file that cannot be written,
+     a printer that does not answer, drops the connection or refuses the job))text";
 
 // Settings files are a few hundred bytes; anything larger is not one.
 constexpr qint64 largestSettingsFile = 64 * 1024;
@@ -74,7 +83,7 @@ constexpr qint64 largestSettingsFile = 64 * 1024;
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vev-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
     // A closed pipe is a write error to report, not a reason to die silently.
@@ -92,18 +101,18 @@ int main(int argc, char *argv[])
         QStringLiteral("MS"), QStringLiteral("3000"));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
         QStringLiteral("read: print the settings as JSON, in the form write --from takes."));
-    const QCommandLineOption ipOption(QStringLiteral("ip"), QStringLiteral("write: the IP address."), QStringLiteral("A"));
-    const QCommandLineOption gatewayOption(QStringLiteral("gateway"), QStringLiteral("write: the gateway address."), QStringLiteral("G"));
-    const QCommandLineOption tcpPortOption(QStringLiteral("tcp-port"), QStringLiteral("write: the TCP port, 0-65535."), QStringLiteral("N"));
+    const QCommandLineOption ipOption(QStringLiteral("ip"), QStringLiteral("write, label: the IP address."), QStringLiteral("A"));
+    const QCommandLineOption gatewayOption(QStringLiteral("gateway"), QStringLiteral("write, label: the gateway address."), QStringLiteral("G"));
+    const QCommandLineOption tcpPortOption(QStringLiteral("tcp-port"), QStringLiteral("write, label: the TCP port, 0-65535."), QStringLiteral("N"));
     const QCommandLineOption macOption(QStringLiteral("mac"),
-        QStringLiteral("write: the MAC address, 12 hex digits, bare or in pairs joined by : or -."), QStringLiteral("M"));
+        QStringLiteral("write, label: the MAC address, 12 hex digits, bare or in pairs joined by : or -."), QStringLiteral("M"));
     const QCommandLineOption autoOption(QStringLiteral("auto"),
         QStringLiteral("write: IP and gateway from this computer's routed address (last number + 1, and its router)."));
     const QCommandLineOption fromOption(QStringLiteral("from"),
         QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win."),
         QStringLiteral("FILE"));
     const QCommandLineOption forceOption(QStringLiteral("force"),
-        QStringLiteral("write: allow an IP address ending in .0 or .255 (on a network larger than a /24)."));
+        QStringLiteral("write, label: allow an IP address ending in .0 or .255 (on a network larger than a /24)."));
     const QCommandLineOption noVerifyOption(QStringLiteral("no-verify"),
         QStringLiteral("write: do not read the settings back after writing them."));
     const QCommandLineOption planOption(QStringLiteral("plan"), QStringLiteral("provision: the plan, a CSV file."),
@@ -112,10 +121,24 @@ int main(int argc, char *argv[])
         QStringLiteral("provision: the audit trail, appended to (JSON lines)."), QStringLiteral("AUDIT.jsonl"));
     const QCommandLineOption onceOption(QStringLiteral("once"),
         QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout)."));
+    const QCommandLineOption rowOption(QStringLiteral("row"), QStringLiteral("label: the plan row to print."), QStringLiteral("N"));
+    const QCommandLineOption pdfOption(QStringLiteral("pdf"),
+        QStringLiteral("label: write a PDF of the label's size (replaced only once whole)."), QStringLiteral("FILE"));
+    const QCommandLineOption zplOption(QStringLiteral("zpl"),
+        QStringLiteral("label: send ZPL II to a label printer's raw TCP port (usually 9100)."), QStringLiteral("HOST:PORT"));
+    const QCommandLineOption printerOption(QStringLiteral("printer"),
+        QStringLiteral("label: print on this CUPS printer (lpstat -p lists them)."), QStringLiteral("NAME"));
+    const QCommandLineOption labelSizeOption(QStringLiteral("label-size"),
+        QStringLiteral("label: width x height in millimetres (default 62x29); a size too small for the code and text is refused."),
+        QStringLiteral("WxH"), QStringLiteral("62x29"));
+    const QCommandLineOption dpiOption(QStringLiteral("dpi"),
+        QStringLiteral("label: the printer's resolution, 203 or 300 (default 203); the code's modules are whole dots."),
+        QStringLiteral("DPI"), QStringLiteral("203"));
     parser.addOptions({portOption, timeoutOption, jsonOption, ipOption, gatewayOption, tcpPortOption, macOption,
-                       autoOption, fromOption, forceOption, noVerifyOption, planOption, auditOption, onceOption});
+                       autoOption, fromOption, forceOption, noVerifyOption, planOption, auditOption, onceOption,
+                       rowOption, pdfOption, zplOption, printerOption, labelSizeOption, dpiOption});
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("read, write, list, find, provision or audit-verify"));
+                                 QStringLiteral("read, write, list, find, provision, audit-verify or label"));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(Usage, parser.errorText());
@@ -136,7 +159,7 @@ int main(int argc, char *argv[])
         return finishOutput(runAuditVerify(positional.at(1)));
     }
     if (positional.size() != 1)
-        return fail(Usage, QStringLiteral("give one command: read, write, list, find, provision or audit-verify (see --help)"));
+        return fail(Usage, QStringLiteral("give one command: read, write, list, find, provision, audit-verify or label (see --help)"));
 
     bool timeoutOk = false;
     const int timeoutMs = parser.value(timeoutOption).toInt(&timeoutOk);
@@ -152,7 +175,9 @@ int main(int argc, char *argv[])
     }
 
     std::function<void(const Done &)> run;
-    if (command == QLatin1String("provision")) {
+    if (command == QLatin1String("label")) {
+        run = [&](const Done &done) { runLabel(parser, done); };
+    } else if (command == QLatin1String("provision")) {
         if (!parser.isSet(planOption) || !parser.isSet(auditOption) || !parser.isSet(portOption))
             return fail(Usage, QStringLiteral("provision needs --plan, --audit and at least one --port"));
         const QStringList ports = parser.values(portOption);
@@ -208,10 +233,10 @@ int main(int argc, char *argv[])
             run = [&, port, values, verify](const Done &done) { runWrite(port, values, timeout, verify, done); };
         }
     } else {
-        return fail(Usage, QStringLiteral("unknown command \"%1\" (read, write, list, find, provision or audit-verify)")
+        return fail(Usage, QStringLiteral("unknown command \"%1\" (read, write, list, find, provision, audit-verify or label)")
                                .arg(command));
     }
 
-    QTimer::singleShot(0, &app, [&] { run([](int code) { QCoreApplication::exit(code); }); });
-    return finishOutput(app.exec());
+    QTimer::singleShot(0, app.get(), [&] { run([](int code) { QCoreApplication::exit(code); }); });
+    return finishOutput(QCoreApplication::exec());
 }

@@ -18,6 +18,7 @@ enum ExitCode {
     PortError = 8,     // could not be opened for another reason, or lost
     ReadBackDiffers = 9,
     AuditBroken = 10,
+    LabelNotPrinted = 13, // a label could not be made or the printer did not take it
 };
 
 inline int exitCodeFor(OpenFailure failure)
