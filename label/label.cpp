@@ -23,7 +23,8 @@ constexpr double smallestModuleMm = 0.375;
 constexpr double preferredModuleMm = 0.625;
 constexpr int quietZoneModules = 4;
 constexpr double smallestCapHeightMm = 2.0;
-// Text keeps this far from the label's edges, where printers do not reach.
+// Text keeps this far from the label's edges, where printers do not reach,
+// and from the code's quiet zone, so that a scanner sees the zone whole.
 constexpr double edgeMarginMm = 1.0;
 // The printer's own scalable font sets its capitals at about 0.7 of the
 // height asked for; assume no more, so they are not smaller than ours.
@@ -195,10 +196,10 @@ std::optional<LabelLayout> layOutLabel(const LabelData &label, const LabelSize &
     const auto fits = [&](Arrangement arrangement, int module, int em) {
         const int side = modulesAcross * module;
         if (arrangement == Arrangement::Beside) {
-            return side <= height && side + text.widthAt(em) + margin <= width
+            return side <= height && side + text.widthAt(em) + 2 * margin <= width
                    && text.heightAt(em) + 2 * margin <= height;
         }
-        return side <= width && side + text.heightAt(em) + margin <= height
+        return side <= width && side + text.heightAt(em) + 2 * margin <= height
                && text.widthAt(em) + 2 * margin <= width;
     };
     std::optional<Fit> best;
@@ -223,8 +224,8 @@ std::optional<LabelLayout> layOutLabel(const LabelData &label, const LabelSize &
                                 "or %8x%9 mm with the text below the code")
                      .arg(size.widthMm).arg(size.heightMm).arg(smallestModuleMm).arg(quietZoneModules)
                      .arg(smallestCapHeightMm)
-                     .arg(mm(side + textWidth + margin), mm(std::max(side, textHeight + 2 * margin)),
-                          mm(std::max(side, textWidth + 2 * margin)), mm(side + textHeight + margin));
+                     .arg(mm(side + textWidth + 2 * margin), mm(std::max(side, textHeight + 2 * margin)),
+                          mm(std::max(side, textWidth + 2 * margin)), mm(side + textHeight + 2 * margin));
         return std::nullopt;
     }
 
@@ -237,10 +238,10 @@ std::optional<LabelLayout> layOutLabel(const LabelData &label, const LabelSize &
     QPoint textTop;
     if (best->arrangement == Arrangement::Beside) {
         block = QPoint(0, (height - side) / 2);
-        textTop = QPoint(side, (height - textHeight) / 2);
+        textTop = QPoint(side + margin, (height - textHeight) / 2);
     } else {
         block = QPoint((width - side) / 2, 0);
-        textTop = QPoint((width - textWidth) / 2, side + (height - side - margin - textHeight) / 2);
+        textTop = QPoint((width - textWidth) / 2, side + margin + (height - side - 2 * margin - textHeight) / 2);
     }
     layout.qrOrigin = block + QPoint(quietZoneModules, quietZoneModules) * best->module;
     for (int i = 0; i < texts.size(); ++i) {

@@ -35,6 +35,8 @@ public:
         : QObject(parent), m_zpl(zpl), m_printer(target.describe()), m_done(std::move(done))
     {
         m_timer.setSingleShot(true);
+        // A coarse timer may fire 5% early: "within 3 s" means 3 s.
+        m_timer.setTimerType(Qt::PreciseTimer);
         connect(&m_timer, &QTimer::timeout, this, &ZplSend::timeUp);
         connect(&m_socket, &QTcpSocket::connected, this, [this] {
             m_stage = Stage::Sending;

@@ -1,0 +1,368 @@
+// SPDX-License-Identifier: MIT
+// Labels read back by programs nobody here wrote: poppler renders and reads
+// the PDF and zbar decodes its code; ZPL is taken apart by a loopback
+// listener; CUPS jobs go through a cupsd of the test's own.
+
+#include "cupsserver.h"
+#include "label/labelprinter.h"
+#include "programrun.h"
+
+#include <QImage>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString mac = QStringLiteral("02:00:00:00:10:01");
+constexpr double mmPerInch = 25.4;
+constexpr double pointsPerInch = 72;
+constexpr int renderDpi = 600;
+
+LabelData moduleLabel()
+{
+    SettingValues values;
+    valueOf(values, Setting::IpAddress) = QStringLiteral("10.0.5.21");
+    valueOf(values, Setting::Gateway) = QStringLiteral("10.0.5.1");
+    valueOf(values, Setting::Port) = QStringLiteral("502");
+    valueOf(values, Setting::MacAddress) = QStringLiteral("02-00-00-00-10-01");
+    return labelFor(values, 7, QDate(2026, 12, 7));
+}
+
+LabelOutcome printed(LabelPrinter &printer, const LabelTarget &target)
+{
+    QSignalSpy spy(&printer, &LabelPrinter::finished);
+    printer.print(moduleLabel(), target);
+    if (!spy.wait(20000))
+        return {moduleLabel(), false, QStringLiteral("no outcome")};
+    return spy.first().at(1).value<LabelOutcome>();
+}
+
+// What poppler and zbar make of a label's PDF, with the code and the text
+// measured on a rendering at 600 dpi.
+struct Reading {
+    QString error;
+    QString decoded;
+    QString text;
+    QSizeF pageMm;
+    double moduleMm = 0;
+    bool quietZone = false;
+    double capHeightMm = 0; // the ink of the word "MAC"
+};
+
+Reading readPdf(const QString &pdf)
+{
+    Reading reading;
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("page"));
+    const ProgramRun render = runProgram(QStringLiteral("pdftoppm"),
+                                         {"-r", QString::number(renderDpi), "-gray", "-singlefile", pdf, page});
+    const ProgramRun info = runProgram(QStringLiteral("pdfinfo"), {pdf});
+    const ProgramRun words = runProgram(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"});
+    const QImage image(page + QStringLiteral(".pgm"));
+    if (render.code != 0 || info.code != 0 || words.code != 0 || image.isNull()) {
+        reading.error = QStringLiteral("poppler: ") + render.err + info.err + words.err;
+        return reading;
+    }
+    reading.decoded = QString::fromLatin1(runProgram(QStringLiteral("zbarimg"), {"--nodbus", "--raw", "-q", page + QStringLiteral(".pgm")}).out);
+    reading.text = QString::fromUtf8(runProgram(QStringLiteral("pdftotext"), {pdf, "-"}).out).simplified();
+    const auto size = QRegularExpression(QStringLiteral(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)")).match(QString::fromLatin1(info.out));
+    reading.pageMm = QSizeF(size.captured(1).toDouble(), size.captured(2).toDouble()) * mmPerInch / pointsPerInch;
+
+    const auto dark = [&image](int x, int y) { return image.valid(x, y) && qGray(image.pixel(x, y)) < 128; };
+    const double mmPerPixel = mmPerInch / renderDpi;
+    // The code's top left corner is the dark pixel nearest the label's; its
+    // finder pattern is 7 modules wide, and the one at the right ends it.
+    QPoint corner(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width() && x + y < corner.x() + corner.y(); ++x) {
+            if (dark(x, y))
+                corner = QPoint(x, y);
+        }
+    }
+    int finder = 0;
+    while (dark(corner.x() + finder, corner.y()))
+        ++finder;
+    const double module = finder / 7.0;
+    reading.moduleMm = module * mmPerPixel;
+    int right = corner.x() + finder;
+    for (int x = right, run = 0; x < image.width(); ++x) {
+        run = dark(x, corner.y()) ? run + 1 : 0;
+        if (run > 0 && !dark(x + 1, corner.y()) && std::abs(run - finder) < module) {
+            right = x + 1;
+            break;
+        }
+    }
+    // A pixel each way for the rendering's blur.
+    const QRect symbol = QRect(corner, QSize(right - corner.x(), right - corner.x())).adjusted(0, 0, 1, 1);
+    const int quiet = int(4 * module) - 1;
+    const QRect zone = symbol.adjusted(-quiet, -quiet, quiet, quiet);
+    reading.quietZone = image.rect().contains(zone);
+    for (int y = zone.top(); y <= zone.bottom() && reading.quietZone; ++y) {
+        for (int x = zone.left(); x <= zone.right(); ++x) {
+            if (!symbol.contains(x, y) && dark(x, y))
+                reading.quietZone = false;
+        }
+    }
+
+    const auto box = QRegularExpression(QStringLiteral(R"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">MAC<)re"))
+                         .match(QString::fromUtf8(words.out));
+    const double scale = renderDpi / pointsPerInch;
+    int top = image.height();
+    int bottom = -1;
+    for (int y = int(box.captured(2).toDouble() * scale); y <= box.captured(4).toDouble() * scale; ++y) {
+        for (int x = int(box.captured(1).toDouble() * scale); x <= box.captured(3).toDouble() * scale; ++x) {
+            if (dark(x, y)) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    reading.capHeightMm = (bottom - top + 1) * mmPerPixel;
+    return reading;
+}
+
+QProcessEnvironment withoutDisplay()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // A platform that does not exist: a command that asked for one would die.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("vev-no-such-platform"));
+    return environment;
+}
+
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort();
+}
+
+} // namespace
+
+class TestLabel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pdfReadsBack_data();
+    void pdfReadsBack();
+    void refusedBeforePrinting_data();
+    void refusedBeforePrinting();
+    void zplFieldByField_data();
+    void zplFieldByField();
+    void zplPrinterFailures();
+    void cupsPrinter();
+};
+
+void TestLabel::pdfReadsBack_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("dpi");
+    QTest::addColumn<QSizeF>("pageMm");
+    QTest::newRow("default") << "62x29" << "203" << QSizeF(62, 29);
+    QTest::newRow("300 dpi") << "62x29" << "300" << QSizeF(62, 29);
+    QTest::newRow("upright: text below the code") << "40x60" << "203" << QSizeF(40, 60);
+    QTest::newRow("the smallest a refusal names") << "" << "300" << QSizeF();
+}
+
+void TestLabel::pdfReadsBack()
+{
+    QFETCH(QString, size);
+    QFETCH(QString, dpi);
+    QFETCH(QSizeF, pageMm);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("label.pdf"));
+    const QStringList label {"label", "--ip", "10.0.5.21", "--gateway", "10.0.5.1", "--tcp-port", "502",
+                             "--mac", "02-00-00-00-10-01", "--row", "7", "--dpi", dpi, "--pdf", pdf};
+    if (size.isEmpty()) {
+        const ProgramRun refused = runProgram(QStringLiteral(VEV_CLI_PATH), label + QStringList {"--label-size", "20x10"});
+        const auto least = QRegularExpression(QStringLiteral(R"(at least (([\d.]+)x([\d.]+)) mm side by side)")).match(refused.err);
+        QVERIFY2(refused.code == 2 && least.hasMatch(), qPrintable(refused.err));
+        size = least.captured(1);
+        pageMm = QSizeF(least.captured(2).toDouble(), least.captured(3).toDouble());
+    }
+    const ProgramRun run = runProgram(QStringLiteral(VEV_CLI_PATH), label + QStringList {"--label-size", size},
+                                      withoutDisplay());
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const Reading reading = readPdf(pdf);
+    QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
+    QCOMPARE(reading.decoded, mac + QLatin1Char('\n'));
+    // Qt sets page sizes in whole points, 0.35 mm.
+    QVERIFY2(std::abs(reading.pageMm.width() - pageMm.width()) < 0.2
+                 && std::abs(reading.pageMm.height() - pageMm.height()) < 0.2,
+             qPrintable(QStringLiteral("%1x%2 mm").arg(reading.pageMm.width()).arg(reading.pageMm.height())));
+    const QString date = QDate::currentDate().toString(Qt::ISODate);
+    for (const QString &expected : QStringList {"MAC " + mac, "IP 10.0.5.21", "Gateway 10.0.5.1", "TCP port 502",
+                                                "Row 7 " + date})
+        QVERIFY2(reading.text.contains(expected), qPrintable(reading.text));
+    QVERIFY2(reading.moduleMm >= 0.375, qPrintable(QString::number(reading.moduleMm)));
+    QVERIFY(reading.quietZone);
+    QVERIFY2(reading.capHeightMm >= 2.0, qPrintable(QString::number(reading.capHeightMm)));
+
+    // The commands that draw nothing do without Qt GUI altogether.
+    QCOMPARE(runProgram(QStringLiteral(VEV_CLI_PATH), {"--port", "/dev/vev-no-such-port", "read"}, withoutDisplay()).code, 5);
+}
+
+void TestLabel::refusedBeforePrinting_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("ip") << QStringList {"--ip", "10.0.5.256", "--pdf", "PDF"} << 2 << "10.0.5.256";
+    QTest::newRow("group mac") << QStringList {"--mac", "01:00:5e:00:00:01", "--pdf", "PDF"} << 2 << "group address";
+    QTest::newRow(".255 without --force") << QStringList {"--ip", "10.0.5.255", "--pdf", "PDF"} << 2 << "--force";
+    QTest::newRow("no output") << QStringList {} << 2 << "one of";
+    QTest::newRow("two outputs") << QStringList {"--pdf", "PDF", "--printer", "x"} << 2 << "one of";
+    QTest::newRow("printer address") << QStringList {"--zpl", "fd00::9:9100"} << 2 << "HOST:PORT";
+    QTest::newRow("size") << QStringList {"--label-size", "62", "--pdf", "PDF"} << 2 << "WxH";
+    QTest::newRow("size too small") << QStringList {"--label-size", "44x18.5", "--pdf", "PDF"} << 2 << "too small";
+    QTest::newRow("dpi") << QStringList {"--dpi", "600", "--pdf", "PDF"} << 2 << "203 or 300";
+    QTest::newRow("row") << QStringList {"--row", "0", "--pdf", "PDF"} << 2 << "--row";
+    QTest::newRow("unwritable file") << QStringList {"--pdf", "/vev-no-such-dir/label.pdf"} << 13 << "/vev-no-such-dir";
+    QTest::newRow("nobody listens") << QStringList {"--zpl", "CLOSED"} << 13 << "printer 127.0.0.1:";
+}
+
+void TestLabel::refusedBeforePrinting()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, code);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("label.pdf"));
+    options.replaceInStrings(QStringLiteral("PDF"), pdf);
+    options.replaceInStrings(QStringLiteral("CLOSED"), QStringLiteral("127.0.0.1:%1").arg(closedPort()));
+    const ProgramRun run = runProgram(QStringLiteral(VEV_CLI_PATH),
+        QStringList {"label", "--ip", "10.0.5.21", "--gateway", "10.0.5.1", "--tcp-port", "502", "--mac", mac} + options);
+    QCOMPARE(run.code, code);
+    QVERIFY2(run.err.contains(named), qPrintable(run.err));
+    QVERIFY(!QFile::exists(pdf));
+}
+
+void TestLabel::zplFieldByField_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::newRow("203 dpi") << 203;
+    QTest::newRow("300 dpi") << 300;
+}
+
+void TestLabel::zplFieldByField()
+{
+    QFETCH(int, dpi);
+    QTcpServer listener;
+    QVERIFY(listener.listen(QHostAddress::LocalHost));
+    QByteArray zpl;
+    connect(&listener, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket *socket = listener.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [&zpl, socket] { zpl += socket->readAll(); });
+    });
+    LabelPrinter printer;
+    const LabelOutcome outcome = printed(printer, {LabelTarget::Kind::Zpl, "127.0.0.1", listener.serverPort(), {}, dpi});
+    QVERIFY2(outcome.printed, qPrintable(outcome.reason));
+
+    const double dotsPerMm = dpi / mmPerInch;
+    QVERIFY2(zpl.startsWith("^XA\n") && zpl.endsWith("^XZ\n"), zpl.constData());
+    QVERIFY(zpl.contains("^PW" + QByteArray::number(int(62 * dotsPerMm)) + '\n'));
+    QVERIFY(zpl.contains("^LL" + QByteArray::number(int(29 * dotsPerMm)) + '\n'));
+    const auto code = QRegularExpression(QStringLiteral(R"(\^FO(\d+),(\d+)\^BQN,2,(\d+)\^FDMA,([^^]*)\^FS)")).match(QString::fromLatin1(zpl));
+    QVERIFY2(code.hasMatch(), zpl.constData());
+    QCOMPARE(code.captured(4), mac);
+    const int module = code.captured(3).toInt();
+    QVERIFY(module >= 0.375 * dotsPerMm);
+    const QRect quietZone = QRect(code.captured(1).toInt(), code.captured(2).toInt(), 21 * module, 21 * module)
+                                .adjusted(-4 * module, -4 * module, 4 * module, 4 * module);
+    QVERIFY(QRect(0, 0, int(62 * dotsPerMm), int(29 * dotsPerMm)).contains(quietZone));
+
+    QStringList texts;
+    auto fields = QRegularExpression(QStringLiteral(R"(\^FT(\d+),(\d+)\^A0N,(\d+),(\d+)\^FD([^^]*)\^FS)")).globalMatch(QString::fromLatin1(zpl));
+    while (fields.hasNext()) {
+        const auto field = fields.next();
+        texts << field.captured(5);
+        // Capitals of 2 mm even where the printer's font sets them at 0.7 of its height.
+        QVERIFY(field.captured(3).toInt() * 0.7 >= 2 * dotsPerMm);
+        QVERIFY(field.captured(1).toInt() > quietZone.right() && field.captured(2).toInt() < 29 * dotsPerMm);
+    }
+    QCOMPARE(texts, (QStringList {"MAC " + mac, "IP 10.0.5.21", "Gateway 10.0.5.1", "TCP port 502", "Row 7  2026-12-07"}));
+}
+
+void TestLabel::zplPrinterFailures()
+{
+    LabelPrinter printer;
+    LabelTarget target {LabelTarget::Kind::Zpl, "127.0.0.1", closedPort(), {}, 203};
+    LabelOutcome outcome = printed(printer, target);
+    QVERIFY(!outcome.printed);
+    QVERIFY2(outcome.reason.contains(target.describe() + " did not accept the connection"), qPrintable(outcome.reason));
+
+    // A printer that drops the connection once the label has come, unread:
+    // all of it was written, and only the reset tells.
+    QTcpServer dropping;
+    QVERIFY(dropping.listen(QHostAddress::LocalHost));
+    connect(&dropping, &QTcpServer::newConnection, this, [&dropping] {
+        QTcpSocket *socket = dropping.nextPendingConnection();
+        socket->setReadBufferSize(1);
+        connect(socket, &QTcpSocket::readyRead, socket, &QTcpSocket::close);
+    });
+    target.port = dropping.serverPort();
+    outcome = printed(printer, target);
+    QVERIFY(!outcome.printed);
+    QVERIFY2(outcome.reason.startsWith(target.describe()), qPrintable(outcome.reason));
+
+    // One whose queue of connections is full: ours is never accepted.
+    const int full = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(::bind(full, reinterpret_cast<sockaddr *>(&address), length) == 0 && ::listen(full, 0) == 0
+            && ::getsockname(full, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    QTcpSocket queued;
+    queued.connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+    QVERIFY(queued.waitForConnected(5000));
+    target.port = ntohs(address.sin_port);
+    QElapsedTimer clock;
+    clock.start();
+    outcome = printed(printer, target);
+    ::close(full);
+    QVERIFY(!outcome.printed);
+    QVERIFY2(outcome.reason == target.describe() + " did not accept the connection within 3 s", qPrintable(outcome.reason));
+    QVERIFY(clock.elapsed() >= 2900);
+}
+
+void TestLabel::cupsPrinter()
+{
+    CupsServer cups(QStringLiteral("LabelTest"));
+    QVERIFY2(cups.isRunning(), qPrintable(cups.error()));
+    qputenv("CUPS_SERVER", cups.socketPath().toLocal8Bit());
+    LabelPrinter printer;
+    LabelTarget target {LabelTarget::Kind::Printer, "LabelTest", 0, {}, 203};
+    LabelOutcome outcome = printed(printer, target);
+    QVERIFY2(outcome.printed, qPrintable(outcome.reason));
+    // The PDF printer wraps the PDF in printer job language.
+    const auto whole = [&cups] {
+        QFile output(cups.outputPath());
+        return output.open(QIODevice::ReadOnly) && output.readAll().contains("%%EOF");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(whole(), 20000);
+    const Reading reading = readPdf(cups.outputPath());
+    QCOMPARE(reading.decoded, mac + QLatin1Char('\n'));
+    QVERIFY2(reading.text.contains("IP 10.0.5.21"), qPrintable(reading.text));
+
+    QVERIFY2(cups.run(QStringLiteral("cupsreject"), {"LabelTest"}), qPrintable(cups.error()));
+    outcome = printed(printer, target);
+    QVERIFY(!outcome.printed);
+    QVERIFY2(outcome.reason.startsWith("printer \"LabelTest\" refused the label: "), qPrintable(outcome.reason));
+    target.name = QStringLiteral("NoSuchPrinter");
+    outcome = printed(printer, target);
+    QVERIFY2(outcome.reason.startsWith("no printer named \"NoSuchPrinter\""), qPrintable(outcome.reason));
+}
+
+QTEST_MAIN(TestLabel)
+#include "tst_label.moc"
