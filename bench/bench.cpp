@@ -8,6 +8,7 @@
 // (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
 // processes of this program, against vev-sim.
 
+#include "station/filestore.h"
 #include "window/cloudconfigured.h"
 #include "processusage.h"
 #include "simprocess.h"
@@ -265,6 +266,112 @@ void measureOnX(const QString &program, const QString &title, int runs, Series &
     }
 }
 
+// A plan of rows, each its own IP and MAC address.
+QString writePlan(const QTemporaryDir &dir, const QString &name, int rows)
+{
+    QFile plan(dir.filePath(name));
+    plan.open(QIODevice::WriteOnly);
+    plan.write("ip,gateway,tcp_port,mac\n");
+    for (int row = 0; row < rows; ++row) {
+        plan.write(QStringLiteral("10.%1.%2.%3,10.0.0.1,502,02:00:00:%4:%5:%6\n")
+                       .arg(1 + row / 62500).arg(row / 250 % 250).arg(1 + row % 250)
+                       .arg(row >> 16 & 255, 2, 16, QLatin1Char('0')).arg(row >> 8 & 255, 2, 16, QLatin1Char('0'))
+                       .arg(row & 255, 2, 16, QLatin1Char('0')).toLatin1());
+    }
+    return plan.fileName();
+}
+
+// One provisioning run: lanes of vev-sim lines of modules (taken off 100 ms
+// after their read-back, the next plugged in 100 ms later) on a plan of
+// planRows rows. The wall time (while rows are left after the line's last
+// module, up to the end of the line), and from the audit the medians of a
+// module's claim to its outcome (its verified write inside the lane) and of
+// one outcome to the next on a lane (the time per module, start and end
+// aside).
+struct ProvisionRun {
+    double ms = -1;
+    double writeMs = -1;
+    double cycleMs = -1;
+};
+ProvisionRun provisionRun(int lanes, int modulesPerLine, int planRows)
+{
+    std::vector<std::unique_ptr<SimProcess>> lines;
+    QStringList arguments {"provision"};
+    for (int l = 0; l < lanes; ++l) {
+        lines.push_back(std::make_unique<SimProcess>(QStringList {
+            "--line", QString::number(modulesPerLine), "--off-after", "100", "--plug-gap", "100"}));
+        arguments << "--port" << lines.back()->devicePath();
+    }
+    QTemporaryDir dir;
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    arguments << "--plan" << writePlan(dir, QStringLiteral("plan.csv"), planRows) << "--audit" << audit;
+    ProvisionRun run;
+    QProcess child;
+    const qint64 start = monotonicUs();
+    child.start(QStringLiteral(VEV_CLI_PATH), arguments);
+    // With rows left after the line's last module, the run goes on: it is
+    // ended once every module's outcome is in.
+    const auto lineDone = [&] {
+        QFile file(audit);
+        return file.open(QIODevice::ReadOnly) && file.readAll().count("\"kind\":\"outcome\"") >= lanes * modulesPerLine;
+    };
+    while (!child.waitForFinished(50)) {
+        if (planRows > lanes * modulesPerLine && lineDone()) {
+            child.terminate();
+            child.waitForFinished(10000);
+            break;
+        }
+    }
+    run.ms = (monotonicUs() - start) / 1000.0;
+    QList<double> writes;
+    QList<double> cycles;
+    QHash<QString, QDateTime> claimed;
+    QHash<QString, QDateTime> lastOutcome;
+    verifyAudit(audit, [&](const AuditRecord &record, int) {
+        const QDateTime at = QDateTime::fromString(record.time, Qt::ISODateWithMs);
+        if (const auto *claim = std::get_if<ClaimRecord>(&record.body)) {
+            claimed.insert(claim->port, at);
+        } else if (const auto *outcome = std::get_if<OutcomeRecord>(&record.body)) {
+            if (claimed.contains(outcome->port))
+                writes << double(claimed.value(outcome->port).msecsTo(at));
+            if (lastOutcome.contains(outcome->port))
+                cycles << double(lastOutcome.value(outcome->port).msecsTo(at));
+            lastOutcome.insert(outcome->port, at);
+        }
+    });
+    if (!writes.isEmpty())
+        run.writeMs = median(writes);
+    if (!cycles.isEmpty())
+        run.cycleMs = median(cycles);
+    return run;
+}
+
+// The store's cost per module: a claim and its outcome (no answer, which
+// puts the row back, so the same row serves every round), median over
+// rounds, in microseconds; fsync included, as in a run.
+double storeRoundUs(int planRows, int rounds)
+{
+    QTemporaryDir dir;
+    FileStore store({writePlan(dir, QStringLiteral("plan.csv"), planRows), dir.filePath(QStringLiteral("audit.jsonl")),
+                     QStringLiteral("bench"), {}, false, true});
+    bool opened = false;
+    store.open([&](const ProvisionStore::Opened &result) { opened = result.ok; });
+    if (!opened)
+        return -1;
+    const SettingValues module {QStringLiteral("192.168.1.20"), QStringLiteral("192.168.1.1"), QStringLiteral("502"),
+                                QStringLiteral("02:56:45:00:00:01")};
+    QList<double> us;
+    for (int i = 0; i < rounds; ++i) {
+        const qint64 start = monotonicUs();
+        PlanRow row;
+        store.claim(QStringLiteral("/dev/ttyUSB0"), module, [&](const ProvisionStore::Claim &claim) { row = claim.row; });
+        store.record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), module, row.values, {}, Result::NoAnswer, {}},
+                     [](const QString &) {});
+        us << double(monotonicUs() - start);
+    }
+    return median(us);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -284,9 +391,11 @@ int main(int argc, char *argv[])
                       QStringLiteral("N"), QStringLiteral("10")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Also write the figures to FILE."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("startup-only"), QStringLiteral("Measure the start-up on X against the bare window only.")});
+    parser.addOption({QStringLiteral("station-only"), QStringLiteral("Measure the provisioning station only.")});
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const bool startupOnly = parser.isSet(QStringLiteral("startup-only"));
+    const bool stationOnly = parser.isSet(QStringLiteral("station-only"));
 
     Series mapped {"startup_mapped_x", "ms", "process start to window mapped on X (xev, confirmed by xdotool)", {}};
     Series residentX {"rss_after_start_x", "MiB", "resident memory 0.5 s after mapping on X", {}};
@@ -306,6 +415,13 @@ int main(int argc, char *argv[])
     Series station4 {"provision_4_lanes", "/min", "the same with four lanes at once", {}};
     Series perModule {"provision_ms_per_module", "ms", "one lane: wall time per module (the line takes each off "
                        "100 ms after its read-back and plugs the next in 100 ms later)", {}};
+    Series cycle {"provision_cycle_ms", "ms", "one lane: one module's outcome to the next's, from the audit", {}};
+    Series laneWrite {"provision_lane_write_ms", "ms", "one lane: a module's claim to its outcome (its verified write)", {}};
+    Series cycleLarge {"provision_cycle_ms_100k_rows", "ms", "the same with a plan of 100,000 rows", {}};
+    Series planRead {"plan_100k_read_ms", "ms", "vev-cli plan status: 100,000 rows read and checked", {}};
+    Series storeSmall {"store_claim_record_10_rows_us", "us", "the store: a claim and its outcome, median of 1,000, "
+                       "plan of 10 rows", {}};
+    Series storeLarge {"store_claim_record_100k_rows_us", "us", "the same with a plan of 100,000 rows", {}};
 
     Series bareMapped {"startup_mapped_x_bare_window", "ms", "the same for a bare 601 x 351 QMainWindow (reference)", {}};
     Series bareResident {"rss_after_start_x_bare_window", "MiB", "its resident memory (reference)", {}};
@@ -313,7 +429,7 @@ int main(int argc, char *argv[])
                        "(reference)", {}};
     Series formResident {"rss_after_start_x_form_window", "MiB", "its resident memory (reference)", {}};
     // Side by side, round after round, so that all see the same machine.
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < runs && !stationOnly; ++i) {
         measureOnX(QStringLiteral(VEV_BARE_WINDOW_PATH), QStringLiteral("vev-bench bare window"), 1, bareMapped,
                    bareResident, err);
         measureOnX(QStringLiteral(VEV_FORM_WINDOW_PATH), QStringLiteral("vev-bench form window"), 1, formMapped,
@@ -322,7 +438,7 @@ int main(int argc, char *argv[])
                    residentX, err);
     }
 
-    for (int i = 0; i < runs && !startupOnly; ++i) {
+    for (int i = 0; i < runs && !startupOnly && !stationOnly; ++i) {
         const qint64 start = monotonicUs();
         for (const QByteArray &line : runChild({"--probe-paint"}, offscreen(), 10000)) {
             if (line.startsWith("painted "))
@@ -330,7 +446,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    if (!startupOnly) {
+    if (!startupOnly && !stationOnly) {
         SimProcess fast;
         SimProcess paced({"--line-rate", "9600"});
         if (!fast.isRunning() || !paced.isRunning()) {
@@ -363,39 +479,38 @@ int main(int argc, char *argv[])
                                         {"--port", fast.devicePath(), "write", "--ip", QStringLiteral("10.0.0.%1").arg(2 + i % 200),
                                          "--gateway", "10.0.0.1", "--tcp-port", "502", "--mac", "02:00:00:00:00:01"});
         }
+    }
 
-        // The station: lines of modules played by vev-sim, one lane and four.
+    // The station: lines of modules played by vev-sim, one lane and four; a
+    // plan of 100,000 rows against one of 10; the store on its own.
+    if (!startupOnly) {
         constexpr int modulesPerLine = 10;
+        constexpr int largePlan = 100000;
+        QTemporaryDir dir;
+        const QString large = writePlan(dir, QStringLiteral("large.csv"), largePlan);
         for (int i = 0; i < std::min(runs, 3); ++i) {
             for (const int lanes : {1, 4}) {
-                std::vector<std::unique_ptr<SimProcess>> lines;
-                QStringList arguments {"provision"};
-                for (int l = 0; l < lanes; ++l) {
-                    lines.push_back(std::make_unique<SimProcess>(QStringList {
-                        "--line", QString::number(modulesPerLine), "--off-after", "100", "--plug-gap", "100"}));
-                    arguments << "--port" << lines.back()->devicePath();
-                }
-                QTemporaryDir dir;
-                QFile plan(dir.filePath(QStringLiteral("plan.csv")));
-                plan.open(QIODevice::WriteOnly);
-                plan.write("ip,gateway,tcp_port,mac\n");
-                for (int row = 1; row <= lanes * modulesPerLine; ++row)
-                    plan.write(QStringLiteral("10.0.6.%1,10.0.6.1,502,02:00:00:00:06:%2\n").arg(row + 1).arg(row, 2, 16, QLatin1Char('0')).toLatin1());
-                plan.close();
-                arguments << "--plan" << plan.fileName() << "--audit" << dir.filePath(QStringLiteral("audit.jsonl"));
-                const double ms = timedRun(QStringLiteral(VEV_CLI_PATH), arguments);
-                if (ms <= 0)
+                const ProvisionRun run = provisionRun(lanes, modulesPerLine, lanes * modulesPerLine);
+                if (run.ms <= 0)
                     continue;
-                const double perMinute = lanes * modulesPerLine * 60000.0 / ms;
-                (lanes == 1 ? station1 : station4).values << perMinute;
-                if (lanes == 1)
-                    perModule.values << ms / modulesPerLine;
+                (lanes == 1 ? station1 : station4).values << lanes * modulesPerLine * 60000.0 / run.ms;
+                if (lanes == 1) {
+                    perModule.values << run.ms / modulesPerLine;
+                    cycle.values << run.cycleMs;
+                    laneWrite.values << run.writeMs;
+                }
             }
+            cycleLarge.values << provisionRun(1, modulesPerLine, largePlan).cycleMs;
+            planRead.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"plan", "status", "--plan", large, "--audit",
+                                                                       dir.filePath(QStringLiteral("none.jsonl"))});
         }
+        storeSmall.values << storeRoundUs(modulesPerLine, 1000);
+        storeLarge.values << storeRoundUs(largePlan, 1000);
     }
 
     const QList<Series *> all {&bareMapped, &bareResident, &formMapped, &formResident, &mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600,
-                               &idle, &apply, &openRef, &cliRead, &cliRead9600, &cliWrite, &station1, &station4, &perModule};
+                               &idle, &apply, &openRef, &cliRead, &cliRead9600, &cliWrite, &station1, &station4, &perModule,
+                               &cycle, &laneWrite, &cycleLarge, &planRead, &storeSmall, &storeLarge};
     out << QStringLiteral("%1 %2 %3 %4 %5  %6\n")
                .arg(QStringLiteral("measure"), -32).arg(QStringLiteral("median"), 9).arg(QStringLiteral("min"), 9)
                .arg(QStringLiteral("max"), 9).arg(QStringLiteral("runs"), 5).arg(QStringLiteral("what"));
@@ -437,10 +552,23 @@ int main(int argc, char *argv[])
         out << QStringLiteral("vev-cli verified write: %1 ms (goal: at most 800)\n").arg(figure(median(cliWrite.values)));
     }
     if (!station1.values.isEmpty() && !station4.values.isEmpty()) {
-        out << QStringLiteral("provision: four lanes give %1 times one lane (goal: at least 3.5); %2 ms a module on one "
-                              "lane, of which the verified write is %3 ms and the line's taking off and plugging in 200 ms\n")
-                   .arg(figure(median(station4.values) / median(station1.values)), figure(median(perModule.values)),
-                        figure(median(cliWrite.values)));
+        // The floor: the line's taking off and plugging in, and the write.
+        const double floor = 200 + median(laneWrite.values);
+        out << QStringLiteral("provision: four lanes give %1 times one lane (goal: at least 3.5)\n")
+                   .arg(figure(median(station4.values) / median(station1.values)));
+        out << QStringLiteral("provision: %1 ms a module on one lane; the floor is %2 ms (the line's 200 ms to swap "
+                              "modules and the verified write's %3 ms); goal at most 1.5 times the floor, %4 ms, and "
+                              "never above 629 ms\n")
+                   .arg(figure(median(cycle.values)), figure(floor), figure(median(laneWrite.values)),
+                        figure(1.5 * floor));
+    }
+    if (!cycleLarge.values.isEmpty() && !storeSmall.values.isEmpty()) {
+        out << QStringLiteral("provision: %1 ms a module with a plan of 100,000 rows, %2 ms with 10\n")
+                   .arg(figure(median(cycleLarge.values)), figure(median(cycle.values)));
+        out << QStringLiteral("plan: 100,000 rows read and checked in %1 ms (goal: under 1000)\n")
+                   .arg(figure(median(planRead.values)));
+        out << QStringLiteral("store: a claim and its outcome take %1 us with 10 rows, %2 us with 100,000 (goal: within "
+                              "20%)\n").arg(figure(median(storeSmall.values)), figure(median(storeLarge.values)));
     }
     out.flush();
     if (parser.isSet(QStringLiteral("json"))) {

@@ -1,23 +1,24 @@
 // SPDX-License-Identifier: MIT
-// vev-cli: read, write and find VeV-Idire gateway modules from scripts.
+// vev-cli: read, write and find VeV-Idire gateway modules from scripts, and
+// provision them on a production line.
 
-#include "client/gatewayclient.h"
-#include "commands.h"
-#include "labelcommand.h"
 #include "host/hostenvironment.h"
-#include "serial/portlist.h"
+#include "labelcommands.h"
+#include "modulecommands.h"
+#include "provisioncommands.h"
 #include "protocol/values.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSet>
-#include <QSerialPortInfo>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <algorithm>
 #include <csignal>
-#include <memory>
 #include <utility>
+
+using namespace cli;
 
 namespace {
 
@@ -36,24 +37,64 @@ Commands:
   find      Ask each free port (and each --port) at once for its IP address and
             list those where a module answers.
   provision A production line: --plan PLAN.csv --audit AUDIT.jsonl --port P
-            [--port P2 ...] [--once]. Each --port is a lane, and the lanes run
-            at once: a lane waits until a module answers, reads it, claims the
-            next plan row that no lane has claimed and the audit does not
-            record as passed, writes it, reads it back, records the outcome in
-            the audit, prints PASS or FAIL, and waits until the module is taken
-            off. The plan is a CSV file with the header ip,gateway,tcp_port,mac
-            (any order), checked whole before anything is sent. The audit gets
-            one JSON line per module, chained by SHA-256; a re-run resumes.
-            --once handles one module per lane. Ctrl-C finishes the modules in
-            hand, then stops.
-  audit-verify AUDIT.jsonl
-            Check every line of an audit's chain and print the count, or name
-            the first line that was changed, removed or inserted.
-  label     Print a module's label from --ip, --gateway, --tcp-port and --mac
-            (all four, checked as write checks them; --row adds the plan row)
-            to one of --pdf FILE, --zpl HOST:PORT or --printer NAME (CUPS).
-            The label shows the four settings, the row and today's date, and
-            a QR code that holds the MAC address alone. It needs no display.
+            [--port P2 ...] [--once] [--station NAME] [--operator NAME]
+            [--force]. Each --port is a lane, and the lanes run at once: a lane
+            waits until a module answers, reads it, and gives it the next open
+            row of the plan; before the first byte goes to the module it
+            records a claim (the row, the port, the module's settings before)
+            in the audit; then it writes the row, reads it back, records the
+            outcome, prints PASS or FAIL, and waits until the module is taken
+            off (no answer for --timeout) or another module answers. A
+            module's identity is its MAC address. A module whose IP or MAC
+            address is that of a row the audit records as passed gets nothing
+            (take it off; with --once, exit 11). A row claimed without an
+            outcome (a run that died) or that failed is in doubt: it goes to
+            no other module; the module that carries it (its IP or MAC is the
+            row's) gets it finished when it is put on a lane again, or the
+            operator hands it back with plan release. A row counts as done
+            when the audit records its IP and MAC as passed, whatever its line
+            in the plan. The plan is a CSV file with the header
+            ip,gateway,tcp_port,mac (any order and case; ";" separators
+            taken), checked whole before anything is sent, by the rules of
+            write (--force as for write). One run holds the plan and the audit
+            (lock files beside them; a second run is refused, exit 12). The
+            audit gets one JSON line per claim, outcome and release, chained
+            by SHA-256; a re-run resumes. --once handles one module per lane.
+            Ctrl-C, SIGTERM and SIGHUP finish the modules in hand, then stop.
+            With --labels DIR, --label-zpl HOST:PORT or --label-printer NAME
+            (and --label-size, --dpi) each module that passes gets a label,
+            printed while the lanes go on; a failed module gets none. The
+            audit gets a label line after the module's outcome: printed, or
+            why not. A label that is not printed leaves the module's result
+            as it is: its lane says so, the run ends with exit 13, and
+            vev-cli label --audit reprints it. The run's end waits up to 30 s
+            for labels still printing. The label's size and the folder or
+            printer are checked before anything is sent.
+  plan status --plan PLAN.csv --audit AUDIT.jsonl [--json]
+            Rows by state (open, claimed, passed, failed), the rows in doubt
+            with the module's settings before, and who holds the lock.
+  plan release --plan PLAN.csv --audit AUDIT.jsonl --row N [--operator NAME]
+            Hand a row in doubt back to the plan once its module has been
+            dealt with; recorded in the audit.
+  label     Print a module's label to one of --pdf FILE, --labels DIR (the
+            file named after the MAC address, 020000001001.pdf, replaced by a
+            reprint), --zpl HOST:PORT (ZPL II to a label printer's raw port)
+            or --printer NAME (CUPS), at --label-size WxH mm (default 62x29)
+            for a printer of --dpi 203 or 300. The label shows the MAC and IP
+            address, gateway, TCP port, plan row and today's date, and a QR
+            code holding the MAC address alone. From values: --ip, --gateway,
+            --tcp-port and --mac (checked as write checks them; --row adds
+            the row). Reprinted from an audit: --audit AUDIT.jsonl with --row
+            N or --mac M, from the module's last passed outcome (exit 14 if
+            there is none; exit 10 if the audit does not check out). Labels
+            are drawn by a helper on Qt's offscreen platform: no display is
+            needed, and the other commands load no GUI library.
+  audit-verify AUDIT.jsonl [--last HASH]
+            Check every record and the audit's chain and print the count and
+            the hash of the last line, or name the first line that was
+            changed, removed, inserted or is malformed. With --last, also
+            check that the audit ends at that hash (a copy kept elsewhere
+            catches a rewritten chain).
 
 Before anything is sent, write refuses values no device can use: malformed
 values, addresses in 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4 or 240.0.0.0/4, an IP
@@ -61,182 +102,352 @@ address equal to the gateway, MAC addresses that are all zeros, all ones or
 have the group bit set; and an IP address ending in .0 or .255 unless --force.
 
 Exit codes:
-  0  success
-  1  other error (a settings file that cannot be read, output that cannot be written, ...)
-  2  bad command line, or a value that fails its check (nothing was sent)
-  3  the module sent no setting within --timeout (read), or no module found (find)
-  4  a setting was not acknowledged (write)
-  5  the port does not exist
-  6  the port is in use by another program
-  7  permission to open the port was refused
-  8  the port could not be opened for another reason, or was lost
-  9  a setting reads back different from what was written, or not at all
-     (write); provision: a module failed its read-back
-  10 audit-verify: the audit's chain is broken
-  13 label: the label could not be printed (a file that cannot be written,
-     a printer that does not answer, drops the connection or refuses the job))text";
+)text";
 
 // Settings files are a few hundred bytes; anything larger is not one.
 constexpr qint64 largestSettingsFile = 64 * 1024;
+
+struct Options {
+    QCommandLineOption port {QStringLiteral("port"),
+        QStringLiteral("Serial port: a name the system lists (ttyUSB0) or a device path. With find, extra ports to "
+                       "ask; with provision, one lane each."), QStringLiteral("PATH")};
+    QCommandLineOption timeout {QStringLiteral("timeout"),
+        QStringLiteral("How long to wait for the module's answer (default 3000); an answer under way is let finish. "
+                       "provision: also how long a silent line means the module was taken off."),
+        QStringLiteral("MS"), QStringLiteral("3000")};
+    QCommandLineOption json {QStringLiteral("json"),
+        QStringLiteral("read: print the settings as JSON, in the form write --from takes; plan status: as JSON.")};
+    QCommandLineOption ip {QStringLiteral("ip"), QStringLiteral("write, label: the IP address."), QStringLiteral("A")};
+    QCommandLineOption gateway {QStringLiteral("gateway"), QStringLiteral("write, label: the gateway address."),
+                                QStringLiteral("G")};
+    QCommandLineOption tcpPort {QStringLiteral("tcp-port"), QStringLiteral("write, label: the TCP port, 0-65535."),
+                                QStringLiteral("N")};
+    QCommandLineOption mac {QStringLiteral("mac"),
+        QStringLiteral("write, label: the MAC address, 12 hex digits, bare or in pairs joined by : or -."),
+        QStringLiteral("M")};
+    QCommandLineOption autoValues {QStringLiteral("auto"),
+        QStringLiteral("write: IP and gateway from this computer's routed address (last number + 1, and its router).")};
+    QCommandLineOption from {QStringLiteral("from"),
+        QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win."),
+        QStringLiteral("FILE")};
+    QCommandLineOption force {QStringLiteral("force"),
+        QStringLiteral("write, provision, label: allow an IP address ending in .0 or .255 (on a network larger than "
+                       "a /24).")};
+    QCommandLineOption noVerify {QStringLiteral("no-verify"),
+                                 QStringLiteral("write: do not read the settings back after writing them.")};
+    QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("provision, plan: the plan, a CSV file."),
+                             QStringLiteral("PLAN.csv")};
+    QCommandLineOption audit {QStringLiteral("audit"),
+        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines); label: reprint from it."),
+        QStringLiteral("AUDIT.jsonl")};
+    QCommandLineOption once {QStringLiteral("once"),
+        QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout).")};
+    QCommandLineOption station {QStringLiteral("station"),
+        QStringLiteral("provision, plan release: the station's name in the audit (default: the host name)."),
+        QStringLiteral("NAME")};
+    QCommandLineOption operatorName {QStringLiteral("operator"),
+        QStringLiteral("provision, plan release: the operator's name, recorded on every audit line."),
+        QStringLiteral("NAME")};
+    QCommandLineOption row {QStringLiteral("row"),
+        QStringLiteral("plan release: the plan row to hand back; label: the row on the label, or to reprint."),
+        QStringLiteral("N")};
+    QCommandLineOption last {QStringLiteral("last"),
+        QStringLiteral("audit-verify: the hash the audit must end at (as audit-verify printed it)."),
+        QStringLiteral("HASH")};
+
+    QCommandLineOption pdf {QStringLiteral("pdf"),
+        QStringLiteral("label: a PDF of the label's size (replaced only once whole)."), QStringLiteral("FILE")};
+    QCommandLineOption zpl {QStringLiteral("zpl"),
+        QStringLiteral("label: ZPL II to a label printer's raw TCP port (usually 9100)."), QStringLiteral("HOST:PORT")};
+    QCommandLineOption printer {QStringLiteral("printer"),
+        QStringLiteral("label: a CUPS printer (lpstat -p lists them)."), QStringLiteral("NAME")};
+    QCommandLineOption labels {QStringLiteral("labels"),
+        QStringLiteral("provision, label: a PDF a module in this folder, named after its MAC address."),
+        QStringLiteral("DIR")};
+    QCommandLineOption labelZpl {QStringLiteral("label-zpl"),
+        QStringLiteral("provision: a label for each module that passes, as ZPL II to this printer."),
+        QStringLiteral("HOST:PORT")};
+    QCommandLineOption labelPrinter {QStringLiteral("label-printer"),
+        QStringLiteral("provision: a label for each module that passes, on this CUPS printer."), QStringLiteral("NAME")};
+    QCommandLineOption labelSize {QStringLiteral("label-size"),
+        QStringLiteral("label, provision: width x height in millimetres (default 62x29); a size too small for the "
+                       "code and text is refused."), QStringLiteral("WxH"), QStringLiteral("62x29")};
+    QCommandLineOption dpi {QStringLiteral("dpi"),
+        QStringLiteral("label, provision: the label printer's resolution, 203 or 300 (default 203)."),
+        QStringLiteral("DPI"), QString::number(defaultLabelDpi)};
+
+    QList<QCommandLineOption> all() const
+    {
+        return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
+                once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
+                labelSize, dpi};
+    }
+};
+
+// The settings write is to send, from --from, --auto and the value options.
+std::optional<SettingValues> writeValues(const QCommandLineParser &parser, const Options &options, ExitCode *code)
+{
+    SettingValues values;
+    if (parser.isSet(options.from)) {
+        QString error;
+        const auto fromFile = readSettingsFile(parser.value(options.from), &error, largestSettingsFile);
+        if (!fromFile) {
+            *code = fail(ExitCode::Failure, error);
+            return std::nullopt;
+        }
+        values = *fromFile;
+    }
+    if (parser.isSet(options.autoValues)) {
+        if (parser.isSet(options.ip) || parser.isSet(options.gateway)) {
+            *code = fail(ExitCode::Usage, QStringLiteral("--auto derives --ip and --gateway; give one or the other"));
+            return std::nullopt;
+        }
+        // Like the window: the address of the interface the computer routes
+        // by, and that route's gateway.
+        const HostEnvironment host = HostEnvironment::system();
+        const auto source = chooseAutoSource(host, localIpv4Addresses(host, host.localHostName()));
+        const AutoAddress derived = source ? deriveAutoAddress(source->ip, source->gateway)
+                                           : deriveAutoAddress(QString(), QString());
+        if (!derived.error.isEmpty()) {
+            *code = fail(ExitCode::Usage, QStringLiteral("--auto: ") + derived.error);
+            return std::nullopt;
+        }
+        valueOf(values, Setting::IpAddress) = derived.ip;
+        valueOf(values, Setting::Gateway) = derived.gateway;
+    }
+    const std::pair<const QCommandLineOption &, Setting> given[] = {
+        {options.ip, Setting::IpAddress}, {options.gateway, Setting::Gateway},
+        {options.tcpPort, Setting::Port}, {options.mac, Setting::MacAddress}};
+    for (const auto &[option, setting] : given) {
+        if (parser.isSet(option))
+            valueOf(values, setting) = parser.value(option);
+    }
+    if (std::none_of(values.begin(), values.end(), [](const auto &v) { return v.has_value(); })) {
+        *code = fail(ExitCode::Usage,
+                     QStringLiteral("write needs at least one of --ip, --gateway, --tcp-port, --mac, --auto, --from"));
+        return std::nullopt;
+    }
+    if (const auto refusal = refuseToWrite(values, parser.isSet(options.force))) {
+        *code = fail(ExitCode::Usage, *refusal + QStringLiteral("; nothing was sent"));
+        return std::nullopt;
+    }
+    return values;
+}
+
+// The plan and audit options every production-line command takes.
+std::optional<FileStore::Options> storeOptions(const QCommandLineParser &parser, const Options &options,
+                                               const QString &command, ExitCode *code)
+{
+    if (!parser.isSet(options.plan) || !parser.isSet(options.audit)) {
+        *code = fail(ExitCode::Usage, command + QStringLiteral(" needs --plan and --audit"));
+        return std::nullopt;
+    }
+    FileStore::Options store;
+    store.planPath = parser.value(options.plan);
+    store.auditPath = parser.value(options.audit);
+    store.station = parser.isSet(options.station) ? parser.value(options.station) : QSysInfo::machineHostName();
+    store.operatorName = parser.value(options.operatorName);
+    store.force = parser.isSet(options.force);
+    return store;
+}
+
+// Where labels go: label takes --pdf, --labels, --zpl or --printer;
+// provision --labels, --label-zpl or --label-printer, or none for no labels.
+std::optional<LabelTarget> labelTargetOption(const QCommandLineParser &parser, const Options &options, bool provision,
+                                             ExitCode *code)
+{
+    const auto given = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
+    };
+    LabelTargetOptions target;
+    target.folder = given(options.labels);
+    target.zpl = given(provision ? options.labelZpl : options.zpl);
+    target.printer = given(provision ? options.labelPrinter : options.printer);
+    if (!provision)
+        target.pdf = given(options.pdf);
+    target.size = parser.value(options.labelSize);
+    target.dpi = parser.value(options.dpi);
+    const QList<QCommandLineOption> others = provision ? QList<QCommandLineOption> {options.pdf, options.zpl, options.printer}
+                                                       : QList<QCommandLineOption> {options.labelZpl, options.labelPrinter};
+    const int count = int(bool(target.folder)) + int(bool(target.zpl)) + int(bool(target.printer)) + int(bool(target.pdf));
+    const bool stray = std::any_of(others.begin(), others.end(), [&parser](const auto &o) { return parser.isSet(o); });
+    if (provision && count == 0 && !stray) {
+        if (parser.isSet(options.labelSize) || parser.isSet(options.dpi))
+            *code = fail(ExitCode::Usage, QStringLiteral("--label-size and --dpi go with --labels, --label-zpl or "
+                                                         "--label-printer"));
+        return std::nullopt;
+    }
+    if (count != 1 || stray) {
+        *code = fail(ExitCode::Usage, provision ? QStringLiteral("provision prints labels to one of --labels DIR, "
+                                                                 "--label-zpl HOST:PORT and --label-printer NAME")
+                                                : QStringLiteral("label needs one of --pdf FILE, --labels DIR, "
+                                                                 "--zpl HOST:PORT and --printer NAME"));
+        return std::nullopt;
+    }
+    QString error;
+    const auto resolved = labelTarget(target, &error);
+    if (!resolved)
+        *code = fail(ExitCode::Usage, printable(error) + QStringLiteral("; nothing was sent"));
+    return resolved;
+}
+
+// The label command: its target, and the module from values or an audit.
+std::function<void(const Done &)> labelCommand(const QCommandLineParser &parser, const Options &options,
+                                               ExitCode *code)
+{
+    const auto target = labelTargetOption(parser, options, false, code);
+    if (!target)
+        return {};
+    const auto usage = [code](const QString &message) {
+        *code = fail(ExitCode::Usage, message + QStringLiteral("; nothing was printed"));
+        return std::function<void(const Done &)>();
+    };
+    std::optional<int> row;
+    if (parser.isSet(options.row)) {
+        bool ok = false;
+        row = parser.value(options.row).toInt(&ok);
+        if (!ok || *row < 1)
+            return usage(QStringLiteral("--row needs a plan row, 1 or more, not \"%1\"")
+                             .arg(printable(parser.value(options.row))));
+    }
+    if (parser.isSet(options.audit)) {
+        // --db joins --audit here once stores can be shared.
+        if (parser.isSet(options.ip) || parser.isSet(options.gateway) || parser.isSet(options.tcpPort)
+            || row.has_value() == parser.isSet(options.mac))
+            return usage(QStringLiteral("label --audit takes --row N or --mac M, and no other values"));
+        ModuleKey key {row.value_or(0), parser.value(options.mac)};
+        if (!row && !isValidValue(Setting::MacAddress, key.mac))
+            return usage(QStringLiteral("--mac \"%1\" is not a MAC address").arg(printable(key.mac)));
+        const QString audit = parser.value(options.audit);
+        return [audit, key, target](const Done &done) { runLabelFromAudit(audit, key, *target, done); };
+    }
+    LabelJob job;
+    const std::pair<const QCommandLineOption &, Setting> given[] = {
+        {options.ip, Setting::IpAddress}, {options.gateway, Setting::Gateway},
+        {options.tcpPort, Setting::Port}, {options.mac, Setting::MacAddress}};
+    for (const auto &[option, setting] : given) {
+        if (!parser.isSet(option))
+            return usage(QStringLiteral("label needs --ip, --gateway, --tcp-port and --mac, or --audit"));
+        valueOf(job.values, setting) = parser.value(option);
+    }
+    job.row = row;
+    job.force = parser.isSet(options.force);
+    job.target = *target;
+    return [job](const Done &done) { runLabel(job, done); };
+}
+
+const QString commandList = QStringLiteral("read, write, list, find, provision, plan status, plan release, label or "
+                                           "audit-verify");
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vev-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
     // A closed pipe is a write error to report, not a reason to die silently.
     std::signal(SIGPIPE, SIG_IGN);
 
+    const Options options;
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.setApplicationDescription(QString::fromLatin1(description) + exitCodeHelp());
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption portOption(QStringLiteral("port"),
-        QStringLiteral("Serial port: a name the system lists (ttyUSB0) or a device path. With find, extra ports to ask."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
-        QStringLiteral("How long to wait for the module's answer (default 3000); an answer under way is let finish."),
-        QStringLiteral("MS"), QStringLiteral("3000"));
-    const QCommandLineOption jsonOption(QStringLiteral("json"),
-        QStringLiteral("read: print the settings as JSON, in the form write --from takes."));
-    const QCommandLineOption ipOption(QStringLiteral("ip"), QStringLiteral("write, label: the IP address."), QStringLiteral("A"));
-    const QCommandLineOption gatewayOption(QStringLiteral("gateway"), QStringLiteral("write, label: the gateway address."), QStringLiteral("G"));
-    const QCommandLineOption tcpPortOption(QStringLiteral("tcp-port"), QStringLiteral("write, label: the TCP port, 0-65535."), QStringLiteral("N"));
-    const QCommandLineOption macOption(QStringLiteral("mac"),
-        QStringLiteral("write, label: the MAC address, 12 hex digits, bare or in pairs joined by : or -."), QStringLiteral("M"));
-    const QCommandLineOption autoOption(QStringLiteral("auto"),
-        QStringLiteral("write: IP and gateway from this computer's routed address (last number + 1, and its router)."));
-    const QCommandLineOption fromOption(QStringLiteral("from"),
-        QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption forceOption(QStringLiteral("force"),
-        QStringLiteral("write, label: allow an IP address ending in .0 or .255 (on a network larger than a /24)."));
-    const QCommandLineOption noVerifyOption(QStringLiteral("no-verify"),
-        QStringLiteral("write: do not read the settings back after writing them."));
-    const QCommandLineOption planOption(QStringLiteral("plan"), QStringLiteral("provision: the plan, a CSV file."),
-                                        QStringLiteral("PLAN.csv"));
-    const QCommandLineOption auditOption(QStringLiteral("audit"),
-        QStringLiteral("provision: the audit trail, appended to (JSON lines)."), QStringLiteral("AUDIT.jsonl"));
-    const QCommandLineOption onceOption(QStringLiteral("once"),
-        QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout)."));
-    const QCommandLineOption rowOption(QStringLiteral("row"), QStringLiteral("label: the plan row to print."), QStringLiteral("N"));
-    const QCommandLineOption pdfOption(QStringLiteral("pdf"),
-        QStringLiteral("label: write a PDF of the label's size (replaced only once whole)."), QStringLiteral("FILE"));
-    const QCommandLineOption zplOption(QStringLiteral("zpl"),
-        QStringLiteral("label: send ZPL II to a label printer's raw TCP port (usually 9100)."), QStringLiteral("HOST:PORT"));
-    const QCommandLineOption printerOption(QStringLiteral("printer"),
-        QStringLiteral("label: print on this CUPS printer (lpstat -p lists them)."), QStringLiteral("NAME"));
-    const QCommandLineOption labelSizeOption(QStringLiteral("label-size"),
-        QStringLiteral("label: width x height in millimetres (default 62x29); a size too small for the code and text is refused."),
-        QStringLiteral("WxH"), QStringLiteral("62x29"));
-    const QCommandLineOption dpiOption(QStringLiteral("dpi"),
-        QStringLiteral("label: the printer's resolution, 203 or 300 (default 203); the code's modules are whole dots."),
-        QStringLiteral("DPI"), QStringLiteral("203"));
-    parser.addOptions({portOption, timeoutOption, jsonOption, ipOption, gatewayOption, tcpPortOption, macOption,
-                       autoOption, fromOption, forceOption, noVerifyOption, planOption, auditOption, onceOption,
-                       rowOption, pdfOption, zplOption, printerOption, labelSizeOption, dpiOption});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("read, write, list, find, provision, audit-verify or label"));
+    parser.addOptions(options.all());
+    parser.addPositionalArgument(QStringLiteral("command"), commandList);
 
     if (!parser.parse(QCoreApplication::arguments()))
-        return fail(Usage, parser.errorText());
+        return toInt(fail(ExitCode::Usage, parser.errorText()));
     if (parser.isSet(QStringLiteral("help"))) {
         out() << parser.helpText();
-        return finishOutput(Ok);
+        return toInt(finishOutput(ExitCode::Ok));
     }
     if (parser.isSet(QStringLiteral("version"))) {
         out() << "vev-cli " << QCoreApplication::applicationVersion() << '\n';
-        return finishOutput(Ok);
+        return toInt(finishOutput(ExitCode::Ok));
     }
 
     const QStringList positional = parser.positionalArguments();
-    const QString command = positional.value(0);
+    QString command = positional.value(0);
     if (command == QLatin1String("audit-verify")) {
         if (positional.size() != 2)
-            return fail(Usage, QStringLiteral("audit-verify needs the audit file"));
-        return finishOutput(runAuditVerify(positional.at(1)));
+            return toInt(fail(ExitCode::Usage, QStringLiteral("audit-verify needs the audit file")));
+        return toInt(finishOutput(runAuditVerify(positional.at(1), parser.value(options.last))));
     }
-    if (positional.size() != 1)
-        return fail(Usage, QStringLiteral("give one command: read, write, list, find, provision, audit-verify or label (see --help)"));
+    if (command == QLatin1String("plan") && positional.size() == 2)
+        command += QLatin1Char(' ') + positional.at(1);
+    else if (positional.size() != 1)
+        return toInt(fail(ExitCode::Usage, QStringLiteral("give one command: %1 (see --help)").arg(commandList)));
 
     bool timeoutOk = false;
-    const int timeoutMs = parser.value(timeoutOption).toInt(&timeoutOk);
-    if (!timeoutOk || timeoutMs < 0)
-        return fail(Usage, QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"").arg(parser.value(timeoutOption)));
+    const int timeoutMs = parser.value(options.timeout).toInt(&timeoutOk);
+    if (!timeoutOk || timeoutMs < 0) {
+        return toInt(fail(ExitCode::Usage, QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"")
+                                               .arg(printable(parser.value(options.timeout)))));
+    }
     const std::chrono::milliseconds timeout(timeoutMs);
 
-    if (command == QLatin1String("list")) {
-        const auto ports = freeSerialPortInfos();
-        for (const QSerialPortInfo &info : ports)
-            out() << info.systemLocation() << '\t' << printable(info.description()) << '\n';
-        return finishOutput(Ok);
-    }
+    if (command == QLatin1String("list"))
+        return toInt(finishOutput(runList()));
 
+    ExitCode code = ExitCode::Ok;
     std::function<void(const Done &)> run;
-    if (command == QLatin1String("label")) {
-        run = [&](const Done &done) { runLabel(parser, done); };
-    } else if (command == QLatin1String("provision")) {
-        if (!parser.isSet(planOption) || !parser.isSet(auditOption) || !parser.isSet(portOption))
-            return fail(Usage, QStringLiteral("provision needs --plan, --audit and at least one --port"));
-        const QStringList ports = parser.values(portOption);
-        if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
-            return fail(Usage, QStringLiteral("provision: a --port is given twice"));
-        const Station::Options station {parser.value(planOption), parser.value(auditOption), ports, timeout,
-                                        parser.isSet(onceOption)};
-        run = [station](const Done &done) { runProvision(station, done); };
+    if (command == QLatin1String("provision") || command.startsWith(QLatin1String("plan "))) {
+        const auto store = storeOptions(parser, options, command, &code);
+        if (!store)
+            return toInt(code);
+        if (command == QLatin1String("provision")) {
+            const QStringList ports = parser.values(options.port);
+            if (ports.isEmpty())
+                return toInt(fail(ExitCode::Usage, QStringLiteral("provision needs at least one --port")));
+            if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
+                return toInt(fail(ExitCode::Usage, QStringLiteral("provision: a --port is given twice")));
+            const auto label = labelTargetOption(parser, options, true, &code);
+            if (!label && code != ExitCode::Ok)
+                return toInt(code);
+            const Station::Options station {ports, timeout, parser.isSet(options.once), label};
+            run = [store, station](const Done &done) { runProvision(*store, station, done); };
+        } else if (command == QLatin1String("plan status")) {
+            const bool json = parser.isSet(options.json);
+            run = [store, json](const Done &done) { runPlanStatus(*store, json, done); };
+        } else if (command == QLatin1String("plan release")) {
+            bool rowOk = false;
+            const int row = parser.value(options.row).toInt(&rowOk);
+            if (!rowOk || row < 1)
+                return toInt(fail(ExitCode::Usage, QStringLiteral("plan release needs --row N, a plan row from 1")));
+            run = [store, row](const Done &done) { runPlanRelease(*store, row, done); };
+        } else {
+            return toInt(fail(ExitCode::Usage, QStringLiteral("plan takes status or release, not \"%1\"")
+                                                   .arg(printable(positional.at(1)))));
+        }
+    } else if (command == QLatin1String("label")) {
+        run = labelCommand(parser, options, &code);
+        if (!run)
+            return toInt(code);
     } else if (command == QLatin1String("find")) {
-        run = [&](const Done &done) { runFind(parser.values(portOption), timeout, done); };
+        const QStringList ports = parser.values(options.port);
+        run = [ports, timeout](const Done &done) { runFind(ports, timeout, done); };
     } else if (command == QLatin1String("read") || command == QLatin1String("write")) {
-        const QStringList ports = parser.values(portOption);
+        const QStringList ports = parser.values(options.port);
         if (ports.size() != 1)
-            return fail(Usage, QStringLiteral("%1 needs exactly one --port").arg(command));
+            return toInt(fail(ExitCode::Usage, QStringLiteral("%1 needs exactly one --port").arg(command)));
         const QString port = ports.first();
         if (command == QLatin1String("read")) {
-            run = [&, port](const Done &done) { runRead(port, timeout, parser.isSet(jsonOption), done); };
+            const bool json = parser.isSet(options.json);
+            run = [port, timeout, json](const Done &done) { runRead(port, timeout, json, done); };
         } else {
-            SettingValues values;
-            if (parser.isSet(fromOption)) {
-                QString error;
-                const auto fromFile = readSettingsFile(parser.value(fromOption), &error, largestSettingsFile);
-                if (!fromFile)
-                    return fail(Failure, error);
-                values = *fromFile;
-            }
-            if (parser.isSet(autoOption)) {
-                if (parser.isSet(ipOption) || parser.isSet(gatewayOption))
-                    return fail(Usage, QStringLiteral("--auto derives --ip and --gateway; give one or the other"));
-                // Like the window: the address of the interface the computer
-                // routes by, and that route's gateway.
-                const HostEnvironment host = HostEnvironment::system();
-                const auto source = chooseAutoSource(host, localIpv4Addresses(host, host.localHostName()));
-                const AutoAddress derived = source ? deriveAutoAddress(source->ip, source->gateway)
-                                                   : deriveAutoAddress(QString(), QString());
-                if (!derived.error.isEmpty())
-                    return fail(Usage, QStringLiteral("--auto: ") + derived.error);
-                valueOf(values, Setting::IpAddress) = derived.ip;
-                valueOf(values, Setting::Gateway) = derived.gateway;
-            }
-            const std::pair<const QCommandLineOption &, Setting> given[] = {
-                {ipOption, Setting::IpAddress}, {gatewayOption, Setting::Gateway},
-                {tcpPortOption, Setting::Port}, {macOption, Setting::MacAddress}};
-            for (const auto &[option, setting] : given) {
-                if (parser.isSet(option))
-                    valueOf(values, setting) = parser.value(option);
-            }
-            if (std::none_of(values.begin(), values.end(), [](const auto &v) { return v.has_value(); }))
-                return fail(Usage, QStringLiteral("write needs at least one of --ip, --gateway, --tcp-port, --mac, --auto, --from"));
-            if (const auto refusal = refuseToWrite(values, parser.isSet(forceOption)))
-                return fail(Usage, *refusal + QStringLiteral("; nothing was sent"));
-            const bool verify = !parser.isSet(noVerifyOption);
-            run = [&, port, values, verify](const Done &done) { runWrite(port, values, timeout, verify, done); };
+            const auto values = writeValues(parser, options, &code);
+            if (!values)
+                return toInt(code);
+            const bool verify = !parser.isSet(options.noVerify);
+            run = [port, values, timeout, verify](const Done &done) { runWrite(port, *values, timeout, verify, done); };
         }
     } else {
-        return fail(Usage, QStringLiteral("unknown command \"%1\" (read, write, list, find, provision, audit-verify or label)")
-                               .arg(command));
+        return toInt(fail(ExitCode::Usage, QStringLiteral("unknown command \"%1\" (%2)")
+                                               .arg(printable(command), commandList)));
     }
 
-    QTimer::singleShot(0, app.get(), [&] { run([](int code) { QCoreApplication::exit(code); }); });
-    return finishOutput(QCoreApplication::exec());
+    QTimer::singleShot(0, &app, [&] { run([](ExitCode result) { QCoreApplication::exit(toInt(result)); }); });
+    return toInt(finishOutput(ExitCode(app.exec())));
 }

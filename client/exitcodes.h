@@ -2,33 +2,74 @@
 #pragma once
 
 // What vev-cli's commands and the provisioning station end with: one list
-// for both, so a script reads the same number for the same outcome.
+// for both, so a script reads the same number for the same outcome. The
+// list below is the only place the codes are written; --help prints it.
 
-#include "serial/portaccess.h"
+#include <QMetaType>
+#include <QString>
 
-enum ExitCode {
+#include <array>
+
+enum class ExitCode {
     Ok = 0,
-    Failure = 1,       // anything else: a file that cannot be read, output that cannot be written
-    Usage = 2,         // bad command line or a value that fails its check
+    Failure = 1,
+    Usage = 2,
     NoAnswer = 3,
     NotAcknowledged = 4,
     PortNotFound = 5,
     PortBusy = 6,
     PortPermission = 7,
-    PortError = 8,     // could not be opened for another reason, or lost
+    PortError = 8,
     ReadBackDiffers = 9,
     AuditBroken = 10,
-    LabelNotPrinted = 13, // a label could not be made or the printer did not take it
+    AlreadyProvisioned = 11,
+    Held = 12,
+    LabelNotPrinted = 13,
+    NotInAudit = 14,
 };
 
-inline int exitCodeFor(OpenFailure failure)
+struct ExitCodeMeaning {
+    ExitCode code;
+    const char *meaning;
+};
+
+inline constexpr std::array<ExitCodeMeaning, 15> exitCodeMeanings = {{
+    {ExitCode::Ok, "success"},
+    {ExitCode::Failure, "other error: a file that cannot be read, output that cannot be written, an audit that "
+                        "cannot be written"},
+    {ExitCode::Usage, "bad command line, or a value or plan that fails its check (nothing was sent)"},
+    {ExitCode::NoAnswer, "the module sent no setting within --timeout (read), no module answered (find), or a "
+                         "lane saw no module (provision --once)"},
+    {ExitCode::NotAcknowledged, "a setting was not acknowledged, or a module did not answer its writes"},
+    {ExitCode::PortNotFound, "the port does not exist"},
+    {ExitCode::PortBusy, "the port is in use by another program"},
+    {ExitCode::PortPermission, "permission to open the port was refused"},
+    {ExitCode::PortError, "the port could not be opened for another reason, or was lost"},
+    {ExitCode::ReadBackDiffers, "a setting reads back different from what was written, or not at all; "
+                                "provision: a row failed"},
+    {ExitCode::AuditBroken, "audit-verify: a line was changed, removed or inserted, a record is malformed, or the "
+                            "audit does not end at --last"},
+    {ExitCode::AlreadyProvisioned, "provision: a module already carries a row recorded as passed (nothing was sent "
+                                   "to it)"},
+    {ExitCode::Held, "the plan or the audit is held by another run"},
+    {ExitCode::LabelNotPrinted, "a label was not printed: a file that cannot be written, a printer that does not "
+                                "answer, drops the connection or refuses the job; provision: a module passed but its "
+                                "label was not printed, or the label target cannot be used (nothing was sent)"},
+    {ExitCode::NotInAudit, "label --audit: the audit records no passed module for that row or MAC address"},
+}};
+
+constexpr int toInt(ExitCode code)
 {
-    switch (failure) {
-    case OpenFailure::None: return Ok;
-    case OpenFailure::NotFound: return PortNotFound;
-    case OpenFailure::Busy: return PortBusy;
-    case OpenFailure::PermissionDenied: return PortPermission;
-    case OpenFailure::Other: break;
-    }
-    return PortError;
+    return static_cast<int>(code);
 }
+
+// The list as --help shows it: "  0  success", one code a line, long
+// meanings wrapped under their text.
+QString exitCodeHelp();
+
+// Declared only: programs without a serial port (the label helper) use the
+// codes without Qt's serial library.
+enum class OpenFailure;
+ExitCode exitCodeFor(OpenFailure failure);
+
+Q_DECLARE_METATYPE(ExitCode)

@@ -5,22 +5,6 @@
 
 #include <algorithm>
 
-std::optional<QString> refuseToWrite(const SettingValues &values, bool force)
-{
-    if (const auto problem = checkValues(values)) {
-        const QString why = problem->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem->reason);
-        return QStringLiteral("invalid value for %1: \"%2\"%3")
-            .arg(QString::fromLatin1(settingInfo(problem->setting).name), problem->value, why);
-    }
-    const auto &ip = valueOf(values, Setting::IpAddress);
-    const QString last = ip ? ip->section(QLatin1Char('.'), 3, 3) : QString();
-    if (!force && (last == QLatin1String("0") || last == QLatin1String("255"))) {
-        return QStringLiteral("IP address %1 is the network or broadcast address of a /24; "
-                              "give --force if the module's network is larger").arg(*ip);
-    }
-    return std::nullopt;
-}
-
 GatewayClient::GatewayClient(QObject *parent)
     : QObject(parent)
 {
@@ -49,19 +33,27 @@ void GatewayClient::close()
     m_link.close();
 }
 
-void GatewayClient::startRead(std::chrono::milliseconds timeout)
+void GatewayClient::startRead(std::chrono::milliseconds timeout, ReadStart start)
 {
     m_timeout = timeout;
-    beginRead();
+    beginRead(start);
     m_phase = Phase::Reading;
 }
 
-void GatewayClient::beginRead()
+void GatewayClient::sendProbe()
+{
+    m_link.send(commandBytes(readCommand(Setting::MacAddress)));
+}
+
+void GatewayClient::beginRead(ReadStart start)
 {
     m_read = ReadGatherer();
     m_timeUp = false;
     m_sinceBytes.invalidate();
-    m_link.discardInput();
+    m_skipToAnswer = start == ReadStart::AfterEarlierAnswers;
+    m_skipped.clear();
+    if (start == ReadStart::Fresh)
+        m_link.discardInput();
     QByteArray commands;
     for (Setting setting : allSettings)
         commands += commandBytes(readCommand(setting));
@@ -107,13 +99,30 @@ void GatewayClient::sendNextWrite()
 
 void GatewayClient::received(const QByteArray &bytes)
 {
-    const QString text = frameText(bytes);
+    QString text = frameText(bytes);
+    if (m_skipToAnswer && (m_phase == Phase::Reading || m_phase == Phase::Verifying)) {
+        // Answers to the commands sent before this read come first, in
+        // order: the answer to this one starts with its first reply.
+        m_skipped += text;
+        const QString first = QLatin1String(settingInfo(allSettings.front()).replyPrefix);
+        const qsizetype at = m_skipped.indexOf(first);
+        if (at < 0) {
+            m_skipped = m_skipped.right(first.size() - 1);
+            text.clear();
+        } else {
+            text = m_skipped.mid(at);
+            m_skipped.clear();
+            m_skipToAnswer = false;
+        }
+    }
     switch (m_phase) {
     case Phase::Idle:
+        emit heard(text);
         return;
     case Phase::Reading:
     case Phase::Verifying:
-        m_read.feed(text);
+        if (!text.isEmpty())
+            m_read.feed(text);
         break;
     case Phase::Writing:
         m_tally.feed(text);
@@ -204,7 +213,8 @@ void GatewayClient::endWrite()
     m_written.acknowledged = m_tally.acknowledged();
     if (m_verify && m_link.isOpen()) {
         m_phase = Phase::Verifying;
-        beginRead();
+        emit verifying();
+        beginRead(ReadStart::Fresh);
         return;
     }
     m_phase = Phase::Idle;

@@ -7,8 +7,9 @@
 // several clients share one thread without holding each other up.
 
 #include "protocol/replygatherer.h"
-#include "serial/seriallink.h"
 #include "protocol/settingsjson.h"
+#include "protocol/values.h"
+#include "serial/seriallink.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -37,11 +38,6 @@ struct WriteOutcome {
     QString reason; // Lost: why
 };
 
-// Why the values must not be written, or nothing: the value rules every
-// device needs, and an IP address ending in .0 or .255 (a network or
-// broadcast address on most networks) unless forced.
-std::optional<QString> refuseToWrite(const SettingValues &values, bool force);
-
 class GatewayClient : public QObject
 {
     Q_OBJECT
@@ -54,10 +50,22 @@ public:
     bool isOpen() const { return m_link.isOpen(); }
     bool isBusy() const { return m_phase != Phase::Idle; }
 
+    // Where a read's answer begins. Fresh: input left from before is
+    // dropped. AfterEarlierAnswers: answers to earlier commands may still be
+    // on their way (probes to a slow module); the answer is taken from the
+    // first reply to this read's first command, and what comes before it
+    // is passed over.
+    enum class ReadStart { Fresh, AfterEarlierAnswers };
+
     // Sends the four read commands and gathers the answer until all four
     // values are complete (their "#" has come) or the time is up; then
     // readFinished with the complete ones.
-    void startRead(std::chrono::milliseconds timeout);
+    void startRead(std::chrono::milliseconds timeout, ReadStart start = ReadStart::Fresh);
+
+    // Asks for the MAC address alone, outside any request: the cheapest way
+    // to learn whether a module is on the line. What comes back while no
+    // request runs is handed on by heard().
+    void sendProbe();
 
     // Sends the settings that hold a value in table order, each as soon as
     // the one before is acknowledged (at most writeSpacing apart), waits up
@@ -74,7 +82,11 @@ public:
 
 signals:
     void readFinished(const ReadOutcome &outcome);
+    // The writes are done; the read-back begins.
+    void verifying();
     void writeFinished(const WriteOutcome &outcome);
+    // Text that came while no request was running (answers to probes).
+    void heard(const QString &text);
 
 private:
     enum class Phase { Idle, Reading, Writing, Verifying };
@@ -87,7 +99,7 @@ private:
     void endRequest();
     void endRead();
     void endWrite();
-    void beginRead();
+    void beginRead(ReadStart start);
 
     SerialLink m_link;
     Phase m_phase = Phase::Idle;
@@ -100,6 +112,8 @@ private:
     bool m_timeUp = false;
 
     ReadGatherer m_read;
+    bool m_skipToAnswer = false; // ReadStart::AfterEarlierAnswers, until its first reply comes
+    QString m_skipped;           // the tail that may hold the first reply's prefix, cut by a frame
     WriteTally m_tally;
     SettingValues m_toWrite;
     QList<Setting> m_unsent;

@@ -4,7 +4,6 @@
 #include "protocol/values.h"
 
 #include <QFontMetricsF>
-#include <QRegularExpression>
 
 #include <qrencode.h>
 
@@ -29,8 +28,6 @@ constexpr double edgeMarginMm = 1.0;
 // The printer's own scalable font sets its capitals at about 0.7 of the
 // height asked for; assume no more, so they are not smaller than ours.
 constexpr double printerFontCapShare = 0.7;
-// Larger than any label printer takes; keeps the dot counts sane.
-constexpr double largestLabelMm = 1000;
 // Fonts are measured at this pixel size and scaled, which keeps rounding out.
 constexpr int measuringPixels = 1000;
 
@@ -109,26 +106,12 @@ LabelData labelFor(const SettingValues &values, std::optional<int> row, const QD
             row, date};
 }
 
-std::optional<LabelSize> parseLabelSize(const QString &text, QString *error)
+LabelData widestLabel(int rows, const QDate &date)
 {
-    static const QRegularExpression pattern(QStringLiteral(R"(^\s*(\d+(?:\.\d+)?)\s*[xX×]\s*(\d+(?:\.\d+)?)\s*$)"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    const LabelSize size {match.captured(1).toDouble(), match.captured(2).toDouble()};
-    if (!match.hasMatch()) {
-        *error = QStringLiteral("label size \"%1\" is not WxH in millimetres, such as 62x29").arg(text);
-        return std::nullopt;
-    }
-    if (size.widthMm <= 0 || size.heightMm <= 0 || size.widthMm > largestLabelMm || size.heightMm > largestLabelMm) {
-        *error = QStringLiteral("label size \"%1\" is out of range: each side must be over 0 and at most %2 mm")
-                     .arg(text).arg(largestLabelMm);
-        return std::nullopt;
-    }
-    return size;
-}
-
-bool isLabelDpi(int dpi)
-{
-    return dpi == 203 || dpi == 300;
+    // Every digit is as wide as any other in the label's font; of the MAC
+    // address's letters D is the widest, and DC: has no group bit.
+    return {QStringLiteral("DC:DD:DD:DD:DD:DD"), QStringLiteral("200.200.200.200"),
+            QStringLiteral("200.200.200.201"), QStringLiteral("65535"), std::max(rows, 1), date};
 }
 
 std::optional<LabelLayout> layOutLabel(const LabelData &label, const LabelSize &size, int dpi, QString *error)

@@ -6,7 +6,7 @@
 // on a label of any size. Laying out measures text, so it needs a
 // QGuiApplication.
 
-#include "protocol/settingsjson.h"
+#include "label/labeljob.h"
 
 #include <QDate>
 #include <QFont>
@@ -30,17 +30,9 @@ struct LabelData {
 // A value that is missing stays empty, and layOutLabel refuses it.
 LabelData labelFor(const SettingValues &values, std::optional<int> row, const QDate &date);
 
-struct LabelSize {
-    double widthMm = 62;
-    double heightMm = 29;
-};
-
-// "62x29", in millimetres; std::nullopt and *error when it is not a size.
-std::optional<LabelSize> parseLabelSize(const QString &text, QString *error);
-
-// The resolutions of the label printers in use: 8 and 12 dots a millimetre.
-inline constexpr int defaultLabelDpi = 203;
-bool isLabelDpi(int dpi);
+// The widest label a module of a plan with this many rows can have: the
+// one to lay out when checking a size before any module has come.
+LabelData widestLabel(int rows, const QDate &date);
 
 // A QR symbol made by libqrencode: width x width modules, row by row.
 struct QrSymbol {

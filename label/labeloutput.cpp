@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "label/labeloutput.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
@@ -8,6 +10,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <cups/cups.h>
 
@@ -81,13 +84,38 @@ bool writeLabelPdf(const LabelLayout &layout, const LabelSize &size, const QStri
     return true;
 }
 
+namespace {
+
+QString noPrinter(const QString &printer)
+{
+    return QStringLiteral("no printer named \"%1\" (lpstat -p lists them)").arg(printer);
+}
+
+} // namespace
+
+std::optional<QString> unusableTarget(const LabelTarget &target)
+{
+    if (target.kind == LabelTarget::Kind::Printer && QPrinterInfo::printerInfo(target.name).isNull())
+        return noPrinter(target.name);
+    if (target.kind == LabelTarget::Kind::Folder) {
+        // Writing a file is the only sure test of a folder (read-only
+        // mounts, ACLs, another user's folder).
+        QTemporaryFile probe(QDir(target.name).filePath(QStringLiteral(".vev-label-XXXXXX")));
+        if (!QFileInfo(target.name).isDir())
+            return QStringLiteral("%1 is not a folder").arg(target.name);
+        if (!probe.open())
+            return QStringLiteral("cannot write into folder %1: %2").arg(target.name, probe.errorString());
+    }
+    return std::nullopt;
+}
+
 bool printLabelToCups(const LabelLayout &layout, const LabelSize &size, const QString &printer, QString *error)
 {
     // Qt quietly turns an unknown printer into PDF output with no file, so
     // the name is checked first.
     const QPrinterInfo info = QPrinterInfo::printerInfo(printer);
     if (info.isNull()) {
-        *error = QStringLiteral("no printer named \"%1\" (lpstat -p lists them)").arg(printer);
+        *error = noPrinter(printer);
         return false;
     }
     QPrinter device(info, QPrinter::HighResolution);

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 class QPainter;
 
 // Draws the label at the painter's origin on a device of deviceDpi.
@@ -22,6 +24,12 @@ bool writeLabelPdf(const LabelLayout &layout, const LabelSize &size, const QStri
 // Prints the label through Qt Print Support on the named CUPS printer and
 // says whether the print server took the job.
 bool printLabelToCups(const LabelLayout &layout, const LabelSize &size, const QString &printer, QString *error);
+
+// Why a target cannot take labels, found before any module is printed: a
+// folder that cannot be written, a CUPS printer the print server does not
+// know. A ZPL printer is only tried when a label goes (it may be switched
+// on later).
+std::optional<QString> unusableTarget(const LabelTarget &target);
 
 // The label as ZPL II: the text in the printer's scalable font, and the code
 // as a QR field the printer draws, module for module where ours would be.

@@ -155,37 +155,6 @@ private:
 
 } // namespace
 
-QString LabelTarget::describe() const
-{
-    switch (kind) {
-    case Kind::Pdf: return name;
-    case Kind::Zpl:
-        return QStringLiteral("printer %1:%2")
-            .arg(name.contains(QLatin1Char(':')) ? QLatin1Char('[') + name + QLatin1Char(']') : name)
-            .arg(port);
-    case Kind::Printer: return QStringLiteral("printer \"%1\"").arg(name);
-    }
-    return name;
-}
-
-std::optional<std::pair<QString, quint16>> parsePrinterAddress(const QString &text, QString *error)
-{
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    QString host = text.left(colon);
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-        host = host.mid(1, host.size() - 2);
-    else if (host.contains(QLatin1Char(':')))
-        host.clear(); // an IPv6 address goes in brackets
-    constexpr uint highestPort = 65535;
-    if (colon < 0 || host.isEmpty() || !ok || port == 0 || port > highestPort) {
-        *error = QStringLiteral("printer \"%1\" is not HOST:PORT (such as 10.0.5.9:9100, or [fd00::9]:9100)").arg(text);
-        return std::nullopt;
-    }
-    return std::make_pair(host, quint16(port));
-}
-
 LabelPrinter::LabelPrinter(QObject *parent)
     : QObject(parent)
 {
@@ -200,8 +169,9 @@ LabelPrinter::~LabelPrinter()
     m_drawing.waitForDone();
 }
 
-int LabelPrinter::print(const LabelData &label, const LabelTarget &target)
+int LabelPrinter::print(const LabelData &label, const LabelTarget &given)
 {
+    const LabelTarget target = given.forModule(label.mac);
     const int job = m_nextJob++;
     LabelOutcome outcome {label, false, QString()};
     const auto layout = layOutLabel(label, target.size, target.dpi, &outcome.reason);

@@ -12,21 +12,6 @@
 
 #include <optional>
 
-struct LabelTarget {
-    enum class Kind { Pdf, Zpl, Printer };
-    Kind kind = Kind::Pdf;
-    QString name;     // the PDF file, the ZPL printer's host, or the CUPS printer
-    quint16 port = 0; // ZPL: the printer's raw TCP port
-    LabelSize size;
-    int dpi = defaultLabelDpi;
-
-    // As messages name it: "label.pdf", "printer 10.0.0.9:9100".
-    QString describe() const;
-};
-
-// "HOST:PORT" or "[v6 address]:PORT": the host and port of a ZPL printer.
-std::optional<std::pair<QString, quint16>> parsePrinterAddress(const QString &text, QString *error);
-
 struct LabelOutcome {
     LabelData label;
     bool printed = false;

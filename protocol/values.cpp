@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 const QString octet = QStringLiteral("(?:25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
@@ -16,38 +18,69 @@ QString firstThreeFields(const QString &address)
     return address.section(QLatin1Char('.'), 0, 2);
 }
 
-uint lastField(const QString &address)
-{
-    return address.section(QLatin1Char('.'), 3, 3).toUInt();
-}
-
 QString macDigits(const QString &mac)
 {
-    QString digits = mac;
-    digits.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
-    return digits.toUpper();
+    QString digits;
+    digits.reserve(mac.size());
+    for (const QChar c : mac) {
+        if (c != QLatin1Char(':') && c != QLatin1Char('-'))
+            digits += c.toUpper();
+    }
+    return digits;
 }
 
 // Dotted decimal without leading zeros, or nothing when the value is not
-// four numbers 0-255.
+// four numbers 0-255. A value already in that form is handed back as it is:
+// plans of many thousand rows are put in canonical form more than once.
 std::optional<QString> addressNumbers(const QString &value)
 {
-    QStringList fields = value.split(QLatin1Char('.'));
-    if (fields.size() != 4)
-        return std::nullopt;
-    for (QString &field : fields) {
-        bool ok = false;
-        const uint number = field.toUInt(&ok, 10);
-        if (!ok || field.size() > 3 || !field.at(0).isDigit() || number > highestOctet)
+    std::array<uint, 4> fields {};
+    int field = 0;
+    int digits = 0;
+    bool canonical = true;
+    for (const QChar c : value) {
+        if (c == QLatin1Char('.')) {
+            if (digits == 0 || field == 3)
+                return std::nullopt;
+            ++field;
+            digits = 0;
+            continue;
+        }
+        if (c < QLatin1Char('0') || c > QLatin1Char('9') || digits == 3)
             return std::nullopt;
-        field = QString::number(number);
+        if (digits == 1 && fields[std::size_t(field)] == 0)
+            canonical = false; // a leading zero
+        fields[std::size_t(field)] = fields[std::size_t(field)] * 10 + uint(c.unicode() - '0');
+        ++digits;
     }
-    return fields.join(QLatin1Char('.'));
+    if (digits == 0 || field != 3 || *std::max_element(fields.begin(), fields.end()) > highestOctet)
+        return std::nullopt;
+    if (canonical)
+        return value;
+    return QStringLiteral("%1.%2.%3.%4").arg(fields[0]).arg(fields[1]).arg(fields[2]).arg(fields[3]);
+}
+
+bool isCanonicalMac(const QString &value)
+{
+    constexpr int length = 17;
+    if (value.size() != length)
+        return false;
+    for (int i = 0; i < length; ++i) {
+        const QChar c = value.at(i);
+        const bool ok = i % 3 == 2 ? c == QLatin1Char(':')
+                                   : (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                                         || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+        if (!ok)
+            return false;
+    }
+    return true;
 }
 
 QString unusableAddressReason(const QString &value)
 {
-    const uint first = value.section(QLatin1Char('.'), 0, 0).toUInt();
+    uint first = 0;
+    for (int i = 0; i < value.size() && value.at(i).isDigit(); ++i)
+        first = std::min(first * 10 + uint(value.at(i).digitValue()), highestOctet + 1);
     if (first == 0)
         return QStringLiteral("in 0.0.0.0/8, which no device can use");
     if (first == 127)
@@ -90,8 +123,40 @@ QString valuePattern(Setting setting)
 
 bool isValidValue(Setting setting, const QString &value)
 {
-    const QRegularExpression exact(QRegularExpression::anchoredPattern(valuePattern(setting)));
-    return exact.match(value).hasMatch();
+    // The same rules as valuePattern, by hand: a plan checks every value of
+    // many thousand rows, and a regular expression match costs ten times as
+    // much. The tests hold the two to the same answers.
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const auto isHex = [&isDigit](QChar c) {
+        const QChar upper = c.toUpper();
+        return isDigit(c) || (upper >= QLatin1Char('A') && upper <= QLatin1Char('F'));
+    };
+    switch (setting) {
+    case Setting::IpAddress:
+    case Setting::Gateway: {
+        const auto numbers = addressNumbers(value);
+        return numbers && *numbers == value;
+    }
+    case Setting::Port: {
+        constexpr int longestPort = 5;
+        if (value.isEmpty() || value.size() > longestPort || (value.size() > 1 && value.at(0) == QLatin1Char('0'))
+            || !std::all_of(value.begin(), value.end(), isDigit))
+            return false;
+        return value.toUInt() <= 65535;
+    }
+    case Setting::MacAddress: break;
+    }
+    constexpr int bare = 12;
+    constexpr int paired = 17;
+    if (value.size() == bare)
+        return std::all_of(value.begin(), value.end(), isHex);
+    if (value.size() != paired || (value.at(2) != QLatin1Char(':') && value.at(2) != QLatin1Char('-')))
+        return false;
+    for (int i = 0; i < paired; ++i) {
+        if (i % 3 == 2 ? value.at(i) != value.at(2) : !isHex(value.at(i)))
+            return false;
+    }
+    return true;
 }
 
 QString unusableReason(Setting setting, const QString &value)
@@ -137,16 +202,46 @@ QString canonicalValue(Setting setting, const QString &value)
     }
     case Setting::MacAddress: break;
     }
+    if (isCanonicalMac(value))
+        return value;
     if (!isValidValue(setting, value))
         return value;
     const QString digits = macDigits(value);
     QString canonical;
-    for (int i = 0; i < digits.size(); i += 2) {
-        if (i > 0)
+    canonical.reserve(digits.size() * 3 / 2);
+    for (int i = 0; i < digits.size(); ++i) {
+        if (i > 0 && i % 2 == 0)
             canonical += QLatin1Char(':');
-        canonical += digits.mid(i, 2);
+        canonical += digits.at(i);
     }
     return canonical;
+}
+
+QString slash24EdgeReason(const QString &ip)
+{
+    const bool network = ip.endsWith(QLatin1String(".0"));
+    if (!network && !ip.endsWith(QLatin1String(".255")))
+        return {};
+    return QStringLiteral("the %1 address of %2.0/24")
+        .arg(network ? QStringLiteral("network") : QStringLiteral("broadcast"), firstThreeFields(ip));
+}
+
+std::optional<QString> refuseToWrite(const std::array<std::optional<QString>, allSettings.size()> &values, bool force)
+{
+    if (const auto problem = checkValues(values)) {
+        const QString why = problem->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem->reason);
+        return QStringLiteral("invalid value for %1: \"%2\"%3")
+            .arg(QString::fromLatin1(settingInfo(problem->setting).name), printable(problem->value), why);
+    }
+    const auto &ip = values[std::size_t(Setting::IpAddress)];
+    if (!force && ip) {
+        const QString edge = slash24EdgeReason(canonicalValue(Setting::IpAddress, *ip));
+        if (!edge.isEmpty()) {
+            return QStringLiteral("IP address %1 is %2; give --force if the module's network is larger")
+                .arg(*ip, edge);
+        }
+    }
+    return std::nullopt;
 }
 
 QString gatewayFor(const QString &hostIp)
@@ -173,16 +268,10 @@ AutoAddress deriveAutoAddress(const QString &hostIp, const QString &hostGateway)
     }
     result.ip = nextAddress(hostIp);
     result.gateway = hostGateway;
-    const uint last = lastField(result.ip);
-    const QString network = firstThreeFields(hostIp) + QStringLiteral(".0/24");
-    QString why;
-    if (last == 0)
-        why = QStringLiteral("the network address of %1").arg(network);
-    else if (last == highestOctet)
-        why = QStringLiteral("the broadcast address of %1").arg(network);
-    else if (result.ip == hostIp)
+    QString why = slash24EdgeReason(result.ip);
+    if (why.isEmpty() && result.ip == hostIp)
         why = QStringLiteral("this computer's own address");
-    else if (result.ip == hostGateway)
+    else if (why.isEmpty() && result.ip == hostGateway)
         why = QStringLiteral("the gateway's address");
     if (!why.isEmpty()) {
         result.error = QStringLiteral("Auto mode would give the module %1, %2. Nothing was sent; "

@@ -39,6 +39,17 @@ std::optional<ValueProblem> checkValues(const std::array<std::optional<QString>,
 // joined by ":". A value of the wrong shape is returned as it is.
 QString canonicalValue(Setting setting, const QString &value);
 
+// Why an IP address is the network (.0) or broadcast (.255) address of its
+// /24, or nothing. Many networks are a /24; on a larger one these addresses
+// are ordinary, so callers let the operator override this.
+QString slash24EdgeReason(const QString &ip);
+
+// Why the values must not be written, or nothing: the value rules every
+// device needs, and an IP address on the edge of its /24 unless forced.
+// Values shown in the reason are quoted and escaped.
+std::optional<QString> refuseToWrite(const std::array<std::optional<QString>, allSettings.size()> &values,
+                                     bool force);
+
 // The gateway the computer's network most likely uses: the first three
 // fields of the address followed by ".1", whatever the mask.
 QString gatewayFor(const QString &hostIp);

@@ -116,6 +116,22 @@ QString frameText(const QByteArray &frame)
     return QString::fromLatin1(bytes);
 }
 
+QString printable(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u == '\\')
+            shown += QStringLiteral("\\\\");
+        else if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            shown += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 QByteArray commandBytes(const QString &command)
 {
     return command.toLatin1();

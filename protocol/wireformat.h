@@ -79,5 +79,10 @@ bool acknowledges(const QString &text, Setting setting);
 // A received frame as text: Latin-1, zero bytes dropped.
 QString frameText(const QByteArray &frame);
 
+// Text from outside (a device, a file) made safe to print: a backslash is
+// doubled and control characters become \xNN, so a value cannot forge a
+// line or send escape sequences to a terminal.
+QString printable(const QString &text);
+
 // A command as it travels on the line: Latin-1, nothing appended.
 QByteArray commandBytes(const QString &command);

@@ -2,6 +2,7 @@
 // vev-sim: a stand-in for the VeV-Idire gateway module on a serial line, for
 // demonstrations and tests.
 
+#include "host/signalwatch.h"
 #include "sim/modulesimulator.h"
 #include "sim/simline.h"
 #include "protocol/values.h"
@@ -9,22 +10,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTextStream>
 
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <optional>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto ignored = ::write(signalPipe[1], &byte, 1);
-}
 
 bool intOption(const QCommandLineParser &parser, const QString &name, int minimum, int *out, QTextStream &err)
 {
@@ -39,6 +30,55 @@ bool intOption(const QCommandLineParser &parser, const QString &name, int minimu
     }
     *out = value;
     return true;
+}
+
+// The fault and line options, or nothing after saying what is wrong.
+std::optional<ModuleSimulator::Options> simulatorOptions(const QCommandLineParser &parser, QTextStream &err)
+{
+    ModuleSimulator::Options options;
+    if (!intOption(parser, QStringLiteral("delay"), 0, &options.delayMs, err)
+        || !intOption(parser, QStringLiteral("line-rate"), 1, &options.lineRate, err)
+        || !intOption(parser, QStringLiteral("split"), 1, &options.split, err)
+        || !intOption(parser, QStringLiteral("split-gap"), 0, &options.splitGapMs, err)
+        || !intOption(parser, QStringLiteral("hangup-after"), 1, &options.hangupAfter, err)
+        || !intOption(parser, QStringLiteral("line"), 1, &options.lineModules, err)
+        || !intOption(parser, QStringLiteral("off-after"), 0, &options.offAfterMs, err)
+        || !intOption(parser, QStringLiteral("plug-gap"), 0, &options.plugGapMs, err))
+        return std::nullopt;
+    options.silent = parser.isSet(QStringLiteral("silent"));
+    options.noise = parser.isSet(QStringLiteral("noise"));
+    options.ignoreWrites = parser.isSet(QStringLiteral("ignore-writes"));
+    options.statePath = parser.value(QStringLiteral("state"));
+    return options;
+}
+
+// The module's settings at start: the defaults, or what the state file
+// holds; nothing after saying what is wrong.
+std::optional<SettingValues> startingSettings(const QString &statePath, QTextStream &err)
+{
+    SettingValues settings = ModuleSimulator::defaultSettings();
+    if (!statePath.isEmpty() && QFileInfo::exists(statePath)) {
+        QString error;
+        const auto stored = readSettingsFile(statePath, &error);
+        if (!stored) {
+            err << "vev-sim: " << error << Qt::endl;
+            return std::nullopt;
+        }
+        for (Setting setting : allSettings) {
+            const auto &value = valueOf(*stored, setting);
+            if (!value)
+                continue;
+            // What the state holds goes on the wire: "hello#RS" would forge
+            // replies.
+            if (!isValidValue(setting, *value)) {
+                err << "vev-sim: " << statePath << ": invalid " << settingInfo(setting).name << " \""
+                    << *value << "\"" << Qt::endl;
+                return std::nullopt;
+            }
+            valueOf(settings, setting) = value;
+        }
+    }
+    return settings;
 }
 
 } // namespace
@@ -90,43 +130,12 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    ModuleSimulator::Options options;
-    if (!intOption(parser, QStringLiteral("delay"), 0, &options.delayMs, err)
-        || !intOption(parser, QStringLiteral("line-rate"), 1, &options.lineRate, err)
-        || !intOption(parser, QStringLiteral("split"), 1, &options.split, err)
-        || !intOption(parser, QStringLiteral("split-gap"), 0, &options.splitGapMs, err)
-        || !intOption(parser, QStringLiteral("hangup-after"), 1, &options.hangupAfter, err)
-        || !intOption(parser, QStringLiteral("line"), 1, &options.lineModules, err)
-        || !intOption(parser, QStringLiteral("off-after"), 0, &options.offAfterMs, err)
-        || !intOption(parser, QStringLiteral("plug-gap"), 0, &options.plugGapMs, err))
+    const auto options = simulatorOptions(parser, err);
+    if (!options)
         return 2;
-    options.silent = parser.isSet(QStringLiteral("silent"));
-    options.noise = parser.isSet(QStringLiteral("noise"));
-    options.ignoreWrites = parser.isSet(QStringLiteral("ignore-writes"));
-    options.statePath = parser.value(QStringLiteral("state"));
-
-    SettingValues settings = ModuleSimulator::defaultSettings();
-    if (!options.statePath.isEmpty() && QFileInfo::exists(options.statePath)) {
-        QString error;
-        const auto stored = readSettingsFile(options.statePath, &error);
-        if (!stored) {
-            err << "vev-sim: " << error << Qt::endl;
-            return 2;
-        }
-        for (Setting setting : allSettings) {
-            const auto &value = valueOf(*stored, setting);
-            if (!value)
-                continue;
-            // What the state holds goes on the wire: "hello#RS" would forge
-            // replies.
-            if (!isValidValue(setting, *value)) {
-                err << "vev-sim: " << options.statePath << ": invalid " << settingInfo(setting).name << " \""
-                    << *value << "\"" << Qt::endl;
-                return 2;
-            }
-            valueOf(settings, setting) = value;
-        }
-    }
+    const auto settings = startingSettings(options->statePath, err);
+    if (!settings)
+        return 2;
 
     SimLine line;
     QString error;
@@ -141,20 +150,15 @@ int main(int argc, char *argv[])
     // Ctrl-C and kill end the run cleanly, so the link is removed; a reader
     // of our log that goes away (vev-sim | head) is no reason to stop.
     std::signal(SIGPIPE, SIG_IGN);
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        std::signal(SIGHUP, onSignal);
-    }
+    SignalWatch stopSignals({SIGINT, SIGTERM, SIGHUP});
+    QObject::connect(&stopSignals, &SignalWatch::caught, &app, &QCoreApplication::quit);
 
     out << "Simulated module on " << line.devicePath();
     if (parser.isSet(QStringLiteral("link")))
         out << " (link " << parser.value(QStringLiteral("link")) << ")";
     out << Qt::endl;
 
-    ModuleSimulator simulator(line.fd(), options, settings, out);
+    ModuleSimulator simulator(line.fd(), *options, *settings, out);
     QObject::connect(&simulator, &ModuleSimulator::hungUp, &app, [&line] {
         line.close();
         QCoreApplication::quit();

@@ -298,15 +298,6 @@ void ModuleSimulator::plugIn()
 
 void ModuleSimulator::note(const char *direction, const QByteArray &bytes)
 {
-    // Printable as it is; anything else as a hex escape.
-    QString shown;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7f)
-            shown += QLatin1Char(c);
-        else
-            shown += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-    }
-    m_log << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) << ' ' << direction << ' ' << shown
-          << Qt::endl;
+    m_log << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) << ' ' << direction << ' '
+          << printable(QString::fromLatin1(bytes)) << Qt::endl;
 }

@@ -1,59 +1,94 @@
 // SPDX-License-Identifier: MIT
 #include "station/lane.h"
 
-#include "protocol/values.h"
-
-#include <QSysInfo>
+#include <QPointer>
 
 namespace {
 
-QString describe(const PlanRow &row)
+QString rowText(const PlanRow &row)
 {
     QStringList values;
     for (Setting setting : allSettings)
-        values << valueOf(row.values, setting).value_or(QString());
+        values << printable(valueOf(row.values, setting).value_or(QString()));
     return QStringLiteral("row %1 (%2)").arg(row.row).arg(values.join(QLatin1Char(' ')));
 }
 
-bool sameModule(const SettingValues &a, const SettingValues &b)
+QString canonicalMac(const SettingValues &values)
 {
-    for (Setting setting : allSettings) {
-        const auto &x = valueOf(a, setting);
-        const auto &y = valueOf(b, setting);
-        if (x.has_value() != y.has_value() || (x && canonicalValue(setting, *x) != canonicalValue(setting, *y)))
-            return false;
-    }
-    return true;
+    const auto &mac = valueOf(values, Setting::MacAddress);
+    return mac ? canonicalValue(Setting::MacAddress, *mac) : QString();
 }
 
-QString resultOf(const WriteOutcome &outcome)
+bool allFour(const SettingValues &values)
+{
+    return std::all_of(values.begin(), values.end(), [](const auto &value) { return value.has_value(); });
+}
+
+Result resultOf(const WriteOutcome &outcome)
 {
     if (outcome.status == WriteOutcome::Lost)
-        return QStringLiteral("aborted");
+        return Result::Aborted;
     const bool answered = !outcome.acknowledged.isEmpty() || (outcome.readBack && outcome.readBack->answered);
     if (!answered)
-        return QStringLiteral("no-answer");
+        return Result::NoAnswer;
     if (outcome.acknowledged != outcome.sent)
-        return QStringLiteral("not-acknowledged");
+        return Result::NotAcknowledged;
     if (!outcome.differs.isEmpty())
-        return QStringLiteral("fail");
-    return QStringLiteral("pass");
+        return Result::Fail;
+    return Result::Pass;
+}
+
+// Which setting, and what came back instead: what the operator needs to
+// decide what to do with the module.
+QString reasonOf(const WriteOutcome &outcome, Result result, const SettingValues &written)
+{
+    const auto names = [](SettingSet settings) {
+        QStringList list;
+        for (Setting setting : settings.toList())
+            list << QLatin1String(settingInfo(setting).name);
+        return list.join(QStringLiteral(", "));
+    };
+    switch (result) {
+    case Result::Pass: return {};
+    case Result::Aborted: return QStringLiteral("port lost: ") + outcome.reason;
+    case Result::NoAnswer: return QStringLiteral("no answer");
+    case Result::NotAcknowledged:
+        return QStringLiteral("not acknowledged: ") + names(outcome.sent - outcome.acknowledged);
+    case Result::Fail: break;
+    }
+    QStringList reasons;
+    for (Setting setting : outcome.differs.toList()) {
+        const auto &back = outcome.readBack ? valueOf(outcome.readBack->values, setting) : std::nullopt;
+        const QString name = QLatin1String(settingInfo(setting).name);
+        reasons << (back ? QStringLiteral("%1 reads back \"%2\" instead of \"%3\"")
+                               .arg(name, printable(*back), printable(valueOf(written, setting).value_or(QString())))
+                         : QStringLiteral("%1 not read back").arg(name));
+    }
+    return reasons.join(QStringLiteral("; "));
 }
 
 } // namespace
 
-Lane::Lane(const QString &port, Hooks hooks, std::chrono::milliseconds timeout, bool once, QObject *parent)
+Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds timeout, bool once, QObject *parent)
     : QObject(parent)
     , m_port(port)
-    , m_hooks(std::move(hooks))
+    , m_store(store)
     , m_timeout(timeout)
     , m_once(once)
 {
-    m_next.setSingleShot(true);
-    m_next.setInterval(probePause);
-    connect(&m_next, &QTimer::timeout, this, &Lane::probe);
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_probe, &QTimer::timeout, this, &Lane::probeDue);
+    connect(&m_silence, &QTimer::timeout, this, &Lane::silent);
+    connect(&m_undecided, &QTimer::timeout, this, &Lane::identify);
+    connect(&m_client, &GatewayClient::heard, this, &Lane::heard);
     connect(&m_client, &GatewayClient::readFinished, this, &Lane::readFinished);
     connect(&m_client, &GatewayClient::writeFinished, this, &Lane::writeFinished);
+    connect(&m_client, &GatewayClient::verifying, this, [this] {
+        show(Activity::Verifying, QStringLiteral("verifying row %1").arg(m_row.row));
+    });
 }
 
 OpenFailure Lane::open(QString *reason)
@@ -63,136 +98,314 @@ OpenFailure Lane::open(QString *reason)
 
 void Lane::start()
 {
-    m_state = State::Waiting;
-    m_waiting.start();
-    setStatus(QStringLiteral("waiting for a module"));
-    probe();
+    watch(false);
 }
 
-namespace {
-
-QString endingStatus(Lane::Ending ending)
+bool Lane::holdsModule() const
 {
-    return ending == Lane::Ending::PlanUsedUp ? QStringLiteral("plan used up") : QStringLiteral("stopped");
+    return m_phase == Phase::Claiming || m_phase == Phase::Writing || m_phase == Phase::Recording;
 }
-
-} // namespace
 
 void Lane::stop(Ending ending)
 {
     m_stopping = true;
     m_stopEnding = ending;
-    if (m_state == State::Waiting || m_state == State::Removing || m_state == State::Idle)
-        finish(ending, endingStatus(ending));
+    // A module being read is not in hand yet: nothing of a row is on it.
+    if (!holdsModule())
+        finish(ending, ending == Ending::PlanUsedUp ? QStringLiteral("plan used up") : QStringLiteral("stopped"));
+}
+
+// --- Watching the line ----------------------------------------------------
+
+void Lane::watch(bool removing)
+{
+    m_phase = Phase::Watching;
+    m_removing = removing;
+    if (!removing) {
+        m_handledMacs.clear();
+        show(Activity::Waiting, QStringLiteral("waiting for a module"));
+    }
+    m_probeAnswer = ReadGatherer();
+    m_silence.start(m_timeout);
+    probe();
 }
 
 void Lane::probe()
 {
-    if (m_state == State::Waiting || m_state == State::Removing)
-        m_client.startRead(probeTimeout);
+    m_client.sendProbe();
+    m_sinceProbe.start();
+    m_probe.start(probeInterval);
+}
+
+void Lane::probeDue()
+{
+    if (m_phase != Phase::Watching)
+        return;
+    // Only into a silent line: while an answer is coming, another probe
+    // would only queue behind it.
+    qint64 quiet = m_sinceProbe.elapsed();
+    if (m_sinceByte.isValid())
+        quiet = std::min(quiet, m_sinceByte.elapsed());
+    if (quiet >= probeInterval.count())
+        probe();
+    else
+        m_probe.start(std::chrono::milliseconds(probeInterval.count() - quiet));
+}
+
+void Lane::heard(const QString &text)
+{
+    if (m_phase != Phase::Watching)
+        return;
+    m_sinceByte.start();
+    m_silence.start(m_timeout);
+    m_probeAnswer.feed(text);
+    if (m_probeAnswer.complete().contains(Setting::MacAddress)) {
+        const QString mac = canonicalValue(Setting::MacAddress, *m_probeAnswer.value(Setting::MacAddress));
+        if (m_removing && m_handledMacs.contains(mac)) {
+            // Still the module just handled.
+            m_probeAnswer = ReadGatherer();
+            m_undecided.stop();
+            return;
+        }
+        identify();
+        return;
+    }
+    if (!m_removing) {
+        identify();
+        return;
+    }
+    // Part of an answer: wait for the rest, then read the module to tell.
+    m_undecided.start(GatewayClient::answerGap);
+}
+
+void Lane::silent()
+{
+    if (m_phase != Phase::Watching)
+        return;
+    if (m_removing) {
+        watch(false); // taken off: whatever answers next is a new module
+        return;
+    }
+    if (m_once) {
+        finish(Ending::NoModule, QStringLiteral("no module within %1 ms").arg(m_timeout.count()));
+        return;
+    }
+    m_silence.start(m_timeout);
+}
+
+void Lane::identify()
+{
+    m_probe.stop();
+    m_silence.stop();
+    m_undecided.stop();
+    m_phase = Phase::Identifying;
+    if (!m_removing)
+        show(Activity::Reading, QStringLiteral("reading a module"));
+    m_client.startRead(m_timeout, GatewayClient::ReadStart::AfterEarlierAnswers);
 }
 
 void Lane::readFinished(const ReadOutcome &outcome)
 {
+    if (m_phase != Phase::Identifying)
+        return;
     if (outcome.status == ReadOutcome::Lost) {
-        // A module in hand is recorded as aborted by writeFinished; here
-        // none is, and a lane without its port can do nothing more.
         finish(Ending::Lost, QStringLiteral("port lost: ") + outcome.reason);
         return;
     }
-    if (m_state == State::Removing) {
-        // Gone when nothing answers; and a module that answers otherwise than
-        // the one in hand did is the next one, put on before a probe could
-        // find the line empty.
-        const bool gone = outcome.status == ReadOutcome::NoAnswer && !outcome.answered;
-        const bool another = outcome.status == ReadOutcome::Read && !sameModule(outcome.values, m_inHand);
-        if (gone || another) {
-            m_state = State::Waiting;
-            m_waiting.start();
-            setStatus(QStringLiteral("waiting for a module"));
-        }
-        if (!another) {
-            m_next.start();
+    m_sinceByte.start();
+    // Not all four: nothing to tell a module by, nothing to write to. The
+    // module just handled, answering again: still on.
+    if (!allFour(outcome.values) || (m_removing && m_handledMacs.contains(canonicalMac(outcome.values)))) {
+        watch(m_removing);
+        return;
+    }
+    if (m_stopping) {
+        finish(m_stopEnding, QStringLiteral("stopped"));
+        return;
+    }
+    // A new module: the last one's result goes from the tile.
+    m_status.row.reset();
+    m_status.result.reset();
+    m_status.reason.clear();
+    m_status.label = LabelState::None;
+    m_status.labelReason.clear();
+    m_status.before = outcome.values;
+    claim();
+}
+
+// --- One module -------------------------------------------------------------
+
+void Lane::claim()
+{
+    m_phase = Phase::Claiming;
+    show(Activity::Claiming, QStringLiteral("claiming a row"));
+    QPointer<Lane> self(this);
+    m_store->claim(m_port, m_status.before, [self](const ProvisionStore::Claim &claim) {
+        if (self)
+            self->claimed(claim);
+    });
+}
+
+void Lane::claimed(const ProvisionStore::Claim &claim)
+{
+    if (m_phase != Phase::Claiming)
+        return;
+    const QString mac = canonicalMac(m_status.before);
+    switch (claim.kind) {
+    case ProvisionStore::Claim::Failed:
+        emit storeFailed(claim.error);
+        finish(Ending::StoreFailed, QStringLiteral("the claim could not be recorded, nothing was written: ")
+                                        + claim.error);
+        return;
+    case ProvisionStore::Claim::HoldsPassed:
+        m_status.row = claim.row;
+        if (m_once) {
+            finish(Ending::AlreadyProvisioned,
+                   QStringLiteral("the module already holds %1, recorded as passed; nothing was sent")
+                       .arg(rowText(claim.row)));
             return;
         }
-    }
-    if (m_state != State::Waiting)
+        m_handledMacs = {mac};
+        show(Activity::HoldsRow, QStringLiteral("the module already holds %1, recorded as passed: take it off")
+                                     .arg(rowText(claim.row)));
+        watch(true);
         return;
-    if (outcome.status != ReadOutcome::Read) {
-        if (m_once && m_waiting.elapsed() > m_timeout.count())
-            finish(Ending::NoModule, QStringLiteral("no module within %1 ms").arg(m_timeout.count()));
-        else
-            m_next.start();
+    case ProvisionStore::Claim::NothingOpen:
+        if (!m_waitForDoubt) {
+            finish(Ending::PlanUsedUp, QStringLiteral("plan used up"));
+            return;
+        }
+        m_handledMacs = {mac};
+        show(Activity::NoRowLeft, QStringLiteral("no open row is left for this module: take it off"));
+        watch(true);
+        return;
+    case ProvisionStore::Claim::Fresh:
+    case ProvisionStore::Claim::Resume:
+        break;
+    }
+    m_row = claim.row;
+    m_status.row = claim.row;
+    if (m_stopping) {
+        // Stopped while the store answered: nothing went out, the row goes back.
+        QPointer<Lane> self(this);
+        m_store->unclaim(claim.row, [self](const QString &error) {
+            if (!self)
+                return;
+            if (!error.isEmpty())
+                emit self->storeFailed(error);
+            self->finish(self->m_stopEnding, QStringLiteral("stopped"));
+        });
         return;
     }
-
-    const auto row = m_hooks.claim();
-    if (!row) {
-        finish(Ending::PlanUsedUp, QStringLiteral("plan used up"));
-        return;
-    }
-    m_row = *row;
-    m_before = outcome.values;
-    m_state = State::Writing;
-    setStatus(QStringLiteral("writing ") + describe(m_row));
+    m_phase = Phase::Writing;
+    if (claim.kind == ProvisionStore::Claim::Resume)
+        show(Activity::Finishing, QStringLiteral("finishing %1, which was in doubt").arg(rowText(m_row)));
+    else
+        show(Activity::Writing, QStringLiteral("writing ") + rowText(m_row));
     m_client.startWrite(m_row.values, m_timeout, true);
 }
 
 void Lane::writeFinished(const WriteOutcome &outcome)
 {
-    if (m_state != State::Writing)
+    if (m_phase != Phase::Writing)
         return;
-    AuditRecord record;
-    record.station = QSysInfo::machineHostName();
-    record.port = m_port;
+    OutcomeRecord record;
     record.row = m_row.row;
-    record.before = m_before;
+    record.port = m_port;
+    record.before = m_status.before;
     record.written = m_row.values;
     if (outcome.readBack)
         record.readBack = outcome.readBack->values;
     record.result = resultOf(outcome);
+    record.reason = reasonOf(outcome, record.result, m_row.values);
+    m_handledMacs = {canonicalMac(record.before), canonicalMac(record.written)};
+    if (const QString back = canonicalMac(record.readBack); !back.isEmpty())
+        m_handledMacs.insert(back);
+
+    m_phase = Phase::Recording;
+    show(Activity::Recording, QStringLiteral("recording row %1").arg(m_row.row));
+    const bool lost = outcome.status == WriteOutcome::Lost;
+    const QString lostReason = outcome.reason;
+    QPointer<Lane> self(this);
+    m_store->record(record, [self, record, lost, lostReason](const QString &error) {
+        if (self)
+            self->stored(record, lost, lostReason, error);
+    });
+}
+
+void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostReason, const QString &error)
+{
     m_results << record.result;
-    m_inHand = outcome.readBack && outcome.readBack->status == ReadOutcome::Read ? outcome.readBack->values : m_before;
-    if (!m_hooks.record(record)) {
-        finish(Ending::Failed, QStringLiteral("the audit could not be written"));
+    m_status.result = record.result;
+    m_status.reason = record.reason;
+    const bool passed = record.result == Result::Pass;
+    if (!error.isEmpty()) {
+        emit storeFailed(error);
+        finish(Ending::StoreFailed,
+               QStringLiteral("%1 %2 on the module with MAC %3 could not be recorded (%4); the row is in doubt")
+                   .arg(passed ? QStringLiteral("PASS") : QStringLiteral("FAIL"), rowText(m_row),
+                        printable(canonicalMac(record.before)), error));
         return;
     }
     emit recorded(record);
-
-    if (outcome.status == WriteOutcome::Lost) {
-        finish(Ending::Lost, QStringLiteral("port lost: ") + outcome.reason);
+    if (lost) {
+        finish(Ending::Lost, QStringLiteral("port lost: ") + lostReason);
         return;
     }
     if (m_stopping) {
-        finish(m_stopEnding, endingStatus(m_stopEnding));
+        finish(m_stopEnding, m_stopEnding == Ending::PlanUsedUp ? QStringLiteral("plan used up")
+                                                                : QStringLiteral("stopped"));
         return;
     }
     if (m_once) {
         finish(Ending::None, QStringLiteral("done"));
         return;
     }
-    m_state = State::Removing;
-    setStatus(record.result == QLatin1String("pass") ? QStringLiteral("passed; take the module off")
-                                                       : QStringLiteral("FAILED; take the module off"));
-    m_next.start();
+    show(Activity::TakeOff, passed ? QStringLiteral("PASS row %1: take the module off").arg(record.row)
+                                   : QStringLiteral("FAIL row %1 (%2): take the module off")
+                                         .arg(record.row).arg(record.reason));
+    watch(true);
 }
 
-void Lane::setStatus(const QString &status)
+// --- Status -----------------------------------------------------------------
+
+void Lane::show(Activity activity, const QString &text)
 {
-    if (status == m_status)
+    m_activityText = text;
+    QString shown = text;
+    switch (m_status.label) {
+    case LabelState::None: break;
+    case LabelState::Printing: shown += QStringLiteral("; label printing"); break;
+    case LabelState::Printed: shown += QStringLiteral("; label printed"); break;
+    case LabelState::NotPrinted:
+        shown += QStringLiteral("; label NOT printed (%1), reprint with vev-cli label").arg(m_status.labelReason);
+        break;
+    }
+    if (activity == m_status.activity && shown == m_status.text)
         return;
-    m_status = status;
-    emit statusChanged(status);
+    m_status.activity = activity;
+    m_status.text = shown;
+    emit statusChanged();
 }
 
-void Lane::finish(Ending ending, const QString &status)
+void Lane::showLabel(int row, LabelState state, const QString &reason)
 {
-    if (m_state == State::Done)
+    if (!m_status.row || m_status.row->row != row || m_status.result != Result::Pass)
         return;
-    m_state = State::Done;
+    m_status.label = state;
+    m_status.labelReason = reason;
+    show(m_status.activity, m_activityText);
+}
+
+void Lane::finish(Ending ending, const QString &text)
+{
+    if (isEnded())
+        return;
+    m_phase = Phase::Ended;
     m_ending = ending;
-    m_next.stop();
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided})
+        timer->stop();
     m_client.close();
-    setStatus(status);
+    show(Activity::Ended, text);
     emit finished();
 }

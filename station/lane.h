@@ -2,82 +2,144 @@
 #pragma once
 
 // One lane of a provisioning station: a serial port where modules are put
-// on one after another. It waits until a module answers, reads it, claims a
-// plan row from the station, writes the row, reads it back, has the outcome
-// recorded, and waits until the module is taken off before the next.
+// on one after another. It watches the line until a module answers, reads
+// it, asks the store what the module is to get, writes that row, reads it
+// back, has the outcome stored, and watches until the module is taken off.
+//
+// A module's identity is its MAC address. The lane probes only while the
+// line is silent, with the cheapest question (the MAC address), and once
+// bytes come it reads the module whole; that read is answered after every
+// probe sent before it, so no late answer can land in a later request. A
+// module counts as taken off only after --timeout without a byte, and as a
+// new one only on a complete answer whose MAC is not the one just handled,
+// which is told at once. A module that just failed is not new: it is tried
+// again only once it has been taken off and put back.
 
 #include "client/gatewayclient.h"
-#include "station/auditlog.h"
-#include "station/plan.h"
+#include "station/store.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <chrono>
-#include <functional>
+#include <optional>
 
 class Lane : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class State { Idle, Waiting, Writing, Removing, Done };
-    // How the lane ended, worst first where it matters for the exit code.
-    enum class Ending { None, PlanUsedUp, Stopped, NoModule, Lost, Failed };
+    enum class Activity {
+        Waiting,   // for a module
+        Reading,   // a module answered: reading its settings
+        Claiming,  // asking the store what the module is to get
+        Writing,   // writing a fresh row
+        Finishing, // writing a row that was in doubt onto the module carrying it
+        Verifying, // reading the row back
+        Recording, // storing the outcome
+        TakeOff,   // done with the module: take it off
+        HoldsRow,  // the module already carries a row recorded as passed
+        NoRowLeft, // no open row is left for this module
+        Ended,
+    };
+    // How the lane ended, for the run's exit code.
+    enum class Ending { None, PlanUsedUp, Stopped, NoModule, Lost, StoreFailed, AlreadyProvisioned };
 
-    struct Hooks {
-        // The next row for a module, or nothing when the plan is used up.
-        std::function<std::optional<PlanRow>()> claim;
-        // Records the outcome; false if it could not be recorded.
-        std::function<bool(const AuditRecord &)> record;
+    // The label of a module that passed: printed in the background, so the
+    // lane may be on to the next module before it is done.
+    enum class LabelState { None, Printing, Printed, NotPrinted };
+
+    // What the lane shows: for a status line, a tile, a screen reader.
+    struct Status {
+        Activity activity = Activity::Waiting;
+        QString text;
+        std::optional<PlanRow> row;  // the row in hand, or the one the module holds
+        SettingValues before;        // the module's settings when it was found
+        std::optional<Result> result; // the last module's, kept until the next module is on
+        QString reason;              // why it is not a pass
+        LabelState label = LabelState::None; // the last module's label
+        QString labelReason;         // why it was not printed
     };
 
-    Lane(const QString &port, Hooks hooks, std::chrono::milliseconds timeout, bool once, QObject *parent = nullptr);
+    Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds timeout, bool once,
+         QObject *parent = nullptr);
 
     OpenFailure open(QString *reason);
     void start();
     // Ends the lane: at once when no module is in hand, else once the one in
     // hand has been written, checked and recorded.
     void stop(Ending ending = Ending::Stopped);
+    // With no open row left, whether a module that carries nothing is told
+    // to go (the run waits for the modules of rows in doubt) or the lane
+    // ends.
+    void setWaitForRowsInDoubt(bool wait) { m_waitForDoubt = wait; }
+    // How the label of the module that passed with this row is doing; shown
+    // while the lane still shows that module, ended or not.
+    void showLabel(int row, LabelState state, const QString &reason = QString());
 
     QString port() const { return m_port; }
-    State state() const { return m_state; }
+    const Status &status() const { return m_status; }
+    bool isEnded() const { return m_phase == Phase::Ended; }
+    // Whether a module is in hand: between its claim and its stored outcome.
+    bool holdsModule() const;
     Ending ending() const { return m_ending; }
-    QString status() const { return m_status; }
-    // Results recorded by this lane, in order: "pass", "fail", ...
-    const QStringList &results() const { return m_results; }
+    // Results stored by this lane, in order.
+    const QList<Result> &results() const { return m_results; }
 
-    // How long a probe for a module waits for its answer, and the pause
-    // between probes.
-    static constexpr std::chrono::milliseconds probeTimeout {500};
-    static constexpr std::chrono::milliseconds probePause {100};
+    // The quiet on the line after which the next probe goes.
+    static constexpr std::chrono::milliseconds probeInterval {25};
 
 signals:
-    void statusChanged(const QString &status);
-    void recorded(const AuditRecord &record);
+    void statusChanged();
+    void recorded(const OutcomeRecord &record);
+    // The store could not record a claim or an outcome: the run must stop.
+    void storeFailed(const QString &error);
     void finished();
 
 private:
+    void watch(bool removing);
     void probe();
+    void probeDue();
+    void heard(const QString &text);
+    void silent();
+    void identify();
     void readFinished(const ReadOutcome &outcome);
+    void claim();
+    void claimed(const ProvisionStore::Claim &claim);
     void writeFinished(const WriteOutcome &outcome);
-    void setStatus(const QString &status);
-    void finish(Ending ending, const QString &status);
+    void stored(const OutcomeRecord &record, bool lost, const QString &lostReason, const QString &error);
+    void show(Activity activity, const QString &text);
+    void finish(Ending ending, const QString &text);
+
+    // What the lane is doing, which the status shows only in part: a
+    // removal watch reads the module now and then and keeps showing the
+    // last module's result meanwhile.
+    enum class Phase { Idle, Watching, Identifying, Claiming, Writing, Recording, Ended };
 
     QString m_port;
-    Hooks m_hooks;
+    ProvisionStore *m_store;
     std::chrono::milliseconds m_timeout;
     bool m_once;
+    bool m_waitForDoubt = false;
     GatewayClient m_client;
-    QTimer m_next;           // the next probe
-    QElapsedTimer m_waiting; // since the lane began waiting for a module
-    State m_state = State::Idle;
-    Ending m_ending = Ending::None;
+
+    QTimer m_probe;      // the next probe, once the line has been quiet
+    QTimer m_silence;    // no byte for --timeout: the line is empty
+    QTimer m_undecided;  // bytes without a whole MAC answer: read the module
+    QElapsedTimer m_sinceProbe;
+    QElapsedTimer m_sinceByte;
+    ReadGatherer m_probeAnswer;
+    bool m_removing = false;       // the module just handled may still be on
+    QSet<QString> m_handledMacs;   // its MAC addresses, before and after, canonical
+
+    Phase m_phase = Phase::Idle;
+    PlanRow m_row;
+    Status m_status;
+    QString m_activityText; // the status text without the label's state
     bool m_stopping = false;
     Ending m_stopEnding = Ending::Stopped;
-    QString m_status;
-    QStringList m_results;
-    PlanRow m_row;
-    SettingValues m_before;
-    SettingValues m_inHand; // what the module in hand last answered
+    Ending m_ending = Ending::None;
+    QList<Result> m_results;
 };

@@ -11,9 +11,11 @@ namespace {
 
 constexpr qint64 largestPlan = 16 * 1024 * 1024;
 
-// The plan's column for each setting.
-std::optional<Setting> settingForColumn(const QString &name)
+// The plan's column for each setting. Spreadsheets write headers as people
+// type them: "IP", "TCP port", "Tcp_Port" are all taken.
+std::optional<Setting> settingForColumn(const QString &header)
 {
+    const QString name = header.trimmed().toLower().replace(QLatin1Char(' '), QLatin1Char('_'));
     if (name == QLatin1String("tcp_port"))
         return Setting::Port;
     if (name == QLatin1String("port"))
@@ -21,11 +23,44 @@ std::optional<Setting> settingForColumn(const QString &name)
     return settingForKey(name);
 }
 
+// The line a byte offset stands on, 1-based.
+int lineAt(const QByteArray &bytes, qsizetype offset)
+{
+    return int(QByteArray::fromRawData(bytes.constData(), int(offset)).count('\n')) + 1;
+}
+
+// Text a spreadsheet or an editor saved in a form this reader would misread.
+std::optional<QString> encodingProblem(const QByteArray &csv)
+{
+    if (csv.startsWith("\xff\xfe") || csv.startsWith("\xfe\xff")
+        || (csv.size() >= 4 && ((csv.at(0) == 0) != (csv.at(1) == 0)) && ((csv.at(2) == 0) != (csv.at(3) == 0)))) {
+        return QStringLiteral("is UTF-16 text; save it as UTF-8 (or plain ASCII) CSV");
+    }
+    const qsizetype nul = csv.indexOf('\0');
+    if (nul >= 0)
+        return QStringLiteral("line %1: a NUL byte; a plan is text").arg(lineAt(csv, nul));
+    if (csv.contains('\r') && !csv.contains('\n') && csv.indexOf('\r') + 1 < csv.size())
+        return QStringLiteral("has lines ending in CR alone (an old Mac format); save it with LF or CR LF line ends");
+    return std::nullopt;
+}
+
+// The header decides the separator: a semicolon where the header has one
+// and no comma (spreadsheets in many locales write those), else a comma.
+QChar separatorOf(const QString &text)
+{
+    const QString header = text.left(text.indexOf(QLatin1Char('\n')));
+    return header.contains(QLatin1Char(';')) && !header.contains(QLatin1Char(',')) ? QLatin1Char(';')
+                                                                                     : QLatin1Char(',');
+}
+
 } // namespace
 
 std::optional<QList<CsvRecord>> parseCsv(const QByteArray &csv, QString *error)
 {
-    const QString text = QString::fromUtf8(csv);
+    QString text = QString::fromUtf8(csv);
+    if (text.startsWith(QChar(0xfeff)))
+        text.remove(0, 1); // the byte order mark spreadsheets put before UTF-8
+    const QChar separator = separatorOf(text);
     QList<CsvRecord> records;
     CsvRecord record {1, {}};
     QString field;
@@ -59,7 +94,7 @@ std::optional<QList<CsvRecord>> parseCsv(const QByteArray &csv, QString *error)
         } else if (c == QLatin1Char('"') && !fieldStarted) {
             quoted = true;
             fieldStarted = true;
-        } else if (c == QLatin1Char(',')) {
+        } else if (c == separator) {
             endField();
         } else if (c == QLatin1Char('\n')) {
             ++line;
@@ -70,7 +105,16 @@ std::optional<QList<CsvRecord>> parseCsv(const QByteArray &csv, QString *error)
             *error = QStringLiteral("line %1: a quote inside an unquoted field").arg(line);
             return std::nullopt;
         } else {
-            field += c;
+            // The plain run of the field at once, not a character at a time.
+            int end = i + 1;
+            while (end < text.size()) {
+                const QChar next = text.at(end);
+                if (next == separator || next == QLatin1Char('\n') || next == QLatin1Char('\r') || next == QLatin1Char('"'))
+                    break;
+                ++end;
+            }
+            field += QStringView(text).mid(i, end - i);
+            i = end - 1;
             fieldStarted = true;
         }
     }
@@ -83,8 +127,12 @@ std::optional<QList<CsvRecord>> parseCsv(const QByteArray &csv, QString *error)
     return records;
 }
 
-std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error)
+std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error, bool force)
 {
+    if (const auto problem = encodingProblem(csv)) {
+        *error = *problem;
+        return std::nullopt;
+    }
     const auto records = parseCsv(csv, error);
     if (!records)
         return std::nullopt;
@@ -102,7 +150,8 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error)
         const auto setting = settingForColumn(name);
         if (!setting || column[std::size_t(*setting)] >= 0) {
             *error = QStringLiteral("line %1: column \"%2\" is %3; the columns are ip, gateway, tcp_port and mac")
-                         .arg(header.line).arg(name, setting ? QStringLiteral("given twice") : QStringLiteral("unknown"));
+                         .arg(header.line)
+                         .arg(printable(name), setting ? QStringLiteral("given twice") : QStringLiteral("unknown"));
             return std::nullopt;
         }
         column[std::size_t(*setting)] = i;
@@ -128,17 +177,16 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error)
         PlanRow row {int(rows.size()) + 1, record.line, {}};
         for (Setting setting : allSettings)
             valueOf(row.values, setting) = record.fields.at(column[std::size_t(setting)]).trimmed();
-        if (const auto problem = checkValues(row.values)) {
-            *error = QStringLiteral("line %1: invalid %2 \"%3\"%4").arg(record.line)
-                         .arg(QLatin1String(settingInfo(problem->setting).name), problem->value,
-                              problem->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem->reason));
+        // The rules write applies, --force included: a plan is many writes.
+        if (const auto refusal = refuseToWrite(row.values, force)) {
+            *error = QStringLiteral("line %1: %2").arg(record.line).arg(*refusal);
             return std::nullopt;
         }
         // Two modules with one address would fight over it on the network.
         for (auto [setting, seen] : {std::pair {Setting::IpAddress, &ips}, std::pair {Setting::MacAddress, &macs}}) {
             const QString key = canonicalValue(setting, *valueOf(row.values, setting));
             if (seen->contains(key)) {
-                *error = QStringLiteral("line %1: %2 %3 is already on line %4").arg(record.line)
+                *error = QStringLiteral("line %1: %2 \"%3\" is already on line %4").arg(record.line)
                              .arg(QLatin1String(settingInfo(setting).name), key).arg(seen->value(key));
                 return std::nullopt;
             }
@@ -149,7 +197,7 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error)
     return rows;
 }
 
-std::optional<QList<PlanRow>> readPlan(const QString &path, QString *error)
+std::optional<QList<PlanRow>> readPlan(const QString &path, QString *error, bool force)
 {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
@@ -163,8 +211,8 @@ std::optional<QList<PlanRow>> readPlan(const QString &path, QString *error)
         return std::nullopt;
     }
     QString why;
-    auto rows = parsePlan(csv, &why);
+    auto rows = parsePlan(csv, &why, force);
     if (!rows)
-        *error = path + QStringLiteral(" ") + why;
+        *error = printable(path) + QStringLiteral(" ") + why;
     return rows;
 }

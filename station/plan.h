@@ -3,7 +3,8 @@
 
 // A provisioning plan: one row of settings per module to configure, from a
 // CSV file with a header naming the columns ip, gateway, tcp_port and mac in
-// any order (RFC 4180 quoting).
+// any order and case, with spaces for underscores (RFC 4180 quoting; a
+// header with semicolons and no comma makes ";" the separator).
 
 #include "protocol/settingsjson.h"
 
@@ -19,11 +20,13 @@ struct PlanRow {
     SettingValues values;
 };
 
-// The rows, or nothing with *error naming the line: a missing or unknown
-// column, a row of the wrong width, a value that fails the value rules, an
-// IP or MAC address that stands in the plan twice.
-std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error);
-std::optional<QList<PlanRow>> readPlan(const QString &path, QString *error);
+// The rows, or nothing with *error naming the line: text that is not UTF-8
+// (UTF-16, NUL bytes, CR-only line ends), a missing or unknown column, a row
+// of the wrong width, a value write would refuse (an IP address on the edge
+// of its /24 only without force), an IP or MAC address that stands in the
+// plan twice. Text from the plan in *error is quoted and escaped.
+std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error, bool force = false);
+std::optional<QList<PlanRow>> readPlan(const QString &path, QString *error, bool force = false);
 
 // Fields of RFC 4180 records, each with the line it starts on.
 struct CsvRecord {

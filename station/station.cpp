@@ -1,58 +1,113 @@
 // SPDX-License-Identifier: MIT
 #include "station/station.h"
 
-#include "client/exitcodes.h"
+#include <QPointer>
 
 #include <algorithm>
 
-Station::Station(Options options, QObject *parent)
+Station::Station(std::unique_ptr<ProvisionStore> store, Options options, QObject *parent)
     : QObject(parent)
+    , m_store(std::move(store))
     , m_options(std::move(options))
 {
+    qRegisterMetaType<OutcomeRecord>();
+    qRegisterMetaType<ExitCode>();
+    qRegisterMetaType<LabelRecord>();
+    m_store->setParent(nullptr);
+    connect(m_store.get(), &ProvisionStore::changed, this, &Station::refreshStatus);
 }
 
-Station::~Station() = default;
-
-bool Station::prepare(QString *error, int *code)
+Station::~Station()
 {
-    *code = Usage;
-    const auto plan = readPlan(m_options.planPath, error);
-    if (!plan)
-        return false;
-    m_plan = *plan;
-    *code = Failure;
-    if (!m_audit.open(m_options.auditPath, error))
-        return false;
-
-    for (const QString &port : std::as_const(m_options.ports)) {
-        Lane::Hooks hooks {[this] { return claim(); }, [this](const AuditRecord &r) { return record(r); }};
-        auto *lane = new Lane(port, hooks, m_options.timeout, m_options.once, this);
-        m_lanes << lane;
-        QString reason;
-        const OpenFailure failure = lane->open(&reason);
-        if (failure != OpenFailure::None) {
-            *error = QStringLiteral("cannot open %1: %2").arg(port, reason);
-            *code = exitCodeFor(failure);
-            return false;
-        }
-        connect(lane, &Lane::statusChanged, this, [this, lane](const QString &status) { emit laneStatus(lane, status); });
-        connect(lane, &Lane::recorded, this, &Station::recorded);
-        connect(lane, &Lane::finished, this, &Station::laneFinished);
-    }
-    *code = Ok;
-    return true;
+    // The lanes talk to the store to the end; they go first.
+    qDeleteAll(m_lanes);
+    m_lanes.clear();
 }
 
 void Station::start()
 {
-    for (Lane *lane : std::as_const(m_lanes))
-        lane->start();
-    // A re-run of a finished plan: nothing to wait for a module for.
-    if (rowsLeft() == 0) {
-        m_usedUp = true;
-        for (Lane *lane : std::as_const(m_lanes))
-            lane->stop(Lane::Ending::PlanUsedUp);
+    QPointer<Station> self(this);
+    m_store->open([self](const ProvisionStore::Opened &opened) {
+        if (self)
+            self->opened(opened);
+    });
+}
+
+void Station::opened(const ProvisionStore::Opened &opened)
+{
+    if (!opened.ok) {
+        emit refused(opened.error, opened.code);
+        return;
     }
+    if (!m_options.label) {
+        openLanes();
+        return;
+    }
+    // A label too small for the plan's modules, or a folder or printer that
+    // cannot take labels, is found before any module is written.
+    QPointer<Station> self(this);
+    m_store->status([self](const StoreStatus &status) {
+        if (!self)
+            return;
+        const LabelTarget target = *self->m_options.label;
+        self->m_labels.check(target, status.rows, [self, target](const LabelRunner::Result &result) {
+            if (!self)
+                return;
+            if (!result.ok()) {
+                emit self->refused(QStringLiteral("labels cannot go to %1: %2").arg(target.describe(), result.reason),
+                                   result.code);
+                return;
+            }
+            self->openLanes();
+        });
+    });
+}
+
+void Station::openLanes()
+{
+    for (const QString &port : std::as_const(m_options.ports)) {
+        auto *lane = new Lane(port, m_store.get(), m_options.timeout, m_options.once, this);
+        m_lanes << lane;
+        QString reason;
+        const OpenFailure failure = lane->open(&reason);
+        if (failure != OpenFailure::None) {
+            emit refused(QStringLiteral("cannot open %1: %2").arg(printable(port), reason), exitCodeFor(failure));
+            return;
+        }
+        connect(lane, &Lane::statusChanged, this, [this, lane] { emit laneChanged(lane); });
+        connect(lane, &Lane::recorded, this, [this, lane](const OutcomeRecord &record) {
+            if (record.result == Result::Pass)
+                ++m_passed;
+            else
+                ++m_failed;
+            emit recorded(record);
+            if (record.result == Result::Pass && m_options.label)
+                printLabel(lane, record);
+            checkPlanLeft();
+        });
+        connect(lane, &Lane::storeFailed, this, [this](const QString &error) {
+            // Without a record of what happened, no module may be written.
+            m_storeFailed = true;
+            emit storeFailed(error);
+            stop();
+        });
+        connect(lane, &Lane::finished, this, &Station::laneFinished);
+    }
+    QPointer<Station> self(this);
+    m_store->status([self](const StoreStatus &status) {
+        if (!self)
+            return;
+        // Nothing open but rows in doubt: the run is for finishing those,
+        // on the modules that carry them.
+        self->m_waitingForDoubt = status.open == 0 && status.claimed + status.failed > 0;
+        self->m_running = true;
+        emit self->started();
+        for (Lane *lane : std::as_const(self->m_lanes)) {
+            lane->setWaitForRowsInDoubt(self->m_waitingForDoubt);
+            lane->start();
+        }
+        self->planLeft(status);
+    });
 }
 
 void Station::stop()
@@ -61,78 +116,116 @@ void Station::stop()
         lane->stop();
 }
 
-int Station::rowsLeft() const
+void Station::refreshStatus()
 {
-    return int(std::count_if(m_plan.begin(), m_plan.end(), [this](const PlanRow &row) {
-        return !m_claimed.contains(row.row) && !m_audit.passed(row.row, row.values);
-    }));
+    QPointer<Station> self(this);
+    m_store->status([self](const StoreStatus &status) {
+        if (self)
+            self->m_status = status;
+    });
 }
 
-std::optional<PlanRow> Station::claim()
+void Station::checkPlanLeft()
 {
-    for (const PlanRow &row : std::as_const(m_plan)) {
-        if (m_claimed.contains(row.row) || m_audit.passed(row.row, row.values))
-            continue;
-        m_claimed.insert(row.row);
-        return row;
-    }
+    QPointer<Station> self(this);
+    m_store->status([self](const StoreStatus &status) {
+        if (self)
+            self->planLeft(status);
+    });
+}
+
+void Station::planLeft(const StoreStatus &status)
+{
+    m_status = status;
+    const bool nothingLeft = status.open == 0 && (!m_waitingForDoubt || status.claimed + status.failed == 0);
+    if (!nothingLeft || m_usedUp)
+        return;
+    // Each lane ends once the module it may hold has been finished.
     m_usedUp = true;
-    return std::nullopt;
+    for (Lane *lane : std::as_const(m_lanes))
+        lane->stop(Lane::Ending::PlanUsedUp);
 }
 
-bool Station::record(const AuditRecord &record)
+void Station::printLabel(Lane *lane, const OutcomeRecord &record)
 {
-    QString error;
-    if (!m_audit.append(record, &error)) {
-        m_auditFailed = true;
-        // Without a trail the station must not go on writing modules.
+    LabelJob job;
+    job.values = record.written;
+    job.row = record.row;
+    job.force = true; // the plan's values, checked when the plan was read
+    job.target = m_options.label->forModule(*valueOf(record.written, Setting::MacAddress));
+    ++m_labelsPending;
+    lane->showLabel(record.row, Lane::LabelState::Printing);
+    QPointer<Lane> tile(lane);
+    m_labels.print(job, [this, tile, job](const LabelRunner::Result &result) {
+        const LabelRecord label {*job.row, job.values, result.ok(), job.target.describe(), result.reason};
+        QPointer<Station> self(this);
+        m_store->note(label, [self, tile, label](const QString &error) {
+            if (self)
+                self->labelPrinted(tile, label, error);
+        });
+    });
+}
+
+void Station::labelPrinted(Lane *lane, const LabelRecord &record, const QString &error)
+{
+    --m_labelsPending;
+    if (!record.printed)
+        ++m_labelsFailed;
+    if (lane)
+        lane->showLabel(record.row, record.printed ? Lane::LabelState::Printed : Lane::LabelState::NotPrinted,
+                        record.reason);
+    emit labelRecorded(record);
+    if (!error.isEmpty()) {
+        m_storeFailed = true;
+        emit storeFailed(error);
         stop();
-        return false;
     }
-    if (record.result == QLatin1String("pass"))
-        ++m_passedThisRun;
-    else
-        m_failed.insert(record.row);
-    // Nothing left to give a module: each lane ends, once the module it
-    // may hold has been finished.
-    if (rowsLeft() == 0) {
-        m_usedUp = true;
-        for (Lane *lane : std::as_const(m_lanes))
-            lane->stop(Lane::Ending::PlanUsedUp);
-    }
-    return true;
+    endIfDone();
 }
 
 void Station::laneFinished()
 {
-    if (std::all_of(m_lanes.begin(), m_lanes.end(), [](Lane *lane) { return lane->state() == Lane::State::Done; }))
-        emit finished(exitCode());
+    if (!std::all_of(m_lanes.begin(), m_lanes.end(), [](Lane *lane) { return lane->isEnded(); }))
+        return;
+    m_lanesEnded = true;
+    if (m_labelsPending > 0)
+        m_labels.giveUpAfter(labelWait);
+    endIfDone();
 }
 
-int Station::exitCode() const
+void Station::endIfDone()
 {
-    if (m_auditFailed)
-        return Failure;
-    bool lost = false;
-    bool noModule = false;
-    bool differs = false;
-    bool unacknowledged = false;
-    for (const Lane *lane : m_lanes) {
-        lost = lost || lane->ending() == Lane::Ending::Lost;
-        noModule = noModule || lane->ending() == Lane::Ending::NoModule;
-        for (const QString &result : lane->results()) {
-            unacknowledged = unacknowledged || result == QLatin1String("not-acknowledged")
-                             || result == QLatin1String("no-answer");
-            differs = differs || result == QLatin1String("fail") || result == QLatin1String("aborted");
-        }
-    }
-    if (lost)
-        return PortError;
-    if (differs)
-        return ReadBackDiffers;
-    if (unacknowledged)
-        return NotAcknowledged;
-    if (noModule)
-        return NoAnswer;
-    return Ok;
+    if (!m_lanesEnded || m_labelsPending > 0 || !m_running)
+        return;
+    m_running = false;
+    emit finished(exitCode());
+}
+
+ExitCode Station::exitCode() const
+{
+    if (m_storeFailed)
+        return ExitCode::Failure;
+    const auto anyEnding = [this](Lane::Ending ending) {
+        return std::any_of(m_lanes.begin(), m_lanes.end(), [ending](Lane *lane) { return lane->ending() == ending; });
+    };
+    const auto anyResult = [this](std::initializer_list<Result> results) {
+        return std::any_of(m_lanes.begin(), m_lanes.end(), [results](Lane *lane) {
+            return std::any_of(lane->results().begin(), lane->results().end(), [results](Result result) {
+                return std::find(results.begin(), results.end(), result) != results.end();
+            });
+        });
+    };
+    if (anyEnding(Lane::Ending::Lost))
+        return ExitCode::PortError;
+    if (anyResult({Result::Fail, Result::Aborted}))
+        return ExitCode::ReadBackDiffers;
+    if (anyResult({Result::NotAcknowledged, Result::NoAnswer}))
+        return ExitCode::NotAcknowledged;
+    if (anyEnding(Lane::Ending::AlreadyProvisioned))
+        return ExitCode::AlreadyProvisioned;
+    if (anyEnding(Lane::Ending::NoModule))
+        return ExitCode::NoAnswer;
+    if (m_labelsFailed > 0)
+        return ExitCode::LabelNotPrinted;
+    return ExitCode::Ok;
 }

@@ -1,18 +1,25 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// A provisioning station: a plan of rows, an audit trail, and one lane per
-// serial port, all on one thread. Lanes claim rows in plan order; a row the
-// trail already records as passed is skipped (a re-run resumes), and a row
-// that failed is not claimed again in the same run.
+// A provisioning station: a store of plan rows and outcomes, and one lane
+// per serial port, all on one thread. The lanes start once the store has
+// read the plan and what it recorded, and every port is open. The run ends
+// when no open row is left (each lane finishing the module in hand), or
+// with --once when each lane has handled one module. A run that starts with
+// nothing open but rows in doubt waits for the modules that carry them.
+//
+// With a label target, each module that passes gets a label, printed by the
+// vev-label helper while the lanes go on; its audit line follows the
+// module's outcome. A label that is not printed changes no result: the lane
+// shows it and the run ends with exit 13 (a reprint comes from the audit).
+// The run's end waits for labels still printing, for a while.
 
-#include "station/auditlog.h"
+#include "station/labelrunner.h"
 #include "station/lane.h"
-#include "station/plan.h"
+#include "station/store.h"
 
 #include <QList>
 #include <QObject>
-#include <QSet>
 
 #include <chrono>
 #include <memory>
@@ -23,52 +30,71 @@ class Station : public QObject
 
 public:
     struct Options {
-        QString planPath;
-        QString auditPath;
         QStringList ports;
         std::chrono::milliseconds timeout {3000};
         bool once = false;
+        std::optional<LabelTarget> label; // none: no labels
     };
 
-    explicit Station(Options options, QObject *parent = nullptr);
+    Station(std::unique_ptr<ProvisionStore> store, Options options, QObject *parent = nullptr);
     ~Station() override;
 
-    // Reads the plan and the trail and opens every port; on failure *error
-    // says why and *code is the exit code. Nothing is sent before this.
-    bool prepare(QString *error, int *code);
+    // Opens the store, then every port, then starts the lanes: started(),
+    // or refused() with why and nothing sent.
     void start();
     // Lanes finish the module in hand, then the run ends.
     void stop();
 
+    ProvisionStore *store() const { return m_store.get(); }
     const QList<Lane *> &lanes() const { return m_lanes; }
-    int rowsLeft() const;
-    int passed() const { return m_passedThisRun; }
-    int failed() const { return m_failed.size(); }
+    // The store's counts as of the last record.
+    const StoreStatus &planStatus() const { return m_status; }
+    int passed() const { return m_passed; }
+    int failed() const { return m_failed; }
     bool planUsedUp() const { return m_usedUp; }
+    bool isRunning() const { return m_running; }
 
-    // The exit code the run ends with: 0 every module passed (or the plan
-    // was used up with every row passed), 9 a read-back differed or a row
-    // failed, 4 a setting was not acknowledged, 3 a lane saw no module
-    // (--once), 8 a port was lost, 1 the audit could not be written.
-    int exitCode() const;
+    // The exit code the run ends with (see client/exitcodes.h).
+    ExitCode exitCode() const;
+
+    // How long the run's end waits for labels still printing.
+    static constexpr std::chrono::milliseconds labelWait {LabelRunner::labelTimeout};
 
 signals:
-    void laneStatus(Lane *lane, const QString &status);
-    void recorded(const AuditRecord &record);
-    void finished(int code);
+    void refused(const QString &error, ExitCode code);
+    void started();
+    void laneChanged(Lane *lane);
+    void recorded(const OutcomeRecord &record);
+    // A label's line is in the audit: printed or why not.
+    void labelRecorded(const LabelRecord &record);
+    // A claim, an outcome or a label's line could not be stored; the run stops.
+    void storeFailed(const QString &error);
+    void finished(ExitCode code);
 
 private:
-    std::optional<PlanRow> claim();
-    bool record(const AuditRecord &record);
+    void opened(const ProvisionStore::Opened &opened);
+    void openLanes();
+    void printLabel(Lane *lane, const OutcomeRecord &record);
+    void labelPrinted(Lane *lane, const LabelRecord &record, const QString &error);
+    void endIfDone();
+    void refreshStatus();
+    void checkPlanLeft();
+    void planLeft(const StoreStatus &status);
     void laneFinished();
 
+    std::unique_ptr<ProvisionStore> m_store;
     Options m_options;
-    QList<PlanRow> m_plan;
-    AuditLog m_audit;
     QList<Lane *> m_lanes;
-    QSet<int> m_claimed;
-    QSet<int> m_failed;
-    int m_passedThisRun = 0;
+    StoreStatus m_status;
+    int m_passed = 0;
+    int m_failed = 0;
     bool m_usedUp = false;
-    bool m_auditFailed = false;
+    bool m_waitingForDoubt = false;
+    bool m_storeFailed = false;
+    bool m_running = false;
+    bool m_lanesEnded = false;
+    int m_labelsPending = 0; // printing, or their line not yet stored
+    int m_labelsFailed = 0;
+    // After the store: its destructor ends helpers without calling back.
+    LabelRunner m_labels;
 };

@@ -2,9 +2,12 @@
 // vev-cli as a script runs it, against vev-sim and pseudo-terminals.
 
 #include "client/gatewayclient.h"
-#include "station/auditlog.h"
+#include "sim/modulesimulator.h"
+#include "station/auditfile.h"
+#include "station/plan.h"
 #include "host/hostenvironment.h"
 #include "processusage.h"
+#include "productionline.h"
 #include "protocol/values.h"
 #include "pseudoterminal.h"
 #include "protocol/settingsjson.h"
@@ -12,6 +15,8 @@
 #include "tamper.h"
 #include "serial/spcomm.h"
 
+#include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -20,6 +25,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -98,6 +104,10 @@ private slots:
     void outputAndFileErrors();
     void simulatorFaults();
     void productionLine();
+    void stationKnowsItsModules();
+    void hardDeathsAreResumed();
+    void fullDiskStopsTheRun();
+    void statusBoardFitsTheTerminal();
 };
 
 void TestCli::readPrintsTheSettings()
@@ -311,10 +321,10 @@ void TestCli::modulesOnTheLine_data()
         << QStringList {"write", "--ip", "10.0.0.2", "--gateway", "10.0.0.1", "--tcp-port", "80"} << 8 << "lost:";
     QTest::newRow("a value it cannot store is refused")
         << QStringList {"--state", "/nonexistent/state.json"} << QStringList {}
-        << QStringList {"write", "--tcp-port", "80"} << 4 << "Port 80: not acknowledged, but reads back 502";
+        << QStringList {"write", "--tcp-port", "80"} << 4 << "Port 80: not acknowledged, but reads back \"502\"";
     QTest::newRow("acknowledged but kept") << QStringList {"--ignore-writes"} << QStringList {}
                                            << QStringList {"write", "--mac", "02:00:00:00:00:09"} << 9
-                                           << "MAC address 02:00:00:00:00:09: acknowledged, but reads back AA:BB:CC:DD:EE:FF";
+                                           << "MAC address 02:00:00:00:00:09: acknowledged, but reads back \"AA:BB:CC:DD:EE:FF\"";
     QTest::newRow("a value whose # never comes is not read")
         << QStringList {} << QStringList {"<24", ">RS:RT10-0-0-5#RS:RMAA-BB-CC-DD-EE-"} << QStringList {"--timeout", "300", "read"}
         << 0 << "IP address: 10.0.0.5\nGateway: (not reported)\nPort: (not reported)\nMAC address: (not reported)\n";
@@ -484,53 +494,251 @@ void TestCli::productionLine()
     SimProcess lying({"--line", "2", "--off-after", "100", "--plug-gap", "200", "--ignore-writes"});
     QVERIFY2(honest.isRunning() && lying.isRunning(), qPrintable(honest.error() + lying.error()));
     QTemporaryDir dir;
-    QFile plan(dir.filePath(QStringLiteral("plan.csv")));
-    QVERIFY(plan.open(QIODevice::WriteOnly));
-    plan.write("mac,ip,gateway,tcp_port\n");
-    for (int i = 1; i <= 4; ++i)
-        plan.write(QStringLiteral("02:00:00:00:10:0%1,10.0.5.2%1,10.0.5.1,502\n").arg(i).toLatin1());
-    plan.close();
+    const QString plan = planFile(dir, QStringLiteral("plan.csv"), "mac,ip,gateway,tcp_port\n"
+        "02:00:00:00:10:01,10.0.5.21,10.0.5.1,502\n02:00:00:00:10:02,10.0.5.22,10.0.5.1,502\n"
+        "02:00:00:00:10:03,10.0.5.23,10.0.5.1,502\n02:00:00:00:10:04,10.0.5.24,10.0.5.1,502\n");
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
 
-    Run run = cli({"provision", "--plan", plan.fileName(), "--audit", audit, "--port", honest.devicePath(),
-                   "--port", lying.devicePath()}, 30000);
+    Run run = cli(provision(plan, audit, {"--port", honest.devicePath(), "--port", lying.devicePath()}), 30000);
     QCOMPARE(run.code, 9);
-    QVERIFY2(run.out.contains(QLatin1String("Plan used up: 2 passed, 2 failed")), qPrintable(run.out));
-    QCOMPARE(run.out.count(QStringLiteral("PASS row")), 2);
-    QCOMPARE(run.out.count(QStringLiteral("FAIL row")), 2);
-    QVERIFY2(run.out.contains(QStringLiteral("FAIL row 2 on %1 (fail)").arg(lying.devicePath()))
-                 || run.out.contains(QStringLiteral("FAIL row 1 on %1 (fail)").arg(lying.devicePath())),
+    QVERIFY2(run.out.contains(QLatin1String("Plan used up: 2 passed, 2 failed this run; 0 rows left, 2 in doubt")),
              qPrintable(run.out));
+    QCOMPARE(run.out.count(QRegularExpression(QStringLiteral("^PASS row \\d on "), QRegularExpression::MultilineOption)), 2);
+    QCOMPARE(run.out.count(QStringLiteral("FAIL row %1 on %2 (fail: IP address reads back \"192.168.1.20\" instead of")
+                               .arg(run.out.contains(QLatin1String("FAIL row 1")) ? 1 : 2).arg(lying.devicePath())), 1);
+    // Each lane's final status, once.
+    QCOMPARE(run.out.count(honest.devicePath() + QStringLiteral(": plan used up")), 1);
 
     run = cli({"audit-verify", audit});
     QCOMPARE(run.code, 0);
-    QCOMPARE(run.out, audit + QStringLiteral(": 4 lines, chain intact\n"));
+    const QRegularExpressionMatch intact = QRegularExpression(
+        QStringLiteral("^(.*): 8 lines, chain intact, last hash ([0-9a-f]{64})\n$")).match(run.out);
+    QVERIFY2(intact.hasMatch() && intact.captured(1) == audit, qPrintable(run.out));
+    QCOMPARE(cli({"audit-verify", audit, "--last", intact.captured(2)}).code, 0);
     QVERIFY(changeByte(audit, "\"row\":", 6, '7'));
     run = cli({"audit-verify", audit});
     QCOMPARE(run.code, 10);
     QVERIFY2(run.err.contains(QLatin1String("line 2:")), qPrintable(run.err));
+    // Nothing is appended to a broken trail.
+    run = cli(provision(plan, audit, {"--port", honest.devicePath()}));
+    QCOMPARE(run.code, 10);
 
-    // SIGTERM: the module in hand is recorded, the trail stays whole.
-    SimProcess module;
+    // SIGHUP (the terminal closed, the SSH session dropped) as SIGTERM: the
+    // module in hand is finished and recorded.
+    SimProcess module({"--delay", "100"});
     QVERIFY2(module.isRunning(), qPrintable(module.error()));
     const QString stopped = dir.filePath(QStringLiteral("stopped.jsonl"));
     QProcess station;
-    station.start(QStringLiteral(VEV_CLI_PATH), {"provision", "--plan", plan.fileName(), "--audit", stopped,
-                                                 "--port", module.devicePath()});
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(stopped).size() > 0, 10000);
-    station.terminate();
-    run = finished(station, 5000);
+    station.start(QStringLiteral(VEV_CLI_PATH), provision(plan, stopped, {"--port", module.devicePath()}));
+    QTRY_VERIFY_WITH_TIMEOUT(module.output().contains(QLatin1String("< RS:WT")), 10000);
+    ::kill(pid_t(station.processId()), SIGHUP);
+    run = finished(station, 10000);
     QCOMPARE(run.code, 0);
     QVERIFY2(run.out.contains(QLatin1String("Done: 1 passed, 0 failed this run; 3 rows left")), qPrintable(run.out));
-    QCOMPARE(verifyAudit(stopped).lines, 1);
+    QCOMPARE(auditKinds(stopped), (QStringList {"claim 1", "outcome 1 pass"}));
 
     // With --once, a lane that sees no module in time says so.
     SimProcess empty({"--silent"});
     QVERIFY2(empty.isRunning(), qPrintable(empty.error()));
-    run = cli({"provision", "--once", "--timeout", "500", "--plan", plan.fileName(), "--audit",
-               dir.filePath(QStringLiteral("other.jsonl")), "--port", empty.devicePath()});
+    run = cli(provision(plan, dir.filePath(QStringLiteral("other.jsonl")), {"--once", "--timeout", "500", "--port", empty.devicePath()}));
     QCOMPARE(run.code, 3);
     QVERIFY2(run.out.contains(QLatin1String("no module within 500 ms")), qPrintable(run.out));
+}
+
+void TestCli::stationKnowsItsModules()
+{
+    QTemporaryDir dir;
+    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+
+    // A slow module left on the bench is written once, however long it
+    // stays: it answers within --timeout, so it is never taken for gone.
+    constexpr int timeoutMs = 1000;
+    SimProcess slow({"--delay", "400"});
+    QVERIFY2(slow.isRunning(), qPrintable(slow.error()));
+    QProcess station;
+    station.start(QStringLiteral(VEV_CLI_PATH),
+                  provision(plan, audit, {"--timeout", QString::number(timeoutMs), "--port", slow.devicePath()}));
+    QTest::qWait(6 * timeoutMs);
+    station.terminate();
+    Run run = finished(station);
+    QCOMPARE(run.code, 0);
+    QCOMPARE(slow.output().count(QLatin1String("< RS:WT")), 1);
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1", "outcome 1 pass"}));
+
+    // Left there for the next run, it is refused and nothing is sent.
+    run = cli(provision(plan, audit, {"--once", "--timeout", "1000", "--port", slow.devicePath()}));
+    QCOMPARE(run.code, 11);
+    QVERIFY2(run.out.contains(QLatin1String("already holds row 1 (10.0.5.21 10.0.5.1 502 02:00:00:00:10:01)")),
+             qPrintable(run.out));
+    QCOMPARE(slow.output().count(QLatin1String("< RS:W")), 4);
+
+    // One run at a time on a plan or an audit, the holder named.
+    SimProcess silent({"--silent"});
+    QVERIFY2(silent.isRunning(), qPrintable(silent.error()));
+    QProcess holder;
+    holder.start(QStringLiteral(VEV_CLI_PATH), provision(plan, audit, {"--port", silent.devicePath()}));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(audit + QStringLiteral(".lock")), 5000);
+    const QString other = planFile(dir, QStringLiteral("other.csv"), plan3);
+    for (const QStringList &files : {QStringList {other, audit}, QStringList {plan, dir.filePath(QStringLiteral("x.jsonl"))}}) {
+        run = cli(provision(files.at(0), files.at(1), {"--once", "--port", silent.devicePath()}));
+        QCOMPARE(run.code, 12);
+        QVERIFY2(run.err.contains(QStringLiteral("held by another run (vev-cli, process %1 on ").arg(holder.processId())),
+                 qPrintable(run.err));
+    }
+    holder.terminate();
+    QCOMPARE(finished(holder).code, 0);
+
+    // Resume goes by values: a row inserted above the passed one and its MAC
+    // respelled leave it done; the next module gets the new row.
+    const QString edited = planFile(dir, QStringLiteral("edited.csv"), QByteArray(plan3)
+        .replace("mac\n", "mac\n10.0.5.30,10.0.5.1,502,02:00:00:00:10:30\n").replace("02:00:00:00:10:01", "02-00-00-00-10-01"));
+    SimProcess fresh;
+    QVERIFY2(fresh.isRunning(), qPrintable(fresh.error()));
+    run = cli(provision(edited, audit, {"--once", "--port", fresh.devicePath()}));
+    QCOMPARE(run.code, 0);
+    QVERIFY2(stored(fresh).contains(QLatin1String("\"ip\":\"10.0.5.30\"")), qPrintable(stored(fresh)));
+    QCOMPARE(auditKinds(audit).mid(2), (QStringList {"claim 1", "outcome 1 pass"}));
+}
+
+void TestCli::hardDeathsAreResumed()
+{
+    QTemporaryDir dir;
+    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+
+    // Killed with the first value of its row on the module.
+    SimProcess module({"--delay", "300"});
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    QProcess station;
+    station.start(QStringLiteral(VEV_CLI_PATH), provision(plan, audit, {"--port", module.devicePath()}));
+    QTRY_VERIFY_WITH_TIMEOUT(module.output().contains(QLatin1String("< RS:WT10-0-5-21#")), 10000);
+    station.kill();
+    station.waitForFinished();
+
+    // The audit knows which row may be on a module, and what it was before.
+    Run run = cli({"plan", "status", "--plan", plan, "--audit", audit, "--json"});
+    QCOMPARE(run.code, 0);
+    const QJsonObject status = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(status.value(QStringLiteral("claimed")).toInt(), 1);
+    QCOMPARE(status.value(QStringLiteral("open")).toInt(), 2);
+    QVERIFY(status.value(QStringLiteral("held_by")).isNull());
+    const QJsonObject doubt = status.value(QStringLiteral("in_doubt")).toArray().first().toObject();
+    QCOMPARE(doubt.value(QStringLiteral("row")).toInt(), 1);
+    QCOMPARE(doubt.value(QStringLiteral("before")).toObject().value(QStringLiteral("mac")).toString(),
+             QStringLiteral("AA:BB:CC:DD:EE:FF"));
+
+    // Another module with the same factory settings gets the next row; the
+    // module carrying row 1 (its IP) gets row 1 finished.
+    SimProcess other;
+    QVERIFY2(other.isRunning(), qPrintable(other.error()));
+    run = cli(provision(plan, audit, {"--once", "--port", other.devicePath()}));
+    QCOMPARE(run.code, 0);
+    QVERIFY2(stored(other).contains(QLatin1String("\"ip\":\"10.0.5.22\"")), qPrintable(stored(other)));
+    run = cli(provision(plan, audit, {"--once", "--port", module.devicePath()}));
+    QCOMPARE(run.code, 0);
+    QVERIFY2(run.out.contains(QLatin1String("finishing row 1 (10.0.5.21 10.0.5.1 502 02:00:00:00:10:01), which was in doubt")),
+             qPrintable(run.out));
+    QVERIFY2(stored(module).contains(QLatin1String("\"mac\":\"02:00:00:00:10:01\"")), qPrintable(stored(module)));
+
+    // A failed row waits for the operator: released once, and only once.
+    SimProcess liar({"--ignore-writes"});
+    QVERIFY2(liar.isRunning(), qPrintable(liar.error()));
+    QCOMPARE(cli(provision(plan, audit, {"--once", "--port", liar.devicePath()})).code, 9);
+    run = cli({"plan", "release", "--plan", plan, "--audit", audit, "--row", "3", "--operator", "Bo"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringLiteral("Row 3 (10.0.5.23 10.0.5.1 502 02:00:00:00:10:03) released: it goes back to the plan.\n"));
+    run = cli({"plan", "release", "--plan", plan, "--audit", audit, "--row", "3"});
+    QCOMPARE(run.code, 2);
+    QVERIFY2(run.err.contains(QLatin1String("row 3 is open, not in doubt")), qPrintable(run.err));
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1", "claim 2", "outcome 2 pass", "claim 1", "outcome 1 pass",
+                                              "claim 3", "outcome 3 fail", "release 3"}));
+    QFile file(audit);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().trimmed().split('\n').last().contains("\"operator\":\"Bo\""));
+}
+
+void TestCli::fullDiskStopsTheRun()
+{
+    // The audit on a filesystem of its own that fills up in the middle of a
+    // module: the claim fits in the audit's last block, its outcome does not
+    // (one block is left for the lock file).
+    SimProcess module;
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    QTemporaryDir dir;
+    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("disk")));
+    constexpr int block = 4096;
+    QString error;
+    const auto rows = readPlan(plan, &error);
+    QVERIFY2(rows, qPrintable(error));
+    const AuditRecord claim {QStringLiteral("2026-01-01T00:00:00.000Z"), QStringLiteral("bench-1"), {}, {},
+                             ClaimRecord {1, module.devicePath(), ModuleSimulator::defaultSettings(), rows->first().values, false}};
+    AuditRecord padding {claim.time, claim.station, {}, {}, ReleaseRecord {9, {}, {}}};
+    const int room = block - 16 - int(auditLine(claim, firstPrev).size() + 1) - int(auditLine(padding, firstPrev).size() + 1);
+    std::get<ReleaseRecord>(padding.body).reason = QString(room, QLatin1Char('x'));
+    const QByteArray start = auditLine(padding, firstPrev) + '\n';
+    const QString before = planFile(dir, QStringLiteral("start.jsonl"), start);
+    const QString after = dir.filePath(QStringLiteral("after.jsonl"));
+
+    const QString script = QStringLiteral(
+        "set -e; mount -t tmpfs -o size=16k vev-full \"$1\"; cp \"$2\" \"$1/audit.jsonl\"; "
+        "head -c 4096 /dev/zero > \"$1/spare\"; cat /dev/zero > \"$1/filler\" 2>/dev/null || true; "
+        "rm \"$1/spare\"; set +e; "
+        "\"$3\" provision --station bench-1 --plan \"$4\" --audit \"$1/audit.jsonl\" --port \"$5\"; code=$?; "
+        "cp \"$1/audit.jsonl\" \"$6\"; exit $code");
+    QProcess process;
+    process.start(QStringLiteral("unshare"), (::geteuid() == 0 ? QStringList {"-m"} : QStringList {"-r", "-m"})
+        + QStringList {"sh", "-c", script, "sh", dir.filePath(QStringLiteral("disk")), before, VEV_CLI_PATH, plan,
+                       module.devicePath(), after});
+    const Run run = finished(process);
+    QVERIFY2(QFileInfo::exists(after), qPrintable(run.err));
+    QCOMPARE(run.code, 1);
+    // The reason, and which module and row are in doubt; not counted.
+    QVERIFY2(run.err.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(run.err));
+    QVERIFY2(run.out.contains(QLatin1String("PASS row 1 (10.0.5.21 10.0.5.1 502 02:00:00:00:10:01) on the module with MAC "
+                                            "AA:BB:CC:DD:EE:FF could not be recorded")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QLatin1String("Done: 0 passed")), qPrintable(run.out));
+    // Cut back to its last whole line: the claim, which keeps the row in doubt.
+    QCOMPARE(verifyAudit(after).lines, 2);
+    QCOMPARE(auditKinds(after).last(), QStringLiteral("claim 1"));
+    const Run status = cli({"plan", "status", "--plan", plan, "--audit", after});
+    QVERIFY2(status.out.contains(QLatin1String("claimed  1")), qPrintable(status.out));
+}
+
+void TestCli::statusBoardFitsTheTerminal()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("a-serial-line-with-a-long-name-on-the-bench"));
+    SimProcess line({"--line", "2", "--off-after", "50", "--plug-gap", "50", "--link", link});
+    QVERIFY2(line.isRunning(), qPrintable(line.error()));
+    PseudoTerminal terminal;
+    QVERIFY2(terminal.isValid(), qPrintable(terminal.error()));
+    terminal.setWindowSize(60, 24);
+    terminal.startRecording();
+    QProcess station;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    station.setProcessEnvironment(environment);
+    station.setStandardOutputFile(terminal.devicePath());
+    station.start(QStringLiteral(VEV_CLI_PATH),
+                  provision(planFile(dir, QStringLiteral("plan.csv"), plan3.left(plan3.lastIndexOf("10.0.5.23"))),
+                            dir.filePath(QStringLiteral("audit.jsonl")),
+                            {"--port", link}));
+    QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().contains("PASS row 1"), 10000);
+    terminal.setWindowSize(30, 24);
+    ::kill(pid_t(station.processId()), SIGWINCH);
+    QCOMPARE(finished(station).code, 0);
+    QTest::qWait(100);
+    const QString shown = QString::fromUtf8(terminal.recorded())
+                              .remove(QRegularExpression(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]|\r")));
+    const QStringList board = shown.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^/")));
+    QVERIFY(board.size() >= 2);
+    for (const QString &lane : board)
+        QVERIFY2(lane.size() <= 59, qPrintable(lane));
+    // After the resize: cut to the new width, with an ellipsis.
+    QCOMPARE(board.last().size(), 29);
+    QVERIFY2(board.last().endsWith(QChar(0x2026)), qPrintable(board.last()));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Labels read back by programs nobody here wrote: poppler renders and reads
 // the PDF and zbar decodes its code; ZPL is taken apart by a loopback
-// listener; CUPS jobs go through a cupsd of the test's own.
+// listener; CUPS jobs go through a cupsd of the test's own. Labels come from
+// vev-cli label and from provision on lines of vev-sim modules, through the
+// helper as an operator gets them, and from the printer in-process where
+// the test plays the printer.
 
 #include "cupsserver.h"
 #include "label/labelprinter.h"
+#include "productionline.h"
 #include "programrun.h"
+#include "simprocess.h"
+#include "tamper.h"
 
 #include <QImage>
 #include <QRegularExpression>
@@ -167,6 +173,10 @@ private slots:
     void zplFieldByField();
     void zplPrinterFailures();
     void cupsPrinter();
+    void provisionPrintsForPasses();
+    void provisionWithUnprintedLabel();
+    void provisionRefusesLabels_data();
+    void provisionRefusesLabels();
 };
 
 void TestLabel::pdfReadsBack_data()
@@ -235,6 +245,7 @@ void TestLabel::refusedBeforePrinting_data()
     QTest::newRow("row") << QStringList {"--row", "0", "--pdf", "PDF"} << 2 << "--row";
     QTest::newRow("unwritable file") << QStringList {"--pdf", "/vev-no-such-dir/label.pdf"} << 13 << "/vev-no-such-dir";
     QTest::newRow("nobody listens") << QStringList {"--zpl", "CLOSED"} << 13 << "printer 127.0.0.1:";
+    QTest::newRow("audit and values") << QStringList {"--audit", "a.jsonl", "--pdf", "PDF"} << 2 << "--row N or --mac M";
 }
 
 void TestLabel::refusedBeforePrinting()
@@ -307,20 +318,6 @@ void TestLabel::zplPrinterFailures()
     QVERIFY(!outcome.printed);
     QVERIFY2(outcome.reason.contains(target.describe() + " did not accept the connection"), qPrintable(outcome.reason));
 
-    // A printer that drops the connection once the label has come, unread:
-    // all of it was written, and only the reset tells.
-    QTcpServer dropping;
-    QVERIFY(dropping.listen(QHostAddress::LocalHost));
-    connect(&dropping, &QTcpServer::newConnection, this, [&dropping] {
-        QTcpSocket *socket = dropping.nextPendingConnection();
-        socket->setReadBufferSize(1);
-        connect(socket, &QTcpSocket::readyRead, socket, &QTcpSocket::close);
-    });
-    target.port = dropping.serverPort();
-    outcome = printed(printer, target);
-    QVERIFY(!outcome.printed);
-    QVERIFY2(outcome.reason.startsWith(target.describe()), qPrintable(outcome.reason));
-
     // One whose queue of connections is full: ours is never accepted.
     const int full = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address {};
@@ -369,6 +366,140 @@ void TestLabel::cupsPrinter()
     target.name = QStringLiteral("NoSuchPrinter");
     outcome = printed(printer, target);
     QVERIFY2(outcome.reason.startsWith("no printer named \"NoSuchPrinter\""), qPrintable(outcome.reason));
+}
+
+namespace {
+
+// The module that passed with a row of plan3, and the file --labels names after it.
+QString macOfRow(int row)
+{
+    return QStringLiteral("02:00:00:00:10:0%1").arg(row);
+}
+
+QString labelFile(const QString &dir, int row)
+{
+    return QDir(dir).filePath(macOfRow(row).remove(QLatin1Char(':')) + QStringLiteral(".pdf"));
+}
+
+} // namespace
+
+void TestLabel::provisionPrintsForPasses()
+{
+    // Two lanes: modules that pass, and one that keeps its old values.
+    SimProcess honest({"--line", "2", "--off-after", "100", "--plug-gap", "200"});
+    SimProcess lying({"--line", "1", "--off-after", "100", "--plug-gap", "200", "--ignore-writes"});
+    QVERIFY2(honest.isRunning() && lying.isRunning(), qPrintable(honest.error() + lying.error()));
+    QTemporaryDir dir;
+    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    const QString labels = dir.filePath(QStringLiteral("labels"));
+    QVERIFY(QDir().mkpath(labels));
+    const ProgramRun run = runProgram(QStringLiteral(VEV_CLI_PATH),
+        provision(plan, audit, {"--labels", labels, "--port", honest.devicePath(), "--port", lying.devicePath()}),
+        withoutDisplay(), 60000);
+    QVERIFY2(run.code == 9, qPrintable(run.err)); // the failed row, not the labels
+
+    // Each pass has its label's line after its outcome; the failure has none.
+    const QStringList kinds = auditKinds(audit);
+    QStringList expected;
+    int failed = 0;
+    for (int row = 1; row <= 3; ++row) {
+        const int outcome = kinds.indexOf(QStringLiteral("outcome %1 pass").arg(row));
+        if (outcome < 0) {
+            failed = row;
+            QVERIFY2(!kinds.join(QLatin1Char(',')).contains(QStringLiteral("label %1").arg(row)), qPrintable(kinds.join(',')));
+            QVERIFY(!QFile::exists(labelFile(labels, row)));
+            continue;
+        }
+        QVERIFY2(kinds.indexOf(QStringLiteral("label %1 printed").arg(row)) > outcome, qPrintable(kinds.join(',')));
+        expected << QFileInfo(labelFile(labels, row)).fileName();
+        QCOMPARE(readPdf(labelFile(labels, row)).decoded, macOfRow(row) + QLatin1Char('\n'));
+    }
+    QVERIFY(failed > 0);
+    QCOMPARE(QDir(labels).entryList(QDir::Files), expected);
+
+    // Reprints come from the last passed outcome: its row, by row or by MAC
+    // in any spelling; a reprint replaces the module's file.
+    const int passed = failed == 1 ? 2 : 1;
+    QVERIFY(QFile::remove(labelFile(labels, passed)));
+    ProgramRun reprint = runProgram(QStringLiteral(VEV_CLI_PATH),
+                                    {"label", "--audit", audit, "--row", QString::number(passed), "--labels", labels});
+    QVERIFY2(reprint.code == 0, qPrintable(reprint.err));
+    QCOMPARE(readPdf(labelFile(labels, passed)).decoded, macOfRow(passed) + QLatin1Char('\n'));
+    const QString byMac = dir.filePath(QStringLiteral("by-mac.pdf"));
+    reprint = runProgram(QStringLiteral(VEV_CLI_PATH),
+                         {"label", "--audit", audit, "--mac", macOfRow(passed).replace(':', '-').toLower(), "--pdf", byMac});
+    QVERIFY2(reprint.code == 0, qPrintable(reprint.err));
+    QVERIFY2(readPdf(byMac).text.contains(QStringLiteral("Row %1").arg(passed)), qPrintable(readPdf(byMac).text));
+    reprint = runProgram(QStringLiteral(VEV_CLI_PATH),
+                         {"label", "--audit", audit, "--row", QString::number(failed), "--pdf", byMac});
+    QCOMPARE(reprint.code, 14);
+    QVERIFY2(reprint.err.contains(QStringLiteral("no passed module for row %1").arg(failed)), qPrintable(reprint.err));
+    // Nothing from an audit that does not check out.
+    QVERIFY(changeByte(audit, "\"row\":", 6, '7'));
+    reprint = runProgram(QStringLiteral(VEV_CLI_PATH),
+                         {"label", "--audit", audit, "--row", QString::number(passed), "--pdf", byMac});
+    QCOMPARE(reprint.code, 10);
+}
+
+void TestLabel::provisionWithUnprintedLabel()
+{
+    // A printer that takes the connection and drops it, the label unread.
+    QTcpServer printer;
+    QVERIFY(printer.listen(QHostAddress::LocalHost));
+    connect(&printer, &QTcpServer::newConnection, this, [&printer] {
+        QTcpSocket *socket = printer.nextPendingConnection();
+        socket->setReadBufferSize(1);
+        connect(socket, &QTcpSocket::readyRead, socket, &QTcpSocket::close);
+    });
+    SimProcess module({"--line", "1"});
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    QTemporaryDir dir;
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    const QString zpl = QStringLiteral("127.0.0.1:%1").arg(printer.serverPort());
+    const ProgramRun run = runProgram(QStringLiteral(VEV_CLI_PATH),
+        provision(planFile(dir, QStringLiteral("plan.csv"), plan3), audit,
+                  {"--once", "--label-zpl", zpl, "--port", module.devicePath()}), withoutDisplay(), 60000);
+    QCOMPARE(run.code, 13);
+    // The module keeps its pass; the lane and the audit say the label's fate.
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1", "outcome 1 pass", "label 1 not printed"}));
+    const QString out = QString::fromLocal8Bit(run.out);
+    QVERIFY2(out.contains(QStringLiteral("PASS row 1")), qPrintable(out));
+    QVERIFY2(out.contains(module.devicePath() + QStringLiteral(": done; label NOT printed (printer ") + zpl), qPrintable(out));
+    QVERIFY2(run.err.contains(QStringLiteral("vev-cli label --audit ") + audit + QStringLiteral(" --row 1")),
+             qPrintable(run.err));
+    verifyAudit(audit, [&zpl](const AuditRecord &record, int) {
+        if (const auto *label = std::get_if<LabelRecord>(&record.body))
+            QVERIFY2(label->target == "printer " + zpl && label->reason.startsWith("printer " + zpl), qPrintable(label->reason));
+    });
+}
+
+void TestLabel::provisionRefusesLabels_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("too small for the plan's labels") << QStringList {"--labels", "DIR", "--label-size", "40x20"} << 2 << "too small";
+    QTest::newRow("no folder") << QStringList {"--labels", "DIR/none"} << 13 << "is not a folder";
+    QTest::newRow("no printer") << QStringList {"--label-printer", "vev-no-such-printer"} << 13 << "no printer named";
+    QTest::newRow("label's own option") << QStringList {"--pdf", "DIR/x.pdf"} << 2 << "--labels DIR";
+}
+
+void TestLabel::provisionRefusesLabels()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, code);
+    QFETCH(QString, named);
+    SimProcess module({"--line", "1"});
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    QTemporaryDir dir;
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    options.replaceInStrings(QStringLiteral("DIR"), dir.path());
+    const ProgramRun run = runProgram(QStringLiteral(VEV_CLI_PATH),
+        provision(planFile(dir, QStringLiteral("plan.csv"), plan3), audit, options + QStringList {"--once", "--port", module.devicePath()}));
+    QCOMPARE(run.code, code);
+    QVERIFY2(run.err.contains(named), qPrintable(run.err));
+    QVERIFY(auditKinds(audit).isEmpty());
 }
 
 QTEST_MAIN(TestLabel)

@@ -3,6 +3,7 @@
 #include "protocol/values.h"
 #include "protocol/wireformat.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <optional>
@@ -233,6 +234,8 @@ void TestWireFormat::validValues_data()
     QTest::newRow("ip from unknown host") << Setting::IpAddress << ".1" << false;
     QTest::newRow("ip empty") << Setting::IpAddress << "" << false;
     QTest::newRow("ip trailing blank") << Setting::IpAddress << "10.0.0.1 " << false;
+    QTest::newRow("ip leading zero") << Setting::IpAddress << "10.0.0.01" << false;
+    QTest::newRow("ip other digits") << Setting::IpAddress << QString::fromUtf8("10.0.0.\u0661") << false;
     QTest::newRow("gateway") << Setting::Gateway << "10.0.0.1" << true;
     QTest::newRow("gateway empty") << Setting::Gateway << "" << false;
     QTest::newRow("port 0") << Setting::Port << "0" << true;
@@ -256,6 +259,8 @@ void TestWireFormat::validValues()
     QFETCH(Setting, setting);
     QFETCH(QString, value);
     QTEST(isValidValue(setting, value), "valid");
+    // The typing validators take the pattern: the two agree.
+    QTEST(QRegularExpression(QRegularExpression::anchoredPattern(valuePattern(setting))).match(value).hasMatch(), "valid");
 }
 
 void TestWireFormat::derivedAddresses_data()

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -93,6 +94,14 @@ termios PseudoTerminal::lineSettings() const
     termios settings {};
     ::tcgetattr(m_slave, &settings);
     return settings;
+}
+
+void PseudoTerminal::setWindowSize(int columns, int rows)
+{
+    winsize size {};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    ::ioctl(m_master, TIOCSWINSZ, &size);
 }
 
 int PseudoTerminal::openDeviceHandles() const

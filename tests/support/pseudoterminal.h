@@ -41,6 +41,9 @@ public:
     // The line settings of the device side as the system holds them now.
     termios lineSettings() const;
 
+    // The terminal's size, as a program writing to the device side sees it.
+    void setWindowSize(int columns, int rows);
+
     // How many of this process's open files are the device side, the
     // test's own included.
     int openDeviceHandles() const;

@@ -36,8 +36,14 @@ SimProcess::~SimProcess()
 
 QString SimProcess::output()
 {
-    // Take in whatever the simulator has printed by now.
-    while (m_process.waitForReadyRead(100))
+    // Take in whatever the simulator has printed by now, and what is on its
+    // way; a simulator that never falls quiet (a lane probing it) is read
+    // for half a second at the most.
+    constexpr int quietMs = 100;
+    constexpr int longestMs = 500;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < longestMs && m_process.waitForReadyRead(quietMs))
         m_output += m_process.readAll();
     m_output += m_process.readAll();
     return QString::fromLocal8Bit(m_output);

@@ -1,0 +1,345 @@
+// SPDX-License-Identifier: MIT
+#include "provisioncommands.h"
+
+#include "host/signalwatch.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <csignal>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <langinfo.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+namespace {
+
+constexpr int defaultWidth = 80;
+
+QString valuesText(const SettingValues &values)
+{
+    QStringList texts;
+    for (Setting setting : allSettings)
+        texts << printable(valueOf(values, setting).value_or(QStringLiteral("-")));
+    return texts.join(QLatin1Char(' '));
+}
+
+// Each lane's status on a line of its own: redrawn in place on a terminal,
+// each line cut to the terminal's width so none wraps and the redraw stays
+// in step; printed as it changes otherwise.
+class StatusBoard
+{
+public:
+    StatusBoard()
+        : m_terminal(isTerminal())
+    {
+        m_width = terminalWidth();
+        m_ellipsis = utf8Terminal() ? QString(QChar(0x2026)) : QStringLiteral("...");
+    }
+
+    void setLanes(const QList<Lane *> &lanes)
+    {
+        m_lanes = lanes;
+        if (m_terminal)
+            redraw();
+    }
+
+    void laneChanged(Lane *lane)
+    {
+        if (!m_terminal) {
+            out() << lane->port() << ": " << lane->status().text << '\n';
+            out().flush();
+            return;
+        }
+        redraw();
+    }
+
+    // A line above the board, kept in the terminal's history; a warning
+    // goes to stderr, which shares the terminal.
+    void print(const QString &line) { above(out(), line); }
+    void warn(const QString &line) { above(err(), QStringLiteral("vev-cli: ") + line); }
+
+    void resized()
+    {
+        m_width = terminalWidth();
+        if (m_terminal)
+            redraw();
+    }
+
+    // The board gives way to each lane's final status, once; elsewhere each
+    // was printed as it came.
+    void finish()
+    {
+        if (!m_terminal)
+            return;
+        clear();
+        for (Lane *lane : std::as_const(m_lanes))
+            out() << fit(lane->port() + QStringLiteral(": ") + lane->status().text) << '\n';
+        out().flush();
+    }
+
+private:
+    static bool isTerminal()
+    {
+#ifdef Q_OS_UNIX
+        return ::isatty(STDOUT_FILENO) == 1;
+#else
+        return false;
+#endif
+    }
+
+    static bool utf8Terminal()
+    {
+#ifdef Q_OS_UNIX
+        return qstrcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
+#else
+        return false;
+#endif
+    }
+
+    static int terminalWidth()
+    {
+#ifdef Q_OS_UNIX
+        winsize size {};
+        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+            return size.ws_col;
+#endif
+        return defaultWidth;
+    }
+
+    QString fit(const QString &line) const
+    {
+        // The last column stays free: a line that fills it makes some
+        // terminals wrap, and the board would no longer know its height.
+        const int room = std::max(m_width - 1, int(m_ellipsis.size()) + 1);
+        return line.size() <= room ? line : line.left(room - m_ellipsis.size()) + m_ellipsis;
+    }
+
+    void above(QTextStream &stream, const QString &line)
+    {
+        clear();
+        out().flush();
+        stream << line << '\n';
+        stream.flush();
+        if (m_terminal)
+            redraw();
+    }
+
+    void clear()
+    {
+        if (m_terminal && m_drawn > 0)
+            out() << "\x1b[" << m_drawn << "A\r\x1b[J";
+        m_drawn = 0;
+    }
+
+    void redraw()
+    {
+        clear();
+        for (Lane *lane : std::as_const(m_lanes))
+            out() << fit(lane->port() + QStringLiteral(": ") + lane->status().text) << '\n';
+        m_drawn = int(m_lanes.size());
+        out().flush();
+    }
+
+    QList<Lane *> m_lanes;
+    bool m_terminal;
+    int m_width = defaultWidth;
+    QString m_ellipsis;
+    int m_drawn = 0;
+};
+
+QString recordLine(const OutcomeRecord &record)
+{
+    const bool passed = record.result == Result::Pass;
+    const QString result = passed ? QString()
+                                  : QStringLiteral(" (%1%2)").arg(resultText(record.result),
+                                                                  record.reason.isEmpty() ? QString()
+                                                                                          : QStringLiteral(": ") + record.reason);
+    return QStringLiteral("%1 row %2 on %3%4: %5")
+        .arg(passed ? QStringLiteral("PASS") : QStringLiteral("FAIL"))
+        .arg(record.row)
+        .arg(printable(record.port), result, valuesText(record.written));
+}
+
+QString summary(const Station &station)
+{
+    const StoreStatus &status = station.planStatus();
+    QString text = QStringLiteral("%1: %2 passed, %3 failed this run; %4 rows left")
+                       .arg(station.planUsedUp() ? QStringLiteral("Plan used up") : QStringLiteral("Done"))
+                       .arg(station.passed()).arg(station.failed()).arg(status.open);
+    if (status.inDoubtCount() > 0) {
+        text += QStringLiteral(", %1 in doubt (put their modules back on a lane to finish them, or release them "
+                               "with vev-cli plan release)").arg(status.inDoubtCount());
+    }
+    return text;
+}
+
+// Opens a file store and hands it on, or ends the command with why.
+void withStore(const FileStore::Options &options, const Done &done,
+               const std::function<void(FileStore *store)> &then)
+{
+    auto store = std::make_shared<FileStore>(options);
+    store->open([store, done, then](const ProvisionStore::Opened &opened) {
+        if (!opened.ok)
+            return done(fail(opened.code, opened.error));
+        then(store.get());
+    });
+}
+
+QJsonObject doubtJson(const RowEntry &entry)
+{
+    return {
+        {QStringLiteral("row"), entry.row},
+        {QStringLiteral("state"), rowStateText(entry.state)},
+        {QStringLiteral("values"), settingsToJson(entry.values)},
+        {QStringLiteral("before"), settingsToJson(entry.before)},
+        {QStringLiteral("port"), entry.port},
+        {QStringLiteral("station"), entry.station},
+        {QStringLiteral("time"), entry.time},
+        {QStringLiteral("audit_line"), entry.auditLine},
+    };
+}
+
+} // namespace
+
+void runProvision(const FileStore::Options &storeOptions, const Station::Options &options, const Done &done)
+{
+    auto *station = new Station(std::make_unique<FileStore>(storeOptions), options, QCoreApplication::instance());
+    auto board = std::make_shared<StatusBoard>();
+
+    // Ctrl-C, kill, a closed terminal or a dropped SSH session: the modules
+    // in hand are finished and recorded first.
+    auto *watch = new SignalWatch({SIGINT, SIGTERM, SIGHUP, SIGWINCH}, station);
+    QObject::connect(watch, &SignalWatch::caught, station, [station, board](int number) {
+        if (number == SIGWINCH) {
+            board->resized();
+            return;
+        }
+        if (!station->isRunning())
+            return;
+        board->warn(QStringLiteral("stopping; the modules in hand are finished and recorded first"));
+        station->stop();
+    });
+    QObject::connect(station, &Station::refused, station, [station, done](const QString &error, ExitCode code) {
+        station->deleteLater();
+        done(fail(code, error));
+    });
+    QObject::connect(station, &Station::started, station, [station, board] { board->setLanes(station->lanes()); });
+    QObject::connect(station, &Station::laneChanged, station, [board](Lane *lane) { board->laneChanged(lane); });
+    QObject::connect(station, &Station::recorded, station,
+                     [board](const OutcomeRecord &record) { board->print(recordLine(record)); });
+    const QString audit = storeOptions.auditPath;
+    QObject::connect(station, &Station::labelRecorded, station, [board, audit](const LabelRecord &label) {
+        if (label.printed) {
+            board->print(QStringLiteral("LABEL row %1 printed to %2").arg(label.row).arg(printable(label.target)));
+            return;
+        }
+        board->warn(QStringLiteral("the label of row %1 was not printed to %2: %3; the module keeps its result; "
+                                   "reprint it with vev-cli label --audit %4 --row %1 and a place for it")
+                        .arg(label.row).arg(printable(label.target), printable(label.reason), printable(audit)));
+    });
+    QObject::connect(station, &Station::storeFailed, station, [board](const QString &error) {
+        board->warn(QStringLiteral("%1; the run stops").arg(error));
+    });
+    QObject::connect(station, &Station::finished, station, [station, board, done](ExitCode code) {
+        board->finish();
+        out() << summary(*station) << '\n';
+        station->deleteLater();
+        done(code);
+    });
+    station->start();
+}
+
+void runPlanStatus(const FileStore::Options &options, bool json, const Done &done)
+{
+    FileStore::Options looking = options;
+    looking.lock = false;
+    withStore(looking, done, [options, json, done](FileStore *store) {
+        store->status([options, json, done](const StoreStatus &status) {
+            if (json) {
+                QJsonArray doubt;
+                for (const RowEntry &entry : status.inDoubt)
+                    doubt.append(doubtJson(entry));
+                const QJsonObject object {
+                    {QStringLiteral("plan"), options.planPath},
+                    {QStringLiteral("audit"), options.auditPath},
+                    {QStringLiteral("rows"), status.rows},
+                    {QStringLiteral("open"), status.open},
+                    {QStringLiteral("claimed"), status.claimed},
+                    {QStringLiteral("passed"), status.passed},
+                    {QStringLiteral("failed"), status.failed},
+                    {QStringLiteral("in_doubt"), doubt},
+                    {QStringLiteral("held_by"), status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
+                };
+                out() << QJsonDocument(object).toJson(QJsonDocument::Indented);
+                return done(ExitCode::Ok);
+            }
+            out() << QStringLiteral("Plan %1, audit %2: %3 rows\n")
+                         .arg(printable(options.planPath), printable(options.auditPath)).arg(status.rows);
+            out() << QStringLiteral("  passed   %1\n  open     %2\n  claimed  %3 (a run ended without their "
+                                    "outcome)\n  failed   %4\n")
+                         .arg(status.passed).arg(status.open).arg(status.claimed).arg(status.failed);
+            if (!status.inDoubt.isEmpty()) {
+                out() << "Rows in doubt (given to no other module; put the module back on a lane to finish the row, "
+                         "or release it):\n";
+                for (const RowEntry &entry : status.inDoubt) {
+                    out() << QStringLiteral("  row %1: %2, %3 on %4 by %5 at %6 (audit line %7); the module "
+                                            "before: %8\n")
+                                 .arg(entry.row).arg(valuesText(entry.values), rowStateText(entry.state),
+                                                     printable(entry.port), printable(entry.station), entry.time)
+                                 .arg(entry.auditLine).arg(valuesText(entry.before));
+                }
+            }
+            out() << (status.holder.isEmpty() ? QStringLiteral("No run holds the plan or the audit.\n")
+                                              : QStringLiteral("Held by %1.\n").arg(status.holder));
+            done(ExitCode::Ok);
+        });
+    });
+}
+
+void runPlanRelease(const FileStore::Options &options, int row, const Done &done)
+{
+    withStore(options, done, [row, done](FileStore *store) {
+        const int entry = store->book().entryOfRow(row);
+        if (entry < 0)
+            return done(fail(ExitCode::Usage, QStringLiteral("the plan has no row %1").arg(row)));
+        const RowEntry held = store->book().entry(entry);
+        if (!held.inDoubt()) {
+            return done(fail(ExitCode::Usage, QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is "
+                                                             "released").arg(row).arg(rowStateText(held.state))));
+        }
+        store->release(row, [row, held, done](const QString &error) {
+            if (!error.isEmpty())
+                return done(fail(ExitCode::Failure, error));
+            out() << QStringLiteral("Row %1 (%2) released: it goes back to the plan.\n")
+                         .arg(row).arg(valuesText(held.values));
+            done(ExitCode::Ok);
+        });
+    });
+}
+
+ExitCode runAuditVerify(const QString &path, const QString &lastHash)
+{
+    const AuditCheck check = verifyAudit(path, {}, lastHash.toLatin1());
+    if (check.unreadable)
+        return fail(ExitCode::Failure, check.why);
+    if (check.firstBad > 0) {
+        return fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3 (%4 lines before it check out)")
+                                               .arg(printable(path)).arg(check.firstBad).arg(check.why)
+                                               .arg(check.lines));
+    }
+    if (check.endsElsewhere)
+        return fail(ExitCode::AuditBroken, QStringLiteral("%1: %2").arg(printable(path), check.why));
+    out() << printable(path) << ": " << check.lines << " lines, chain intact, last hash "
+          << QString::fromLatin1(check.lastHash) << '\n';
+    return ExitCode::Ok;
+}
+
+} // namespace cli

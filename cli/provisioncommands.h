@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// vev-cli's production line: provision, plan status, plan release and
+// audit-verify.
+
+#include "output.h"
+
+#include "station/filestore.h"
+#include "station/station.h"
+
+namespace cli {
+
+// Provisions modules by the plan until it is used up (or each lane has
+// handled one module, with once); SIGINT, SIGTERM and SIGHUP end it cleanly,
+// each lane finishing and recording the module in hand first.
+void runProvision(const FileStore::Options &store, const Station::Options &options, const Done &done);
+
+// Rows by state, the rows in doubt and who holds the plan, as text or JSON.
+void runPlanStatus(const FileStore::Options &store, bool json, const Done &done);
+
+// Hands a row in doubt back to the plan, recorded in the audit.
+void runPlanRelease(const FileStore::Options &store, int row, const Done &done);
+
+// Checks an audit trail's records and chain: the line count and the last
+// hash, or the first bad line; with lastHash, that the file ends there.
+ExitCode runAuditVerify(const QString &path, const QString &lastHash);
+
+} // namespace cli

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Unix signals as a Qt signal on the event loop. A signal handler may do
+// next to nothing safely; this one writes the signal's number to a socket
+// pair that the loop reads, so the program reacts in its own time (finish
+// the module in hand, redraw the board) instead of inside the handler.
+
+#include <QList>
+#include <QObject>
+
+#include <initializer_list>
+
+class QSocketNotifier;
+
+class SignalWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Watches these signals for as long as the object lives; one watch per
+    // process. Where the system has no such signals, nothing is watched.
+    explicit SignalWatch(std::initializer_list<int> numbers, QObject *parent = nullptr);
+    ~SignalWatch() override;
+
+signals:
+    void caught(int number);
+
+private:
+    void readPending();
+
+    QSocketNotifier *m_notifier = nullptr;
+    QList<int> m_numbers;
+};

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The audit trail in a file: one record a line (see records.h), each line
+// carrying the SHA-256 of the line before it, so that a later edit, removal
+// or insertion breaks the chain. Read a line at a time, so a file of any
+// size is read whole without being held whole.
+
+#include "station/records.h"
+
+#include <QFile>
+#include <QString>
+
+#include <functional>
+
+// Each record as it is read, with its 1-based line.
+using AuditVisitor = std::function<void(const AuditRecord &record, int line)>;
+
+struct AuditCheck {
+    int lines = 0;         // lines that check out
+    int firstBad = 0;      // 1-based; 0 when every line checks out
+    QString why;           // what is wrong with the first bad line, or why the file cannot be read
+    bool unreadable = false; // the file could not be read at all
+    bool endsElsewhere = false; // every line checks out, but the file does not end at the hash asked for
+    QByteArray lastHash;   // the hash the next line would chain to
+};
+
+// Checks every line's fields and its place in the chain; with lastHash,
+// also that the file ends at that hash. Only a regular file is read.
+AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit = {}, const QByteArray &lastHash = {});
+
+class AuditFile
+{
+public:
+    // Opens the trail for appending, creating it if need be, and reads it
+    // through verifyAudit: a file that is not a regular file or whose chain
+    // is broken is refused (broken says which), since a record appended to
+    // it would vouch for lines nobody can trust.
+    bool open(const QString &path, const AuditVisitor &visit, QString *error, bool *broken);
+
+    // Appends one line, flushed and synced to the disk before it returns.
+    // A write that fails (a full disk) is cut back to the last whole line;
+    // *error has the system's reason.
+    bool append(const AuditRecord &record, QString *error);
+
+    QString path() const { return m_file.fileName(); }
+    int lines() const { return m_lines; }
+    QByteArray lastHash() const { return m_lastHash; }
+
+private:
+    QFile m_file;
+    qint64 m_size = 0;
+    int m_lines = 0;
+    QByteArray m_lastHash;
+};
+
+// Why a path cannot be an audit: it exists and is not a regular file (a
+// device, a FIFO, a folder would never end, never answer, or take records
+// into nothing). Empty when it can be.
+QString notAnAuditFile(const QString &path);

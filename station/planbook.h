@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Where every row of a plan stands, worked out from the plan and the audit:
+// the one state table a store keeps, whatever holds it. A row is known by
+// its values (its IP and MAC address in canonical form), not by its place in
+// the plan, so a plan edited between runs resumes where it stood. Plain
+// code, no files: the file store feeds it and unit tests drive it.
+//
+// The rules:
+// - open: nothing of the row is on any module; the next module may get it.
+// - claimed: a claim was recorded before the first byte went to a module
+//   and no outcome followed (a run that died): the row may be on a module.
+// - passed: written and read back the same.
+// - failed: an outcome that is not a pass, after bytes went out: part of
+//   the row may be on that module.
+// Claimed and failed rows are in doubt: given to no other module; a lane
+// that finds the module carrying one (its IP or MAC is the row's) finishes
+// the row on it, or the operator releases it back to the plan. A module
+// carrying a passed row gets nothing.
+
+#include "station/plan.h"
+#include "station/records.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <set>
+#include <vector>
+
+enum class RowState { Open, Claimed, Passed, Failed };
+QString rowStateText(RowState state);
+
+struct RowEntry {
+    int planIndex = -1;   // place in the plan, -1 for a row the audit knows and the plan no longer has
+    int row = 0;          // the row number to record: its place in the plan, else as last recorded
+    int planLine = 0;     // the plan's line, for messages
+    SettingValues values;
+    RowState state = RowState::Open;
+    int auditLine = 0;    // the audit line that set the state
+    SettingValues before; // the module's settings before, from the claim or outcome
+    SettingValues recorded; // the values as the audit last recorded them
+    QString station;
+    QString port;
+    QString time;
+    bool inHand = false;  // a lane of this run is working on it
+
+    bool inDoubt() const { return !inHand && (state == RowState::Claimed || state == RowState::Failed); }
+};
+
+class PlanBook
+{
+public:
+    // The plan's rows, all open until the audit says otherwise.
+    void setPlan(const QList<PlanRow> &rows);
+
+    // Replays one audit record, in file order. line is the audit's line.
+    void apply(const AuditRecord &record, int line);
+
+    // Once the plan and the whole audit are in: a plan row that matches a
+    // row the audit holds (passed or in doubt) on one of IP or MAC but not
+    // the other, or on both but with another gateway or port, would give
+    // one address to two modules. The message names both lines.
+    std::optional<QString> conflict(const QString &planName, const QString &auditName) const;
+
+    // What the module with these settings is to get.
+    struct Verdict {
+        enum Kind { Fresh, Resume, HoldsPassed, NothingOpen } kind = NothingOpen;
+        int entry = -1;
+    };
+    Verdict classify(const SettingValues &module) const;
+
+    // A lane of this run works on the entry (after its claim was applied),
+    // or is done with it (after its outcome or release was applied).
+    void hold(int entry);
+    void letGo(int entry);
+
+    const RowEntry &entry(int index) const { return m_entries.at(std::size_t(index)); }
+    // The entry of plan row n (1-based), or of these values; -1 for none.
+    int entryOfRow(int row) const;
+    int find(const SettingValues &values) const { return m_byKey.value(keyOf(values), -1); }
+    int rows() const { return m_planRows; }
+    int count(RowState state) const { return m_counts[std::size_t(state)]; }
+    // Rows a lane may still be given.
+    int open() const { return int(m_open.size()); }
+    int inHand() const { return m_inHand; }
+    // Plan rows claimed and not in hand: claims a run left without outcome.
+    int claimedNotInHand() const { return count(RowState::Claimed) - m_planInHand; }
+    // Rows in doubt (claimed or failed, not in hand), the plan's and others.
+    QList<int> inDoubt() const;
+    int doubtCount() const;
+
+private:
+    static QString keyOf(const SettingValues &values);
+    int findOrAdd(const SettingValues &values, int row);
+    void setState(int entry, RowState state);
+    void refresh(int entry);
+
+    std::vector<RowEntry> m_entries;
+    QHash<QString, int> m_byKey; // "ip mac", canonical
+    QHash<QString, int> m_byIp;  // rows that live: passed or in doubt
+    QHash<QString, int> m_byMac;
+    std::set<int> m_open;        // plan entries open and not in hand, in plan order
+    std::set<int> m_doubt;       // entries in doubt
+    std::array<int, 4> m_counts {}; // plan rows by state
+    int m_planRows = 0;
+    int m_inHand = 0;
+    int m_planInHand = 0;
+};

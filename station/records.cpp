@@ -1,0 +1,282 @@
+// SPDX-License-Identifier: MIT
+#include "station/records.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+constexpr std::array<std::pair<Result, const char *>, 5> resultTexts = {{
+    {Result::Pass, "pass"},
+    {Result::Fail, "fail"},
+    {Result::NoAnswer, "no-answer"},
+    {Result::NotAcknowledged, "not-acknowledged"},
+    {Result::Aborted, "aborted"},
+}};
+
+const QString kindKey = QStringLiteral("kind");
+
+// Reading one object: each accessor notes the first field that is missing
+// or of the wrong type, so the reader says exactly what is wrong.
+class Fields
+{
+public:
+    explicit Fields(const QJsonObject &object)
+        : m_object(object)
+    {
+    }
+
+    QString text(const char *key, bool required = true)
+    {
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        if (value.isUndefined() && !required)
+            return {};
+        if (!value.isString())
+            note(key, "a string");
+        return value.toString();
+    }
+
+    int row()
+    {
+        const QJsonValue value = m_object.value(QStringLiteral("row"));
+        const double number = value.toDouble(-1);
+        if (!value.isDouble() || number < 1 || number > 1e9 || std::floor(number) != number) {
+            note("row", "a whole number from 1");
+            return 0;
+        }
+        return int(number);
+    }
+
+    bool flag(const char *key)
+    {
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        if (value.isUndefined())
+            return false;
+        if (!value.isBool())
+            note(key, "true or false");
+        return value.toBool();
+    }
+
+    SettingValues settings(const char *key)
+    {
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        QString error;
+        const auto values = value.isObject() ? settingsFromJson(value.toObject(), &error) : std::nullopt;
+        if (!values) {
+            note(key, "an object of settings");
+            return {};
+        }
+        return *values;
+    }
+
+    Result result()
+    {
+        const auto result = resultFromText(text("result"));
+        if (!result && m_why.isEmpty())
+            m_why = QStringLiteral("\"result\" is not one of pass, fail, no-answer, not-acknowledged, aborted");
+        return result.value_or(Result::Fail);
+    }
+
+    const QString &why() const { return m_why; }
+
+private:
+    void note(const char *key, const char *what)
+    {
+        if (m_why.isEmpty())
+            m_why = QStringLiteral("\"%1\" is missing or not %2").arg(QLatin1String(key), QLatin1String(what));
+    }
+
+    const QJsonObject &m_object;
+    QString m_why;
+};
+
+QJsonObject bodyObject(const ClaimRecord &claim)
+{
+    QJsonObject object {
+        {QStringLiteral("row"), claim.row},
+        {QStringLiteral("port"), claim.port},
+        {QStringLiteral("before"), settingsToJson(claim.before)},
+        {QStringLiteral("values"), settingsToJson(claim.values)},
+    };
+    if (claim.forced)
+        object.insert(QStringLiteral("force"), true);
+    return object;
+}
+
+QJsonObject bodyObject(const OutcomeRecord &outcome)
+{
+    QJsonObject object {
+        {QStringLiteral("row"), outcome.row},
+        {QStringLiteral("port"), outcome.port},
+        {QStringLiteral("before"), settingsToJson(outcome.before)},
+        {QStringLiteral("written"), settingsToJson(outcome.written)},
+        {QStringLiteral("read_back"), settingsToJson(outcome.readBack)},
+        {QStringLiteral("result"), resultText(outcome.result)},
+    };
+    if (!outcome.reason.isEmpty())
+        object.insert(QStringLiteral("reason"), outcome.reason);
+    return object;
+}
+
+QJsonObject bodyObject(const ReleaseRecord &release)
+{
+    return {
+        {QStringLiteral("row"), release.row},
+        {QStringLiteral("values"), settingsToJson(release.values)},
+        {QStringLiteral("reason"), release.reason},
+    };
+}
+
+QJsonObject bodyObject(const LabelRecord &label)
+{
+    QJsonObject object {
+        {QStringLiteral("row"), label.row},
+        {QStringLiteral("values"), settingsToJson(label.values)},
+        {QStringLiteral("printed"), label.printed},
+        {QStringLiteral("target"), label.target},
+    };
+    if (!label.reason.isEmpty())
+        object.insert(QStringLiteral("reason"), label.reason);
+    return object;
+}
+
+std::optional<AuditBody> readBody(const QString &kind, Fields &fields)
+{
+    if (kind.isEmpty() || kind == QLatin1String("outcome")) {
+        OutcomeRecord outcome;
+        outcome.row = fields.row();
+        outcome.port = fields.text("port");
+        outcome.before = fields.settings("before");
+        outcome.written = fields.settings("written");
+        outcome.readBack = fields.settings("read_back");
+        outcome.result = fields.result();
+        outcome.reason = fields.text("reason", false);
+        return outcome;
+    }
+    if (kind == QLatin1String("claim")) {
+        ClaimRecord claim;
+        claim.row = fields.row();
+        claim.port = fields.text("port");
+        claim.before = fields.settings("before");
+        claim.values = fields.settings("values");
+        claim.forced = fields.flag("force");
+        return claim;
+    }
+    if (kind == QLatin1String("release")) {
+        ReleaseRecord release;
+        release.row = fields.row();
+        release.values = fields.settings("values");
+        release.reason = fields.text("reason");
+        return release;
+    }
+    if (kind == QLatin1String("label")) {
+        LabelRecord label;
+        label.row = fields.row();
+        label.values = fields.settings("values");
+        label.printed = fields.flag("printed");
+        label.target = fields.text("target");
+        label.reason = fields.text("reason", false);
+        return label;
+    }
+    return std::nullopt;
+}
+
+bool isHash(const QString &text)
+{
+    if (text.size() != firstPrev.size())
+        return false;
+    for (const QChar c : text) {
+        if (!c.isDigit() && !(c >= QLatin1Char('a') && c <= QLatin1Char('f')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString resultText(Result result)
+{
+    for (const auto &[value, text] : resultTexts) {
+        if (value == result)
+            return QLatin1String(text);
+    }
+    return {};
+}
+
+std::optional<Result> resultFromText(const QString &text)
+{
+    for (const auto &[value, name] : resultTexts) {
+        if (text == QLatin1String(name))
+            return value;
+    }
+    return std::nullopt;
+}
+
+QString kindName(const AuditBody &body)
+{
+    static const std::array<QString, std::variant_size_v<AuditBody>> names = {
+        QStringLiteral("claim"), QStringLiteral("outcome"), QStringLiteral("release"), QStringLiteral("label")};
+    return names[body.index()];
+}
+
+QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash)
+{
+    QJsonObject object = std::visit([](const auto &body) { return bodyObject(body); }, record.body);
+    object.insert(kindKey, kindName(record.body));
+    object.insert(QStringLiteral("time"), record.time.isEmpty()
+                                              ? QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
+                                              : record.time);
+    object.insert(QStringLiteral("station"), record.station);
+    if (!record.operatorName.isEmpty())
+        object.insert(QStringLiteral("operator"), record.operatorName);
+    object.insert(QStringLiteral("version"), record.version.isEmpty() ? QStringLiteral(VEV_VERSION) : record.version);
+    object.insert(QStringLiteral("prev"), QString::fromLatin1(prevHash));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why)
+{
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    if (!document.isObject()) {
+        *why = QStringLiteral("not a JSON object");
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    Fields fields(object);
+    AuditLine read;
+    const QString prev = fields.text("prev");
+    if (fields.why().isEmpty() && !isHash(prev)) {
+        *why = QStringLiteral("\"prev\" is not a SHA-256 hash in hex");
+        return std::nullopt;
+    }
+    read.prev = prev.toLatin1();
+    const QString kind = fields.text("kind", false);
+    read.record.time = fields.text("time");
+    read.record.station = fields.text("station");
+    read.record.operatorName = fields.text("operator", false);
+    read.record.version = fields.text("version");
+    const auto body = readBody(kind, fields);
+    if (!body) {
+        *why = QStringLiteral("kind \"%1\" is not known to this version").arg(printable(kind));
+        return std::nullopt;
+    }
+    if (!fields.why().isEmpty()) {
+        *why = fields.why();
+        return std::nullopt;
+    }
+    read.record.body = *body;
+    return read;
+}
+
+QByteArray chainHash(const QByteArray &line)
+{
+    return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
+}

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Where a station keeps its plan, its claims and its outcomes, behind one
+// small interface: plan rows in, claim, record, release, status. Lanes only
+// ever talk to this, so a store kept elsewhere (a database several stations
+// share) changes nothing for them. Every call answers through its callback,
+// on the caller's thread, and never holds the caller's loop up for long: a
+// store in files may answer before the call returns, one on a server answers
+// later, from its own thread.
+
+#include "client/exitcodes.h"
+#include "station/planbook.h"
+#include "station/records.h"
+
+#include <QObject>
+
+#include <functional>
+
+// A store's view of the plan, for status lines, a window and plan status.
+struct StoreStatus {
+    int rows = 0;      // in the plan
+    int open = 0;      // nothing of the row on any module yet
+    int inHand = 0;    // being written by a lane of this run
+    int passed = 0;
+    int claimed = 0;   // claims without an outcome, not in hand: in doubt
+    int failed = 0;    // in doubt after an outcome that is not a pass
+    int inDoubtCount() const { return claimed + failed; }
+    QList<RowEntry> inDoubt; // the plan's in plan order, then rows the plan no longer has
+    QString holder;    // who holds the store, for a status taken from outside a run
+};
+
+class ProvisionStore : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Reads the plan and what has been recorded, and takes the store for
+    // this run. On failure: why, and the exit code it stands for.
+    struct Opened {
+        bool ok = false;
+        QString error;
+        ExitCode code = ExitCode::Ok;
+    };
+    virtual void open(std::function<void(const Opened &)> done) = 0;
+
+    // A row for the module with these settings, found on this port. For a
+    // fresh or resumed row the claim is recorded before the answer comes,
+    // so the store knows the row may be on a module before any byte goes.
+    struct Claim {
+        enum Kind {
+            Fresh,       // the next open row
+            Resume,      // a row in doubt that this module carries: finish it
+            HoldsPassed, // the module carries a row recorded as passed: nothing for it
+            NothingOpen, // no open row is left
+            Failed,      // the claim could not be recorded: nothing may be written
+        } kind = NothingOpen;
+        PlanRow row;   // Fresh, Resume, HoldsPassed
+        QString error; // Failed
+    };
+    virtual void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) = 0;
+
+    // The outcome of a claimed row; an empty error once it is stored.
+    virtual void record(const OutcomeRecord &outcome, std::function<void(const QString &error)> done) = 0;
+
+    // A claimed row that nothing was written to goes back to the plan.
+    virtual void unclaim(const PlanRow &row, std::function<void(const QString &error)> done) = 0;
+
+    // A row in doubt handed back to the plan by the operator, who has dealt
+    // with the module it may be on. Refused for a row not in doubt.
+    virtual void release(int row, std::function<void(const QString &error)> done) = 0;
+
+    // Anything else worth a line of its own, such as a label printed.
+    virtual void note(const AuditBody &body, std::function<void(const QString &error)> done) = 0;
+
+    virtual void status(std::function<void(const StoreStatus &)> done) = 0;
+
+    // Records carry the station's and the operator's name.
+    virtual QString stationName() const = 0;
+    virtual QString operatorName() const = 0;
+    // Where the store is, for messages (never a password).
+    virtual QString description() const = 0;
+
+signals:
+    // A record was stored: the plan's counts may have moved.
+    void changed();
+};
