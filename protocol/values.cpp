@@ -18,17 +18,6 @@ QString firstThreeFields(const QString &address)
     return address.section(QLatin1Char('.'), 0, 2);
 }
 
-QString macDigits(const QString &mac)
-{
-    QString digits;
-    digits.reserve(mac.size());
-    for (const QChar c : mac) {
-        if (c != QLatin1Char(':') && c != QLatin1Char('-'))
-            digits += c.toUpper();
-    }
-    return digits;
-}
-
 // Dotted decimal without leading zeros, or nothing when the value is not
 // four numbers 0-255. A value already in that form is handed back as it is:
 // plans of many thousand rows are put in canonical form more than once.
@@ -92,14 +81,38 @@ QString unusableAddressReason(const QString &value)
     return {};
 }
 
+int hexValue(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
 QString unusableMacReason(const QString &value)
 {
-    const QString digits = macDigits(value);
-    if (digits == QLatin1String("000000000000"))
+    bool zeros = true;
+    bool ones = true;
+    int digits = 0;
+    int lowNibbleOfFirstByte = 0; // the group bit is its lowest bit
+    for (const QChar c : value) {
+        const int digit = hexValue(c);
+        if (digit < 0)
+            continue; // a separator
+        zeros = zeros && digit == 0;
+        ones = ones && digit == 15;
+        if (digits++ == 1)
+            lowNibbleOfFirstByte = digit;
+    }
+    if (zeros)
         return QStringLiteral("all zeros");
-    if (digits == QLatin1String("FFFFFFFFFFFF"))
+    if (ones)
         return QStringLiteral("the broadcast address");
-    if (digits.left(2).toUInt(nullptr, 16) & 1u)
+    if (lowNibbleOfFirstByte & 1)
         return QStringLiteral("a group address: its first byte is odd");
     return {};
 }
@@ -206,13 +219,14 @@ QString canonicalValue(Setting setting, const QString &value)
         return value;
     if (!isValidValue(setting, value))
         return value;
-    const QString digits = macDigits(value);
     QString canonical;
-    canonical.reserve(digits.size() * 3 / 2);
-    for (int i = 0; i < digits.size(); ++i) {
-        if (i > 0 && i % 2 == 0)
+    canonical.reserve(17);
+    for (const QChar c : value) {
+        if (hexValue(c) < 0)
+            continue;
+        if (!canonical.isEmpty() && canonical.size() % 3 == 2)
             canonical += QLatin1Char(':');
-        canonical += digits.at(i);
+        canonical += c.toUpper();
     }
     return canonical;
 }

@@ -98,7 +98,10 @@ void FileStore::open(std::function<void(const Opened &)> done)
         return fail(error, ExitCode::Usage);
     m_book.setPlan(*rows);
 
-    const AuditVisitor replay = [this](const AuditRecord &record, int line) { m_book.apply(record, line); };
+    const AuditVisitor replay = [this](const AuditRecord &record, int line) {
+        m_book.apply(record, line);
+        remember(record);
+    };
     if (m_options.lock) {
         bool broken = false;
         if (!m_audit.open(m_options.auditPath, replay, &error, &broken))
@@ -138,8 +141,18 @@ QString FileStore::append(const AuditBody &body)
     if (!m_audit.append(record, &error))
         return error;
     m_book.apply(record, m_audit.lines());
+    remember(record);
     emit changed();
     return {};
+}
+
+void FileStore::remember(const AuditRecord &record)
+{
+    if (!std::holds_alternative<OutcomeRecord>(record.body))
+        return;
+    m_recent.append(record);
+    if (m_recent.size() > StoreStatus::recentCount)
+        m_recent.removeFirst();
 }
 
 void FileStore::claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done)
@@ -211,6 +224,8 @@ void FileStore::status(std::function<void(const StoreStatus &)> done)
     status.claimed = m_book.claimedNotInHand();
     for (const int entry : m_book.inDoubt())
         status.inDoubt << m_book.entry(entry);
+    for (auto it = m_recent.crbegin(); it != m_recent.crend(); ++it)
+        status.recent << *it;
     if (!m_options.lock) {
         status.holder = lockHolder(m_options.auditPath);
         if (status.holder.isEmpty())

@@ -50,6 +50,7 @@ public:
 private:
     bool takeLock(std::unique_ptr<QLockFile> &lock, const QString &path, const char *what, Opened *opened);
     QString append(const AuditBody &body);
+    void remember(const AuditRecord &record);
     PlanRow rowOf(int entry) const;
 
     Options m_options;
@@ -57,5 +58,6 @@ private:
     std::unique_ptr<QLockFile> m_auditLock;
     AuditFile m_audit;
     PlanBook m_book;
+    QList<AuditRecord> m_recent; // newest last
     bool m_open = false;
 };

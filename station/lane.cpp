@@ -89,6 +89,16 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     connect(&m_client, &GatewayClient::verifying, this, [this] {
         show(Activity::Verifying, QStringLiteral("verifying row %1").arg(m_row.row));
     });
+    // The outcome in hand is kept and retried by the store: say so.
+    connect(m_store, &ProvisionStore::reachabilityChanged, this, [this](bool reachable, const QString &why) {
+        if (m_phase != Phase::Recording)
+            return;
+        if (reachable)
+            show(Activity::Recording, QStringLiteral("recording row %1").arg(m_row.row));
+        else
+            show(Activity::Retrying, QStringLiteral("storing the outcome of row %1 while the store is unreachable (%2); "
+                                                    "retrying").arg(m_row.row).arg(why));
+    });
 }
 
 OpenFailure Lane::open(QString *reason)

@@ -39,6 +39,7 @@ public:
         Finishing, // writing a row that was in doubt onto the module carrying it
         Verifying, // reading the row back
         Recording, // storing the outcome
+        Retrying,  // storing the outcome while the store cannot be reached
         TakeOff,   // done with the module: take it off
         HoldsRow,  // the module already carries a row recorded as passed
         NoRowLeft, // no open row is left for this module

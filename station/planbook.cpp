@@ -112,6 +112,8 @@ void PlanBook::apply(const AuditRecord &record, int line)
 
 std::optional<QString> PlanBook::conflict(const QString &planName, const QString &auditName) const
 {
+    if (m_byIp.isEmpty() && m_byMac.isEmpty())
+        return std::nullopt; // nothing recorded holds an address
     for (int i = 0; i < m_planRows; ++i) {
         const RowEntry &entry = m_entries[std::size_t(i)];
         const auto holder = [&](Setting setting, const QHash<QString, int> &live) {

@@ -27,7 +27,10 @@ struct StoreStatus {
     int failed = 0;    // in doubt after an outcome that is not a pass
     int inDoubtCount() const { return claimed + failed; }
     QList<RowEntry> inDoubt; // the plan's in plan order, then rows the plan no longer has
+    QList<AuditRecord> recent; // the last outcomes recorded, newest first, at most recentCount
     QString holder;    // who holds the store, for a status taken from outside a run
+
+    static constexpr int recentCount = 20;
 };
 
 class ProvisionStore : public QObject
@@ -86,4 +89,7 @@ public:
 signals:
     // A record was stored: the plan's counts may have moved.
     void changed();
+    // The store cannot be reached (a database server restarting, a network
+    // down) and keeps retrying what it was given; or it can again.
+    void reachabilityChanged(bool reachable, const QString &why);
 };

@@ -118,7 +118,7 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     ui.lineEdit_mac->setAccessibleName(QStringLiteral("MAC address"));
     ui.comboBox->setAccessibleName(QStringLiteral("Serial port"));
 
-    comm = new SPComm();
+    comm = new SPComm(this);
     scanPorts();
     offerLastPort();
     portOpen = false;
