@@ -12,6 +12,10 @@
 #include <functional>
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #include <unistd.h>
@@ -79,8 +83,11 @@ private:
             return finish(QStringLiteral("%1 did not take the label within %2")
                               .arg(m_printer, seconds(LabelPrinter::sendTimeout)));
         case Stage::Closing:
-            // It has the label and keeps the line open: nothing was refused.
-            return finish(QString());
+            // It keeps the line open: printed if it has taken the label whole.
+            return finish(unacknowledged() > 0 ? QStringLiteral("%1 did not take the label within %2")
+                                                     .arg(m_printer, seconds(LabelPrinter::sendTimeout
+                                                                             + LabelPrinter::closeTimeout))
+                                               : QString());
         }
     }
 
@@ -98,10 +105,6 @@ private:
         m_socket.abort();
         if (m_fd < 0 || ::shutdown(m_fd, SHUT_WR) != 0)
             return finish(QStringLiteral("%1: %2").arg(m_printer, QString::fromLocal8Bit(std::strerror(errno))));
-        // Closed already: before it could have read the label to its end.
-        char byte = 0;
-        if (::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
-            return finish(QStringLiteral("%1 closed the connection before it had the label").arg(m_printer));
         m_closing = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
         connect(m_closing.get(), &QSocketNotifier::activated, this, [this] { drain(); });
         drain();
@@ -109,6 +112,16 @@ private:
         connect(&m_socket, &QTcpSocket::disconnected, this, [this] { finish(QString()); });
         m_socket.disconnectFromHost();
 #endif
+    }
+
+    int unacknowledged() const
+    {
+        int bytes = 0;
+#ifdef Q_OS_LINUX
+        if (m_fd < 0 || ::ioctl(m_fd, SIOCOUTQ, &bytes) != 0)
+            bytes = 0;
+#endif
+        return bytes;
     }
 
 #ifdef Q_OS_UNIX
@@ -119,8 +132,13 @@ private:
             const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
             if (got > 0)
                 continue; // the printer's own chatter
-            if (got == 0)
-                return finish(QString());
+            if (got == 0) {
+                // A printer that read the label acknowledged all of it with
+                // its close; one that closed first left some unacknowledged.
+                return finish(unacknowledged() > 0
+                                  ? QStringLiteral("%1 closed the connection before it had the label").arg(m_printer)
+                                  : QString());
+            }
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 return;
             return finish(QStringLiteral("%1 dropped the connection before it had the label: %2")
