@@ -385,7 +385,7 @@ void TestLabel::provisionPrintsForPasses()
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
     const QString labels = dir.filePath(QStringLiteral("labels"));
     QVERIFY(QDir().mkpath(labels));
-    const ProgramRun run = cli(provision(planFile(dir, QStringLiteral("plan.csv"), plan3), audit,
+    const ProgramRun run = cli(provision(writeFile(dir, QStringLiteral("plan.csv"), plan3), audit,
                                          {"--labels", labels, "--port", honest.devicePath(), "--port", lying.devicePath()}));
     QVERIFY2(run.code == 9, qPrintable(run.err)); // the failed row's code: the labels were printed
 
@@ -434,7 +434,7 @@ void TestLabel::provisionWithUnprintedLabel()
     QVERIFY2(module.isRunning(), qPrintable(module.error()));
     QTemporaryDir dir;
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
-    const ProgramRun run = cli(provision(planFile(dir, QStringLiteral("plan.csv"), plan3), audit,
+    const ProgramRun run = cli(provision(writeFile(dir, QStringLiteral("plan.csv"), plan3), audit,
                                          {"--once", "--label-zpl", printer.address(), "--port", module.devicePath()}));
     QCOMPARE(run.code, 13);
     // The module keeps its pass; the lane, the audit and a warning say what became of the label.
@@ -472,7 +472,7 @@ void TestLabel::provisionRefusesLabels()
     QTemporaryDir dir;
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
     options.replaceInStrings(QStringLiteral("DIR"), dir.path());
-    const ProgramRun run = cli(provision(planFile(dir, QStringLiteral("plan.csv"), plan3), audit,
+    const ProgramRun run = cli(provision(writeFile(dir, QStringLiteral("plan.csv"), plan3), audit,
                                          options + QStringList {"--once", "--port", module.devicePath()}));
     QCOMPARE(run.code, code);
     QVERIFY2(run.err.contains(named), qPrintable(run.err));

@@ -5,20 +5,12 @@
 // run vev-cli provision.
 
 #include "station/auditfile.h"
+#include "tamper.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <type_traits>
-
-inline QString planFile(const QTemporaryDir &dir, const QString &name, const QByteArray &csv)
-{
-    QFile plan(dir.filePath(name));
-    plan.open(QIODevice::WriteOnly);
-    plan.write(csv);
-    return plan.fileName();
-}
 
 inline const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
                                 "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n";
