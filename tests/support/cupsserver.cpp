@@ -2,6 +2,7 @@
 #include "cupsserver.h"
 
 #include "programrun.h"
+#include "tamper.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,12 +15,6 @@ namespace {
 // The PDF printer of cups-filters: it passes PDF on as PDF.
 const char *const pdfPrinterDriver = "/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd";
 constexpr int startMs = 10000;
-
-bool writeFile(const QString &path, const QString &text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size();
-}
 
 } // namespace
 
@@ -46,10 +41,8 @@ CupsServer::CupsServer(const QString &printer)
         m_error = QStringLiteral("cupsd or the PDF printer driver is missing (packages cups, cups-filters)");
         return;
     }
-    if (!writeFile(dir + QStringLiteral("/cupsd.conf"), server) || !writeFile(dir + QStringLiteral("/cups-files.conf"), files)) {
-        m_error = QStringLiteral("cannot write the configuration into ") + dir;
-        return;
-    }
+    writeFile(m_dir, QStringLiteral("cupsd.conf"), server.toUtf8());
+    writeFile(m_dir, QStringLiteral("cups-files.conf"), files.toUtf8());
     m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
     // A session of its own: on its way out cupsd signals its whole process
     // group, which would otherwise include the test.
