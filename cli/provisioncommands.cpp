@@ -2,6 +2,7 @@
 #include "provisioncommands.h"
 
 #include "host/signalwatch.h"
+#include "station/dbstore.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -247,6 +248,18 @@ void runProvision(const StoreMaker &makeStore, const Station::Options &options, 
     QObject::connect(station, &Station::laneChanged, station, [board](Lane *lane) { board->laneChanged(lane); });
     QObject::connect(station, &Station::recorded, station,
                      [board](const OutcomeRecord &record) { board->print(recordLine(record)); });
+    // Where a reprint reads the passed module from: the audit file, or the database.
+    const QString audit = (qobject_cast<DbStore *>(station->store()) ? QStringLiteral("--db ") : QStringLiteral("--audit "))
+                          + station->store()->description();
+    QObject::connect(station, &Station::labelRecorded, station, [board, audit](const LabelRecord &label) {
+        if (label.printed) {
+            board->print(QStringLiteral("LABEL row %1 printed to %2").arg(label.row).arg(printable(label.target)));
+            return;
+        }
+        board->warn(QStringLiteral("the label of row %1 was not printed to %2: %3; the module keeps its result; "
+                                   "reprint it with vev-cli label %4 --row %1 and a place for it")
+                        .arg(label.row).arg(printable(label.target), printable(label.reason), audit));
+    });
     QObject::connect(station, &Station::storeFailed, station, [board](const QString &error) {
         board->warn(QStringLiteral("%1; the run stops").arg(error));
     });

@@ -838,7 +838,7 @@ DbFault PlanDatabase::readAudit(const std::function<bool(const AuditRow &)> &vis
     }, snapshot);
 }
 
-DbFault PlanDatabase::verifyAudit(const QByteArray &lastHash, AuditCheck *check)
+DbFault PlanDatabase::verifyAudit(const QByteArray &lastHash, AuditCheck *check, const AuditVisitor &visit)
 {
     *check = AuditCheck();
     check->lastHash = firstPrev;
@@ -872,6 +872,8 @@ DbFault PlanDatabase::verifyAudit(const QByteArray &lastHash, AuditCheck *check)
                                               "result or time was changed)"));
         check->lines = chain.lines();
         check->lastHash = chain.lastHash();
+        if (visit)
+            visit(*record, int(number));
         return true;
     });
     if (fault)

@@ -128,8 +128,8 @@ public:
 
     // Checks every line in place: its record, its place in the chain, and
     // that the columns beside it agree with it; with lastHash, that the
-    // audit ends there.
-    DbFault verifyAudit(const QByteArray &lastHash, AuditCheck *check);
+    // audit ends there. visit sees each record that checks out.
+    DbFault verifyAudit(const QByteArray &lastHash, AuditCheck *check, const AuditVisitor &visit = {});
 
     const DatabaseUri &uri() const { return m_uri; }
 

@@ -125,3 +125,4 @@ private:
 
 Q_DECLARE_METATYPE(OutcomeRecord)
 Q_DECLARE_METATYPE(AuditRecord)
+Q_DECLARE_METATYPE(LabelRecord)

@@ -8,6 +8,7 @@
 #include "station/plan.h"
 #include "host/hostenvironment.h"
 #include "processusage.h"
+#include "productionline.h"
 #include "protocol/values.h"
 #include "pseudoterminal.h"
 #include "protocol/settingsjson.h"
@@ -435,18 +436,6 @@ void TestCli::simulatorFaults()
 #endif
 }
 
-namespace {
-
-const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
-                         "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n";
-
-QStringList provision(const QString &plan, const QString &audit, const QStringList &more = {})
-{
-    return QStringList {"provision", "--plan", plan, "--audit", audit} + more;
-}
-
-} // namespace
-
 void TestCli::productionLine()
 {
     // Two lanes of two modules each; the second line's modules acknowledge
@@ -455,7 +444,7 @@ void TestCli::productionLine()
     SimProcess lying({"--line", "2", "--off-after", "100", "--plug-gap", "200", "--ignore-writes"});
     QVERIFY2(honest.isRunning() && lying.isRunning(), qPrintable(honest.error() + lying.error()));
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), "mac,ip,gateway,tcp_port\n"
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), "mac,ip,gateway,tcp_port\n"
         "02:00:00:00:10:01,10.0.5.21,10.0.5.1,502\n02:00:00:00:10:02,10.0.5.22,10.0.5.1,502\n"
         "02:00:00:00:10:03,10.0.5.23,10.0.5.1,502\n02:00:00:00:10:04,10.0.5.24,10.0.5.1,502\n");
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
@@ -509,7 +498,7 @@ void TestCli::productionLine()
 void TestCli::stationKnowsItsModules()
 {
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
 
     // A slow module left on the bench is written once, however long it
@@ -540,7 +529,7 @@ void TestCli::stationKnowsItsModules()
     QProcess holder;
     holder.start(QStringLiteral(VEV_CLI_PATH), provision(plan, audit, {"--port", silent.devicePath()}));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(audit + QStringLiteral(".lock")), 5000);
-    const QString other = planFile(dir, QStringLiteral("other.csv"), plan3);
+    const QString other = writeFile(dir, QStringLiteral("other.csv"), plan3);
     for (const QStringList &files : {QStringList {other, audit}, QStringList {plan, dir.filePath(QStringLiteral("x.jsonl"))}}) {
         run = cli(provision(files.at(0), files.at(1), {"--once", "--port", silent.devicePath()}));
         QCOMPARE(run.code, 12);
@@ -552,7 +541,7 @@ void TestCli::stationKnowsItsModules()
 
     // Resume goes by values: a row inserted above the passed one and its MAC
     // respelled leave it done; the next module gets the new row.
-    const QString edited = planFile(dir, QStringLiteral("edited.csv"), QByteArray(plan3)
+    const QString edited = writeFile(dir, QStringLiteral("edited.csv"), QByteArray(plan3)
         .replace("mac\n", "mac\n10.0.5.30,10.0.5.1,502,02:00:00:00:10:30\n").replace("02:00:00:00:10:01", "02-00-00-00-10-01"));
     SimProcess fresh;
     QVERIFY2(fresh.isRunning(), qPrintable(fresh.error()));
@@ -565,7 +554,7 @@ void TestCli::stationKnowsItsModules()
 void TestCli::hardDeathsAreResumed()
 {
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
 
     // Killed with the first value of its row on the module.
@@ -627,7 +616,7 @@ void TestCli::fullDiskStopsTheRun()
     SimProcess module;
     QVERIFY2(module.isRunning(), qPrintable(module.error()));
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("disk")));
     constexpr int block = 4096;
     QString error;
@@ -639,7 +628,7 @@ void TestCli::fullDiskStopsTheRun()
     const int room = block - 16 - int(auditLine(claim, firstPrev).size() + 1) - int(auditLine(padding, firstPrev).size() + 1);
     std::get<ReleaseRecord>(padding.body).reason = QString(room, QLatin1Char('x'));
     const QByteArray start = auditLine(padding, firstPrev) + '\n';
-    const QString before = planFile(dir, QStringLiteral("start.jsonl"), start);
+    const QString before = writeFile(dir, QStringLiteral("start.jsonl"), start);
     const QString after = dir.filePath(QStringLiteral("after.jsonl"));
 
     const QString script = QStringLiteral(
@@ -683,7 +672,7 @@ void TestCli::statusBoardFitsTheTerminal()
     station.setProcessEnvironment(environment);
     station.setStandardOutputFile(terminal.devicePath());
     station.start(QStringLiteral(VEV_CLI_PATH),
-                  provision(planFile(dir, QStringLiteral("plan.csv"), plan3.left(plan3.lastIndexOf("10.0.5.23"))),
+                  provision(writeFile(dir, QStringLiteral("plan.csv"), plan3.left(plan3.lastIndexOf("10.0.5.23"))),
                             dir.filePath(QStringLiteral("audit.jsonl")),
                             {"--port", link}));
     QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().contains("PASS row 1"), 10000);

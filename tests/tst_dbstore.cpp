@@ -5,6 +5,8 @@
 #include "clirun.h"
 #include "postgresserver.h"
 #include "simprocess.h"
+#include "station/auditfile.h"
+#include "tamper.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -103,7 +105,7 @@ QString TestDbStore::database(const QString &name, const QByteArray &plan)
     const QString uri = m_server->createDatabase(name);
     if (uri.isEmpty())
         return m_server->error();
-    const Run run = cli({"plan", "import", "--db", uri, planFile(m_dir, name + QStringLiteral(".csv"), plan)});
+    const Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, name + QStringLiteral(".csv"), plan)});
     return run.code == 0 ? uri : run.err;
 }
 
@@ -114,7 +116,7 @@ void TestDbStore::twoStationsShareAPlan()
     QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
     // A plan that would give an address of the pool a second time is
     // refused whole, naming its line and the row it meets.
-    Run run = cli({"plan", "import", "--db", uri, planFile(m_dir, QStringLiteral("again.csv"), planOf(9, 1) + planOf(8, 1).mid(24))});
+    Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("again.csv"), planOf(9, 1) + planOf(8, 1).mid(24))});
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(QLatin1String("line 3 (IP \"10.0.7.9\", MAC \"02:00:00:00:07:08\"): its IP address is "
                                             "already in the database, in row 8")), qPrintable(run.err));
@@ -154,6 +156,10 @@ void TestDbStore::twoStationsShareAPlan()
     QCOMPARE(byStation.at(0).toObject().value(QStringLiteral("passed")).toInt()
                  + byStation.at(1).toObject().value(QStringLiteral("passed")).toInt(), rows);
     QCOMPARE(plan.value(QStringLiteral("passed_per_hour")).toObject().begin().value().toInt(), rows);
+    // A label reprinted from the database's audit, as from a file's.
+    const QStringList reprint {"label", "--db", uri, "--row", "3", "--labels", dir.path()};
+    run = cli(reprint);
+    QVERIFY2(run.code == 0 && QDir(dir.path()).entryList({"*.pdf"}).size() == 1, qPrintable(run.out + run.err));
 
     // The database refuses to change its audit; an edit made behind the
     // trigger, the hash beside the line made to match, still breaks the chain.
@@ -168,6 +174,7 @@ void TestDbStore::twoStationsShareAPlan()
     run = cli({"audit-verify", "--db", uri});
     QCOMPARE(run.code, 10);
     QVERIFY2(run.err.contains(QLatin1String("line 2: prev does not match line 1")), qPrintable(run.err));
+    QCOMPARE(cli(reprint).code, 10);
 }
 
 void TestDbStore::killedStationResumes()
@@ -205,7 +212,7 @@ void TestDbStore::killedStationResumes()
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 
     // Two running stations cannot share a name.
-    QCOMPARE(cli({"plan", "import", "--db", uri, planFile(m_dir, QStringLiteral("more.csv"), planOf(4, 1))}).code, 0);
+    QCOMPARE(cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("more.csv"), planOf(4, 1))}).code, 0);
     SimProcess silent({"--silent"});
     QVERIFY2(silent.isRunning(), qPrintable(silent.error()));
     QProcess holder;
@@ -247,7 +254,7 @@ void TestDbStore::serverGoesAway()
 
     // Stopped by the operator while the outcome in hand cannot be stored:
     // it is kept in a file the message names, and added later.
-    QCOMPARE(cli({"plan", "import", "--db", uri, planFile(m_dir, QStringLiteral("fifth.csv"), planOf(5, 1))}).code, 0);
+    QCOMPARE(cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("fifth.csv"), planOf(5, 1))}).code, 0);
     SimProcess slow({"--delay", "300"});
     QVERIFY2(slow.isRunning(), qPrintable(slow.error()));
     station.start(QStringLiteral(VEV_CLI_PATH), provision(uri, QStringLiteral("bench-R"), {&slow}));
@@ -278,7 +285,7 @@ void TestDbStore::refusals()
     QVERIFY2(!uri.isEmpty(), qPrintable(m_server->error()));
     // A plan checked as a plan file is: its line named, nothing imported;
     // an address on the edge of its /24 only with --force.
-    const QString edge = planFile(m_dir, QStringLiteral("edge.csv"), planOf(1, 1) + "10.0.7.255,10.0.7.1,502,02:00:00:00:07:ff\n");
+    const QString edge = writeFile(m_dir, QStringLiteral("edge.csv"), planOf(1, 1) + "10.0.7.255,10.0.7.1,502,02:00:00:00:07:ff\n");
     Run run = cli({"plan", "import", "--db", uri, edge});
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(QLatin1String("line 3: IP address 10.0.7.255 is the broadcast address")), qPrintable(run.err));

@@ -2,13 +2,9 @@
 #pragma once
 
 // vev-cli run as a script runs it, for the tests that drive it end to end
-// (the including test defines VEV_CLI_PATH and links the station library).
+// and signal it on the way (the including test defines VEV_CLI_PATH).
 
-#include "station/auditfile.h"
-
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 struct Run {
     int code = -1;
@@ -38,27 +34,4 @@ inline Run cli(const QStringList &arguments, int timeoutMs = 15000)
     QProcess process;
     process.start(QStringLiteral(VEV_CLI_PATH), arguments);
     return finished(process, timeoutMs);
-}
-
-inline QString planFile(const QTemporaryDir &dir, const QString &name, const QByteArray &csv)
-{
-    QFile plan(dir.filePath(name));
-    plan.open(QIODevice::WriteOnly);
-    plan.write(csv);
-    return plan.fileName();
-}
-
-// The audit as "kind row [result]" a line.
-inline QStringList auditKinds(const QString &path)
-{
-    QStringList kinds;
-    verifyAudit(path, [&](const AuditRecord &record, int) {
-        kinds << kindName(record.body) + std::visit([](const auto &body) {
-            QString text = QStringLiteral(" %1").arg(body.row);
-            if constexpr (std::is_same_v<std::decay_t<decltype(body)>, OutcomeRecord>)
-                text += QLatin1Char(' ') + resultText(body.result);
-            return text;
-        }, record.body);
-    });
-    return kinds;
 }
