@@ -66,7 +66,11 @@ public:
             process();
     }
 
-    void startPolling() { m_poll->start(pollInterval); }
+    void opened()
+    {
+        m_opened = true;
+        m_poll->start(pollInterval);
+    }
 
     void stop()
     {
@@ -110,7 +114,7 @@ public:
             QString station = m_options.station;
             station.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
             const QString name = QStringLiteral("vev-unstored-%1-%2.jsonl")
-                                     .arg(station, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddThhmmsszzz")));
+                                     .arg(station, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'hhmmsszzz")));
             for (const QString &folder : {m_options.keepFolder.isEmpty() ? QDir::currentPath() : m_options.keepFolder,
                                           QDir::tempPath()}) {
                 auto file = std::make_unique<AuditFile>();
@@ -186,8 +190,8 @@ private:
     void unreachable(const DbFault &fault, bool newlyWaiting = false)
     {
         m_lastFault = fault;
-        if (m_unreachable && !newlyWaiting)
-            return;
+        if (!m_opened || (m_unreachable && !newlyWaiting))
+            return; // a store that could not be opened says so once, as its refusal
         m_unreachable = true;
         DbStore *store = m_store;
         const QString why = fault.why;
@@ -212,6 +216,7 @@ private:
     QTimer *m_retry;
     QTimer *m_poll;
     int m_attempts = 0;
+    bool m_opened = false;
     bool m_unreachable = false;
     bool m_stopping = false;
     DbFault m_lastFault;
@@ -257,7 +262,7 @@ void DbStore::open(std::function<void(const Opened &)> done)
         [worker, done](PlanDatabase &db, bool) {
             const DbFault fault = db.takeStation();
             if (!fault) {
-                worker->startPolling();
+                worker->opened();
                 worker->post([done] { done(Opened {true, {}, ExitCode::Ok}); });
             }
             return fault;
