@@ -609,7 +609,7 @@ DbFault PlanDatabase::release(int row, SettingValues *values)
             const QString rows = !execute(QStringLiteral("SELECT count(*) FROM vev_plan"), {}, &query) && query->next()
                                      ? query->value(0).toString() : QStringLiteral("fewer");
             return DbFault::refused(QStringLiteral("the plan has no row %1 (it has %2)").arg(row).arg(rows),
-                                         ExitCode::Usage);
+                                    ExitCode::Usage);
         }
         const PlanRow planRow = planRowOf(*query);
         const RowState state = stateOf(query->value(6).toString());
@@ -618,7 +618,7 @@ DbFault PlanDatabase::release(int row, SettingValues *values)
             const QString what = live ? QStringLiteral("being written by the station %1").arg(printable(query->value(8).toString()))
                                       : rowStateText(state);
             return DbFault::refused(QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is released")
-                                             .arg(row).arg(what), ExitCode::Usage);
+                                        .arg(row).arg(what), ExitCode::Usage);
         }
         const AuditRecord record {now(), m_identity.station, m_identity.operatorName, {},
                                   ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
@@ -652,22 +652,22 @@ DbFault PlanDatabase::importRecords(const QList<AuditRecord> &records, int *adde
                 return fault;
             if (!query->next()) {
                 return DbFault::refused(QStringLiteral("record %1 is about row %2, which the database does not have; "
-                                                            "nothing was imported").arg(i + 1).arg(row), ExitCode::Usage);
+                                                       "nothing was imported").arg(i + 1).arg(row), ExitCode::Usage);
             }
             const PlanRow planRow = planRowOf(*query);
             const SettingValues &values = recordValues(record.body);
             if (canonical(values, Setting::IpAddress) != canonical(planRow.values, Setting::IpAddress)
                 || canonical(values, Setting::MacAddress) != canonical(planRow.values, Setting::MacAddress)) {
                 return DbFault::refused(QStringLiteral("record %1 is about row %2 with %3, but the database's row %2 "
-                                                            "has %4: it comes from another plan; nothing was imported")
-                                                 .arg(i + 1).arg(row).arg(quoted(values), quoted(planRow.values)),
-                                             ExitCode::Usage);
+                                                       "has %4: it comes from another plan; nothing was imported")
+                                            .arg(i + 1).arg(row).arg(quoted(values), quoted(planRow.values)),
+                                        ExitCode::Usage);
             }
             const RowState state = stateOf(query->value(6).toString());
             if (query->value(7).toBool()) {
                 return DbFault::refused(QStringLiteral("row %1 is being written by the station %2 now; import the "
-                                                            "file once it is done; nothing was imported")
-                                                 .arg(row).arg(printable(query->value(8).toString())), ExitCode::Held);
+                                                       "file once it is done; nothing was imported")
+                                            .arg(row).arg(printable(query->value(8).toString())), ExitCode::Held);
             }
             // The state follows only while the row still waits for this very
             // record: its station's claim, left by the run that kept the record.
