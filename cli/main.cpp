@@ -500,6 +500,10 @@ int main(int argc, char *argv[])
 
     const QStringList positional = parser.positionalArguments();
     QString command = positional.value(0);
+    if (command == QLatin1String("audit") || (command == QLatin1String("plan") && positional.value(1) == QLatin1String("import"))) {
+        return toInt(fail(ExitCode::Usage, QStringLiteral("%1 works on a database several stations share: give --db URI")
+                                               .arg(positional.mid(0, 2).join(QLatin1Char(' ')))));
+    }
     if (command == QLatin1String("audit-verify")) {
         if (positional.size() != 2)
             return toInt(fail(ExitCode::Usage, QStringLiteral("audit-verify needs the audit file")));

@@ -299,6 +299,7 @@ void TestDbStore::refusals()
     QVERIFY2(run.err.contains(QStringLiteral("postgresql://vev@/nowhere?host=")) && !run.err.contains(QLatin1String("s3cret")),
              qPrintable(run.err));
     QCOMPARE(cli({"provision", "--db", uri, "--plan", edge, "--port", "/dev/null"}).code, 2);
+    QCOMPARE(cli({"plan", "import", edge}).code, 2);
 
     // Tables of a newer version of the tool are left alone.
     QCOMPARE(m_server->sql(QStringLiteral("refuse"), QStringLiteral("UPDATE vev_schema SET version = 99")), QString());
