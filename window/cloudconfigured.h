@@ -52,10 +52,15 @@ private slots:
     void on_pushButton_about_clicked();
 
 private:
+    // Tests wait on the link's frames (tests/support/windowfixture.h).
+    friend SPComm *windowLink(const cloudConfigured &window);
+
     void parseReadReply(QString text);
     void delayMs(int ms);
 
     void scanPorts();
+    // The settings file, unless something other than a file is in its place.
+    void openSettings();
     void offerLastPort();
     bool refuseWhileClosed();
     void openPort();
@@ -93,7 +98,7 @@ private:
 
     HostEnvironment m_env;
     QString m_openPortName;
-    QSettings *m_settings;
+    QSettings *m_settings; // null when its file cannot be used
     // Each request gathers its answer from every frame until it is whole or
     // its own reply time is up: a Connect during a write does not stretch
     // the write's time.
