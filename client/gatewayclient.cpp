@@ -239,5 +239,7 @@ void GatewayClient::lineLost(const QString &reason)
         m_written.sent = m_tally.sentSettings();
         m_written.acknowledged = m_tally.acknowledged();
         emit writeFinished(m_written);
+    } else {
+        emit lost(reason);
     }
 }

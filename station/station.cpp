@@ -47,6 +47,7 @@ void Station::opened(const ProvisionStore::Opened &opened)
             emit refused(QStringLiteral("cannot open %1: %2").arg(printable(port), reason), exitCodeFor(failure));
             return;
         }
+        lane->setReopenLostPort(m_options.reopenLostPorts);
         connect(lane, &Lane::statusChanged, this, [this, lane] { emit laneChanged(lane); });
         connect(lane, &Lane::recorded, this, [this](const OutcomeRecord &record) {
             if (record.result == Result::Pass)
@@ -91,8 +92,10 @@ void Station::refreshStatus()
 {
     QPointer<Station> self(this);
     m_store->status([self](const StoreStatus &status) {
-        if (self)
-            self->m_status = status;
+        if (!self)
+            return;
+        self->m_status = status;
+        emit self->planStatusChanged();
     });
 }
 
@@ -108,6 +111,7 @@ void Station::checkPlanLeft()
 void Station::planLeft(const StoreStatus &status)
 {
     m_status = status;
+    emit planStatusChanged();
     const bool nothingLeft = status.open == 0 && (!m_waitingForDoubt || status.claimed + status.failed == 0);
     if (!nothingLeft || m_usedUp)
         return;

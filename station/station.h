@@ -26,6 +26,9 @@ public:
         QStringList ports;
         std::chrono::milliseconds timeout {3000};
         bool once = false;
+        // A lane whose port is lost waits for the device to come back
+        // instead of ending (a window stays up for the shift; a script ends).
+        bool reopenLostPorts = false;
     };
 
     Station(std::unique_ptr<ProvisionStore> store, Options options, QObject *parent = nullptr);
@@ -54,6 +57,8 @@ signals:
     void started();
     void laneChanged(Lane *lane);
     void recorded(const OutcomeRecord &record);
+    // planStatus() has changed: a record, a release, the start.
+    void planStatusChanged();
     // A claim or an outcome could not be stored; the run stops.
     void storeFailed(const QString &error);
     void finished(ExitCode code);
