@@ -112,7 +112,10 @@ void Station::planLeft(const StoreStatus &status)
 {
     m_status = status;
     emit planStatusChanged();
-    const bool nothingLeft = status.open == 0 && (!m_waitingForDoubt || status.claimed + status.failed == 0);
+    // A row in hand may yet go back to the plan (no answer at its first
+    // write): the plan is used up only once none is in hand.
+    const bool nothingLeft = status.open == 0 && status.inHand == 0
+                             && (!m_waitingForDoubt || status.claimed + status.failed == 0);
     if (!nothingLeft || m_usedUp)
         return;
     // Each lane ends once the module it may hold has been finished.

@@ -3,6 +3,7 @@
 
 #include "protocol/wireformat.h"
 
+#include <QEvent>
 #include <QFontInfo>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -76,6 +77,7 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
     smallest.setBold(true);
     smallest.setPointSizeF(QFontInfo(smallest).pointSizeF() * smallestResultScale);
     m_result->setMinimumSize(QFontMetrics(smallest).horizontalAdvance(QStringLiteral("PASS")), QFontMetrics(smallest).height());
+    m_result->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_port);
@@ -89,7 +91,9 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
 
 void LaneTile::setStatus(const Lane::Status &status)
 {
-    m_activity->setText(status.text);
+    // The result and its reason have lines of their own here.
+    m_activity->setText(status.activity == Lane::Activity::TakeOff ? QStringLiteral("Take the module off.")
+                                                                   : status.text);
     m_row->setText(status.row ? QStringLiteral("Row %1: %2").arg(status.row->row).arg(settingsText(status.row->values))
                               : QString());
     const QString before = settingsText(status.before);
@@ -117,10 +121,12 @@ void LaneTile::setStatus(const Lane::Status &status)
     m_result->setAccessibleName(result.isEmpty() ? QStringLiteral("No result yet") : QStringLiteral("Result ") + result);
 }
 
-void LaneTile::resizeEvent(QResizeEvent *event)
+bool LaneTile::eventFilter(QObject *watched, QEvent *event)
 {
-    QFrame::resizeEvent(event);
-    fitResultFont();
+    // The result's room changes with the tile and with the lines above it.
+    if (watched == m_result && event->type() == QEvent::Resize)
+        fitResultFont();
+    return QFrame::eventFilter(watched, event);
 }
 
 void LaneTile::fitResultFont()

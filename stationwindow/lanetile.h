@@ -28,7 +28,7 @@ public:
     static constexpr double smallestResultScale = 2.0;
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void fitResultFont();

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 
@@ -73,6 +74,11 @@ int main(int argc, char *argv[])
     };
     given(plan, setup.planPath);
     given(audit, setup.auditPath);
+    // Remembered for the next start, which may be from another folder.
+    for (QString *path : {&setup.planPath, &setup.auditPath}) {
+        if (!path->isEmpty())
+            *path = QFileInfo(*path).absoluteFilePath();
+    }
     given(station, setup.station);
     given(operatorName, setup.operatorName);
     if (parser.isSet(port))

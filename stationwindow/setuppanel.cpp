@@ -14,7 +14,7 @@
 namespace {
 
 // Rows of the port list shown without scrolling.
-constexpr int visiblePortRows = 4;
+constexpr int visiblePortRows = 3;
 
 QStringList tickedPorts(const QListWidget *list)
 {
@@ -81,14 +81,16 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     grid->addWidget(caption(QStringLiteral("&Audit:"), m_audit), 1, 0);
     grid->addWidget(m_audit, 1, 1);
     grid->addWidget(browseAudit, 1, 2);
+    auto *names = new QHBoxLayout;
+    names->addWidget(m_station, 1);
+    names->addWidget(caption(QStringLiteral("&Operator:"), m_operator));
+    names->addWidget(m_operator, 1);
     grid->addWidget(caption(QStringLiteral("S&tation:"), m_station), 2, 0);
-    grid->addWidget(m_station, 2, 1, 1, 2);
-    grid->addWidget(caption(QStringLiteral("&Operator:"), m_operator), 3, 0);
-    grid->addWidget(m_operator, 3, 1, 1, 2);
+    grid->addLayout(names, 2, 1, 1, 2);
     grid->addWidget(caption(QStringLiteral("&Lanes:"), m_ports), 0, 3);
-    grid->addWidget(m_ports, 0, 4, 3, 2);
-    grid->addWidget(m_typedPort, 3, 4);
-    grid->addWidget(add, 3, 5);
+    grid->addWidget(m_ports, 0, 4, 2, 2);
+    grid->addWidget(m_typedPort, 2, 4);
+    grid->addWidget(add, 2, 5);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(4, 2);
 

@@ -32,6 +32,8 @@ namespace {
 const char *const problemStyle = "color:#b71c1c; font-weight:bold;";
 const QColor failedRowColour(255, 205, 210);
 constexpr double msPerHour = 3600.0 * 1000.0;
+// A pace taken over less than this says nothing yet.
+constexpr qint64 shortestPaceMs = 60 * 1000;
 // Lanes side by side before a second row of tiles begins.
 constexpr int tilesInOneRow = 3;
 
@@ -130,8 +132,10 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     layout->addLayout(controls);
     layout->addWidget(buildSummary());
     layout->addWidget(m_tileArea, 3);
-    layout->addWidget(buildRecords(), 1);
+    layout->addWidget(buildRecords(), 2);
     setCentralWidget(central);
+    showPlan(StoreStatus());
+    showFigures();
 
     StationSetup remembered;
     remembered.load(*m_settings);
@@ -157,14 +161,17 @@ StationWindow::~StationWindow()
 QWidget *StationWindow::buildSummary()
 {
     auto *summary = new QWidget(this);
-    auto *row = new QHBoxLayout(summary);
-    row->setContentsMargins(0, 0, 0, 0);
+    // Two lines, so that the window stays narrow enough at large fonts.
+    auto *grid = new QGridLayout(summary);
+    grid->setContentsMargins(0, 0, 0, 0);
     m_progress = new QProgressBar(summary);
     m_progress->setObjectName(QStringLiteral("progress_plan"));
     m_progress->setAccessibleName(QStringLiteral("Plan progress"));
     m_progress->setFormat(QStringLiteral("%v of %m passed"));
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
+    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 passed"))
+                                + 2 * m_progress->fontMetrics().averageCharWidth());
     m_planText = new QLabel(summary);
     m_planText->setObjectName(QStringLiteral("label_plan"));
     m_runText = new QLabel(summary);
@@ -173,11 +180,12 @@ QWidget *StationWindow::buildSummary()
     m_rateText->setObjectName(QStringLiteral("label_rate"));
     m_elapsedText = new QLabel(summary);
     m_elapsedText->setObjectName(QStringLiteral("label_elapsed"));
-    row->addWidget(m_progress, 1);
-    for (QLabel *label : {m_planText, m_runText, m_rateText, m_elapsedText})
-        row->addWidget(label);
-    showPlan(StoreStatus());
-    showFigures();
+    grid->addWidget(m_progress, 0, 0);
+    grid->addWidget(m_planText, 0, 1, 1, 2);
+    grid->addWidget(m_runText, 1, 0);
+    grid->addWidget(m_rateText, 1, 1);
+    grid->addWidget(m_elapsedText, 1, 2);
+    grid->setColumnStretch(2, 1);
     return summary;
 }
 
@@ -191,7 +199,7 @@ QWidget *StationWindow::buildRecords()
     m_records->setAccessibleName(QStringLiteral("Last records of the audit, newest first"));
     (new QVBoxLayout(last))->addWidget(m_records);
     auto *doubt = new QGroupBox(QStringLiteral("Rows in doubt"), records);
-    m_doubt = table("table_doubt", {"Row", "IP", "MAC", "The module before", ""}, doubt);
+    m_doubt = table("table_doubt", {"Row", "IP", "MAC", "", "The module before"}, doubt);
     m_doubt->setAccessibleName(QStringLiteral("Rows in doubt: part of each may be on a module"));
     (new QVBoxLayout(doubt))->addWidget(m_doubt);
     row->addWidget(last, 3);
@@ -404,12 +412,12 @@ void StationWindow::showPlan(const StoreStatus &status)
         m_doubt->setItem(row, 0, cell(QString::number(entry.row)));
         m_doubt->setItem(row, 1, cell(value(entry.values, Setting::IpAddress)));
         m_doubt->setItem(row, 2, cell(value(entry.values, Setting::MacAddress)));
-        m_doubt->setItem(row, 3, cell(settingsText(entry.before)));
+        m_doubt->setItem(row, 4, cell(settingsText(entry.before)));
         auto *release = new QPushButton(QStringLiteral("Release…"), m_doubt);
         release->setObjectName(QStringLiteral("release_row_%1").arg(entry.row));
         release->setAccessibleName(QStringLiteral("Release row %1").arg(entry.row));
         connect(release, &QPushButton::clicked, this, [this, entry] { askToRelease(entry); });
-        m_doubt->setCellWidget(row, 4, release);
+        m_doubt->setCellWidget(row, 3, release);
     }
 }
 
@@ -418,7 +426,7 @@ void StationWindow::showFigures()
     const qint64 ms = m_elapsed.isValid() ? m_elapsed.elapsed() : m_lastElapsedMs;
     const int modules = m_passed + m_failed;
     m_runText->setText(QStringLiteral("This run: %1 PASS, %2 FAIL").arg(m_passed).arg(m_failed));
-    m_rateText->setText(modules > 0 && ms > 0
+    m_rateText->setText(modules > 0 && ms >= shortestPaceMs
                             ? QStringLiteral("%1 modules an hour").arg(qRound(modules * msPerHour / double(ms)))
                             : QStringLiteral("– modules an hour"));
     m_elapsedText->setText(QStringLiteral("Elapsed %1").arg(clock(ms)));
@@ -522,10 +530,13 @@ void StationWindow::keyPressEvent(QKeyEvent *event)
     // text field Enter ends the entry, and starts nothing.
     const bool inField = qobject_cast<QLineEdit *>(focusWidget()) != nullptr;
     switch (event->key()) {
-    case Qt::Key_Space:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (!inField && !m_station) {
+        if (inField)
+            break;
+        Q_FALLTHROUGH();
+    case Qt::Key_Space:
+        if (!m_station) {
             start();
             return;
         }

@@ -3,8 +3,7 @@
 // file store, and lanes against simulated lines of modules, all in one
 // process.
 
-#include "sim/modulesimulator.h"
-#include "sim/simline.h"
+#include "simulatedline.h"
 #include "station/filestore.h"
 #include "station/station.h"
 #include "tamper.h"
@@ -71,21 +70,6 @@ QByteArray auditOf(const QStringList &lines)
     }
     return audit;
 }
-
-// A line of modules on a pseudo-terminal of its own, in this process.
-struct SimulatedLine {
-    SimLine line;
-    QString log;
-    QTextStream logStream {&log};
-    std::unique_ptr<ModuleSimulator> modules;
-
-    explicit SimulatedLine(ModuleSimulator::Options options)
-    {
-        QString error;
-        if (line.openPseudoTerminal(&error))
-            modules = std::make_unique<ModuleSimulator>(line.fd(), options, ModuleSimulator::defaultSettings(), logStream);
-    }
-};
 
 // A file store on a plan and an audit, opened; *error says why not.
 std::unique_ptr<FileStore> openStore(const QString &plan, const QString &audit, QString *error, ExitCode *code = nullptr)
