@@ -109,6 +109,7 @@ private slots:
     void resumeByValues();
     void storeKeepsOneStateTable();
     void lanesShareTheLoop();
+    void lostPortEndsOnlyItsLane();
     void simulatedLineKeepsItsRate();
 };
 
@@ -401,6 +402,32 @@ void TestStation::lanesShareTheLoop()
     empty->start();
     QCOMPARE(ended.size(), 1);
     QVERIFY(empty->planUsedUp());
+}
+
+void TestStation::lostPortEndsOnlyItsLane()
+{
+    // Lost while its lane waits for a module, with no request under way:
+    // that lane ends (vev-cli's way), the other goes on.
+    ModuleSimulator::Options silent;
+    silent.silent = true;
+    auto lost = std::make_unique<SimulatedLine>(silent);
+    SimulatedLine other(silent);
+    QVERIFY(lost->modules && other.modules);
+    QTemporaryDir dir;
+    Station station(std::make_unique<FileStore>(FileStore::Options {write(dir, QStringLiteral("plan.csv"), plan4),
+                                                                    dir.filePath(QStringLiteral("audit.jsonl")), {}, {}, false, true}),
+                    Station::Options {{lost->line.devicePath(), other.line.devicePath()}, std::chrono::milliseconds(500), false});
+    QSignalSpy finished(&station, &Station::finished);
+    station.start();
+    QVERIFY(station.isRunning());
+    lost.reset();
+    QTRY_VERIFY(station.lanes().at(0)->isEnded());
+    QCOMPARE(station.lanes().at(0)->ending(), Lane::Ending::Lost);
+    QVERIFY(station.lanes().at(0)->status().text.startsWith(QLatin1String("port lost: ")));
+    QVERIFY(!station.lanes().at(1)->isEnded() && finished.isEmpty());
+    station.stop();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().value<ExitCode>(), ExitCode::PortError);
 }
 
 void TestStation::simulatedLineKeepsItsRate()
