@@ -12,21 +12,23 @@
 #include <QTimer>
 
 #include <csignal>
+#include <optional>
 
-int main(int argc, char *argv[])
+namespace {
+
+// What the command line gives over the remembered set-up.
+struct Given {
+    std::optional<QString> plan;
+    std::optional<QString> audit;
+    std::optional<QString> station;
+    std::optional<QString> operatorName;
+    QStringList ports;
+    bool start = false;
+};
+
+// The command line, or the exit code when it was --help, --version or bad.
+std::optional<Given> readCommandLine(int *exitCode)
 {
-    // As vev-config: no OpenGL drawn, so no GL driver loaded at start.
-    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
-        qputenv("QT_XCB_GL_INTEGRATION", "none");
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-#endif
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.telvor.VevStation"));
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A production line's station window: a tile per serial port (lane) with PASS or FAIL in large type, the "
@@ -37,52 +39,93 @@ int main(int argc, char *argv[])
     const QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("The plan, a CSV file."), QStringLiteral("PLAN.csv")};
     const QCommandLineOption audit {QStringLiteral("audit"), QStringLiteral("The audit trail (JSON lines), appended to."),
                                     QStringLiteral("AUDIT.jsonl")};
-    const QCommandLineOption port {QStringLiteral("port"), QStringLiteral("A serial port, one lane each; give it once per lane."),
-                                   QStringLiteral("PATH")};
+    const QCommandLineOption port {QStringLiteral("port"),
+                                   QStringLiteral("A serial port, one lane each; give it once per lane."), QStringLiteral("PATH")};
     const QCommandLineOption station {QStringLiteral("station"),
                                       QStringLiteral("The station's name in the audit (default: the host name)."),
                                       QStringLiteral("NAME")};
     const QCommandLineOption operatorName {QStringLiteral("operator"),
                                            QStringLiteral("The operator's name, recorded on every audit line."),
                                            QStringLiteral("NAME")};
-    const QCommandLineOption startNow {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
-    parser.addOptions({plan, audit, port, station, operatorName, startNow});
+    const QCommandLineOption start {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
+    parser.addOptions({plan, audit, port, station, operatorName, start});
+
     QTextStream err(stderr);
     // A bad command line is a usage error, exit 2, as with vev-cli.
+    *exitCode = 2;
     if (!parser.parse(QCoreApplication::arguments())) {
         err << "vev-station: " << parser.errorText() << Qt::endl;
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText();
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        QTextStream(stdout) << "vev-station " << QCoreApplication::applicationVersion() << Qt::endl;
-        return 0;
+        return std::nullopt;
     }
     if (!parser.positionalArguments().isEmpty()) {
         err << "vev-station: unexpected argument \"" << parser.positionalArguments().first() << "\"" << Qt::endl;
-        return 2;
+        return std::nullopt;
     }
+    *exitCode = 0;
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << parser.helpText();
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        QTextStream(stdout) << "vev-station " << QCoreApplication::applicationVersion() << Qt::endl;
+        return std::nullopt;
+    }
+    Given given;
+    const auto value = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
+    };
+    // Absolute: remembered for the next start, which may be from elsewhere.
+    const auto path = [&](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(QFileInfo(parser.value(option)).absoluteFilePath())
+                                    : std::nullopt;
+    };
+    given.plan = path(plan);
+    given.audit = path(audit);
+    given.station = value(station);
+    given.operatorName = value(operatorName);
+    given.ports = parser.values(port);
+    given.start = parser.isSet(start);
+    return given;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // As vev-config: no OpenGL drawn, so no GL driver loaded at start.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+
+    // The command line is read before any display is reached, so that
+    // --help, --version and a mistake are answered without one.
+    std::optional<Given> given;
+    {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
+        int exitCode = 0;
+        given = readCommandLine(&exitCode);
+        if (!given)
+            return exitCode;
+    }
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.telvor.VevStation"));
 
     StationWindow window(HostEnvironment::system(), [] { QApplication::beep(); });
     StationSetup setup = window.setup();
-    const auto given = [&parser](const QCommandLineOption &option, QString &field) {
-        if (parser.isSet(option))
-            field = parser.value(option);
-    };
-    given(plan, setup.planPath);
-    given(audit, setup.auditPath);
-    // Remembered for the next start, which may be from another folder.
-    for (QString *path : {&setup.planPath, &setup.auditPath}) {
-        if (!path->isEmpty())
-            *path = QFileInfo(*path).absoluteFilePath();
-    }
-    given(station, setup.station);
-    given(operatorName, setup.operatorName);
-    if (parser.isSet(port))
-        setup.ports = parser.values(port);
+    setup.planPath = given->plan.value_or(setup.planPath);
+    setup.auditPath = given->audit.value_or(setup.auditPath);
+    setup.station = given->station.value_or(setup.station);
+    setup.operatorName = given->operatorName.value_or(setup.operatorName);
+    if (!given->ports.isEmpty())
+        setup.ports = given->ports;
     window.setSetup(setup);
 
     // SIGTERM and SIGINT stop as Stop does, and the program ends once the
@@ -92,7 +135,7 @@ int main(int argc, char *argv[])
     QObject::connect(&stopSignals, &SignalWatch::caught, &window, &StationWindow::stopAndClose);
 
     window.show();
-    if (parser.isSet(startNow))
+    if (given->start)
         QTimer::singleShot(0, &window, &StationWindow::start);
     return app.exec();
 }

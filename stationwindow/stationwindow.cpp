@@ -212,7 +212,6 @@ void StationWindow::setSetup(const StationSetup &setup)
     m_setup->setSetup(setup);
     m_bellBox->setChecked(setup.bell);
     m_timeout = setup.timeout;
-    lookAtFiles();
 }
 
 StationSetup StationWindow::setup() const

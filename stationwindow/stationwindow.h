@@ -35,7 +35,8 @@ public:
     StationWindow(HostEnvironment env, std::function<void()> bell, QWidget *parent = nullptr);
     ~StationWindow() override;
 
-    // Fills the set-up in (from the command line), over what was remembered.
+    // Fills the set-up in (from the command line), over what was remembered;
+    // the plan's state is shown once the window is up.
     void setSetup(const StationSetup &setup);
     StationSetup setup() const;
     bool isRunning() const { return m_station != nullptr && m_running; }
