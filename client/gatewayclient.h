@@ -6,7 +6,7 @@
 // on the event loop through the link's signals, and ends with a signal, so
 // several clients share one thread without holding each other up.
 
-#include "protocol/replygatherer.h"
+#include "protocol/modulerequest.h"
 #include "protocol/settingsjson.h"
 #include "protocol/values.h"
 #include "serial/seriallink.h"
@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 struct ReadOutcome {
@@ -48,7 +49,7 @@ public:
     OpenFailure open(const QString &port, QString *reason);
     void close();
     bool isOpen() const { return m_link.isOpen(); }
-    bool isBusy() const { return m_phase != Phase::Idle; }
+    bool isBusy() const { return m_request.isActive(); }
 
     // Where a read's answer begins. Fresh: input left from before is
     // dropped. AfterEarlierAnswers: answers to earlier commands may still be
@@ -59,7 +60,8 @@ public:
 
     // Sends the four read commands and gathers the answer until all four
     // values are complete (their "#" has come) or the time is up; then
-    // readFinished with the complete ones.
+    // readFinished with the complete ones. On a closed line: readFinished
+    // (lost) all the same, from the event loop.
     void startRead(std::chrono::milliseconds timeout, ReadStart start = ReadStart::Fresh);
 
     // Asks for the MAC address alone, outside any request: the cheapest way
@@ -70,7 +72,9 @@ public:
     // Sends the settings that hold a value in table order, each as soon as
     // the one before is acknowledged (at most writeSpacing apart), waits up
     // to timeout after the last for the acknowledgements, and with verify
-    // reads the four settings back; then writeFinished.
+    // reads the four settings back; then writeFinished. With nothing to
+    // write, or on a closed line, writeFinished all the same, from the
+    // event loop.
     void startWrite(const SettingValues &values, std::chrono::milliseconds timeout, bool verify);
 
     // The module's pause for storing a value, when it does not acknowledge.
@@ -92,8 +96,6 @@ signals:
     void lost(const QString &reason);
 
 private:
-    enum class Phase { Idle, Reading, Writing, Verifying };
-
     void received(const QByteArray &bytes);
     void lineLost(const QString &reason);
     void timeUp();
@@ -103,21 +105,19 @@ private:
     void endRead();
     void endWrite();
     void beginRead(ReadStart start);
+    void finishLater(const std::function<void()> &finish);
 
     SerialLink m_link;
-    Phase m_phase = Phase::Idle;
+    // The request under way; a write's read-back is a read within it.
+    ModuleRequest m_request;
+    bool m_verifying = false;
     std::chrono::milliseconds m_timeout {0};
     QTimer m_deadline;   // the request's own time
     QTimer m_gap;        // after it: the quiet that ends a begun answer
     QTimer m_late;       // after it: the most a begun answer may take
     QTimer m_spacing;    // between writes that are not acknowledged
     QElapsedTimer m_sinceBytes; // since the last bytes came
-    bool m_timeUp = false;
 
-    ReadGatherer m_read;
-    bool m_skipToAnswer = false; // ReadStart::AfterEarlierAnswers, until its first reply comes
-    QString m_skipped;           // the tail that may hold the first reply's prefix, cut by a frame
-    WriteTally m_tally;
     SettingValues m_toWrite;
     QList<Setting> m_unsent;
     bool m_verify = false;

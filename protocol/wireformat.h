@@ -59,6 +59,8 @@ QString writeCommand(Setting setting, const QString &formValue);
 // up to the next "#" (or to the end of the text), with "-" turned back into
 // the form separator. std::nullopt when the prefix does not occur at all;
 // an empty string when the prefix is followed directly by "#".
+// The reply rule of a single text, which the fuzz target and the tests hold
+// the gatherer (replygatherer.h) to; the programs gather with the gatherer.
 std::optional<QString> replyValue(const QString &reply, Setting setting);
 
 // What the module answers to a read command: reply prefix, wire value, "#".
@@ -73,7 +75,9 @@ struct Command {
 };
 std::optional<Command> parseCommand(const QString &text);
 
-// True when the setting's acknowledgement keyword occurs anywhere in the text.
+// True when the setting's acknowledgement keyword occurs anywhere in the
+// text. Like replyValue, a reference for the fuzz target and the tests; the
+// programs count acknowledgements with WriteTally.
 bool acknowledges(const QString &text, Setting setting);
 
 // A received frame as text: Latin-1, zero bytes dropped.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "serial/seriallink.h"
 
+#include <QElapsedTimer>
+
 SerialLink::SerialLink(QObject *parent)
     : QObject(parent)
 {
@@ -12,9 +14,7 @@ SerialLink::SerialLink(QObject *parent)
         if (m_port.bytesToWrite() == 0)
             m_drain.stop();
     });
-    connect(&m_drain, &QTimer::timeout, this, [this] {
-        loseLine(QStringLiteral("the line takes no data (nothing written within %1 ms)").arg(drainLimit.count()));
-    });
+    connect(&m_drain, &QTimer::timeout, this, [this] { loseLine(stalledReason()); });
 }
 
 SerialLink::~SerialLink()
@@ -22,10 +22,16 @@ SerialLink::~SerialLink()
     close();
 }
 
-OpenFailure SerialLink::open(const QString &port, QString *reason)
+QString SerialLink::stalledReason()
+{
+    return QStringLiteral("the line takes no data (nothing written within %1 ms)").arg(drainLimit.count());
+}
+
+OpenFailure SerialLink::open(const QString &port, QString *reason, qint32 speed, qint64 readBufferBytes)
 {
     close();
-    if (openModuleLine(m_port, port, lineSpeed))
+    m_port.setReadBufferSize(readBufferBytes);
+    if (openModuleLine(m_port, port, speed))
         return OpenFailure::None;
     const OpenFailure failure = diagnoseOpenFailure(port, m_port.error());
     *reason = openFailureReason(failure, m_port.errorString());
@@ -49,6 +55,20 @@ bool SerialLink::send(const QByteArray &bytes)
     if (!m_drain.isActive())
         m_drain.start();
     return true;
+}
+
+bool SerialLink::drain(std::chrono::milliseconds limit)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0) {
+        const qint64 left = limit.count() - clock.elapsed();
+        if (left <= 0 || !m_port.waitForBytesWritten(int(left))) {
+            loseLine(stalledReason()); // nothing to do when an error already closed it
+            return false;
+        }
+    }
+    return m_port.isOpen();
 }
 
 void SerialLink::discardInput()

@@ -1,56 +1,45 @@
 // SPDX-License-Identifier: MIT
 #include "serial/spcomm.h"
 
-#include "serial/portaccess.h"
-
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
-
-SPComm::SPComm()
-    : QObject(nullptr)
+SPComm::SPComm(QObject *parent)
+    : QObject(parent)
     , portName()
-    , baudRate(9600)
-    , serial(nullptr)
+    , baudRate(lineSpeed)
     , rxBuffer()
     , rxTimer(new QTimer(this))
 {
-    serial = new QSerialPort();
     // A coarse timer may end the window up to 5% early or late; the frame
     // is defined by its 500 ms, so keep to them.
     rxTimer->setTimerType(Qt::PreciseTimer);
-    connect(serial, &QSerialPort::readyRead, this, &SPComm::readyReadSlot);
+    connect(&serial, &SerialLink::received, this, &SPComm::readyReadSlot);
     connect(rxTimer, &QTimer::timeout, this, &SPComm::RxTimeOutSlot);
-    connect(serial, &QSerialPort::errorOccurred, this, &SPComm::errorSlot);
+    connect(&serial, &SerialLink::lost, this, &SPComm::portLost);
 }
 
-SPComm::~SPComm()
-{
-    // The port object has no parent; deleting it would close an open port,
-    // but not give up its exclusive use first.
-    closeModuleLine(*serial);
-    delete serial;
-}
+SPComm::~SPComm() = default;
 
 bool SPComm::open()
 {
-    if (serial->isOpen())
+    if (serial.isOpen())
         return true;
-
-    serial->setReadBufferSize(readBufferBytes);
-    return openModuleLine(*serial, portName, toBaudRate(baudRate));
+    QString reason;
+    return serial.open(portName, &reason, toBaudRate(baudRate), readBufferBytes) == OpenFailure::None;
 }
 
 void SPComm::close()
 {
-    closeModuleLine(*serial);
+    serial.close();
 }
 
 bool SPComm::isOpen() const
 {
-    return serial->isOpen();
+    return serial.isOpen();
 }
 
 void SPComm::setBaudRate(qint32 rate)
@@ -65,9 +54,8 @@ void SPComm::setPortName(const QString &name)
 
 void SPComm::write(const char *text)
 {
-    const QByteArray bytes(text, static_cast<int>(std::strlen(text)));
-    serial->write(bytes);
-    serial->waitForBytesWritten(writeDrainLimitMs);
+    if (serial.send(QByteArray(text, static_cast<int>(std::strlen(text)))))
+        serial.drain(std::chrono::milliseconds(writeDrainLimitMs));
 }
 
 bool SPComm::frameInProgress() const
@@ -84,12 +72,12 @@ QByteArray SPComm::takeReceived()
 
 QSerialPort::SerialPortError SPComm::error() const
 {
-    return serial->error();
+    return serial.error();
 }
 
 QString SPComm::errorString() const
 {
-    return serial->errorString();
+    return serial.errorString();
 }
 
 qint32 SPComm::toBaudRate(qint32 rate)
@@ -107,25 +95,12 @@ qint32 SPComm::toBaudRate(qint32 rate)
     }
 }
 
-void SPComm::readyReadSlot()
+void SPComm::readyReadSlot(const QByteArray &bytes)
 {
-    const QByteArray bytes = serial->readAll();
     rxBuffer.append(bytes.constData(), std::min(bytes.size(), maxFrameBytes - rxBuffer.size()));
     // Later bytes neither restart nor lengthen a running window.
     if (!rxTimer->isActive())
         rxTimer->start(frameWindowMs);
-}
-
-void SPComm::errorSlot(QSerialPort::SerialPortError error)
-{
-    // A hung-up line keeps reporting read errors as fast as it is polled:
-    // closing the port ends that, and the loss is told once.
-    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
-    if (!lost || !serial->isOpen())
-        return;
-    const QString reason = lostLineReason();
-    closeModuleLine(*serial);
-    emit portLost(reason);
 }
 
 void SPComm::RxTimeOutSlot()

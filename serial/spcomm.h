@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The serial link to the gateway module: one port with fixed line settings,
-// writes that wait for their bytes to drain, and reception cut into frames
-// by time alone.
+// The serial link to the gateway module as the configuration window uses
+// it: one port with fixed line settings, writes that wait for their bytes
+// to drain, and reception cut into frames by time alone. Opening, writing,
+// losing and closing the line are the SerialLink's, which it holds.
+
+#include "serial/seriallink.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -17,7 +20,7 @@ class SPComm : public QObject
     Q_OBJECT
 
 public:
-    SPComm();
+    explicit SPComm(QObject *parent = nullptr);
     ~SPComm() override;
 
     // Applies the stored name and speed and opens the port read/write.
@@ -30,7 +33,9 @@ public:
     void setPortName(const QString &name);
 
     // Sends the bytes before the terminating zero and waits for them to
-    // drain, at most writeDrainLimit.
+    // drain, at most writeDrainLimitMs: the window's pauses keep the event
+    // loop from sending them later. A line that takes nothing in that time
+    // is lost (portLost).
     void write(const char *text);
 
     // Whether a frame has begun and its window not yet ended.
@@ -58,19 +63,18 @@ public:
 
 signals:
     void comRecive();
-    // The device went away (unplugged, or the far end of a pseudo-terminal
-    // closed). The port has been closed; reason is the system's word for it.
+    // The device went away (unplugged, the far end of a pseudo-terminal
+    // closed) or took no data. The port has been closed; reason says why.
     void portLost(const QString &reason);
 
 private slots:
-    void readyReadSlot();
+    void readyReadSlot(const QByteArray &bytes);
     void RxTimeOutSlot();
-    void errorSlot(QSerialPort::SerialPortError error);
 
 private:
     QString portName;
     qint32 baudRate;
-    QSerialPort *serial;
+    SerialLink serial;
     QByteArray rxBuffer;
     QTimer *rxTimer;
 };

@@ -292,8 +292,7 @@ void TestCli::listAndHelp()
 
 // A module on the line, and what vev-cli makes of it. The module is vev-sim
 // with fault options, or is played here byte by byte on a pseudo-terminal:
-// "^text" is sent before vev-cli starts, "<N" waits for N bytes from it,
-// ">text" sends.
+// "<N" waits for N bytes from vev-cli, ">text" sends.
 void TestCli::modulesOnTheLine_data()
 {
     QTest::addColumn<QStringList>("sim");
@@ -305,14 +304,7 @@ void TestCli::modulesOnTheLine_data()
     const QStringList read {"read"};
     const QString all = QStringLiteral("IP address: 192.168.1.20\nGateway: 192.168.1.1\nPort: 502\n"
                                        "MAC address: AA:BB:CC:DD:EE:FF\n");
-    const QString fresh = QStringLiteral(">RS:RT10-0-0-5#RS:RG10-0-0-1#RS:RP7#RS:RM02-00-00-00-00-01#");
-    QTest::newRow("values cut by frame boundaries") << QStringList {"--split", "5", "--split-gap", "150"}
-                                                    << QStringList {} << read << 0 << all;
     QTest::newRow("paced at 300 baud") << QStringList {"--line-rate", "300"} << QStringList {} << read << 0 << all;
-    QTest::newRow("answer begins just before the timeout") << QStringList {"--delay", "2600"} << QStringList {}
-                                                            << read << 0 << all;
-    QTest::newRow("a timeout shorter than a frame") << QStringList {} << QStringList {}
-                                                    << QStringList {"--timeout", "200", "read"} << 0 << all;
     QTest::newRow("hang-up during a read") << QStringList {"--hangup-after", "1"} << QStringList {} << read << 8
                                            << "lost: the device was disconnected or hung up";
     QTest::newRow("hang-up during a write")
@@ -324,23 +316,13 @@ void TestCli::modulesOnTheLine_data()
     QTest::newRow("acknowledged but kept") << QStringList {"--ignore-writes"} << QStringList {}
                                            << QStringList {"write", "--mac", "02:00:00:00:00:09"} << 9
                                            << "MAC address 02:00:00:00:00:09: acknowledged, but reads back \"AA:BB:CC:DD:EE:FF\"";
-    QTest::newRow("a value whose # never comes is not read")
-        << QStringList {} << QStringList {"<24", ">RS:RT10-0-0-5#RS:RMAA-BB-CC-DD-EE-"} << QStringList {"--timeout", "300", "read"}
-        << 0 << "IP address: 10.0.0.5\nGateway: (not reported)\nPort: (not reported)\nMAC address: (not reported)\n";
     QTest::newRow("a refusal is no answer") << QStringList {} << QStringList {"<24", ">ERR unknown command\r\n"}
                                             << read << 3 << "with no setting";
     QTest::newRow("echoed commands are no answer") << QStringList {} << QStringList {"<24", ">RS:RT#RS:RG#RS:RP#RS:RM#"}
                                                    << read << 3 << "with no setting";
-    QTest::newRow("stale input is not the answer")
-        << QStringList {} << QStringList {"^RS:RT192-168-9-9#RS:RG192-168-9-1#RS:RP1#RS:RM02-00-00-00-00-09#", "<24", fresh}
-        << read << 0 << "IP address: 10.0.0.5\nGateway: 10.0.0.1\nPort: 7\nMAC address: 02:00:00:00:00:01\n";
     QTest::newRow("device text is escaped") << QStringList {}
         << QStringList {"<24", ">RS:RT1-2-3-4\nGateway: 6-6-6-6\x1b[2J#RS:RP5#"} << QStringList {"--timeout", "500", "read"}
         << 0 << "IP address: 1.2.3.4\\x0aGateway: 6.6.6.6\\x1b[2J\n";
-    QTest::newRow("an acknowledgement before its command does not count")
-        << QStringList {} << QStringList {"<14", ">OK eth IP address, eth Port"}
-        << QStringList {"--timeout", "300", "write", "--no-verify", "--ip", "10.0.0.2", "--tcp-port", "80"} << 4
-        << "IP address 10.0.0.2: acknowledged\nPort 80: not acknowledged\n";
 }
 
 void TestCli::modulesOnTheLine()
@@ -360,11 +342,6 @@ void TestCli::modulesOnTheLine()
         QVERIFY2(simulator->isRunning(), qPrintable(simulator->error()));
         port = simulator->devicePath();
     }
-    for (const QString &step : played) {
-        if (step.startsWith(QLatin1Char('^')))
-            pty.send(step.mid(1).toLatin1());
-    }
-
     QProcess process;
     process.start(QStringLiteral(VEV_CLI_PATH), QStringList {"--port", port} + arguments);
     for (const QString &step : std::as_const(played)) {
@@ -487,14 +464,6 @@ void TestCli::simulatorFaults()
 
 namespace {
 
-QString planFile(const QTemporaryDir &dir, const QString &name, const QByteArray &csv)
-{
-    QFile plan(dir.filePath(name));
-    plan.open(QIODevice::WriteOnly);
-    plan.write(csv);
-    return plan.fileName();
-}
-
 const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
                          "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n";
 
@@ -528,7 +497,7 @@ void TestCli::productionLine()
     SimProcess lying({"--line", "2", "--off-after", "100", "--plug-gap", "200", "--ignore-writes"});
     QVERIFY2(honest.isRunning() && lying.isRunning(), qPrintable(honest.error() + lying.error()));
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), "mac,ip,gateway,tcp_port\n"
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), "mac,ip,gateway,tcp_port\n"
         "02:00:00:00:10:01,10.0.5.21,10.0.5.1,502\n02:00:00:00:10:02,10.0.5.22,10.0.5.1,502\n"
         "02:00:00:00:10:03,10.0.5.23,10.0.5.1,502\n02:00:00:00:10:04,10.0.5.24,10.0.5.1,502\n");
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
@@ -582,7 +551,7 @@ void TestCli::productionLine()
 void TestCli::stationKnowsItsModules()
 {
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
 
     // A slow module left on the bench is written once, however long it
@@ -613,7 +582,7 @@ void TestCli::stationKnowsItsModules()
     QProcess holder;
     holder.start(QStringLiteral(VEV_CLI_PATH), provision(plan, audit, {"--port", silent.devicePath()}));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(audit + QStringLiteral(".lock")), 5000);
-    const QString other = planFile(dir, QStringLiteral("other.csv"), plan3);
+    const QString other = writeFile(dir, QStringLiteral("other.csv"), plan3);
     for (const QStringList &files : {QStringList {other, audit}, QStringList {plan, dir.filePath(QStringLiteral("x.jsonl"))}}) {
         run = cli(provision(files.at(0), files.at(1), {"--once", "--port", silent.devicePath()}));
         QCOMPARE(run.code, 12);
@@ -625,7 +594,7 @@ void TestCli::stationKnowsItsModules()
 
     // Resume goes by values: a row inserted above the passed one and its MAC
     // respelled leave it done; the next module gets the new row.
-    const QString edited = planFile(dir, QStringLiteral("edited.csv"), QByteArray(plan3)
+    const QString edited = writeFile(dir, QStringLiteral("edited.csv"), QByteArray(plan3)
         .replace("mac\n", "mac\n10.0.5.30,10.0.5.1,502,02:00:00:00:10:30\n").replace("02:00:00:00:10:01", "02-00-00-00-10-01"));
     SimProcess fresh;
     QVERIFY2(fresh.isRunning(), qPrintable(fresh.error()));
@@ -638,7 +607,7 @@ void TestCli::stationKnowsItsModules()
 void TestCli::hardDeathsAreResumed()
 {
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
 
     // Killed with the first value of its row on the module.
@@ -700,7 +669,7 @@ void TestCli::fullDiskStopsTheRun()
     SimProcess module;
     QVERIFY2(module.isRunning(), qPrintable(module.error()));
     QTemporaryDir dir;
-    const QString plan = planFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("disk")));
     constexpr int block = 4096;
     QString error;
@@ -712,7 +681,7 @@ void TestCli::fullDiskStopsTheRun()
     const int room = block - 16 - int(auditLine(claim, firstPrev).size() + 1) - int(auditLine(padding, firstPrev).size() + 1);
     std::get<ReleaseRecord>(padding.body).reason = QString(room, QLatin1Char('x'));
     const QByteArray start = auditLine(padding, firstPrev) + '\n';
-    const QString before = planFile(dir, QStringLiteral("start.jsonl"), start);
+    const QString before = writeFile(dir, QStringLiteral("start.jsonl"), start);
     const QString after = dir.filePath(QStringLiteral("after.jsonl"));
 
     const QString script = QStringLiteral(
@@ -756,7 +725,7 @@ void TestCli::statusBoardFitsTheTerminal()
     station.setProcessEnvironment(environment);
     station.setStandardOutputFile(terminal.devicePath());
     station.start(QStringLiteral(VEV_CLI_PATH),
-                  provision(planFile(dir, QStringLiteral("plan.csv"), plan3.left(plan3.lastIndexOf("10.0.5.23"))),
+                  provision(writeFile(dir, QStringLiteral("plan.csv"), plan3.left(plan3.lastIndexOf("10.0.5.23"))),
                             dir.filePath(QStringLiteral("audit.jsonl")),
                             {"--port", link}));
     QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().contains("PASS row 1"), 10000);

@@ -22,14 +22,6 @@
 
 namespace {
 
-QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
-}
-
 const QByteArray plan4 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
                          "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n"
                          "10.0.5.24,10.0.5.1,502,02:00:00:00:10:04\n";
@@ -197,7 +189,7 @@ void TestStation::auditLines()
     QFETCH(int, firstBad);
     QFETCH(QString, why);
     QTemporaryDir dir;
-    const AuditCheck check = verifyAudit(write(dir, QStringLiteral("audit.jsonl"), audit), {}, last);
+    const AuditCheck check = verifyAudit(writeFile(dir, QStringLiteral("audit.jsonl"), audit), {}, last);
     QCOMPARE(check.firstBad, std::max(firstBad, 0));
     QCOMPARE(check.endsElsewhere, firstBad < 0);
     QVERIFY2(check.why.contains(why), qPrintable(check.why));
@@ -268,8 +260,8 @@ void TestStation::resumeByValues()
     QTemporaryDir dir;
     QString error;
     ExitCode code = ExitCode::Ok;
-    const auto store = openStore(write(dir, QStringLiteral("plan.csv"), plan),
-                                 write(dir, QStringLiteral("audit.jsonl"), auditOf(audit)), &error, &code);
+    const auto store = openStore(writeFile(dir, QStringLiteral("plan.csv"), plan),
+                                 writeFile(dir, QStringLiteral("audit.jsonl"), auditOf(audit)), &error, &code);
     if (!expected.at(0).isDigit()) {
         QVERIFY(!store);
         QCOMPARE(code, ExitCode::Usage);
@@ -285,7 +277,7 @@ void TestStation::resumeByValues()
 void TestStation::storeKeepsOneStateTable()
 {
     QTemporaryDir dir;
-    const QString planPath = write(dir, QStringLiteral("plan.csv"), plan4);
+    const QString planPath = writeFile(dir, QStringLiteral("plan.csv"), plan4);
     const QString auditPath = dir.filePath(QStringLiteral("audit.jsonl"));
     QString error;
     const auto store = openStore(planPath, auditPath, &error);
@@ -363,7 +355,7 @@ void TestStation::lanesShareTheLoop()
     QVERIFY(first.modules && second.modules);
 
     QTemporaryDir dir;
-    const QString plan = write(dir, QStringLiteral("plan.csv"), plan4);
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan4);
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
     const auto station = [&](const QString &planPath, const QString &auditPath, const QStringList &ports) {
         return std::make_unique<Station>(std::make_unique<FileStore>(FileStore::Options {planPath, auditPath, {}, {}, false, true}),
@@ -396,7 +388,7 @@ void TestStation::lanesShareTheLoop()
 
     // A plan with nothing open and nothing in doubt ends at once, whatever
     // is on the line.
-    const QString done = write(dir, QStringLiteral("done.csv"), "ip,gateway,tcp_port,mac\n");
+    const QString done = writeFile(dir, QStringLiteral("done.csv"), "ip,gateway,tcp_port,mac\n");
     const auto empty = station(done, dir.filePath(QStringLiteral("done.jsonl")), {first.line.devicePath()});
     QSignalSpy ended(empty.get(), &Station::finished);
     empty->start();
@@ -414,7 +406,7 @@ void TestStation::lostPortEndsOnlyItsLane()
     SimulatedLine other(silent);
     QVERIFY(lost->modules && other.modules);
     QTemporaryDir dir;
-    Station station(std::make_unique<FileStore>(FileStore::Options {write(dir, QStringLiteral("plan.csv"), plan4),
+    Station station(std::make_unique<FileStore>(FileStore::Options {writeFile(dir, QStringLiteral("plan.csv"), plan4),
                                                                     dir.filePath(QStringLiteral("audit.jsonl")), {}, {}, false, true}),
                     Station::Options {{lost->line.devicePath(), other.line.devicePath()}, std::chrono::milliseconds(500), false});
     QSignalSpy finished(&station, &Station::finished);

@@ -9,6 +9,7 @@
 #include "station/filestore.h"
 #include "stationwindow/lanetile.h"
 #include "stationwindow/stationwindow.h"
+#include "tamper.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -33,14 +34,6 @@ constexpr int runMs = 20000;
 const QByteArray plan4 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
                          "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n"
                          "10.0.5.24,10.0.5.1,502,02:00:00:00:10:04\n";
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
-}
 
 QString text(const QWidget *root, const char *label)
 {

@@ -454,6 +454,10 @@ void TestWindow::manualApply()
 {
     QVERIFY(openPty());
     m_ui->enterManually({"192.168.5.7", "192.168.5.1", "8080", "AABBCCDDEEFF"});
+    // Connect just before: its answer, coming after the writes, must not
+    // put the module's old values into the form.
+    m_ui->click("pushButton_connect");
+    QCOMPARE(m_pty->receive(24, 3000).size(), 24);
 
     m_pty->startRecording();
     QElapsedTimer clock;
@@ -484,10 +488,13 @@ void TestWindow::manualApply()
     // Acknowledgements: table order, once each, with the values as sent.
     // Acknowledgements follow the frame's own text.
     int before = m_ui->logLines().size();
-    const QString acks = QStringLiteral("eth mac address OK; eth IP address OK; eth IP address OK; eth Gateway OK");
+    const QString acks = QString::fromLatin1(fullReply) + QStringLiteral("eth mac address OK; eth IP address OK; "
+                                                                        "eth IP address OK; eth Gateway OK");
     sendAndAwaitFrame(acks.toLatin1());
     QCOMPARE(m_ui->logLines().mid(before), (QStringList {acks, "VeV-Idire IP:192.168.5.7", "VeV-Idire Gateway:192.168.5.1",
                                                    "VeV-Idire MAC:AABBCCDDEEFF"}));
+    QCOMPARE(m_ui->fields(), (QStringList {"192.168.5.7", "192.168.5.1", "8080", "AABBCCDDEEFF"}));
+    QVERIFY(m_ui->logLines().contains(QStringLiteral("Connect's read cancelled: Apply writes new values.")));
     // The last acknowledgement often comes in a frame of its own, after
     // Apply has returned; it still counts, and nothing is logged twice.
     before = m_ui->logLines().size();

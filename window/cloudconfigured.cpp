@@ -118,7 +118,7 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     ui.lineEdit_mac->setAccessibleName(QStringLiteral("MAC address"));
     ui.comboBox->setAccessibleName(QStringLiteral("Serial port"));
 
-    comm = new SPComm();
+    comm = new SPComm(this);
     scanPorts();
     offerLastPort();
     portOpen = false;
@@ -244,6 +244,8 @@ void cloudConfigured::closePort()
     // Whatever arrives on the next opening answers nothing sent before.
     readPending = false;
     writePending = false;
+    m_readRequest.end();
+    m_writeRequest.end();
     m_readTimer->stop();
     m_writeTimer->stop();
 }
@@ -294,8 +296,7 @@ void cloudConfigured::on_pushButton_connect_clicked()
         return;
 
     readPending = true;
-    m_read = ReadGatherer();
-    m_readTimeUp = false;
+    m_readRequest.startRead();
     for (Setting setting : allSettings)
         comm->write(commandBytes(readCommand(setting)).constData());
     m_readTimer->start();
@@ -332,13 +333,22 @@ void cloudConfigured::on_pushButton_config_clicked()
         return;
     }
 
+    // An answer to Connect still on its way would put the module's old
+    // values into the form after these writes, and a second Apply would
+    // write them back.
+    if (readPending) {
+        readPending = false;
+        m_readTimer->stop();
+        m_readRequest.end();
+        log(QStringLiteral("Connect's read cancelled: Apply writes new values."));
+    }
+
     writePending = true;
-    m_write = WriteTally();
-    m_writeTimeUp = false;
+    m_writeRequest.startWrite();
     for (std::size_t i = 0; i < allSettings.size(); ++i) {
         const Setting setting = allSettings[i];
         sentValue(setting) = *values[i];
-        m_write.sent(setting);
+        m_writeRequest.sent(setting);
         comm->write(commandBytes(writeCommand(setting, *values[i])).constData());
         if (i + 1 < allSettings.size())
             delayMs(writePauseMs);
@@ -373,17 +383,15 @@ void cloudConfigured::delayMs(int ms)
 void cloudConfigured::readTimeUp()
 {
     // A frame that began in time is part of the answer: end with it.
-    if (comm->frameInProgress())
-        m_readTimeUp = true;
-    else
+    m_readRequest.timeUp(comm->frameInProgress());
+    if (m_readRequest.isOver())
         endRead();
 }
 
 void cloudConfigured::writeTimeUp()
 {
-    if (comm->frameInProgress())
-        m_writeTimeUp = true;
-    else
+    m_writeRequest.timeUp(comm->frameInProgress());
+    if (m_writeRequest.isOver())
         endWrite();
 }
 
@@ -393,8 +401,9 @@ void cloudConfigured::endRead()
         return;
     readPending = false;
     m_readTimer->stop();
-    showReadValues(m_read.finish());
-    if (!m_read.answered())
+    showReadValues(m_readRequest.finishRead());
+    m_readRequest.end();
+    if (!m_readRequest.gatherer().answered())
         log(QStringLiteral("No reply from the module."));
 }
 
@@ -404,11 +413,12 @@ void cloudConfigured::endWrite()
         return;
     writePending = false;
     m_writeTimer->stop();
-    if (!m_write.answered()) {
+    m_writeRequest.end();
+    if (!m_writeRequest.tally().answered()) {
         log(QStringLiteral("No reply from the module."));
         return;
     }
-    const QList<Setting> missing = m_write.missing().toList();
+    const QList<Setting> missing = m_writeRequest.tally().missing().toList();
     if (missing.isEmpty())
         return;
     QStringList names;
@@ -436,39 +446,45 @@ void cloudConfigured::CommReceiveHandle()
     log(text);
 
     if (writePending) {
-        const SettingSet acknowledged = m_write.feed(text);
+        const SettingSet acknowledged = m_writeRequest.feed(text);
         for (Setting setting : acknowledged.toList())
             log(QLatin1String(acknowledgementLabel(setting)) + sentValue(setting));
     }
 
-    if (readPending && (m_read.isComplete() || m_readTimeUp))
+    // A frame is whole: an answer that was under way when the time was up
+    // has ended with it.
+    for (ModuleRequest *request : {&m_readRequest, &m_writeRequest}) {
+        if (request->isTimeUp())
+            request->answerEnded();
+    }
+    if (readPending && m_readRequest.isOver())
         endRead();
-    if (writePending && (m_write.isComplete() || m_writeTimeUp))
+    if (writePending && m_writeRequest.isOver())
         endWrite();
 }
 
 void cloudConfigured::parseReadReply(QString text)
 {
-    showReadValues(m_read.feed(text));
+    showReadValues(m_readRequest.feed(text));
 }
 
 void cloudConfigured::showReadValues(SettingSet settings)
 {
     if (settings.contains(Setting::MacAddress)) {
         log(QStringLiteral("\r\nConnected!\r\n"));
-        devMac = *m_read.value(Setting::MacAddress);
+        devMac = *m_readRequest.gatherer().value(Setting::MacAddress);
         ui.lineEdit_mac->setText(devMac);
     }
     if (settings.contains(Setting::IpAddress)) {
-        devIp = *m_read.value(Setting::IpAddress);
+        devIp = *m_readRequest.gatherer().value(Setting::IpAddress);
         ui.lineEdit_ip->setText(devIp);
     }
     if (settings.contains(Setting::Gateway)) {
-        devGateway = *m_read.value(Setting::Gateway);
+        devGateway = *m_readRequest.gatherer().value(Setting::Gateway);
         ui.lineEdit_gatway->setText(devGateway);
     }
     if (settings.contains(Setting::Port)) {
-        devPort = *m_read.value(Setting::Port);
+        devPort = *m_readRequest.gatherer().value(Setting::Port);
         ui.lineEdit_port->setText(devPort);
     }
 }

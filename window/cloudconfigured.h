@@ -4,7 +4,7 @@
 #include "window/cloudconfiguredform.h"
 #include "host/hostenvironment.h"
 #include "serial/portaccess.h"
-#include "protocol/replygatherer.h"
+#include "protocol/modulerequest.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -96,14 +96,13 @@ private:
     QSettings *m_settings;
     // Each request gathers its answer from every frame until it is whole or
     // its own reply time is up: a Connect during a write does not stretch
-    // the write's time.
-    ReadGatherer m_read;
-    WriteTally m_write;
+    // the write's time. readPending and writePending say whether each is
+    // under way.
+    ModuleRequest m_readRequest;
+    ModuleRequest m_writeRequest;
     QTimer *m_readTimer;
     QTimer *m_writeTimer;
     QTimer *m_rescan = nullptr;
-    bool m_readTimeUp = false;  // ends with the frame in progress
-    bool m_writeTimeUp = false;
 };
 
 // What the operator is told when a port does not open: the reason, and how

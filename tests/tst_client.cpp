@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: MIT
+// GatewayClient in process on a pseudo-terminal: the rules of when an
+// answer is over (the request's time, the gap in an answer under way, the
+// limit on a late answer), where it begins, and that every request ends
+// with its signal.
+
+#include "client/gatewayclient.h"
+#include "pseudoterminal.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(ReadOutcome)
+Q_DECLARE_METATYPE(WriteOutcome)
+
+namespace {
+
+const QByteArray answer = "RS:RT10-0-0-5#RS:RG10-0-0-1#RS:RP7#RS:RM02-00-00-00-00-01#";
+
+QString summary(const ReadOutcome &outcome)
+{
+    if (outcome.status == ReadOutcome::Lost)
+        return QStringLiteral("lost");
+    QStringList values;
+    for (Setting setting : allSettings)
+        values << valueOf(outcome.values, setting).value_or(QStringLiteral("-"));
+    return values.join(QLatin1Char(' '));
+}
+
+QString summary(const WriteOutcome &outcome)
+{
+    if (outcome.status == WriteOutcome::Lost)
+        return QStringLiteral("lost: ") + outcome.reason;
+    QStringList acknowledged;
+    for (Setting setting : outcome.acknowledged.toList())
+        acknowledged << QLatin1String(settingInfo(setting).key);
+    return QStringLiteral("sent %1, acknowledged %2").arg(outcome.sent.toList().size()).arg(acknowledged.join(QLatin1Char(',')));
+}
+
+} // namespace
+
+class TestClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void answers_data();
+    void answers();
+    void everyRequestEnds();
+};
+
+void TestClient::initTestCase()
+{
+    qRegisterMetaType<ReadOutcome>();
+    qRegisterMetaType<WriteOutcome>();
+}
+
+// The module played byte by byte: "<N" waits for N bytes from the client,
+// ">text" sends, "=ms" lets ms pass, "x" hangs the line up.
+void TestClient::answers_data()
+{
+    QTest::addColumn<QString>("request"); // read, read after earlier answers, write
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QString>("expected");
+
+    const QString whole = QString::fromLatin1(answer);
+    QTest::newRow("an answer in pieces") << "read" << 1000
+        << QStringList {"<24", ">RS:RT10-0-0-5#RS:RG10-", "=100", ">0-0-1#RS:RP7#RS:RM02-00-00-00-00-01#"}
+        << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
+    QTest::newRow("begun in time, its pieces within the gap") << "read" << 300
+        << QStringList {"<24", "=250", ">RS:RT10-0-0-5#", "=200", ">RS:RG10-0-0-1#", "=200", ">RS:RP7#RS:RM02-00-00-00-00-01#"}
+        << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
+    QTest::newRow("a gap longer than the answer gap ends it") << "read" << 300
+        << QStringList {"<24", "=250", ">RS:RT10-0-0-5#", "=600", ">RS:RG10-0-0-1#"} << "10.0.0.5 - - -";
+    QTest::newRow("an answer that begins late is not taken") << "read" << 300
+        << QStringList {"<24", "=500", ">" + whole} << "- - - -";
+    QTest::newRow("a value whose # never comes is not read") << "read" << 300
+        << QStringList {"<24", ">RS:RT10-0-0-5#RS:RMAA-BB-CC-DD-EE-"} << "10.0.0.5 - - -";
+    QTest::newRow("input from before is not the answer") << "read" << 1000
+        << QStringList {">RS:RT192-168-9-9#RS:RG192-168-9-1#RS:RP1#RS:RM02-00-00-00-00-09#", "<24", ">" + whole}
+        << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
+    QTest::newRow("answers to earlier probes come first") << "read after earlier answers" << 1000
+        << QStringList {"<24", ">RS:RM02-00-00-00-00-09#RS:RM02-00", "=50", ">-00-00-00-09#" + whole}
+        << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
+    QTest::newRow("a line hung up while reading is lost") << "read" << 1000 << QStringList {"<24", "x"} << "lost";
+    QTest::newRow("an acknowledgement before its command does not count") << "write" << 300
+        << QStringList {"<14", ">OK eth IP address, eth Port", "<8"} << "sent 2, acknowledged ip";
+    QTest::newRow("each write goes once the one before is acknowledged") << "write" << 300
+        << QStringList {"<14", ">OK eth IP address", "<8", ">OK eth Port"} << "sent 2, acknowledged ip,port";
+}
+
+void TestClient::answers()
+{
+    QFETCH(QString, request);
+    QFETCH(int, timeoutMs);
+    QFETCH(QStringList, script);
+    QFETCH(QString, expected);
+
+    PseudoTerminal pty;
+    QVERIFY2(pty.isValid(), qPrintable(pty.error()));
+    GatewayClient client;
+    QString reason;
+    QCOMPARE(client.open(pty.devicePath(), &reason), OpenFailure::None);
+    QSignalSpy read(&client, &GatewayClient::readFinished);
+    QSignalSpy written(&client, &GatewayClient::writeFinished);
+    const std::chrono::milliseconds timeout(timeoutMs);
+    // What is sent before the client's first bytes is left over from earlier.
+    while (!script.isEmpty() && script.first().startsWith(QLatin1Char('>')))
+        pty.send(script.takeFirst().mid(1).toLatin1());
+    if (request == QLatin1String("write"))
+        client.startWrite({QStringLiteral("10.0.0.2"), std::nullopt, QStringLiteral("80"), std::nullopt}, timeout, false);
+    else
+        client.startRead(timeout, request == QLatin1String("read") ? GatewayClient::ReadStart::Fresh
+                                                                   : GatewayClient::ReadStart::AfterEarlierAnswers);
+    for (const QString &step : std::as_const(script)) {
+        if (step.startsWith(QLatin1Char('<'))) {
+            QCOMPARE(pty.receive(step.mid(1).toInt(), 3000).size(), step.mid(1).toInt());
+        } else if (step.startsWith(QLatin1Char('>'))) {
+            pty.send(step.mid(1).toLatin1());
+        } else if (step.startsWith(QLatin1Char('='))) {
+            QTest::qWait(step.mid(1).toInt());
+        } else if (step == QLatin1String("x")) {
+            pty.closeMaster();
+        }
+    }
+    QSignalSpy &finished = request == QLatin1String("write") ? written : read;
+    QVERIFY(!finished.isEmpty() || finished.wait(timeoutMs + GatewayClient::lateAnswerLimit.count() + 2000));
+    QCOMPARE(finished.size(), 1);
+    const QVariant outcome = finished.first().first();
+    QCOMPARE(request == QLatin1String("write") ? summary(outcome.value<WriteOutcome>()) : summary(outcome.value<ReadOutcome>()),
+             expected);
+}
+
+void TestClient::everyRequestEnds()
+{
+    // Nothing to write, a closed line: the signal comes all the same, from
+    // the event loop, never inside the call.
+    GatewayClient client;
+    QSignalSpy read(&client, &GatewayClient::readFinished);
+    QSignalSpy written(&client, &GatewayClient::writeFinished);
+    client.startWrite({}, std::chrono::milliseconds(100), true);
+    client.startRead(std::chrono::milliseconds(100));
+    QCOMPARE(written.size() + read.size(), 0);
+    QTRY_COMPARE(written.size(), 1);
+    QCOMPARE(summary(written.first().first().value<WriteOutcome>()), QStringLiteral("lost: the port is not open"));
+    QCOMPARE(summary(read.first().first().value<ReadOutcome>()), QStringLiteral("lost"));
+
+    PseudoTerminal pty;
+    QVERIFY2(pty.isValid(), qPrintable(pty.error()));
+    QString reason;
+    QCOMPARE(client.open(pty.devicePath(), &reason), OpenFailure::None);
+    client.startWrite({}, std::chrono::milliseconds(100), true);
+    QTRY_COMPARE(written.size(), 2);
+    QCOMPARE(summary(written.last().first().value<WriteOutcome>()), QStringLiteral("sent 0, acknowledged "));
+    QCOMPARE(pty.drain(100), QByteArray());
+
+    // A late answer runs out at its limit, however it dribbles on.
+    QElapsedTimer clock;
+    clock.start();
+    client.startRead(std::chrono::milliseconds(100));
+    QCOMPARE(pty.receive(24, 3000).size(), 24);
+    pty.send("RS:RT1-2-3-4#");
+    while (read.size() < 2 && clock.elapsed() < 100 + GatewayClient::lateAnswerLimit.count() * 3) {
+        pty.send("x");
+        QTest::qWait(int(GatewayClient::answerGap.count()) / 3);
+    }
+    QCOMPARE(read.size(), 2);
+    QCOMPARE(summary(read.last().first().value<ReadOutcome>()), QStringLiteral("1.2.3.4 - - -"));
+}
+
+QTEST_GUILESS_MAIN(TestClient)
+#include "tst_client.moc"
