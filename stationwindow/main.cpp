@@ -2,6 +2,7 @@
 // vev-station: the production line's window over the station that vev-cli
 // provision runs.
 
+#include "host/desktopstart.h"
 #include "host/signalwatch.h"
 #include "stationwindow/stationwindow.h"
 
@@ -92,10 +93,6 @@ std::optional<Given> readCommandLine(int *exitCode)
 
 int main(int argc, char *argv[])
 {
-    // As vev-config: no OpenGL drawn, so no GL driver loaded at start.
-    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
-        qputenv("QT_XCB_GL_INTEGRATION", "none");
-
     // The command line is read before any display is reached, so that
     // --help, --version and a mistake are answered without one.
     std::optional<Given> given;
@@ -109,10 +106,7 @@ int main(int argc, char *argv[])
             return exitCode;
     }
 
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-#endif
+    prepareDesktopStart();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));

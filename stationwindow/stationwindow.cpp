@@ -257,7 +257,8 @@ void StationWindow::start()
     });
     connect(m_station, &Station::planStatusChanged, this, [this] { showPlan(m_station->planStatus()); });
     connect(m_station, &Station::storeFailed, this, [this](const QString &error) {
-        showMessage(printable(error) + QStringLiteral("; the run stops."), true);
+        m_storeFailure = printable(error) + QStringLiteral("; the run stops.");
+        showMessage(m_storeFailure, true);
     });
     connect(m_station, &Station::finished, this, [this] {
         const StoreStatus &status = m_station->planStatus();
@@ -269,9 +270,9 @@ void StationWindow::start()
                                    "below).").arg(status.inDoubtCount());
         }
         // A store failure stays in view: it is why the run ended.
-        const bool problem = m_message->styleSheet() == QLatin1String(problemStyle);
-        ended(problem ? m_message->text() + QLatin1Char(' ') + text : text, problem);
+        ended(m_storeFailure.isEmpty() ? text : m_storeFailure + QLatin1Char(' ') + text, !m_storeFailure.isEmpty());
     });
+    m_storeFailure.clear();
     setLocked(true);
     m_stop->setEnabled(false);
     showMessage(QStringLiteral("Opening the plan, the audit and the ports…"), false);
@@ -366,6 +367,7 @@ void StationWindow::showMessage(const QString &text, bool problem)
 {
     m_message->setText(text);
     m_message->setStyleSheet(problem ? QLatin1String(problemStyle) : QString());
+    m_problemShown = problem;
 }
 
 void StationWindow::showPlan(const StoreStatus &status)
@@ -455,7 +457,7 @@ void StationWindow::lookAtFiles()
             self->showPlan(status);
             if (!status.holder.isEmpty())
                 self->showMessage(QStringLiteral("The plan or audit is held by %1.").arg(status.holder), true);
-            else if (self->m_message->styleSheet() == QLatin1String(problemStyle))
+            else if (self->m_problemShown)
                 self->showMessage(QString(), false);
         });
     });

@@ -99,6 +99,8 @@ private:
     Station *m_station = nullptr;
     bool m_running = false;
     bool m_closeWhenEnded = false;
+    QString m_storeFailure; // why the run had to stop, if it had to
+    bool m_problemShown = false;
     QHash<Lane *, LaneTile *> m_tileOf;
     QElapsedTimer m_elapsed;
     qint64 m_lastElapsedMs = 0;
