@@ -94,7 +94,10 @@ void LaneTile::setStatus(const Lane::Status &status)
     // The result and its reason have lines of their own here.
     m_activity->setText(status.activity == Lane::Activity::TakeOff ? QStringLiteral("Take the module off.")
                                                                    : status.text);
-    m_row->setText(status.row ? QStringLiteral("Row %1: %2").arg(status.row->row).arg(settingsText(status.row->values))
+    // Gateway and port are the same on every row: IP and MAC tell them apart.
+    m_row->setText(status.row ? QStringLiteral("Row %1: IP %2, MAC %3").arg(status.row->row)
+                                    .arg(printable(valueOf(status.row->values, Setting::IpAddress).value_or(QString())),
+                                         printable(valueOf(status.row->values, Setting::MacAddress).value_or(QString())))
                               : QString());
     const QString before = settingsText(status.before);
     m_before->setText(before.isEmpty() ? QString() : QStringLiteral("Before: ") + before);

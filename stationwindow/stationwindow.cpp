@@ -34,6 +34,8 @@ const QColor failedRowColour(255, 205, 210);
 constexpr double msPerHour = 3600.0 * 1000.0;
 // A pace taken over less than this says nothing yet.
 constexpr qint64 shortestPaceMs = 60 * 1000;
+// Rows of a table shown at the window's smallest.
+constexpr int visibleTableRows = 3;
 // Lanes side by side before a second row of tiles begins.
 constexpr int tilesInOneRow = 3;
 
@@ -47,6 +49,8 @@ QTableWidget *table(const char *name, const QStringList &headers, QWidget *paren
     table->verticalHeader()->setVisible(false);
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The header and a few rows at the least; the tiles get the rest.
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() * (1 + visibleTableRows));
     return table;
 }
 
@@ -131,8 +135,8 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     layout->addWidget(m_setup);
     layout->addLayout(controls);
     layout->addWidget(buildSummary());
-    layout->addWidget(m_tileArea, 3);
-    layout->addWidget(buildRecords(), 2);
+    layout->addWidget(m_tileArea, 4);
+    layout->addWidget(buildRecords(), 1);
     setCentralWidget(central);
     showPlan(StoreStatus());
     showFigures();
