@@ -149,6 +149,9 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     connect(m_start, &QPushButton::clicked, this, &StationWindow::start);
     connect(m_stop, &QPushButton::clicked, this, &StationWindow::stop);
     connect(m_setup, &SetupPanel::filesChanged, this, &StationWindow::lookAtFiles);
+    // Space and Enter start: the keyboard begins on Start, not in a field
+    // where they would be typed.
+    m_start->setFocus();
     m_tick->setInterval(tickMs);
     connect(m_tick, &QTimer::timeout, this, &StationWindow::showFigures);
     // The plan's state once the window is up, not before it shows.
@@ -350,6 +353,7 @@ void StationWindow::ended(const QString &message, bool problem)
     }
     m_tileOf.clear();
     setLocked(false);
+    m_start->setFocus();
     showMessage(message, problem);
     emit runEnded();
     if (m_closeWhenEnded)
