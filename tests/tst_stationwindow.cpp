@@ -230,7 +230,9 @@ void TestStationWindow::tilesThroughARun()
     const auto window = shownWindow(setup);
     QSignalSpy ended(window.get(), &StationWindow::runEnded);
 
-    QTest::keyClick(window.get(), Qt::Key_Space);
+    // Space where the keyboard is when the window opens starts the run.
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QVERIFY(window->isRunning());
     QVERIFY(!window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(text(window.get(), "label_run"), QStringLiteral("This run: 2 PASS, 2 FAIL"), runMs);
