@@ -3,6 +3,7 @@
 // provision them on a production line.
 
 #include "host/hostenvironment.h"
+#include "labelcommands.h"
 #include "modulecommands.h"
 #include "provisioncommands.h"
 #include "protocol/values.h"
@@ -60,12 +61,34 @@ Commands:
             audit gets one JSON line per claim, outcome and release, chained
             by SHA-256; a re-run resumes. --once handles one module per lane.
             Ctrl-C, SIGTERM and SIGHUP finish the modules in hand, then stop.
+            With --labels DIR, --label-zpl HOST:PORT or --label-printer NAME
+            (and --label-size, --dpi) each module that passes gets a label,
+            printed while the lanes go on; a failed module gets none. The
+            audit gets a label line after the module's outcome: printed, or
+            why not. A label that is not printed leaves the module's result
+            as it is: its lane says so, the run ends with exit 13, and
+            vev-cli label --audit reprints it. The run's end waits up to 30 s
+            for labels still printing. The label's size and the folder or
+            printer are checked before anything is sent.
   plan status --plan PLAN.csv --audit AUDIT.jsonl [--json]
             Rows by state (open, claimed, passed, failed), the rows in doubt
             with the module's settings before, and who holds the lock.
   plan release --plan PLAN.csv --audit AUDIT.jsonl --row N [--operator NAME]
             Hand a row in doubt back to the plan once its module has been
             dealt with; recorded in the audit.
+  label     Print a module's label to one of --pdf FILE, --labels DIR (the
+            file named after the MAC address, 020000001001.pdf, replaced by a
+            reprint), --zpl HOST:PORT (ZPL II to a label printer's raw port)
+            or --printer NAME (CUPS), at --label-size WxH mm (default 62x29)
+            for a printer of --dpi 203 or 300. The label shows the MAC and IP
+            address, gateway, TCP port, plan row and today's date, and a QR
+            code holding the MAC address alone. From values: --ip, --gateway,
+            --tcp-port and --mac (checked as write checks them; --row adds
+            the row). Reprinted from an audit: --audit AUDIT.jsonl with --row
+            N or --mac M, from the module's last passed outcome (exit 14 if
+            there is none; exit 10 if the audit does not check out). Labels
+            are drawn by a helper on Qt's offscreen platform: no display is
+            needed, and the other commands load no GUI library.
   audit-verify AUDIT.jsonl [--last HASH]
             Check every record and the audit's chain and print the count and
             the hash of the last line, or name the first line that was
@@ -94,13 +117,13 @@ struct Options {
         QStringLiteral("MS"), QStringLiteral("3000")};
     QCommandLineOption json {QStringLiteral("json"),
         QStringLiteral("read: print the settings as JSON, in the form write --from takes; plan status: as JSON.")};
-    QCommandLineOption ip {QStringLiteral("ip"), QStringLiteral("write: the IP address."), QStringLiteral("A")};
-    QCommandLineOption gateway {QStringLiteral("gateway"), QStringLiteral("write: the gateway address."),
+    QCommandLineOption ip {QStringLiteral("ip"), QStringLiteral("write, label: the IP address."), QStringLiteral("A")};
+    QCommandLineOption gateway {QStringLiteral("gateway"), QStringLiteral("write, label: the gateway address."),
                                 QStringLiteral("G")};
-    QCommandLineOption tcpPort {QStringLiteral("tcp-port"), QStringLiteral("write: the TCP port, 0-65535."),
+    QCommandLineOption tcpPort {QStringLiteral("tcp-port"), QStringLiteral("write, label: the TCP port, 0-65535."),
                                 QStringLiteral("N")};
     QCommandLineOption mac {QStringLiteral("mac"),
-        QStringLiteral("write: the MAC address, 12 hex digits, bare or in pairs joined by : or -."),
+        QStringLiteral("write, label: the MAC address, 12 hex digits, bare or in pairs joined by : or -."),
         QStringLiteral("M")};
     QCommandLineOption autoValues {QStringLiteral("auto"),
         QStringLiteral("write: IP and gateway from this computer's routed address (last number + 1, and its router).")};
@@ -108,13 +131,15 @@ struct Options {
         QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win."),
         QStringLiteral("FILE")};
     QCommandLineOption force {QStringLiteral("force"),
-        QStringLiteral("write, provision: allow an IP address ending in .0 or .255 (on a network larger than a /24).")};
+        QStringLiteral("write, provision, label: allow an IP address ending in .0 or .255 (on a network larger than "
+                       "a /24).")};
     QCommandLineOption noVerify {QStringLiteral("no-verify"),
                                  QStringLiteral("write: do not read the settings back after writing them.")};
     QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("provision, plan: the plan, a CSV file."),
                              QStringLiteral("PLAN.csv")};
     QCommandLineOption audit {QStringLiteral("audit"),
-        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines)."), QStringLiteral("AUDIT.jsonl")};
+        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines); label: reprint from it."),
+        QStringLiteral("AUDIT.jsonl")};
     QCommandLineOption once {QStringLiteral("once"),
         QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout).")};
     QCommandLineOption station {QStringLiteral("station"),
@@ -123,16 +148,39 @@ struct Options {
     QCommandLineOption operatorName {QStringLiteral("operator"),
         QStringLiteral("provision, plan release: the operator's name, recorded on every audit line."),
         QStringLiteral("NAME")};
-    QCommandLineOption row {QStringLiteral("row"), QStringLiteral("plan release: the plan row to hand back."),
-                            QStringLiteral("N")};
+    QCommandLineOption row {QStringLiteral("row"),
+        QStringLiteral("plan release: the plan row to hand back; label: the row on the label, or to reprint."),
+        QStringLiteral("N")};
     QCommandLineOption last {QStringLiteral("last"),
         QStringLiteral("audit-verify: the hash the audit must end at (as audit-verify printed it)."),
         QStringLiteral("HASH")};
 
+    QCommandLineOption pdf {QStringLiteral("pdf"),
+        QStringLiteral("label: a PDF of the label's size (replaced only once whole)."), QStringLiteral("FILE")};
+    QCommandLineOption zpl {QStringLiteral("zpl"),
+        QStringLiteral("label: ZPL II to a label printer's raw TCP port (usually 9100)."), QStringLiteral("HOST:PORT")};
+    QCommandLineOption printer {QStringLiteral("printer"),
+        QStringLiteral("label: a CUPS printer (lpstat -p lists them)."), QStringLiteral("NAME")};
+    QCommandLineOption labels {QStringLiteral("labels"),
+        QStringLiteral("provision, label: a PDF a module in this folder, named after its MAC address."),
+        QStringLiteral("DIR")};
+    QCommandLineOption labelZpl {QStringLiteral("label-zpl"),
+        QStringLiteral("provision: a label for each module that passes, as ZPL II to this printer."),
+        QStringLiteral("HOST:PORT")};
+    QCommandLineOption labelPrinter {QStringLiteral("label-printer"),
+        QStringLiteral("provision: a label for each module that passes, on this CUPS printer."), QStringLiteral("NAME")};
+    QCommandLineOption labelSize {QStringLiteral("label-size"),
+        QStringLiteral("label, provision: width x height in millimetres (default 62x29); a size too small for the "
+                       "code and text is refused."), QStringLiteral("WxH"), QStringLiteral("62x29")};
+    QCommandLineOption dpi {QStringLiteral("dpi"),
+        QStringLiteral("label, provision: the label printer's resolution, 203 or 300 (default 203)."),
+        QStringLiteral("DPI"), QString::number(defaultLabelDpi)};
+
     QList<QCommandLineOption> all() const
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
-                once, station, operatorName, row, last};
+                once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
+                labelSize, dpi};
     }
 };
 
@@ -203,7 +251,92 @@ std::optional<FileStore::Options> storeOptions(const QCommandLineParser &parser,
     return store;
 }
 
-const QString commandList = QStringLiteral("read, write, list, find, provision, plan status, plan release or "
+// Where labels go: label takes --pdf, --labels, --zpl or --printer;
+// provision --labels, --label-zpl or --label-printer, or none for no labels.
+std::optional<LabelTarget> labelTargetOption(const QCommandLineParser &parser, const Options &options, bool provision,
+                                             ExitCode *code)
+{
+    const auto given = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
+    };
+    LabelTargetOptions target;
+    target.folder = given(options.labels);
+    target.zpl = given(provision ? options.labelZpl : options.zpl);
+    target.printer = given(provision ? options.labelPrinter : options.printer);
+    if (!provision)
+        target.pdf = given(options.pdf);
+    target.size = parser.value(options.labelSize);
+    target.dpi = parser.value(options.dpi);
+    const QList<QCommandLineOption> others = provision ? QList<QCommandLineOption> {options.pdf, options.zpl, options.printer}
+                                                       : QList<QCommandLineOption> {options.labelZpl, options.labelPrinter};
+    const int count = int(bool(target.folder)) + int(bool(target.zpl)) + int(bool(target.printer)) + int(bool(target.pdf));
+    const bool stray = std::any_of(others.begin(), others.end(), [&parser](const auto &o) { return parser.isSet(o); });
+    if (provision && count == 0 && !stray) {
+        if (parser.isSet(options.labelSize) || parser.isSet(options.dpi))
+            *code = fail(ExitCode::Usage, QStringLiteral("--label-size and --dpi go with --labels, --label-zpl or "
+                                                         "--label-printer"));
+        return std::nullopt;
+    }
+    if (count != 1 || stray) {
+        *code = fail(ExitCode::Usage, provision ? QStringLiteral("provision prints labels to one of --labels DIR, "
+                                                                 "--label-zpl HOST:PORT and --label-printer NAME")
+                                                : QStringLiteral("label needs one of --pdf FILE, --labels DIR, "
+                                                                 "--zpl HOST:PORT and --printer NAME"));
+        return std::nullopt;
+    }
+    QString error;
+    const auto resolved = labelTarget(target, &error);
+    if (!resolved)
+        *code = fail(ExitCode::Usage, printable(error) + QStringLiteral("; nothing was sent"));
+    return resolved;
+}
+
+// The label command: its target, and the module from values or an audit.
+std::function<void(const Done &)> labelCommand(const QCommandLineParser &parser, const Options &options,
+                                               ExitCode *code)
+{
+    const auto target = labelTargetOption(parser, options, false, code);
+    if (!target)
+        return {};
+    const auto usage = [code](const QString &message) {
+        *code = fail(ExitCode::Usage, message + QStringLiteral("; nothing was printed"));
+        return std::function<void(const Done &)>();
+    };
+    std::optional<int> row;
+    if (parser.isSet(options.row)) {
+        bool ok = false;
+        row = parser.value(options.row).toInt(&ok);
+        if (!ok || *row < 1)
+            return usage(QStringLiteral("--row needs a plan row, 1 or more, not \"%1\"")
+                             .arg(printable(parser.value(options.row))));
+    }
+    if (parser.isSet(options.audit)) {
+        // --db joins --audit here once stores can be shared.
+        if (parser.isSet(options.ip) || parser.isSet(options.gateway) || parser.isSet(options.tcpPort)
+            || row.has_value() == parser.isSet(options.mac))
+            return usage(QStringLiteral("label --audit takes --row N or --mac M, and no other values"));
+        ModuleKey key {row.value_or(0), parser.value(options.mac)};
+        if (!row && !isValidValue(Setting::MacAddress, key.mac))
+            return usage(QStringLiteral("--mac \"%1\" is not a MAC address").arg(printable(key.mac)));
+        const QString audit = parser.value(options.audit);
+        return [audit, key, target](const Done &done) { runLabelFromAudit(audit, key, *target, done); };
+    }
+    LabelJob job;
+    const std::pair<const QCommandLineOption &, Setting> given[] = {
+        {options.ip, Setting::IpAddress}, {options.gateway, Setting::Gateway},
+        {options.tcpPort, Setting::Port}, {options.mac, Setting::MacAddress}};
+    for (const auto &[option, setting] : given) {
+        if (!parser.isSet(option))
+            return usage(QStringLiteral("label needs --ip, --gateway, --tcp-port and --mac, or --audit"));
+        valueOf(job.values, setting) = parser.value(option);
+    }
+    job.row = row;
+    job.force = parser.isSet(options.force);
+    job.target = *target;
+    return [job](const Done &done) { runLabel(job, done); };
+}
+
+const QString commandList = QStringLiteral("read, write, list, find, provision, plan status, plan release, label or "
                                            "audit-verify");
 
 } // namespace
@@ -270,7 +403,10 @@ int main(int argc, char *argv[])
                 return toInt(fail(ExitCode::Usage, QStringLiteral("provision needs at least one --port")));
             if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
                 return toInt(fail(ExitCode::Usage, QStringLiteral("provision: a --port is given twice")));
-            const Station::Options station {ports, timeout, parser.isSet(options.once)};
+            const auto label = labelTargetOption(parser, options, true, &code);
+            if (!label && code != ExitCode::Ok)
+                return toInt(code);
+            const Station::Options station {ports, timeout, parser.isSet(options.once), label};
             run = [store, station](const Done &done) { runProvision(*store, station, done); };
         } else if (command == QLatin1String("plan status")) {
             const bool json = parser.isSet(options.json);
@@ -285,6 +421,10 @@ int main(int argc, char *argv[])
             return toInt(fail(ExitCode::Usage, QStringLiteral("plan takes status or release, not \"%1\"")
                                                    .arg(printable(positional.at(1)))));
         }
+    } else if (command == QLatin1String("label")) {
+        run = labelCommand(parser, options, &code);
+        if (!run)
+            return toInt(code);
     } else if (command == QLatin1String("find")) {
         const QStringList ports = parser.values(options.port);
         run = [ports, timeout](const Done &done) { runFind(ports, timeout, done); };

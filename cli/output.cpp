@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "output.h"
 
+#include <QIODevice>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -235,6 +235,16 @@ void runProvision(const FileStore::Options &storeOptions, const Station::Options
     QObject::connect(station, &Station::laneChanged, station, [board](Lane *lane) { board->laneChanged(lane); });
     QObject::connect(station, &Station::recorded, station,
                      [board](const OutcomeRecord &record) { board->print(recordLine(record)); });
+    const QString audit = storeOptions.auditPath;
+    QObject::connect(station, &Station::labelRecorded, station, [board, audit](const LabelRecord &label) {
+        if (label.printed) {
+            board->print(QStringLiteral("LABEL row %1 printed to %2").arg(label.row).arg(printable(label.target)));
+            return;
+        }
+        board->warn(QStringLiteral("the label of row %1 was not printed to %2: %3; the module keeps its result; "
+                                   "reprint it with vev-cli label --audit %4 --row %1 and a place for it")
+                        .arg(label.row).arg(printable(label.target), printable(label.reason), printable(audit)));
+    });
     QObject::connect(station, &Station::storeFailed, station, [board](const QString &error) {
         board->warn(QStringLiteral("%1; the run stops").arg(error));
     });

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "client/exitcodes.h"
 
+#include "serial/portaccess.h"
+
 #include <QStringList>
 
 namespace {
@@ -26,4 +28,16 @@ QString exitCodeHelp()
         text += line + QLatin1Char('\n');
     }
     return text;
+}
+
+ExitCode exitCodeFor(OpenFailure failure)
+{
+    switch (failure) {
+    case OpenFailure::None: return ExitCode::Ok;
+    case OpenFailure::NotFound: return ExitCode::PortNotFound;
+    case OpenFailure::Busy: return ExitCode::PortBusy;
+    case OpenFailure::PermissionDenied: return ExitCode::PortPermission;
+    case OpenFailure::Other: break;
+    }
+    return ExitCode::PortError;
 }

@@ -5,8 +5,6 @@
 // for both, so a script reads the same number for the same outcome. The
 // list below is the only place the codes are written; --help prints it.
 
-#include "serial/portaccess.h"
-
 #include <QMetaType>
 #include <QString>
 
@@ -26,6 +24,8 @@ enum class ExitCode {
     AuditBroken = 10,
     AlreadyProvisioned = 11,
     Held = 12,
+    LabelNotPrinted = 13,
+    NotInAudit = 14,
 };
 
 struct ExitCodeMeaning {
@@ -33,7 +33,7 @@ struct ExitCodeMeaning {
     const char *meaning;
 };
 
-inline constexpr std::array<ExitCodeMeaning, 13> exitCodeMeanings = {{
+inline constexpr std::array<ExitCodeMeaning, 15> exitCodeMeanings = {{
     {ExitCode::Ok, "success"},
     {ExitCode::Failure, "other error: a file that cannot be read, output that cannot be written, an audit that "
                         "cannot be written"},
@@ -52,6 +52,10 @@ inline constexpr std::array<ExitCodeMeaning, 13> exitCodeMeanings = {{
     {ExitCode::AlreadyProvisioned, "provision: a module already carries a row recorded as passed (nothing was sent "
                                    "to it)"},
     {ExitCode::Held, "the plan or the audit is held by another run"},
+    {ExitCode::LabelNotPrinted, "a label was not printed: a file that cannot be written, a printer that does not "
+                                "answer, drops the connection or refuses the job; provision: a module passed but its "
+                                "label was not printed, or the label target cannot be used (nothing was sent)"},
+    {ExitCode::NotInAudit, "label --audit: the audit records no passed module for that row or MAC address"},
 }};
 
 constexpr int toInt(ExitCode code)
@@ -63,16 +67,9 @@ constexpr int toInt(ExitCode code)
 // meanings wrapped under their text.
 QString exitCodeHelp();
 
-inline ExitCode exitCodeFor(OpenFailure failure)
-{
-    switch (failure) {
-    case OpenFailure::None: return ExitCode::Ok;
-    case OpenFailure::NotFound: return ExitCode::PortNotFound;
-    case OpenFailure::Busy: return ExitCode::PortBusy;
-    case OpenFailure::PermissionDenied: return ExitCode::PortPermission;
-    case OpenFailure::Other: break;
-    }
-    return ExitCode::PortError;
-}
+// Declared only: programs without a serial port (the label helper) use the
+// codes without Qt's serial library.
+enum class OpenFailure;
+ExitCode exitCodeFor(OpenFailure failure);
 
 Q_DECLARE_METATYPE(ExitCode)

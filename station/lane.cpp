@@ -241,6 +241,8 @@ void Lane::readFinished(const ReadOutcome &outcome)
     m_status.row.reset();
     m_status.result.reset();
     m_status.reason.clear();
+    m_status.label = LabelState::None;
+    m_status.labelReason.clear();
     m_status.before = outcome.values;
     claim();
 }
@@ -447,11 +449,30 @@ void Lane::reopen()
 
 void Lane::show(Activity activity, const QString &text)
 {
-    if (activity == m_status.activity && text == m_status.text)
+    m_activityText = text;
+    QString shown = text;
+    switch (m_status.label) {
+    case LabelState::None: break;
+    case LabelState::Printing: shown += QStringLiteral("; label printing"); break;
+    case LabelState::Printed: shown += QStringLiteral("; label printed"); break;
+    case LabelState::NotPrinted:
+        shown += QStringLiteral("; label NOT printed (%1), reprint with vev-cli label").arg(m_status.labelReason);
+        break;
+    }
+    if (activity == m_status.activity && shown == m_status.text)
         return;
     m_status.activity = activity;
-    m_status.text = text;
+    m_status.text = shown;
     emit statusChanged();
+}
+
+void Lane::showLabel(int row, LabelState state, const QString &reason)
+{
+    if (!m_status.row || m_status.row->row != row || m_status.result != Result::Pass)
+        return;
+    m_status.label = state;
+    m_status.labelReason = reason;
+    show(m_status.activity, m_activityText);
 }
 
 void Lane::finish(Ending ending, const QString &text)

@@ -53,6 +53,10 @@ public:
     // How the lane ended, for the run's exit code.
     enum class Ending { None, PlanUsedUp, Stopped, NoModule, Lost, StoreFailed, AlreadyProvisioned };
 
+    // The label of a module that passed: printed in the background, so the
+    // lane may be on to the next module before it is done.
+    enum class LabelState { None, Printing, Printed, NotPrinted };
+
     // What the lane shows: for a status line, a tile, a screen reader.
     struct Status {
         Activity activity = Activity::Waiting;
@@ -61,6 +65,8 @@ public:
         SettingValues before;        // the module's settings when it was found
         std::optional<Result> result; // the last module's, kept until the next module is on
         QString reason;              // why it is not a pass
+        LabelState label = LabelState::None; // the last module's label
+        QString labelReason;         // why it was not printed
     };
 
     Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds timeout, bool once,
@@ -78,6 +84,9 @@ public:
     // Whether a lost port is opened again when its device comes back,
     // instead of ending the lane.
     void setReopenLostPort(bool reopen) { m_reopenLost = reopen; }
+    // How the label of the module that passed with this row is doing; shown
+    // while the lane still shows that module, ended or not.
+    void showLabel(int row, LabelState state, const QString &reason = QString());
 
     QString port() const { return m_port; }
     const Status &status() const { return m_status; }
@@ -147,6 +156,7 @@ private:
     QString m_lostWhileStoring;
     PlanRow m_row;
     Status m_status;
+    QString m_activityText; // the status text without the label's state
     bool m_stopping = false;
     Ending m_stopEnding = Ending::Stopped;
     Ending m_ending = Ending::None;

@@ -96,3 +96,4 @@ inline const QByteArray firstPrev = QByteArray(64, '0');
 
 Q_DECLARE_METATYPE(OutcomeRecord)
 Q_DECLARE_METATYPE(AuditRecord)
+Q_DECLARE_METATYPE(LabelRecord)

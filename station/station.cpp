@@ -12,6 +12,7 @@ Station::Station(std::unique_ptr<ProvisionStore> store, Options options, QObject
 {
     qRegisterMetaType<OutcomeRecord>();
     qRegisterMetaType<ExitCode>();
+    qRegisterMetaType<LabelRecord>();
     m_store->setParent(nullptr);
     connect(m_store.get(), &ProvisionStore::changed, this, &Station::refreshStatus);
 }
@@ -38,6 +39,32 @@ void Station::opened(const ProvisionStore::Opened &opened)
         emit refused(opened.error, opened.code);
         return;
     }
+    if (!m_options.label) {
+        openLanes();
+        return;
+    }
+    // A label too small for the plan's modules, or a folder or printer that
+    // cannot take labels, is found before any module is written.
+    QPointer<Station> self(this);
+    m_store->status([self](const StoreStatus &status) {
+        if (!self)
+            return;
+        const LabelTarget target = *self->m_options.label;
+        self->m_labels.check(target, status.rows, [self, target](const LabelRunner::Result &result) {
+            if (!self)
+                return;
+            if (!result.ok()) {
+                emit self->refused(QStringLiteral("labels cannot go to %1: %2").arg(target.describe(), result.reason),
+                                   result.code);
+                return;
+            }
+            self->openLanes();
+        });
+    });
+}
+
+void Station::openLanes()
+{
     for (const QString &port : std::as_const(m_options.ports)) {
         auto *lane = new Lane(port, m_store.get(), m_options.timeout, m_options.once, this);
         m_lanes << lane;
@@ -49,12 +76,14 @@ void Station::opened(const ProvisionStore::Opened &opened)
         }
         lane->setReopenLostPort(m_options.reopenLostPorts);
         connect(lane, &Lane::statusChanged, this, [this, lane] { emit laneChanged(lane); });
-        connect(lane, &Lane::recorded, this, [this](const OutcomeRecord &record) {
+        connect(lane, &Lane::recorded, this, [this, lane](const OutcomeRecord &record) {
             if (record.result == Result::Pass)
                 ++m_passed;
             else
                 ++m_failed;
             emit recorded(record);
+            if (record.result == Result::Pass && m_options.label)
+                printLabel(lane, record);
             checkPlanLeft();
         });
         connect(lane, &Lane::storeFailed, this, [this](const QString &error) {
@@ -124,12 +153,59 @@ void Station::planLeft(const StoreStatus &status)
         lane->stop(Lane::Ending::PlanUsedUp);
 }
 
+void Station::printLabel(Lane *lane, const OutcomeRecord &record)
+{
+    LabelJob job;
+    job.values = record.written;
+    job.row = record.row;
+    job.force = true; // the plan's values, checked when the plan was read
+    job.target = m_options.label->forModule(*valueOf(record.written, Setting::MacAddress));
+    ++m_labelsPending;
+    lane->showLabel(record.row, Lane::LabelState::Printing);
+    QPointer<Lane> tile(lane);
+    m_labels.print(job, [this, tile, job](const LabelRunner::Result &result) {
+        const LabelRecord label {*job.row, job.values, result.ok(), job.target.describe(), result.reason};
+        QPointer<Station> self(this);
+        m_store->note(label, [self, tile, label](const QString &error) {
+            if (self)
+                self->labelPrinted(tile, label, error);
+        });
+    });
+}
+
+void Station::labelPrinted(Lane *lane, const LabelRecord &record, const QString &error)
+{
+    --m_labelsPending;
+    if (!record.printed)
+        ++m_labelsFailed;
+    if (lane)
+        lane->showLabel(record.row, record.printed ? Lane::LabelState::Printed : Lane::LabelState::NotPrinted,
+                        record.reason);
+    emit labelRecorded(record);
+    if (!error.isEmpty()) {
+        m_storeFailed = true;
+        emit storeFailed(error);
+        stop();
+    }
+    endIfDone();
+}
+
 void Station::laneFinished()
 {
-    if (std::all_of(m_lanes.begin(), m_lanes.end(), [](Lane *lane) { return lane->isEnded(); })) {
-        m_running = false;
-        emit finished(exitCode());
-    }
+    if (!std::all_of(m_lanes.begin(), m_lanes.end(), [](Lane *lane) { return lane->isEnded(); }))
+        return;
+    m_lanesEnded = true;
+    if (m_labelsPending > 0)
+        m_labels.giveUpAfter(labelWait);
+    endIfDone();
+}
+
+void Station::endIfDone()
+{
+    if (!m_lanesEnded || m_labelsPending > 0 || !m_running)
+        return;
+    m_running = false;
+    emit finished(exitCode());
 }
 
 ExitCode Station::exitCode() const
@@ -156,5 +232,7 @@ ExitCode Station::exitCode() const
         return ExitCode::AlreadyProvisioned;
     if (anyEnding(Lane::Ending::NoModule))
         return ExitCode::NoAnswer;
+    if (m_labelsFailed > 0)
+        return ExitCode::LabelNotPrinted;
     return ExitCode::Ok;
 }

@@ -7,7 +7,14 @@
 // when no open row is left (each lane finishing the module in hand), or
 // with --once when each lane has handled one module. A run that starts with
 // nothing open but rows in doubt waits for the modules that carry them.
+//
+// With a label target, each module that passes gets a label, printed by the
+// vev-label helper while the lanes go on; its audit line follows the
+// module's outcome. A label that is not printed changes no result: the lane
+// shows it and the run ends with exit 13 (a reprint comes from the audit).
+// The run's end waits for labels still printing, for a while.
 
+#include "station/labelrunner.h"
 #include "station/lane.h"
 #include "station/store.h"
 
@@ -26,6 +33,7 @@ public:
         QStringList ports;
         std::chrono::milliseconds timeout {3000};
         bool once = false;
+        std::optional<LabelTarget> label; // none: no labels
         // A lane whose port is lost waits for the device to come back
         // instead of ending (a window stays up for the shift; a script ends).
         bool reopenLostPorts = false;
@@ -52,6 +60,9 @@ public:
     // The exit code the run ends with (see client/exitcodes.h).
     ExitCode exitCode() const;
 
+    // How long the run's end waits for labels still printing.
+    static constexpr std::chrono::milliseconds labelWait {LabelRunner::labelTimeout};
+
 signals:
     void refused(const QString &error, ExitCode code);
     void started();
@@ -59,12 +70,18 @@ signals:
     void recorded(const OutcomeRecord &record);
     // planStatus() has changed: a record, a release, the start.
     void planStatusChanged();
-    // A claim or an outcome could not be stored; the run stops.
+    // A label's line is in the audit: printed or why not.
+    void labelRecorded(const LabelRecord &record);
+    // A claim, an outcome or a label's line could not be stored; the run stops.
     void storeFailed(const QString &error);
     void finished(ExitCode code);
 
 private:
     void opened(const ProvisionStore::Opened &opened);
+    void openLanes();
+    void printLabel(Lane *lane, const OutcomeRecord &record);
+    void labelPrinted(Lane *lane, const LabelRecord &record, const QString &error);
+    void endIfDone();
     void refreshStatus();
     void checkPlanLeft();
     void planLeft(const StoreStatus &status);
@@ -80,4 +97,9 @@ private:
     bool m_waitingForDoubt = false;
     bool m_storeFailed = false;
     bool m_running = false;
+    bool m_lanesEnded = false;
+    int m_labelsPending = 0; // printing, or their line not yet stored
+    int m_labelsFailed = 0;
+    // After the store: its destructor ends helpers without calling back.
+    LabelRunner m_labels;
 };

@@ -91,9 +91,10 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
 
 void LaneTile::setStatus(const Lane::Status &status)
 {
-    // The result and its reason have lines of their own here.
-    m_activity->setText(status.activity == Lane::Activity::TakeOff ? QStringLiteral("Take the module off.")
-                                                                   : status.text);
+    // A failure's reason has a line of its own here.
+    const bool failed = status.result && *status.result != Result::Pass;
+    m_activity->setText(status.activity == Lane::Activity::TakeOff && failed ? QStringLiteral("Take the module off.")
+                                                                             : status.text);
     // Gateway and port are the same on every row: IP and MAC tell them apart.
     m_row->setText(status.row ? QStringLiteral("Row %1: IP %2, MAC %3").arg(status.row->row)
                                     .arg(printable(valueOf(status.row->values, Setting::IpAddress).value_or(QString())),

@@ -23,6 +23,8 @@ struct Given {
     std::optional<QString> audit;
     std::optional<QString> station;
     std::optional<QString> operatorName;
+    StationSetup::Labels labels = StationSetup::Labels::None;
+    QString labelDestination;
     QStringList ports;
     bool start = false;
 };
@@ -49,7 +51,18 @@ std::optional<Given> readCommandLine(int *exitCode)
                                            QStringLiteral("The operator's name, recorded on every audit line."),
                                            QStringLiteral("NAME")};
     const QCommandLineOption start {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
+    // As vev-cli provision names them.
+    const std::pair<QCommandLineOption, StationSetup::Labels> labelOptions[] = {
+        {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
+          QStringLiteral("DIR")}, StationSetup::Labels::Folder},
+        {{QStringLiteral("label-zpl"), QStringLiteral("A label for each module that passes, as ZPL II to this printer."),
+          QStringLiteral("HOST:PORT")}, StationSetup::Labels::Zpl},
+        {{QStringLiteral("label-printer"), QStringLiteral("A label for each module that passes, on this CUPS printer."),
+          QStringLiteral("NAME")}, StationSetup::Labels::Printer},
+    };
     parser.addOptions({plan, audit, port, station, operatorName, start});
+    for (const auto &[option, kind] : labelOptions)
+        parser.addOption(option);
 
     QTextStream err(stderr);
     // A bad command line is a usage error, exit 2, as with vev-cli.
@@ -85,6 +98,17 @@ std::optional<Given> readCommandLine(int *exitCode)
     given.station = value(station);
     given.operatorName = value(operatorName);
     given.ports = parser.values(port);
+    for (const auto &[option, kind] : labelOptions) {
+        if (!parser.isSet(option))
+            continue;
+        if (given.labels != StationSetup::Labels::None) {
+            QTextStream(stderr) << "vev-station: labels go to one of --labels, --label-zpl and --label-printer" << Qt::endl;
+            *exitCode = 2;
+            return std::nullopt;
+        }
+        given.labels = kind;
+        given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
+    }
     given.start = parser.isSet(start);
     return given;
 }
@@ -120,6 +144,10 @@ int main(int argc, char *argv[])
     setup.operatorName = given->operatorName.value_or(setup.operatorName);
     if (!given->ports.isEmpty())
         setup.ports = given->ports;
+    if (given->labels != StationSetup::Labels::None) {
+        setup.labels = given->labels;
+        setup.labelDestination = given->labelDestination;
+    }
     window.setSetup(setup);
 
     // SIGTERM and SIGINT stop as Stop does, and the program ends once the

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "stationwindow/setuppanel.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -15,6 +16,11 @@ namespace {
 
 // Rows of the port list shown without scrolling.
 constexpr int visiblePortRows = 3;
+
+// The label kinds as the list offers them, in StationSetup::Labels' order,
+// and what their field holds.
+const char *const labelChoices[] = {"No labels", "PDF files in a folder", "ZPL printer", "CUPS printer"};
+const char *const labelHints[] = {"", "a folder", "HOST:PORT, such as 10.0.0.9:9100", "a printer's name (lpstat -p)"};
 
 QStringList tickedPorts(const QListWidget *list)
 {
@@ -43,6 +49,8 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     , m_audit(fileField("lineEdit_audit", QStringLiteral("Audit file")))
     , m_station(new QLineEdit(this))
     , m_operator(new QLineEdit(this))
+    , m_labels(new QComboBox(this))
+    , m_labelDestination(new QLineEdit(this))
     , m_ports(new QListWidget(this))
     , m_typedPort(new QLineEdit(this))
     , m_rescan(new QTimer(this))
@@ -53,6 +61,12 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     m_station->setPlaceholderText(m_env.localHostName ? m_env.localHostName() : QString());
     m_operator->setObjectName(QStringLiteral("lineEdit_operator"));
     m_operator->setAccessibleName(QStringLiteral("Operator's name"));
+    m_labels->setObjectName(QStringLiteral("comboBox_labels"));
+    m_labels->setAccessibleName(QStringLiteral("Labels for the modules that pass"));
+    for (const char *choice : labelChoices)
+        m_labels->addItem(QLatin1String(choice));
+    m_labelDestination->setObjectName(QStringLiteral("lineEdit_labelDestination"));
+    m_labelDestination->setAccessibleName(QStringLiteral("Where the labels go"));
     m_ports->setObjectName(QStringLiteral("list_ports"));
     m_ports->setAccessibleName(QStringLiteral("Serial ports: tick one for each lane"));
     m_ports->setMinimumHeight(m_ports->fontMetrics().height() * visiblePortRows);
@@ -87,10 +101,15 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     names->addWidget(m_operator, 1);
     grid->addWidget(caption(QStringLiteral("S&tation:"), m_station), 2, 0);
     grid->addLayout(names, 2, 1, 1, 2);
+    auto *labels = new QHBoxLayout;
+    labels->addWidget(m_labels);
+    labels->addWidget(m_labelDestination, 1);
+    grid->addWidget(caption(QStringLiteral("La&bels:"), m_labels), 3, 0);
+    grid->addLayout(labels, 3, 1, 1, 2);
     grid->addWidget(caption(QStringLiteral("&Lanes:"), m_ports), 0, 3);
-    grid->addWidget(m_ports, 0, 4, 2, 2);
-    grid->addWidget(m_typedPort, 2, 4);
-    grid->addWidget(add, 2, 5);
+    grid->addWidget(m_ports, 0, 4, 3, 2);
+    grid->addWidget(m_typedPort, 3, 4);
+    grid->addWidget(add, 3, 5);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(4, 2);
 
@@ -98,6 +117,11 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     connect(browseAudit, &QPushButton::clicked, this, [this] { browse(m_audit, true); });
     connect(add, &QPushButton::clicked, this, [this] { addPort(m_typedPort->text().trimmed()); });
     connect(m_typedPort, &QLineEdit::returnPressed, this, [this] { addPort(m_typedPort->text().trimmed()); });
+    connect(m_labels, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int kind) {
+        m_labelDestination->setEnabled(kind != 0);
+        m_labelDestination->setPlaceholderText(QLatin1String(labelHints[kind]));
+    });
+    m_labelDestination->setEnabled(false);
 
     // Adapters come and go: while the set-up can be changed, the list follows.
     m_rescan->setSingleShot(true);
@@ -147,6 +171,8 @@ void SetupPanel::setSetup(const StationSetup &setup)
     m_audit->setText(setup.auditPath);
     m_station->setText(setup.station);
     m_operator->setText(setup.operatorName);
+    m_labels->setCurrentIndex(int(setup.labels));
+    m_labelDestination->setText(setup.labelDestination);
     for (int i = 0; i < m_ports->count(); ++i)
         m_ports->item(i)->setCheckState(setup.ports.contains(m_ports->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
     for (const QString &port : setup.ports)
@@ -160,6 +186,8 @@ StationSetup SetupPanel::setup() const
     setup.auditPath = m_audit->text().trimmed();
     setup.station = m_station->text().trimmed();
     setup.operatorName = m_operator->text().trimmed();
+    setup.labels = StationSetup::Labels(m_labels->currentIndex());
+    setup.labelDestination = m_labelDestination->text().trimmed();
     setup.ports = tickedPorts(m_ports);
     return setup;
 }

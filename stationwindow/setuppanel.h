@@ -2,14 +2,16 @@
 #pragma once
 
 // The set-up of a run: the plan, the audit, the station's and the
-// operator's names, and the lanes, ticked from the ports the computer lists
-// (adapters plugged in while it is open appear) or typed as a device path.
+// operator's names, where labels go, and the lanes, ticked from the ports
+// the computer lists (adapters plugged in while it is open appear) or typed
+// as a device path.
 
 #include "host/hostenvironment.h"
 #include "stationwindow/stationsetup.h"
 
 #include <QGroupBox>
 
+class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QTimer;
@@ -49,6 +51,8 @@ private:
     QLineEdit *m_audit;
     QLineEdit *m_station;
     QLineEdit *m_operator;
+    QComboBox *m_labels;
+    QLineEdit *m_labelDestination;
     QListWidget *m_ports;
     QLineEdit *m_typedPort;
     QTimer *m_rescan;

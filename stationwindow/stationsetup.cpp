@@ -6,6 +6,8 @@
 #include "station/filestore.h"
 
 #include <QHash>
+
+#include <algorithm>
 #include <QSettings>
 
 namespace {
@@ -16,6 +18,11 @@ const QString stationKey = QStringLiteral("station");
 const QString operatorKey = QStringLiteral("operator");
 const QString portsKey = QStringLiteral("ports");
 const QString bellKey = QStringLiteral("bellOnFail");
+const QString labelsKey = QStringLiteral("labels");
+const QString labelDestinationKey = QStringLiteral("labelDestination");
+// The settings' names for the label kinds, in the enum's order.
+const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
+                              QStringLiteral("printer")};
 
 } // namespace
 
@@ -27,6 +34,8 @@ void StationSetup::load(const QSettings &settings)
     operatorName = settings.value(operatorKey).toString();
     ports = settings.value(portsKey).toStringList();
     bell = settings.value(bellKey, true).toBool();
+    labels = Labels(std::max(0, int(labelKinds.indexOf(settings.value(labelsKey).toString()))));
+    labelDestination = settings.value(labelDestinationKey).toString();
 }
 
 void StationSetup::save(QSettings &settings) const
@@ -37,6 +46,8 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(operatorKey, operatorName);
     settings.setValue(portsKey, ports);
     settings.setValue(bellKey, bell);
+    settings.setValue(labelsKey, labelKinds.at(int(labels)));
+    settings.setValue(labelDestinationKey, labelDestination);
 }
 
 QString StationSetup::problem() const
@@ -58,7 +69,23 @@ QString StationSetup::problem() const
         }
         seen.insert(device, port);
     }
+    QString error;
+    if (labels != Labels::None && !labelTarget(&error))
+        return QStringLiteral("Labels: %1.").arg(printable(error));
     return {};
+}
+
+std::optional<LabelTarget> StationSetup::labelTarget(QString *error) const
+{
+    LabelTargetOptions options;
+    const QString destination = labelDestination.trimmed();
+    switch (labels) {
+    case Labels::None: return std::nullopt;
+    case Labels::Folder: options.folder = destination; break;
+    case Labels::Zpl: options.zpl = destination; break;
+    case Labels::Printer: options.printer = destination; break;
+    }
+    return ::labelTarget(options, error);
 }
 
 std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock) const
@@ -78,5 +105,9 @@ std::unique_ptr<Station> StationSetup::makeStation() const
     options.ports = ports;
     options.timeout = timeout;
     options.reopenLostPorts = true;
+    QString error;
+    options.label = labelTarget(&error);
+    if (labels != Labels::None && !options.label)
+        return nullptr;
     return std::make_unique<Station>(makeStore(), options);
 }

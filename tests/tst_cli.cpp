@@ -7,6 +7,7 @@
 #include "station/plan.h"
 #include "host/hostenvironment.h"
 #include "processusage.h"
+#include "productionline.h"
 #include "protocol/values.h"
 #include "pseudoterminal.h"
 #include "protocol/settingsjson.h"
@@ -461,33 +462,6 @@ void TestCli::simulatorFaults()
     QVERIFY2(resident < 64 * 1024, qPrintable(QStringLiteral("%1 KiB").arg(resident)));
 #endif
 }
-
-namespace {
-
-const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
-                         "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n";
-
-// The audit as "kind row [result]" a line.
-QStringList auditKinds(const QString &path)
-{
-    QStringList kinds;
-    verifyAudit(path, [&](const AuditRecord &record, int) {
-        kinds << kindName(record.body) + std::visit([](const auto &body) {
-            QString text = QStringLiteral(" %1").arg(body.row);
-            if constexpr (std::is_same_v<std::decay_t<decltype(body)>, OutcomeRecord>)
-                text += QLatin1Char(' ') + resultText(body.result);
-            return text;
-        }, record.body);
-    });
-    return kinds;
-}
-
-QStringList provision(const QString &plan, const QString &audit, const QStringList &more = {})
-{
-    return QStringList {"provision", "--plan", plan, "--audit", audit} + more;
-}
-
-} // namespace
 
 void TestCli::productionLine()
 {

@@ -359,7 +359,7 @@ void TestStation::lanesShareTheLoop()
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
     const auto station = [&](const QString &planPath, const QString &auditPath, const QStringList &ports) {
         return std::make_unique<Station>(std::make_unique<FileStore>(FileStore::Options {planPath, auditPath, {}, {}, false, true}),
-                                         Station::Options {ports, std::chrono::milliseconds(1000), false});
+                                         Station::Options {ports, std::chrono::milliseconds(1000), false, {}});
     };
     const auto run = station(plan, audit, {first.line.devicePath(), second.line.devicePath()});
     QSignalSpy finished(run.get(), &Station::finished);
@@ -408,7 +408,7 @@ void TestStation::lostPortEndsOnlyItsLane()
     QTemporaryDir dir;
     Station station(std::make_unique<FileStore>(FileStore::Options {writeFile(dir, QStringLiteral("plan.csv"), plan4),
                                                                     dir.filePath(QStringLiteral("audit.jsonl")), {}, {}, false, true}),
-                    Station::Options {{lost->line.devicePath(), other.line.devicePath()}, std::chrono::milliseconds(500), false});
+                    Station::Options {{lost->line.devicePath(), other.line.devicePath()}, std::chrono::milliseconds(500), false, {}});
     QSignalSpy finished(&station, &Station::finished);
     station.start();
     QVERIFY(station.isRunning());

@@ -3,6 +3,7 @@
 // and the program itself against vev-sim.
 
 #include "fakehost.h"
+#include "productionline.h"
 #include "simprocess.h"
 #include "simulatedline.h"
 #include "station/auditfile.h"
@@ -55,17 +56,12 @@ bool confirm(const QWidget &window, const char *box)
     return true;
 }
 
-// "kind row result operator" for each line of an audit.
-QStringList auditLines(const QString &path)
+// Whether every line of an audit names the operator.
+bool everyLineBy(const QString &path, const QString &operatorName)
 {
-    QStringList lines;
-    verifyAudit(path, [&](const AuditRecord &record, int) {
-        QString line = kindName(record.body);
-        if (const auto *outcome = std::get_if<OutcomeRecord>(&record.body))
-            line += QStringLiteral(" %1 %2").arg(outcome->row).arg(resultText(outcome->result));
-        lines << line + QLatin1Char(' ') + record.operatorName;
-    });
-    return lines;
+    bool all = true;
+    verifyAudit(path, [&](const AuditRecord &record, int) { all = all && record.operatorName == operatorName; });
+    return all;
 }
 
 } // namespace
@@ -124,16 +120,18 @@ void TestStationWindow::setUpRefusals_data()
     QTest::addColumn<QByteArray>("plan"); // empty: none named
     QTest::addColumn<QString>("ports");   // "line", "link" to it, "missing"
     QTest::addColumn<bool>("held");       // another run holds the audit
+    QTest::addColumn<QString>("labels");  // a ZPL printer's address; empty: no labels
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("no plan") << QByteArray() << "line" << false << "Not started: Choose the plan";
-    QTest::newRow("no lane") << plan4 << "" << false << "Tick or type at least one serial port";
-    QTest::newRow("a port under two names") << plan4 << "line link" << false << "are the same port";
+    QTest::newRow("no plan") << QByteArray() << "line" << false << "" << "Not started: Choose the plan";
+    QTest::newRow("no lane") << plan4 << "" << false << "" << "Tick or type at least one serial port";
+    QTest::newRow("a port under two names") << plan4 << "line link" << false << "" << "are the same port";
     QTest::newRow("a bad plan, as vev-cli names it")
-        << plan4 + "10.0.5.25,10.0.5.1,502,01:00:5e:00:00:01\n" << "line" << false
+        << plan4 + "10.0.5.25,10.0.5.1,502,01:00:5e:00:00:01\n" << "line" << false << ""
         << "line 6: invalid value for MAC address: \"01:00:5e:00:00:01\"";
-    QTest::newRow("the audit held by another run") << plan4 << "line" << true << "is held by another run (";
-    QTest::newRow("a port that cannot be opened") << plan4 << "missing" << false << "cannot open /nonexistent/ttyVEV9:";
+    QTest::newRow("the audit held by another run") << plan4 << "line" << true << "" << "is held by another run (";
+    QTest::newRow("a port that cannot be opened") << plan4 << "missing" << false << "" << "cannot open /nonexistent/ttyVEV9:";
+    QTest::newRow("a label printer without its port") << plan4 << "line" << false << "printer-7" << "Not started: Labels: ";
 }
 
 void TestStationWindow::setUpRefusals()
@@ -141,6 +139,7 @@ void TestStationWindow::setUpRefusals()
     QFETCH(QByteArray, plan);
     QFETCH(QString, ports);
     QFETCH(bool, held);
+    QFETCH(QString, labels);
     QFETCH(QString, message);
     ModuleSimulator::Options silent;
     silent.silent = true;
@@ -157,7 +156,11 @@ void TestStationWindow::setUpRefusals()
     }
     QVERIFY(QFile::link(line.line.devicePath(), m_dir->filePath(QStringLiteral("link"))));
     const QString planPath = plan.isEmpty() ? QString() : writeFile(*m_dir, QStringLiteral("plan.csv"), plan);
-    const StationSetup setup = setupFor(planPath, lanes);
+    StationSetup setup = setupFor(planPath, lanes);
+    if (!labels.isEmpty()) {
+        setup.labels = StationSetup::Labels::Zpl;
+        setup.labelDestination = labels;
+    }
     std::unique_ptr<ProvisionStore> holder;
     if (held) {
         holder = setupFor(writeFile(*m_dir, QStringLiteral("other.csv"), plan4), {}).makeStore();
@@ -225,18 +228,25 @@ void TestStationWindow::tilesThroughARun()
     SimulatedLine second(lying);
     SimulatedLine third(deaf);
     QVERIFY(first.modules && second.modules && third.modules);
-    const StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4),
-                                        {first.line.devicePath(), second.line.devicePath(), third.line.devicePath()});
+    StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4),
+                                  {first.line.devicePath(), second.line.devicePath(), third.line.devicePath()});
+    setup.labels = StationSetup::Labels::Folder;
+    setup.labelDestination = m_dir->filePath(QStringLiteral("labels"));
+    QVERIFY(QDir().mkdir(setup.labelDestination));
     const auto window = shownWindow(setup);
     QSignalSpy ended(window.get(), &StationWindow::runEnded);
 
     // Space where the keyboard is when the window opens starts the run.
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QVERIFY(window->isRunning());
+    // (Once the label folder has been found fit for labels.)
+    QTRY_VERIFY(window->isRunning());
     QVERIFY(!window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(text(window.get(), "label_run"), QStringLiteral("This run: 2 PASS, 2 FAIL"), runMs);
     QCOMPARE(text(tile(*window, 1), "tile_result"), QStringLiteral("PASS"));
+    // A label for each module that passed, and the tile says so.
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(setup.labelDestination).entryList(QDir::Files).size(), 2, runMs);
+    QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").endsWith(QLatin1String("; label printed")), runMs);
     const QStringList failures {"IP address reads back \"192.168.1.20\" instead of", "no answer"};
     for (int lane : {2, 3}) {
         QCOMPARE(text(tile(*window, lane), "tile_result"), QStringLiteral("FAIL"));
@@ -272,10 +282,11 @@ void TestStationWindow::tilesThroughARun()
     QVERIFY2(text(window.get(), "label_message").startsWith(QLatin1String("Stopped: 2 passed, 2 failed this run; 2 rows left")),
              qPrintable(text(window.get(), "label_message")));
     QVERIFY(window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
-    const QStringList lines = auditLines(setup.auditPath);
-    QCOMPARE(lines.size(), 9);
-    QCOMPARE(lines.filter(QStringLiteral(" Ana")).size(), 9);
-    QCOMPARE(lines.last(), QStringLiteral("release Ana"));
+    const QStringList kinds = auditKinds(setup.auditPath);
+    QCOMPARE(kinds.size(), 11);
+    QCOMPARE(kinds.filter(QStringLiteral(" printed")).size(), 2);
+    QVERIFY(kinds.last().startsWith(QLatin1String("release ")));
+    QVERIFY(everyLineBy(setup.auditPath, QStringLiteral("Ana")));
 }
 
 void TestStationWindow::lostPortComesBack()
@@ -308,8 +319,7 @@ void TestStationWindow::lostPortComesBack()
     QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 1), "tile_result"), QStringLiteral("PASS"), runMs);
     QTest::mouseClick(window->findChild<QAbstractButton *>(QStringLiteral("pushButton_stop")), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!window->isRunning(), runMs);
-    QCOMPARE(auditLines(window->setup().auditPath),
-             (QStringList {"claim Ana", "outcome 1 aborted Ana", "claim Ana", "outcome 2 pass Ana"}));
+    QCOMPARE(auditKinds(window->setup().auditPath), (QStringList {"claim 1", "outcome 1 aborted", "claim 2", "outcome 2 pass"}));
 }
 
 void TestStationWindow::closingStopsAfterTheModuleInHand()
@@ -326,7 +336,7 @@ void TestStationWindow::closingStopsAfterTheModuleInHand()
     QVERIFY(confirm(*window, "box_stop"));
     // The window goes once the module in hand is written, checked and recorded.
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), runMs);
-    QCOMPARE(auditLines(window->setup().auditPath), (QStringList {"claim Ana", "outcome 1 pass Ana"}));
+    QCOMPARE(auditKinds(window->setup().auditPath), (QStringList {"claim 1", "outcome 1 pass"}));
 }
 
 void TestStationWindow::readableAtDesktopFonts()
@@ -381,15 +391,16 @@ void TestStationWindow::programStartsFromTheCommandLine()
     station.start(QStringLiteral(VEV_STATION_PATH),
                   {"--plan", writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), "--audit", audit, "--port",
                    honest.devicePath(), "--port", lying.devicePath(), "--operator", "Ana", "--start"});
-    QTRY_COMPARE_WITH_TIMEOUT(auditLines(audit).filter(QStringLiteral("outcome")).size(), 2, runMs);
+    QTRY_COMPARE_WITH_TIMEOUT(auditKinds(audit).filter(QStringLiteral("outcome")).size(), 2, runMs);
     // SIGTERM stops as Stop does, and the program ends.
     ::kill(pid_t(station.processId()), SIGTERM);
     QVERIFY(station.waitForFinished(runMs));
     QCOMPARE(station.exitStatus(), QProcess::NormalExit);
     QCOMPARE(station.exitCode(), 0);
-    const QStringList outcomes = auditLines(audit).filter(QStringLiteral("outcome"));
-    QCOMPARE(outcomes.filter(QStringLiteral(" pass Ana")).size(), 1);
-    QCOMPARE(outcomes.filter(QStringLiteral(" fail Ana")).size(), 1);
+    const QStringList outcomes = auditKinds(audit).filter(QStringLiteral("outcome"));
+    QCOMPARE(outcomes.filter(QStringLiteral(" pass")).size(), 1);
+    QCOMPARE(outcomes.filter(QStringLiteral(" fail")).size(), 1);
+    QVERIFY(everyLineBy(audit, QStringLiteral("Ana")));
 }
 
 QTEST_MAIN(TestStationWindow)

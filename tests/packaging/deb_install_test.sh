@@ -18,7 +18,7 @@ echo "built $(basename "$deb")"
 # The dependencies are computed from the binaries, not written by hand.
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-for lib in "libqt${qt_major}serialport${qt_major}" "libc6"; do
+for lib in "libqt${qt_major}serialport${qt_major}" "libc6" "libqrencode" "libcups2"; do
     grep -q "$lib" <<<"$depends" || { echo "FAIL: Depends lacks $lib" >&2; exit 1; }
 done
 
@@ -33,7 +33,7 @@ dpkg --root="$root" --force-depends --force-script-chrootless --log=/dev/null -i
 status="$(dpkg --root="$root" -s vev-config)"
 grep -q "^Status: install ok installed" <<<"$status"
 
-for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/bin/vev-station \
+for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/bin/vev-station usr/libexec/vev-config/vev-label \
          usr/share/applications/com.telvor.VevConfig.desktop usr/share/applications/com.telvor.VevStation.desktop \
          usr/share/metainfo/com.telvor.VevConfig.metainfo.xml \
          usr/share/icons/hicolor/256x256/apps/com.telvor.VevConfig.png \
@@ -83,6 +83,10 @@ words="$(bash -c 'source "$1" && COMP_WORDS=(vev-cli wr) COMP_CWORD=1 && _vev_cl
 [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || { echo "FAIL: package version" >&2; exit 1; }
 grep -q "release version=\"$version\"" "$root/usr/share/metainfo/com.telvor.VevConfig.metainfo.xml" \
     || { echo "FAIL: metainfo release" >&2; exit 1; }
+# The installed vev-cli finds its installed label helper.
+"$root/usr/bin/vev-cli" label --ip 10.0.5.21 --gateway 10.0.5.1 --tcp-port 502 --mac 02:00:00:00:10:01 \
+    --pdf "$work/label.pdf" >/dev/null
+[[ "$(head -c 5 "$work/label.pdf")" == "%PDF-" ]] || { echo "FAIL: vev-cli label printed no PDF" >&2; exit 1; }
 help="$("$root/usr/bin/vev-cli" --help)"
 grep -q "Exit codes" <<<"$help"
 help="$("$root/usr/bin/vev-sim" --help)"

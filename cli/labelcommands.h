@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// vev-cli label: one module's label, from values given or reprinted from the
+// audit, drawn and printed by the vev-label helper, whose output and exit
+// code are passed through.
+
+#include "output.h"
+
+#include "label/labeljob.h"
+
+namespace cli {
+
+// Prints a label from values, checked first as write checks them.
+void runLabel(const LabelJob &job, const Done &done);
+
+// Which module a reprint is for: a plan row, or a MAC address in any
+// spelling.
+struct ModuleKey {
+    int row = 0; // 0: by MAC
+    QString mac;
+};
+
+// Reprints the label of a module from its last passed outcome in an audit
+// file (its row included). The lookup is the seam where a shared store (a
+// database) will answer the same question.
+void runLabelFromAudit(const QString &auditPath, const ModuleKey &key, const LabelTarget &target, const Done &done);
+
+} // namespace cli

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// A plan to provision by, and the audit a run leaves, for the tests that
+// run vev-cli provision.
+
+#include "station/auditfile.h"
+#include "tamper.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <type_traits>
+
+inline const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
+                                "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n";
+
+// The audit as "kind row [result]" a line; a label's line says "printed" or
+// "not printed".
+inline QStringList auditKinds(const QString &path)
+{
+    QStringList kinds;
+    verifyAudit(path, [&](const AuditRecord &record, int) {
+        kinds << kindName(record.body) + std::visit([](const auto &body) {
+            QString text = QStringLiteral(" %1").arg(body.row);
+            using Body = std::decay_t<decltype(body)>;
+            if constexpr (std::is_same_v<Body, OutcomeRecord>)
+                text += QLatin1Char(' ') + resultText(body.result);
+            if constexpr (std::is_same_v<Body, LabelRecord>)
+                text += body.printed ? QStringLiteral(" printed") : QStringLiteral(" not printed");
+            return text;
+        }, record.body);
+    });
+    return kinds;
+}
+
+inline QStringList provision(const QString &plan, const QString &audit, const QStringList &more = {})
+{
+    return QStringList {"provision", "--plan", plan, "--audit", audit} + more;
+}
