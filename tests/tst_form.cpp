@@ -396,9 +396,13 @@ void TestForm::accessibleNames()
     cloudConfigured window(fakeHost({}));
     const std::pair<const char *, const char *> names[] = {
         {"lineEdit_ip", "IP address"}, {"lineEdit_gatway", "Gateway"}, {"lineEdit_port", "TCP port"},
-        {"lineEdit_mac", "MAC address"}, {"comboBox", "Serial port"}};
+        {"lineEdit_mac", "MAC address"}, {"comboBox", "Serial port"}, {"textEdit_log", "Log"}};
     for (const auto &[object, name] : names)
         QCOMPARE(window.findChild<QWidget *>(QLatin1String(object))->accessibleName(), QLatin1String(name));
+    // On Linux a screen reader names an editable selector by its text, and
+    // its editor by the name given.
+    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBox"))->lineEdit()->accessibleName(),
+             QStringLiteral("Serial port"));
 
     // Dark themes: only the Open/Close button has colours of its own; the
     // rest, log and fields included, follows the desktop's palette.

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <future>
 #include <memory>
 
 class TestReliability : public WindowOnPseudoTerminal
@@ -22,26 +23,12 @@ class TestReliability : public WindowOnPseudoTerminal
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void unpluggedPortReturnsToClosed();
     void hostileFrames_data();
     void hostileFrames();
     void floodKeepsTheWindowResponsive_data();
     void floodKeepsTheWindowResponsive();
 };
-
-void TestReliability::init()
-{
-    const QString failed = startWindow();
-    QVERIFY2(failed.isEmpty(), qPrintable(failed));
-}
-
-void TestReliability::cleanup()
-{
-    stopWindow();
-}
 
 void TestReliability::unpluggedPortReturnsToClosed()
 {
@@ -62,15 +49,15 @@ void TestReliability::unpluggedPortReturnsToClosed()
     QCOMPARE(open->styleSheet(), QStringLiteral("background-color:rgb(0,170,0);"));
     QVERIFY(m_ui->widget<QComboBox>("comboBox")->isEnabled());
 
-    // One line, no box, no busy loop, and the request is not reported later.
+    // One line, no box, no busy loop, and the request is not reported when
+    // its time is up.
     const qint64 cpuBefore = cpuTimeMs();
-    QTest::qWait(1000);
+    QTest::qWait(cloudConfigured::replyTimeoutMs);
     const qint64 cpuUsed = cpuTimeMs() - cpuBefore;
-    QVERIFY2(cpuUsed < 100, qPrintable(QStringLiteral("%1 ms of CPU in the second after the loss").arg(cpuUsed)));
+    QVERIFY2(cpuUsed < cloudConfigured::replyTimeoutMs / 10,
+             qPrintable(QStringLiteral("%1 ms of CPU in the reply time after the loss").arg(cpuUsed)));
     QCOMPARE(m_ui->logLines().size(), before + 1);
     QVERIFY(m_boxes->texts().isEmpty());
-    QTest::qWait(cloudConfigured::replyTimeoutMs);
-    QCOMPARE(m_ui->logLines().size(), before + 1);
 
     // Closed means closed: requests ask for a port again.
     m_ui->click("pushButton_connect");
@@ -106,11 +93,12 @@ void TestReliability::hostileFrames()
 
     // The frame is written from a thread: a megabyte does not fit the line's
     // buffer, and the window must read while it arrives.
-    std::thread writer([this, frame] { m_pty->send(frame); });
     QElapsedTimer clock;
     clock.start();
-    QTest::qWait(SPComm::frameWindowMs + 600);
-    writer.join();
+    QSignalSpy frames(windowLink(*m_window), &SPComm::comRecive);
+    auto writer = std::async(std::launch::async, [this, frame] { m_pty->send(frame); });
+    QTRY_VERIFY_WITH_TIMEOUT(writer.wait_for(std::chrono::seconds(0)) == std::future_status::ready && !frames.isEmpty(),
+                             10000);
     QTest::qWait(std::max<int>(SPComm::frameWindowMs, int(cloudConfigured::replyTimeoutMs - clock.elapsed())) + 300);
 
     // Once the reply time is up, the fields show what the reply rules make
@@ -185,12 +173,18 @@ void TestReliability::floodKeepsTheWindowResponsive()
           worstLateness, residentBefore, residentKiB());
     QVERIFY2(worstLateness <= allowedLatenessMs, qPrintable(QString::number(worstLateness)));
     QVERIFY(flooded > 1024 * 1024); // it really was a flood
+#ifndef __SANITIZE_ADDRESS__
+    // (AddressSanitizer's quarantine of freed frames would be all this
+    // measures, until it is full.)
     QVERIFY2(residentKiB() - residentBefore < 64 * 1024, "resident memory grew by more than 64 MiB");
+#endif
     QVERIFY(m_ui->widget<QTextEdit>("textEdit_log")->document()->blockCount() <= cloudConfigured::maxLogLines);
 
-    // Usable afterwards: the line drains, and a request gets its answer.
-    m_pty->drain(SPComm::frameWindowMs + 500);
-    QTest::qWait(SPComm::frameWindowMs + 200);
+    // Usable afterwards: once the flood's last frame is over, a request gets
+    // its answer.
+    QSignalSpy frames(windowLink(*m_window), &SPComm::comRecive);
+    while (frames.wait(SPComm::frameWindowMs + 200)) {
+    }
     m_ui->click("pushButton_connect");
     m_pty->receive(24, 2000);
     m_pty->send("RS:RT10-1-1-1#RS:RG10-1-1-254#RS:RP65535#RS:RMAA-AA-AA-AA-AA-AA#");

@@ -170,7 +170,6 @@ void TestSPComm::longStreamIsCutIntoFrames()
     }
 
     QTRY_VERIFY_WITH_TIMEOUT(collector.frames.join().size() == sent.size(), 3000);
-    QTest::qWait(700);
     QVERIFY2(collector.frames.size() >= 2, qPrintable(QString::number(collector.frames.size())));
     QCOMPARE(collector.frames.join(), sent);
     QVERIFY(collector.frames.first().size() < sent.size());

@@ -8,6 +8,7 @@
 #include "protocol/wireformat.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -100,10 +102,7 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     , readPending(false)
     , writePending(false)
     , m_env(std::move(env))
-    // Named like the desktop entry (com.telvor.VevConfig), not through the
-    // application's name: the serial library writes that into lock files,
-    // and other programs judge a lock by it.
-    , m_settings(new QSettings(QStringLiteral("TELVOR"), QStringLiteral("VevConfig"), this))
+    , m_settings(nullptr)
     , m_readTimer(replyTimer(this))
     , m_writeTimer(replyTimer(this))
 {
@@ -117,6 +116,10 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     ui.lineEdit_port->setAccessibleName(QStringLiteral("TCP port"));
     ui.lineEdit_mac->setAccessibleName(QStringLiteral("MAC address"));
     ui.comboBox->setAccessibleName(QStringLiteral("Serial port"));
+    // A screen reader reads the selector's editor, not the box around it.
+    ui.comboBox->lineEdit()->setAccessibleName(QStringLiteral("Serial port"));
+    ui.textEdit_log->setAccessibleName(QStringLiteral("Log"));
+    openSettings();
 
     comm = new SPComm(this);
     scanPorts();
@@ -177,8 +180,29 @@ void cloudConfigured::scanPorts()
         ui.comboBox->setEditText(current);
 }
 
+void cloudConfigured::openSettings()
+{
+    // Named like the desktop entry (com.telvor.VevConfig), not through the
+    // application's name: the serial library writes that into lock files,
+    // and other programs judge a lock by it. The one file is named outright,
+    // so that it alone is checked and read.
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                         + QStringLiteral("/TELVOR/VevConfig.conf");
+    // Reading a FIFO or a device in its place would block before the window
+    // appears.
+    const QFileInfo file(path);
+    if (file.exists() && !file.isFile()) {
+        log(QStringLiteral("Settings not used: %1 is not a regular file; the last port opened is not remembered.")
+                .arg(path));
+        return;
+    }
+    m_settings = new QSettings(path, QSettings::IniFormat, this);
+}
+
 void cloudConfigured::offerLastPort()
 {
+    if (!m_settings)
+        return;
     // The port last opened, picked if it is listed, else typed in.
     const QString last = m_settings->value(lastPortKey).toString();
     if (last.isEmpty())
@@ -223,7 +247,8 @@ void cloudConfigured::openPort()
     }
 
     m_openPortName = name;
-    m_settings->setValue(lastPortKey, name);
+    if (m_settings)
+        m_settings->setValue(lastPortKey, name);
     showPortOpen(true);
     ui.comboBox->setEnabled(false);
     logLocalHost();

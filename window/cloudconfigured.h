@@ -56,6 +56,8 @@ private:
     void delayMs(int ms);
 
     void scanPorts();
+    // The settings file, unless something other than a file is in its place.
+    void openSettings();
     void offerLastPort();
     bool refuseWhileClosed();
     void openPort();
@@ -93,7 +95,7 @@ private:
 
     HostEnvironment m_env;
     QString m_openPortName;
-    QSettings *m_settings;
+    QSettings *m_settings; // null when its file cannot be used
     // Each request gathers its answer from every frame until it is whole or
     // its own reply time is up: a Connect during a write does not stretch
     // the write's time. readPending and writePending say whether each is

@@ -2,22 +2,52 @@
 #pragma once
 
 #include "window/cloudconfigured.h"
+#include "serial/spcomm.h"
 #include "fakehost.h"
 #include "modalcatcher.h"
 #include "pseudoterminal.h"
 #include "windowdriver.h"
 
+#include <QFile>
 #include <QObject>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <memory>
 
+// The window's link to its port, whose frames tests wait on.
+inline SPComm *windowLink(const cloudConfigured &window)
+{
+    auto *link = window.findChild<SPComm *>();
+    if (!link)
+        qFatal("the window has no link");
+    return link;
+}
+
 // A shown configuration window on a fake computer, a pseudo-terminal for the
-// test to play the module on, and a catcher for modal boxes. Test classes
-// derive from it and call startWindow() in init(), stopWindow() in cleanup().
+// test to play the module on, and a catcher for modal boxes, made anew for
+// each test function of the test classes that derive from it.
 class WindowOnPseudoTerminal : public QObject
 {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        const QString failed = startWindow();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    }
+    void cleanup() { stopWindow(); }
+
 protected:
+    // Settings go to a folder of the process's own, named before the first
+    // use of settings (Qt keeps the folder from then on).
+    WindowOnPseudoTerminal() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_configHome.path())); }
+
+    // Where the windows' settings file is.
+    QString settingsPath() const { return m_configHome.filePath(QStringLiteral("TELVOR/VevConfig.conf")); }
+
     // An empty string when all is set up; otherwise what failed.
     QString startWindow(bool rememberLastPort = false)
     {
@@ -48,6 +78,19 @@ protected:
     // Opens the test's pseudo-terminal in the window; false if it did not open.
     bool openPty() { return m_ui->openPort(m_pty->devicePath()); }
 
+    // Plays the module's bytes and waits until the window has handled the
+    // frame they make, whether or not it logs anything; false if no frame
+    // ended within the bound.
+    bool sendFrame(const QByteArray &bytes)
+    {
+        QSignalSpy frames(windowLink(*m_window), &SPComm::comRecive);
+        m_pty->send(bytes);
+        return frames.wait(SPComm::frameWindowMs + frameLatenessMs);
+    }
+    // How late a frame may end on a loaded machine.
+    static constexpr int frameLatenessMs = 2000;
+
+    QTemporaryDir m_configHome;
     FakeHost m_host;
     std::unique_ptr<PseudoTerminal> m_pty;
     std::unique_ptr<ModalCatcher> m_boxes;
