@@ -212,7 +212,7 @@ QProcessEnvironment offscreen()
 // included), xdotool confirms it is the tool's window and visible, and the
 // resident memory is read half a second later.
 void measureOnX(const QString &program, const QString &title, int runs, Series &mapped, Series &resident,
-                QTextStream &err)
+                QTextStream &err, const QString &configHome = {})
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         err << "vev-bench: no DISPLAY; skipping the X measurements (scripts/bench starts an Xvfb)" << Qt::endl;
@@ -220,6 +220,8 @@ void measureOnX(const QString &program, const QString &title, int runs, Series &
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (!configHome.isEmpty())
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     const QStringList search {"search", "--onlyvisible", "--name", QLatin1Char('^') + title + QLatin1Char('$')};
     // One run more than counted: the first warms the file cache and the
     // display, as any launch after the first would find them.
@@ -509,6 +511,10 @@ int main(int argc, char *argv[])
     Series formMapped {"startup_mapped_x_form_window", "ms", "the same for the tool's form alone, built from Qt alone "
                        "(reference)", {}};
     Series formResident {"rss_after_start_x_form_window", "MiB", "its resident memory (reference)", {}};
+    Series stationMapped {"startup_mapped_x_station", "ms", "the same for vev-station, the station window (its set-up "
+                          "empty)", {}};
+    Series stationResident {"rss_after_start_x_station", "MiB", "its resident memory", {}};
+    QTemporaryDir stationConfig;
     // Side by side, round after round, so that all see the same machine.
     for (int i = 0; i < runs && !stationOnly; ++i) {
         measureOnX(QStringLiteral(VEV_BARE_WINDOW_PATH), QStringLiteral("vev-bench bare window"), 1, bareMapped,
@@ -517,6 +523,8 @@ int main(int argc, char *argv[])
                    formResident, err);
         measureOnX(QStringLiteral(VEV_CONFIG_PATH), QStringLiteral("TELVOR: VeV-Idire Configuration"), 1, mapped,
                    residentX, err);
+        measureOnX(QStringLiteral(VEV_STATION_PATH), QStringLiteral("VeV-Idire Station"), 1, stationMapped,
+                   stationResident, err, stationConfig.path());
     }
 
     for (int i = 0; i < runs && !startupOnly && !stationOnly; ++i) {
@@ -608,7 +616,8 @@ int main(int argc, char *argv[])
         }
     }
 
-    const QList<Series *> all {&bareMapped, &bareResident, &formMapped, &formResident, &mapped, &residentX, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600,
+    const QList<Series *> all {&bareMapped, &bareResident, &formMapped, &formResident, &mapped, &residentX,
+                               &stationMapped, &stationResident, &painted, &rssStart, &rss100, &rssGrowth, &connect, &connect9600,
                                &idle, &apply, &openRef, &cliRead, &cliRead9600, &cliWrite, &station1, &station4, &perModule,
                                &cycle, &laneWrite, &cycleLarge, &planRead, &storeSmall, &storeLarge,
                                &stationDb, &storeDb};
@@ -642,6 +651,10 @@ int main(int argc, char *argv[])
                        .arg(median(formMapped.values) / median(bareMapped.values), 0, 'f', 2)
                        .arg(figure(median(mapped.values) - median(formMapped.values)));
         }
+    }
+    if (!mapped.values.isEmpty() && !stationMapped.values.isEmpty()) {
+        out << QStringLiteral("start-up: the station window maps in %1 times the configuration window's (goal: at most "
+                              "1.3)\n").arg(median(stationMapped.values) / median(mapped.values), 0, 'f', 2);
     }
     if (!openRef.values.isEmpty()) {
         const double ref = median(openRef.values);

@@ -228,5 +228,7 @@ void GatewayClient::lineLost(const QString &reason)
         emit writeFinished(m_written);
     } else if (kind == ModuleRequest::Kind::Read) {
         emit readFinished(ReadOutcome {ReadOutcome::Lost, {}, false, reason});
+    } else {
+        emit lost(reason);
     }
 }

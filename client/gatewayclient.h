@@ -91,6 +91,9 @@ signals:
     void writeFinished(const WriteOutcome &outcome);
     // Text that came while no request was running (answers to probes).
     void heard(const QString &text);
+    // The line went away while no request was running; a request that was
+    // running ends with its Lost outcome instead.
+    void lost(const QString &reason);
 
 private:
     void received(const QByteArray &bytes);

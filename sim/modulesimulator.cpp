@@ -117,7 +117,9 @@ void ModuleSimulator::handle(const QByteArray &command)
     if (!m_present)
         return; // nobody on the line to answer
     const auto parsed = parseCommand(QString::fromLatin1(command));
-    sendAnswer(answerTo(command));
+    const bool deaf = m_options.deafOnceWritten && (m_written || (parsed && parsed->write));
+    if (!deaf)
+        sendAnswer(answerTo(command));
     if (parsed && parsed->write)
         m_written = true;
     // Written and read back: the operator takes the module off.

@@ -28,6 +28,7 @@ public:
         bool noise = false;
         int hangupAfter = 0;      // commands; 0 never
         bool ignoreWrites = false; // acknowledge writes but keep the old values
+        bool deafOnceWritten = false; // answer nothing from the first write on (a module that dies when written)
         // A production line: this many modules one after another, each taken
         // off offAfterMs after it has been written and read back, the next
         // plugged in plugGapMs later. 0: one module, always there.

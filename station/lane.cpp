@@ -76,10 +76,13 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     , m_timeout(timeout)
     , m_once(once)
 {
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided}) {
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
+    m_reopen.setInterval(reopenInterval);
+    connect(&m_reopen, &QTimer::timeout, this, &Lane::reopen);
+    connect(&m_client, &GatewayClient::lost, this, &Lane::lineLost);
     connect(&m_probe, &QTimer::timeout, this, &Lane::probeDue);
     connect(&m_silence, &QTimer::timeout, this, &Lane::silent);
     connect(&m_undecided, &QTimer::timeout, this, &Lane::identify);
@@ -131,6 +134,7 @@ void Lane::watch(bool removing)
 {
     m_phase = Phase::Watching;
     m_removing = removing;
+    m_lostWhileStoring.clear();
     if (!removing) {
         m_handledMacs.clear();
         show(Activity::Waiting, QStringLiteral("waiting for a module"));
@@ -219,7 +223,7 @@ void Lane::readFinished(const ReadOutcome &outcome)
     if (m_phase != Phase::Identifying)
         return;
     if (outcome.status == ReadOutcome::Lost) {
-        finish(Ending::Lost, QStringLiteral("port lost: ") + outcome.reason);
+        portLost(outcome.reason);
         return;
     }
     m_sinceByte.start();
@@ -261,6 +265,11 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     if (m_phase != Phase::Claiming)
         return;
     const QString mac = canonicalMac(m_status.before);
+    const bool writes = claim.kind == ProvisionStore::Claim::Fresh || claim.kind == ProvisionStore::Claim::Resume;
+    if (!writes && claim.kind != ProvisionStore::Claim::Failed && !m_lostWhileStoring.isEmpty()) {
+        portLost(m_lostWhileStoring);
+        return;
+    }
     switch (claim.kind) {
     case ProvisionStore::Claim::Failed:
         emit storeFailed(claim.error);
@@ -295,15 +304,19 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     }
     m_row = claim.row;
     m_status.row = claim.row;
-    if (m_stopping) {
-        // Stopped while the store answered: nothing went out, the row goes back.
+    if (m_stopping || !m_lostWhileStoring.isEmpty()) {
+        // Stopped, or the line lost, while the store answered: nothing went
+        // out, the row goes back.
         QPointer<Lane> self(this);
         m_store->unclaim(claim.row, [self](const QString &error) {
             if (!self)
                 return;
             if (!error.isEmpty())
                 emit self->storeFailed(error);
-            self->finish(self->m_stopEnding, QStringLiteral("stopped"));
+            if (self->m_lostWhileStoring.isEmpty())
+                self->finish(self->m_stopEnding, QStringLiteral("stopped"));
+            else
+                self->portLost(self->m_lostWhileStoring);
         });
         return;
     }
@@ -358,8 +371,8 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
         return;
     }
     emit recorded(record);
-    if (lost) {
-        finish(Ending::Lost, QStringLiteral("port lost: ") + lostReason);
+    if (lost || !m_lostWhileStoring.isEmpty()) {
+        portLost(lost ? lostReason : m_lostWhileStoring);
         return;
     }
     if (m_stopping) {
@@ -375,6 +388,61 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
                                    : QStringLiteral("FAIL row %1 (%2): take the module off")
                                          .arg(record.row).arg(record.reason));
     watch(true);
+}
+
+// --- A lost port -------------------------------------------------------------
+
+void Lane::lineLost(const QString &reason)
+{
+    switch (m_phase) {
+    case Phase::Watching:
+        portLost(reason);
+        return;
+    case Phase::Claiming:
+    case Phase::Recording:
+        m_lostWhileStoring = reason;
+        return;
+    case Phase::Idle:
+    case Phase::Identifying: // the read ends with its own Lost outcome
+    case Phase::Writing:     // and so does the write
+    case Phase::Lost:
+    case Phase::Ended:
+        return;
+    }
+}
+
+void Lane::portLost(const QString &reason)
+{
+    const QString text = QStringLiteral("port lost: ") + reason;
+    if (!m_reopenLost || m_stopping) {
+        finish(Ending::Lost, text);
+        return;
+    }
+    m_phase = Phase::Lost;
+    m_lostWhileStoring.clear();
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided})
+        timer->stop();
+    m_client.close();
+    show(Activity::PortLost, text + QStringLiteral("; waiting for the device to come back"));
+    m_reopen.start();
+}
+
+void Lane::reopen()
+{
+    if (m_phase != Phase::Lost)
+        return;
+    QString reason;
+    const OpenFailure failure = m_client.open(m_port, &reason);
+    if (failure == OpenFailure::None) {
+        watch(false);
+        return;
+    }
+    // Back, but not ours yet (the system still setting its permissions, or
+    // another program took it): say why while trying on.
+    if (failure != OpenFailure::NotFound)
+        show(Activity::PortLost, QStringLiteral("port lost; the device is back but cannot be opened: %1; trying again")
+                                     .arg(reason));
+    m_reopen.start();
 }
 
 // --- Status -----------------------------------------------------------------
@@ -413,7 +481,7 @@ void Lane::finish(Ending ending, const QString &text)
         return;
     m_phase = Phase::Ended;
     m_ending = ending;
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided})
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen})
         timer->stop();
     m_client.close();
     show(Activity::Ended, text);

@@ -14,6 +14,10 @@
 // new one only on a complete answer whose MAC is not the one just handled,
 // which is told at once. A module that just failed is not new: it is tried
 // again only once it has been taken off and put back.
+//
+// A lost port ends the lane, unless it is told to reopen its port: then it
+// waits, trying the same device path now and then, and goes on watching once
+// it opens again (an adapter unplugged and plugged back in).
 
 #include "client/gatewayclient.h"
 #include "station/store.h"
@@ -43,6 +47,7 @@ public:
         TakeOff,   // done with the module: take it off
         HoldsRow,  // the module already carries a row recorded as passed
         NoRowLeft, // no open row is left for this module
+        PortLost,  // the port went away: waiting for its device to come back
         Ended,
     };
     // How the lane ended, for the run's exit code.
@@ -76,6 +81,9 @@ public:
     // to go (the run waits for the modules of rows in doubt) or the lane
     // ends.
     void setWaitForRowsInDoubt(bool wait) { m_waitForDoubt = wait; }
+    // Whether a lost port is opened again when its device comes back,
+    // instead of ending the lane.
+    void setReopenLostPort(bool reopen) { m_reopenLost = reopen; }
     // How the label of the module that passed with this row is doing; shown
     // while the lane still shows that module, ended or not.
     void showLabel(int row, LabelState state, const QString &reason = QString());
@@ -91,6 +99,8 @@ public:
 
     // The quiet on the line after which the next probe goes.
     static constexpr std::chrono::milliseconds probeInterval {25};
+    // How often a lost port is tried again.
+    static constexpr std::chrono::milliseconds reopenInterval {500};
 
 signals:
     void statusChanged();
@@ -111,24 +121,29 @@ private:
     void claimed(const ProvisionStore::Claim &claim);
     void writeFinished(const WriteOutcome &outcome);
     void stored(const OutcomeRecord &record, bool lost, const QString &lostReason, const QString &error);
+    void lineLost(const QString &reason);
+    void portLost(const QString &reason);
+    void reopen();
     void show(Activity activity, const QString &text);
     void finish(Ending ending, const QString &text);
 
     // What the lane is doing, which the status shows only in part: a
     // removal watch reads the module now and then and keeps showing the
     // last module's result meanwhile.
-    enum class Phase { Idle, Watching, Identifying, Claiming, Writing, Recording, Ended };
+    enum class Phase { Idle, Watching, Identifying, Claiming, Writing, Recording, Lost, Ended };
 
     QString m_port;
     ProvisionStore *m_store;
     std::chrono::milliseconds m_timeout;
     bool m_once;
     bool m_waitForDoubt = false;
+    bool m_reopenLost = false;
     GatewayClient m_client;
 
     QTimer m_probe;      // the next probe, once the line has been quiet
     QTimer m_silence;    // no byte for --timeout: the line is empty
     QTimer m_undecided;  // bytes without a whole MAC answer: read the module
+    QTimer m_reopen;     // the next try at a lost port
     QElapsedTimer m_sinceProbe;
     QElapsedTimer m_sinceByte;
     ReadGatherer m_probeAnswer;
@@ -136,6 +151,9 @@ private:
     QSet<QString> m_handledMacs;   // its MAC addresses, before and after, canonical
 
     Phase m_phase = Phase::Idle;
+    // The line went away while the store was answering: the module in hand
+    // is recorded first, then the port counts as lost.
+    QString m_lostWhileStoring;
     PlanRow m_row;
     Status m_status;
     QString m_activityText; // the status text without the label's state

@@ -74,6 +74,7 @@ void Station::openLanes()
             emit refused(QStringLiteral("cannot open %1: %2").arg(printable(port), reason), exitCodeFor(failure));
             return;
         }
+        lane->setReopenLostPort(m_options.reopenLostPorts);
         connect(lane, &Lane::statusChanged, this, [this, lane] { emit laneChanged(lane); });
         connect(lane, &Lane::recorded, this, [this, lane](const OutcomeRecord &record) {
             if (record.result == Result::Pass)
@@ -124,10 +125,14 @@ void Station::refreshStatus()
     // open row taken elsewhere ends it as well.
     QPointer<Station> self(this);
     m_store->status([self](const StoreStatus &status) {
-        if (self && self->m_running)
+        if (!self)
+            return;
+        if (self->m_running) {
             self->planLeft(status);
-        else if (self)
-            self->m_status = status;
+            return;
+        }
+        self->m_status = status;
+        emit self->planStatusChanged();
     });
 }
 
@@ -143,8 +148,9 @@ void Station::checkPlanLeft()
 void Station::planLeft(const StoreStatus &status)
 {
     m_status = status;
-    // A row in hand may yet go back to the plan (no answer at all): the
-    // plan is used up once nothing is open and nothing is in hand.
+    emit planStatusChanged();
+    // A row in hand may yet go back to the plan (no answer at its first
+    // write): the plan is used up only once none is in hand.
     const bool nothingLeft = status.open == 0 && status.inHand == 0
                              && (!m_waitingForDoubt || status.claimed + status.failed == 0);
     if (!nothingLeft || m_usedUp)

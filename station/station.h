@@ -34,6 +34,9 @@ public:
         std::chrono::milliseconds timeout {3000};
         bool once = false;
         std::optional<LabelTarget> label; // none: no labels
+        // A lane whose port is lost waits for the device to come back
+        // instead of ending (a window stays up for the shift; a script ends).
+        bool reopenLostPorts = false;
     };
 
     Station(std::unique_ptr<ProvisionStore> store, Options options, QObject *parent = nullptr);
@@ -65,6 +68,8 @@ signals:
     void started();
     void laneChanged(Lane *lane);
     void recorded(const OutcomeRecord &record);
+    // planStatus() has changed: a record, a release, the start.
+    void planStatusChanged();
     // A label's line is in the audit: printed or why not.
     void labelRecorded(const LabelRecord &record);
     // A claim, an outcome or a label's line could not be stored; the run stops.

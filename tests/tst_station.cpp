@@ -3,8 +3,7 @@
 // file store, and lanes against simulated lines of modules, all in one
 // process.
 
-#include "sim/modulesimulator.h"
-#include "sim/simline.h"
+#include "simulatedline.h"
 #include "station/databaseuri.h"
 #include "station/filestore.h"
 #include "station/plandatabase.h"
@@ -66,21 +65,6 @@ QByteArray auditOf(const QStringList &lines)
     return audit;
 }
 
-// A line of modules on a pseudo-terminal of its own, in this process.
-struct SimulatedLine {
-    SimLine line;
-    QString log;
-    QTextStream logStream {&log};
-    std::unique_ptr<ModuleSimulator> modules;
-
-    explicit SimulatedLine(ModuleSimulator::Options options)
-    {
-        QString error;
-        if (line.openPseudoTerminal(&error))
-            modules = std::make_unique<ModuleSimulator>(line.fd(), options, ModuleSimulator::defaultSettings(), logStream);
-    }
-};
-
 // A file store on a plan and an audit, opened; *error says why not.
 std::unique_ptr<FileStore> openStore(const QString &plan, const QString &audit, QString *error, ExitCode *code = nullptr)
 {
@@ -125,6 +109,7 @@ private slots:
     void faultKinds_data();
     void faultKinds();
     void lanesShareTheLoop();
+    void lostPortEndsOnlyItsLane();
     void simulatedLineKeepsItsRate();
 };
 
@@ -523,6 +508,32 @@ void TestStation::lanesShareTheLoop()
     empty->start();
     QCOMPARE(ended.size(), 1);
     QVERIFY(empty->planUsedUp());
+}
+
+void TestStation::lostPortEndsOnlyItsLane()
+{
+    // Lost while its lane waits for a module, with no request under way:
+    // that lane ends (vev-cli's way), the other goes on.
+    ModuleSimulator::Options silent;
+    silent.silent = true;
+    auto lost = std::make_unique<SimulatedLine>(silent);
+    SimulatedLine other(silent);
+    QVERIFY(lost->modules && other.modules);
+    QTemporaryDir dir;
+    Station station(std::make_unique<FileStore>(FileStore::Options {writeFile(dir, QStringLiteral("plan.csv"), plan4),
+                                                                    dir.filePath(QStringLiteral("audit.jsonl")), {}, {}, false, true}),
+                    Station::Options {{lost->line.devicePath(), other.line.devicePath()}, std::chrono::milliseconds(500), false, {}});
+    QSignalSpy finished(&station, &Station::finished);
+    station.start();
+    QVERIFY(station.isRunning());
+    lost.reset();
+    QTRY_VERIFY(station.lanes().at(0)->isEnded());
+    QCOMPARE(station.lanes().at(0)->ending(), Lane::Ending::Lost);
+    QVERIFY(station.lanes().at(0)->status().text.startsWith(QLatin1String("port lost: ")));
+    QVERIFY(!station.lanes().at(1)->isEnded() && finished.isEmpty());
+    station.stop();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().value<ExitCode>(), ExitCode::PortError);
 }
 
 void TestStation::simulatedLineKeepsItsRate()

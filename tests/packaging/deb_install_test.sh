@@ -33,8 +33,8 @@ dpkg --root="$root" --force-depends --force-script-chrootless --log=/dev/null -i
 status="$(dpkg --root="$root" -s vev-config)"
 grep -q "^Status: install ok installed" <<<"$status"
 
-for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/libexec/vev-config/vev-label \
-         usr/share/applications/com.telvor.VevConfig.desktop \
+for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/bin/vev-station usr/libexec/vev-config/vev-label \
+         usr/share/applications/com.telvor.VevConfig.desktop usr/share/applications/com.telvor.VevStation.desktop \
          usr/share/metainfo/com.telvor.VevConfig.metainfo.xml \
          usr/share/icons/hicolor/256x256/apps/com.telvor.VevConfig.png \
          usr/share/doc/vev-config/copyright usr/share/doc/vev-config/changelog.gz \
@@ -42,22 +42,24 @@ for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/libexec/vev-conf
     [[ -e "$root/$f" ]] || { echo "FAIL: $f not installed" >&2; exit 1; }
 done
 
-# The installed window starts and keeps running (an offscreen platform, from
-# a directory without icon.png).
+# The installed windows start and keep running (an offscreen platform, from
+# a directory without icon.png, with settings of their own).
 cd "$work"
-QT_QPA_PLATFORM=offscreen "$root/usr/bin/vev-config" >"$work/app.log" 2>&1 &
-app=$!
-sleep 2
-if ! kill -0 "$app" 2>/dev/null; then
-    echo "FAIL: the installed vev-config exited early:" >&2
-    cat "$work/app.log" >&2
-    exit 1
-fi
-kill "$app"
-wait "$app" 2>/dev/null || true
+for program in vev-config vev-station; do
+    XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen "$root/usr/bin/$program" >"$work/app.log" 2>&1 &
+    app=$!
+    sleep 2
+    if ! kill -0 "$app" 2>/dev/null; then
+        echo "FAIL: the installed $program exited early:" >&2
+        cat "$work/app.log" >&2
+        exit 1
+    fi
+    kill "$app"
+    wait "$app" 2>/dev/null || true
+done
 
 # Each manual page renders, under its program's name and version.
-for program in vev-config vev-cli vev-sim; do
+for program in vev-config vev-station vev-cli vev-sim; do
     page="$root/usr/share/man/man1/$program.1.gz"
     rendered="$(MANWIDTH=80 man -l "$page" 2>"$work/man.err")"
     if [[ -s "$work/man.err" ]] || ! grep -q "^NAME" <<<"$rendered" || ! grep -q "$program" <<<"$rendered" \
@@ -76,6 +78,8 @@ words="$(bash -c 'source "$1" && COMP_WORDS=(vev-cli wr) COMP_CWORD=1 && _vev_cl
 # One version everywhere: the programs, the package and the metadata.
 [[ "$("$root/usr/bin/vev-cli" --version)" == "vev-cli $version" ]] || { echo "FAIL: vev-cli --version" >&2; exit 1; }
 [[ "$("$root/usr/bin/vev-sim" --version)" == "vev-sim $version" ]] || { echo "FAIL: vev-sim --version" >&2; exit 1; }
+[[ "$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/vev-station" --version)" == "vev-station $version" ]] \
+    || { echo "FAIL: vev-station --version" >&2; exit 1; }
 [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || { echo "FAIL: package version" >&2; exit 1; }
 grep -q "release version=\"$version\"" "$root/usr/share/metainfo/com.telvor.VevConfig.metainfo.xml" \
     || { echo "FAIL: metainfo release" >&2; exit 1; }

@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+// vev-station: the production line's window over the station that vev-cli
+// provision runs.
+
+#include "host/desktopstart.h"
+#include "host/signalwatch.h"
+#include "stationwindow/stationwindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QTimer>
+
+#include <csignal>
+#include <optional>
+
+namespace {
+
+// What the command line gives over the remembered set-up.
+struct Given {
+    std::optional<QString> plan;
+    std::optional<QString> audit;
+    std::optional<QString> station;
+    std::optional<QString> operatorName;
+    StationSetup::Labels labels = StationSetup::Labels::None;
+    QString labelDestination;
+    QStringList ports;
+    bool start = false;
+};
+
+// The command line, or the exit code when it was --help, --version or bad.
+std::optional<Given> readCommandLine(int *exitCode)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A production line's station window: a tile per serial port (lane) with PASS or FAIL in large type, the "
+        "plan's progress, the last audit records and the rows in doubt. The options fill the set-up in; without "
+        "them it shows the last set-up."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("The plan, a CSV file."), QStringLiteral("PLAN.csv")};
+    const QCommandLineOption audit {QStringLiteral("audit"), QStringLiteral("The audit trail (JSON lines), appended to."),
+                                    QStringLiteral("AUDIT.jsonl")};
+    const QCommandLineOption port {QStringLiteral("port"),
+                                   QStringLiteral("A serial port, one lane each; give it once per lane."), QStringLiteral("PATH")};
+    const QCommandLineOption station {QStringLiteral("station"),
+                                      QStringLiteral("The station's name in the audit (default: the host name)."),
+                                      QStringLiteral("NAME")};
+    const QCommandLineOption operatorName {QStringLiteral("operator"),
+                                           QStringLiteral("The operator's name, recorded on every audit line."),
+                                           QStringLiteral("NAME")};
+    const QCommandLineOption start {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
+    // As vev-cli provision names them.
+    const std::pair<QCommandLineOption, StationSetup::Labels> labelOptions[] = {
+        {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
+          QStringLiteral("DIR")}, StationSetup::Labels::Folder},
+        {{QStringLiteral("label-zpl"), QStringLiteral("A label for each module that passes, as ZPL II to this printer."),
+          QStringLiteral("HOST:PORT")}, StationSetup::Labels::Zpl},
+        {{QStringLiteral("label-printer"), QStringLiteral("A label for each module that passes, on this CUPS printer."),
+          QStringLiteral("NAME")}, StationSetup::Labels::Printer},
+    };
+    parser.addOptions({plan, audit, port, station, operatorName, start});
+    for (const auto &[option, kind] : labelOptions)
+        parser.addOption(option);
+
+    QTextStream err(stderr);
+    // A bad command line is a usage error, exit 2, as with vev-cli.
+    *exitCode = 2;
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << "vev-station: " << parser.errorText() << Qt::endl;
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << "vev-station: unexpected argument \"" << parser.positionalArguments().first() << "\"" << Qt::endl;
+        return std::nullopt;
+    }
+    *exitCode = 0;
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << parser.helpText();
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        QTextStream(stdout) << "vev-station " << QCoreApplication::applicationVersion() << Qt::endl;
+        return std::nullopt;
+    }
+    Given given;
+    const auto value = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
+    };
+    // Absolute: remembered for the next start, which may be from elsewhere.
+    const auto path = [&](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(QFileInfo(parser.value(option)).absoluteFilePath())
+                                    : std::nullopt;
+    };
+    given.plan = path(plan);
+    given.audit = path(audit);
+    given.station = value(station);
+    given.operatorName = value(operatorName);
+    given.ports = parser.values(port);
+    for (const auto &[option, kind] : labelOptions) {
+        if (!parser.isSet(option))
+            continue;
+        if (given.labels != StationSetup::Labels::None) {
+            QTextStream(stderr) << "vev-station: labels go to one of --labels, --label-zpl and --label-printer" << Qt::endl;
+            *exitCode = 2;
+            return std::nullopt;
+        }
+        given.labels = kind;
+        given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
+    }
+    given.start = parser.isSet(start);
+    return given;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The command line is read before any display is reached, so that
+    // --help, --version and a mistake are answered without one.
+    std::optional<Given> given;
+    {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
+        int exitCode = 0;
+        given = readCommandLine(&exitCode);
+        if (!given)
+            return exitCode;
+    }
+
+    prepareDesktopStart();
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.telvor.VevStation"));
+
+    StationWindow window(HostEnvironment::system(), [] { QApplication::beep(); });
+    StationSetup setup = window.setup();
+    setup.planPath = given->plan.value_or(setup.planPath);
+    setup.auditPath = given->audit.value_or(setup.auditPath);
+    setup.station = given->station.value_or(setup.station);
+    setup.operatorName = given->operatorName.value_or(setup.operatorName);
+    if (!given->ports.isEmpty())
+        setup.ports = given->ports;
+    if (given->labels != StationSetup::Labels::None) {
+        setup.labels = given->labels;
+        setup.labelDestination = given->labelDestination;
+    }
+    window.setSetup(setup);
+
+    // SIGTERM and SIGINT stop as Stop does, and the program ends once the
+    // modules in hand are recorded; so does SIGHUP, the terminal it was
+    // started from closing.
+    SignalWatch stopSignals({SIGINT, SIGTERM, SIGHUP});
+    QObject::connect(&stopSignals, &SignalWatch::caught, &window, &StationWindow::stopAndClose);
+
+    window.show();
+    if (given->start)
+        QTimer::singleShot(0, &window, &StationWindow::start);
+    return app.exec();
+}

@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: MIT
+#include "stationwindow/setuppanel.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Rows of the port list shown without scrolling.
+constexpr int visiblePortRows = 3;
+
+// The label kinds as the list offers them, in StationSetup::Labels' order,
+// and what their field holds.
+const char *const labelChoices[] = {"No labels", "PDF files in a folder", "ZPL printer", "CUPS printer"};
+const char *const labelHints[] = {"", "a folder", "HOST:PORT, such as 10.0.0.9:9100", "a printer's name (lpstat -p)"};
+
+QStringList tickedPorts(const QListWidget *list)
+{
+    QStringList ports;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->checkState() == Qt::Checked)
+            ports << list->item(i)->text();
+    }
+    return ports;
+}
+
+QListWidgetItem *portItem(const QString &port, bool ticked)
+{
+    auto *item = new QListWidgetItem(port);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    return item;
+}
+
+} // namespace
+
+SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
+    : QGroupBox(QStringLiteral("Set-up"), parent)
+    , m_env(std::move(env))
+    , m_plan(fileField("lineEdit_plan", QStringLiteral("Plan file")))
+    , m_audit(fileField("lineEdit_audit", QStringLiteral("Audit file")))
+    , m_station(new QLineEdit(this))
+    , m_operator(new QLineEdit(this))
+    , m_labels(new QComboBox(this))
+    , m_labelDestination(new QLineEdit(this))
+    , m_ports(new QListWidget(this))
+    , m_typedPort(new QLineEdit(this))
+    , m_rescan(new QTimer(this))
+{
+    setObjectName(QStringLiteral("groupBox_setup"));
+    m_station->setObjectName(QStringLiteral("lineEdit_station"));
+    m_station->setAccessibleName(QStringLiteral("Station name"));
+    m_station->setPlaceholderText(m_env.localHostName ? m_env.localHostName() : QString());
+    m_operator->setObjectName(QStringLiteral("lineEdit_operator"));
+    m_operator->setAccessibleName(QStringLiteral("Operator's name"));
+    m_labels->setObjectName(QStringLiteral("comboBox_labels"));
+    m_labels->setAccessibleName(QStringLiteral("Labels for the modules that pass"));
+    for (const char *choice : labelChoices)
+        m_labels->addItem(QLatin1String(choice));
+    m_labelDestination->setObjectName(QStringLiteral("lineEdit_labelDestination"));
+    m_labelDestination->setAccessibleName(QStringLiteral("Where the labels go"));
+    m_ports->setObjectName(QStringLiteral("list_ports"));
+    m_ports->setAccessibleName(QStringLiteral("Serial ports: tick one for each lane"));
+    m_ports->setMinimumHeight(m_ports->fontMetrics().height() * visiblePortRows);
+    m_typedPort->setObjectName(QStringLiteral("lineEdit_typedPort"));
+    m_typedPort->setAccessibleName(QStringLiteral("Port to add, by device path"));
+    m_typedPort->setPlaceholderText(QStringLiteral("/dev/serial/by-id/…"));
+
+    auto *browsePlan = new QPushButton(QStringLiteral("Browse…"), this);
+    browsePlan->setObjectName(QStringLiteral("pushButton_plan"));
+    browsePlan->setAccessibleName(QStringLiteral("Choose the plan file"));
+    auto *browseAudit = new QPushButton(QStringLiteral("Browse…"), this);
+    browseAudit->setObjectName(QStringLiteral("pushButton_audit"));
+    browseAudit->setAccessibleName(QStringLiteral("Choose the audit file"));
+    auto *add = new QPushButton(QStringLiteral("Add port"), this);
+    add->setObjectName(QStringLiteral("pushButton_addPort"));
+
+    auto *grid = new QGridLayout(this);
+    const auto caption = [this](const QString &text, QWidget *buddy) {
+        auto *label = new QLabel(text, this);
+        label->setBuddy(buddy);
+        return label;
+    };
+    grid->addWidget(caption(QStringLiteral("&Plan:"), m_plan), 0, 0);
+    grid->addWidget(m_plan, 0, 1);
+    grid->addWidget(browsePlan, 0, 2);
+    grid->addWidget(caption(QStringLiteral("&Audit:"), m_audit), 1, 0);
+    grid->addWidget(m_audit, 1, 1);
+    grid->addWidget(browseAudit, 1, 2);
+    auto *names = new QHBoxLayout;
+    names->addWidget(m_station, 1);
+    names->addWidget(caption(QStringLiteral("&Operator:"), m_operator));
+    names->addWidget(m_operator, 1);
+    grid->addWidget(caption(QStringLiteral("S&tation:"), m_station), 2, 0);
+    grid->addLayout(names, 2, 1, 1, 2);
+    auto *labels = new QHBoxLayout;
+    labels->addWidget(m_labels);
+    labels->addWidget(m_labelDestination, 1);
+    grid->addWidget(caption(QStringLiteral("La&bels:"), m_labels), 3, 0);
+    grid->addLayout(labels, 3, 1, 1, 2);
+    grid->addWidget(caption(QStringLiteral("&Lanes:"), m_ports), 0, 3);
+    grid->addWidget(m_ports, 0, 4, 3, 2);
+    grid->addWidget(m_typedPort, 3, 4);
+    grid->addWidget(add, 3, 5);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(4, 2);
+
+    connect(browsePlan, &QPushButton::clicked, this, [this] { browse(m_plan, false); });
+    connect(browseAudit, &QPushButton::clicked, this, [this] { browse(m_audit, true); });
+    connect(add, &QPushButton::clicked, this, [this] { addPort(m_typedPort->text().trimmed()); });
+    connect(m_typedPort, &QLineEdit::returnPressed, this, [this] { addPort(m_typedPort->text().trimmed()); });
+    connect(m_labels, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int kind) {
+        m_labelDestination->setEnabled(kind != 0);
+        m_labelDestination->setPlaceholderText(QLatin1String(labelHints[kind]));
+    });
+    m_labelDestination->setEnabled(false);
+
+    // Adapters come and go: while the set-up can be changed, the list follows.
+    m_rescan->setSingleShot(true);
+    m_rescan->setInterval(hotplugSettleMs);
+    connect(m_rescan, &QTimer::timeout, this, [this] {
+        if (isEnabled())
+            scanPorts();
+    });
+    if (m_env.watchPorts)
+        m_env.watchPorts(this, [this] { m_rescan->start(); });
+    scanPorts();
+}
+
+QLineEdit *SetupPanel::fileField(const char *name, const QString &accessibleName)
+{
+    auto *field = new QLineEdit(this);
+    field->setObjectName(QLatin1String(name));
+    field->setAccessibleName(accessibleName);
+    connect(field, &QLineEdit::editingFinished, this, [this, field] {
+        if (field->isModified()) {
+            field->setModified(false);
+            emit filesChanged();
+        }
+    });
+    return field;
+}
+
+void SetupPanel::browse(QLineEdit *field, bool audit)
+{
+    const QString start = field->text().isEmpty() ? QString() : QFileInfo(field->text()).absolutePath();
+    // An audit is appended to, or made: choosing an existing one is no
+    // overwrite.
+    const QString path = audit ? QFileDialog::getSaveFileName(this, QStringLiteral("Audit file"), start,
+                                                              QStringLiteral("Audit (*.jsonl);;All files (*)"), nullptr,
+                                                              QFileDialog::DontConfirmOverwrite)
+                               : QFileDialog::getOpenFileName(this, QStringLiteral("Plan"), start,
+                                                              QStringLiteral("Plans (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    field->setText(path);
+    emit filesChanged();
+}
+
+void SetupPanel::setSetup(const StationSetup &setup)
+{
+    m_plan->setText(setup.planPath);
+    m_audit->setText(setup.auditPath);
+    m_station->setText(setup.station);
+    m_operator->setText(setup.operatorName);
+    m_labels->setCurrentIndex(int(setup.labels));
+    m_labelDestination->setText(setup.labelDestination);
+    for (int i = 0; i < m_ports->count(); ++i)
+        m_ports->item(i)->setCheckState(setup.ports.contains(m_ports->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
+    for (const QString &port : setup.ports)
+        addPort(port);
+}
+
+StationSetup SetupPanel::setup() const
+{
+    StationSetup setup;
+    setup.planPath = m_plan->text().trimmed();
+    setup.auditPath = m_audit->text().trimmed();
+    setup.station = m_station->text().trimmed();
+    setup.operatorName = m_operator->text().trimmed();
+    setup.labels = StationSetup::Labels(m_labels->currentIndex());
+    setup.labelDestination = m_labelDestination->text().trimmed();
+    setup.ports = tickedPorts(m_ports);
+    return setup;
+}
+
+void SetupPanel::addPort(const QString &port)
+{
+    if (port.isEmpty())
+        return;
+    const auto found = m_ports->findItems(port, Qt::MatchExactly);
+    if (found.isEmpty())
+        m_ports->addItem(portItem(port, true));
+    else
+        found.first()->setCheckState(Qt::Checked);
+    if (port == m_typedPort->text().trimmed())
+        m_typedPort->clear();
+}
+
+void SetupPanel::scanPorts()
+{
+    // Rebuilt, not appended to: the ports listed now, then the ticked ones
+    // the computer does not list (typed paths, an adapter unplugged for a
+    // moment), still ticked, so that Start says what is wrong with them
+    // instead of a lane silently going missing.
+    const QStringList ticked = tickedPorts(m_ports);
+    const QStringList listed = m_env.freePorts ? m_env.freePorts() : QStringList();
+    m_ports->clear();
+    for (const QString &port : listed)
+        m_ports->addItem(portItem(port, ticked.contains(port)));
+    for (const QString &port : ticked) {
+        if (!listed.contains(port))
+            m_ports->addItem(portItem(port, true));
+    }
+}

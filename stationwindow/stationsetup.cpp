@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#include "stationwindow/stationsetup.h"
+
+#include "protocol/wireformat.h"
+#include "serial/portaccess.h"
+#include "station/filestore.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <QSettings>
+
+namespace {
+
+const QString planKey = QStringLiteral("plan");
+const QString auditKey = QStringLiteral("audit");
+const QString stationKey = QStringLiteral("station");
+const QString operatorKey = QStringLiteral("operator");
+const QString portsKey = QStringLiteral("ports");
+const QString bellKey = QStringLiteral("bellOnFail");
+const QString labelsKey = QStringLiteral("labels");
+const QString labelDestinationKey = QStringLiteral("labelDestination");
+// The settings' names for the label kinds, in the enum's order.
+const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
+                              QStringLiteral("printer")};
+
+} // namespace
+
+void StationSetup::load(const QSettings &settings)
+{
+    planPath = settings.value(planKey).toString();
+    auditPath = settings.value(auditKey).toString();
+    station = settings.value(stationKey).toString();
+    operatorName = settings.value(operatorKey).toString();
+    ports = settings.value(portsKey).toStringList();
+    bell = settings.value(bellKey, true).toBool();
+    labels = Labels(std::max(0, int(labelKinds.indexOf(settings.value(labelsKey).toString()))));
+    labelDestination = settings.value(labelDestinationKey).toString();
+}
+
+void StationSetup::save(QSettings &settings) const
+{
+    settings.setValue(planKey, planPath);
+    settings.setValue(auditKey, auditPath);
+    settings.setValue(stationKey, station);
+    settings.setValue(operatorKey, operatorName);
+    settings.setValue(portsKey, ports);
+    settings.setValue(bellKey, bell);
+    settings.setValue(labelsKey, labelKinds.at(int(labels)));
+    settings.setValue(labelDestinationKey, labelDestination);
+}
+
+QString StationSetup::problem() const
+{
+    if (planPath.trimmed().isEmpty())
+        return QStringLiteral("Choose the plan (a CSV file).");
+    if (auditPath.trimmed().isEmpty())
+        return QStringLiteral("Choose the audit file (JSON lines; a new file is created).");
+    if (ports.isEmpty())
+        return QStringLiteral("Tick or type at least one serial port: each is a lane.");
+    // ttyUSB0, /dev/ttyUSB0 and a link to it are one device: two lanes on
+    // it would each take the other's answers.
+    QHash<QString, QString> seen;
+    for (const QString &port : ports) {
+        const QString device = resolvedPortPath(port);
+        if (seen.contains(device)) {
+            return QStringLiteral("%1 and %2 are the same port (%3); give each port once.")
+                .arg(printable(seen.value(device)), printable(port), printable(device));
+        }
+        seen.insert(device, port);
+    }
+    QString error;
+    if (labels != Labels::None && !labelTarget(&error))
+        return QStringLiteral("Labels: %1.").arg(printable(error));
+    return {};
+}
+
+std::optional<LabelTarget> StationSetup::labelTarget(QString *error) const
+{
+    LabelTargetOptions options;
+    const QString destination = labelDestination.trimmed();
+    switch (labels) {
+    case Labels::None: return std::nullopt;
+    case Labels::Folder: options.folder = destination; break;
+    case Labels::Zpl: options.zpl = destination; break;
+    case Labels::Printer: options.printer = destination; break;
+    }
+    return ::labelTarget(options, error);
+}
+
+std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock) const
+{
+    FileStore::Options options;
+    options.planPath = planPath;
+    options.auditPath = auditPath;
+    options.station = station;
+    options.operatorName = operatorName;
+    options.lock = lock;
+    return std::make_unique<FileStore>(options);
+}
+
+std::unique_ptr<Station> StationSetup::makeStation() const
+{
+    Station::Options options;
+    options.ports = ports;
+    options.timeout = timeout;
+    options.reopenLostPorts = true;
+    QString error;
+    options.label = labelTarget(&error);
+    if (labels != Labels::None && !options.label)
+        return nullptr;
+    return std::make_unique<Station>(makeStore(), options);
+}

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What a run of the station window is set up with: remembered between
+// sessions, filled in from the command line, and turned into a store and a
+// station in one place, so that another kind of plan (a database) is one
+// more field here and nothing else.
+
+#include "station/station.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+struct StationSetup {
+    QString planPath;
+    QString auditPath;
+    QString station;      // the host name when empty
+    QString operatorName;
+    QStringList ports;    // one lane each, in this order
+    bool bell = true;     // a short sound on FAIL
+    // Where the label of each module that passes goes, as provision's
+    // --labels DIR, --label-zpl HOST:PORT and --label-printer NAME do.
+    enum class Labels { None, Folder, Zpl, Printer };
+    Labels labels = Labels::None;
+    QString labelDestination;
+    std::chrono::milliseconds timeout {3000};
+
+    void load(const QSettings &settings);
+    void save(QSettings &settings) const;
+
+    // What keeps a run from starting before anything is opened: no plan or
+    // audit named, no lane, a port given twice (under two names, too), a
+    // label destination that is no such thing. Empty when none.
+    QString problem() const;
+
+    // The store the set-up names; without lock it only looks (for showing
+    // the plan's state between runs).
+    std::unique_ptr<ProvisionStore> makeStore(bool lock = true) const;
+    // A station over that store whose lanes wait for a lost port to come
+    // back; nothing when problem() has something to say.
+    std::unique_ptr<Station> makeStation() const;
+
+private:
+    std::optional<LabelTarget> labelTarget(QString *error) const;
+};

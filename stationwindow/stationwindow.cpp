@@ -1,0 +1,577 @@
+// SPDX-License-Identifier: MIT
+#include "stationwindow/stationwindow.h"
+
+#include "protocol/wireformat.h"
+#include "stationwindow/lanetile.h"
+#include "stationwindow/setuppanel.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const char *const problemStyle = "color:#b71c1c; font-weight:bold;";
+const QColor failedRowColour(255, 205, 210);
+constexpr double msPerHour = 3600.0 * 1000.0;
+// A pace taken over less than this says nothing yet.
+constexpr qint64 shortestPaceMs = 60 * 1000;
+// Rows of a table shown at the window's smallest.
+constexpr int visibleTableRows = 3;
+// Lanes side by side before a second row of tiles begins.
+constexpr int tilesInOneRow = 3;
+
+QTableWidget *table(const char *name, const QStringList &headers, QWidget *parent)
+{
+    auto *table = new QTableWidget(0, int(headers.size()), parent);
+    table->setObjectName(QLatin1String(name));
+    table->setHorizontalHeaderLabels(headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->setVisible(false);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The header and a few rows at the least; the tiles get the rest.
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() * (1 + visibleTableRows));
+    return table;
+}
+
+QTableWidgetItem *cell(const QString &text)
+{
+    return new QTableWidgetItem(text);
+}
+
+QString value(const SettingValues &values, Setting setting)
+{
+    return printable(valueOf(values, setting).value_or(QString()));
+}
+
+QString clock(qint64 ms)
+{
+    const qint64 seconds = ms / 1000;
+    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// A box that asks and answers through its signal, without a nested event
+// loop: the lanes go on while it is up.
+void ask(QWidget *parent, const char *name, const QString &title, const QString &text, const QString &yes,
+         const std::function<void()> &then)
+{
+    auto *box = new QMessageBox(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *confirm = box->addButton(yes, QMessageBox::AcceptRole);
+    confirm->setObjectName(QStringLiteral("confirm"));
+    box->setDefaultButton(box->addButton(QMessageBox::Cancel));
+    QObject::connect(box, &QMessageBox::buttonClicked, parent, [confirm, then](QAbstractButton *button) {
+        if (button == confirm)
+            then();
+    });
+    box->open();
+}
+
+} // namespace
+
+StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QWidget *parent)
+    : QMainWindow(parent)
+    , m_env(std::move(env))
+    , m_bell(std::move(bell))
+    // Named like its desktop entry, beside the configuration window's.
+    , m_settings(new QSettings(QStringLiteral("TELVOR"), QStringLiteral("VevStation"), this))
+    , m_setup(new SetupPanel(m_env, this))
+    , m_start(new QPushButton(QStringLiteral("Start"), this))
+    , m_stop(new QPushButton(QStringLiteral("Stop"), this))
+    , m_bellBox(new QCheckBox(QStringLiteral("Sound on FAIL"), this))
+    , m_message(new QLabel(this))
+    , m_tick(new QTimer(this))
+{
+    setWindowTitle(QStringLiteral("VeV-Idire Station"));
+    setWindowIcon(QIcon(QStringLiteral(":/cloudConfigured/icon.png")));
+    m_start->setObjectName(QStringLiteral("pushButton_start"));
+    m_start->setToolTip(QStringLiteral("Start the run (Space or Enter)"));
+    m_stop->setObjectName(QStringLiteral("pushButton_stop"));
+    m_stop->setToolTip(QStringLiteral("Finish and record the modules in hand, then stop (Escape asks first)"));
+    m_stop->setEnabled(false);
+    m_bellBox->setObjectName(QStringLiteral("checkBox_bell"));
+    m_message->setObjectName(QStringLiteral("label_message"));
+    m_message->setWordWrap(true);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(m_start);
+    controls->addWidget(m_stop);
+    controls->addWidget(m_bellBox);
+    controls->addWidget(m_message, 1);
+
+    m_tileArea = new QWidget(this);
+    m_tileArea->setObjectName(QStringLiteral("tiles"));
+    m_tiles = new QGridLayout(m_tileArea);
+    m_tiles->setContentsMargins(0, 0, 0, 0);
+    m_noTiles = new QLabel(QStringLiteral("Tick a port for each lane and press Start."), m_tileArea);
+    m_noTiles->setAlignment(Qt::AlignCenter);
+    m_tiles->addWidget(m_noTiles, 0, 0);
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(m_setup);
+    layout->addLayout(controls);
+    layout->addWidget(buildSummary());
+    layout->addWidget(m_tileArea, 4);
+    layout->addWidget(buildRecords(), 1);
+    setCentralWidget(central);
+    showPlan(StoreStatus());
+    showFigures();
+
+    StationSetup remembered;
+    remembered.load(*m_settings);
+    m_setup->setSetup(remembered);
+    m_bellBox->setChecked(remembered.bell);
+
+    connect(m_start, &QPushButton::clicked, this, &StationWindow::start);
+    connect(m_stop, &QPushButton::clicked, this, &StationWindow::stop);
+    connect(m_setup, &SetupPanel::filesChanged, this, &StationWindow::lookAtFiles);
+    // Space and Enter start: the keyboard begins on Start, not in a field
+    // where they would be typed.
+    m_start->setFocus();
+    m_tick->setInterval(tickMs);
+    connect(m_tick, &QTimer::timeout, this, &StationWindow::showFigures);
+    // The plan's state once the window is up, not before it shows.
+    QTimer::singleShot(0, this, &StationWindow::lookAtFiles);
+}
+
+StationWindow::~StationWindow()
+{
+    // A run still going when the window goes (the program quitting) ends
+    // here: the lanes close their ports and the store its files.
+    delete m_station;
+}
+
+QWidget *StationWindow::buildSummary()
+{
+    auto *summary = new QWidget(this);
+    // Two lines, so that the window stays narrow enough at large fonts.
+    auto *grid = new QGridLayout(summary);
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_progress = new QProgressBar(summary);
+    m_progress->setObjectName(QStringLiteral("progress_plan"));
+    m_progress->setAccessibleName(QStringLiteral("Plan progress"));
+    m_progress->setFormat(QStringLiteral("%v of %m passed"));
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 passed"))
+                                + 2 * m_progress->fontMetrics().averageCharWidth());
+    m_planText = new QLabel(summary);
+    m_planText->setObjectName(QStringLiteral("label_plan"));
+    m_runText = new QLabel(summary);
+    m_runText->setObjectName(QStringLiteral("label_run"));
+    m_rateText = new QLabel(summary);
+    m_rateText->setObjectName(QStringLiteral("label_rate"));
+    m_elapsedText = new QLabel(summary);
+    m_elapsedText->setObjectName(QStringLiteral("label_elapsed"));
+    grid->addWidget(m_progress, 0, 0);
+    grid->addWidget(m_planText, 0, 1, 1, 2);
+    grid->addWidget(m_runText, 1, 0);
+    grid->addWidget(m_rateText, 1, 1);
+    grid->addWidget(m_elapsedText, 1, 2);
+    grid->setColumnStretch(2, 1);
+    return summary;
+}
+
+QWidget *StationWindow::buildRecords()
+{
+    auto *records = new QWidget(this);
+    auto *row = new QHBoxLayout(records);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto *last = new QGroupBox(QStringLiteral("Last records, newest first"), records);
+    m_records = table("table_records", {"Time", "Lane", "Row", "IP", "MAC", "Result"}, last);
+    m_records->setAccessibleName(QStringLiteral("Last records of the audit, newest first"));
+    (new QVBoxLayout(last))->addWidget(m_records);
+    auto *doubt = new QGroupBox(QStringLiteral("Rows in doubt"), records);
+    m_doubt = table("table_doubt", {"Row", "IP", "MAC", "", "The module before"}, doubt);
+    m_doubt->setAccessibleName(QStringLiteral("Rows in doubt: part of each may be on a module"));
+    (new QVBoxLayout(doubt))->addWidget(m_doubt);
+    row->addWidget(last, 3);
+    row->addWidget(doubt, 2);
+    return records;
+}
+
+void StationWindow::setSetup(const StationSetup &setup)
+{
+    m_setup->setSetup(setup);
+    m_bellBox->setChecked(setup.bell);
+    m_timeout = setup.timeout;
+}
+
+StationSetup StationWindow::setup() const
+{
+    StationSetup setup = m_setup->setup();
+    setup.bell = m_bellBox->isChecked();
+    setup.timeout = m_timeout;
+    return setup;
+}
+
+// --- The run ------------------------------------------------------------------
+
+void StationWindow::start()
+{
+    if (m_station)
+        return;
+    const StationSetup setup = this->setup();
+    if (const QString problem = setup.problem(); !problem.isEmpty()) {
+        ended(QStringLiteral("Not started: ") + problem, true);
+        return;
+    }
+    setup.save(*m_settings);
+
+    m_station = setup.makeStation().release();
+    m_station->setParent(this);
+    connect(m_station, &Station::refused, this, [this](const QString &error) {
+        ended(QStringLiteral("Not started: ") + printable(error), true);
+    });
+    connect(m_station, &Station::started, this, &StationWindow::started);
+    connect(m_station, &Station::laneChanged, this, [this](Lane *lane) {
+        if (LaneTile *tile = m_tileOf.value(lane))
+            tile->setStatus(lane->status());
+    });
+    connect(m_station, &Station::recorded, this, [this](const OutcomeRecord &record) {
+        if (record.result == Result::Pass) {
+            ++m_passed;
+        } else {
+            ++m_failed;
+            if (m_bellBox->isChecked() && m_bell)
+                m_bell();
+        }
+        showFigures();
+    });
+    connect(m_station, &Station::planStatusChanged, this, [this] { showPlan(m_station->planStatus()); });
+    connect(m_station, &Station::storeFailed, this, [this](const QString &error) {
+        m_storeFailure = printable(error) + QStringLiteral("; the run stops.");
+        showMessage(m_storeFailure, true);
+    });
+    connect(m_station, &Station::finished, this, [this] {
+        const StoreStatus &status = m_station->planStatus();
+        QString text = QStringLiteral("%1: %2 passed, %3 failed this run; %4 rows left")
+                           .arg(m_station->planUsedUp() ? QStringLiteral("Plan used up") : QStringLiteral("Stopped"))
+                           .arg(m_passed).arg(m_failed).arg(status.open);
+        if (status.inDoubtCount() > 0) {
+            text += QStringLiteral(", %1 in doubt (put their modules back on a lane to finish them, or release them "
+                                   "below).").arg(status.inDoubtCount());
+        }
+        // A store failure stays in view: it is why the run ended.
+        ended(m_storeFailure.isEmpty() ? text : m_storeFailure + QLatin1Char(' ') + text, !m_storeFailure.isEmpty());
+    });
+    m_storeFailure.clear();
+    setLocked(true);
+    m_stop->setEnabled(false);
+    showMessage(QStringLiteral("Opening the plan, the audit and the ports…"), false);
+    m_station->start();
+}
+
+void StationWindow::started()
+{
+    m_running = true;
+    m_passed = 0;
+    m_failed = 0;
+    m_stop->setEnabled(true);
+    // The last run's tiles give way.
+    while (QLayoutItem *item = m_tiles->takeAt(0)) {
+        if (item->widget() != m_noTiles)
+            delete item->widget();
+        delete item;
+    }
+    m_noTiles->hide();
+    const QList<Lane *> &lanes = m_station->lanes();
+    const int columns = lanes.size() <= tilesInOneRow ? int(lanes.size())
+                                                      : int(std::ceil(std::sqrt(double(lanes.size()))));
+    for (int i = 0; i < lanes.size(); ++i) {
+        auto *tile = new LaneTile(lanes.at(i)->port(), m_tileArea);
+        tile->setObjectName(QStringLiteral("tile_%1").arg(i + 1));
+        tile->setStatus(lanes.at(i)->status());
+        m_tiles->addWidget(tile, i / columns, i % columns);
+        m_tileOf.insert(lanes.at(i), tile);
+    }
+    m_elapsed.start();
+    m_tick->start();
+    showFigures();
+    showPlan(m_station->planStatus());
+    showMessage(QStringLiteral("Running on %1 lanes. Escape stops once the modules in hand are finished.")
+                    .arg(lanes.size()), false);
+    if (m_closeWhenEnded)
+        stop(); // told to go while the run was starting
+}
+
+void StationWindow::stop()
+{
+    if (!isRunning())
+        return;
+    m_stop->setEnabled(false);
+    showMessage(QStringLiteral("Stopping: the lanes finish and record the modules in hand…"), false);
+    m_station->stop();
+}
+
+void StationWindow::stopAndClose()
+{
+    m_closeWhenEnded = true;
+    if (m_station)
+        stop();
+    else
+        close();
+}
+
+void StationWindow::ended(const QString &message, bool problem)
+{
+    if (m_elapsed.isValid())
+        m_lastElapsedMs = m_elapsed.elapsed();
+    m_elapsed.invalidate();
+    m_running = false;
+    m_tick->stop();
+    showFigures();
+    if (m_station) {
+        m_station->disconnect(this);
+        // Its lanes close their ports and its store lets the files go.
+        m_station->deleteLater();
+        m_station = nullptr;
+    }
+    m_tileOf.clear();
+    setLocked(false);
+    m_start->setFocus();
+    showMessage(message, problem);
+    emit runEnded();
+    if (m_closeWhenEnded)
+        close();
+}
+
+void StationWindow::setLocked(bool locked)
+{
+    m_setup->setEnabled(!locked);
+    m_start->setEnabled(!locked);
+    m_stop->setEnabled(locked);
+    if (!locked)
+        m_setup->scanPorts();
+}
+
+// --- What the window shows -------------------------------------------------------
+
+void StationWindow::showMessage(const QString &text, bool problem)
+{
+    m_message->setText(text);
+    m_message->setStyleSheet(problem ? QLatin1String(problemStyle) : QString());
+    m_problemShown = problem;
+}
+
+void StationWindow::showPlan(const StoreStatus &status)
+{
+    m_progress->setRange(0, std::max(1, status.rows));
+    m_progress->setValue(status.passed);
+    m_planText->setText(QStringLiteral("Plan: %1 of %2 passed, %3 left, %4 in doubt")
+                            .arg(status.passed).arg(status.rows).arg(status.open).arg(status.inDoubtCount()));
+
+    m_records->setRowCount(0);
+    for (const AuditRecord &record : status.recent) {
+        const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
+        if (!outcome)
+            continue;
+        const int row = m_records->rowCount();
+        m_records->insertRow(row);
+        const QDateTime time = QDateTime::fromString(record.time, Qt::ISODateWithMs);
+        const bool passed = outcome->result == Result::Pass;
+        const QString result = passed ? QStringLiteral("PASS")
+                                      : QStringLiteral("FAIL (%1%2)").arg(resultText(outcome->result),
+                                                                          outcome->reason.isEmpty() ? QString()
+                                                                              : QStringLiteral(": ") + printable(outcome->reason));
+        const QStringList texts {time.isValid() ? time.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : record.time,
+                                 printable(outcome->port), QString::number(outcome->row),
+                                 value(outcome->written, Setting::IpAddress), value(outcome->written, Setting::MacAddress),
+                                 result};
+        for (int column = 0; column < texts.size(); ++column) {
+            QTableWidgetItem *item = cell(texts.at(column));
+            if (!passed) {
+                item->setBackground(failedRowColour);
+                QFont bold = item->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+            m_records->setItem(row, column, item);
+        }
+    }
+
+    m_doubt->setRowCount(0);
+    for (const RowEntry &entry : status.inDoubt) {
+        const int row = m_doubt->rowCount();
+        m_doubt->insertRow(row);
+        m_doubt->setItem(row, 0, cell(QString::number(entry.row)));
+        m_doubt->setItem(row, 1, cell(value(entry.values, Setting::IpAddress)));
+        m_doubt->setItem(row, 2, cell(value(entry.values, Setting::MacAddress)));
+        m_doubt->setItem(row, 4, cell(settingsText(entry.before)));
+        auto *release = new QPushButton(QStringLiteral("Release…"), m_doubt);
+        release->setObjectName(QStringLiteral("release_row_%1").arg(entry.row));
+        release->setAccessibleName(QStringLiteral("Release row %1").arg(entry.row));
+        connect(release, &QPushButton::clicked, this, [this, entry] { askToRelease(entry); });
+        m_doubt->setCellWidget(row, 3, release);
+    }
+}
+
+void StationWindow::showFigures()
+{
+    const qint64 ms = m_elapsed.isValid() ? m_elapsed.elapsed() : m_lastElapsedMs;
+    const int modules = m_passed + m_failed;
+    m_runText->setText(QStringLiteral("This run: %1 PASS, %2 FAIL").arg(m_passed).arg(m_failed));
+    m_rateText->setText(modules > 0 && ms >= shortestPaceMs
+                            ? QStringLiteral("%1 modules an hour").arg(qRound(modules * msPerHour / double(ms)))
+                            : QStringLiteral("– modules an hour"));
+    m_elapsedText->setText(QStringLiteral("Elapsed %1").arg(clock(ms)));
+}
+
+void StationWindow::lookAtFiles()
+{
+    if (m_station)
+        return;
+    const StationSetup setup = this->setup();
+    if (setup.planPath.isEmpty() || setup.auditPath.isEmpty())
+        return showPlan(StoreStatus());
+    // Only looking: nothing is locked, nothing written.
+    std::shared_ptr<ProvisionStore> store = setup.makeStore(false);
+    QPointer<StationWindow> self(this);
+    store->open([self, store](const ProvisionStore::Opened &opened) {
+        if (!self)
+            return;
+        if (!opened.ok) {
+            self->showPlan(StoreStatus());
+            self->showMessage(printable(opened.error), true);
+            return;
+        }
+        store->status([self](const StoreStatus &status) {
+            if (!self)
+                return;
+            self->showPlan(status);
+            if (!status.holder.isEmpty())
+                self->showMessage(QStringLiteral("The plan or audit is held by %1.").arg(status.holder), true);
+            else if (self->m_problemShown)
+                self->showMessage(QString(), false);
+        });
+    });
+}
+
+// --- Asking ------------------------------------------------------------------------
+
+void StationWindow::askToStop(bool thenClose)
+{
+    ask(this, "box_stop", QStringLiteral("Stop the run"),
+        QStringLiteral("Stop the run? Each lane first finishes and records the module in hand."),
+        thenClose ? QStringLiteral("Stop and close") : QStringLiteral("Stop"), [this, thenClose] {
+            if (thenClose)
+                m_closeWhenEnded = true;
+            stop();
+        });
+}
+
+void StationWindow::askToRelease(const RowEntry &entry)
+{
+    ask(this, "box_release", QStringLiteral("Release row %1").arg(entry.row),
+        QStringLiteral("Release row %1 (IP %2, MAC %3) back to the plan?\n\nPart of it may be on the module it was "
+                       "written to (before: %4). Release it only once you have dealt with that module; the next "
+                       "module may then be given the row. The release is recorded in the audit under the operator's "
+                       "name.")
+            .arg(entry.row).arg(value(entry.values, Setting::IpAddress), value(entry.values, Setting::MacAddress),
+                                settingsText(entry.before)),
+        QStringLiteral("Release"), [this, row = entry.row] { release(row); });
+}
+
+void StationWindow::release(int row)
+{
+    const auto done = [this, row](const QString &error) {
+        showMessage(error.isEmpty() ? QStringLiteral("Row %1 released: it goes back to the plan.").arg(row)
+                                    : QStringLiteral("Row %1 was not released: %2").arg(row).arg(printable(error)),
+                    !error.isEmpty());
+    };
+    if (m_station) {
+        QPointer<StationWindow> self(this);
+        m_station->store()->release(row, [self, done](const QString &error) {
+            if (self)
+                done(error);
+        });
+        return;
+    }
+    // Between runs the files are taken for the release alone.
+    std::shared_ptr<ProvisionStore> store = setup().makeStore();
+    QPointer<StationWindow> self(this);
+    store->open([self, store, row, done](const ProvisionStore::Opened &opened) {
+        if (!self)
+            return;
+        if (!opened.ok)
+            return done(opened.error);
+        store->release(row, [self, store, done](const QString &error) {
+            if (!self)
+                return;
+            store->status([self](const StoreStatus &status) {
+                if (self)
+                    self->showPlan(status);
+            });
+            done(error);
+        });
+    });
+}
+
+// --- Keyboard and closing ------------------------------------------------------------
+
+void StationWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Keys no field took: Space or Enter starts, Escape asks to stop. In a
+    // text field Enter ends the entry, and starts nothing.
+    const bool inField = qobject_cast<QLineEdit *>(focusWidget()) != nullptr;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (inField)
+            break;
+        Q_FALLTHROUGH();
+    case Qt::Key_Space:
+        if (!m_station) {
+            start();
+            return;
+        }
+        break;
+    case Qt::Key_Escape:
+        if (isRunning()) {
+            askToStop(false);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void StationWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_station) {
+        // The window goes once the modules in hand are recorded.
+        if (!m_closeWhenEnded)
+            askToStop(true);
+        event->ignore();
+        return;
+    }
+    StationSetup remembered = setup();
+    remembered.save(*m_settings);
+    event->accept();
+}

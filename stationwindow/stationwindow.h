@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// vev-station's window: the set-up, Start and Stop, the plan's progress and
+// this run's figures, a tile per lane, the last records of the audit and the
+// rows in doubt, each with Release. The run itself is the station library's,
+// as vev-cli provision runs it; the window only shows it and steers it.
+
+#include "host/hostenvironment.h"
+#include "stationwindow/stationsetup.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+
+class LaneTile;
+class QCheckBox;
+class QGridLayout;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSettings;
+class QTableWidget;
+class QTimer;
+class SetupPanel;
+
+class StationWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // bell sounds once for each FAIL (the desktop's bell in the program).
+    StationWindow(HostEnvironment env, std::function<void()> bell, QWidget *parent = nullptr);
+    ~StationWindow() override;
+
+    // Fills the set-up in (from the command line), over what was remembered;
+    // the plan's state is shown once the window is up.
+    void setSetup(const StationSetup &setup);
+    StationSetup setup() const;
+    bool isRunning() const { return m_station != nullptr && m_running; }
+
+    // Starts a run with the set-up, or says why not.
+    void start();
+    // The lanes finish the modules in hand, record them, and the run ends.
+    void stop();
+    // Stops without asking, as Stop does, and closes the window once the
+    // run has ended (SIGTERM, SIGINT, SIGHUP).
+    void stopAndClose();
+
+    // A second's tick: the elapsed time and the pace.
+    static constexpr int tickMs = 1000;
+
+signals:
+    // A run ended, or a start was refused.
+    void runEnded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QWidget *buildSummary();
+    QWidget *buildRecords();
+    void started();
+    void ended(const QString &message, bool problem);
+    void showMessage(const QString &text, bool problem);
+    void showPlan(const StoreStatus &status);
+    void showFigures();
+    void lookAtFiles();
+    void askToStop(bool thenClose);
+    void askToRelease(const RowEntry &entry);
+    void release(int row);
+    void setLocked(bool locked);
+
+    HostEnvironment m_env;
+    std::function<void()> m_bell;
+    QSettings *m_settings;
+    std::chrono::milliseconds m_timeout {3000};
+
+    SetupPanel *m_setup;
+    QPushButton *m_start;
+    QPushButton *m_stop;
+    QCheckBox *m_bellBox;
+    QLabel *m_message;
+    QProgressBar *m_progress;
+    QLabel *m_planText;
+    QLabel *m_runText;
+    QLabel *m_rateText;
+    QLabel *m_elapsedText;
+    QWidget *m_tileArea;
+    QGridLayout *m_tiles;
+    QLabel *m_noTiles;
+    QTableWidget *m_records;
+    QTableWidget *m_doubt;
+    QTimer *m_tick;
+
+    Station *m_station = nullptr;
+    bool m_running = false;
+    bool m_closeWhenEnded = false;
+    QString m_storeFailure; // why the run had to stop, if it had to
+    bool m_problemShown = false;
+    QHash<Lane *, LaneTile *> m_tileOf;
+    QElapsedTimer m_elapsed;
+    qint64 m_lastElapsedMs = 0;
+    int m_passed = 0;
+    int m_failed = 0;
+};

@@ -1,0 +1,407 @@
+// SPDX-License-Identifier: MIT
+// vev-station's window driven in process against simulated lines of modules,
+// and the program itself against vev-sim.
+
+#include "fakehost.h"
+#include "productionline.h"
+#include "simprocess.h"
+#include "simulatedline.h"
+#include "station/auditfile.h"
+#include "station/filestore.h"
+#include "stationwindow/lanetile.h"
+#include "stationwindow/stationwindow.h"
+#include "tamper.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+constexpr std::chrono::milliseconds laneTimeout {1000};
+constexpr int runMs = 20000;
+
+const QByteArray plan4 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
+                         "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n"
+                         "10.0.5.24,10.0.5.1,502,02:00:00:00:10:04\n";
+
+QString text(const QWidget *root, const char *label)
+{
+    return root->findChild<QLabel *>(QLatin1String(label))->text();
+}
+
+LaneTile *tile(const QWidget &window, int lane)
+{
+    return window.findChild<LaneTile *>(QStringLiteral("tile_%1").arg(lane));
+}
+
+// Answers the box the window asks with, by its confirming button.
+bool confirm(const QWidget &window, const char *box)
+{
+    QMessageBox *asked = nullptr;
+    if (!QTest::qWaitFor([&] { return (asked = window.findChild<QMessageBox *>(QLatin1String(box))) != nullptr; }, 5000))
+        return false;
+    asked->findChild<QAbstractButton *>(QStringLiteral("confirm"))->click();
+    return true;
+}
+
+// Whether every line of an audit names the operator.
+bool everyLineBy(const QString &path, const QString &operatorName)
+{
+    bool all = true;
+    verifyAudit(path, [&](const AuditRecord &record, int) { all = all && record.operatorName == operatorName; });
+    return all;
+}
+
+} // namespace
+
+class TestStationWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void setUpRefusals_data();
+    void setUpRefusals();
+    void setUpIsRememberedAndFollowsHotPlug();
+    void tilesThroughARun();
+    void lostPortComesBack();
+    void closingStopsAfterTheModuleInHand();
+    void readableAtDesktopFonts();
+    void programStartsFromTheCommandLine();
+
+private:
+    StationSetup setupFor(const QString &plan, const QStringList &ports)
+    {
+        StationSetup setup;
+        setup.planPath = plan;
+        setup.auditPath = m_dir->filePath(QStringLiteral("audit.jsonl"));
+        setup.station = QStringLiteral("bench-1");
+        setup.operatorName = QStringLiteral("Ana");
+        setup.ports = ports;
+        setup.timeout = laneTimeout;
+        return setup;
+    }
+
+    std::unique_ptr<StationWindow> shownWindow(const StationSetup &setup)
+    {
+        auto window = std::make_unique<StationWindow>(m_host.environment(), [this] { ++m_bells; });
+        window->setSetup(setup);
+        window->show();
+        return window;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FakeHost m_host;
+    int m_bells = 0;
+};
+
+void TestStationWindow::init()
+{
+    QSettings(QStringLiteral("TELVOR"), QStringLiteral("VevStation")).clear();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_host = FakeHost();
+    m_bells = 0;
+}
+
+void TestStationWindow::setUpRefusals_data()
+{
+    QTest::addColumn<QByteArray>("plan"); // empty: none named
+    QTest::addColumn<QString>("ports");   // "line", "link" to it, "missing"
+    QTest::addColumn<bool>("held");       // another run holds the audit
+    QTest::addColumn<QString>("labels");  // a ZPL printer's address; empty: no labels
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no plan") << QByteArray() << "line" << false << "" << "Not started: Choose the plan";
+    QTest::newRow("no lane") << plan4 << "" << false << "" << "Tick or type at least one serial port";
+    QTest::newRow("a port under two names") << plan4 << "line link" << false << "" << "are the same port";
+    QTest::newRow("a bad plan, as vev-cli names it")
+        << plan4 + "10.0.5.25,10.0.5.1,502,01:00:5e:00:00:01\n" << "line" << false << ""
+        << "line 6: invalid value for MAC address: \"01:00:5e:00:00:01\"";
+    QTest::newRow("the audit held by another run") << plan4 << "line" << true << "" << "is held by another run (";
+    QTest::newRow("a port that cannot be opened") << plan4 << "missing" << false << "" << "cannot open /nonexistent/ttyVEV9:";
+    QTest::newRow("a label printer without its port") << plan4 << "line" << false << "printer-7" << "Not started: Labels: ";
+}
+
+void TestStationWindow::setUpRefusals()
+{
+    QFETCH(QByteArray, plan);
+    QFETCH(QString, ports);
+    QFETCH(bool, held);
+    QFETCH(QString, labels);
+    QFETCH(QString, message);
+    ModuleSimulator::Options silent;
+    silent.silent = true;
+    SimulatedLine line(silent);
+    QVERIFY(line.modules);
+    QStringList lanes;
+    for (const QString &port : ports.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (port == QLatin1String("line"))
+            lanes << line.line.devicePath();
+        else if (port == QLatin1String("link"))
+            lanes << m_dir->filePath(QStringLiteral("link"));
+        else
+            lanes << QStringLiteral("/nonexistent/ttyVEV9");
+    }
+    QVERIFY(QFile::link(line.line.devicePath(), m_dir->filePath(QStringLiteral("link"))));
+    const QString planPath = plan.isEmpty() ? QString() : writeFile(*m_dir, QStringLiteral("plan.csv"), plan);
+    StationSetup setup = setupFor(planPath, lanes);
+    if (!labels.isEmpty()) {
+        setup.labels = StationSetup::Labels::Zpl;
+        setup.labelDestination = labels;
+    }
+    std::unique_ptr<ProvisionStore> holder;
+    if (held) {
+        holder = setupFor(writeFile(*m_dir, QStringLiteral("other.csv"), plan4), {}).makeStore();
+        holder->open([](const ProvisionStore::Opened &opened) { QVERIFY(opened.ok); });
+    }
+
+    const auto window = shownWindow(setup);
+    QSignalSpy ended(window.get(), &StationWindow::runEnded);
+    window->start();
+    QCOMPARE(ended.size(), 1);
+    QVERIFY2(text(window.get(), "label_message").contains(message), qPrintable(text(window.get(), "label_message")));
+    QVERIFY(window->findChildren<LaneTile *>().isEmpty());
+    QVERIFY(window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
+    // Nothing recorded.
+    QCOMPARE(QFileInfo(setup.auditPath).size(), 0);
+}
+
+void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
+{
+    m_host.ports = QStringList {"ttyS0"};
+    StationSetup setup = setupFor(m_dir->filePath(QStringLiteral("plan.csv")), {"ttyS0", "/dev/serial/by-id/usb-lane2"});
+    setup.bell = false;
+    {
+        const auto window = shownWindow(setup);
+        // Return in the typed port's field adds it, ticked, and starts nothing.
+        auto *typed = window->findChild<QLineEdit *>(QStringLiteral("lineEdit_typedPort"));
+        typed->setFocus();
+        QTest::keyClicks(typed, QStringLiteral("/dev/ttyACM0"));
+        QTest::keyClick(typed, Qt::Key_Return);
+        QVERIFY(!window->isRunning() && !text(window.get(), "label_message").startsWith(QLatin1String("Not started")));
+
+        // An adapter plugged in appears, and nothing ticked is lost.
+        m_host.ports = QStringList {"ttyS0", "ttyUSB0"};
+        m_host.plugged();
+        auto *list = window->findChild<QListWidget *>(QStringLiteral("list_ports"));
+        QTRY_COMPARE(list->count(), 4);
+        QCOMPARE(list->item(1)->text(), QStringLiteral("ttyUSB0"));
+        QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
+        window->close();
+    }
+    setup.ports << QStringLiteral("/dev/ttyACM0");
+    StationWindow remembered(m_host.environment(), {});
+    const StationSetup shown = remembered.setup();
+    QCOMPARE(QStringList({shown.planPath, shown.auditPath, shown.station, shown.operatorName}),
+             QStringList({setup.planPath, setup.auditPath, setup.station, setup.operatorName}));
+    QCOMPARE(shown.ports, setup.ports);
+    QCOMPARE(shown.bell, false);
+}
+
+void TestStationWindow::tilesThroughARun()
+{
+    // Three lanes: modules that pass, one that keeps its old settings, one
+    // that falls silent once written to.
+    ModuleSimulator::Options honest;
+    honest.lineModules = 2;
+    honest.offAfterMs = 30;
+    honest.plugGapMs = 50;
+    ModuleSimulator::Options lying;
+    lying.lineModules = 1;
+    lying.ignoreWrites = true;
+    ModuleSimulator::Options deaf = lying;
+    deaf.ignoreWrites = false;
+    deaf.deafOnceWritten = true;
+    SimulatedLine first(honest);
+    SimulatedLine second(lying);
+    SimulatedLine third(deaf);
+    QVERIFY(first.modules && second.modules && third.modules);
+    StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4),
+                                  {first.line.devicePath(), second.line.devicePath(), third.line.devicePath()});
+    setup.labels = StationSetup::Labels::Folder;
+    setup.labelDestination = m_dir->filePath(QStringLiteral("labels"));
+    QVERIFY(QDir().mkdir(setup.labelDestination));
+    const auto window = shownWindow(setup);
+    QSignalSpy ended(window.get(), &StationWindow::runEnded);
+
+    // Space where the keyboard is when the window opens starts the run.
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    // (Once the label folder has been found fit for labels.)
+    QTRY_VERIFY(window->isRunning());
+    QVERIFY(!window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(text(window.get(), "label_run"), QStringLiteral("This run: 2 PASS, 2 FAIL"), runMs);
+    QCOMPARE(text(tile(*window, 1), "tile_result"), QStringLiteral("PASS"));
+    // A label for each module that passed, and the tile says so.
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(setup.labelDestination).entryList(QDir::Files).size(), 2, runMs);
+    QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").endsWith(QLatin1String("; label printed")), runMs);
+    const QStringList failures {"IP address reads back \"192.168.1.20\" instead of", "no answer"};
+    for (int lane : {2, 3}) {
+        QCOMPARE(text(tile(*window, lane), "tile_result"), QStringLiteral("FAIL"));
+        QVERIFY2(text(tile(*window, lane), "tile_reason").contains(failures.at(lane - 2)),
+                 qPrintable(text(tile(*window, lane), "tile_reason")));
+        // A screen reader hears the port, the state and the result.
+        QVERIFY(tile(*window, lane)->accessibleName().startsWith(
+            QStringLiteral("Lane %1: FAIL, ").arg(setup.ports.at(lane - 1))));
+        QVERIFY(tile(*window, lane)->accessibleDescription().contains(failures.at(lane - 2)));
+    }
+    QCOMPARE(m_bells, 2);
+    // The silent module's row goes back to the plan; the lying one's is in doubt.
+    QCOMPARE(text(window.get(), "label_plan"), QStringLiteral("Plan: 2 of 4 passed, 1 left, 1 in doubt"));
+    auto *records = window->findChild<QTableWidget *>(QStringLiteral("table_records"));
+    QCOMPARE(records->rowCount(), 4);
+    int failed = 0;
+    for (int row = 0; row < records->rowCount(); ++row)
+        failed += records->item(row, 5)->text().startsWith(QLatin1String("FAIL (")) ? 1 : 0;
+    QCOMPARE(failed, 2);
+
+    // Release, after a confirmation, under the operator's name.
+    auto *doubt = window->findChild<QTableWidget *>(QStringLiteral("table_doubt"));
+    QCOMPARE(doubt->rowCount(), 1);
+    qobject_cast<QAbstractButton *>(doubt->cellWidget(0, 3))->click();
+    QVERIFY(confirm(*window, "box_release"));
+    QTRY_COMPARE(doubt->rowCount(), 0);
+    QCOMPARE(text(window.get(), "label_plan"), QStringLiteral("Plan: 2 of 4 passed, 2 left, 0 in doubt"));
+
+    QVERIFY(window->isRunning());
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QVERIFY(confirm(*window, "box_stop"));
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, runMs);
+    QVERIFY2(text(window.get(), "label_message").startsWith(QLatin1String("Stopped: 2 passed, 2 failed this run; 2 rows left")),
+             qPrintable(text(window.get(), "label_message")));
+    QVERIFY(window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
+    const QStringList kinds = auditKinds(setup.auditPath);
+    QCOMPARE(kinds.size(), 11);
+    QCOMPARE(kinds.filter(QStringLiteral(" printed")).size(), 2);
+    QVERIFY(kinds.last().startsWith(QLatin1String("release ")));
+    QVERIFY(everyLineBy(setup.auditPath, QStringLiteral("Ana")));
+}
+
+void TestStationWindow::lostPortComesBack()
+{
+    const QString link = m_dir->filePath(QStringLiteral("ttyUSB-lane1"));
+    ModuleSimulator::Options slow;
+    slow.delayMs = 200;
+    auto lane1 = std::make_unique<SimulatedLine>(slow, link);
+    ModuleSimulator::Options silent;
+    silent.silent = true;
+    SimulatedLine lane2(silent);
+    QVERIFY(lane1->modules && lane2.modules);
+    const auto window = shownWindow(setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), {link, lane2.line.devicePath()}));
+    window->start();
+    QVERIFY(window->isRunning());
+
+    // Unplugged mid-write: the module in hand is recorded as aborted, and
+    // the lane waits for its device; the other lane goes on.
+    QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").startsWith(QLatin1String("writing row 1")), runMs);
+    lane1.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 1), "tile_result"), QStringLiteral("FAIL"), runMs);
+    QVERIFY(text(tile(*window, 1), "tile_reason").startsWith(QLatin1String("port lost: ")));
+    QTRY_VERIFY(text(tile(*window, 1), "tile_activity").endsWith(QLatin1String("waiting for the device to come back")));
+    QCOMPARE(text(tile(*window, 2), "tile_activity"), QStringLiteral("waiting for a module"));
+    QVERIFY(window->isRunning());
+
+    // Plugged back in under the same path: the lane opens it and goes on.
+    lane1 = std::make_unique<SimulatedLine>(ModuleSimulator::Options(), link);
+    QVERIFY(lane1->modules);
+    QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 1), "tile_result"), QStringLiteral("PASS"), runMs);
+    QTest::mouseClick(window->findChild<QAbstractButton *>(QStringLiteral("pushButton_stop")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isRunning(), runMs);
+    QCOMPARE(auditKinds(window->setup().auditPath), (QStringList {"claim 1", "outcome 1 aborted", "claim 2", "outcome 2 pass"}));
+}
+
+void TestStationWindow::closingStopsAfterTheModuleInHand()
+{
+    ModuleSimulator::Options slow;
+    slow.delayMs = 300;
+    SimulatedLine line(slow);
+    QVERIFY(line.modules);
+    const auto window = shownWindow(setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), {line.line.devicePath()}));
+    window->start();
+    QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").startsWith(QLatin1String("writing row 1")), runMs);
+    window->close();
+    QVERIFY(window->isVisible());
+    QVERIFY(confirm(*window, "box_stop"));
+    // The window goes once the module in hand is written, checked and recorded.
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), runMs);
+    QCOMPARE(auditKinds(window->setup().auditPath), (QStringList {"claim 1", "outcome 1 pass"}));
+}
+
+void TestStationWindow::readableAtDesktopFonts()
+{
+    // From 9 to 14 points every caption and button shows its text whole,
+    // and the window fits a screen: at 9 points one of 1920 x 1080 at
+    // QT_SCALE_FACTOR=2, at 14 points one of 1366 x 768.
+    const QFont desktop = QApplication::font();
+    for (const auto &[points, screen] : {std::pair {9, QSize(960, 540)}, std::pair {14, QSize(1366, 768)}}) {
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+        StationWindow window(m_host.environment(), {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize smallest = window.minimumSizeHint();
+        QVERIFY2(smallest.width() <= screen.width() && smallest.height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1 pt: at least %2 x %3").arg(points).arg(smallest.width()).arg(smallest.height())));
+        window.resize(smallest);
+        QTRY_COMPARE(window.size(), smallest);
+        for (QLabel *label : window.findChildren<QLabel *>()) {
+            if (label->isVisible() && !label->wordWrap())
+                QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->text()));
+        }
+        for (QAbstractButton *button : window.findChildren<QAbstractButton *>()) {
+            if (button->isVisible())
+                QVERIFY2(button->width() >= button->minimumSizeHint().width(), qPrintable(button->text()));
+        }
+        LaneTile result(QStringLiteral("/dev/ttyUSB0"));
+        Lane::Status status;
+        status.result = Result::Pass;
+        result.setStatus(status);
+        result.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&result));
+        const QFont big = result.findChild<QLabel *>(QStringLiteral("tile_result"))->font();
+        // (Within the rounding of a point size to whole pixels.)
+        QVERIFY(QFontInfo(big).pointSizeF() >= LaneTile::smallestResultScale * points * 0.95);
+    }
+    QApplication::setFont(desktop);
+}
+
+void TestStationWindow::programStartsFromTheCommandLine()
+{
+    SimProcess honest({"--line", "1"});
+    SimProcess lying({"--line", "1", "--ignore-writes"});
+    QVERIFY2(honest.isRunning() && lying.isRunning(), qPrintable(honest.error() + lying.error()));
+    const QString audit = m_dir->filePath(QStringLiteral("audit.jsonl"));
+    QProcess station;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    station.setProcessEnvironment(env);
+    station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    station.start(QStringLiteral(VEV_STATION_PATH),
+                  {"--plan", writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), "--audit", audit, "--port",
+                   honest.devicePath(), "--port", lying.devicePath(), "--operator", "Ana", "--start"});
+    QTRY_COMPARE_WITH_TIMEOUT(auditKinds(audit).filter(QStringLiteral("outcome")).size(), 2, runMs);
+    // SIGTERM stops as Stop does, and the program ends.
+    ::kill(pid_t(station.processId()), SIGTERM);
+    QVERIFY(station.waitForFinished(runMs));
+    QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(station.exitCode(), 0);
+    const QStringList outcomes = auditKinds(audit).filter(QStringLiteral("outcome"));
+    QCOMPARE(outcomes.filter(QStringLiteral(" pass")).size(), 1);
+    QCOMPARE(outcomes.filter(QStringLiteral(" fail")).size(), 1);
+    QVERIFY(everyLineBy(audit, QStringLiteral("Ana")));
+}
+
+QTEST_MAIN(TestStationWindow)
+#include "tst_stationwindow.moc"
