@@ -258,9 +258,10 @@ void enqueue(Worker *worker, Job job)
 void DbStore::open(std::function<void(const Opened &)> done)
 {
     Worker *worker = m_worker;
+    const bool look = m_options.look;
     enqueue(worker, Worker::Job {
-        [worker, done](PlanDatabase &db, bool) {
-            const DbFault fault = db.takeStation();
+        [worker, done, look](PlanDatabase &db, bool) {
+            const DbFault fault = look ? DbFault {} : db.takeStation();
             if (!fault) {
                 worker->opened();
                 worker->post([done] { done(Opened {true, {}, ExitCode::Ok}); });

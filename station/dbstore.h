@@ -26,6 +26,7 @@ public:
         QString station;      // the host name when empty
         QString operatorName;
         QString keepFolder;   // for records that could not be stored; the current folder when empty
+        bool look = false;    // only look (status between runs): the station's name is not taken
     };
 
     explicit DbStore(Options options, QObject *parent = nullptr);

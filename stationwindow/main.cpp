@@ -40,6 +40,10 @@ std::optional<Given> readCommandLine(int *exitCode)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("The plan, a CSV file."), QStringLiteral("PLAN.csv")};
+    const QCommandLineOption db {QStringLiteral("db"),
+                                 QStringLiteral("The plan and the audit in a PostgreSQL database several benches share, "
+                                                "as vev-cli --db takes it (instead of --plan and --audit)."),
+                                 QStringLiteral("URI")};
     const QCommandLineOption audit {QStringLiteral("audit"), QStringLiteral("The audit trail (JSON lines), appended to."),
                                     QStringLiteral("AUDIT.jsonl")};
     const QCommandLineOption port {QStringLiteral("port"),
@@ -60,7 +64,7 @@ std::optional<Given> readCommandLine(int *exitCode)
         {{QStringLiteral("label-printer"), QStringLiteral("A label for each module that passes, on this CUPS printer."),
           QStringLiteral("NAME")}, StationSetup::Labels::Printer},
     };
-    parser.addOptions({plan, audit, port, station, operatorName, start});
+    parser.addOptions({plan, audit, db, port, station, operatorName, start});
     for (const auto &[option, kind] : labelOptions)
         parser.addOption(option);
 
@@ -93,7 +97,12 @@ std::optional<Given> readCommandLine(int *exitCode)
         return parser.isSet(option) ? std::optional<QString>(QFileInfo(parser.value(option)).absoluteFilePath())
                                     : std::nullopt;
     };
-    given.plan = path(plan);
+    if (parser.isSet(db) && (parser.isSet(plan) || parser.isSet(audit))) {
+        err << "vev-station: give --db, or --plan and --audit" << Qt::endl;
+        *exitCode = 2;
+        return std::nullopt;
+    }
+    given.plan = parser.isSet(db) ? value(db) : path(plan);
     given.audit = path(audit);
     given.station = value(station);
     given.operatorName = value(operatorName);

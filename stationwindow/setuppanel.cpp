@@ -122,6 +122,15 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
         m_labelDestination->setPlaceholderText(QLatin1String(labelHints[kind]));
     });
     m_labelDestination->setEnabled(false);
+    m_plan->setPlaceholderText(QStringLiteral("a CSV file, or postgresql://… for a plan several benches share"));
+    // A plan in a database keeps its audit there too.
+    connect(m_plan, &QLineEdit::textChanged, this, [this] {
+        StationSetup plan;
+        plan.planPath = m_plan->text();
+        m_audit->setEnabled(!plan.usesDatabase());
+        m_audit->setPlaceholderText(plan.usesDatabase() ? QStringLiteral("in the database, with the plan")
+                                                        : QString());
+    });
 
     // Adapters come and go: while the set-up can be changed, the list follows.
     m_rescan->setSingleShot(true);
@@ -151,7 +160,10 @@ QLineEdit *SetupPanel::fileField(const char *name, const QString &accessibleName
 
 void SetupPanel::browse(QLineEdit *field, bool audit)
 {
-    const QString start = field->text().isEmpty() ? QString() : QFileInfo(field->text()).absolutePath();
+    StationSetup plan;
+    plan.planPath = field->text();
+    const QString start = field->text().isEmpty() || plan.usesDatabase() ? QString()
+                                                                         : QFileInfo(field->text()).absolutePath();
     // An audit is appended to, or made: choosing an existing one is no
     // overwrite.
     const QString path = audit ? QFileDialog::getSaveFileName(this, QStringLiteral("Audit file"), start,

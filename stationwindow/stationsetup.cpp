@@ -3,6 +3,8 @@
 
 #include "protocol/wireformat.h"
 #include "serial/portaccess.h"
+#include "station/databaseuri.h"
+#include "station/dbstore.h"
 #include "station/filestore.h"
 
 #include <QHash>
@@ -40,7 +42,11 @@ void StationSetup::load(const QSettings &settings)
 
 void StationSetup::save(QSettings &settings) const
 {
-    settings.setValue(planKey, planPath);
+    // A database's password is not kept in the settings file: PGPASSWORD or
+    // ~/.pgpass hold it, as for vev-cli.
+    QString error;
+    const auto uri = usesDatabase() ? DatabaseUri::parse(planPath.trimmed(), &error) : std::nullopt;
+    settings.setValue(planKey, uri && !uri->password.isEmpty() ? uri->display() : planPath);
     settings.setValue(auditKey, auditPath);
     settings.setValue(stationKey, station);
     settings.setValue(operatorKey, operatorName);
@@ -50,11 +56,20 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(labelDestinationKey, labelDestination);
 }
 
+bool StationSetup::usesDatabase() const
+{
+    const QString plan = planPath.trimmed();
+    return plan.startsWith(QLatin1String("postgresql://")) || plan.startsWith(QLatin1String("postgres://"));
+}
+
 QString StationSetup::problem() const
 {
     if (planPath.trimmed().isEmpty())
-        return QStringLiteral("Choose the plan (a CSV file).");
-    if (auditPath.trimmed().isEmpty())
+        return QStringLiteral("Choose the plan: a CSV file, or the postgresql:// URI of a plan several benches share.");
+    QString error;
+    if (usesDatabase() && !DatabaseUri::parse(planPath.trimmed(), &error))
+        return QStringLiteral("Plan: %1.").arg(printable(error));
+    if (!usesDatabase() && auditPath.trimmed().isEmpty())
         return QStringLiteral("Choose the audit file (JSON lines; a new file is created).");
     if (ports.isEmpty())
         return QStringLiteral("Tick or type at least one serial port: each is a lane.");
@@ -69,7 +84,6 @@ QString StationSetup::problem() const
         }
         seen.insert(device, port);
     }
-    QString error;
     if (labels != Labels::None && !labelTarget(&error))
         return QStringLiteral("Labels: %1.").arg(printable(error));
     return {};
@@ -90,6 +104,15 @@ std::optional<LabelTarget> StationSetup::labelTarget(QString *error) const
 
 std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock) const
 {
+    if (usesDatabase()) {
+        QString error;
+        DbStore::Options options;
+        options.uri = DatabaseUri::parse(planPath.trimmed(), &error).value_or(DatabaseUri());
+        options.station = station;
+        options.operatorName = operatorName;
+        options.look = !lock;
+        return std::make_unique<DbStore>(options);
+    }
     FileStore::Options options;
     options.planPath = planPath;
     options.auditPath = auditPath;

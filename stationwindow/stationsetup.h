@@ -18,8 +18,8 @@
 class QSettings;
 
 struct StationSetup {
-    QString planPath;
-    QString auditPath;
+    QString planPath;     // a CSV file, or a postgresql:// URI of a plan several benches share
+    QString auditPath;    // with a database, the audit is in it and this is not used
     QString station;      // the host name when empty
     QString operatorName;
     QStringList ports;    // one lane each, in this order
@@ -30,6 +30,9 @@ struct StationSetup {
     Labels labels = Labels::None;
     QString labelDestination;
     std::chrono::milliseconds timeout {3000};
+
+    // The plan is a database's: several stations share it, and its audit.
+    bool usesDatabase() const;
 
     void load(const QSettings &settings);
     void save(QSettings &settings) const;

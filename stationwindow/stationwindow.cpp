@@ -446,7 +446,7 @@ void StationWindow::lookAtFiles()
     if (m_station)
         return;
     const StationSetup setup = this->setup();
-    if (setup.planPath.isEmpty() || setup.auditPath.isEmpty())
+    if (setup.planPath.isEmpty() || (!setup.usesDatabase() && setup.auditPath.isEmpty()))
         return showPlan(StoreStatus());
     // Only looking: nothing is locked, nothing written.
     std::shared_ptr<ProvisionStore> store = setup.makeStore(false);

@@ -117,7 +117,7 @@ void TestStationWindow::init()
 
 void TestStationWindow::setUpRefusals_data()
 {
-    QTest::addColumn<QByteArray>("plan"); // empty: none named
+    QTest::addColumn<QByteArray>("plan"); // empty: none named; a database's URI
     QTest::addColumn<QString>("ports");   // "line", "link" to it, "missing"
     QTest::addColumn<bool>("held");       // another run holds the audit
     QTest::addColumn<QString>("labels");  // a ZPL printer's address; empty: no labels
@@ -132,6 +132,10 @@ void TestStationWindow::setUpRefusals_data()
     QTest::newRow("the audit held by another run") << plan4 << "line" << true << "" << "is held by another run (";
     QTest::newRow("a port that cannot be opened") << plan4 << "missing" << false << "" << "cannot open /nonexistent/ttyVEV9:";
     QTest::newRow("a label printer without its port") << plan4 << "line" << false << "printer-7" << "Not started: Labels: ";
+    QTest::newRow("a database URI that is none") << QByteArray("postgresql://bench:port/vev") << "line" << false << ""
+                                                 << "Not started: Plan: ";
+    QTest::newRow("a database that cannot be reached") << QByteArray("postgresql:///vev?host=/nonexistent/vev")
+                                                       << "line" << false << "" << "/nonexistent/vev";
 }
 
 void TestStationWindow::setUpRefusals()
@@ -155,7 +159,8 @@ void TestStationWindow::setUpRefusals()
             lanes << QStringLiteral("/nonexistent/ttyVEV9");
     }
     QVERIFY(QFile::link(line.line.devicePath(), m_dir->filePath(QStringLiteral("link"))));
-    const QString planPath = plan.isEmpty() ? QString() : writeFile(*m_dir, QStringLiteral("plan.csv"), plan);
+    const QString planPath = plan.isEmpty() || plan.startsWith("postgresql:") ? QString::fromLatin1(plan)
+                                                                             : writeFile(*m_dir, QStringLiteral("plan.csv"), plan);
     StationSetup setup = setupFor(planPath, lanes);
     if (!labels.isEmpty()) {
         setup.labels = StationSetup::Labels::Zpl;
@@ -170,6 +175,7 @@ void TestStationWindow::setUpRefusals()
     const auto window = shownWindow(setup);
     QSignalSpy ended(window.get(), &StationWindow::runEnded);
     window->start();
+    QVERIFY(!ended.isEmpty() || ended.wait(10000)); // a database answers from its own thread
     QCOMPARE(ended.size(), 1);
     QVERIFY2(text(window.get(), "label_message").contains(message), qPrintable(text(window.get(), "label_message")));
     QVERIFY(window->findChildren<LaneTile *>().isEmpty());
