@@ -273,7 +273,7 @@ std::optional<FileStore::Options> storeOptions(const QCommandLineParser &parser,
     FileStore::Options store;
     store.planPath = parser.value(options.plan);
     store.auditPath = parser.value(options.audit);
-    store.station = parser.isSet(options.station) ? parser.value(options.station) : QSysInfo::machineHostName();
+    store.station = parser.value(options.station); // the store takes the host name when none is given
     store.operatorName = parser.value(options.operatorName);
     store.force = parser.isSet(options.force);
     return store;
@@ -394,6 +394,30 @@ std::optional<std::chrono::milliseconds> timeoutOption(const QCommandLineParser 
     return std::nullopt;
 }
 
+// provision's lanes: their ports, the reply time, --once, where labels go.
+std::optional<Station::Options> laneOptions(const QCommandLineParser &parser, const Options &options, ExitCode *code)
+{
+    const auto ports = lanePorts(parser, options, code);
+    const auto timeout = ports ? timeoutOption(parser, options, code) : std::nullopt;
+    if (!timeout)
+        return std::nullopt;
+    const auto label = labelTargetOption(parser, options, true, code);
+    if (!label && *code != ExitCode::Ok)
+        return std::nullopt;
+    return Station::Options {*ports, *timeout, parser.isSet(options.once), label};
+}
+
+// The row plan release hands back.
+std::optional<int> releaseRow(const QCommandLineParser &parser, const Options &options, ExitCode *code)
+{
+    bool ok = false;
+    const int row = parser.value(options.row).toInt(&ok);
+    if (ok && row >= 1)
+        return row;
+    *code = fail(ExitCode::Usage, QStringLiteral("plan release needs --row N, a plan row from 1"));
+    return std::nullopt;
+}
+
 // --db: the production line on a database several stations share.
 std::function<void(const Done &)> databaseRun(const QCommandLineParser &parser, const Options &options, ExitCode *code)
 {
@@ -429,22 +453,18 @@ std::function<void(const Done &)> databaseRun(const QCommandLineParser &parser, 
     request.json = parser.isSet(options.json);
     request.lastHash = parser.value(options.last);
     if (request.command == QLatin1String("plan release")) {
-        bool ok = false;
-        request.row = parser.value(options.row).toInt(&ok);
-        if (!ok || request.row < 1)
-            return refuse(QStringLiteral("plan release needs --row N, a plan row from 1"));
+        const auto row = releaseRow(parser, options, code);
+        if (!row)
+            return {};
+        request.row = *row;
     }
     if (request.command == QLatin1String("provision")) {
         if (request.force)
             return refuse(QStringLiteral("with --db, --force belongs to plan import, where the plan is checked"));
-        const auto ports = lanePorts(parser, options, code);
-        const auto timeout = ports ? timeoutOption(parser, options, code) : std::nullopt;
-        if (!timeout)
+        const auto lanes = laneOptions(parser, options, code);
+        if (!lanes)
             return {};
-        const auto label = labelTargetOption(parser, options, true, code);
-        if (!label && *code != ExitCode::Ok)
-            return {};
-        request.lanes = Station::Options {*ports, *timeout, parser.isSet(options.once), label};
+        request.lanes = *lanes;
     }
     auto run = databaseCommand(request);
     if (!run)
@@ -529,13 +549,10 @@ int main(int argc, char *argv[])
         if (!store)
             return toInt(code);
         if (command == QLatin1String("provision")) {
-            const auto ports = lanePorts(parser, options, &code);
-            if (!ports)
+            const auto lanes = laneOptions(parser, options, &code);
+            if (!lanes)
                 return toInt(code);
-            const auto label = labelTargetOption(parser, options, true, &code);
-            if (!label && code != ExitCode::Ok)
-                return toInt(code);
-            const Station::Options station {*ports, timeout, parser.isSet(options.once), label};
+            const Station::Options station = *lanes;
             run = [store, station](const Done &done) {
                 runProvision([store] { return std::make_unique<FileStore>(*store); }, station, done);
             };
@@ -543,11 +560,10 @@ int main(int argc, char *argv[])
             const bool json = parser.isSet(options.json);
             run = [store, json](const Done &done) { runPlanStatus(*store, json, done); };
         } else if (command == QLatin1String("plan release")) {
-            bool rowOk = false;
-            const int row = parser.value(options.row).toInt(&rowOk);
-            if (!rowOk || row < 1)
-                return toInt(fail(ExitCode::Usage, QStringLiteral("plan release needs --row N, a plan row from 1")));
-            run = [store, row](const Done &done) { runPlanRelease(*store, row, done); };
+            const auto row = releaseRow(parser, options, &code);
+            if (!row)
+                return toInt(code);
+            run = [store, row = *row](const Done &done) { runPlanRelease(*store, row, done); };
         } else {
             return toInt(fail(ExitCode::Usage, QStringLiteral("plan takes status or release, not \"%1\"")
                                                    .arg(printable(positional.at(1)))));

@@ -161,19 +161,6 @@ QString recordLine(const OutcomeRecord &record)
         .arg(printable(record.port), result, valuesText(record.written));
 }
 
-QString summary(const Station &station)
-{
-    const StoreStatus &status = station.planStatus();
-    QString text = QStringLiteral("%1: %2 passed, %3 failed this run; %4 rows left")
-                       .arg(station.planUsedUp() ? QStringLiteral("Plan used up") : QStringLiteral("Done"))
-                       .arg(station.passed()).arg(station.failed()).arg(status.open);
-    if (status.inDoubtCount() > 0) {
-        text += QStringLiteral(", %1 in doubt (put their modules back on a lane to finish them, or release them "
-                               "with vev-cli plan release)").arg(status.inDoubtCount());
-    }
-    return text;
-}
-
 // Opens a file store and hands it on, or ends the command with why.
 void withStore(const FileStore::Options &options, const Done &done,
                const std::function<void(FileStore *store)> &then)
@@ -265,7 +252,7 @@ void runProvision(const StoreMaker &makeStore, const Station::Options &options, 
     });
     QObject::connect(station, &Station::finished, station, [station, board, done](ExitCode code) {
         board->finish();
-        out() << summary(*station) << '\n';
+        out() << station->summary(QStringLiteral("Done"), QStringLiteral("with vev-cli plan release")) << '\n';
         station->deleteLater();
         done(code);
     });

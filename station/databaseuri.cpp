@@ -10,6 +10,8 @@
 
 namespace {
 
+const char *const schemes[] = {"postgresql://", "postgres://"};
+
 constexpr int largestPort = 65535;
 
 // libpq settings a URI may carry besides its parts; anything else is more
@@ -33,6 +35,12 @@ std::optional<int> portOf(const QString &text)
 
 } // namespace
 
+bool DatabaseUri::isUri(const QString &text)
+{
+    return std::any_of(std::begin(schemes), std::end(schemes),
+                       [&text](const char *scheme) { return text.startsWith(QLatin1String(scheme)); });
+}
+
 std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *error)
 {
     const auto refuse = [error](const QString &why) {
@@ -41,7 +49,7 @@ std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *erro
         return std::nullopt;
     };
     QString rest;
-    for (const char *scheme : {"postgresql://", "postgres://"}) {
+    for (const char *scheme : schemes) {
         if (text.startsWith(QLatin1String(scheme)))
             rest = text.mid(int(qstrlen(scheme)));
     }

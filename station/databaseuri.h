@@ -23,6 +23,8 @@ struct DatabaseUri {
     // The URI's parts, or nothing with *error saying what is wrong (without
     // the password).
     static std::optional<DatabaseUri> parse(const QString &text, QString *error);
+    // Whether the text means a database (by its scheme), good or not.
+    static bool isUri(const QString &text);
 
     // The URI as messages show it: never with its password.
     QString display() const;

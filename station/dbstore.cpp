@@ -22,11 +22,6 @@ constexpr std::chrono::milliseconds reconnectPause {1000};
 constexpr std::chrono::milliseconds busyPause {50};
 constexpr std::chrono::milliseconds pollInterval {250};
 
-QString now()
-{
-    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-}
-
 } // namespace
 
 // Lives on the store's thread and owns the connection. Jobs run in the
@@ -299,7 +294,7 @@ void DbStore::claim(const QString &port, const SettingValues &module, std::funct
 void DbStore::store(const AuditBody &body, std::function<void(const QString &)> done)
 {
     // Its time is set once: an attempt after a lost answer is known by it.
-    const AuditRecord record {now(), m_options.station, m_options.operatorName, {}, body};
+    const AuditRecord record {auditTimeNow(), m_options.station, m_options.operatorName, {}, body};
     Worker *worker = m_worker;
     enqueue(worker, Worker::Job {
         [worker, record, done](PlanDatabase &db, bool retrying) {

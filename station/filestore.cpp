@@ -12,6 +12,17 @@ QString lockPath(const QString &path)
     return path + QStringLiteral(".lock");
 }
 
+// Who holds a lock another run took, as its lock file names it.
+QString holderOf(QLockFile &lock)
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!lock.getLockInfo(&pid, &host, &application))
+        return QStringLiteral("another run");
+    return holderText(application, pid, host);
+}
+
 } // namespace
 
 FileStore::FileStore(Options options, QObject *parent)
@@ -39,12 +50,7 @@ QString FileStore::lockHolder(const QString &path)
     }
     if (lock.error() != QLockFile::LockFailedError)
         return {};
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (!lock.getLockInfo(&pid, &host, &application))
-        return QStringLiteral("another run");
-    return holderText(application, pid, host);
+    return holderOf(lock);
 }
 
 bool FileStore::takeLock(std::unique_ptr<QLockFile> &lock, const QString &path, const char *what, Opened *opened)
@@ -57,13 +63,8 @@ bool FileStore::takeLock(std::unique_ptr<QLockFile> &lock, const QString &path, 
         return true;
     opened->ok = false;
     if (lock->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        const QString holder = lock->getLockInfo(&pid, &host, &application) ? holderText(application, pid, host)
-                                                                             : QStringLiteral("another run");
         opened->error = QStringLiteral("the %1 %2 is held by another run (%3); nothing was sent")
-                            .arg(QLatin1String(what), printable(path), holder);
+                            .arg(QLatin1String(what), printable(path), holderOf(*lock));
         opened->code = ExitCode::Held;
     } else {
         opened->error = QStringLiteral("cannot lock the %1 %2: %3 cannot be created beside it")
@@ -129,7 +130,7 @@ QString FileStore::append(const AuditBody &body)
     if (!m_open || !m_options.lock)
         return QStringLiteral("the store is not open for writing");
     AuditRecord record;
-    record.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    record.time = auditTimeNow();
     record.station = m_options.station;
     record.operatorName = m_options.operatorName;
     record.body = body;

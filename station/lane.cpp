@@ -13,12 +13,6 @@ QString rowText(const PlanRow &row)
     return QStringLiteral("row %1 (%2)").arg(row.row).arg(values.join(QLatin1Char(' ')));
 }
 
-QString canonicalMac(const SettingValues &values)
-{
-    const auto &mac = valueOf(values, Setting::MacAddress);
-    return mac ? canonicalValue(Setting::MacAddress, *mac) : QString();
-}
-
 bool allFour(const SettingValues &values)
 {
     return std::all_of(values.begin(), values.end(), [](const auto &value) { return value.has_value(); });
@@ -65,6 +59,11 @@ QString reasonOf(const WriteOutcome &outcome, Result result, const SettingValues
                          : QStringLiteral("%1 not read back").arg(name));
     }
     return reasons.join(QStringLiteral("; "));
+}
+
+QString endingText(Lane::Ending ending)
+{
+    return ending == Lane::Ending::PlanUsedUp ? QStringLiteral("plan used up") : QStringLiteral("stopped");
 }
 
 } // namespace
@@ -125,7 +124,7 @@ void Lane::stop(Ending ending)
     m_stopEnding = ending;
     // A module being read is not in hand yet: nothing of a row is on it.
     if (!holdsModule())
-        finish(ending, ending == Ending::PlanUsedUp ? QStringLiteral("plan used up") : QStringLiteral("stopped"));
+        finish(ending, endingText(ending));
 }
 
 // --- Watching the line ----------------------------------------------------
@@ -229,7 +228,7 @@ void Lane::readFinished(const ReadOutcome &outcome)
     m_sinceByte.start();
     // Not all four: nothing to tell a module by, nothing to write to. The
     // module just handled, answering again: still on.
-    if (!allFour(outcome.values) || (m_removing && m_handledMacs.contains(canonicalMac(outcome.values)))) {
+    if (!allFour(outcome.values) || (m_removing && m_handledMacs.contains(canonicalOf(outcome.values, Setting::MacAddress)))) {
         watch(m_removing);
         return;
     }
@@ -264,7 +263,7 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
 {
     if (m_phase != Phase::Claiming)
         return;
-    const QString mac = canonicalMac(m_status.before);
+    const QString mac = canonicalOf(m_status.before, Setting::MacAddress);
     const bool writes = claim.kind == ProvisionStore::Claim::Fresh || claim.kind == ProvisionStore::Claim::Resume;
     if (!writes && claim.kind != ProvisionStore::Claim::Failed && !m_lostWhileStoring.isEmpty()) {
         portLost(m_lostWhileStoring);
@@ -341,8 +340,8 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         record.readBack = outcome.readBack->values;
     record.result = resultOf(outcome);
     record.reason = reasonOf(outcome, record.result, m_row.values);
-    m_handledMacs = {canonicalMac(record.before), canonicalMac(record.written)};
-    if (const QString back = canonicalMac(record.readBack); !back.isEmpty())
+    m_handledMacs = {canonicalOf(record.before, Setting::MacAddress), canonicalOf(record.written, Setting::MacAddress)};
+    if (const QString back = canonicalOf(record.readBack, Setting::MacAddress); !back.isEmpty())
         m_handledMacs.insert(back);
 
     m_phase = Phase::Recording;
@@ -367,7 +366,7 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
         finish(Ending::StoreFailed,
                QStringLiteral("%1 %2 on the module with MAC %3 could not be recorded (%4); the row is in doubt")
                    .arg(passed ? QStringLiteral("PASS") : QStringLiteral("FAIL"), rowText(m_row),
-                        printable(canonicalMac(record.before)), error));
+                        printable(canonicalOf(record.before, Setting::MacAddress)), error));
         return;
     }
     emit recorded(record);
@@ -376,8 +375,7 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
         return;
     }
     if (m_stopping) {
-        finish(m_stopEnding, m_stopEnding == Ending::PlanUsedUp ? QStringLiteral("plan used up")
-                                                                : QStringLiteral("stopped"));
+        finish(m_stopEnding, endingText(m_stopEnding));
         return;
     }
     if (m_once) {

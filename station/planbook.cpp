@@ -5,24 +5,24 @@
 
 namespace {
 
-QString canonical(const SettingValues &values, Setting setting)
-{
-    const auto &value = valueOf(values, setting);
-    return value ? canonicalValue(setting, *value) : QString();
-}
-
 bool isLive(RowState state)
 {
     return state != RowState::Open;
 }
 
+} // namespace
+
+QString canonicalOf(const SettingValues &values, Setting setting)
+{
+    const auto &value = valueOf(values, setting);
+    return value ? canonicalValue(setting, *value) : QString();
+}
+
 QString quotedValues(const SettingValues &values)
 {
     return QStringLiteral("IP \"%1\", MAC \"%2\"")
-        .arg(printable(canonical(values, Setting::IpAddress)), printable(canonical(values, Setting::MacAddress)));
+        .arg(printable(canonicalOf(values, Setting::IpAddress)), printable(canonicalOf(values, Setting::MacAddress)));
 }
-
-} // namespace
 
 QString rowStateText(RowState state)
 {
@@ -37,7 +37,7 @@ QString rowStateText(RowState state)
 
 QString PlanBook::keyOf(const SettingValues &values)
 {
-    return canonical(values, Setting::IpAddress) + QLatin1Char(' ') + canonical(values, Setting::MacAddress);
+    return canonicalOf(values, Setting::IpAddress) + QLatin1Char(' ') + canonicalOf(values, Setting::MacAddress);
 }
 
 void PlanBook::setPlan(const QList<PlanRow> &rows)
@@ -118,7 +118,7 @@ std::optional<QString> PlanBook::conflict(const QString &planName, const QString
     for (int i = 0; i < m_planRows; ++i) {
         const RowEntry &entry = m_entries[std::size_t(i)];
         const auto holder = [&](Setting setting, const QHash<QString, int> &live) {
-            const int owner = live.value(canonical(entry.values, setting), -1);
+            const int owner = live.value(canonicalOf(entry.values, setting), -1);
             return owner == i ? -1 : owner;
         };
         int other = holder(Setting::MacAddress, m_byMac);
@@ -134,14 +134,14 @@ std::optional<QString> PlanBook::conflict(const QString &planName, const QString
         }
         if (isLive(entry.state)) {
             for (Setting setting : {Setting::Gateway, Setting::Port}) {
-                if (canonical(entry.values, setting) != canonical(entry.recorded, setting)) {
+                if (canonicalOf(entry.values, setting) != canonicalOf(entry.recorded, setting)) {
                     return QStringLiteral("%1 line %2 (%3) has %4 \"%5\", but %6 line %7 records the row %8 with "
                                           "\"%9\"")
                         .arg(planName).arg(entry.planLine).arg(quotedValues(entry.values))
-                        .arg(QLatin1String(settingInfo(setting).name), printable(canonical(entry.values, setting)),
+                        .arg(QLatin1String(settingInfo(setting).name), printable(canonicalOf(entry.values, setting)),
                              auditName).arg(entry.auditLine)
                         .arg(entry.state == RowState::Passed ? QStringLiteral("passed") : QStringLiteral("in doubt"),
-                             printable(canonical(entry.recorded, setting)));
+                             printable(canonicalOf(entry.recorded, setting)));
                 }
             }
         }
@@ -170,11 +170,8 @@ PlanBook::Verdict::Kind PlanBook::ruling(const RowEntry *byMac, const RowEntry *
 
 PlanBook::Verdict PlanBook::classify(const SettingValues &module) const
 {
-    const auto holder = [this](const QHash<QString, int> &byValue, const QString &value) {
-        return byValue.value(value, -1);
-    };
-    const int byMac = holder(m_byMac, canonical(module, Setting::MacAddress));
-    const int byIp = holder(m_byIp, canonical(module, Setting::IpAddress));
+    const int byMac = m_byMac.value(canonicalOf(module, Setting::MacAddress), -1);
+    const int byIp = m_byIp.value(canonicalOf(module, Setting::IpAddress), -1);
     const auto entryAt = [this](int index) { return index >= 0 ? &m_entries[std::size_t(index)] : nullptr; };
     const RowEntry *decisive = nullptr;
     const Verdict::Kind kind = ruling(entryAt(byMac), entryAt(byIp), &decisive);
@@ -217,11 +214,6 @@ QList<int> PlanBook::inDoubt() const
     return QList<int>(m_doubt.begin(), m_doubt.end());
 }
 
-int PlanBook::doubtCount() const
-{
-    return int(m_doubt.size());
-}
-
 void PlanBook::setState(int index, RowState state)
 {
     RowEntry &entry = m_entries[std::size_t(index)];
@@ -230,8 +222,8 @@ void PlanBook::setState(int index, RowState state)
         ++m_counts[std::size_t(state)];
     }
     entry.state = state;
-    const QString ip = canonical(entry.values, Setting::IpAddress);
-    const QString mac = canonical(entry.values, Setting::MacAddress);
+    const QString ip = canonicalOf(entry.values, Setting::IpAddress);
+    const QString mac = canonicalOf(entry.values, Setting::MacAddress);
     if (isLive(state)) {
         m_byIp.insert(ip, index);
         m_byMac.insert(mac, index);

@@ -34,6 +34,11 @@
 enum class RowState { Open, Claimed, Passed, Failed };
 QString rowStateText(RowState state);
 
+// A setting in the form rows are compared by: empty when the value is absent.
+QString canonicalOf(const SettingValues &values, Setting setting);
+// IP "…", MAC "…", as messages that name a row show it.
+QString quotedValues(const SettingValues &values);
+
 struct RowEntry {
     int planIndex = -1;   // place in the plan, -1 for a row the audit knows and the plan no longer has
     int row = 0;          // the row number to record: its place in the plan, else as last recorded
@@ -100,7 +105,6 @@ public:
     int claimedNotInHand() const { return count(RowState::Claimed) - m_planInHand; }
     // Rows in doubt (claimed or failed, not in hand), the plan's and others.
     QList<int> inDoubt() const;
-    int doubtCount() const;
 
 private:
     static QString keyOf(const SettingValues &values);

@@ -89,18 +89,6 @@ RowState stateOf(const QString &text)
     return RowState::Failed;
 }
 
-QString canonical(const SettingValues &values, Setting setting)
-{
-    const auto &value = valueOf(values, setting);
-    return value ? canonicalValue(setting, *value) : QString();
-}
-
-QString quoted(const SettingValues &values)
-{
-    return QStringLiteral("IP \"%1\", MAC \"%2\"")
-        .arg(printable(canonical(values, Setting::IpAddress)), printable(canonical(values, Setting::MacAddress)));
-}
-
 // A plan row from the columns rowColumns names, from the first.
 PlanRow planRowOf(const QSqlQuery &query, int first = 0)
 {
@@ -115,11 +103,6 @@ PlanRow planRowOf(const QSqlQuery &query, int first = 0)
 QString isoTime(const QVariant &value)
 {
     return value.isNull() ? QString() : value.toDateTime().toUTC().toString(Qt::ISODateWithMs);
-}
-
-QString now()
-{
-    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
 }
 
 // What a driver or server error says, on one line: libpq's text spreads
@@ -373,10 +356,10 @@ DbFault PlanDatabase::importPlan(const QList<PlanRow> &rows, bool forced, int *f
         json.append(QJsonObject {
             {QStringLiteral("n"), row.row},
             {QStringLiteral("line"), row.line},
-            {QStringLiteral("ip"), canonical(row.values, Setting::IpAddress)},
-            {QStringLiteral("gateway"), canonical(row.values, Setting::Gateway)},
-            {QStringLiteral("tcp_port"), canonical(row.values, Setting::Port)},
-            {QStringLiteral("mac"), canonical(row.values, Setting::MacAddress)},
+            {QStringLiteral("ip"), canonicalOf(row.values, Setting::IpAddress)},
+            {QStringLiteral("gateway"), canonicalOf(row.values, Setting::Gateway)},
+            {QStringLiteral("tcp_port"), canonicalOf(row.values, Setting::Port)},
+            {QStringLiteral("mac"), canonicalOf(row.values, Setting::MacAddress)},
         });
     }
     const QString text = QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
@@ -417,8 +400,8 @@ DbFault PlanDatabase::importPlan(const QList<PlanRow> &rows, bool forced, int *f
 
 DbFault PlanDatabase::claim(const QString &port, const SettingValues &module, bool retrying, ProvisionStore::Claim *claim)
 {
-    const QString mac = canonical(module, Setting::MacAddress);
-    const QString ip = canonical(module, Setting::IpAddress);
+    const QString mac = canonicalOf(module, Setting::MacAddress);
+    const QString ip = canonicalOf(module, Setting::IpAddress);
     return transaction([&]() -> DbFault {
         QSqlQuery *query = nullptr;
         if (retrying) {
@@ -429,8 +412,8 @@ DbFault PlanDatabase::claim(const QString &port, const SettingValues &module, bo
                 return fault;
             if (query->next()) {
                 const PlanRow row = planRowOf(*query);
-                const bool carries = canonical(row.values, Setting::MacAddress) == mac
-                                     || canonical(row.values, Setting::IpAddress) == ip;
+                const bool carries = canonicalOf(row.values, Setting::MacAddress) == mac
+                                     || canonicalOf(row.values, Setting::IpAddress) == ip;
                 *claim = {carries ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh, row, {}};
                 return {};
             }
@@ -453,9 +436,9 @@ DbFault PlanDatabase::claim(const QString &port, const SettingValues &module, bo
             entry.values = row.values;
             entry.state = stateOf(query->value(6).toString());
             entry.inHand = query->value(7).toBool();
-            if (canonical(row.values, Setting::MacAddress) == mac)
+            if (canonicalOf(row.values, Setting::MacAddress) == mac)
                 byMac = entry;
-            if (canonical(row.values, Setting::IpAddress) == ip)
+            if (canonicalOf(row.values, Setting::IpAddress) == ip)
                 byIp = entry;
         }
         const RowEntry *decisive = nullptr;
@@ -495,7 +478,7 @@ DbFault PlanDatabase::claim(const QString &port, const SettingValues &module, bo
             forced = query->value(6).toBool();
         }
 
-        const AuditRecord record {now(), m_identity.station, m_identity.operatorName, {},
+        const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                                   ClaimRecord {row.row, port, module, row.values, forced}};
         qint64 seq = 0;
         if (auto fault = appendLine(record, &seq))
@@ -516,7 +499,7 @@ DbFault PlanDatabase::claim(const QString &port, const SettingValues &module, bo
 DbFault PlanDatabase::appendLine(AuditRecord record, qint64 *seq)
 {
     if (record.time.isEmpty())
-        record.time = now();
+        record.time = auditTimeNow();
     // One chain through every station's lines: appends go one at a time.
     if (auto fault = execute(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(appendSpace)))
         return fault;
@@ -530,20 +513,15 @@ DbFault PlanDatabase::appendLine(AuditRecord record, qint64 *seq)
         prev = query->value(1).toString().toLatin1();
     }
     const QByteArray line = auditLine(record, prev);
-    QVariant port;
-    QVariant result;
-    if (const auto *claim = std::get_if<ClaimRecord>(&record.body))
-        port = claim->port;
-    if (const auto *outcome = std::get_if<OutcomeRecord>(&record.body)) {
-        port = outcome->port;
-        result = resultText(outcome->result);
-    }
+    const auto port = recordPort(record.body);
+    const auto result = recordResult(record.body);
     *seq = last + 1;
     return execute(QStringLiteral("INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, operator, port, "
                                   "result, time) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS timestamptz))"),
                    {*seq, QString::fromUtf8(line), QString::fromLatin1(prev), QString::fromLatin1(chainHash(line)),
                     kindName(record.body), recordRow(record.body), record.station,
-                    record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName), port, result,
+                    record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
+                    port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(),
                     record.time});
 }
 
@@ -620,7 +598,7 @@ DbFault PlanDatabase::release(int row, SettingValues *values)
             return DbFault::refused(QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is released")
                                         .arg(row).arg(what), ExitCode::Usage);
         }
-        const AuditRecord record {now(), m_identity.station, m_identity.operatorName, {},
+        const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                                   ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
         qint64 seq = 0;
         if (auto fault = appendLine(record, &seq))
@@ -656,11 +634,11 @@ DbFault PlanDatabase::importRecords(const QList<AuditRecord> &records, int *adde
             }
             const PlanRow planRow = planRowOf(*query);
             const SettingValues &values = recordValues(record.body);
-            if (canonical(values, Setting::IpAddress) != canonical(planRow.values, Setting::IpAddress)
-                || canonical(values, Setting::MacAddress) != canonical(planRow.values, Setting::MacAddress)) {
+            if (canonicalOf(values, Setting::IpAddress) != canonicalOf(planRow.values, Setting::IpAddress)
+                || canonicalOf(values, Setting::MacAddress) != canonicalOf(planRow.values, Setting::MacAddress)) {
                 return DbFault::refused(QStringLiteral("record %1 is about row %2 with %3, but the database's row %2 "
                                                        "has %4: it comes from another plan; nothing was imported")
-                                            .arg(i + 1).arg(row).arg(quoted(values), quoted(planRow.values)),
+                                            .arg(i + 1).arg(row).arg(quotedValues(values), quotedValues(planRow.values)),
                                         ExitCode::Usage);
             }
             const RowState state = stateOf(query->value(6).toString());
@@ -859,14 +837,12 @@ DbFault PlanDatabase::verifyAudit(const QByteArray &lastHash, AuditCheck *check,
             return bad(number, why);
         // The columns beside the line are what queries see: they must say
         // what the line says.
-        const auto *outcome = std::get_if<OutcomeRecord>(&record->body);
-        const auto *claim = std::get_if<ClaimRecord>(&record->body);
-        const QString port = outcome ? outcome->port : claim ? claim->port : QString();
         if (row.prev != prev || row.hash != chain.lastHash())
             return bad(number, QStringLiteral("its prev or hash column does not match the chain"));
         if (row.kind != kindName(record->body) || row.row != recordRow(record->body) || row.station != record->station
-            || row.operatorName != record->operatorName || row.port != port
-            || row.result != (outcome ? resultText(outcome->result) : QString())
+            || row.operatorName != record->operatorName
+            || row.port != recordPort(record->body).value_or(QString())
+            || row.result != recordResult(record->body).value_or(QString())
             || row.time != QDateTime::fromString(record->time, Qt::ISODateWithMs))
             return bad(number, QStringLiteral("its columns do not match its text (kind, row, station, operator, port, "
                                               "result or time was changed)"));

@@ -231,6 +231,22 @@ int recordRow(const AuditBody &body)
     return std::visit([](const auto &record) { return record.row; }, body);
 }
 
+std::optional<QString> recordPort(const AuditBody &body)
+{
+    if (const auto *claim = std::get_if<ClaimRecord>(&body))
+        return claim->port;
+    if (const auto *outcome = std::get_if<OutcomeRecord>(&body))
+        return outcome->port;
+    return std::nullopt;
+}
+
+std::optional<QString> recordResult(const AuditBody &body)
+{
+    if (const auto *outcome = std::get_if<OutcomeRecord>(&body))
+        return resultText(outcome->result);
+    return std::nullopt;
+}
+
 const SettingValues &recordValues(const ClaimRecord &claim)
 {
     return claim.values;
@@ -256,13 +272,16 @@ const SettingValues &recordValues(const AuditBody &body)
     return std::visit([](const auto &record) -> const SettingValues & { return recordValues(record); }, body);
 }
 
+QString auditTimeNow()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
 QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash)
 {
     QJsonObject object = std::visit([](const auto &body) { return bodyObject(body); }, record.body);
     object.insert(kindKey, kindName(record.body));
-    object.insert(QStringLiteral("time"), record.time.isEmpty()
-                                              ? QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
-                                              : record.time);
+    object.insert(QStringLiteral("time"), record.time.isEmpty() ? auditTimeNow() : record.time);
     object.insert(QStringLiteral("station"), record.station);
     if (!record.operatorName.isEmpty())
         object.insert(QStringLiteral("operator"), record.operatorName);

@@ -65,6 +65,9 @@ struct LabelRecord {
 
 using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord>;
 
+// The time an audit line carries: now, ISO 8601 in UTC with milliseconds.
+QString auditTimeNow();
+
 struct AuditRecord {
     QString time;         // ISO 8601, UTC, with milliseconds
     QString station;
@@ -79,6 +82,10 @@ QString kindName(const AuditBody &body);
 // The plan row a record is about, and the row's values as it records them
 // (an outcome's are those written).
 int recordRow(const AuditBody &body);
+// The port a claim or an outcome names, and an outcome's result in its text
+// form; nothing for the other kinds.
+std::optional<QString> recordPort(const AuditBody &body);
+std::optional<QString> recordResult(const AuditBody &body);
 const SettingValues &recordValues(const ClaimRecord &claim);
 const SettingValues &recordValues(const OutcomeRecord &outcome);
 const SettingValues &recordValues(const ReleaseRecord &release);

@@ -84,7 +84,6 @@ void Station::openLanes()
             emit recorded(record);
             if (record.result == Result::Pass && m_options.label)
                 printLabel(lane, record);
-            checkPlanLeft();
         });
         connect(lane, &Lane::storeFailed, this, [this](const QString &error) {
             // Without a record of what happened, no module may be written.
@@ -100,7 +99,7 @@ void Station::openLanes()
             return;
         // Nothing open but rows in doubt: the run is for finishing those,
         // on the modules that carry them.
-        self->m_waitingForDoubt = status.open == 0 && status.claimed + status.failed > 0;
+        self->m_waitingForDoubt = status.open == 0 && status.inDoubtCount() > 0;
         self->m_running = true;
         emit self->started();
         for (Lane *lane : std::as_const(self->m_lanes)) {
@@ -136,13 +135,16 @@ void Station::refreshStatus()
     });
 }
 
-void Station::checkPlanLeft()
+QString Station::summary(const QString &endWord, const QString &releaseWhere) const
 {
-    QPointer<Station> self(this);
-    m_store->status([self](const StoreStatus &status) {
-        if (self)
-            self->planLeft(status);
-    });
+    QString text = QStringLiteral("%1: %2 passed, %3 failed this run; %4 rows left")
+                       .arg(m_usedUp ? QStringLiteral("Plan used up") : endWord)
+                       .arg(m_passed).arg(m_failed).arg(m_status.open);
+    if (m_status.inDoubtCount() > 0) {
+        text += QStringLiteral(", %1 in doubt (put their modules back on a lane to finish them, or release them %2)")
+                    .arg(m_status.inDoubtCount()).arg(releaseWhere);
+    }
+    return text;
 }
 
 void Station::planLeft(const StoreStatus &status)
@@ -152,7 +154,7 @@ void Station::planLeft(const StoreStatus &status)
     // A row in hand may yet go back to the plan (no answer at its first
     // write): the plan is used up only once none is in hand.
     const bool nothingLeft = status.open == 0 && status.inHand == 0
-                             && (!m_waitingForDoubt || status.claimed + status.failed == 0);
+                             && (!m_waitingForDoubt || status.inDoubtCount() == 0);
     if (!nothingLeft || m_usedUp)
         return;
     // Each lane ends once the module it may hold has been finished.

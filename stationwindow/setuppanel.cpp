@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "stationwindow/setuppanel.h"
 
+#include "station/databaseuri.h"
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -125,11 +127,9 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     m_plan->setPlaceholderText(QStringLiteral("a CSV file, or postgresql://… for a plan several benches share"));
     // A plan in a database keeps its audit there too.
     connect(m_plan, &QLineEdit::textChanged, this, [this] {
-        StationSetup plan;
-        plan.planPath = m_plan->text();
-        m_audit->setEnabled(!plan.usesDatabase());
-        m_audit->setPlaceholderText(plan.usesDatabase() ? QStringLiteral("in the database, with the plan")
-                                                        : QString());
+        const bool database = DatabaseUri::isUri(m_plan->text().trimmed());
+        m_audit->setEnabled(!database);
+        m_audit->setPlaceholderText(database ? QStringLiteral("in the database, with the plan") : QString());
     });
 
     // Adapters come and go: while the set-up can be changed, the list follows.
@@ -160,10 +160,9 @@ QLineEdit *SetupPanel::fileField(const char *name, const QString &accessibleName
 
 void SetupPanel::browse(QLineEdit *field, bool audit)
 {
-    StationSetup plan;
-    plan.planPath = field->text();
-    const QString start = field->text().isEmpty() || plan.usesDatabase() ? QString()
-                                                                         : QFileInfo(field->text()).absolutePath();
+    const QString start = field->text().isEmpty() || DatabaseUri::isUri(field->text().trimmed())
+                              ? QString()
+                              : QFileInfo(field->text()).absolutePath();
     // An audit is appended to, or made: choosing an existing one is no
     // overwrite.
     const QString path = audit ? QFileDialog::getSaveFileName(this, QStringLiteral("Audit file"), start,

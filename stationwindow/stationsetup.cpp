@@ -58,8 +58,7 @@ void StationSetup::save(QSettings &settings) const
 
 bool StationSetup::usesDatabase() const
 {
-    const QString plan = planPath.trimmed();
-    return plan.startsWith(QLatin1String("postgresql://")) || plan.startsWith(QLatin1String("postgres://"));
+    return DatabaseUri::isUri(planPath.trimmed());
 }
 
 QString StationSetup::problem() const

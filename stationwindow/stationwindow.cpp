@@ -253,13 +253,11 @@ void StationWindow::start()
             tile->setStatus(lane->status());
     });
     connect(m_station, &Station::recorded, this, [this](const OutcomeRecord &record) {
-        if (record.result == Result::Pass) {
-            ++m_passed;
-        } else {
-            ++m_failed;
-            if (m_bellBox->isChecked() && m_bell)
-                m_bell();
-        }
+        // Kept here too: the figures stay in view once the station is gone.
+        m_passed = m_station->passed();
+        m_failed = m_station->failed();
+        if (record.result != Result::Pass && m_bellBox->isChecked() && m_bell)
+            m_bell();
         showFigures();
     });
     connect(m_station, &Station::planStatusChanged, this, [this] { showPlan(m_station->planStatus()); });
@@ -268,14 +266,9 @@ void StationWindow::start()
         showMessage(m_storeFailure, true);
     });
     connect(m_station, &Station::finished, this, [this] {
-        const StoreStatus &status = m_station->planStatus();
-        QString text = QStringLiteral("%1: %2 passed, %3 failed this run; %4 rows left")
-                           .arg(m_station->planUsedUp() ? QStringLiteral("Plan used up") : QStringLiteral("Stopped"))
-                           .arg(m_passed).arg(m_failed).arg(status.open);
-        if (status.inDoubtCount() > 0) {
-            text += QStringLiteral(", %1 in doubt (put their modules back on a lane to finish them, or release them "
-                                   "below).").arg(status.inDoubtCount());
-        }
+        QString text = m_station->summary(QStringLiteral("Stopped"), QStringLiteral("below"));
+        if (m_station->planStatus().inDoubtCount() > 0)
+            text += QLatin1Char('.');
         // A store failure stays in view: it is why the run ended.
         ended(m_storeFailure.isEmpty() ? text : m_storeFailure + QLatin1Char(' ') + text, !m_storeFailure.isEmpty());
     });

@@ -502,14 +502,15 @@ void TestCli::stationKnowsItsModules()
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
 
     // A slow module left on the bench is written once, however long it
-    // stays: it answers within --timeout, so it is never taken for gone.
-    constexpr int timeoutMs = 1000;
+    // stays: it answers within --timeout (with room for a loaded machine),
+    // so it is never taken for gone.
+    constexpr int timeoutMs = 1500;
     SimProcess slow({"--delay", "400"});
     QVERIFY2(slow.isRunning(), qPrintable(slow.error()));
     QProcess station;
     station.start(QStringLiteral(VEV_CLI_PATH),
                   provision(plan, audit, {"--timeout", QString::number(timeoutMs), "--port", slow.devicePath()}));
-    QTest::qWait(6 * timeoutMs);
+    QTest::qWait(4 * timeoutMs);
     station.terminate();
     Run run = finished(station);
     QCOMPARE(run.code, 0);
@@ -679,18 +680,24 @@ void TestCli::statusBoardFitsTheTerminal()
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     station.setProcessEnvironment(environment);
     station.setStandardOutputFile(terminal.devicePath());
+    // Three rows for two modules: the run waits for a third until it is told
+    // to stop, so the resize always comes while the board is up.
     station.start(QStringLiteral(VEV_CLI_PATH),
-                  provision(writeFile(dir, QStringLiteral("plan.csv"), plan3.left(plan3.lastIndexOf("10.0.5.23"))),
-                            dir.filePath(QStringLiteral("audit.jsonl")),
+                  provision(writeFile(dir, QStringLiteral("plan.csv"), plan3), dir.filePath(QStringLiteral("audit.jsonl")),
                             {"--port", link}));
     QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().contains("PASS row 1"), 10000);
     terminal.setWindowSize(30, 24);
     ::kill(pid_t(station.processId()), SIGWINCH);
+    const auto boardLines = [&terminal] {
+        const QString shown = QString::fromUtf8(terminal.recorded())
+                                  .remove(QRegularExpression(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]|\r")));
+        return shown.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^/")));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!boardLines().isEmpty() && boardLines().last().size() == 29, 10000);
+    station.terminate();
     QCOMPARE(finished(station).code, 0);
-    QTest::qWait(100);
-    const QString shown = QString::fromUtf8(terminal.recorded())
-                              .remove(QRegularExpression(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]|\r")));
-    const QStringList board = shown.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^/")));
+    QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().contains("Done: "), 10000);
+    const QStringList board = boardLines();
     QVERIFY(board.size() >= 2);
     for (const QString &lane : board)
         QVERIFY2(lane.size() <= 59, qPrintable(lane));

@@ -43,14 +43,17 @@ QJsonObject status(const QString &uri)
     return QJsonDocument::fromJson(cli({"plan", "status", "--db", uri, "--json"}).out.toUtf8()).object();
 }
 
-// The audit as audit export prints it, in a file.
+// The audit as audit export prints it, in a file (byte for byte); no file
+// when the export failed.
 QString exported(const QString &uri, const QTemporaryDir &dir)
 {
+    const QString path = dir.filePath(QStringLiteral("export.jsonl"));
     QProcess process;
-    process.setStandardOutputFile(dir.filePath(QStringLiteral("export.jsonl")));
+    process.setStandardOutputFile(path);
     process.start(QStringLiteral(VEV_CLI_PATH), {"audit", "export", "--db", uri});
-    process.waitForFinished();
-    return dir.filePath(QStringLiteral("export.jsonl"));
+    const bool exported = process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
+                          && process.exitCode() == 0;
+    return exported ? path : QString();
 }
 
 // Every row of the plan passed exactly once: "" or what is wrong.

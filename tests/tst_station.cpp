@@ -3,6 +3,7 @@
 // file store, and lanes against simulated lines of modules, all in one
 // process.
 
+#include "productionline.h"
 #include "simulatedline.h"
 #include "station/databaseuri.h"
 #include "station/filestore.h"
@@ -23,10 +24,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QByteArray plan4 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
-                         "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n"
-                         "10.0.5.24,10.0.5.1,502,02:00:00:00:10:04\n";
 
 SettingValues settings(const QString &ip, const QString &mac, const QString &gateway = QStringLiteral("10.0.5.1"))
 {

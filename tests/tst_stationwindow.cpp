@@ -32,10 +32,6 @@ namespace {
 constexpr std::chrono::milliseconds laneTimeout {1000};
 constexpr int runMs = 20000;
 
-const QByteArray plan4 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
-                         "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n"
-                         "10.0.5.24,10.0.5.1,502,02:00:00:00:10:04\n";
-
 QString text(const QWidget *root, const char *label)
 {
     return root->findChild<QLabel *>(QLatin1String(label))->text();

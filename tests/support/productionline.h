@@ -14,6 +14,7 @@
 
 inline const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502,02:00:00:00:10:01\n"
                                 "10.0.5.22,10.0.5.1,502,02:00:00:00:10:02\n10.0.5.23,10.0.5.1,502,02:00:00:00:10:03\n";
+inline const QByteArray plan4 = plan3 + "10.0.5.24,10.0.5.1,502,02:00:00:00:10:04\n";
 
 // The audit as "kind row [result]" a line; a label's line says "printed" or
 // "not printed".
