@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "stationwindow/stationwindow.h"
 
+#include "host/desktopsettings.h"
 #include "protocol/wireformat.h"
 #include "stationwindow/lanetile.h"
 #include "stationwindow/setuppanel.h"
@@ -95,8 +96,6 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     : QMainWindow(parent)
     , m_env(std::move(env))
     , m_bell(std::move(bell))
-    // Named like its desktop entry, beside the configuration window's.
-    , m_settings(new QSettings(QStringLiteral("TELVOR"), QStringLiteral("VevStation"), this))
     , m_setup(new SetupPanel(m_env, this))
     , m_start(new QPushButton(QStringLiteral("Start"), this))
     , m_stop(new QPushButton(QStringLiteral("Stop"), this))
@@ -141,8 +140,14 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     showPlan(StoreStatus());
     showFigures();
 
+    // Named like its desktop entry, beside the configuration window's.
+    QString why;
+    m_settings = openDesktopSettings(QStringLiteral("VevStation"), this, &why);
     StationSetup remembered;
-    remembered.load(*m_settings);
+    if (m_settings)
+        remembered.load(*m_settings);
+    else
+        showMessage(QStringLiteral("Settings not used: %1; the set-up is not remembered.").arg(why), true);
     m_setup->setSetup(remembered);
     m_bellBox->setChecked(remembered.bell);
 
@@ -240,7 +245,8 @@ void StationWindow::start()
         ended(QStringLiteral("Not started: ") + problem, true);
         return;
     }
-    setup.save(*m_settings);
+    if (m_settings)
+        setup.save(*m_settings);
 
     m_station = setup.makeStation().release();
     m_station->setParent(this);
@@ -564,7 +570,7 @@ void StationWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    StationSetup remembered = setup();
-    remembered.save(*m_settings);
+    if (m_settings)
+        setup().save(*m_settings);
     event->accept();
 }

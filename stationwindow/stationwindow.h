@@ -76,7 +76,7 @@ private:
 
     HostEnvironment m_env;
     std::function<void()> m_bell;
-    QSettings *m_settings;
+    QSettings *m_settings = nullptr; // null when its file cannot be used
     std::chrono::milliseconds m_timeout {3000};
 
     SetupPanel *m_setup;

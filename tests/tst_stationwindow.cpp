@@ -3,6 +3,7 @@
 // and the program itself against vev-sim.
 
 #include "fakehost.h"
+#include "host/desktopsettings.h"
 #include "productionline.h"
 #include "simprocess.h"
 #include "simulatedline.h"
@@ -25,6 +26,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -210,6 +212,17 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
              QStringList({setup.planPath, setup.auditPath, setup.station, setup.operatorName}));
     QCOMPARE(shown.ports, setup.ports);
     QCOMPARE(shown.bell, false);
+
+    // A FIFO in place of the settings file would block the start: the window
+    // starts without it and says why.
+    const QString path = desktopSettingsPath(QStringLiteral("VevStation"));
+    const QByteArray fifo = QFile::encodeName(path);
+    QVERIFY(QFile::remove(path) && ::mkfifo(fifo.constData(), 0600) == 0);
+    const auto removeFifo = qScopeGuard([&fifo] { ::unlink(fifo.constData()); });
+    StationWindow unremembered(m_host.environment(), {});
+    QCOMPARE(unremembered.setup().planPath, QString());
+    QCOMPARE(text(&unremembered, "label_message"),
+             QStringLiteral("Settings not used: %1 is not a regular file; the set-up is not remembered.").arg(path));
 }
 
 void TestStationWindow::tilesThroughARun()

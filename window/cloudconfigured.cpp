@@ -3,12 +3,12 @@
 
 #include "window/formfit.h"
 #include "window/portcombobox.h"
+#include "host/desktopsettings.h"
 #include "serial/spcomm.h"
 #include "protocol/values.h"
 #include "protocol/wireformat.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,7 +17,6 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -184,19 +183,11 @@ void cloudConfigured::openSettings()
 {
     // Named like the desktop entry (com.telvor.VevConfig), not through the
     // application's name: the serial library writes that into lock files,
-    // and other programs judge a lock by it. The one file is named outright,
-    // so that it alone is checked and read.
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                         + QStringLiteral("/TELVOR/VevConfig.conf");
-    // Reading a FIFO or a device in its place would block before the window
-    // appears.
-    const QFileInfo file(path);
-    if (file.exists() && !file.isFile()) {
-        log(QStringLiteral("Settings not used: %1 is not a regular file; the last port opened is not remembered.")
-                .arg(path));
-        return;
-    }
-    m_settings = new QSettings(path, QSettings::IniFormat, this);
+    // and other programs judge a lock by it.
+    QString why;
+    m_settings = openDesktopSettings(QStringLiteral("VevConfig"), this, &why);
+    if (!m_settings)
+        log(QStringLiteral("Settings not used: %1; the last port opened is not remembered.").arg(why));
 }
 
 void cloudConfigured::offerLastPort()
