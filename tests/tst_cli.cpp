@@ -37,15 +37,6 @@
 
 namespace {
 
-// CPU time of this process's finished children, in ms.
-qint64 childrenCpuMs()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
-
 QString stored(const SimProcess &sim)
 {
     QString error;
@@ -354,32 +345,54 @@ void TestCli::outputAndFileErrors()
         QVERIFY2(run.err.contains(QLatin1String("not a regular file")), qPrintable(run.err));
     }
 
-    // A module flooding us through a long write costs little.
+    // A module flooding us through a long write: each byte costs the same
+    // however much came before it, and nothing is hoarded (a client that
+    // kept every frame held the whole flood and rescanned it). Measured as
+    // growth, the flood's second half against its first, in one process,
+    // so that neither the processor nor other work on the machine moves
+    // the bound.
     PseudoTerminal pty;
     QVERIFY2(pty.isValid(), qPrintable(pty.error()));
-    const qint64 cpuBefore = childrenCpuMs();
     QProcess flooded;
-    flooded.start(QStringLiteral(VEV_CLI_PATH), {"--port", pty.devicePath(), "--timeout", "2500", "write", "--no-verify",
-                                                 "--ip", "10.0.0.2", "--tcp-port", "80"});
+    // Four unacknowledged settings: four of the module's pauses of flood.
+    flooded.start(QStringLiteral(VEV_CLI_PATH), {"--port", pty.devicePath(), "--timeout", "1000", "write", "--no-verify",
+                                                 "--ip", "10.0.0.2", "--gateway", "10.0.0.1", "--tcp-port", "80",
+                                                 "--mac", "02:00:00:00:00:01"});
+    QVERIFY(flooded.waitForStarted());
     pty.startFlood(QByteArray("RS:RTeth Gatew"));
+    struct Sample {
+        qint64 cpuMs;
+        qint64 bytes;
+    };
+    QList<Sample> samples;
+    QElapsedTimer clock;
+    clock.start();
+    // Past the start-up, then twice the same stretch of flood.
+    for (const qint64 at : {500, 1750, 3000}) {
+        QTest::qWait(int(std::max<qint64>(0, at - clock.elapsed())));
+        samples << Sample {processCpuMs(flooded.processId()), pty.floodedSoFar()};
+    }
     const Run run = finished(flooded);
     const qint64 bytes = pty.stopFlood();
     QCOMPARE(run.code, 4);
-    // Each byte costs the same however much came before it, and nothing is
-    // hoarded (a client that kept every frame held the whole flood).
-    const double nsPerByte = (childrenCpuMs() - cpuBefore) * 1e6 / double(std::max<qint64>(bytes, 1));
-#ifdef __SANITIZE_ADDRESS__
-    // AddressSanitizer checks every access and keeps freed memory aside.
-    constexpr double nsPerByteLimit = 1000;
-#else
-    constexpr double nsPerByteLimit = 200;
+    QVERIFY2(flooded.error() != QProcess::Crashed && samples.last().cpuMs >= 0, "the write ended before the flood did");
+    const auto nsPerByte = [&samples](int from) {
+        const Sample &a = samples.at(from);
+        const Sample &b = samples.at(from + 1);
+        return double(b.cpuMs - a.cpuMs) * 1e6 / double(std::max<qint64>(b.bytes - a.bytes, 1));
+    };
+    const QString figures = QStringLiteral("%1 then %2 ns of CPU a byte over %3 bytes")
+                                .arg(nsPerByte(0)).arg(nsPerByte(1)).arg(bytes);
+    QVERIFY2(nsPerByte(1) < 1.5 * std::max(nsPerByte(0), 1.0), qPrintable(figures));
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer keeps freed memory aside; elsewhere the client
+    // stays far below the flood.
     rusage usage {};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     QVERIFY2(usage.ru_maxrss < 64 * 1024 || qint64(usage.ru_maxrss) * 1024 < bytes,
              qPrintable(QStringLiteral("%1 KiB at most, for %2 bytes").arg(usage.ru_maxrss).arg(bytes)));
 #endif
-    QVERIFY2(nsPerByte < nsPerByteLimit,
-             qPrintable(QStringLiteral("%1 ns of CPU a byte over %2 bytes").arg(nsPerByte).arg(bytes)));
+    qDebug("%s", qPrintable(figures));
 }
 
 void TestCli::simulatorFaults()

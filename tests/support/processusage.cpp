@@ -3,6 +3,8 @@
 
 #include <QFile>
 
+#include <unistd.h>
+
 qint64 residentKiB(qint64 pid)
 {
     QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
@@ -13,4 +15,18 @@ qint64 residentKiB(qint64 pid)
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+qint64 processCpuMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The name in parentheses may hold spaces: the fields count from its end.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const qint64 ticks = fields.at(11).toLongLong() + fields.at(12).toLongLong(); // utime, stime
+    return ticks * 1000 / ::sysconf(_SC_CLK_TCK);
 }

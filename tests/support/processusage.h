@@ -15,5 +15,8 @@ inline qint64 cpuTimeMs()
            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
+// CPU time of another running process, in ms; -1 if unknown.
+qint64 processCpuMs(qint64 pid);
+
 // Resident memory of a process, this one by default; -1 if unknown.
 qint64 residentKiB(qint64 pid = 0);

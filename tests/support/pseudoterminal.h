@@ -64,6 +64,7 @@ public:
     void startFlood(const QByteArray &pattern);
     // Bytes written.
     qint64 stopFlood();
+    qint64 floodedSoFar() const { return m_flooded; }
 
 private:
     std::thread m_flooder;
