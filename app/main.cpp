@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "host/desktopstart.h"
+#include "desktop/desktopstart.h"
 #include "window/cloudconfigured.h"
 
 #include <QApplication>

@@ -9,8 +9,8 @@
 // processes of this program, against vev-sim; the database figures use a
 // PostgreSQL server of the bench's own, on a Unix socket.
 
-#include "station/dbstore.h"
-#include "station/filestore.h"
+#include "store/dbstore.h"
+#include "store/filestore.h"
 #include "window/cloudconfigured.h"
 #include "postgresserver.h"
 #include "processusage.h"

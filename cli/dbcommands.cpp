@@ -3,8 +3,8 @@
 
 #include "provisioncommands.h"
 
-#include "station/dbstore.h"
-#include "station/plandatabase.h"
+#include "store/dbstore.h"
+#include "store/plandatabase.h"
 
 #include <QDir>
 
@@ -120,8 +120,9 @@ std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request
 {
     if (request.command == QLatin1String("provision")) {
         return [request](const Done &done) {
-            const DbStore::Options store {request.uri, request.station, request.operatorName, QDir::currentPath()};
-            runProvision([store] { return std::make_unique<DbStore>(store); }, request.lanes, done);
+            const StoreSetup store {request.text, {}, request.station, request.operatorName, false, true,
+                                    QDir::currentPath()};
+            runProvision(store, request.lanes, done);
         };
     }
     const std::pair<const char *, ExitCode (*)(const DatabaseRequest &)> commands[] = {

@@ -7,13 +7,14 @@
 
 #include "output.h"
 
-#include "station/databaseuri.h"
+#include "store/databaseuri.h"
 #include "station/station.h"
 
 namespace cli {
 
 struct DatabaseRequest {
     DatabaseUri uri;
+    QString text;           // the URI as given
     QString command;        // "provision", "plan import", "plan status", "plan release", "audit export",
                             // "audit import" or "audit-verify"
     QString file;           // plan import: the plan; audit import: the records kept while the database was away

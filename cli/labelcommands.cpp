@@ -3,9 +3,9 @@
 
 #include "protocol/values.h"
 #include "protocol/wireformat.h"
-#include "station/auditfile.h"
-#include "station/labelrunner.h"
-#include "station/plandatabase.h"
+#include "plan/auditfile.h"
+#include "label/labelrunner.h"
+#include "store/plandatabase.h"
 
 #include <QCoreApplication>
 

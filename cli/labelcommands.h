@@ -8,7 +8,7 @@
 #include "output.h"
 
 #include "label/labeljob.h"
-#include "station/databaseuri.h"
+#include "store/databaseuri.h"
 
 #include <optional>
 

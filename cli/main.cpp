@@ -434,6 +434,7 @@ std::function<void(const Done &)> databaseRun(const QCommandLineParser &parser, 
     const QStringList positional = parser.positionalArguments();
     DatabaseRequest request;
     request.uri = *uri;
+    request.text = parser.value(options.db);
     request.command = positional.value(0);
     int words = 1;
     if ((request.command == QLatin1String("plan") || request.command == QLatin1String("audit")) && positional.size() > 1) {
@@ -553,9 +554,9 @@ int main(int argc, char *argv[])
             if (!lanes)
                 return toInt(code);
             const Station::Options station = *lanes;
-            run = [store, station](const Done &done) {
-                runProvision([store] { return std::make_unique<FileStore>(*store); }, station, done);
-            };
+            const StoreSetup setup {store->planPath, store->auditPath, store->station, store->operatorName,
+                                    store->force, true, {}};
+            run = [setup, station](const Done &done) { runProvision(setup, station, done); };
         } else if (command == QLatin1String("plan status")) {
             const bool json = parser.isSet(options.json);
             run = [store, json](const Done &done) { runPlanStatus(*store, json, done); };

@@ -3,7 +3,7 @@
 
 // vev-cli's standard output and error, and how a command ends.
 
-#include "client/exitcodes.h"
+#include "base/exitcodes.h"
 
 #include <QString>
 #include <QTextStream>

@@ -2,7 +2,7 @@
 #include "provisioncommands.h"
 
 #include "host/signalwatch.h"
-#include "station/dbstore.h"
+#include "store/dbstore.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -197,9 +197,13 @@ QString valuesText(const SettingValues &values)
     return texts.join(QLatin1Char(' '));
 }
 
-void runProvision(const StoreMaker &makeStore, const Station::Options &options, const Done &done)
+void runProvision(const StoreSetup &setup, const Station::Options &options, const Done &done)
 {
-    auto *station = new Station(makeStore(), options, QCoreApplication::instance());
+    QString error;
+    auto store = makeStore(setup, &error);
+    if (!store)
+        return done(fail(ExitCode::Usage, error));
+    auto *station = new Station(std::move(store), options, QCoreApplication::instance());
     auto board = std::make_shared<StatusBoard>();
     // A store on a server that restarts, a network that drops: the lanes
     // wait and retry, and the operator is told.

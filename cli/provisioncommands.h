@@ -6,8 +6,9 @@
 
 #include "output.h"
 
-#include "station/filestore.h"
+#include "store/filestore.h"
 #include "station/station.h"
+#include "store/storesetup.h"
 
 #include <QJsonObject>
 
@@ -18,8 +19,7 @@ namespace cli {
 // Provisions modules by the plan until it is used up (or each lane has
 // handled one module, with once); SIGINT, SIGTERM and SIGHUP end it cleanly,
 // each lane finishing and recording the module in hand first.
-using StoreMaker = std::function<std::unique_ptr<ProvisionStore>()>;
-void runProvision(const StoreMaker &makeStore, const Station::Options &options, const Done &done);
+void runProvision(const StoreSetup &store, const Station::Options &options, const Done &done);
 
 // Rows by state, the rows in doubt and who holds the plan, as text or JSON.
 void runPlanStatus(const FileStore::Options &store, bool json, const Done &done);

@@ -49,7 +49,6 @@ public:
     OpenFailure open(const QString &port, QString *reason);
     void close();
     bool isOpen() const { return m_link.isOpen(); }
-    bool isBusy() const { return m_request.isActive(); }
 
     // Where a read's answer begins. Fresh: input left from before is
     // dropped. AfterEarlierAnswers: answers to earlier commands may still be

@@ -5,7 +5,7 @@
 // stderr, for the caller to quote; exit 2 for a label that cannot be laid
 // out (nothing printed), 13 for one that was not printed.
 
-#include "client/exitcodes.h"
+#include "base/exitcodes.h"
 #include "label/labeloutput.h"
 #include "label/labelprinter.h"
 #include "protocol/values.h"

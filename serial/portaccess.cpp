@@ -111,3 +111,15 @@ QString lostLineReason()
 {
     return QStringLiteral("the device was disconnected or hung up");
 }
+
+ExitCode exitCodeFor(OpenFailure failure)
+{
+    switch (failure) {
+    case OpenFailure::None: return ExitCode::Ok;
+    case OpenFailure::NotFound: return ExitCode::PortNotFound;
+    case OpenFailure::Busy: return ExitCode::PortBusy;
+    case OpenFailure::PermissionDenied: return ExitCode::PortPermission;
+    case OpenFailure::Other: break;
+    }
+    return ExitCode::PortError;
+}

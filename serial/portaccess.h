@@ -4,6 +4,8 @@
 // Reaching a serial port: the module's line speed, the device behind a
 // port's name, and why an open failed, in terms the operator can act on.
 
+#include "base/exitcodes.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -38,6 +40,9 @@ OpenFailure diagnoseOpenFailure(const QString &port, QSerialPort::SerialPortErro
 
 // What the operator is told, after "Cannot open port NAME: ".
 QString openFailureReason(OpenFailure failure, const QString &systemReason);
+
+// The exit code a program ends with when a port will not open.
+ExitCode exitCodeFor(OpenFailure failure);
 
 // Opens the port read/write at the given speed, 8N1 without flow control,
 // by its resolved path (the library locks a port by the name it is given,

@@ -20,7 +20,7 @@
 // it opens again (an adapter unplugged and plugged back in).
 
 #include "client/gatewayclient.h"
-#include "station/store.h"
+#include "store/store.h"
 
 #include <QElapsedTimer>
 #include <QObject>

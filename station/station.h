@@ -14,9 +14,9 @@
 // shows it and the run ends with exit 13 (a reprint comes from the audit).
 // The run's end waits for labels still printing, for a while.
 
-#include "station/labelrunner.h"
+#include "label/labelrunner.h"
 #include "station/lane.h"
-#include "station/store.h"
+#include "store/store.h"
 
 #include <QList>
 #include <QObject>

@@ -2,7 +2,7 @@
 // vev-station: the production line's window over the station that vev-cli
 // provision runs.
 
-#include "host/desktopstart.h"
+#include "desktop/desktopstart.h"
 #include "host/signalwatch.h"
 #include "stationwindow/stationwindow.h"
 

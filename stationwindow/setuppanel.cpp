@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "stationwindow/setuppanel.h"
 
-#include "station/databaseuri.h"
+#include "store/databaseuri.h"
 
 #include <QComboBox>
 #include <QFileDialog>

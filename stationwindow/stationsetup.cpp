@@ -3,9 +3,8 @@
 
 #include "protocol/wireformat.h"
 #include "serial/portaccess.h"
-#include "station/databaseuri.h"
-#include "station/dbstore.h"
-#include "station/filestore.h"
+#include "store/databaseuri.h"
+#include "store/storesetup.h"
 
 #include <QHash>
 
@@ -58,7 +57,7 @@ void StationSetup::save(QSettings &settings) const
 
 bool StationSetup::usesDatabase() const
 {
-    return DatabaseUri::isUri(planPath.trimmed());
+    return StoreSetup {planPath, {}, {}, {}, false, true, {}}.usesDatabase();
 }
 
 QString StationSetup::problem() const
@@ -101,35 +100,28 @@ std::optional<LabelTarget> StationSetup::labelTarget(QString *error) const
     return ::labelTarget(options, error);
 }
 
-std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock) const
+std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *error) const
 {
-    if (usesDatabase()) {
-        QString error;
-        DbStore::Options options;
-        options.uri = DatabaseUri::parse(planPath.trimmed(), &error).value_or(DatabaseUri());
-        options.station = station;
-        options.operatorName = operatorName;
-        options.look = !lock;
-        return std::make_unique<DbStore>(options);
-    }
-    FileStore::Options options;
-    options.planPath = planPath;
-    options.auditPath = auditPath;
-    options.station = station;
-    options.operatorName = operatorName;
-    options.lock = lock;
-    return std::make_unique<FileStore>(options);
+    StoreSetup store;
+    store.plan = planPath;
+    store.audit = auditPath;
+    store.station = station;
+    store.operatorName = operatorName;
+    store.take = lock;
+    return ::makeStore(store, error);
 }
 
-std::unique_ptr<Station> StationSetup::makeStation() const
+std::unique_ptr<Station> StationSetup::makeStation(QString *error) const
 {
     Station::Options options;
     options.ports = ports;
     options.timeout = timeout;
     options.reopenLostPorts = true;
-    QString error;
-    options.label = labelTarget(&error);
+    options.label = labelTarget(error);
     if (labels != Labels::None && !options.label)
         return nullptr;
-    return std::make_unique<Station>(makeStore(), options);
+    auto store = makeStore(true, error);
+    if (!store)
+        return nullptr;
+    return std::make_unique<Station>(std::move(store), options);
 }

@@ -43,11 +43,12 @@ struct StationSetup {
     QString problem() const;
 
     // The store the set-up names; without lock it only looks (for showing
-    // the plan's state between runs).
-    std::unique_ptr<ProvisionStore> makeStore(bool lock = true) const;
+    // the plan's state between runs). Null with *error when the plan names
+    // no store (a URI that does not parse).
+    std::unique_ptr<ProvisionStore> makeStore(bool lock, QString *error) const;
     // A station over that store whose lanes wait for a lost port to come
-    // back; nothing when problem() has something to say.
-    std::unique_ptr<Station> makeStation() const;
+    // back; null with *error when problem() has something to say.
+    std::unique_ptr<Station> makeStation(QString *error) const;
 
 private:
     std::optional<LabelTarget> labelTarget(QString *error) const;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "stationwindow/stationwindow.h"
 
-#include "host/desktopsettings.h"
+#include "desktop/desktopsettings.h"
 #include "protocol/wireformat.h"
 #include "stationwindow/lanetile.h"
 #include "stationwindow/setuppanel.h"
@@ -248,7 +248,12 @@ void StationWindow::start()
     if (m_settings)
         setup.save(*m_settings);
 
-    m_station = setup.makeStation().release();
+    QString error;
+    m_station = setup.makeStation(&error).release();
+    if (!m_station) {
+        ended(QStringLiteral("Not started: ") + printable(error), true);
+        return;
+    }
     m_station->setParent(this);
     connect(m_station, &Station::refused, this, [this](const QString &error) {
         ended(QStringLiteral("Not started: ") + printable(error), true);
@@ -448,7 +453,12 @@ void StationWindow::lookAtFiles()
     if (setup.planPath.isEmpty() || (!setup.usesDatabase() && setup.auditPath.isEmpty()))
         return showPlan(StoreStatus());
     // Only looking: nothing is locked, nothing written.
-    std::shared_ptr<ProvisionStore> store = setup.makeStore(false);
+    QString error;
+    std::shared_ptr<ProvisionStore> store = setup.makeStore(false, &error);
+    if (!store) {
+        showPlan(StoreStatus());
+        return showMessage(printable(error), true);
+    }
     QPointer<StationWindow> self(this);
     store->open([self, store](const ProvisionStore::Opened &opened) {
         if (!self)
@@ -511,7 +521,10 @@ void StationWindow::release(int row)
         return;
     }
     // Between runs the files are taken for the release alone.
-    std::shared_ptr<ProvisionStore> store = setup().makeStore();
+    QString error;
+    std::shared_ptr<ProvisionStore> store = setup().makeStore(true, &error);
+    if (!store)
+        return done(error);
     QPointer<StationWindow> self(this);
     store->open([self, store, row, done](const ProvisionStore::Opened &opened) {
         if (!self)

@@ -5,7 +5,7 @@
 #include "clirun.h"
 #include "postgresserver.h"
 #include "simprocess.h"
-#include "station/auditfile.h"
+#include "plan/auditfile.h"
 #include "tamper.h"
 
 #include <QJsonArray>

@@ -3,12 +3,12 @@
 // and the program itself against vev-sim.
 
 #include "fakehost.h"
-#include "host/desktopsettings.h"
+#include "desktop/desktopsettings.h"
 #include "productionline.h"
 #include "simprocess.h"
 #include "simulatedline.h"
-#include "station/auditfile.h"
-#include "station/filestore.h"
+#include "plan/auditfile.h"
+#include "store/filestore.h"
 #include "stationwindow/lanetile.h"
 #include "stationwindow/stationwindow.h"
 #include "tamper.h"
@@ -166,7 +166,9 @@ void TestStationWindow::setUpRefusals()
     }
     std::unique_ptr<ProvisionStore> holder;
     if (held) {
-        holder = setupFor(writeFile(*m_dir, QStringLiteral("other.csv"), plan4), {}).makeStore();
+        QString error;
+        holder = setupFor(writeFile(*m_dir, QStringLiteral("other.csv"), plan4), {}).makeStore(true, &error);
+        QVERIFY2(holder, qPrintable(error));
         holder->open([](const ProvisionStore::Opened &opened) { QVERIFY(opened.ok); });
     }
 

@@ -3,7 +3,7 @@
 
 #include "window/formfit.h"
 #include "window/portcombobox.h"
-#include "host/desktopsettings.h"
+#include "desktop/desktopsettings.h"
 #include "serial/spcomm.h"
 #include "protocol/values.h"
 #include "protocol/wireformat.h"

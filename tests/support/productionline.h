@@ -4,7 +4,7 @@
 // A plan to provision by, and the audit a run leaves, for the tests that
 // run vev-cli provision.
 
-#include "station/auditfile.h"
+#include "plan/auditfile.h"
 #include "tamper.h"
 
 #include <QStringList>

@@ -13,9 +13,9 @@
 // cannot share a name, and the claims of a station that died are seen to
 // be in doubt at once. The tables are described in the README.
 
-#include "station/auditfile.h"
-#include "station/databaseuri.h"
-#include "station/store.h"
+#include "plan/auditfile.h"
+#include "store/databaseuri.h"
+#include "store/store.h"
 
 #include <QDateTime>
 #include <QHash>

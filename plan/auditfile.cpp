@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "station/auditfile.h"
+#include "plan/auditfile.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "station/dbstore.h"
+#include "store/dbstore.h"
 
-#include "station/auditfile.h"
-#include "station/plandatabase.h"
+#include "plan/auditfile.h"
+#include "store/plandatabase.h"
 
 #include <QDateTime>
 #include <QDir>

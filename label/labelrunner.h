@@ -6,7 +6,7 @@
 // station's lanes, vev-cli's). Every job ends with its callback, once, on
 // the caller's thread: printed, or not with the reason.
 
-#include "client/exitcodes.h"
+#include "base/exitcodes.h"
 #include "label/labeljob.h"
 
 #include <QList>

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "client/exitcodes.h"
-
-#include "serial/portaccess.h"
+#include "base/exitcodes.h"
 
 #include <QStringList>
 
@@ -28,16 +26,4 @@ QString exitCodeHelp()
         text += line + QLatin1Char('\n');
     }
     return text;
-}
-
-ExitCode exitCodeFor(OpenFailure failure)
-{
-    switch (failure) {
-    case OpenFailure::None: return ExitCode::Ok;
-    case OpenFailure::NotFound: return ExitCode::PortNotFound;
-    case OpenFailure::Busy: return ExitCode::PortBusy;
-    case OpenFailure::PermissionDenied: return ExitCode::PortPermission;
-    case OpenFailure::Other: break;
-    }
-    return ExitCode::PortError;
 }

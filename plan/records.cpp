@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "station/records.h"
+#include "plan/records.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

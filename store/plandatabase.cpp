@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "station/plandatabase.h"
+#include "store/plandatabase.h"
 
 #include "protocol/values.h"
-#include "station/planbook.h"
+#include "plan/planbook.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

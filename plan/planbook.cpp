@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "station/planbook.h"
+#include "plan/planbook.h"
 
 #include "protocol/values.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "station/databaseuri.h"
+#include "store/databaseuri.h"
 
 #include "protocol/wireformat.h"
 

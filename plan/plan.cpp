@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "station/plan.h"
+#include "plan/plan.h"
 
 #include "protocol/values.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "station/labelrunner.h"
+#include "label/labelrunner.h"
 
 #include <QProcess>
 #include <QTimer>

@@ -9,9 +9,9 @@
 // store in files may answer before the call returns, one on a server answers
 // later, from its own thread.
 
-#include "client/exitcodes.h"
-#include "station/planbook.h"
-#include "station/records.h"
+#include "base/exitcodes.h"
+#include "plan/planbook.h"
+#include "plan/records.h"
 
 #include <QObject>
 

@@ -19,8 +19,8 @@
 // the row on it, or the operator releases it back to the plan. A module
 // carrying a passed row gets nothing.
 
-#include "station/plan.h"
-#include "station/records.h"
+#include "plan/plan.h"
+#include "plan/records.h"
 
 #include <QHash>
 #include <QList>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "station/filestore.h"
+#include "store/filestore.h"
 
 #include <QDateTime>
 #include <QFileInfo>

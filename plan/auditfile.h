@@ -6,7 +6,7 @@
 // or insertion breaks the chain. Read a line at a time, so a file of any
 // size is read whole without being held whole.
 
-#include "station/records.h"
+#include "plan/records.h"
 
 #include <QFile>
 #include <QString>

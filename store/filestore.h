@@ -6,8 +6,8 @@
 // files beside them, taken before either is read, so a second run on either
 // is refused at once with the holder named. Answers come at once.
 
-#include "station/auditfile.h"
-#include "station/store.h"
+#include "plan/auditfile.h"
+#include "store/store.h"
 
 #include <QLockFile>
 

@@ -11,8 +11,8 @@
 // waiting is refused, and a record still waiting is kept in a file of its
 // own (a chained audit of its own) for vev-cli audit import.
 
-#include "station/databaseuri.h"
-#include "station/store.h"
+#include "store/databaseuri.h"
+#include "store/store.h"
 
 #include <QThread>
 

@@ -67,9 +67,4 @@ constexpr int toInt(ExitCode code)
 // meanings wrapped under their text.
 QString exitCodeHelp();
 
-// Declared only: programs without a serial port (the label helper) use the
-// codes without Qt's serial library.
-enum class OpenFailure;
-ExitCode exitCodeFor(OpenFailure failure);
-
 Q_DECLARE_METATYPE(ExitCode)

@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: MIT
+// The plan and its records: plans, the audit's lines and files, and the
+// plan book's ruling.
+
+#include "auditfixture.h"
+#include "plan/auditfile.h"
+#include "plan/plan.h"
+#include "plan/planbook.h"
+#include "productionline.h"
+#include "tamper.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+class TestPlan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void plans_data();
+    void plans();
+    void auditLines_data();
+    void auditLines();
+    void auditFilesRefused();
+    void ruling_data();
+    void ruling();
+};
+
+void TestPlan::plans_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("error"); // empty: the plan is good
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("force");
+
+    const QByteArray header = "ip,gateway,tcp_port,mac\n";
+    QTest::newRow("any column order, quotes, CRLF")
+        << QByteArray("mac,\"tcp_port\",ip,gateway\r\n\"02:00:00:00:00:01\",502,10.0.0.2,10.0.0.1\r\n\r\n"
+                      "02-00-00-00-00-02,\"5\"\"0\"\"2\",10.0.0.3,10.0.0.1") << "line 4: invalid value for Port: \"5\"0\"2\"" << 0 << false;
+    QTest::newRow("good") << plan4 << "" << 4 << false;
+    QTest::newRow("semicolons, a byte order mark, headers as people type them")
+        << QByteArray("\xef\xbb\xbfIP; Gateway ;TCP port;Mac\r\n10.0.5.21;10.0.5.1;502;02:00:00:00:10:01\r\n") << "" << 1 << false;
+    QTest::newRow("missing column") << QByteArray("ip,gateway,mac\n") << "line 1: the header has no column tcp_port" << 0 << false;
+    QTest::newRow("unknown column") << QByteArray("ip,gateway,port,mac\n") << "line 1: column \"port\" is unknown" << 0 << false;
+    QTest::newRow("escape sequences are shown, not sent to the terminal")
+        << QByteArray("ip,gateway,tcp_port,\x1b]0;owned\x07\n") << "line 1: column \"\\x1b]0;owned\\x07\" is unknown" << 0 << false;
+    QTest::newRow("short row") << plan4 + "10.0.5.30,10.0.5.1\n" << "line 6: 2 fields where the header has 4" << 0 << false;
+    QTest::newRow("value no device can use") << plan4 + "10.0.5.30,10.0.5.1,502,01:00:5e:00:00:01\n"
+                                             << "line 6: invalid value for MAC address: \"01:00:5e:00:00:01\" (a group address" << 0 << false;
+    QTest::newRow(".255 as write refuses it") << plan4 + "10.0.5.255,10.0.5.1,502,02:00:00:00:10:09\n"
+                                              << "line 6: IP address 10.0.5.255 is the broadcast address of 10.0.5.0/24; give --force" << 0 << false;
+    QTest::newRow(".255 with --force") << plan4 + "10.0.5.255,10.0.5.1,502,02:00:00:00:10:09\n" << "" << 5 << true;
+    QTest::newRow("an IP twice") << plan4 + "10.0.5.22,10.0.5.1,502,02:00:00:00:10:09\n"
+                                 << "line 6: IP address \"10.0.5.22\" is already on line 3" << 0 << false;
+    QTest::newRow("a MAC twice, spelt otherwise") << plan4 + "10.0.5.30,10.0.5.1,502,02-00-00-00-10-0a\n"
+                                                    "10.0.5.31,10.0.5.1,502,02:00:00:00:10:0A\n"
+                                                  << "line 7: MAC address \"02:00:00:00:10:0A\" is already on line 6" << 0 << false;
+    QTest::newRow("unclosed quote") << QByteArray("ip,gateway,tcp_port,mac\n\"10.0.0.2,") << "line 2: a quoted field" << 0 << false;
+    QTest::newRow("a NUL byte does not end the plan") << plan4 + QByteArray("10.0.5.30,10.0\0.5.1,502,02:00:00:00:10:09\n", 42)
+                                                      << "line 6: a NUL byte" << 0 << false;
+    QTest::newRow("UTF-16") << QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char *>(QString::fromLatin1(header).utf16()), 2 * header.size())
+                            << "is UTF-16 text" << 0 << false;
+    QTest::newRow("CR-only line ends") << QByteArray(plan4).replace('\n', '\r') << "lines ending in CR alone" << 0 << false;
+}
+
+void TestPlan::plans()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(QString, error);
+    QFETCH(bool, force);
+    QString why;
+    const auto rows = parsePlan(csv, &why, force);
+    QVERIFY2(error.isEmpty() ? rows.has_value() : why.contains(error), qPrintable(why));
+    QFETCH(int, count);
+    if (error.isEmpty()) {
+        QCOMPARE(rows->size(), count);
+        QCOMPARE(valueOf(rows->last().values, Setting::Port), QStringLiteral("502"));
+    }
+}
+
+void TestPlan::auditLines_data()
+{
+    QTest::addColumn<QByteArray>("audit");
+    QTest::addColumn<QByteArray>("last");  // for --last; empty: none
+    QTest::addColumn<int>("firstBad");     // 0: it checks out
+    QTest::addColumn<QString>("why");
+
+    const QByteArray good = auditOf({"claim 10.0.5.21 02:00:00:00:10:01", "outcome 10.0.5.21 02:00:00:00:10:01 pass"});
+    const QByteArray hashOfGood = chainHash(good.split('\n').at(1));
+    QTest::newRow("claim and outcome") << good << hashOfGood << 0 << "";
+    QTest::newRow("as the first version wrote it") << auditOf({"v1 10.0.5.21 02:00:00:00:10:01 fail"}) << QByteArray() << 0 << "";
+    QTest::newRow("nothing but prev") << "{\"prev\":\"" + firstPrev + "\"}\n" << QByteArray() << 1 << "\"time\" is missing";
+    QTest::newRow("a row of the wrong type") << QByteArray(good).replace("\"row\":1,", "\"row\":\"1\",") << QByteArray() << 1
+                                             << "\"row\" is missing or not a whole number";
+    QTest::newRow("an unknown result") << auditOf({"outcome 10.0.5.21 02:00:00:00:10:01 pass"}).replace("\"pass\"", "\"fine\"")
+                                       << QByteArray() << 1 << "\"result\" is not one of";
+    QTest::newRow("an unknown kind") << QByteArray(good).replace("\"claim\"", "\"tele\"") << QByteArray() << 1 << "kind \"tele\"";
+    QTest::newRow("line ends converted") << QByteArray(good).replace("\n", "\r\n") << QByteArray() << 1 << "convert them back";
+    QTest::newRow("a partial last line") << good + "{\"prev\":" << QByteArray() << 3 << "partial line";
+    QTest::newRow("a line removed") << good.mid(good.indexOf('\n') + 1) << QByteArray() << 1 << "64 zeros";
+    QTest::newRow("a rewritten chain does not end at the hash kept")
+        << auditOf({"claim 10.0.5.21 02:00:00:00:10:01", "outcome 10.0.5.21 02:00:00:00:10:01 fail"}) << hashOfGood << -1
+        << "does not end at";
+}
+
+void TestPlan::auditLines()
+{
+    QFETCH(QByteArray, audit);
+    QFETCH(QByteArray, last);
+    QFETCH(int, firstBad);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const AuditCheck check = verifyAudit(writeFile(dir, QStringLiteral("audit.jsonl"), audit), {}, last);
+    QCOMPARE(check.firstBad, std::max(firstBad, 0));
+    QCOMPARE(check.endsElsewhere, firstBad < 0);
+    QVERIFY2(check.why.contains(why), qPrintable(check.why));
+    if (firstBad == 0)
+        QCOMPARE(check.lastHash, chainHash(audit.chopped(1).mid(audit.chopped(1).lastIndexOf('\n') + 1)));
+}
+
+void TestPlan::auditFilesRefused()
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &path : {QStringLiteral("/dev/null"), QStringLiteral("/dev/zero"), fifo, dir.path()}) {
+        const AuditCheck check = verifyAudit(path);
+        QVERIFY2(check.unreadable && check.why.contains(QLatin1String("not a regular file")), qPrintable(path));
+        AuditFile file;
+        QString error;
+        bool broken = false;
+        QVERIFY(!file.open(path, {}, &error, &broken));
+        QVERIFY2(error.contains(QLatin1String("not a regular file")), qPrintable(error));
+    }
+
+    // Beyond 2 GiB (sparse here): read a line at a time, never whole, and a
+    // "line" that never ends is no audit line.
+    QFile huge(dir.filePath(QStringLiteral("huge.jsonl")));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 31 | 1));
+    huge.close();
+    const AuditCheck check = verifyAudit(huge.fileName());
+    QCOMPARE(check.firstBad, 1);
+    QVERIFY2(check.why.contains(QLatin1String("not an audit line")), qPrintable(check.why));
+}
+
+void TestPlan::ruling_data()
+{
+    // The rows that hold the module's MAC and its IP: "state", with
+    // " in hand" for a claim a running station holds; "" for none.
+    QTest::addColumn<QString>("byMac");
+    QTest::addColumn<QString>("byIp");
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("decisive"); // "mac", "ip" or ""
+
+    QTest::newRow("held by nothing") << "" << "" << int(PlanBook::Verdict::Fresh) << "";
+    QTest::newRow("passed, by its MAC") << "passed" << "" << int(PlanBook::Verdict::HoldsPassed) << "mac";
+    QTest::newRow("a passed row outweighs one in doubt") << "failed" << "passed" << int(PlanBook::Verdict::HoldsPassed) << "ip";
+    QTest::newRow("claimed by a run that ended") << "claimed" << "" << int(PlanBook::Verdict::Resume) << "mac";
+    QTest::newRow("in doubt by its IP alone") << "" << "failed" << int(PlanBook::Verdict::Resume) << "ip";
+    QTest::newRow("claimed by a running station: in hand, not in doubt")
+        << "claimed in hand" << "claimed in hand" << int(PlanBook::Verdict::Fresh) << "";
+}
+
+void TestPlan::ruling()
+{
+    QFETCH(QString, byMac);
+    QFETCH(QString, byIp);
+    const auto entry = [](const QString &text) {
+        std::optional<RowEntry> entry;
+        for (RowState state : {RowState::Open, RowState::Claimed, RowState::Passed, RowState::Failed}) {
+            if (text.startsWith(rowStateText(state))) {
+                entry = RowEntry();
+                entry->state = state;
+                entry->inHand = text.endsWith(QLatin1String("in hand"));
+            }
+        }
+        return entry;
+    };
+    const auto mac = entry(byMac);
+    const auto ip = entry(byIp);
+    const RowEntry *decisive = nullptr;
+    QTEST(int(PlanBook::ruling(mac ? &*mac : nullptr, ip ? &*ip : nullptr, &decisive)), "verdict");
+    QTEST(QString(!decisive ? "" : decisive == &*mac ? "mac" : "ip"), "decisive");
+}
+
+QTEST_GUILESS_MAIN(TestPlan)
+#include "tst_plan.moc"
