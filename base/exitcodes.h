@@ -26,6 +26,9 @@ enum class ExitCode {
     Held = 12,
     LabelNotPrinted = 13,
     NotInAudit = 14,
+    Conflict = 15,
+    FilesChanged = 16,
+    RowOnTwoModules = 17,
 };
 
 struct ExitCodeMeaning {
@@ -33,7 +36,7 @@ struct ExitCodeMeaning {
     const char *meaning;
 };
 
-inline constexpr std::array<ExitCodeMeaning, 15> exitCodeMeanings = {{
+inline constexpr std::array<ExitCodeMeaning, 18> exitCodeMeanings = {{
     {ExitCode::Ok, "success"},
     {ExitCode::Failure, "other error: a file that cannot be read, output that cannot be written, an audit that "
                         "cannot be written, a database that cannot be reached or refuses the record"},
@@ -56,6 +59,11 @@ inline constexpr std::array<ExitCodeMeaning, 15> exitCodeMeanings = {{
                                 "answer, drops the connection or refuses the job; provision: a module passed but its "
                                 "label was not printed, or the label target cannot be used (nothing was sent)"},
     {ExitCode::NotInAudit, "label --audit: the audit records no passed module for that row or MAC address"},
+    {ExitCode::Conflict, "provision: a module carries part of a row it may not be given, or a serial number bound to "
+                         "another row (nothing was written to it)"},
+    {ExitCode::FilesChanged, "provision: the plan or the audit changed under the running run (replaced, truncated, "
+                             "or written by another program); nothing more was sent"},
+    {ExitCode::RowOnTwoModules, "a row was found on two modules"},
 }};
 
 constexpr int toInt(ExitCode code)

@@ -73,13 +73,14 @@ AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QBy
                                               "dos2unix or sed -i 's/\\r$//' and verify again"));
         }
         QString why;
-        const auto record = chain.take(line, &why);
-        if (!record)
+        const auto read = chain.take(line, &why);
+        if (!read)
             return bad(number, why);
         check.lastHash = chain.lastHash();
         check.lines = chain.lines();
-        if (visit)
-            visit(*record, number);
+        check.unknown = chain.unknown();
+        if (visit && read->record)
+            visit(*read->record, number);
     }
     if (!lastHash.isEmpty()) {
         check.why = chain.endsElsewhere(lastHash);

@@ -18,6 +18,7 @@ using AuditVisitor = std::function<void(const AuditRecord &record, int line)>;
 
 struct AuditCheck {
     int lines = 0;         // lines that check out
+    int unknown = 0;       // of those, lines of kinds this version does not know: chained, not read
     int firstBad = 0;      // 1-based; 0 when every line checks out
     QString why;           // what is wrong with the first bad line, or why the file cannot be read
     bool unreadable = false; // the file could not be read at all

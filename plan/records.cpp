@@ -307,21 +307,21 @@ std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why)
         return std::nullopt;
     }
     read.prev = prev.toLatin1();
-    const QString kind = fields.text("kind", false);
-    read.record.time = fields.text("time");
-    read.record.station = fields.text("station");
-    read.record.operatorName = fields.text("operator", false);
-    read.record.version = fields.text("version");
-    const auto body = readBody(kind, fields);
-    if (!body) {
-        *why = QStringLiteral("kind \"%1\" is not known to this version").arg(printable(kind));
-        return std::nullopt;
-    }
+    read.kind = fields.text("kind", false);
+    AuditRecord record;
+    record.time = fields.text("time");
+    record.station = fields.text("station");
+    record.operatorName = fields.text("operator", false);
+    record.version = fields.text("version");
+    const auto body = readBody(read.kind, fields);
     if (!fields.why().isEmpty()) {
         *why = fields.why();
         return std::nullopt;
     }
-    read.record.body = *body;
+    if (body) {
+        record.body = *body;
+        read.record = record;
+    }
     return read;
 }
 
@@ -330,9 +330,9 @@ QByteArray chainHash(const QByteArray &line)
     return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
 }
 
-std::optional<AuditRecord> AuditChain::take(const QByteArray &line, QString *why)
+std::optional<AuditLine> AuditChain::take(const QByteArray &line, QString *why)
 {
-    const auto read = readAuditLine(line, why);
+    auto read = readAuditLine(line, why);
     if (!read)
         return std::nullopt;
     if (read->prev != m_prev) {
@@ -343,7 +343,9 @@ std::optional<AuditRecord> AuditChain::take(const QByteArray &line, QString *why
     }
     m_prev = chainHash(line);
     ++m_lines;
-    return read->record;
+    if (!read->record)
+        ++m_unknown;
+    return read;
 }
 
 QString AuditChain::endsElsewhere(const QByteArray &lastHash) const

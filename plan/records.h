@@ -96,12 +96,16 @@ const SettingValues &recordValues(const AuditBody &body);
 // filled in with now and this tool's version.
 QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash);
 
-// The record a line holds, its prev, or nothing with *why saying what is
-// wrong: not JSON, a field missing or of the wrong type, an unknown kind.
-// A line without "kind" is an outcome as the first version wrote it.
+// What a line holds: its prev, its kind, and its record when the kind is
+// one this version knows; nothing with *why saying what is wrong: not JSON,
+// no prev, a field of a known kind missing or of the wrong type. A line of
+// a kind this version does not know (written by a later one) still chains:
+// readers check its place and skip it. A line without "kind" is an outcome
+// as the first version wrote it.
 struct AuditLine {
-    AuditRecord record;
     QByteArray prev;
+    QString kind;
+    std::optional<AuditRecord> record; // none: a kind this version does not know
 };
 std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why);
 
@@ -115,19 +119,23 @@ inline const QByteArray firstPrev = QByteArray(64, '0');
 class AuditChain
 {
 public:
-    // The record a line (without its line end) holds once it checks out and
-    // takes its place in the chain; else nothing, with *why.
-    std::optional<AuditRecord> take(const QByteArray &line, QString *why);
+    // What a line (without its line end) holds once it checks out and takes
+    // its place in the chain; else nothing, with *why. A line of a kind this
+    // version does not know takes its place with no record, and is counted.
+    std::optional<AuditLine> take(const QByteArray &line, QString *why);
     // Why the lines taken do not end at lastHash (a copy of the last hash
     // kept elsewhere); empty when they do.
     QString endsElsewhere(const QByteArray &lastHash) const;
 
     int lines() const { return m_lines; }
+    // Lines of kinds this version does not know.
+    int unknown() const { return m_unknown; }
     const QByteArray &lastHash() const { return m_prev; }
 
 private:
     QByteArray m_prev = firstPrev;
     int m_lines = 0;
+    int m_unknown = 0;
 };
 
 Q_DECLARE_METATYPE(OutcomeRecord)

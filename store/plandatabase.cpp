@@ -747,8 +747,8 @@ DbFault PlanDatabase::status(bool full, StoreStatus *status)
             return fault;
         while (query->next()) {
             QString why;
-            if (const auto read = readAuditLine(query->value(0).toString().toUtf8(), &why))
-                status->recent << read->record;
+            if (const auto read = readAuditLine(query->value(0).toString().toUtf8(), &why); read && read->record)
+                status->recent << *read->record;
         }
 
         if (full) {
@@ -832,13 +832,24 @@ DbFault PlanDatabase::verifyAudit(const QByteArray &lastHash, AuditCheck *check,
             return bad(number, QStringLiteral("line %1 is missing (the next is %2): a line was removed").arg(number).arg(row.seq));
         const QByteArray prev = chain.lastHash();
         QString why;
-        const auto record = chain.take(row.line, &why);
-        if (!record)
+        const auto read = chain.take(row.line, &why);
+        if (!read)
             return bad(number, why);
         // The columns beside the line are what queries see: they must say
         // what the line says.
         if (row.prev != prev || row.hash != chain.lastHash())
             return bad(number, QStringLiteral("its prev or hash column does not match the chain"));
+        const auto good = [&] {
+            check->lines = chain.lines();
+            check->unknown = chain.unknown();
+            check->lastHash = chain.lastHash();
+            return true;
+        };
+        // A kind a later version wrote: its place in the chain is all this
+        // version can vouch for.
+        if (!read->record)
+            return row.kind == read->kind ? good() : bad(number, QStringLiteral("its kind column does not match its text"));
+        const auto &record = read->record;
         if (row.kind != kindName(record->body) || row.row != recordRow(record->body) || row.station != record->station
             || row.operatorName != record->operatorName
             || row.port != recordPort(record->body).value_or(QString())
@@ -846,8 +857,7 @@ DbFault PlanDatabase::verifyAudit(const QByteArray &lastHash, AuditCheck *check,
             || row.time != QDateTime::fromString(record->time, Qt::ISODateWithMs))
             return bad(number, QStringLiteral("its columns do not match its text (kind, row, station, operator, port, "
                                               "result or time was changed)"));
-        check->lines = chain.lines();
-        check->lastHash = chain.lastHash();
+        good();
         if (visit)
             visit(*record, int(number));
         return true;

@@ -478,6 +478,19 @@ void TestCli::productionLine()
         QStringLiteral("^(.*): 8 lines, chain intact, last hash ([0-9a-f]{64})\n$")).match(run.out);
     QVERIFY2(intact.hasMatch() && intact.captured(1) == audit, qPrintable(run.out));
     QCOMPARE(cli({"audit-verify", audit, "--last", intact.captured(2)}).code, 0);
+    // A line of a kind a later version writes is chained and counted, not
+    // refused: this version still verifies the audit and appends to it.
+    const QString grown = dir.filePath(QStringLiteral("grown.jsonl"));
+    QVERIFY(QFile::copy(audit, grown));
+    QFile later(grown);
+    QVERIFY(later.open(QIODevice::Append));
+    later.write("{\"kind\":\"shift\",\"prev\":\"" + intact.captured(2).toLatin1() + "\",\"station\":\"bench-1\","
+                "\"time\":\"2026-12-08T03:00:00.000Z\",\"version\":\"9.0.0\"}\n");
+    later.close();
+    run = cli({"audit-verify", grown});
+    QVERIFY2(run.code == 0 && run.out.contains(QLatin1String(": 9 lines, chain intact, last hash "))
+                 && run.out.endsWith(QLatin1String("; 1 of kinds this version does not know, skipped\n")),
+             qPrintable(run.out + run.err));
     QVERIFY(changeByte(audit, "\"row\":", 6, '7'));
     run = cli({"audit-verify", audit});
     QCOMPARE(run.code, 10);

@@ -86,23 +86,32 @@ void TestPlan::auditLines_data()
     QTest::addColumn<QByteArray>("last");  // for --last; empty: none
     QTest::addColumn<int>("firstBad");     // 0: it checks out
     QTest::addColumn<QString>("why");
+    QTest::addColumn<int>("unknown");      // lines of kinds this version does not know
 
     const QByteArray good = auditOf({"claim 10.0.5.21 02:00:00:00:10:01", "outcome 10.0.5.21 02:00:00:00:10:01 pass"});
     const QByteArray hashOfGood = chainHash(good.split('\n').at(1));
-    QTest::newRow("claim and outcome") << good << hashOfGood << 0 << "";
-    QTest::newRow("as the first version wrote it") << auditOf({"v1 10.0.5.21 02:00:00:00:10:01 fail"}) << QByteArray() << 0 << "";
-    QTest::newRow("nothing but prev") << "{\"prev\":\"" + firstPrev + "\"}\n" << QByteArray() << 1 << "\"time\" is missing";
+    QTest::newRow("claim and outcome") << good << hashOfGood << 0 << "" << 0;
+    QTest::newRow("as the first version wrote it") << auditOf({"v1 10.0.5.21 02:00:00:00:10:01 fail"}) << QByteArray() << 0 << "" << 0;
+    QTest::newRow("nothing but prev") << "{\"prev\":\"" + firstPrev + "\"}\n" << QByteArray() << 1 << "\"time\" is missing" << 0;
     QTest::newRow("a row of the wrong type") << QByteArray(good).replace("\"row\":1,", "\"row\":\"1\",") << QByteArray() << 1
-                                             << "\"row\" is missing or not a whole number";
+                                             << "\"row\" is missing or not a whole number" << 0;
     QTest::newRow("an unknown result") << auditOf({"outcome 10.0.5.21 02:00:00:00:10:01 pass"}).replace("\"pass\"", "\"fine\"")
-                                       << QByteArray() << 1 << "\"result\" is not one of";
-    QTest::newRow("an unknown kind") << QByteArray(good).replace("\"claim\"", "\"tele\"") << QByteArray() << 1 << "kind \"tele\"";
-    QTest::newRow("line ends converted") << QByteArray(good).replace("\n", "\r\n") << QByteArray() << 1 << "convert them back";
-    QTest::newRow("a partial last line") << good + "{\"prev\":" << QByteArray() << 3 << "partial line";
-    QTest::newRow("a line removed") << good.mid(good.indexOf('\n') + 1) << QByteArray() << 1 << "64 zeros";
+                                       << QByteArray() << 1 << "\"result\" is not one of" << 0;
+    // A kind a later version writes: chained, its fields not read, skipped.
+    const QByteArray later = "{\"kind\":\"rework\",\"prev\":\"" + firstPrev + "\",\"station\":\"bench-1\","
+                             "\"time\":\"2026-12-08T03:00:00.000Z\",\"tool\":{\"x\":1},\"version\":\"9.0.0\"}";
+    const QByteArray onLater = auditOf({"claim 10.0.5.21 02:00:00:00:10:01"}).replace(firstPrev, chainHash(later));
+    QTest::newRow("a kind of a later version") << later + '\n' + onLater << QByteArray() << 0 << "" << 1;
+    QTest::newRow("a later kind without its chain") << QByteArray(later).replace(firstPrev, QByteArray(64, '1')) + '\n'
+                                                    << QByteArray() << 1 << "prev is not 64 zeros" << 0;
+    QTest::newRow("a known kind with a field of the wrong type")
+        << QByteArray(good).replace("\"port\":\"/dev/ttyUSB0\"", "\"port\":7") << QByteArray() << 1 << "\"port\"" << 0;
+    QTest::newRow("line ends converted") << QByteArray(good).replace("\n", "\r\n") << QByteArray() << 1 << "convert them back" << 0;
+    QTest::newRow("a partial last line") << good + "{\"prev\":" << QByteArray() << 3 << "partial line" << 0;
+    QTest::newRow("a line removed") << good.mid(good.indexOf('\n') + 1) << QByteArray() << 1 << "64 zeros" << 0;
     QTest::newRow("a rewritten chain does not end at the hash kept")
         << auditOf({"claim 10.0.5.21 02:00:00:00:10:01", "outcome 10.0.5.21 02:00:00:00:10:01 fail"}) << hashOfGood << -1
-        << "does not end at";
+        << "does not end at" << 0;
 }
 
 void TestPlan::auditLines()
@@ -111,11 +120,13 @@ void TestPlan::auditLines()
     QFETCH(QByteArray, last);
     QFETCH(int, firstBad);
     QFETCH(QString, why);
+    QFETCH(int, unknown);
     QTemporaryDir dir;
     const AuditCheck check = verifyAudit(writeFile(dir, QStringLiteral("audit.jsonl"), audit), {}, last);
     QCOMPARE(check.firstBad, std::max(firstBad, 0));
     QCOMPARE(check.endsElsewhere, firstBad < 0);
     QVERIFY2(check.why.contains(why), qPrintable(check.why));
+    QCOMPARE(check.unknown, unknown);
     if (firstBad == 0)
         QCOMPARE(check.lastHash, chainHash(audit.chopped(1).mid(audit.chopped(1).lastIndexOf('\n') + 1)));
 }
