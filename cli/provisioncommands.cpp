@@ -2,6 +2,7 @@
 #include "provisioncommands.h"
 
 #include "host/signalwatch.h"
+#include "stationtext/lanetext.h"
 #include "store/dbstore.h"
 
 #include <QCoreApplication>
@@ -47,7 +48,7 @@ public:
     void laneChanged(Lane *lane)
     {
         if (!m_terminal) {
-            out() << lane->port() << ": " << lane->status().text << '\n';
+            out() << lane->port() << ": " << laneText(lane->status()) << '\n';
             out().flush();
             return;
         }
@@ -74,7 +75,7 @@ public:
             return;
         clear();
         for (Lane *lane : std::as_const(m_lanes))
-            out() << fit(lane->port() + QStringLiteral(": ") + lane->status().text) << '\n';
+            out() << fit(lane->port() + QStringLiteral(": ") + laneText(lane->status())) << '\n';
         out().flush();
     }
 
@@ -136,7 +137,7 @@ private:
     {
         clear();
         for (Lane *lane : std::as_const(m_lanes))
-            out() << fit(lane->port() + QStringLiteral(": ") + lane->status().text) << '\n';
+            out() << fit(lane->port() + QStringLiteral(": ") + laneText(lane->status())) << '\n';
         m_drawn = int(m_lanes.size());
         out().flush();
     }
@@ -256,7 +257,7 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
     });
     QObject::connect(station, &Station::finished, station, [station, board, done](ExitCode code) {
         board->finish();
-        out() << station->summary(QStringLiteral("Done"), QStringLiteral("with vev-cli plan release")) << '\n';
+        out() << runSummary(*station, QStringLiteral("Done"), QStringLiteral("with vev-cli plan release")) << '\n';
         station->deleteLater();
         done(code);
     });

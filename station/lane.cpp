@@ -5,14 +5,6 @@
 
 namespace {
 
-QString rowText(const PlanRow &row)
-{
-    QStringList values;
-    for (Setting setting : allSettings)
-        values << printable(valueOf(row.values, setting).value_or(QString()));
-    return QStringLiteral("row %1 (%2)").arg(row.row).arg(values.join(QLatin1Char(' ')));
-}
-
 bool allFour(const SettingValues &values)
 {
     return std::all_of(values.begin(), values.end(), [](const auto &value) { return value.has_value(); });
@@ -61,11 +53,6 @@ QString reasonOf(const WriteOutcome &outcome, Result result, const SettingValues
     return reasons.join(QStringLiteral("; "));
 }
 
-QString endingText(Lane::Ending ending)
-{
-    return ending == Lane::Ending::PlanUsedUp ? QStringLiteral("plan used up") : QStringLiteral("stopped");
-}
-
 } // namespace
 
 Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds timeout, bool once, QObject *parent)
@@ -75,6 +62,7 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     , m_timeout(timeout)
     , m_once(once)
 {
+    m_status.timeout = timeout;
     for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
@@ -89,17 +77,16 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     connect(&m_client, &GatewayClient::readFinished, this, &Lane::readFinished);
     connect(&m_client, &GatewayClient::writeFinished, this, &Lane::writeFinished);
     connect(&m_client, &GatewayClient::verifying, this, [this] {
-        show(Activity::Verifying, QStringLiteral("verifying row %1").arg(m_row.row));
+        show(Activity::Verifying);
     });
     // The outcome in hand is kept and retried by the store: say so.
     connect(m_store, &ProvisionStore::reachabilityChanged, this, [this](bool reachable, const QString &why) {
         if (m_phase != Phase::Recording)
             return;
         if (reachable)
-            show(Activity::Recording, QStringLiteral("recording row %1").arg(m_row.row));
+            show(Activity::Recording);
         else
-            show(Activity::Retrying, QStringLiteral("storing the outcome of row %1 while the store is unreachable (%2); "
-                                                    "retrying").arg(m_row.row).arg(why));
+            show(Activity::Retrying, why);
     });
 }
 
@@ -124,7 +111,7 @@ void Lane::stop(Ending ending)
     m_stopEnding = ending;
     // A module being read is not in hand yet: nothing of a row is on it.
     if (!holdsModule())
-        finish(ending, endingText(ending));
+        finish(ending);
 }
 
 // --- Watching the line ----------------------------------------------------
@@ -136,7 +123,7 @@ void Lane::watch(bool removing)
     m_lostWhileStoring.clear();
     if (!removing) {
         m_handledMacs.clear();
-        show(Activity::Waiting, QStringLiteral("waiting for a module"));
+        show(Activity::Waiting);
     }
     m_probeAnswer = ReadGatherer();
     m_silence.start(m_timeout);
@@ -200,7 +187,7 @@ void Lane::silent()
         return;
     }
     if (m_once) {
-        finish(Ending::NoModule, QStringLiteral("no module within %1 ms").arg(m_timeout.count()));
+        finish(Ending::NoModule);
         return;
     }
     m_silence.start(m_timeout);
@@ -213,7 +200,7 @@ void Lane::identify()
     m_undecided.stop();
     m_phase = Phase::Identifying;
     if (!m_removing)
-        show(Activity::Reading, QStringLiteral("reading a module"));
+        show(Activity::Reading);
     m_client.startRead(m_timeout, GatewayClient::ReadStart::AfterEarlierAnswers);
 }
 
@@ -233,7 +220,7 @@ void Lane::readFinished(const ReadOutcome &outcome)
         return;
     }
     if (m_stopping) {
-        finish(m_stopEnding, QStringLiteral("stopped"));
+        finish(m_stopEnding);
         return;
     }
     // A new module: the last one's result goes from the tile.
@@ -251,7 +238,7 @@ void Lane::readFinished(const ReadOutcome &outcome)
 void Lane::claim()
 {
     m_phase = Phase::Claiming;
-    show(Activity::Claiming, QStringLiteral("claiming a row"));
+    show(Activity::Claiming);
     QPointer<Lane> self(this);
     m_store->claim(m_port, m_status.before, [self](const ProvisionStore::Claim &claim) {
         if (self)
@@ -272,29 +259,25 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     switch (claim.kind) {
     case ProvisionStore::Claim::Failed:
         emit storeFailed(claim.error);
-        finish(Ending::StoreFailed, QStringLiteral("the claim could not be recorded, nothing was written: ")
-                                        + claim.error);
+        finish(Ending::StoreFailed, claim.error);
         return;
     case ProvisionStore::Claim::HoldsPassed:
         m_status.row = claim.row;
         if (m_once) {
-            finish(Ending::AlreadyProvisioned,
-                   QStringLiteral("the module already holds %1, recorded as passed; nothing was sent")
-                       .arg(rowText(claim.row)));
+            finish(Ending::AlreadyProvisioned);
             return;
         }
         m_handledMacs = {mac};
-        show(Activity::HoldsRow, QStringLiteral("the module already holds %1, recorded as passed: take it off")
-                                     .arg(rowText(claim.row)));
+        show(Activity::HoldsRow);
         watch(true);
         return;
     case ProvisionStore::Claim::NothingOpen:
         if (!m_waitForDoubt) {
-            finish(Ending::PlanUsedUp, QStringLiteral("plan used up"));
+            finish(Ending::PlanUsedUp);
             return;
         }
         m_handledMacs = {mac};
-        show(Activity::NoRowLeft, QStringLiteral("no open row is left for this module: take it off"));
+        show(Activity::NoRowLeft);
         watch(true);
         return;
     case ProvisionStore::Claim::Fresh:
@@ -313,17 +296,14 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
             if (!error.isEmpty())
                 emit self->storeFailed(error);
             if (self->m_lostWhileStoring.isEmpty())
-                self->finish(self->m_stopEnding, QStringLiteral("stopped"));
+                self->finish(self->m_stopEnding);
             else
                 self->portLost(self->m_lostWhileStoring);
         });
         return;
     }
     m_phase = Phase::Writing;
-    if (claim.kind == ProvisionStore::Claim::Resume)
-        show(Activity::Finishing, QStringLiteral("finishing %1, which was in doubt").arg(rowText(m_row)));
-    else
-        show(Activity::Writing, QStringLiteral("writing ") + rowText(m_row));
+    show(claim.kind == ProvisionStore::Claim::Resume ? Activity::Finishing : Activity::Writing);
     m_client.startWrite(m_row.values, m_timeout, true);
 }
 
@@ -345,7 +325,7 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         m_handledMacs.insert(back);
 
     m_phase = Phase::Recording;
-    show(Activity::Recording, QStringLiteral("recording row %1").arg(m_row.row));
+    show(Activity::Recording);
     const bool lost = outcome.status == WriteOutcome::Lost;
     const QString lostReason = outcome.reason;
     QPointer<Lane> self(this);
@@ -360,13 +340,9 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
     m_results << record.result;
     m_status.result = record.result;
     m_status.reason = record.reason;
-    const bool passed = record.result == Result::Pass;
     if (!error.isEmpty()) {
         emit storeFailed(error);
-        finish(Ending::StoreFailed,
-               QStringLiteral("%1 %2 on the module with MAC %3 could not be recorded (%4); the row is in doubt")
-                   .arg(passed ? QStringLiteral("PASS") : QStringLiteral("FAIL"), rowText(m_row),
-                        printable(canonicalOf(record.before, Setting::MacAddress)), error));
+        finish(Ending::StoreFailed, error);
         return;
     }
     emit recorded(record);
@@ -375,16 +351,14 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
         return;
     }
     if (m_stopping) {
-        finish(m_stopEnding, endingText(m_stopEnding));
+        finish(m_stopEnding);
         return;
     }
     if (m_once) {
-        finish(Ending::None, QStringLiteral("done"));
+        finish(Ending::None);
         return;
     }
-    show(Activity::TakeOff, passed ? QStringLiteral("PASS row %1: take the module off").arg(record.row)
-                                   : QStringLiteral("FAIL row %1 (%2): take the module off")
-                                         .arg(record.row).arg(record.reason));
+    show(Activity::TakeOff);
     watch(true);
 }
 
@@ -411,9 +385,8 @@ void Lane::lineLost(const QString &reason)
 
 void Lane::portLost(const QString &reason)
 {
-    const QString text = QStringLiteral("port lost: ") + reason;
     if (!m_reopenLost || m_stopping) {
-        finish(Ending::Lost, text);
+        finish(Ending::Lost, reason);
         return;
     }
     m_phase = Phase::Lost;
@@ -421,7 +394,7 @@ void Lane::portLost(const QString &reason)
     for (QTimer *timer : {&m_probe, &m_silence, &m_undecided})
         timer->stop();
     m_client.close();
-    show(Activity::PortLost, text + QStringLiteral("; waiting for the device to come back"));
+    show(Activity::PortLost, reason);
     m_reopen.start();
 }
 
@@ -438,29 +411,18 @@ void Lane::reopen()
     // Back, but not ours yet (the system still setting its permissions, or
     // another program took it): say why while trying on.
     if (failure != OpenFailure::NotFound)
-        show(Activity::PortLost, QStringLiteral("port lost; the device is back but cannot be opened: %1; trying again")
-                                     .arg(reason));
+        show(Activity::PortBack, reason);
     m_reopen.start();
 }
 
 // --- Status -----------------------------------------------------------------
 
-void Lane::show(Activity activity, const QString &text)
+void Lane::show(Activity activity, const QString &detail)
 {
-    m_activityText = text;
-    QString shown = text;
-    switch (m_status.label) {
-    case LabelState::None: break;
-    case LabelState::Printing: shown += QStringLiteral("; label printing"); break;
-    case LabelState::Printed: shown += QStringLiteral("; label printed"); break;
-    case LabelState::NotPrinted:
-        shown += QStringLiteral("; label NOT printed (%1), reprint with vev-cli label").arg(m_status.labelReason);
-        break;
-    }
-    if (activity == m_status.activity && shown == m_status.text)
+    if (activity == m_status.activity && detail == m_status.detail)
         return;
     m_status.activity = activity;
-    m_status.text = shown;
+    m_status.detail = detail;
     emit statusChanged();
 }
 
@@ -468,20 +430,23 @@ void Lane::showLabel(int row, LabelState state, const QString &reason)
 {
     if (!m_status.row || m_status.row->row != row || m_status.result != Result::Pass)
         return;
+    if (state == m_status.label && reason == m_status.labelReason)
+        return;
     m_status.label = state;
     m_status.labelReason = reason;
-    show(m_status.activity, m_activityText);
+    emit statusChanged();
 }
 
-void Lane::finish(Ending ending, const QString &text)
+void Lane::finish(Ending ending, const QString &detail)
 {
     if (isEnded())
         return;
     m_phase = Phase::Ended;
     m_ending = ending;
+    m_status.ending = ending;
     for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen})
         timer->stop();
     m_client.close();
-    show(Activity::Ended, text);
+    show(Activity::Ended, detail);
     emit finished();
 }

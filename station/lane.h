@@ -43,28 +43,40 @@ public:
         Finishing, // writing a row that was in doubt onto the module carrying it
         Verifying, // reading the row back
         Recording, // storing the outcome
-        Retrying,  // storing the outcome while the store cannot be reached
+        Retrying,  // storing the outcome while the store cannot be reached (detail: why)
         TakeOff,   // done with the module: take it off
         HoldsRow,  // the module already carries a row recorded as passed
         NoRowLeft, // no open row is left for this module
-        PortLost,  // the port went away: waiting for its device to come back
-        Ended,
+        PortLost,  // the port went away: waiting for its device to come back (detail: why)
+        PortBack,  // its device is back but cannot be opened yet (detail: why)
+        Ended,     // see ending
     };
-    // How the lane ended, for the run's exit code.
-    enum class Ending { None, PlanUsedUp, Stopped, NoModule, Lost, StoreFailed, AlreadyProvisioned };
+    // How the lane ended, for the run's exit code and its last words.
+    enum class Ending {
+        None,               // its one module handled (--once)
+        PlanUsedUp,
+        Stopped,
+        NoModule,           // no module within the timeout (--once)
+        Lost,               // the port (detail: why)
+        StoreFailed,        // a claim, or the outcome when result is set, could not be stored (detail: why)
+        AlreadyProvisioned, // the module holds a passed row (--once)
+    };
 
     // The label of a module that passed: printed in the background, so the
     // lane may be on to the next module before it is done.
     enum class LabelState { None, Printing, Printed, NotPrinted };
 
-    // What the lane shows: for a status line, a tile, a screen reader.
+    // What the lane shows, as values: the front ends word them for a status
+    // line, a tile, a screen reader.
     struct Status {
         Activity activity = Activity::Waiting;
-        QString text;
+        Ending ending = Ending::None; // once ended
+        QString detail;              // what the system or the store said, where the activity or ending has it
+        std::chrono::milliseconds timeout {0}; // how long a silent line means no module
         std::optional<PlanRow> row;  // the row in hand, or the one the module holds
         SettingValues before;        // the module's settings when it was found
         std::optional<Result> result; // the last module's, kept until the next module is on
-        QString reason;              // why it is not a pass
+        QString reason;              // why it is not a pass, as its record says
         LabelState label = LabelState::None; // the last module's label
         QString labelReason;         // why it was not printed
     };
@@ -124,8 +136,8 @@ private:
     void lineLost(const QString &reason);
     void portLost(const QString &reason);
     void reopen();
-    void show(Activity activity, const QString &text);
-    void finish(Ending ending, const QString &text);
+    void show(Activity activity, const QString &detail = QString());
+    void finish(Ending ending, const QString &detail = QString());
 
     // What the lane is doing, which the status shows only in part: a
     // removal watch reads the module now and then and keeps showing the
@@ -156,7 +168,6 @@ private:
     QString m_lostWhileStoring;
     PlanRow m_row;
     Status m_status;
-    QString m_activityText; // the status text without the label's state
     bool m_stopping = false;
     Ending m_stopEnding = Ending::Stopped;
     Ending m_ending = Ending::None;

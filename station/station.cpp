@@ -135,18 +135,6 @@ void Station::refreshStatus()
     });
 }
 
-QString Station::summary(const QString &endWord, const QString &releaseWhere) const
-{
-    QString text = QStringLiteral("%1: %2 passed, %3 failed this run; %4 rows left")
-                       .arg(m_usedUp ? QStringLiteral("Plan used up") : endWord)
-                       .arg(m_passed).arg(m_failed).arg(m_status.open);
-    if (m_status.inDoubtCount() > 0) {
-        text += QStringLiteral(", %1 in doubt (put their modules back on a lane to finish them, or release them %2)")
-                    .arg(m_status.inDoubtCount()).arg(releaseWhere);
-    }
-    return text;
-}
-
 void Station::planLeft(const StoreStatus &status)
 {
     m_status = status;

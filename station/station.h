@@ -55,9 +55,6 @@ public:
     int passed() const { return m_passed; }
     int failed() const { return m_failed; }
     bool planUsedUp() const { return m_usedUp; }
-    // The run's end in one line: "Plan used up" or endWord, this run's passes
-    // and failures, the rows left and in doubt, and where those are released.
-    QString summary(const QString &endWord, const QString &releaseWhere) const;
     bool isRunning() const { return m_running; }
 
     // The exit code the run ends with (see client/exitcodes.h).

@@ -2,6 +2,7 @@
 #include "stationwindow/lanetile.h"
 
 #include "protocol/wireformat.h"
+#include "stationtext/lanetext.h"
 
 #include <QEvent>
 #include <QFontInfo>
@@ -93,8 +94,9 @@ void LaneTile::setStatus(const Lane::Status &status)
 {
     // A failure's reason has a line of its own here.
     const bool failed = status.result && *status.result != Result::Pass;
+    const QString text = laneText(status);
     m_activity->setText(status.activity == Lane::Activity::TakeOff && failed ? QStringLiteral("Take the module off.")
-                                                                             : status.text);
+                                                                             : text);
     // Gateway and port are the same on every row: IP and MAC tell them apart.
     m_row->setText(status.row ? QStringLiteral("Row %1: IP %2, MAC %3").arg(status.row->row)
                                     .arg(printable(valueOf(status.row->values, Setting::IpAddress).value_or(QString())),
@@ -114,8 +116,8 @@ void LaneTile::setStatus(const Lane::Status &status)
     m_result->setText(result);
     m_reason->setText(status.result && *status.result != Result::Pass ? printable(status.reason) : QString());
 
-    setAccessibleName(QStringLiteral("Lane %1: %2").arg(printable(m_portName), result.isEmpty() ? status.text
-                                                                                                : result + QStringLiteral(", ") + status.text));
+    setAccessibleName(QStringLiteral("Lane %1: %2").arg(printable(m_portName), result.isEmpty() ? text
+                                                                                                : result + QStringLiteral(", ") + text));
     QStringList description;
     for (const QLabel *label : {m_activity, m_row, m_before, m_result, m_reason}) {
         if (!label->text().isEmpty())

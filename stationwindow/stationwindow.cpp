@@ -3,6 +3,7 @@
 
 #include "desktop/desktopsettings.h"
 #include "protocol/wireformat.h"
+#include "stationtext/lanetext.h"
 #include "stationwindow/lanetile.h"
 #include "stationwindow/setuppanel.h"
 
@@ -277,7 +278,7 @@ void StationWindow::start()
         showMessage(m_storeFailure, true);
     });
     connect(m_station, &Station::finished, this, [this] {
-        QString text = m_station->summary(QStringLiteral("Stopped"), QStringLiteral("below"));
+        QString text = runSummary(*m_station, QStringLiteral("Stopped"), QStringLiteral("below"));
         if (m_station->planStatus().inDoubtCount() > 0)
             text += QLatin1Char('.');
         // A store failure stays in view: it is why the run ended.

@@ -6,6 +6,7 @@
 #include "simulatedline.h"
 #include "store/filestore.h"
 #include "station/station.h"
+#include "stationtext/lanetext.h"
 #include "tamper.h"
 
 #include <QJsonDocument>
@@ -107,7 +108,7 @@ void TestStation::lostPortEndsOnlyItsLane()
     lost.reset();
     QTRY_VERIFY(station.lanes().at(0)->isEnded());
     QCOMPARE(station.lanes().at(0)->ending(), Lane::Ending::Lost);
-    QVERIFY(station.lanes().at(0)->status().text.startsWith(QLatin1String("port lost: ")));
+    QVERIFY(laneText(station.lanes().at(0)->status()).startsWith(QLatin1String("port lost: ")));
     QVERIFY(!station.lanes().at(1)->isEnded() && finished.isEmpty());
     station.stop();
     QCOMPARE(finished.size(), 1);

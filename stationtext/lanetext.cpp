@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+#include "stationtext/lanetext.h"
+
+#include "plan/planbook.h"
+#include "station/station.h"
+
+namespace {
+
+QString rowNumber(const Lane::Status &status)
+{
+    return status.row ? QString::number(status.row->row) : QStringLiteral("?");
+}
+
+QString rowOf(const Lane::Status &status)
+{
+    return status.row ? rowText(*status.row) : QStringLiteral("a row");
+}
+
+QString endingText(const Lane::Status &status)
+{
+    switch (status.ending) {
+    case Lane::Ending::None: return QStringLiteral("done");
+    case Lane::Ending::PlanUsedUp: return QStringLiteral("plan used up");
+    case Lane::Ending::Stopped: return QStringLiteral("stopped");
+    case Lane::Ending::NoModule: return QStringLiteral("no module within %1 ms").arg(status.timeout.count());
+    case Lane::Ending::Lost: return QStringLiteral("port lost: ") + status.detail;
+    case Lane::Ending::AlreadyProvisioned:
+        return QStringLiteral("the module already holds %1, recorded as passed; nothing was sent").arg(rowOf(status));
+    case Lane::Ending::StoreFailed:
+        break;
+    }
+    // With a result, the module was written and its outcome is what could
+    // not be stored; without, nothing was written.
+    if (!status.result)
+        return QStringLiteral("the claim could not be recorded, nothing was written: ") + status.detail;
+    return QStringLiteral("%1 %2 on the module with MAC %3 could not be recorded (%4); the row is in doubt")
+        .arg(*status.result == Result::Pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"), rowOf(status),
+             printable(canonicalOf(status.before, Setting::MacAddress)), status.detail);
+}
+
+QString activityText(const Lane::Status &status)
+{
+    switch (status.activity) {
+    case Lane::Activity::Waiting: return QStringLiteral("waiting for a module");
+    case Lane::Activity::Reading: return QStringLiteral("reading a module");
+    case Lane::Activity::Claiming: return QStringLiteral("claiming a row");
+    case Lane::Activity::Writing: return QStringLiteral("writing ") + rowOf(status);
+    case Lane::Activity::Finishing: return QStringLiteral("finishing %1, which was in doubt").arg(rowOf(status));
+    case Lane::Activity::Verifying: return QStringLiteral("verifying row %1").arg(rowNumber(status));
+    case Lane::Activity::Recording: return QStringLiteral("recording row %1").arg(rowNumber(status));
+    case Lane::Activity::Retrying:
+        return QStringLiteral("storing the outcome of row %1 while the store is unreachable (%2); retrying")
+            .arg(rowNumber(status), status.detail);
+    case Lane::Activity::TakeOff:
+        if (status.result == Result::Pass)
+            return QStringLiteral("PASS row %1: take the module off").arg(rowNumber(status));
+        return QStringLiteral("FAIL row %1 (%2): take the module off").arg(rowNumber(status), status.reason);
+    case Lane::Activity::HoldsRow:
+        return QStringLiteral("the module already holds %1, recorded as passed: take it off").arg(rowOf(status));
+    case Lane::Activity::NoRowLeft: return QStringLiteral("no open row is left for this module: take it off");
+    case Lane::Activity::PortLost:
+        return QStringLiteral("port lost: %1; waiting for the device to come back").arg(status.detail);
+    case Lane::Activity::PortBack:
+        return QStringLiteral("port lost; the device is back but cannot be opened: %1; trying again").arg(status.detail);
+    case Lane::Activity::Ended: return endingText(status);
+    }
+    return {};
+}
+
+} // namespace
+
+QString rowText(const PlanRow &row)
+{
+    QStringList values;
+    for (Setting setting : allSettings)
+        values << printable(valueOf(row.values, setting).value_or(QString()));
+    return QStringLiteral("row %1 (%2)").arg(row.row).arg(values.join(QLatin1Char(' ')));
+}
+
+QString laneText(const Lane::Status &status)
+{
+    const QString text = activityText(status);
+    switch (status.label) {
+    case Lane::LabelState::None: return text;
+    case Lane::LabelState::Printing: return text + QStringLiteral("; label printing");
+    case Lane::LabelState::Printed: return text + QStringLiteral("; label printed");
+    case Lane::LabelState::NotPrinted:
+        return text + QStringLiteral("; label NOT printed (%1), reprint with vev-cli label").arg(status.labelReason);
+    }
+    return text;
+}
+
+QString runSummary(const Station &station, const QString &endWord, const QString &releaseWhere)
+{
+    const StoreStatus &status = station.planStatus();
+    QString text = QStringLiteral("%1: %2 passed, %3 failed this run; %4 rows left")
+                       .arg(station.planUsedUp() ? QStringLiteral("Plan used up") : endWord)
+                       .arg(station.passed()).arg(station.failed()).arg(status.open);
+    if (status.inDoubtCount() > 0) {
+        text += QStringLiteral(", %1 in doubt (put their modules back on a lane to finish them, or release them %2)")
+                    .arg(status.inDoubtCount()).arg(releaseWhere);
+    }
+    return text;
+}
