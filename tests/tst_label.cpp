@@ -253,7 +253,7 @@ void TestLabel::refusedOrNotPrinted_data()
     QTest::newRow(".255 without --force") << label + QStringList {"--ip", "10.0.5.255", "--pdf", "PDF"} << 2 << "--force";
     QTest::newRow("no output") << label << 2 << "one of";
     QTest::newRow("two outputs") << label + QStringList {"--pdf", "PDF", "--printer", "x"} << 2 << "one of";
-    QTest::newRow("provision's option") << label + QStringList {"--label-zpl", "x:1", "--pdf", "PDF"} << 2 << "one of";
+    QTest::newRow("provision's option") << label + QStringList {"--label-zpl", "x:1", "--pdf", "PDF"} << 2 << "label does not take --label-zpl";
     QTest::newRow("printer address") << label + QStringList {"--zpl", "fd00::9:9100"} << 2 << "HOST:PORT";
     QTest::newRow("size") << label + QStringList {"--label-size", "62", "--pdf", "PDF"} << 2 << "WxH";
     QTest::newRow("size too small") << label + QStringList {"--label-size", "44x18.5", "--pdf", "PDF"} << 2 << "too small";
@@ -268,7 +268,7 @@ void TestLabel::refusedOrNotPrinted_data()
     QTest::newRow("provision: too small for the plan") << provision + QStringList {"--labels", "DIR", "--label-size", "40x20"} << 2 << "too small";
     QTest::newRow("provision: no folder") << provision + QStringList {"--labels", "DIR/none"} << 13 << "is not a folder";
     QTest::newRow("provision: no printer") << provision + QStringList {"--label-printer", "vev-no-such-printer"} << 13 << "no printer named";
-    QTest::newRow("provision: label's option") << provision + QStringList {"--pdf", "PDF"} << 2 << "--labels DIR";
+    QTest::newRow("provision: label's option") << provision + QStringList {"--pdf", "PDF"} << 2 << "provision does not take --pdf";
 }
 
 void TestLabel::refusedOrNotPrinted()

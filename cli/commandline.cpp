@@ -1,0 +1,519 @@
+// SPDX-License-Identifier: MIT
+#include "commandline.h"
+
+#include "dbcommands.h"
+#include "host/hostenvironment.h"
+#include "labelcommands.h"
+#include "modulecommands.h"
+#include "options.h"
+#include "provisioncommands.h"
+#include "protocol/values.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSet>
+#include <QSysInfo>
+
+#include <algorithm>
+
+namespace cli {
+
+namespace {
+
+// Settings files are a few hundred bytes; anything larger is not one.
+constexpr qint64 largestSettingsFile = 64 * 1024;
+
+// Why a command line is not run, and the code it ends with.
+struct Refusal {
+    ExitCode code = ExitCode::Ok;
+    QString why;
+};
+
+// A command's arguments once its own options have been read.
+struct Args {
+    QString command;
+    const QCommandLineParser &parser;
+    QStringList files;
+
+    bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
+    QString value(const QCommandLineOption &option) const { return parser.value(option); }
+    std::optional<QString> given(const QCommandLineOption &option) const
+    {
+        return isSet(option) ? std::optional<QString>(value(option)) : std::nullopt;
+    }
+};
+
+Run refuse(Refusal *refusal, const QString &why, ExitCode code = ExitCode::Usage)
+{
+    *refusal = {code, why};
+    return {};
+}
+
+template<typename T>
+std::optional<T> refused(Refusal *refusal, const QString &why, ExitCode code = ExitCode::Usage)
+{
+    *refusal = {code, why};
+    return std::nullopt;
+}
+
+std::optional<std::chrono::milliseconds> timeoutOf(const Args &args, Refusal *refusal)
+{
+    bool ok = false;
+    const int ms = args.value(options().timeout).toInt(&ok);
+    if (ok && ms >= 0)
+        return std::chrono::milliseconds(ms);
+    return refused<std::chrono::milliseconds>(refusal, QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"")
+                                                           .arg(printable(args.value(options().timeout))));
+}
+
+std::optional<QString> onePort(const Args &args, Refusal *refusal)
+{
+    const QStringList ports = args.parser.values(options().port);
+    if (ports.size() != 1)
+        return refused<QString>(refusal, QStringLiteral("%1 needs exactly one --port").arg(args.command));
+    return ports.first();
+}
+
+// A plan row from 1, as --row gives it.
+std::optional<int> rowOf(const Args &args, const QString &needs, Refusal *refusal)
+{
+    bool ok = false;
+    const int row = args.value(options().row).toInt(&ok);
+    if (ok && row >= 1)
+        return row;
+    return refused<int>(refusal, needs.arg(printable(args.value(options().row))));
+}
+
+// write's settings from --from, --auto and the value options.
+std::optional<SettingValues> writeValues(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    SettingValues values;
+    if (const auto from = args.given(o.from)) {
+        QString error;
+        const auto fromFile = readSettingsFile(*from, &error, largestSettingsFile);
+        if (!fromFile)
+            return refused<SettingValues>(refusal, error, ExitCode::Failure);
+        values = *fromFile;
+    }
+    if (args.isSet(o.autoValues)) {
+        if (args.isSet(o.ip) || args.isSet(o.gateway))
+            return refused<SettingValues>(refusal, QStringLiteral("--auto derives --ip and --gateway; give one or the other"));
+        // Like the window: the address of the interface the computer routes
+        // by, and that route's gateway.
+        const HostEnvironment host = HostEnvironment::system();
+        const auto source = chooseAutoSource(host, localIpv4Addresses(host, host.localHostName()));
+        const AutoAddress derived = source ? deriveAutoAddress(source->ip, source->gateway)
+                                           : deriveAutoAddress(QString(), QString());
+        if (!derived.error.isEmpty())
+            return refused<SettingValues>(refusal, QStringLiteral("--auto: ") + derived.error);
+        valueOf(values, Setting::IpAddress) = derived.ip;
+        valueOf(values, Setting::Gateway) = derived.gateway;
+    }
+    const std::pair<const QCommandLineOption &, Setting> given[] = {
+        {o.ip, Setting::IpAddress}, {o.gateway, Setting::Gateway}, {o.tcpPort, Setting::Port}, {o.mac, Setting::MacAddress}};
+    for (const auto &[option, setting] : given) {
+        if (args.isSet(option))
+            valueOf(values, setting) = args.value(option);
+    }
+    if (std::none_of(values.begin(), values.end(), [](const auto &v) { return v.has_value(); })) {
+        return refused<SettingValues>(refusal, QStringLiteral("write needs at least one of --ip, --gateway, --tcp-port, "
+                                                              "--mac, --auto, --from"));
+    }
+    if (const auto refusalText = refuseToWrite(values, args.isSet(o.force)))
+        return refused<SettingValues>(refusal, *refusalText + QStringLiteral("; nothing was sent"));
+    return values;
+}
+
+// Where labels go: label takes one of --pdf, --labels, --zpl and --printer;
+// provision one of --labels, --label-zpl and --label-printer, or none.
+std::optional<LabelTarget> labelTargetOf(const Args &args, bool provision, Refusal *refusal)
+{
+    const Options &o = options();
+    LabelTargetOptions target;
+    target.folder = args.given(o.labels);
+    target.zpl = args.given(provision ? o.labelZpl : o.zpl);
+    target.printer = args.given(provision ? o.labelPrinter : o.printer);
+    if (!provision)
+        target.pdf = args.given(o.pdf);
+    target.size = args.value(o.labelSize);
+    target.dpi = args.value(o.dpi);
+    const int count = int(bool(target.folder)) + int(bool(target.zpl)) + int(bool(target.printer)) + int(bool(target.pdf));
+    if (provision && count == 0) {
+        if (args.isSet(o.labelSize) || args.isSet(o.dpi))
+            *refusal = {ExitCode::Usage, QStringLiteral("--label-size and --dpi go with --labels, --label-zpl or --label-printer")};
+        return std::nullopt;
+    }
+    if (count != 1) {
+        return refused<LabelTarget>(refusal, provision ? QStringLiteral("provision prints labels to one of --labels DIR, "
+                                                                        "--label-zpl HOST:PORT and --label-printer NAME")
+                                                       : QStringLiteral("label needs one of --pdf FILE, --labels DIR, "
+                                                                        "--zpl HOST:PORT and --printer NAME"));
+    }
+    QString error;
+    const auto resolved = labelTarget(target, &error);
+    if (!resolved)
+        return refused<LabelTarget>(refusal, printable(error) + QStringLiteral("; nothing was sent"));
+    return resolved;
+}
+
+// provision's lanes: their ports (each once), the reply time, --once, labels.
+std::optional<Station::Options> laneOptions(const Args &args, Refusal *refusal)
+{
+    const QStringList ports = args.parser.values(options().port);
+    if (ports.isEmpty())
+        return refused<Station::Options>(refusal, QStringLiteral("provision needs at least one --port"));
+    if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
+        return refused<Station::Options>(refusal, QStringLiteral("provision: a --port is given twice"));
+    const auto timeout = timeoutOf(args, refusal);
+    if (!timeout)
+        return std::nullopt;
+    const auto label = labelTargetOf(args, true, refusal);
+    if (!label && refusal->code != ExitCode::Ok)
+        return std::nullopt;
+    return Station::Options {ports, *timeout, args.isSet(options().once), label};
+}
+
+// The plan and audit files every production-line command on files takes.
+std::optional<StoreSetup> fileStore(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    if (!args.isSet(o.plan) || !args.isSet(o.audit))
+        return refused<StoreSetup>(refusal, args.command + QStringLiteral(" needs --plan and --audit"));
+    // The store takes the host name when no station is given.
+    return StoreSetup {args.value(o.plan), args.value(o.audit), args.value(o.station), args.value(o.operatorName),
+                       args.isSet(o.force), true, {}};
+}
+
+FileStore::Options fileOptions(const StoreSetup &setup)
+{
+    return FileStore::Options {setup.plan, setup.audit, setup.station, setup.operatorName, setup.force, true};
+}
+
+// --db: the same commands on a database several stations share.
+Run databaseRun(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    QString error;
+    const auto uri = DatabaseUri::parse(args.value(o.db), &error);
+    if (!uri)
+        return refuse(refusal, error);
+    if (args.isSet(o.plan) || args.isSet(o.audit))
+        return refuse(refusal, QStringLiteral("--db takes the place of --plan and --audit"));
+    DatabaseRequest request;
+    request.uri = *uri;
+    request.text = args.value(o.db);
+    request.command = args.command;
+    request.file = args.files.value(0);
+    request.station = args.isSet(o.station) ? args.value(o.station) : QSysInfo::machineHostName();
+    request.operatorName = args.value(o.operatorName);
+    request.force = args.isSet(o.force);
+    request.json = args.isSet(o.json);
+    request.lastHash = args.value(o.last);
+    if (request.command == QLatin1String("plan release")) {
+        const auto row = rowOf(args, QStringLiteral("plan release needs --row N, a plan row from 1"), refusal);
+        if (!row)
+            return {};
+        request.row = *row;
+    }
+    if (request.command == QLatin1String("provision")) {
+        if (request.force)
+            return refuse(refusal, QStringLiteral("with --db, --force belongs to plan import, where the plan is checked"));
+        const auto lanes = laneOptions(args, refusal);
+        if (!lanes)
+            return {};
+        request.lanes = *lanes;
+    }
+    return databaseCommand(request);
+}
+
+// --- The commands ---------------------------------------------------------------
+
+Run readCheck(const Args &args, Refusal *refusal)
+{
+    const auto port = onePort(args, refusal);
+    const auto timeout = port ? timeoutOf(args, refusal) : std::nullopt;
+    if (!timeout)
+        return {};
+    const bool json = args.isSet(options().json);
+    return [port = *port, timeout = *timeout, json](const Done &done) { runRead(port, timeout, json, done); };
+}
+
+Run writeCheck(const Args &args, Refusal *refusal)
+{
+    const auto port = onePort(args, refusal);
+    const auto timeout = port ? timeoutOf(args, refusal) : std::nullopt;
+    const auto values = timeout ? writeValues(args, refusal) : std::nullopt;
+    if (!values)
+        return {};
+    const bool verify = !args.isSet(options().noVerify);
+    return [port = *port, values = *values, timeout = *timeout, verify](const Done &done) {
+        runWrite(port, values, timeout, verify, done);
+    };
+}
+
+Run listCheck(const Args &, Refusal *)
+{
+    return [](const Done &done) { done(runList()); };
+}
+
+Run findCheck(const Args &args, Refusal *refusal)
+{
+    const auto timeout = timeoutOf(args, refusal);
+    if (!timeout)
+        return {};
+    const QStringList ports = args.parser.values(options().port);
+    return [ports, timeout = *timeout](const Done &done) { runFind(ports, timeout, done); };
+}
+
+Run provisionCheck(const Args &args, Refusal *refusal)
+{
+    if (args.isSet(options().db))
+        return databaseRun(args, refusal);
+    const auto store = fileStore(args, refusal);
+    const auto lanes = store ? laneOptions(args, refusal) : std::nullopt;
+    if (!lanes)
+        return {};
+    return [store = *store, lanes = *lanes](const Done &done) { runProvision(store, lanes, done); };
+}
+
+Run planStatusCheck(const Args &args, Refusal *refusal)
+{
+    if (args.isSet(options().db))
+        return databaseRun(args, refusal);
+    const auto store = fileStore(args, refusal);
+    if (!store)
+        return {};
+    const bool json = args.isSet(options().json);
+    return [store = fileOptions(*store), json](const Done &done) { runPlanStatus(store, json, done); };
+}
+
+Run planReleaseCheck(const Args &args, Refusal *refusal)
+{
+    if (args.isSet(options().db))
+        return databaseRun(args, refusal);
+    const auto store = fileStore(args, refusal);
+    const auto row = store ? rowOf(args, QStringLiteral("plan release needs --row N, a plan row from 1"), refusal)
+                           : std::nullopt;
+    if (!row)
+        return {};
+    return [store = fileOptions(*store), row = *row](const Done &done) { runPlanRelease(store, row, done); };
+}
+
+// Commands that work on a database alone.
+Run databaseOnlyCheck(const Args &args, Refusal *refusal)
+{
+    if (!args.isSet(options().db)) {
+        return refuse(refusal, QStringLiteral("%1 works on a database several stations share: give --db URI")
+                                   .arg(args.command));
+    }
+    return databaseRun(args, refusal);
+}
+
+Run auditVerifyCheck(const Args &args, Refusal *refusal)
+{
+    if (args.isSet(options().db)) {
+        if (!args.files.isEmpty())
+            return refuse(refusal, QStringLiteral("audit-verify takes the audit file or --db, not both"));
+        return databaseRun(args, refusal);
+    }
+    if (args.files.size() != 1)
+        return refuse(refusal, QStringLiteral("audit-verify needs the audit file"));
+    const QString path = args.files.first();
+    const QString last = args.value(options().last);
+    return [path, last](const Done &done) { done(runAuditVerify(path, last)); };
+}
+
+Run labelCheck(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    const auto target = labelTargetOf(args, false, refusal);
+    if (!target)
+        return {};
+    const auto usage = [refusal](const QString &message) {
+        return refuse(refusal, message + QStringLiteral("; nothing was printed"));
+    };
+    std::optional<int> row;
+    if (args.isSet(o.row)) {
+        row = rowOf(args, QStringLiteral("--row needs a plan row, 1 or more, not \"%1\""), refusal);
+        if (!row)
+            return usage(refusal->why);
+    }
+    if (args.isSet(o.audit) || args.isSet(o.db)) {
+        if (args.isSet(o.ip) || args.isSet(o.gateway) || args.isSet(o.tcpPort) || row.has_value() == args.isSet(o.mac)
+            || args.isSet(o.audit) == args.isSet(o.db))
+            return usage(QStringLiteral("label --audit (or --db) takes --row N or --mac M, and no other values"));
+        const ModuleKey key {row.value_or(0), args.value(o.mac)};
+        if (!row && !isValidValue(Setting::MacAddress, key.mac))
+            return usage(QStringLiteral("--mac \"%1\" is not a MAC address").arg(printable(key.mac)));
+        AuditSource audit {args.value(o.audit), std::nullopt};
+        if (args.isSet(o.db)) {
+            QString error;
+            audit.database = DatabaseUri::parse(args.value(o.db), &error);
+            if (!audit.database)
+                return usage(error);
+        }
+        return [audit, key, target = *target](const Done &done) { runLabelFromAudit(audit, key, target, done); };
+    }
+    LabelJob job;
+    const std::pair<const QCommandLineOption &, Setting> given[] = {
+        {o.ip, Setting::IpAddress}, {o.gateway, Setting::Gateway}, {o.tcpPort, Setting::Port}, {o.mac, Setting::MacAddress}};
+    for (const auto &[option, setting] : given) {
+        if (!args.isSet(option))
+            return usage(QStringLiteral("label needs --ip, --gateway, --tcp-port and --mac, or --audit"));
+        valueOf(job.values, setting) = args.value(option);
+    }
+    job.row = row;
+    job.force = args.isSet(o.force);
+    job.target = *target;
+    return [job](const Done &done) { runLabel(job, done); };
+}
+
+using Check = Run (*)(const Args &args, Refusal *refusal);
+
+struct Command {
+    QString name;
+    QList<QCommandLineOption> options;
+    int files; // the files it names after its name: 0, 1, or -1 for at most one
+    Check check;
+};
+
+const QList<Command> &commandTable()
+{
+    const Options &o = options();
+    const QList<QCommandLineOption> labelOut {o.labelSize, o.dpi};
+    static const QList<Command> table = {
+        {QStringLiteral("read"), {o.port, o.timeout, o.json}, 0, readCheck},
+        {QStringLiteral("write"), {o.port, o.timeout, o.ip, o.gateway, o.tcpPort, o.mac, o.autoValues, o.from, o.force,
+                                   o.noVerify}, 0, writeCheck},
+        {QStringLiteral("list"), {}, 0, listCheck},
+        {QStringLiteral("find"), {o.port, o.timeout}, 0, findCheck},
+        {QStringLiteral("provision"), QList<QCommandLineOption> {o.plan, o.audit, o.db, o.port, o.timeout, o.once,
+                                                                 o.station, o.operatorName, o.force, o.labels, o.labelZpl,
+                                                                 o.labelPrinter} + labelOut, 0, provisionCheck},
+        {QStringLiteral("plan status"), {o.plan, o.audit, o.db, o.json}, 0, planStatusCheck},
+        {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName}, 0, planReleaseCheck},
+        {QStringLiteral("plan import"), {o.db, o.force}, 1, databaseOnlyCheck},
+        {QStringLiteral("label"), QList<QCommandLineOption> {o.pdf, o.labels, o.zpl, o.printer, o.ip, o.gateway, o.tcpPort,
+                                                             o.mac, o.row, o.force, o.audit, o.db} + labelOut, 0, labelCheck},
+        {QStringLiteral("audit export"), {o.db}, 0, databaseOnlyCheck},
+        {QStringLiteral("audit import"), {o.db}, 1, databaseOnlyCheck},
+        {QStringLiteral("audit-verify"), {o.db, o.last}, -1, auditVerifyCheck},
+    };
+    return table;
+}
+
+const Command *findCommand(const QStringList &words, int *used)
+{
+    for (const int count : {2, 1}) {
+        const QString name = words.mid(0, count).join(QLatin1Char(' '));
+        for (const Command &command : commandTable()) {
+            if (words.size() >= count && command.name == name) {
+                *used = count;
+                return &command;
+            }
+        }
+    }
+    return nullptr;
+}
+
+QString commandList()
+{
+    QStringList names = commandNames();
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+// The second stage: the command's own options, its files, its check.
+Parsed parseCommand(const QStringList &arguments, const Command &command, int words)
+{
+    Parsed parsed;
+    parsed.command = command.name;
+    const auto refusal = [&parsed](const QString &why) {
+        parsed.code = ExitCode::Usage;
+        parsed.error = why;
+        return parsed;
+    };
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("vev-cli %1: the options it takes (vev-cli --help describes every "
+                                                    "command).").arg(command.name));
+    parser.addHelpOption();
+    parser.addOptions(command.options);
+    if (!parser.parse(arguments)) {
+        // An option of another command, or of none.
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString dashes = unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+            return refusal(QStringLiteral("%1 does not take %2%3 (see vev-cli %1 --help)")
+                               .arg(command.name, dashes, printable(unknown.first())));
+        }
+        return refusal(parser.errorText());
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parsed.printed = parser.helpText();
+        return parsed;
+    }
+    const QStringList files = parser.positionalArguments().mid(words);
+    const int allowed = command.files < 0 ? 1 : command.files;
+    if (files.size() > allowed || (command.files > 0 && files.size() < command.files)) {
+        return refusal(command.files > 0 ? QStringLiteral("%1 needs one file").arg(command.name)
+                                         : QStringLiteral("%1 takes no further argument \"%2\" (see vev-cli %1 --help)")
+                                               .arg(command.name, printable(files.value(allowed))));
+    }
+    Refusal refused;
+    parsed.run = command.check(Args {command.name, parser, files}, &refused);
+    if (!parsed.run) {
+        parsed.code = refused.code == ExitCode::Ok ? ExitCode::Usage : refused.code;
+        parsed.error = refused.why;
+    }
+    return parsed;
+}
+
+} // namespace
+
+QStringList commandNames()
+{
+    QStringList names;
+    for (const Command &command : commandTable())
+        names << command.name;
+    return names;
+}
+
+Parsed parseCommandLine(const QStringList &arguments)
+{
+    // The first stage knows every option, so that their values are not
+    // taken for the command's name.
+    QCommandLineParser all;
+    all.setApplicationDescription(programDescription());
+    const QCommandLineOption help = all.addHelpOption();
+    const QCommandLineOption version = all.addVersionOption();
+    all.addOptions(options().all());
+    all.addPositionalArgument(QStringLiteral("command"), commandList());
+    const bool understood = all.parse(arguments);
+
+    int words = 0;
+    const QStringList positional = all.positionalArguments();
+    if (const Command *command = findCommand(positional, &words))
+        return parseCommand(arguments, *command, words);
+
+    Parsed parsed;
+    if (all.isSet(help) && positional.isEmpty()) {
+        parsed.printed = all.helpText();
+        return parsed;
+    }
+    if (all.isSet(version) && positional.isEmpty()) {
+        parsed.printed = QStringLiteral("vev-cli %1\n").arg(QCoreApplication::applicationVersion());
+        return parsed;
+    }
+    parsed.code = ExitCode::Usage;
+    if (!understood)
+        parsed.error = all.errorText();
+    else if (positional.isEmpty())
+        parsed.error = QStringLiteral("give one command: %1 (see --help)").arg(commandList());
+    else
+        parsed.error = QStringLiteral("unknown command \"%1\" (%2)").arg(printable(positional.join(QLatin1Char(' '))),
+                                                                         commandList());
+    return parsed;
+}
+
+} // namespace cli

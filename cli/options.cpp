@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+#include "options.h"
+
+#include "base/exitcodes.h"
+
+namespace cli {
+
+namespace {
+
+const char *const description = R"text(Reads and writes the Ethernet settings of VeV-Idire gateway modules over a serial line (9600 8N1).
+
+Commands:
+  read      Print the module's IP address, gateway, TCP port and MAC address
+            as soon as all four have come. Settings the module leaves out are
+            shown as "(not reported)", or as null with --json.
+  write     Send the settings given (--ip, --gateway, --tcp-port, --mac, --auto
+            or --from) in the order IP, gateway, port, MAC, each once the one
+            before is acknowledged (at most one second apart), then read the
+            four settings back and compare. One line per setting: acknowledged
+            or not, and verified or what reads back instead.
+  list      List the serial ports that no program holds open.
+  find      Ask each free port (and each --port) at once for its IP address and
+            list those where a module answers.
+  provision A production line: --plan PLAN.csv --audit AUDIT.jsonl --port P
+            [--port P2 ...] [--once] [--station NAME] [--operator NAME]
+            [--force]. Each --port is a lane, and the lanes run at once: a lane
+            waits until a module answers, reads it, and gives it the next open
+            row of the plan; before the first byte goes to the module it
+            records a claim (the row, the port, the module's settings before)
+            in the audit; then it writes the row, reads it back, records the
+            outcome, prints PASS or FAIL, and waits until the module is taken
+            off (no answer for --timeout) or another module answers. A
+            module's identity is its MAC address. A module whose IP or MAC
+            address is that of a row the audit records as passed gets nothing
+            (take it off; with --once, exit 11). A row claimed without an
+            outcome (a run that died) or that failed is in doubt: it goes to
+            no other module; the module that carries it (its IP or MAC is the
+            row's) gets it finished when it is put on a lane again, or the
+            operator hands it back with plan release. A row counts as done
+            when the audit records its IP and MAC as passed, whatever its line
+            in the plan. The plan is a CSV file with the header
+            ip,gateway,tcp_port,mac (any order and case; ";" separators
+            taken), checked whole before anything is sent, by the rules of
+            write (--force as for write). One run holds the plan and the audit
+            (lock files beside them; a second run is refused, exit 12). The
+            audit gets one JSON line per claim, outcome and release, chained
+            by SHA-256; a re-run resumes. --once handles one module per lane.
+            Ctrl-C, SIGTERM and SIGHUP finish the modules in hand, then stop.
+            With --labels DIR, --label-zpl HOST:PORT or --label-printer NAME
+            (and --label-size, --dpi) each module that passes gets a label,
+            printed while the lanes go on; a failed module gets none. The
+            audit gets a label line after the module's outcome: printed, or
+            why not. A label that is not printed leaves the module's result
+            as it is: its lane says so, the run ends with exit 13, and
+            vev-cli label --audit reprints it. The run's end waits up to 30 s
+            for labels still printing. The label's size and the folder or
+            printer are checked before anything is sent.
+  plan status --plan PLAN.csv --audit AUDIT.jsonl [--json]
+            Rows by state (open, claimed, passed, failed), the rows in doubt
+            with the module's settings before, and who holds the lock.
+  plan release --plan PLAN.csv --audit AUDIT.jsonl --row N [--operator NAME]
+            Hand a row in doubt back to the plan once its module has been
+            dealt with; recorded in the audit.
+  label     Print a module's label to one of --pdf FILE, --labels DIR (the
+            file named after the MAC address, 020000001001.pdf, replaced by a
+            reprint), --zpl HOST:PORT (ZPL II to a label printer's raw port)
+            or --printer NAME (CUPS), at --label-size WxH mm (default 62x29)
+            for a printer of --dpi 203 or 300. The label shows the MAC and IP
+            address, gateway, TCP port, plan row and today's date, and a QR
+            code holding the MAC address alone. From values: --ip, --gateway,
+            --tcp-port and --mac (checked as write checks them; --row adds
+            the row). Reprinted from an audit: --audit AUDIT.jsonl (or --db
+            URI) with --row N or --mac M, from the module's last passed
+            outcome (exit 14 if there is none; exit 10 if the audit does not
+            check out). Labels are drawn by a helper on Qt's offscreen
+            platform: no display is needed, and the other commands load no
+            GUI library.
+  audit-verify AUDIT.jsonl [--last HASH]
+            Check every record and the audit's chain and print the count and
+            the hash of the last line, or name the first line that was
+            changed, removed, inserted or is malformed. With --last, also
+            check that the audit ends at that hash (a copy kept elsewhere
+            catches a rewritten chain).
+
+Several benches share one plan through a PostgreSQL database: --db URI takes
+the place of --plan and --audit (URI: postgresql://[user@][host][:port]/dbname
+[?host=/socket/dir&port=N]; give the password in PGPASSWORD or ~/.pgpass).
+  plan import --db URI PLAN.csv [--force]
+            Check the plan whole, and against every row already in the
+            database (no IP or MAC address twice), and add it in one
+            transaction after those rows, or nothing.
+  provision --db URI --station NAME --port P [--port P2 ...]
+            As with files; the rows come from the database, claimed by one
+            lane at a time whatever the number of stations. Two running
+            stations with one name are refused (exit 12). While the database
+            cannot be reached, the lanes claim nothing new and keep retrying
+            the outcome in hand; a run stopped meanwhile keeps it in a file it
+            names, for audit import.
+  plan status --db URI [--json], plan release --db URI --row N
+            As with files, and rows by station and passed per hour.
+  audit export --db URI
+            The audit as JSON lines on stdout, as a file would hold it.
+  audit import --db URI FILE
+            Add the records a stopped run kept in FILE.
+  audit-verify --db URI [--last HASH]
+            Check the audit in place, as audit-verify checks a file.
+
+Before anything is sent, write refuses values no device can use: malformed
+values, addresses in 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4 or 240.0.0.0/4, an IP
+address equal to the gateway, MAC addresses that are all zeros, all ones or
+have the group bit set; and an IP address ending in .0 or .255 unless --force.
+
+Exit codes:
+)text";
+
+} // namespace
+
+QString programDescription()
+{
+    return QString::fromLatin1(description) + exitCodeHelp();
+}
+
+const Options &options()
+{
+    static const Options all;
+    return all;
+}
+
+} // namespace cli

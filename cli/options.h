@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// vev-cli's options, each written once with its help, and the program's
+// description for --help (and the manual page made from it).
+
+#include "label/labeljob.h"
+
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
+
+namespace cli {
+
+// The description --help prints above the options, the exit codes last.
+QString programDescription();
+
+struct Options {
+    // The one set of options; commands take some of them by name.
+    QCommandLineOption port {QStringLiteral("port"),
+        QStringLiteral("Serial port: a name the system lists (ttyUSB0) or a device path. With find, extra ports to "
+                       "ask; with provision, one lane each."), QStringLiteral("PATH")};
+    QCommandLineOption timeout {QStringLiteral("timeout"),
+        QStringLiteral("How long to wait for the module's answer (default 3000); an answer under way is let finish. "
+                       "provision: also how long a silent line means the module was taken off."),
+        QStringLiteral("MS"), QStringLiteral("3000")};
+    QCommandLineOption json {QStringLiteral("json"),
+        QStringLiteral("read: print the settings as JSON, in the form write --from takes; plan status: as JSON.")};
+    QCommandLineOption ip {QStringLiteral("ip"), QStringLiteral("write, label: the IP address."), QStringLiteral("A")};
+    QCommandLineOption gateway {QStringLiteral("gateway"), QStringLiteral("write, label: the gateway address."),
+                                QStringLiteral("G")};
+    QCommandLineOption tcpPort {QStringLiteral("tcp-port"), QStringLiteral("write, label: the TCP port, 0-65535."),
+                                QStringLiteral("N")};
+    QCommandLineOption mac {QStringLiteral("mac"),
+        QStringLiteral("write, label: the MAC address, 12 hex digits, bare or in pairs joined by : or -."),
+        QStringLiteral("M")};
+    QCommandLineOption autoValues {QStringLiteral("auto"),
+        QStringLiteral("write: IP and gateway from this computer's routed address (last number + 1, and its router).")};
+    QCommandLineOption from {QStringLiteral("from"),
+        QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win."),
+        QStringLiteral("FILE")};
+    QCommandLineOption force {QStringLiteral("force"),
+        QStringLiteral("write, provision, label: allow an IP address ending in .0 or .255 (on a network larger than "
+                       "a /24).")};
+    QCommandLineOption noVerify {QStringLiteral("no-verify"),
+                                 QStringLiteral("write: do not read the settings back after writing them.")};
+    QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("provision, plan: the plan, a CSV file."),
+                             QStringLiteral("PLAN.csv")};
+    QCommandLineOption audit {QStringLiteral("audit"),
+        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines); label: reprint from it."),
+        QStringLiteral("AUDIT.jsonl")};
+    QCommandLineOption once {QStringLiteral("once"),
+        QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout).")};
+    QCommandLineOption station {QStringLiteral("station"),
+        QStringLiteral("provision, plan release: the station's name in the audit (default: the host name)."),
+        QStringLiteral("NAME")};
+    QCommandLineOption operatorName {QStringLiteral("operator"),
+        QStringLiteral("provision, plan release: the operator's name, recorded on every audit line."),
+        QStringLiteral("NAME")};
+    QCommandLineOption row {QStringLiteral("row"),
+        QStringLiteral("plan release: the plan row to hand back; label: the row on the label, or to reprint."),
+        QStringLiteral("N")};
+    QCommandLineOption last {QStringLiteral("last"),
+        QStringLiteral("audit-verify: the hash the audit must end at (as audit-verify printed it)."),
+        QStringLiteral("HASH")};
+    QCommandLineOption db {QStringLiteral("db"),
+        QStringLiteral("provision, plan, audit, audit-verify: the plan and audit in a PostgreSQL database that "
+                       "several stations share, in place of --plan and --audit."), QStringLiteral("URI")};
+
+    QCommandLineOption pdf {QStringLiteral("pdf"),
+        QStringLiteral("label: a PDF of the label's size (replaced only once whole)."), QStringLiteral("FILE")};
+    QCommandLineOption zpl {QStringLiteral("zpl"),
+        QStringLiteral("label: ZPL II to a label printer's raw TCP port (usually 9100)."), QStringLiteral("HOST:PORT")};
+    QCommandLineOption printer {QStringLiteral("printer"),
+        QStringLiteral("label: a CUPS printer (lpstat -p lists them)."), QStringLiteral("NAME")};
+    QCommandLineOption labels {QStringLiteral("labels"),
+        QStringLiteral("provision, label: a PDF a module in this folder, named after its MAC address."),
+        QStringLiteral("DIR")};
+    QCommandLineOption labelZpl {QStringLiteral("label-zpl"),
+        QStringLiteral("provision: a label for each module that passes, as ZPL II to this printer."),
+        QStringLiteral("HOST:PORT")};
+    QCommandLineOption labelPrinter {QStringLiteral("label-printer"),
+        QStringLiteral("provision: a label for each module that passes, on this CUPS printer."), QStringLiteral("NAME")};
+    QCommandLineOption labelSize {QStringLiteral("label-size"),
+        QStringLiteral("label, provision: width x height in millimetres (default 62x29); a size too small for the "
+                       "code and text is refused."), QStringLiteral("WxH"), QStringLiteral("62x29")};
+    QCommandLineOption dpi {QStringLiteral("dpi"),
+        QStringLiteral("label, provision: the label printer's resolution, 203 or 300 (default 203)."),
+        QStringLiteral("DPI"), QString::number(defaultLabelDpi)};
+
+    QList<QCommandLineOption> all() const
+    {
+        return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
+                once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
+                labelSize, dpi, db};
+    }
+};
+
+// The options every command may be given with, found by their long name.
+const Options &options();
+
+} // namespace cli
