@@ -94,6 +94,140 @@ struct Fit {
     int em;
 };
 
+// Values end up inside printer commands as well: only sound ones pass.
+bool checkLabel(const LabelData &label, int dpi, QString *error)
+{
+    const std::pair<Setting, const QString &> values[] = {
+        {Setting::MacAddress, label.mac}, {Setting::IpAddress, label.ip},
+        {Setting::Gateway, label.gateway}, {Setting::Port, label.tcpPort}};
+    for (const auto &[setting, value] : values) {
+        if (!isValidValue(setting, value)) {
+            *error = value.isEmpty() ? QStringLiteral("the label needs the %1").arg(QLatin1String(settingInfo(setting).name))
+                                     : QStringLiteral("invalid %1 for the label: \"%2\"")
+                                           .arg(QLatin1String(settingInfo(setting).name), value);
+            return false;
+        }
+    }
+    if ((label.row && *label.row < 1) || !label.date.isValid()) {
+        *error = QStringLiteral("the label needs a valid date and a row of 1 or more");
+        return false;
+    }
+    if (!isLabelDpi(dpi)) {
+        *error = QStringLiteral("a label printer has 203 or 300 dpi, not %1").arg(dpi);
+        return false;
+    }
+    return true;
+}
+
+TextShape measured(const QStringList &texts, const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    TextShape text;
+    for (const QString &line : texts)
+        text.width = std::max(text.width, metrics.horizontalAdvance(line) / measuringPixels);
+    text.ascent = metrics.ascent() / measuringPixels;
+    text.descent = metrics.descent() / measuringPixels;
+    text.lineSpacing = metrics.lineSpacing() / measuringPixels;
+    text.capShare = std::min(metrics.capHeight() / measuringPixels, printerFontCapShare);
+    text.lines = int(texts.size());
+    return text;
+}
+
+// The label's room in dots, and the code and text that fit it.
+struct Room {
+    Room(const LabelSize &size, int dpi, int qrWidth)
+        : dpi(dpi)
+        , width(dotsWithin(size.widthMm, dpi))
+        , height(dotsWithin(size.heightMm, dpi))
+        , margin(dotsNear(edgeMarginMm, dpi))
+        , smallestModule(dotsAtLeast(smallestModuleMm, dpi))
+        , preferredModule(std::max(smallestModule, dotsNear(preferredModuleMm, dpi)))
+        , modulesAcross(qrWidth + 2 * quietZoneModules)
+    {
+    }
+
+    int smallestEm(const TextShape &text) const
+    {
+        return int(std::ceil(dotsAtLeast(smallestCapHeightMm, dpi) / text.capShare));
+    }
+
+    bool fits(const TextShape &text, Arrangement arrangement, int module, int em) const
+    {
+        const int side = modulesAcross * module;
+        if (arrangement == Arrangement::Beside) {
+            return side <= height && side + text.widthAt(em) + 2 * margin <= width
+                   && text.heightAt(em) + 2 * margin <= height;
+        }
+        return side <= width && side + text.heightAt(em) + 2 * margin <= height
+               && text.widthAt(em) + 2 * margin <= width;
+    }
+
+    // The largest text, then the code as near its preferred size as fits.
+    std::optional<Fit> bestFit(const TextShape &text) const
+    {
+        std::optional<Fit> best;
+        for (const Arrangement arrangement : {Arrangement::Beside, Arrangement::Below}) {
+            if (!fits(text, arrangement, smallestModule, smallestEm(text)))
+                continue;
+            Fit fit {arrangement, smallestModule, smallestEm(text)};
+            while (fit.module < preferredModule && fits(text, arrangement, fit.module + 1, fit.em))
+                ++fit.module;
+            while (fits(text, arrangement, fit.module, fit.em + 1))
+                ++fit.em;
+            if (!best || fit.em > best->em)
+                best = fit;
+        }
+        return best;
+    }
+
+    // Why nothing fits, with the smallest size that would.
+    QString tooSmall(const LabelSize &size, const TextShape &text) const
+    {
+        const int side = modulesAcross * smallestModule;
+        const int textWidth = text.widthAt(smallestEm(text));
+        const int textHeight = text.heightAt(smallestEm(text));
+        const auto mm = [this](int dots) { return QString::number(std::ceil(dots * mmPerInch / dpi * 10) / 10, 'f', 1); };
+        return QStringLiteral("label size %1x%2 mm is too small: the QR code (modules of %3 mm, quiet zone of %4) "
+                              "and text with capitals of %5 mm need at least %6x%7 mm side by side, "
+                              "or %8x%9 mm with the text below the code")
+            .arg(size.widthMm).arg(size.heightMm).arg(smallestModuleMm).arg(quietZoneModules).arg(smallestCapHeightMm)
+            .arg(mm(side + textWidth + 2 * margin), mm(std::max(side, textHeight + 2 * margin)),
+                 mm(std::max(side, textWidth + 2 * margin)), mm(side + textHeight + 2 * margin));
+    }
+
+    int dpi;
+    int width;
+    int height;
+    int margin;
+    int smallestModule;
+    int preferredModule;
+    int modulesAcross;
+};
+
+void place(LabelLayout &layout, const Room &room, const TextShape &text, const Fit &best, const QStringList &texts)
+{
+    layout.moduleDots = best.module;
+    layout.emDots = best.em;
+    const int side = room.modulesAcross * best.module;
+    const int textWidth = text.widthAt(best.em);
+    const int textHeight = text.heightAt(best.em);
+    QPoint block; // the code's top left corner, quiet zone included
+    QPoint textTop;
+    if (best.arrangement == Arrangement::Beside) {
+        block = QPoint(0, (room.height - side) / 2);
+        textTop = QPoint(side + room.margin, (room.height - textHeight) / 2);
+    } else {
+        block = QPoint((room.width - side) / 2, 0);
+        textTop = QPoint((room.width - textWidth) / 2,
+                         side + room.margin + (room.height - side - 2 * room.margin - textHeight) / 2);
+    }
+    layout.qrOrigin = block + QPoint(quietZoneModules, quietZoneModules) * best.module;
+    for (int i = 0; i < texts.size(); ++i) {
+        const int baseline = textTop.y() + int(std::ceil((text.ascent + i * text.lineSpacing) * best.em));
+        layout.lines.append({texts.at(i), QPoint(textTop.x(), baseline)});
+    }
+}
+
 } // namespace
 
 LabelData labelFor(const SettingValues &values, std::optional<int> row, const QDate &date)
@@ -116,27 +250,8 @@ LabelData widestLabel(int rows, const QDate &date)
 
 std::optional<LabelLayout> layOutLabel(const LabelData &label, const LabelSize &size, int dpi, QString *error)
 {
-    // Values end up inside printer commands as well: only sound ones pass.
-    const std::pair<Setting, const QString &> values[] = {
-        {Setting::MacAddress, label.mac}, {Setting::IpAddress, label.ip},
-        {Setting::Gateway, label.gateway}, {Setting::Port, label.tcpPort}};
-    for (const auto &[setting, value] : values) {
-        if (!isValidValue(setting, value)) {
-            *error = value.isEmpty() ? QStringLiteral("the label needs the %1").arg(QLatin1String(settingInfo(setting).name))
-                                     : QStringLiteral("invalid %1 for the label: \"%2\"")
-                                           .arg(QLatin1String(settingInfo(setting).name), value);
-            return std::nullopt;
-        }
-    }
-    if ((label.row && *label.row < 1) || !label.date.isValid()) {
-        *error = QStringLiteral("the label needs a valid date and a row of 1 or more");
+    if (!checkLabel(label, dpi, error))
         return std::nullopt;
-    }
-    if (!isLabelDpi(dpi)) {
-        *error = QStringLiteral("a label printer has 203 or 300 dpi, not %1").arg(dpi);
-        return std::nullopt;
-    }
-
     LabelLayout layout;
     layout.dpi = dpi;
     layout.qrText = canonicalValue(Setting::MacAddress, label.mac);
@@ -152,84 +267,19 @@ std::optional<LabelLayout> layOutLabel(const LabelData &label, const LabelSize &
         QStringLiteral("TCP port ") + label.tcpPort,
         label.row ? QStringLiteral("Row %1  %2").arg(*label.row).arg(date) : date,
     };
-
     layout.font = QFont(QStringLiteral("DejaVu Sans"));
     layout.font.setStyleHint(QFont::SansSerif);
     layout.font.setHintingPreference(QFont::PreferNoHinting);
     layout.font.setPixelSize(measuringPixels);
-    const QFontMetricsF metrics(layout.font);
-    TextShape text;
-    for (const QString &line : texts)
-        text.width = std::max(text.width, metrics.horizontalAdvance(line) / measuringPixels);
-    text.ascent = metrics.ascent() / measuringPixels;
-    text.descent = metrics.descent() / measuringPixels;
-    text.lineSpacing = metrics.lineSpacing() / measuringPixels;
-    text.capShare = std::min(metrics.capHeight() / measuringPixels, printerFontCapShare);
-    text.lines = texts.size();
+    const TextShape text = measured(texts, layout.font);
 
-    const int width = dotsWithin(size.widthMm, dpi);
-    const int height = dotsWithin(size.heightMm, dpi);
-    layout.sizeDots = QSize(width, height);
-    const int margin = dotsNear(edgeMarginMm, dpi);
-    const int smallestModule = dotsAtLeast(smallestModuleMm, dpi);
-    const int preferredModule = std::max(smallestModule, dotsNear(preferredModuleMm, dpi));
-    const int smallestEm = int(std::ceil(dotsAtLeast(smallestCapHeightMm, dpi) / text.capShare));
-    const int modulesAcross = layout.qr.width + 2 * quietZoneModules;
-
-    const auto fits = [&](Arrangement arrangement, int module, int em) {
-        const int side = modulesAcross * module;
-        if (arrangement == Arrangement::Beside) {
-            return side <= height && side + text.widthAt(em) + 2 * margin <= width
-                   && text.heightAt(em) + 2 * margin <= height;
-        }
-        return side <= width && side + text.heightAt(em) + 2 * margin <= height
-               && text.widthAt(em) + 2 * margin <= width;
-    };
-    std::optional<Fit> best;
-    for (const Arrangement arrangement : {Arrangement::Beside, Arrangement::Below}) {
-        if (!fits(arrangement, smallestModule, smallestEm))
-            continue;
-        Fit fit {arrangement, smallestModule, smallestEm};
-        while (fit.module < preferredModule && fits(arrangement, fit.module + 1, fit.em))
-            ++fit.module;
-        while (fits(arrangement, fit.module, fit.em + 1))
-            ++fit.em;
-        if (!best || fit.em > best->em)
-            best = fit;
-    }
+    const Room room(size, dpi, layout.qr.width);
+    layout.sizeDots = QSize(room.width, room.height);
+    const auto best = room.bestFit(text);
     if (!best) {
-        const int side = modulesAcross * smallestModule;
-        const int textWidth = text.widthAt(smallestEm);
-        const int textHeight = text.heightAt(smallestEm);
-        const auto mm = [dpi](int dots) { return QString::number(std::ceil(dots * mmPerInch / dpi * 10) / 10, 'f', 1); };
-        *error = QStringLiteral("label size %1x%2 mm is too small: the QR code (modules of %3 mm, quiet zone of %4) "
-                                "and text with capitals of %5 mm need at least %6x%7 mm side by side, "
-                                "or %8x%9 mm with the text below the code")
-                     .arg(size.widthMm).arg(size.heightMm).arg(smallestModuleMm).arg(quietZoneModules)
-                     .arg(smallestCapHeightMm)
-                     .arg(mm(side + textWidth + 2 * margin), mm(std::max(side, textHeight + 2 * margin)),
-                          mm(std::max(side, textWidth + 2 * margin)), mm(side + textHeight + 2 * margin));
+        *error = room.tooSmall(size, text);
         return std::nullopt;
     }
-
-    layout.moduleDots = best->module;
-    layout.emDots = best->em;
-    const int side = modulesAcross * best->module;
-    const int textWidth = text.widthAt(best->em);
-    const int textHeight = text.heightAt(best->em);
-    QPoint block; // the code's top left corner, quiet zone included
-    QPoint textTop;
-    if (best->arrangement == Arrangement::Beside) {
-        block = QPoint(0, (height - side) / 2);
-        textTop = QPoint(side + margin, (height - textHeight) / 2);
-    } else {
-        block = QPoint((width - side) / 2, 0);
-        textTop = QPoint((width - textWidth) / 2, side + margin + (height - side - 2 * margin - textHeight) / 2);
-    }
-    layout.qrOrigin = block + QPoint(quietZoneModules, quietZoneModules) * best->module;
-    for (int i = 0; i < texts.size(); ++i) {
-        const int baseline = textTop.y() + int(std::ceil((text.ascent + i * text.lineSpacing) * best->em));
-        layout.lines.append({texts.at(i), QPoint(textTop.x(), baseline)});
-    }
+    place(layout, room, text, *best, texts);
     return layout;
 }

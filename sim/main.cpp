@@ -81,23 +81,10 @@ std::optional<SettingValues> startingSettings(const QString &statePath, QTextStr
     return settings;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// What vev-sim can be told: where it plays, and the faults it plays.
+QList<QCommandLineOption> optionList()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vev-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Plays a VeV-Idire gateway module on a serial line. By default it creates a pseudo-terminal "
-        "and prints the device path for the configuration tool to open."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOptions({
+    return {
         {QStringLiteral("link"), QStringLiteral("Also make a symbolic link PATH to the device."), QStringLiteral("PATH")},
         {QStringLiteral("device"), QStringLiteral("Use this serial device (null-modem cable) instead of a pseudo-terminal."), QStringLiteral("PATH")},
         {QStringLiteral("state"), QStringLiteral("Keep the settings in this JSON file across runs."), QStringLiteral("FILE")},
@@ -115,7 +102,26 @@ int main(int argc, char *argv[])
                                                      "and read back (default 300)."), QStringLiteral("MS")},
         {QStringLiteral("plug-gap"), QStringLiteral("With --line: plug the next module in MS milliseconds after one is taken "
                                                     "off (default 500)."), QStringLiteral("MS")},
-    });
+    };
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vev-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays a VeV-Idire gateway module on a serial line. By default it creates a pseudo-terminal "
+        "and prints the device path for the configuration tool to open."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions(optionList());
     // A bad command line is a usage error, exit 2, like a bad value.
     if (!parser.parse(QCoreApplication::arguments())) {
         err << "vev-sim: " << parser.errorText() << Qt::endl;

@@ -29,6 +29,69 @@ struct Given {
     bool start = false;
 };
 
+// vev-station's options, named as vev-cli provision names them.
+struct Options {
+    QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("The plan, a CSV file."), QStringLiteral("PLAN.csv")};
+    QCommandLineOption db {QStringLiteral("db"),
+                           QStringLiteral("The plan and the audit in a PostgreSQL database several benches share, as "
+                                          "vev-cli --db takes it (instead of --plan and --audit)."),
+                           QStringLiteral("URI")};
+    QCommandLineOption audit {QStringLiteral("audit"), QStringLiteral("The audit trail (JSON lines), appended to."),
+                              QStringLiteral("AUDIT.jsonl")};
+    QCommandLineOption port {QStringLiteral("port"), QStringLiteral("A serial port, one lane each; give it once per lane."),
+                             QStringLiteral("PATH")};
+    QCommandLineOption station {QStringLiteral("station"),
+                                QStringLiteral("The station's name in the audit (default: the host name)."),
+                                QStringLiteral("NAME")};
+    QCommandLineOption operatorName {QStringLiteral("operator"),
+                                     QStringLiteral("The operator's name, recorded on every audit line."),
+                                     QStringLiteral("NAME")};
+    QCommandLineOption start {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
+    const std::pair<QCommandLineOption, StationSetup::Labels> labels[3] = {
+        {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
+          QStringLiteral("DIR")}, StationSetup::Labels::Folder},
+        {{QStringLiteral("label-zpl"), QStringLiteral("A label for each module that passes, as ZPL II to this printer."),
+          QStringLiteral("HOST:PORT")}, StationSetup::Labels::Zpl},
+        {{QStringLiteral("label-printer"), QStringLiteral("A label for each module that passes, on this CUPS printer."),
+          QStringLiteral("NAME")}, StationSetup::Labels::Printer},
+    };
+};
+
+// What the parsed command line gives, or nothing with *why.
+std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o, QString *why)
+{
+    const auto value = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
+    };
+    // Absolute: remembered for the next start, which may be from elsewhere.
+    const auto path = [&](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(QFileInfo(parser.value(option)).absoluteFilePath())
+                                    : std::nullopt;
+    };
+    if (parser.isSet(o.db) && (parser.isSet(o.plan) || parser.isSet(o.audit))) {
+        *why = QStringLiteral("give --db, or --plan and --audit");
+        return std::nullopt;
+    }
+    Given given;
+    given.plan = parser.isSet(o.db) ? value(o.db) : path(o.plan);
+    given.audit = path(o.audit);
+    given.station = value(o.station);
+    given.operatorName = value(o.operatorName);
+    given.ports = parser.values(o.port);
+    for (const auto &[option, kind] : o.labels) {
+        if (!parser.isSet(option))
+            continue;
+        if (given.labels != StationSetup::Labels::None) {
+            *why = QStringLiteral("labels go to one of --labels, --label-zpl and --label-printer");
+            return std::nullopt;
+        }
+        given.labels = kind;
+        given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
+    }
+    given.start = parser.isSet(o.start);
+    return given;
+}
+
 // The command line, or the exit code when it was --help, --version or bad.
 std::optional<Given> readCommandLine(int *exitCode)
 {
@@ -39,33 +102,10 @@ std::optional<Given> readCommandLine(int *exitCode)
         "them it shows the last set-up."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("The plan, a CSV file."), QStringLiteral("PLAN.csv")};
-    const QCommandLineOption db {QStringLiteral("db"),
-                                 QStringLiteral("The plan and the audit in a PostgreSQL database several benches share, "
-                                                "as vev-cli --db takes it (instead of --plan and --audit)."),
-                                 QStringLiteral("URI")};
-    const QCommandLineOption audit {QStringLiteral("audit"), QStringLiteral("The audit trail (JSON lines), appended to."),
-                                    QStringLiteral("AUDIT.jsonl")};
-    const QCommandLineOption port {QStringLiteral("port"),
-                                   QStringLiteral("A serial port, one lane each; give it once per lane."), QStringLiteral("PATH")};
-    const QCommandLineOption station {QStringLiteral("station"),
-                                      QStringLiteral("The station's name in the audit (default: the host name)."),
-                                      QStringLiteral("NAME")};
-    const QCommandLineOption operatorName {QStringLiteral("operator"),
-                                           QStringLiteral("The operator's name, recorded on every audit line."),
-                                           QStringLiteral("NAME")};
-    const QCommandLineOption start {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
-    // As vev-cli provision names them.
-    const std::pair<QCommandLineOption, StationSetup::Labels> labelOptions[] = {
-        {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
-          QStringLiteral("DIR")}, StationSetup::Labels::Folder},
-        {{QStringLiteral("label-zpl"), QStringLiteral("A label for each module that passes, as ZPL II to this printer."),
-          QStringLiteral("HOST:PORT")}, StationSetup::Labels::Zpl},
-        {{QStringLiteral("label-printer"), QStringLiteral("A label for each module that passes, on this CUPS printer."),
-          QStringLiteral("NAME")}, StationSetup::Labels::Printer},
-    };
-    parser.addOptions({plan, audit, db, port, station, operatorName, start});
-    for (const auto &[option, kind] : labelOptions)
+    const Options options;
+    parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
+                       options.start});
+    for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
     QTextStream err(stderr);
@@ -88,37 +128,12 @@ std::optional<Given> readCommandLine(int *exitCode)
         QTextStream(stdout) << "vev-station " << QCoreApplication::applicationVersion() << Qt::endl;
         return std::nullopt;
     }
-    Given given;
-    const auto value = [&parser](const QCommandLineOption &option) {
-        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
-    };
-    // Absolute: remembered for the next start, which may be from elsewhere.
-    const auto path = [&](const QCommandLineOption &option) {
-        return parser.isSet(option) ? std::optional<QString>(QFileInfo(parser.value(option)).absoluteFilePath())
-                                    : std::nullopt;
-    };
-    if (parser.isSet(db) && (parser.isSet(plan) || parser.isSet(audit))) {
-        err << "vev-station: give --db, or --plan and --audit" << Qt::endl;
+    QString why;
+    const auto given = givenBy(parser, options, &why);
+    if (!given) {
+        err << "vev-station: " << why << Qt::endl;
         *exitCode = 2;
-        return std::nullopt;
     }
-    given.plan = parser.isSet(db) ? value(db) : path(plan);
-    given.audit = path(audit);
-    given.station = value(station);
-    given.operatorName = value(operatorName);
-    given.ports = parser.values(port);
-    for (const auto &[option, kind] : labelOptions) {
-        if (!parser.isSet(option))
-            continue;
-        if (given.labels != StationSetup::Labels::None) {
-            QTextStream(stderr) << "vev-station: labels go to one of --labels, --label-zpl and --label-printer" << Qt::endl;
-            *exitCode = 2;
-            return std::nullopt;
-        }
-        given.labels = kind;
-        given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
-    }
-    given.start = parser.isSet(start);
     return given;
 }
 

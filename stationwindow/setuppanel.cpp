@@ -85,6 +85,39 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     auto *add = new QPushButton(QStringLiteral("Add port"), this);
     add->setObjectName(QStringLiteral("pushButton_addPort"));
 
+    layOut(browsePlan, browseAudit, add);
+
+    connect(browsePlan, &QPushButton::clicked, this, [this] { browse(m_plan, false); });
+    connect(browseAudit, &QPushButton::clicked, this, [this] { browse(m_audit, true); });
+    connect(add, &QPushButton::clicked, this, [this] { addPort(m_typedPort->text().trimmed()); });
+    connect(m_typedPort, &QLineEdit::returnPressed, this, [this] { addPort(m_typedPort->text().trimmed()); });
+    connect(m_labels, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int kind) {
+        m_labelDestination->setEnabled(kind != 0);
+        m_labelDestination->setPlaceholderText(QLatin1String(labelHints[kind]));
+    });
+    m_labelDestination->setEnabled(false);
+    m_plan->setPlaceholderText(QStringLiteral("a CSV file, or postgresql://… for a plan several benches share"));
+    // A plan in a database keeps its audit there too.
+    connect(m_plan, &QLineEdit::textChanged, this, [this] {
+        const bool database = DatabaseUri::isUri(m_plan->text().trimmed());
+        m_audit->setEnabled(!database);
+        m_audit->setPlaceholderText(database ? QStringLiteral("in the database, with the plan") : QString());
+    });
+
+    // Adapters come and go: while the set-up can be changed, the list follows.
+    m_rescan->setSingleShot(true);
+    m_rescan->setInterval(hotplugSettleMs);
+    connect(m_rescan, &QTimer::timeout, this, [this] {
+        if (isEnabled())
+            scanPorts();
+    });
+    if (m_env.watchPorts)
+        m_env.watchPorts(this, [this] { m_rescan->start(); });
+    scanPorts();
+}
+
+void SetupPanel::layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPushButton *add)
+{
     auto *grid = new QGridLayout(this);
     const auto caption = [this](const QString &text, QWidget *buddy) {
         auto *label = new QLabel(text, this);
@@ -114,34 +147,6 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     grid->addWidget(add, 3, 5);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(4, 2);
-
-    connect(browsePlan, &QPushButton::clicked, this, [this] { browse(m_plan, false); });
-    connect(browseAudit, &QPushButton::clicked, this, [this] { browse(m_audit, true); });
-    connect(add, &QPushButton::clicked, this, [this] { addPort(m_typedPort->text().trimmed()); });
-    connect(m_typedPort, &QLineEdit::returnPressed, this, [this] { addPort(m_typedPort->text().trimmed()); });
-    connect(m_labels, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int kind) {
-        m_labelDestination->setEnabled(kind != 0);
-        m_labelDestination->setPlaceholderText(QLatin1String(labelHints[kind]));
-    });
-    m_labelDestination->setEnabled(false);
-    m_plan->setPlaceholderText(QStringLiteral("a CSV file, or postgresql://… for a plan several benches share"));
-    // A plan in a database keeps its audit there too.
-    connect(m_plan, &QLineEdit::textChanged, this, [this] {
-        const bool database = DatabaseUri::isUri(m_plan->text().trimmed());
-        m_audit->setEnabled(!database);
-        m_audit->setPlaceholderText(database ? QStringLiteral("in the database, with the plan") : QString());
-    });
-
-    // Adapters come and go: while the set-up can be changed, the list follows.
-    m_rescan->setSingleShot(true);
-    m_rescan->setInterval(hotplugSettleMs);
-    connect(m_rescan, &QTimer::timeout, this, [this] {
-        if (isEnabled())
-            scanPorts();
-    });
-    if (m_env.watchPorts)
-        m_env.watchPorts(this, [this] { m_rescan->start(); });
-    scanPorts();
 }
 
 QLineEdit *SetupPanel::fileField(const char *name, const QString &accessibleName)

@@ -14,6 +14,7 @@
 class QComboBox;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QTimer;
 
 class SetupPanel : public QGroupBox
@@ -44,6 +45,7 @@ signals:
 
 private:
     QLineEdit *fileField(const char *name, const QString &accessibleName);
+    void layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPushButton *add);
     void browse(QLineEdit *field, bool audit);
 
     HostEnvironment m_env;

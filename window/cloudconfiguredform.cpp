@@ -29,6 +29,17 @@ QString tr(const char *text)
     return QCoreApplication::translate("cloudConfiguredClass", text, nullptr, -1);
 }
 
+// One policy for every widget that expands; only its height-for-width flag
+// follows the widget at hand.
+void expand(QWidget *widget)
+{
+    QSizePolicy expanding(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    expanding.setHorizontalStretch(0);
+    expanding.setVerticalStretch(0);
+    expanding.setHeightForWidth(widget->sizePolicy().hasHeightForWidth());
+    widget->setSizePolicy(expanding);
+}
+
 } // namespace
 
 void cloudConfiguredClass::setupUi(QMainWindow *window)
@@ -40,19 +51,32 @@ void cloudConfiguredClass::setupUi(QMainWindow *window)
     icon.addFile(QStringLiteral("icon.png"), QSize(), QIcon::Normal, QIcon::Off);
     window->setWindowIcon(icon);
 
-    // One policy value for every widget that expands; only its
-    // height-for-width flag follows the widget at hand.
-    QSizePolicy expanding(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    expanding.setHorizontalStretch(0);
-    expanding.setVerticalStretch(0);
-    const auto expand = [&expanding](QWidget *widget) {
-        expanding.setHeightForWidth(widget->sizePolicy().hasHeightForWidth());
-        widget->setSizePolicy(expanding);
-    };
-
     centralWidget = new QWidget(window);
     centralWidget->setObjectName(QStringLiteral("centralWidget"));
+    setupLogAndPort();
+    setupConfiguration();
 
+    pushButton_logclear = new QPushButton(centralWidget);
+    pushButton_logclear->setObjectName(QStringLiteral("pushButton_logclear"));
+    pushButton_logclear->setGeometry(QRect(450, 260, 75, 23));
+    expand(pushButton_logclear);
+
+    window->setCentralWidget(centralWidget);
+    label->raise();
+    groupBox->raise();
+    groupBox_2->raise();
+    textEdit_log->raise();
+    pushButton_logclear->raise();
+    setupBars(window);
+    setupTabOrder();
+
+    retranslateUi(window);
+
+    QMetaObject::connectSlotsByName(window);
+}
+
+void cloudConfiguredClass::setupLogAndPort()
+{
     textEdit_log = new QTextEdit(centralWidget);
     textEdit_log->setObjectName(QStringLiteral("textEdit_log"));
     textEdit_log->setGeometry(QRect(381, 19, 209, 231));
@@ -84,7 +108,10 @@ void cloudConfiguredClass::setupUi(QMainWindow *window)
     pushButton_Open->setObjectName(QStringLiteral("pushButton_Open"));
     pushButton_Open->setGeometry(QRect(78, 23, 75, 23));
     expand(pushButton_Open);
+}
 
+void cloudConfiguredClass::setupConfiguration()
+{
     groupBox_2 = new QGroupBox(centralWidget);
     groupBox_2->setObjectName(QStringLiteral("groupBox_2"));
     groupBox_2->setGeometry(QRect(10, 70, 339, 196));
@@ -144,7 +171,17 @@ void cloudConfiguredClass::setupUi(QMainWindow *window)
     pushButton_config->setEnabled(true);
     pushButton_config->setGeometry(QRect(170, 60, 75, 23));
     expand(pushButton_config);
+    setupAddresses();
 
+    pushButton_about = new QPushButton(groupBox_2);
+    pushButton_about->setObjectName(QStringLiteral("pushButton_about"));
+    pushButton_about->setGeometry(QRect(260, 60, 75, 23));
+    expand(pushButton_about);
+}
+
+// IP and gateway each sit in a splitter of their own.
+void cloudConfiguredClass::setupAddresses()
+{
     splitter = new QSplitter(groupBox_2);
     splitter->setObjectName(QStringLiteral("splitter"));
     splitter->setGeometry(QRect(80, 90, 211, 20));
@@ -169,24 +206,10 @@ void cloudConfiguredClass::setupUi(QMainWindow *window)
     expand(lineEdit_gatway);
     lineEdit_gatway->setAlignment(Qt::AlignCenter);
     splitter_2->addWidget(lineEdit_gatway);
+}
 
-    pushButton_about = new QPushButton(groupBox_2);
-    pushButton_about->setObjectName(QStringLiteral("pushButton_about"));
-    pushButton_about->setGeometry(QRect(260, 60, 75, 23));
-    expand(pushButton_about);
-
-    pushButton_logclear = new QPushButton(centralWidget);
-    pushButton_logclear->setObjectName(QStringLiteral("pushButton_logclear"));
-    pushButton_logclear->setGeometry(QRect(450, 260, 75, 23));
-    expand(pushButton_logclear);
-
-    window->setCentralWidget(centralWidget);
-    label->raise();
-    groupBox->raise();
-    groupBox_2->raise();
-    textEdit_log->raise();
-    pushButton_logclear->raise();
-
+void cloudConfiguredClass::setupBars(QMainWindow *window)
+{
     menuBar = new QMenuBar(window);
     menuBar->setObjectName(QStringLiteral("menuBar"));
     menuBar->setGeometry(QRect(0, 0, windowWidth, 23));
@@ -199,7 +222,10 @@ void cloudConfiguredClass::setupUi(QMainWindow *window)
     statusBar = new QStatusBar(window);
     statusBar->setObjectName(QStringLiteral("statusBar"));
     window->setStatusBar(statusBar);
+}
 
+void cloudConfiguredClass::setupTabOrder()
+{
     // The address fields are visited top to bottom as they stand on screen.
     QWidget::setTabOrder(comboBox, pushButton_Open);
     QWidget::setTabOrder(pushButton_Open, radioButton_auto);
@@ -213,10 +239,6 @@ void cloudConfiguredClass::setupUi(QMainWindow *window)
     QWidget::setTabOrder(lineEdit_mac, textEdit_log);
     QWidget::setTabOrder(textEdit_log, pushButton_logclear);
     QWidget::setTabOrder(pushButton_logclear, pushButton_about);
-
-    retranslateUi(window);
-
-    QMetaObject::connectSlotsByName(window);
 }
 
 void cloudConfiguredClass::retranslateUi(QMainWindow *window)

@@ -54,6 +54,13 @@ public:
 
     void setupUi(QMainWindow *window);
     void retranslateUi(QMainWindow *window);
+
+private:
+    void setupLogAndPort();
+    void setupConfiguration();
+    void setupAddresses();
+    void setupBars(QMainWindow *window);
+    void setupTabOrder();
 };
 
 } // namespace Ui
