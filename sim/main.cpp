@@ -43,8 +43,23 @@ std::optional<ModuleSimulator::Options> simulatorOptions(const QCommandLineParse
         || !intOption(parser, QStringLiteral("hangup-after"), 1, &options.hangupAfter, err)
         || !intOption(parser, QStringLiteral("line"), 1, &options.lineModules, err)
         || !intOption(parser, QStringLiteral("off-after"), 0, &options.offAfterMs, err)
-        || !intOption(parser, QStringLiteral("plug-gap"), 0, &options.plugGapMs, err))
+        || !intOption(parser, QStringLiteral("plug-gap"), 0, &options.plugGapMs, err)
+        || !intOption(parser, QStringLiteral("swap-after-writes"), 1, &options.swapAfterWrites, err)
+        || !intOption(parser, QStringLiteral("revert-after"), 0, &options.revertAfterMs, err))
         return std::nullopt;
+    // What a module comes with goes on the wire: only sound values.
+    const std::pair<const char *, Setting> factory[] = {{"shared-mac", Setting::MacAddress},
+                                                        {"factory-ip", Setting::IpAddress}};
+    for (const auto &[name, setting] : factory) {
+        const QString value = parser.value(QLatin1String(name));
+        if (parser.isSet(QLatin1String(name)) && !isValidValue(setting, value)) {
+            err << "vev-sim: --" << name << " needs a " << settingInfo(setting).name << ", not \"" << value << "\""
+                << Qt::endl;
+            return std::nullopt;
+        }
+    }
+    options.sharedMac = parser.value(QStringLiteral("shared-mac"));
+    options.factoryIp = parser.value(QStringLiteral("factory-ip"));
     options.silent = parser.isSet(QStringLiteral("silent"));
     options.noise = parser.isSet(QStringLiteral("noise"));
     options.ignoreWrites = parser.isSet(QStringLiteral("ignore-writes"));
@@ -102,6 +117,17 @@ QList<QCommandLineOption> optionList()
                                                      "and read back (default 300)."), QStringLiteral("MS")},
         {QStringLiteral("plug-gap"), QStringLiteral("With --line: plug the next module in MS milliseconds after one is taken "
                                                     "off (default 500)."), QStringLiteral("MS")},
+        {QStringLiteral("swap-after-writes"), QStringLiteral("With --line: swap the module for the next at once after N "
+                                                             "writes, in the middle of its row."), QStringLiteral("N")},
+        {QStringLiteral("revert-after"), QStringLiteral("A module goes back to its factory settings MS milliseconds after "
+                                                        "its last write."), QStringLiteral("MS")},
+        {QStringLiteral("shared-mac"), QStringLiteral("With --line: every module comes with this MAC address (a batch "
+                                                      "that shares one)."), QStringLiteral("MAC")},
+        {QStringLiteral("factory-ip"), QStringLiteral("With --line: every module comes with this IP address."),
+         QStringLiteral("IP")},
+        {QStringLiteral("second-leg"), QStringLiteral("Also answer on a second pseudo-terminal, as a Y cable would: "
+                                                      "commands from either are heard, and everything sent reaches the "
+                                                      "second MS milliseconds late."), QStringLiteral("MS")},
     };
 }
 
@@ -152,6 +178,14 @@ int main(int argc, char *argv[])
         err << "vev-sim: " << error << Qt::endl;
         return 1;
     }
+    int legDelay = -1;
+    SimLine leg;
+    if (!intOption(parser, QStringLiteral("second-leg"), 0, &legDelay, err))
+        return 2;
+    if (legDelay >= 0 && !leg.openPseudoTerminal(&error)) {
+        err << "vev-sim: " << error << Qt::endl;
+        return 1;
+    }
 
     // Ctrl-C and kill end the run cleanly, so the link is removed; a reader
     // of our log that goes away (vev-sim | head) is no reason to stop.
@@ -162,14 +196,19 @@ int main(int argc, char *argv[])
     out << "Simulated module on " << line.devicePath();
     if (parser.isSet(QStringLiteral("link")))
         out << " (link " << parser.value(QStringLiteral("link")) << ")";
+    if (legDelay >= 0)
+        out << " (second leg on " << leg.devicePath() << ")";
     out << Qt::endl;
 
     ModuleSimulator simulator(line.fd(), *options, *settings, out);
+    if (legDelay >= 0)
+        simulator.addLeg(leg.fd(), legDelay);
     QObject::connect(&simulator, &ModuleSimulator::hungUp, &app, [&line] {
         line.close();
         QCoreApplication::quit();
     });
     const int code = app.exec();
     line.close();
+    leg.close();
     return code;
 }

@@ -54,10 +54,11 @@ ModuleSimulator::ModuleSimulator(int fd, const Options &options, const SettingVa
     : m_fd(fd)
     , m_options(options)
     , m_settings(settings)
+    , m_started(settings)
     , m_log(log)
     , m_reader(new QSocketNotifier(fd, QSocketNotifier::Read, this))
 {
-    connect(m_reader, &QSocketNotifier::activated, this, &ModuleSimulator::readLine);
+    connect(m_reader, &QSocketNotifier::activated, this, [this] { readLine(m_fd, m_input, m_reader); });
     m_clock.start();
     m_dueTimer.setSingleShot(true);
     m_dueTimer.setTimerType(Qt::PreciseTimer);
@@ -71,8 +72,10 @@ ModuleSimulator::ModuleSimulator(int fd, const Options &options, const SettingVa
     m_plugTimer.setSingleShot(true);
     connect(&m_offTimer, &QTimer::timeout, this, &ModuleSimulator::takeOff);
     connect(&m_plugTimer, &QTimer::timeout, this, &ModuleSimulator::plugIn);
+    m_revertTimer.setSingleShot(true);
+    connect(&m_revertTimer, &QTimer::timeout, this, &ModuleSimulator::revert);
     if (m_options.lineModules > 0) {
-        m_settings = lineModuleSettings(0);
+        m_settings = factorySettings(0);
         m_log << "Module 1 of " << m_options.lineModules << " plugged in" << Qt::endl;
     }
 
@@ -83,31 +86,53 @@ ModuleSimulator::ModuleSimulator(int fd, const Options &options, const SettingVa
     }
 }
 
-void ModuleSimulator::readLine()
+ModuleSimulator::~ModuleSimulator()
+{
+    qDeleteAll(m_legs);
+}
+
+SettingValues ModuleSimulator::factorySettings(int index) const
+{
+    SettingValues values = lineModuleSettings(index);
+    if (!m_options.sharedMac.isEmpty())
+        valueOf(values, Setting::MacAddress) = m_options.sharedMac;
+    if (!m_options.factoryIp.isEmpty())
+        valueOf(values, Setting::IpAddress) = m_options.factoryIp;
+    return values;
+}
+
+void ModuleSimulator::addLeg(int fd, int delayMs)
+{
+    auto *leg = new Leg {fd, delayMs, new QSocketNotifier(fd, QSocketNotifier::Read, this), {}};
+    m_legs << leg;
+    connect(leg->reader, &QSocketNotifier::activated, this, [this, leg] { readLine(leg->fd, leg->input, leg->reader); });
+}
+
+void ModuleSimulator::readLine(int fd, QByteArray &input, QSocketNotifier *reader)
 {
     char buffer[4096];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n <= 0) {
         // EIO: nobody holds the device side open. Wait for the next opener
         // without spinning on a readable-but-empty line.
         if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            m_reader->setEnabled(false);
-            QTimer::singleShot(100, this, [this] { m_reader->setEnabled(!m_hangingUp); });
+            reader->setEnabled(false);
+            QTimer::singleShot(100, this, [this, reader] { reader->setEnabled(!m_hangingUp); });
         }
         return;
     }
-    m_input.append(buffer, static_cast<int>(n));
+    input.append(buffer, static_cast<int>(n));
 
     int end;
-    while (!m_hangingUp && (end = m_input.indexOf('#')) >= 0) {
-        const QByteArray command = m_input.left(end + 1);
-        m_input.remove(0, end + 1);
+    while (!m_hangingUp && (end = input.indexOf('#')) >= 0) {
+        const QByteArray command = input.left(end + 1);
+        input.remove(0, end + 1);
         handle(command);
     }
-    if (m_input.size() > longestCommand) {
-        note("<", m_input);
+    if (input.size() > longestCommand) {
+        note("<", input);
         sendAnswer(errorAnswer("command too long"));
-        m_input.clear();
+        input.clear();
     }
 }
 
@@ -121,7 +146,7 @@ void ModuleSimulator::handle(const QByteArray &command)
     if (!deaf)
         sendAnswer(answerTo(command));
     if (parsed && parsed->write)
-        m_written = true;
+        written();
     // Written and read back: the operator takes the module off.
     else if (parsed && m_written && m_options.lineModules > 0 && !m_offTimer.isActive())
         m_offTimer.start(m_options.offAfterMs);
@@ -208,6 +233,12 @@ void ModuleSimulator::queue(const QByteArray &bytes)
     }
     m_dropping = false;
     m_output.append(bytes);
+    // The other legs of a Y cable carry the same signal, later.
+    for (const Leg *leg : std::as_const(m_legs)) {
+        QTimer::singleShot(leg->delayMs, this, [fd = leg->fd, bytes] {
+            [[maybe_unused]] const ssize_t n = ::write(fd, bytes.constData(), size_t(bytes.size()));
+        });
+    }
     if (m_options.lineRate <= 0) {
         writeQueued();
         return;
@@ -277,6 +308,40 @@ void ModuleSimulator::maybeHangUp()
     emit hungUp();
 }
 
+void ModuleSimulator::written()
+{
+    m_written = true;
+    ++m_writes;
+    if (m_options.revertAfterMs >= 0)
+        m_revertTimer.start(m_options.revertAfterMs);
+    if (m_options.swapAfterWrites > 0 && m_options.lineModules > 0 && m_writes >= m_options.swapAfterWrites)
+        swap();
+}
+
+// The operator takes the module off and puts the next on at once, in the
+// middle of its writes.
+void ModuleSimulator::swap()
+{
+    m_offTimer.stop();
+    m_revertTimer.stop();
+    m_log << "Module " << m_module + 1 << " swapped" << Qt::endl;
+    if (m_module + 1 < m_options.lineModules) {
+        plugIn();
+        return;
+    }
+    m_present = false;
+    m_log << "End of the line" << Qt::endl;
+    emit lineEnded();
+}
+
+void ModuleSimulator::revert()
+{
+    if (!m_present)
+        return;
+    m_settings = m_options.lineModules > 0 ? factorySettings(m_module) : m_started;
+    m_log << "Module " << m_module + 1 << " went back to its factory settings" << Qt::endl;
+}
+
 void ModuleSimulator::takeOff()
 {
     m_present = false;
@@ -292,8 +357,10 @@ void ModuleSimulator::takeOff()
 void ModuleSimulator::plugIn()
 {
     ++m_module;
-    m_settings = lineModuleSettings(m_module);
+    m_settings = factorySettings(m_module);
     m_written = false;
+    m_writes = 0;
+    m_revertTimer.stop();
     m_present = true;
     m_log << "Module " << m_module + 1 << " of " << m_options.lineModules << " plugged in" << Qt::endl;
 }

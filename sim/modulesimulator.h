@@ -35,6 +35,14 @@ public:
         int lineModules = 0;
         int offAfterMs = 300;
         int plugGapMs = 500;
+        // Faults of a line: a module swapped for the next at once after this
+        // many writes (an operator too quick, mid-write); a module that goes
+        // back to its factory settings this long after its last write; every
+        // module coming with one factory MAC, or with this factory IP.
+        int swapAfterWrites = 0;  // 0: never
+        int revertAfterMs = -1;   // -1: never
+        QString sharedMac;
+        QString factoryIp;
         QString statePath;        // JSON file the settings persist in; empty keeps them in memory
     };
 
@@ -43,9 +51,17 @@ public:
     // a MAC address of its own.
     static SettingValues lineModuleSettings(int index);
 
+    ~ModuleSimulator() override;
     ModuleSimulator(int fd, const Options &options, const SettingValues &settings, QTextStream &log);
 
+    // A second leg of the line, as a Y cable gives it: the module hears
+    // commands from it too, and everything it sends reaches it delayMs late.
+    void addLeg(int fd, int delayMs);
+
     const SettingValues &settings() const { return m_settings; }
+    // The factory settings of the module at this place in the line, with
+    // the line's shared MAC or factory IP.
+    SettingValues factorySettings(int index) const;
 
 signals:
     // The line was hung up after --hangup-after commands.
@@ -54,8 +70,11 @@ signals:
     void lineEnded();
 
 private:
-    void readLine();
+    void readLine(int fd, QByteArray &input, QSocketNotifier *reader);
     void handle(const QByteArray &command);
+    void written();
+    void swap();
+    void revert();
     QByteArray answerTo(const QByteArray &command);
     void sendAnswer(const QByteArray &answer);
     void sendDue();
@@ -71,9 +90,17 @@ private:
     int m_fd;
     Options m_options;
     SettingValues m_settings;
+    SettingValues m_started; // a lone module's own settings, which it goes back to
     QTextStream &m_log;
     QSocketNotifier *m_reader;
     QByteArray m_input;
+    struct Leg {
+        int fd;
+        int delayMs;
+        QSocketNotifier *reader;
+        QByteArray input;
+    };
+    QList<Leg *> m_legs;
     QByteArray m_output;
     QTimer m_pacer;
     QElapsedTimer m_paceClock;
@@ -96,8 +123,10 @@ private:
     int m_module = 0;
     bool m_present = true;
     bool m_written = false;
+    int m_writes = 0;
     QTimer m_offTimer;
     QTimer m_plugTimer;
+    QTimer m_revertTimer;
 
     static constexpr int maxQueuedBytes = 64 * 1024;
 };
