@@ -244,8 +244,10 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
     const QString audit = (qobject_cast<DbStore *>(station->store()) ? QStringLiteral("--db ") : QStringLiteral("--audit "))
                           + station->store()->description();
     QObject::connect(station, &Station::labelRecorded, station, [board, audit](const LabelRecord &label) {
-        if (label.printed) {
-            board->print(QStringLiteral("LABEL row %1 printed to %2").arg(label.row).arg(printable(label.target)));
+        if (label.printed || label.sent) {
+            board->print(QStringLiteral("LABEL row %1 %2 to %3").arg(label.row)
+                             .arg(label.printed ? QStringLiteral("printed") : QStringLiteral("sent, not confirmed by the printer,"),
+                                  printable(label.target)));
             return;
         }
         board->warn(QStringLiteral("the label of row %1 was not printed to %2: %3; the module keeps its result; "

@@ -28,15 +28,47 @@ QString seconds(std::chrono::milliseconds time)
     return QStringLiteral("%1 s").arg(double(time.count()) / 1000);
 }
 
-// One label to a ZPL printer's raw port; deletes itself once it has said
-// how it went (an empty failure: printed).
+// What a ZPL printer's host status (its answer to ~HS) says of the label
+// just sent: nothing yet while its first two strings are incomplete, an
+// empty text when it can print, else why not.
+std::optional<QString> statusProblem(const QByteArray &reply)
+{
+    // Each string stands between STX and ETX: the first holds the paper-out
+    // and pause flags, the second the head-up, ribbon-out and thermal
+    // transfer flags.
+    QList<QList<QByteArray>> strings;
+    for (int at = reply.indexOf('\x02'); at >= 0 && strings.size() < 2; at = reply.indexOf('\x02', at + 1)) {
+        const int end = reply.indexOf('\x03', at);
+        if (end < 0)
+            break;
+        strings << reply.mid(at + 1, end - at - 1).split(',');
+    }
+    if (strings.size() < 2)
+        return std::nullopt;
+    const auto flag = [&strings](int string, int field) {
+        return strings.at(string).value(field).trimmed() == "1";
+    };
+    QStringList problems;
+    if (flag(0, 1))
+        problems << QStringLiteral("paper out");
+    if (flag(0, 2))
+        problems << QStringLiteral("paused");
+    if (flag(1, 2))
+        problems << QStringLiteral("head open");
+    if (flag(1, 3) && flag(1, 4))
+        problems << QStringLiteral("ribbon out");
+    return problems.join(QStringLiteral(", "));
+}
+
+// One label to a ZPL printer's raw port, and its host status after it;
+// deletes itself once it has said how it went.
 class ZplSend : public QObject
 {
 public:
-    using Done = std::function<void(const QString &failure)>;
+    using Done = std::function<void(bool printed, bool sent, const QString &failure)>;
 
     ZplSend(const QByteArray &zpl, const LabelTarget &target, Done done, QObject *parent)
-        : QObject(parent), m_zpl(zpl), m_printer(target.describe()), m_done(std::move(done))
+        : QObject(parent), m_zpl(zpl + "~HS\n"), m_printer(target.describe()), m_done(std::move(done))
     {
         m_timer.setSingleShot(true);
         // A coarse timer may fire 5% early: "within 3 s" means 3 s.
@@ -53,10 +85,10 @@ public:
                 handOver();
         });
         connect(&m_socket, &QAbstractSocket::errorOccurred, this, [this] {
-            finish(m_stage == Stage::Connecting
-                       ? QStringLiteral("%1 did not accept the connection: %2").arg(m_printer, m_socket.errorString())
-                       : QStringLiteral("%1 dropped the connection before it had the label: %2")
-                             .arg(m_printer, m_socket.errorString()));
+            fail(m_stage == Stage::Connecting
+                     ? QStringLiteral("%1 did not accept the connection: %2").arg(m_printer, m_socket.errorString())
+                     : QStringLiteral("%1 dropped the connection before it had the label: %2")
+                           .arg(m_printer, m_socket.errorString()));
         });
         m_timer.start(LabelPrinter::connectTimeout);
         m_socket.connectToHost(target.name, target.port);
@@ -71,47 +103,90 @@ public:
     }
 
 private:
-    enum class Stage { Connecting, Sending, Closing };
+    enum class Stage { Connecting, Sending, Status };
+
+    // All is with the system. The status comes on a descriptor of our own:
+    // a printer that closes once it has read everything ends with a close,
+    // one that went away without reading it with a reset, which Qt would
+    // report as an ordinary close.
+    void handOver()
+    {
+        m_stage = Stage::Status;
+        m_timer.start(LabelPrinter::statusTimeout);
+        m_socket.disconnect(this);
+#ifdef Q_OS_UNIX
+        m_fd = ::dup(int(m_socket.socketDescriptor()));
+        m_socket.abort();
+        if (m_fd < 0)
+            return fail(QStringLiteral("%1: %2").arg(m_printer, QString::fromLocal8Bit(std::strerror(errno))));
+        m_reader = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        connect(m_reader.get(), &QSocketNotifier::activated, this, [this] { status(); });
+        status();
+#else
+        connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
+            m_reply += m_socket.readAll();
+            answered();
+        });
+        connect(&m_socket, &QTcpSocket::disconnected, this, [this] { finish(false, true, {}); });
+#endif
+    }
 
     void timeUp()
     {
         switch (m_stage) {
         case Stage::Connecting:
-            return finish(QStringLiteral("%1 did not accept the connection within %2")
-                              .arg(m_printer, seconds(LabelPrinter::connectTimeout)));
+            return fail(QStringLiteral("%1 did not accept the connection within %2")
+                            .arg(m_printer, seconds(LabelPrinter::connectTimeout)));
         case Stage::Sending:
-            return finish(QStringLiteral("%1 did not take the label within %2")
-                              .arg(m_printer, seconds(LabelPrinter::sendTimeout)));
-        case Stage::Closing:
-            // It keeps the line open: printed if it has taken the label whole.
-            return finish(unacknowledged() > 0 ? QStringLiteral("%1 did not take the label within %2")
-                                                     .arg(m_printer, seconds(LabelPrinter::sendTimeout
-                                                                             + LabelPrinter::closeTimeout))
-                                               : QString());
+            return fail(QStringLiteral("%1 did not take the label within %2")
+                            .arg(m_printer, seconds(LabelPrinter::sendTimeout)));
+        case Stage::Status:
+            // It has the label and says nothing of it.
+            return unacknowledged() > 0 ? fail(QStringLiteral("%1 did not take the label within %2")
+                                                   .arg(m_printer, seconds(LabelPrinter::sendTimeout
+                                                                           + LabelPrinter::statusTimeout)))
+                                        : finish(false, true, {});
         }
     }
 
-    // All is with the system. A printer that reads it closes once we have
-    // closed our side; one that went away without reading it resets the
-    // connection, which Qt reports as an ordinary close. So the last step is
-    // watched on a descriptor of our own.
-    void handOver()
-    {
-        m_stage = Stage::Closing;
-        m_timer.start(LabelPrinter::closeTimeout);
-        m_socket.disconnect(this);
 #ifdef Q_OS_UNIX
-        m_fd = ::dup(int(m_socket.socketDescriptor()));
-        m_socket.abort();
-        if (m_fd < 0 || ::shutdown(m_fd, SHUT_WR) != 0)
-            return finish(QStringLiteral("%1: %2").arg(m_printer, QString::fromLocal8Bit(std::strerror(errno))));
-        m_closing = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-        connect(m_closing.get(), &QSocketNotifier::activated, this, [this] { drain(); });
-        drain();
-#else
-        connect(&m_socket, &QTcpSocket::disconnected, this, [this] { finish(QString()); });
-        m_socket.disconnectFromHost();
+    void status()
+    {
+        char buffer[256];
+        for (;;) {
+            const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (got > 0) {
+                m_reply.append(buffer, int(got));
+                if (answered())
+                    return;
+                continue;
+            }
+            if (got == 0) {
+                // Closed with no status: it took the label whole if all of
+                // it was acknowledged, but says nothing of the paper.
+                return unacknowledged() > 0
+                           ? fail(QStringLiteral("%1 closed the connection before it had the label").arg(m_printer))
+                           : finish(false, true, {});
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                return;
+            return fail(QStringLiteral("%1 dropped the connection before it had the label: %2")
+                            .arg(m_printer, QString::fromLocal8Bit(std::strerror(errno))));
+        }
+    }
 #endif
+
+    // Whether the host status has come, and with it the label's fate.
+    bool answered()
+    {
+        const auto problem = statusProblem(m_reply);
+        if (!problem)
+            return false;
+        if (problem->isEmpty())
+            finish(true, false, {});
+        else
+            fail(QStringLiteral("%1 reports %2").arg(m_printer, *problem));
+        return true;
     }
 
     int unacknowledged() const
@@ -124,40 +199,19 @@ private:
         return bytes;
     }
 
-#ifdef Q_OS_UNIX
-    void drain()
-    {
-        char buffer[256];
-        for (;;) {
-            const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (got > 0)
-                continue; // the printer's own chatter
-            if (got == 0) {
-                // A printer that read the label acknowledged all of it with
-                // its close; one that closed first left some unacknowledged.
-                return finish(unacknowledged() > 0
-                                  ? QStringLiteral("%1 closed the connection before it had the label").arg(m_printer)
-                                  : QString());
-            }
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                return;
-            return finish(QStringLiteral("%1 dropped the connection before it had the label: %2")
-                              .arg(m_printer, QString::fromLocal8Bit(std::strerror(errno))));
-        }
-    }
-#endif
+    void fail(const QString &failure) { finish(false, false, failure); }
 
-    void finish(const QString &failure)
+    void finish(bool printed, bool sent, const QString &failure)
     {
         if (!m_done)
             return;
         m_timer.stop();
         m_socket.disconnect(this);
         m_socket.abort();
-        m_closing.reset();
+        m_reader.reset();
         const Done done = std::exchange(m_done, nullptr);
         deleteLater();
-        done(failure);
+        done(printed, sent, failure);
     }
 
     QByteArray m_zpl;
@@ -167,8 +221,9 @@ private:
     QTimer m_timer;
     Stage m_stage = Stage::Connecting;
     qint64 m_written = 0;
+    QByteArray m_reply;
     int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_closing;
+    std::unique_ptr<QSocketNotifier> m_reader;
 };
 
 } // namespace
@@ -191,7 +246,7 @@ int LabelPrinter::print(const LabelData &label, const LabelTarget &given)
 {
     const LabelTarget target = given.forModule(label.mac);
     const int job = m_nextJob++;
-    LabelOutcome outcome {label, false, QString()};
+    LabelOutcome outcome {label, false, false, QString()};
     const auto layout = layOutLabel(label, target.size, target.dpi, &outcome.reason);
     if (!layout) {
         QTimer::singleShot(0, this, [this, job, outcome] { emit finished(job, outcome); });
@@ -212,9 +267,10 @@ int LabelPrinter::print(const LabelData &label, const LabelTarget &given)
 
 void LabelPrinter::sendZpl(int job, const LabelOutcome &pending, const QByteArray &zpl, const LabelTarget &target)
 {
-    new ZplSend(zpl, target, [this, job, pending](const QString &failure) {
+    new ZplSend(zpl, target, [this, job, pending](bool printed, bool sent, const QString &failure) {
         LabelOutcome outcome = pending;
-        outcome.printed = failure.isEmpty();
+        outcome.printed = printed;
+        outcome.sent = sent;
         outcome.reason = failure;
         emit finished(job, outcome);
     }, this);

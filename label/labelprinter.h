@@ -15,7 +15,10 @@
 struct LabelOutcome {
     LabelData label;
     bool printed = false;
-    QString reason; // why not
+    // Sent whole, but the printer did not say how it stands: neither printed
+    // nor not printed (a reprint could put a second label on the module).
+    bool sent = false;
+    QString reason; // why not printed
 };
 Q_DECLARE_METATYPE(LabelOutcome)
 
@@ -36,8 +39,9 @@ public:
     // the label within the next.
     static constexpr std::chrono::milliseconds connectTimeout {3000};
     static constexpr std::chrono::milliseconds sendTimeout {10000};
-    // Once it has the label, how long it may keep the line before closing.
-    static constexpr std::chrono::milliseconds closeTimeout {3000};
+    // Once it has the label, how long it has to answer the host status
+    // asked for after it (paper out, head open, paused).
+    static constexpr std::chrono::milliseconds statusTimeout {5000};
 
 signals:
     void finished(int job, const LabelOutcome &outcome);

@@ -75,6 +75,7 @@ void LabelRunner::startNext()
                 [this, process](int code, QProcess::ExitStatus status) {
                     Result result;
                     result.output = QString::fromLocal8Bit(process->readAllStandardOutput());
+                    result.sent = result.output.startsWith(labelSentWord());
                     const QString reason = lastLine(process->readAllStandardError());
                     if (status == QProcess::CrashExit) {
                         result.code = ExitCode::LabelNotPrinted;

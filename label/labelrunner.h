@@ -17,6 +17,13 @@
 
 class QProcess;
 
+// How vev-label begins its line for a label sent whole that the printer did
+// not confirm, so that the runner can tell it from one printed.
+inline QString labelSentWord()
+{
+    return QStringLiteral("Sent the label");
+}
+
 class LabelRunner : public QObject
 {
     Q_OBJECT
@@ -26,6 +33,7 @@ public:
         ExitCode code = ExitCode::Ok; // the helper's: Ok, Usage, LabelNotPrinted, or Failure when it did not run
         QString output;               // what it printed on success
         QString reason;               // why not
+        bool sent = false;            // ok, but the printer did not say it printed
         bool ok() const { return code == ExitCode::Ok; }
     };
     using Done = std::function<void(const Result &)>;
@@ -46,8 +54,9 @@ public:
     // asked for them is over.
     void giveUpAfter(std::chrono::milliseconds time);
 
-    // Longer than the helper's own limits (a ZPL printer's 3 s to accept
-    // and 10 s to take the label); a helper still running then is ended.
+    // Longer than the helper's own limits (a ZPL printer's 3 s to accept,
+    // 10 s to take the label and 5 s to report its status); a helper still
+    // running then is ended.
     static constexpr std::chrono::milliseconds labelTimeout {30000};
     // One a core: more would only slow the lanes that share them.
     static constexpr int maxRunning = 2;

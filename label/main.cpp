@@ -8,6 +8,7 @@
 #include "base/exitcodes.h"
 #include "label/labeloutput.h"
 #include "label/labelprinter.h"
+#include "label/labelrunner.h"
 #include "protocol/values.h"
 
 #include <QCommandLineParser>
@@ -69,10 +70,15 @@ int run(const QCommandLineParser &parser)
 
     LabelPrinter printer;
     QObject::connect(&printer, &LabelPrinter::finished, &printer, [target](int, const LabelOutcome &outcome) {
+        const QString where = target->forModule(outcome.label.mac).describe();
+        if (outcome.sent) {
+            QTextStream(stdout) << labelSentWord() << " for " << outcome.label.mac << " to " << where
+                                << "; the printer did not report its status" << '\n';
+            return QCoreApplication::exit(toInt(ExitCode::Ok));
+        }
         if (!outcome.printed)
             return QCoreApplication::exit(toInt(failed(ExitCode::LabelNotPrinted, outcome.reason)));
-        QTextStream(stdout) << "Label for " << outcome.label.mac << " printed to "
-                            << target->forModule(outcome.label.mac).describe() << '\n';
+        QTextStream(stdout) << "Label for " << outcome.label.mac << " printed to " << where << '\n';
         QCoreApplication::exit(toInt(ExitCode::Ok));
     });
     printer.print(label, *target);

@@ -142,6 +142,8 @@ QJsonObject bodyObject(const LabelRecord &label)
         {QStringLiteral("printed"), label.printed},
         {QStringLiteral("target"), label.target},
     };
+    if (label.sent)
+        object.insert(QStringLiteral("sent"), true);
     if (!label.reason.isEmpty())
         object.insert(QStringLiteral("reason"), label.reason);
     return object;
@@ -181,6 +183,7 @@ std::optional<AuditBody> readBody(const QString &kind, Fields &fields)
         label.row = fields.row();
         label.values = fields.settings("values");
         label.printed = fields.flag("printed");
+        label.sent = fields.flag("sent");
         label.target = fields.text("target");
         label.reason = fields.text("reason", false);
         return label;

@@ -61,6 +61,7 @@ struct LabelRecord {
     bool printed = false;
     QString target; // where it went: a file, a printer
     QString reason; // why it was not printed
+    bool sent = false; // not printed as far as anyone knows, nor refused: the printer did not say
 };
 
 using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord>;

@@ -64,7 +64,7 @@ public:
 
     // The label of a module that passed: printed in the background, so the
     // lane may be on to the next module before it is done.
-    enum class LabelState { None, Printing, Printed, NotPrinted };
+    enum class LabelState { None, Printing, Printed, Sent, NotPrinted };
 
     // What the lane shows, as values: the front ends word them for a status
     // line, a tile, a screen reader.

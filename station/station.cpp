@@ -162,7 +162,8 @@ void Station::printLabel(Lane *lane, const OutcomeRecord &record)
     lane->showLabel(record.row, Lane::LabelState::Printing);
     QPointer<Lane> tile(lane);
     m_labels.print(job, [this, tile, job](const LabelRunner::Result &result) {
-        const LabelRecord label {*job.row, job.values, result.ok(), job.target.describe(), result.reason};
+        const LabelRecord label {*job.row, job.values, result.ok() && !result.sent, job.target.describe(), result.reason,
+                                 result.sent};
         QPointer<Station> self(this);
         m_store->note(label, [self, tile, label](const QString &error) {
             if (self)
@@ -174,10 +175,12 @@ void Station::printLabel(Lane *lane, const OutcomeRecord &record)
 void Station::labelPrinted(Lane *lane, const LabelRecord &record, const QString &error)
 {
     --m_labelsPending;
-    if (!record.printed)
+    if (!record.printed && !record.sent)
         ++m_labelsFailed;
     if (lane)
-        lane->showLabel(record.row, record.printed ? Lane::LabelState::Printed : Lane::LabelState::NotPrinted,
+        lane->showLabel(record.row, record.printed ? Lane::LabelState::Printed
+                                    : record.sent  ? Lane::LabelState::Sent
+                                                   : Lane::LabelState::NotPrinted,
                         record.reason);
     emit labelRecorded(record);
     if (!error.isEmpty()) {

@@ -84,6 +84,7 @@ QString laneText(const Lane::Status &status)
     case Lane::LabelState::None: return text;
     case Lane::LabelState::Printing: return text + QStringLiteral("; label printing");
     case Lane::LabelState::Printed: return text + QStringLiteral("; label printed");
+    case Lane::LabelState::Sent: return text + QStringLiteral("; label sent, the printer did not confirm it");
     case Lane::LabelState::NotPrinted:
         return text + QStringLiteral("; label NOT printed (%1), reprint with vev-cli label").arg(status.labelReason);
     }

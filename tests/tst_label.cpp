@@ -142,23 +142,37 @@ ProgramRun label(const QStringList &options, const QProcessEnvironment &environm
                             "02-00-00-00-10-01"} + options, environment);
 }
 
-// A ZPL printer on loopback: it takes what comes, or drops the connection
-// with the label unread (the reset is all the sender sees).
+// The host status a ready printer gives: its paper-out, pause, head-up,
+// ribbon-out and thermal transfer flags all 0.
+const QByteArray readyStatus = "\x02" "030,0,0,0245,000,0,0,0,000,0,0,0\x03\r\n"
+                               "\x02" "001,0,0,0,0,2,6,0,00000000,1,000\x03\r\n\x02" "1234,0\x03\r\n";
+
+// A ZPL printer on loopback: it takes what comes and answers the host status
+// with status, or says nothing; closes once it has read what came; drops
+// the connection with the label unread (the reset is all the sender sees);
+// or never reads at all.
 class LoopbackPrinter : public QTcpServer
 {
 public:
-    explicit LoopbackPrinter(bool drops = false)
+    enum class Mode { Reads, Closes, Drops, Deaf };
+    explicit LoopbackPrinter(Mode mode = Mode::Reads, const QByteArray &status = {})
     {
         listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this, drops] {
+        connect(this, &QTcpServer::newConnection, this, [this, mode, status] {
             QTcpSocket *socket = nextPendingConnection();
-            if (drops)
+            // One byte read at a time: what the system holds beyond it stays unread.
+            if (mode == Mode::Drops || mode == Mode::Deaf)
                 socket->setReadBufferSize(1);
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, drops] {
-                if (drops)
-                    socket->close();
-                else
-                    received += socket->readAll();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, mode, status] {
+                if (mode == Mode::Deaf)
+                    return;
+                if (mode == Mode::Drops)
+                    return socket->close();
+                received += socket->readAll();
+                if (received.endsWith("~HS\n") && !status.isEmpty())
+                    socket->write(status);
+                if (mode == Mode::Closes)
+                    socket->disconnectFromHost();
             });
         });
     }
@@ -190,6 +204,8 @@ private slots:
     void refusedOrNotPrinted();
     void zplFieldByField_data();
     void zplFieldByField();
+    void zplStatus_data();
+    void zplStatus();
     void cupsPrinter();
     void provisionPrintsForPasses();
     void provisionWithUnprintedLabel();
@@ -313,10 +329,12 @@ void TestLabel::zplFieldByField_data()
 void TestLabel::zplFieldByField()
 {
     QFETCH(int, dpi);
-    LoopbackPrinter printer;
+    LoopbackPrinter printer(LoopbackPrinter::Mode::Reads, readyStatus);
     const ProgramRun run = label({"--row", "7", "--dpi", QString::number(dpi), "--zpl", printer.address()});
-    QVERIFY2(run.code == 0, qPrintable(run.err));
-    const QByteArray &zpl = printer.received;
+    QVERIFY2(run.code == 0 && run.out.contains("printed to"), qPrintable(run.err));
+    // The label, then the question whose answer says it can be printed.
+    QVERIFY2(printer.received.endsWith("^XZ\n~HS\n"), printer.received.constData());
+    const QByteArray zpl = printer.received.chopped(4);
 
     const double dotsPerMm = dpi / mmPerInch;
     QVERIFY2(zpl.startsWith("^XA\n") && zpl.endsWith("^XZ\n"), zpl.constData());
@@ -420,9 +438,51 @@ void TestLabel::provisionPrintsForPasses()
     QCOMPARE(cli({"label", "--audit", audit, "--row", QString::number(passed), "--pdf", byMac}).code, 10);
 }
 
+void TestLabel::zplStatus_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said"); // on stdout for 0, on stderr else
+
+    const auto flagged = [](int string, int field) {
+        QList<QByteArray> strings = readyStatus.split('\x03');
+        QList<QByteArray> fields = strings[string].split(',');
+        fields[field] = "1";
+        strings[string] = fields.join(',');
+        return strings.join('\x03');
+    };
+    const int reads = int(LoopbackPrinter::Mode::Reads);
+    QTest::newRow("paper out") << reads << flagged(0, 1) << 13 << "reports paper out";
+    QTest::newRow("paused") << reads << flagged(0, 2) << 13 << "reports paused";
+    QTest::newRow("head open") << reads << flagged(1, 2) << 13 << "reports head open";
+    QTest::newRow("ribbon out while printing by ribbon") << reads << flagged(1, 3).replace(",0,2,6,", ",1,2,6,") << 13
+                                                         << "reports ribbon out";
+    QTest::newRow("ribbon out while printing direct") << reads << flagged(1, 3) << 0 << "printed to";
+    QTest::newRow("ready") << reads << readyStatus << 0 << "printed to";
+    // Whether it printed nobody can say, so it is neither printed nor not
+    // printed: a reprint could put a second label on the module.
+    QTest::newRow("reads and closes without a status") << int(LoopbackPrinter::Mode::Closes) << QByteArray() << 0
+                                                       << "the printer did not report its status";
+    QTest::newRow("never reads a byte") << int(LoopbackPrinter::Mode::Deaf) << QByteArray() << 0
+                                        << "the printer did not report its status";
+}
+
+void TestLabel::zplStatus()
+{
+    QFETCH(int, mode);
+    QFETCH(QByteArray, status);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    LoopbackPrinter printer(LoopbackPrinter::Mode(mode), status);
+    const ProgramRun run = label({"--zpl", printer.address()});
+    QCOMPARE(run.code, code);
+    QVERIFY2((code == 0 ? run.out : run.err).contains(said), qPrintable(run.out + run.err));
+}
+
 void TestLabel::provisionWithUnprintedLabel()
 {
-    LoopbackPrinter printer(true);
+    LoopbackPrinter printer(LoopbackPrinter::Mode::Drops);
     SimProcess module({"--line", "1"});
     QVERIFY2(module.isRunning(), qPrintable(module.error()));
     QTemporaryDir dir;

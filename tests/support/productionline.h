@@ -28,7 +28,7 @@ inline QStringList auditKinds(const QString &path)
             if constexpr (std::is_same_v<Body, OutcomeRecord>)
                 text += QLatin1Char(' ') + resultText(body.result);
             if constexpr (std::is_same_v<Body, LabelRecord>)
-                text += body.printed ? QStringLiteral(" printed") : QStringLiteral(" not printed");
+                text += body.printed ? QStringLiteral(" printed") : body.sent ? QStringLiteral(" sent") : QStringLiteral(" not printed");
             return text;
         }, record.body);
     });
