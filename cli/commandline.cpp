@@ -56,14 +56,31 @@ std::optional<T> refused(Refusal *refusal, const QString &why, ExitCode code = E
     return std::nullopt;
 }
 
+// Shorter, and a silent line would be taken for an empty one between a
+// module's answers; longer, and a lane would wait a minute to see it gone.
+constexpr std::chrono::milliseconds shortestTimeout {100};
+constexpr std::chrono::milliseconds longestTimeout {60000};
+
 std::optional<std::chrono::milliseconds> timeoutOf(const Args &args, Refusal *refusal)
 {
     bool ok = false;
     const int ms = args.value(options().timeout).toInt(&ok);
-    if (ok && ms >= 0)
+    if (ok && ms >= shortestTimeout.count() && ms <= longestTimeout.count())
         return std::chrono::milliseconds(ms);
-    return refused<std::chrono::milliseconds>(refusal, QStringLiteral("--timeout needs a number of milliseconds, not \"%1\"")
-                                                           .arg(printable(args.value(options().timeout))));
+    return refused<std::chrono::milliseconds>(
+        refusal, QStringLiteral("--timeout needs a number of milliseconds from %1 to %2, not \"%3\"")
+                     .arg(shortestTimeout.count()).arg(longestTimeout.count())
+                     .arg(printable(args.value(options().timeout))));
+}
+
+// --station and --operator as the records will carry them.
+std::optional<QString> nameOf(const Args &args, const QCommandLineOption &option, Refusal *refusal)
+{
+    QString why;
+    const auto name = recordName(args.value(option), QLatin1String("--") + option.names().first(), &why);
+    if (!name)
+        *refusal = {ExitCode::Usage, why};
+    return name;
 }
 
 std::optional<QString> onePort(const Args &args, Refusal *refusal)
@@ -180,9 +197,12 @@ std::optional<StoreSetup> fileStore(const Args &args, Refusal *refusal)
     const Options &o = options();
     if (!args.isSet(o.plan) || !args.isSet(o.audit))
         return refused<StoreSetup>(refusal, args.command + QStringLiteral(" needs --plan and --audit"));
+    const auto station = nameOf(args, o.station, refusal);
+    const auto operatorName = station ? nameOf(args, o.operatorName, refusal) : std::nullopt;
+    if (!operatorName)
+        return std::nullopt;
     // The store takes the host name when no station is given.
-    return StoreSetup {args.value(o.plan), args.value(o.audit), args.value(o.station), args.value(o.operatorName),
-                       args.isSet(o.force), true, {}};
+    return StoreSetup {args.value(o.plan), args.value(o.audit), *station, *operatorName, args.isSet(o.force), true, {}};
 }
 
 FileStore::Options fileOptions(const StoreSetup &setup)
@@ -205,8 +225,12 @@ Run databaseRun(const Args &args, Refusal *refusal)
     request.text = args.value(o.db);
     request.command = args.command;
     request.file = args.files.value(0);
-    request.station = args.isSet(o.station) ? args.value(o.station) : QSysInfo::machineHostName();
-    request.operatorName = args.value(o.operatorName);
+    const auto station = nameOf(args, o.station, refusal);
+    const auto operatorName = station ? nameOf(args, o.operatorName, refusal) : std::nullopt;
+    if (!operatorName)
+        return {};
+    request.station = args.isSet(o.station) ? *station : QSysInfo::machineHostName();
+    request.operatorName = *operatorName;
     request.force = args.isSet(o.force);
     request.json = args.isSet(o.json);
     request.lastHash = args.value(o.last);

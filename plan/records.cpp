@@ -275,6 +275,24 @@ const SettingValues &recordValues(const AuditBody &body)
     return std::visit([](const auto &record) -> const SettingValues & { return recordValues(record); }, body);
 }
 
+std::optional<QString> recordName(const QString &given, const QString &what, QString *why)
+{
+    const QString name = given.normalized(QString::NormalizationForm_C);
+    if (name.size() > longestName) {
+        *why = QStringLiteral("%1 is %2 characters long; a name has at most %3").arg(what).arg(name.size()).arg(longestName);
+        return std::nullopt;
+    }
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph) {
+            *why = QStringLiteral("%1 \"%2\" holds a control character; a name is one line of text")
+                       .arg(what, printable(name));
+            return std::nullopt;
+        }
+    }
+    return name;
+}
+
 QString auditTimeNow()
 {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);

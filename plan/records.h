@@ -69,6 +69,13 @@ using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelR
 // The time an audit line carries: now, ISO 8601 in UTC with milliseconds.
 QString auditTimeNow();
 
+// A station's or an operator's name as records carry it: at most
+// longestName characters, no control characters, in Unicode's composed
+// form (NFC), so that names that look the same compare the same. Nothing,
+// with *why naming what (e.g. "--operator"), when it cannot be one.
+inline constexpr int longestName = 100;
+std::optional<QString> recordName(const QString &given, const QString &what, QString *why);
+
 struct AuditRecord {
     QString time;         // ISO 8601, UTC, with milliseconds
     QString station;

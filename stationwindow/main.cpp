@@ -77,6 +77,10 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
     given.audit = path(o.audit);
     given.station = value(o.station);
     given.operatorName = value(o.operatorName);
+    for (const auto &[name, option] : {std::pair(given.station, &o.station), std::pair(given.operatorName, &o.operatorName)}) {
+        if (name && !recordName(*name, QLatin1String("--") + option->names().first(), why))
+            return std::nullopt;
+    }
     given.ports = parser.values(o.port);
     for (const auto &[option, kind] : o.labels) {
         if (!parser.isSet(option))

@@ -69,6 +69,8 @@ QString StationSetup::problem() const
         return QStringLiteral("Plan: %1.").arg(printable(error));
     if (!usesDatabase() && auditPath.trimmed().isEmpty())
         return QStringLiteral("Choose the audit file (JSON lines; a new file is created).");
+    if (!recordName(station, QStringLiteral("Station"), &error) || !recordName(operatorName, QStringLiteral("Operator"), &error))
+        return error + QLatin1Char('.');
     if (ports.isEmpty())
         return QStringLiteral("Tick or type at least one serial port: each is a lane.");
     // ttyUSB0, /dev/ttyUSB0 and a link to it are one device: two lanes on
@@ -105,8 +107,9 @@ std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *erro
     StoreSetup store;
     store.plan = planPath;
     store.audit = auditPath;
-    store.station = station;
-    store.operatorName = operatorName;
+    QString why;
+    store.station = recordName(station, {}, &why).value_or(station);
+    store.operatorName = recordName(operatorName, {}, &why).value_or(operatorName);
     store.take = lock;
     return ::makeStore(store, error);
 }

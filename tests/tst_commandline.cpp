@@ -63,7 +63,15 @@ void TestCommandLine::commandLines_data()
     QTest::newRow("an option without its value") << QStringList {"read", "--port"} << 2 << "Missing value after '--port'";
     QTest::newRow("read on two ports") << QStringList {"read", "--port", "a", "--port", "b"} << 2 << "read needs exactly one --port";
     QTest::newRow("a timeout that is no number") << QStringList {"read", "--port", "a", "--timeout", "soon"} << 2
-                                                 << "--timeout needs a number of milliseconds, not \"soon\"";
+                                                 << "--timeout needs a number of milliseconds from 100 to 60000, not \"soon\"";
+    QTest::newRow("a timeout of nothing") << QStringList {"provision", "--port", "a", "--timeout", "0"} + files << 2
+                                          << "--timeout needs a number of milliseconds from 100 to 60000, not \"0\"";
+    QTest::newRow("a timeout of hours") << QStringList {"read", "--port", "a", "--timeout", "3600000"} << 2
+                                        << "from 100 to 60000";
+    QTest::newRow("an operator's name of a page") << QStringList {"provision", "--port", "a", "--operator", QString(70000, 'x')} + files
+                                                  << 2 << "--operator is 70000 characters long; a name has at most 100";
+    QTest::newRow("a station's name with a line end") << QStringList {"plan", "release", "--row", "1", "--station", "b\n1"} + db
+                                                      << 2 << "--station \"b\\x0a1\" holds a control character";
     QTest::newRow("write without values") << QStringList {"write", "--port", "a"} << 2 << "write needs at least one of";
     QTest::newRow("write --auto with --ip") << QStringList {"write", "--port", "a", "--auto", "--ip", "10.0.0.2"} << 2
                                             << "--auto derives --ip and --gateway";

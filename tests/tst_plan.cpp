@@ -24,6 +24,8 @@ private slots:
     void auditLines_data();
     void auditLines();
     void auditFilesRefused();
+    void names_data();
+    void names();
     void ruling_data();
     void ruling();
 };
@@ -154,6 +156,30 @@ void TestPlan::auditFilesRefused()
     const AuditCheck check = verifyAudit(huge.fileName());
     QCOMPARE(check.firstBad, 1);
     QVERIFY2(check.why.contains(QLatin1String("not an audit line")), qPrintable(check.why));
+}
+
+void TestPlan::names_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("name"); // as records carry it; empty: refused
+
+    QTest::newRow("as typed") << "Ana Lima" << "Ana Lima";
+    QTest::newRow("decomposed, stored composed") << QString::fromUtf8("Jose\xcc\x81") << QString::fromUtf8("Jos\xc3\xa9");
+    QTest::newRow("a hundred characters") << QString(100, 'a') << QString(100, 'a');
+    QTest::newRow("a hundred and one") << QString(101, 'a') << "";
+    QTest::newRow("a tab") << "bench\t1" << "";
+    QTest::newRow("an escape sequence") << "\x1b]0;owned\x07" << "";
+    QTest::newRow("a line separator") << QString::fromUtf8("a\xe2\x80\xa8" "b") << "";
+}
+
+void TestPlan::names()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, name);
+    QString why;
+    const auto read = recordName(given, QStringLiteral("--operator"), &why);
+    QCOMPARE(read.value_or(QString()), name);
+    QVERIFY(read || why.startsWith(QLatin1String("--operator")));
 }
 
 void TestPlan::ruling_data()
