@@ -12,9 +12,8 @@
 
 namespace {
 
-// A record is a few hundred bytes. A "line" far longer is not one (a file
-// of zeros, a binary), and must not be read whole to find out.
-constexpr qint64 longestLine = 64 * 1024;
+// A "line" longer than a record can be must not be read whole to find out.
+constexpr qint64 longestLine = longestAuditLine;
 
 #ifdef Q_OS_UNIX
 QString systemError(int number)

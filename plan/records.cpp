@@ -298,6 +298,28 @@ QString auditTimeNow()
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
 }
 
+namespace {
+
+// A value with every text longer than longest cut to it, marked.
+QJsonValue cutTexts(const QJsonValue &value, int longest)
+{
+    if (value.isString() && value.toString().size() > longest)
+        return QJsonValue(value.toString().left(longest) + QStringLiteral("…[cut]"));
+    if (value.isObject()) {
+        QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            it.value() = cutTexts(it.value(), longest);
+        return object;
+    }
+    return value;
+}
+
+// The fields that hold what others sent: a module's settings and answers,
+// a printer's name and error, a port's path.
+const char *const foreignFields[] = {"before", "read_back", "reason", "target", "port"};
+
+} // namespace
+
 QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash)
 {
     QJsonObject object = std::visit([](const auto &body) { return bodyObject(body); }, record.body);
@@ -308,7 +330,17 @@ QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash)
         object.insert(QStringLiteral("operator"), record.operatorName);
     object.insert(QStringLiteral("version"), record.version.isEmpty() ? QStringLiteral(VEV_VERSION) : record.version);
     object.insert(QStringLiteral("prev"), QString::fromLatin1(prevHash));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    // Only a hostile module's or printer's texts get this long: the reader
+    // must still take the line, or the audit would end there.
+    for (int longest = 1024; line.size() > longestAuditLine && longest >= 64; longest /= 4) {
+        for (const char *field : foreignFields) {
+            if (object.contains(QLatin1String(field)))
+                object.insert(QLatin1String(field), cutTexts(object.value(QLatin1String(field)), longest));
+        }
+        line = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    }
+    return line;
 }
 
 std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why)

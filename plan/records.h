@@ -100,8 +100,14 @@ const SettingValues &recordValues(const ReleaseRecord &release);
 const SettingValues &recordValues(const LabelRecord &label);
 const SettingValues &recordValues(const AuditBody &body);
 
+// The longest audit line a reader takes. A record is a few hundred bytes;
+// anything far longer is not one (a file of zeros, a binary).
+inline constexpr int longestAuditLine = 64 * 1024;
+
 // The line for a record, without its line end. An empty time or version is
-// filled in with now and this tool's version.
+// filled in with now and this tool's version. Always within
+// longestAuditLine: texts a module or a printer sent that would make it
+// longer are cut, with a mark.
 QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash);
 
 // What a line holds: its prev, its kind, and its record when the kind is

@@ -24,6 +24,7 @@ private slots:
     void auditLines_data();
     void auditLines();
     void auditFilesRefused();
+    void linesFitTheirReader();
     void names_data();
     void names();
     void ruling_data();
@@ -156,6 +157,28 @@ void TestPlan::auditFilesRefused()
     const AuditCheck check = verifyAudit(huge.fileName());
     QCOMPARE(check.firstBad, 1);
     QVERIFY2(check.why.contains(QLatin1String("not an audit line")), qPrintable(check.why));
+}
+
+void TestPlan::linesFitTheirReader()
+{
+    // A hostile module's answers, as long as the gatherer takes them, all
+    // escapes in JSON; and a reason quoting them.
+    const QString junk(1024, QChar(1));
+    const SettingValues hostile {junk, junk, junk, junk};
+    const SettingValues row {QStringLiteral("10.0.5.21"), QStringLiteral("10.0.5.1"), QStringLiteral("502"),
+                             QStringLiteral("02:00:00:00:10:01")};
+    const AuditRecord record {{}, QStringLiteral("bench-1"), QString(100, 'o'), {},
+                              OutcomeRecord {1, QString(4000, 'p'), hostile, row, hostile, Result::Fail, QString(70000, 'r')}};
+    const QByteArray line = auditLine(record, firstPrev);
+    QVERIFY2(line.size() <= longestAuditLine, qPrintable(QString::number(line.size())));
+    QString why;
+    const auto read = readAuditLine(line, &why);
+    QVERIFY2(read && read->record, qPrintable(why));
+    // What the plan and the station gave stays whole.
+    const auto &outcome = std::get<OutcomeRecord>(read->record->body);
+    QCOMPARE(outcome.written, row);
+    QCOMPARE(read->record->operatorName, QString(100, 'o'));
+    QVERIFY(outcome.reason.endsWith(QStringLiteral("[cut]")));
 }
 
 void TestPlan::names_data()
