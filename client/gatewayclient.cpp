@@ -23,6 +23,7 @@ GatewayClient::GatewayClient(QObject *parent)
     connect(&m_gap, &QTimer::timeout, this, answerEnded);
     connect(&m_late, &QTimer::timeout, this, answerEnded);
     connect(&m_spacing, &QTimer::timeout, this, &GatewayClient::sendNextWrite);
+    m_clock.start();
 }
 
 OpenFailure GatewayClient::open(const QString &port, QString *reason)
@@ -56,7 +57,17 @@ void GatewayClient::startRead(std::chrono::milliseconds timeout, ReadStart start
 
 void GatewayClient::sendProbe()
 {
+    m_ledger.asked(Setting::MacAddress, m_clock.elapsed());
     m_link.send(commandBytes(readCommand(Setting::MacAddress)));
+}
+
+void GatewayClient::abort()
+{
+    for (QTimer *timer : {&m_deadline, &m_gap, &m_late, &m_spacing})
+        timer->stop();
+    m_request.end();
+    m_verifying = false;
+    m_unsent.clear();
 }
 
 void GatewayClient::beginRead(ReadStart start)
@@ -68,8 +79,10 @@ void GatewayClient::beginRead(ReadStart start)
     if (start == ReadStart::Fresh)
         m_link.discardInput();
     QByteArray commands;
-    for (Setting setting : allSettings)
+    for (Setting setting : allSettings) {
+        m_ledger.asked(setting, m_clock.elapsed());
         commands += commandBytes(readCommand(setting));
+    }
     m_deadline.start(m_timeout);
     m_link.send(commands);
 }
@@ -118,6 +131,10 @@ void GatewayClient::sendNextWrite()
 void GatewayClient::received(const QByteArray &bytes)
 {
     const QString text = frameText(bytes);
+    // Someone else talks to the module on these wires: the caller decides,
+    // before this text goes on to the request under way.
+    if (const QList<Setting> unaskedReplies = m_ledger.take(text, m_clock.elapsed()); !unaskedReplies.isEmpty())
+        emit unasked(unaskedReplies);
     if (!m_request.isActive()) {
         emit heard(text);
         return;

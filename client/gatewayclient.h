@@ -7,6 +7,7 @@
 // several clients share one thread without holding each other up.
 
 #include "protocol/modulerequest.h"
+#include "protocol/replyledger.h"
 #include "protocol/settingsjson.h"
 #include "protocol/values.h"
 #include "serial/seriallink.h"
@@ -76,6 +77,13 @@ public:
     // event loop.
     void startWrite(const SettingValues &values, std::chrono::milliseconds timeout, bool verify);
 
+    // Ends the request under way at once, without its signal: nothing more
+    // is sent.
+    void abort();
+    // The line has been silent long enough: no answer asked for before is
+    // still coming.
+    void forgetAsked() { m_ledger.clear(); }
+
     // The module's pause for storing a value, when it does not acknowledge.
     static constexpr std::chrono::milliseconds writeSpacing {1000};
     // An answer that has begun when the time is up may go on while its
@@ -93,6 +101,10 @@ signals:
     // The line went away while no request was running; a request that was
     // running ends with its Lost outcome instead.
     void lost(const QString &reason);
+    // Replies came that this client never asked for: someone else talks to
+    // the module on the same wires, or a program before it did. Said before
+    // the text goes on to the request under way, which abort() ends there.
+    void unasked(const QList<Setting> &settings);
 
 private:
     void received(const QByteArray &bytes);
@@ -121,4 +133,6 @@ private:
     QList<Setting> m_unsent;
     bool m_verify = false;
     WriteOutcome m_written;
+    ReplyLedger m_ledger;
+    QElapsedTimer m_clock; // for the ledger
 };

@@ -63,10 +63,16 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     , m_once(once)
 {
     m_status.timeout = timeout;
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen}) {
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
+    m_settle.setInterval(settleTime);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        m_settling = false;
+        m_client.forgetAsked();
+        watch(false);
+    });
     m_reopen.setInterval(reopenInterval);
     connect(&m_reopen, &QTimer::timeout, this, &Lane::reopen);
     connect(&m_client, &GatewayClient::lost, this, &Lane::lineLost);
@@ -76,6 +82,7 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     connect(&m_client, &GatewayClient::heard, this, &Lane::heard);
     connect(&m_client, &GatewayClient::readFinished, this, &Lane::readFinished);
     connect(&m_client, &GatewayClient::writeFinished, this, &Lane::writeFinished);
+    connect(&m_client, &GatewayClient::unasked, this, &Lane::crossTalk);
     connect(&m_client, &GatewayClient::verifying, this, [this] {
         show(Activity::Verifying);
     });
@@ -97,7 +104,7 @@ OpenFailure Lane::open(QString *reason)
 
 void Lane::start()
 {
-    watch(false);
+    settle();
 }
 
 bool Lane::holdsModule() const
@@ -115,6 +122,16 @@ void Lane::stop(Ending ending)
 }
 
 // --- Watching the line ----------------------------------------------------
+
+void Lane::settle()
+{
+    m_phase = Phase::Watching;
+    m_removing = false;
+    m_settling = true;
+    show(Activity::Waiting);
+    m_silence.start(m_timeout);
+    m_settle.start();
+}
 
 void Lane::watch(bool removing)
 {
@@ -156,6 +173,10 @@ void Lane::heard(const QString &text)
 {
     if (m_phase != Phase::Watching)
         return;
+    if (m_settling) {
+        m_settle.start(); // what a program before this one asked for
+        return;
+    }
     m_sinceByte.start();
     m_silence.start(m_timeout);
     m_probeAnswer.feed(text);
@@ -252,6 +273,8 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
         return;
     const QString mac = canonicalOf(m_status.before, Setting::MacAddress);
     const bool writes = claim.kind == ProvisionStore::Claim::Fresh || claim.kind == ProvisionStore::Claim::Resume;
+    if (!writes && claim.kind != ProvisionStore::Claim::Failed && m_crossTalk)
+        return finish(Ending::Wiring);
     if (!writes && claim.kind != ProvisionStore::Claim::Failed && !m_lostWhileStoring.isEmpty()) {
         portLost(m_lostWhileStoring);
         return;
@@ -286,16 +309,18 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     }
     m_row = claim.row;
     m_status.row = claim.row;
-    if (m_stopping || !m_lostWhileStoring.isEmpty()) {
-        // Stopped, or the line lost, while the store answered: nothing went
-        // out, the row goes back.
+    if (m_stopping || !m_lostWhileStoring.isEmpty() || m_crossTalk) {
+        // Stopped, the line lost or shared, while the store answered:
+        // nothing went out, the row goes back.
         QPointer<Lane> self(this);
         m_store->unclaim(claim.row, [self](const QString &error) {
             if (!self)
                 return;
             if (!error.isEmpty())
                 emit self->storeFailed(error);
-            if (self->m_lostWhileStoring.isEmpty())
+            if (self->m_crossTalk)
+                self->finish(Ending::Wiring);
+            else if (self->m_lostWhileStoring.isEmpty())
                 self->finish(self->m_stopEnding);
             else
                 self->portLost(self->m_lostWhileStoring);
@@ -320,14 +345,17 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         record.readBack = outcome.readBack->values;
     record.result = resultOf(outcome);
     record.reason = reasonOf(outcome, record.result, m_row.values);
+    recordOutcome(record, outcome.status == WriteOutcome::Lost, outcome.reason);
+}
+
+void Lane::recordOutcome(const OutcomeRecord &record, bool lost, const QString &lostReason)
+{
     m_handledMacs = {canonicalOf(record.before, Setting::MacAddress), canonicalOf(record.written, Setting::MacAddress)};
     if (const QString back = canonicalOf(record.readBack, Setting::MacAddress); !back.isEmpty())
         m_handledMacs.insert(back);
 
     m_phase = Phase::Recording;
     show(Activity::Recording);
-    const bool lost = outcome.status == WriteOutcome::Lost;
-    const QString lostReason = outcome.reason;
     QPointer<Lane> self(this);
     m_store->record(record, [self, record, lost, lostReason](const QString &error) {
         if (self)
@@ -346,6 +374,10 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
         return;
     }
     emit recorded(record);
+    if (m_crossTalk) {
+        finish(Ending::Wiring);
+        return;
+    }
     if (lost || !m_lostWhileStoring.isEmpty()) {
         portLost(lost ? lostReason : m_lostWhileStoring);
         return;
@@ -360,6 +392,47 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
     }
     show(Activity::TakeOff);
     watch(true);
+}
+
+// --- Someone else on the wires -------------------------------------------------
+
+// Answers came that this lane never asked for: another lane, or another
+// program, talks to the module on the same wires (a Y cable, two lanes
+// wired to one module). Whatever the lane believes of the module may be the
+// other's doing, so it writes nothing more; the client has already stopped.
+void Lane::crossTalk()
+{
+    if (m_settling)
+        return;
+    m_client.abort();
+    switch (m_phase) {
+    case Phase::Watching:
+    case Phase::Identifying:
+        finish(Ending::Wiring);
+        return;
+    case Phase::Claiming:
+    case Phase::Recording:
+        m_crossTalk = true;
+        return;
+    case Phase::Writing: {
+        // Stopped mid-row: part of it may be on the module, so the row
+        // stays in doubt.
+        m_crossTalk = true;
+        OutcomeRecord record;
+        record.row = m_row.row;
+        record.port = m_port;
+        record.before = m_status.before;
+        record.written = m_row.values;
+        record.result = Result::Aborted;
+        record.reason = QStringLiteral("stopped: answers came that this lane did not ask for (check the wiring)");
+        recordOutcome(record, false, {});
+        return;
+    }
+    case Phase::Idle:
+    case Phase::Lost:
+    case Phase::Ended:
+        return;
+    }
 }
 
 // --- A lost port -------------------------------------------------------------
@@ -391,7 +464,7 @@ void Lane::portLost(const QString &reason)
     }
     m_phase = Phase::Lost;
     m_lostWhileStoring.clear();
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided})
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_settle})
         timer->stop();
     m_client.close();
     show(Activity::PortLost, reason);
@@ -405,7 +478,7 @@ void Lane::reopen()
     QString reason;
     const OpenFailure failure = m_client.open(m_port, &reason);
     if (failure == OpenFailure::None) {
-        watch(false);
+        settle();
         return;
     }
     // Back, but not ours yet (the system still setting its permissions, or
@@ -444,7 +517,7 @@ void Lane::finish(Ending ending, const QString &detail)
     m_phase = Phase::Ended;
     m_ending = ending;
     m_status.ending = ending;
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen})
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle})
         timer->stop();
     m_client.close();
     show(Activity::Ended, detail);

@@ -60,6 +60,7 @@ public:
         Lost,               // the port (detail: why)
         StoreFailed,        // a claim, or the outcome when result is set, could not be stored (detail: why)
         AlreadyProvisioned, // the module holds a passed row (--once)
+        Wiring,             // answers came that the lane never asked for: another lane or program on its wires
     };
 
     // The label of a module that passed: printed in the background, so the
@@ -113,6 +114,10 @@ public:
     static constexpr std::chrono::milliseconds probeInterval {25};
     // How often a lost port is tried again.
     static constexpr std::chrono::milliseconds reopenInterval {500};
+    // A line just opened may still carry answers to a program before this
+    // one; the lane asks nothing until it has been quiet this long, so that
+    // every answer after is one it asked for.
+    static constexpr std::chrono::milliseconds settleTime {100};
 
 signals:
     void statusChanged();
@@ -122,6 +127,7 @@ signals:
     void finished();
 
 private:
+    void settle();
     void watch(bool removing);
     void probe();
     void probeDue();
@@ -132,6 +138,8 @@ private:
     void claim();
     void claimed(const ProvisionStore::Claim &claim);
     void writeFinished(const WriteOutcome &outcome);
+    void recordOutcome(const OutcomeRecord &record, bool lost, const QString &lostReason);
+    void crossTalk();
     void stored(const OutcomeRecord &record, bool lost, const QString &lostReason, const QString &error);
     void lineLost(const QString &reason);
     void portLost(const QString &reason);
@@ -156,6 +164,8 @@ private:
     QTimer m_silence;    // no byte for --timeout: the line is empty
     QTimer m_undecided;  // bytes without a whole MAC answer: read the module
     QTimer m_reopen;     // the next try at a lost port
+    QTimer m_settle;     // a freshly opened line quiet long enough to begin
+    bool m_settling = false;
     QElapsedTimer m_sinceProbe;
     QElapsedTimer m_sinceByte;
     ReadGatherer m_probeAnswer;
@@ -166,6 +176,9 @@ private:
     // The line went away while the store was answering: the module in hand
     // is recorded first, then the port counts as lost.
     QString m_lostWhileStoring;
+    // Someone else answers on the lane's wires: it ends once the store has
+    // answered what it was asked.
+    bool m_crossTalk = false;
     PlanRow m_row;
     Status m_status;
     bool m_stopping = false;

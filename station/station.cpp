@@ -223,7 +223,7 @@ ExitCode Station::exitCode() const
             });
         });
     };
-    if (anyEnding(Lane::Ending::Lost))
+    if (anyEnding(Lane::Ending::Lost) || anyEnding(Lane::Ending::Wiring))
         return ExitCode::PortError;
     if (anyResult({Result::Fail, Result::Aborted}))
         return ExitCode::ReadBackDiffers;

@@ -26,6 +26,9 @@ QString endingText(const Lane::Status &status)
     case Lane::Ending::Lost: return QStringLiteral("port lost: ") + status.detail;
     case Lane::Ending::AlreadyProvisioned:
         return QStringLiteral("the module already holds %1, recorded as passed; nothing was sent").arg(rowOf(status));
+    case Lane::Ending::Wiring:
+        return QStringLiteral("stopped: answers came that this lane did not ask for; another lane or program talks to "
+                              "the module on the same wires (a Y cable, two lanes wired to one module): check the wiring");
     case Lane::Ending::StoreFailed:
         break;
     }

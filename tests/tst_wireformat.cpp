@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "protocol/replygatherer.h"
+#include "protocol/replyledger.h"
 #include "protocol/values.h"
 #include "protocol/wireformat.h"
 
@@ -51,6 +52,8 @@ private slots:
     void gatheredReads();
     void tallies_data();
     void tallies();
+    void unaskedReplies_data();
+    void unaskedReplies();
 };
 
 void TestWireFormat::readCommands()
@@ -416,6 +419,47 @@ void TestWireFormat::tallies()
     QCOMPARE(letters, acknowledged);
     QCOMPARE(tally.isComplete(), tally.missing().isEmpty());
     QCOMPARE(tally.acknowledged() | tally.missing(), tally.sentSettings());
+}
+
+// Events in order: "T?" asks for the setting with that letter, "+N" lets N
+// ms pass, anything else is received text.
+void TestWireFormat::unaskedReplies_data()
+{
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("unasked"); // letters, as they came
+
+    QTest::newRow("each answer asked for, in pieces")
+        << QStringList {"M?", "M?", "RS:RM02-00-00", "-00-10-01#RS:R", "M02-00-00-00-10-01#"} << "";
+    QTest::newRow("a read on the other leg") << QStringList {"M?", "RS:RT10-0-5-21#RS:RG10-0-5-1#RS:RM02-00-00-00-10-01#"}
+                                             << "TG";
+    QTest::newRow("a probe too many") << QStringList {"M?", "RS:RM02-00-00-00-10-01#RS:RM02-00-00-00-10-01#"} << "M";
+    QTest::newRow("a late answer to an earlier read") << QStringList {"T?", "T?", "RS:RT10-0-5-21#", "RS:RT10-0-5-21#"} << "";
+    QTest::newRow("echoes and noise carry no value")
+        << QStringList {"RS:RT#RS:RM#", "RS:RT\x01\xff#", "RS:RPeth#", "RS:RX1#"} << "";
+    QTest::newRow("a slow module's answer") << QStringList {"P?", "+2900", "RS:RP502#"} << "";
+    QTest::newRow("nothing is owed long after") << QStringList {"P?", "M?", "+3100", "RS:RP502#", "M?", "RS:RM02-00-00-00-10-01#"}
+                                                << "P";
+}
+
+void TestWireFormat::unaskedReplies()
+{
+    QFETCH(QStringList, events);
+    ReplyLedger ledger;
+    QString letters;
+    qint64 now = 0;
+    for (const QString &event : events) {
+        const auto setting = event.size() == 2 && event.endsWith(QLatin1Char('?')) ? settingForLetter(event.at(0))
+                                                                                   : std::nullopt;
+        if (setting) {
+            ledger.asked(*setting, now);
+        } else if (event.startsWith(QLatin1Char('+'))) {
+            now += event.mid(1).toInt();
+        } else {
+            for (Setting unasked : ledger.take(event, now))
+                letters += QLatin1Char(settingInfo(unasked).letter);
+        }
+    }
+    QTEST(letters, "unasked");
 }
 
 QTEST_APPLESS_MAIN(TestWireFormat)
