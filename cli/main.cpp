@@ -8,6 +8,7 @@
 #include "modulecommands.h"
 #include "provisioncommands.h"
 #include "protocol/values.h"
+#include "store/filestore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -345,12 +346,12 @@ std::function<void(const Done &)> labelCommand(const QCommandLineParser &parser,
         ModuleKey key {row.value_or(0), parser.value(options.mac)};
         if (!row && !isValidValue(Setting::MacAddress, key.mac))
             return usage(QStringLiteral("--mac \"%1\" is not a MAC address").arg(printable(key.mac)));
-        AuditSource audit {parser.value(options.audit), std::nullopt};
+        AuditSource audit {parser.value(options.audit), {}};
         if (parser.isSet(options.db)) {
             QString error;
-            audit.database = DatabaseUri::parse(parser.value(options.db), &error);
-            if (!audit.database)
+            if (!DatabaseUri::parse(parser.value(options.db), &error))
                 return usage(error);
+            audit.database = parser.value(options.db);
         }
         return [audit, key, target](const Done &done) { runLabelFromAudit(audit, key, *target, done); };
     }
@@ -549,22 +550,22 @@ int main(int argc, char *argv[])
         const auto store = storeOptions(parser, options, command, &code);
         if (!store)
             return toInt(code);
+        const StoreSetup setup {store->planPath, store->auditPath, store->station, store->operatorName,
+                                store->force, true, {}};
         if (command == QLatin1String("provision")) {
             const auto lanes = laneOptions(parser, options, &code);
             if (!lanes)
                 return toInt(code);
             const Station::Options station = *lanes;
-            const StoreSetup setup {store->planPath, store->auditPath, store->station, store->operatorName,
-                                    store->force, true, {}};
             run = [setup, station](const Done &done) { runProvision(setup, station, done); };
         } else if (command == QLatin1String("plan status")) {
             const bool json = parser.isSet(options.json);
-            run = [store, json](const Done &done) { runPlanStatus(*store, json, done); };
+            run = [setup, json](const Done &done) { runPlanStatus(setup, json, done); };
         } else if (command == QLatin1String("plan release")) {
             const auto row = releaseRow(parser, options, &code);
             if (!row)
                 return toInt(code);
-            run = [store, row = *row](const Done &done) { runPlanRelease(*store, row, done); };
+            run = [setup, row = *row](const Done &done) { runPlanRelease(setup, row, done); };
         } else {
             return toInt(fail(ExitCode::Usage, QStringLiteral("plan takes status or release, not \"%1\"")
                                                    .arg(printable(positional.at(1)))));

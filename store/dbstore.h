@@ -12,6 +12,7 @@
 // own (a chained audit of its own) for vev-cli audit import.
 
 #include "store/databaseuri.h"
+#include "store/pgconnection.h"
 #include "store/store.h"
 
 #include <QThread>
@@ -26,7 +27,9 @@ public:
         QString station;      // the host name when empty
         QString operatorName;
         QString keepFolder;   // for records that could not be stored; the current folder when empty
-        bool look = false;    // only look (status between runs): the station's name is not taken
+        bool look = false;    // a status or a command between runs: the station's name is not taken
+        bool makeTables = true; // false: a database without the tables is refused, not given them
+        PgConnection::Limits limits = {}; // to connect, and for each statement
     };
 
     explicit DbStore(Options options, QObject *parent = nullptr);
@@ -36,7 +39,7 @@ public:
     void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) override;
     void record(const OutcomeRecord &outcome, std::function<void(const QString &)> done) override;
     void unclaim(const PlanRow &row, std::function<void(const QString &)> done) override;
-    void release(int row, std::function<void(const QString &)> done) override;
+    void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;
     void note(const AuditBody &body, std::function<void(const QString &)> done) override;
     void status(std::function<void(const StoreStatus &)> done) override;
     void stopRetrying() override;
@@ -44,8 +47,17 @@ public:
     QString operatorName() const override { return m_options.operatorName; }
     QString description() const override { return m_options.uri.display(); }
 
-private:
+    Place place() const override;
+    void planStatus(std::function<void(const Answer &, const StoreStatus &)> done) override;
+    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done) override;
+    void exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done) override;
+    void importAudit(const QList<AuditRecord> &records, std::function<void(const Answer &, int, int)> done) override;
+    void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
+                     std::function<void(const Answer &, const AuditCheck &)> done) override;
+
     class Worker;
+
+private:
     void store(const AuditBody &body, std::function<void(const QString &)> done);
 
     Options m_options;
