@@ -118,7 +118,8 @@ std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *erro
             uri.database = value;
         } else if (std::find_if(passedOn.begin(), passedOn.end(), [&](const char *name) { return key == QLatin1String(name); })
                    != passedOn.end()) {
-            // Qt hands these to libpq separated by ";" and spaces.
+            // libpq takes each as it is; one with these characters is settings
+            // run together or a typing error, never a value these keys take.
             if (value.isEmpty() || value.contains(QLatin1Char(';')) || value.contains(QLatin1Char(' '))
                 || value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('\\')))
                 return refuse(QStringLiteral("parameter %1 has no value this tool can pass on").arg(printable(key)));
