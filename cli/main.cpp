@@ -8,7 +8,6 @@
 #include "modulecommands.h"
 #include "provisioncommands.h"
 #include "protocol/values.h"
-#include "store/filestore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -264,16 +263,16 @@ std::optional<SettingValues> writeValues(const QCommandLineParser &parser, const
 }
 
 // The plan and audit options every production-line command takes.
-std::optional<FileStore::Options> storeOptions(const QCommandLineParser &parser, const Options &options,
-                                               const QString &command, ExitCode *code)
+std::optional<StoreSetup> storeOptions(const QCommandLineParser &parser, const Options &options, const QString &command,
+                                       ExitCode *code)
 {
     if (!parser.isSet(options.plan) || !parser.isSet(options.audit)) {
         *code = fail(ExitCode::Usage, command + QStringLiteral(" needs --plan and --audit"));
         return std::nullopt;
     }
-    FileStore::Options store;
-    store.planPath = parser.value(options.plan);
-    store.auditPath = parser.value(options.audit);
+    StoreSetup store;
+    store.plan = parser.value(options.plan);
+    store.audit = parser.value(options.audit);
     store.station = parser.value(options.station); // the store takes the host name when none is given
     store.operatorName = parser.value(options.operatorName);
     store.force = parser.isSet(options.force);
@@ -550,8 +549,7 @@ int main(int argc, char *argv[])
         const auto store = storeOptions(parser, options, command, &code);
         if (!store)
             return toInt(code);
-        const StoreSetup setup {store->planPath, store->auditPath, store->station, store->operatorName,
-                                store->force, true, {}};
+        const StoreSetup setup = *store;
         if (command == QLatin1String("provision")) {
             const auto lanes = laneOptions(parser, options, &code);
             if (!lanes)
