@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// What the parts of PlanDatabase share: this tool's advisory lock spaces,
+// What PlanDatabase's files share: this tool's advisory lock spaces,
 // the statements several of them run, and reading rows back.
 
 #include "plan/planbook.h"
