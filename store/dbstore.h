@@ -55,7 +55,7 @@ public:
     void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
                      std::function<void(const Answer &, const AuditCheck &)> done) override;
 
-    class Worker;
+    class Worker; // on the store's thread (dbworker.h)
 
 private:
     void store(const AuditBody &body, std::function<void(const QString &)> done);

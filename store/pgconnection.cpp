@@ -463,7 +463,7 @@ void PgConnection::take(pg_result *result)
     // The first error tells what went wrong; anything after follows from it.
     if (!m_fault) {
         const QString state = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
-        m_fault = {faultKind(state, PQstatus(m_conn) == CONNECTION_OK), resultError(result)};
+        m_fault = {faultKind(state, PQstatus(m_conn) == CONNECTION_OK), resultError(result), ExitCode::Failure, state};
     }
     PQclear(result);
 }

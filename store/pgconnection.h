@@ -36,6 +36,7 @@ struct DbFault {
     Kind kind = None;
     QString why;
     ExitCode code = ExitCode::Failure; // what a refusal stands for
+    QString sqlState = {};             // the server's, when it gave one
 
     explicit operator bool() const { return kind != None; }
     static DbFault refused(const QString &why, ExitCode code = ExitCode::Failure) { return {Refused, why, code}; }
