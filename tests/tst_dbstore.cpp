@@ -333,6 +333,11 @@ void TestDbStore::refusals()
     run = cli({"plan", "import", "--db", uri, edge, "--force"});
     QVERIFY2(run.code == 0 && run.out.contains(QLatin1String("as rows 1 to 2, accepted with --force")), qPrintable(run.err));
     QCOMPARE(status(uri).value(QStringLiteral("open")).toInt(), 2);
+    // Only a row in doubt is released, in the words plan release has for files.
+    for (const auto &[row, said] : {std::pair {"1", "row 1 is open, not in doubt"}, {"9", "the plan has no row 9 (it has 2)"}}) {
+        run = cli({"plan", "release", "--db", uri, "--row", row});
+        QVERIFY2(run.code == 2 && run.err.contains(QLatin1String(said)), qPrintable(run.err));
+    }
 
     // A password in the URI is never shown.
     run = cli({"plan", "status", "--db", QStringLiteral("postgresql://vev:s3cret@/nowhere?host=%1").arg(m_server->socketFolder())});
