@@ -5,10 +5,23 @@
 
 #include <QSysInfo>
 
+#include <tuple>
+
 namespace {
 
 using Worker = DbStore::Worker;
 using Answer = ProvisionStore::Answer;
+
+using OpenedCallback = std::function<void(const ProvisionStore::Opened &)>;
+using ClaimCallback = std::function<void(const ProvisionStore::Claim &)>;
+using ErrorCallback = std::function<void(const QString &)>;
+using StatusCallback = std::function<void(bool fresh, const StoreStatus &)>;
+using ReleaseCallback = std::function<void(const Answer &, const SettingValues &)>;
+using PlanStatusCallback = std::function<void(const Answer &, const StoreStatus &)>;
+using PlanImportCallback = std::function<void(const Answer &, int)>;
+using AuditImportCallback = std::function<void(const Answer &, int, int)>;
+using ExportCallback = std::function<void(const Answer &)>;
+using VerifyCallback = std::function<void(const Answer &, const AuditCheck &)>;
 
 void enqueue(Worker *worker, Worker::Job job)
 {
@@ -23,36 +36,57 @@ Answer answerOf(const DbFault &fault)
     return {fault.why, fault.kind == DbFault::Refused ? fault.code : ExitCode::Failure};
 }
 
-// Answers the caller with why a job failed.
+// What a callback that answers with an Answer first is given besides it
+// when there is nothing to give.
+template<typename Callback>
+struct Nothing;
 template<typename... Rest>
-std::function<void(const DbFault &)> failWith(Worker *worker, std::function<void(const Answer &, Rest...)> done)
-{
-    return [worker, done](const DbFault &fault) {
-        worker->post([done, answer = answerOf(fault)] { done(answer, std::decay_t<Rest>()...); });
-    };
-}
-
-// Hands each batch to the caller's thread, and asks for the next once the
-// caller has taken it: however slowly the caller takes them, no more than
-// a batch waits.
-template<typename Item>
-PlanDatabase::Batch<Item> forwarded(Worker *worker, std::function<bool(const Item &)> take)
-{
-    return [worker, take](const QList<Item> &items, std::function<void(bool more)> next) {
-        worker->post([worker, items, take, next] {
-            bool more = true;
-            for (const Item &item : items) {
-                if (!take(item)) {
-                    more = false;
-                    break;
-                }
-            }
-            worker->resume([next, more] { next(more); });
-        });
-    };
-}
+struct Nothing<std::function<void(const Answer &, Rest...)>> {
+    static auto values() { return std::make_tuple(std::decay_t<Rest>()...); }
+};
 
 } // namespace
+
+template<typename Callback>
+quint64 DbStore::hold(Callback callback)
+{
+    m_held.insert(++m_lastHeld, std::make_shared<Callback>(std::move(callback)));
+    return m_lastHeld;
+}
+
+template<typename Callback, typename... Args>
+void DbStore::answer(quint64 id, Args... args)
+{
+    QMetaObject::invokeMethod(this, [this, id, args...] {
+        const auto held = std::static_pointer_cast<Callback>(m_held.take(id));
+        if (held)
+            (*held)(args...);
+    }, Qt::QueuedConnection);
+}
+
+template<typename Callback>
+std::function<void(const DbFault &)> DbStore::refuse(quint64 id)
+{
+    return [this, id](const DbFault &fault) {
+        std::apply([this, id, &fault](auto... nothing) { answer<Callback>(id, answerOf(fault), nothing...); },
+                   Nothing<Callback>::values());
+    };
+}
+
+template<typename Item>
+std::function<void(const QList<Item> &, std::function<void(bool)>)> DbStore::forward(quint64 id)
+{
+    // However slowly the caller takes them, no more than a batch waits.
+    return [this, id](const QList<Item> &items, std::function<void(bool more)> next) {
+        QMetaObject::invokeMethod(this, [this, id, items, next] {
+            const auto take = std::static_pointer_cast<std::function<bool(const Item &)>>(m_held.value(id));
+            bool more = bool(take);
+            for (auto item = items.cbegin(); more && item != items.cend(); ++item)
+                more = (*take)(*item);
+            m_worker->resume([next, more] { next(more); });
+        }, Qt::QueuedConnection);
+    };
+}
 
 DbStore::DbStore(Options options, QObject *parent)
     : ProvisionStore(parent)
@@ -86,13 +120,13 @@ ProvisionStore::Place DbStore::place() const
 
 void DbStore::open(std::function<void(const Opened &)> done)
 {
-    const bool look = m_options.look;
+    const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, done, look](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            const auto taken = [worker, done, finished](const DbFault &fault) {
+        [this, id, look = m_options.look](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            const auto taken = [this, id, finished](const DbFault &fault) {
                 if (!fault) {
-                    worker->opened();
-                    worker->post([done] { done(Opened {true, {}, ExitCode::Ok}); });
+                    m_worker->opened();
+                    answer<OpenedCallback>(id, Opened {true, {}, ExitCode::Ok});
                 }
                 finished(fault);
             };
@@ -100,30 +134,29 @@ void DbStore::open(std::function<void(const Opened &)> done)
                 return taken({});
             db.takeStation(taken);
         },
-        [worker = m_worker, done](const DbFault &fault) {
-            worker->post([done, fault] { done(Opened {false, fault.why, fault.code}); });
-        },
+        [this, id](const DbFault &fault) { answer<OpenedCallback>(id, Opened {false, fault.why, fault.code}); },
         false});
 }
 
 void DbStore::claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done)
 {
+    const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, port, module, done](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
-            db.claim(port, module, retrying, [worker, done, finished](const DbFault &fault, const Claim &claim) {
+        [this, id, port, module](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
+            db.claim(port, module, retrying, [this, id, finished](const DbFault &fault, const Claim &claim) {
                 if (!fault) {
-                    worker->post([done, claim] { done(claim); });
+                    answer<ClaimCallback>(id, claim);
                     if (claim.kind == Claim::Fresh || claim.kind == Claim::Resume)
-                        worker->changed();
+                        m_worker->changed();
                 }
                 finished(fault);
             });
         },
-        [worker = m_worker, done](const DbFault &fault) {
+        [this, id](const DbFault &fault) {
             const QString why = fault.kind == DbFault::Unreachable
                                     ? QStringLiteral("the database cannot be reached (%1)").arg(fault.why)
                                     : fault.why;
-            worker->post([done, why] { done(Claim {Claim::Failed, {}, why}); });
+            answer<ClaimCallback>(id, Claim {Claim::Failed, {}, why});
         }});
 }
 
@@ -131,20 +164,18 @@ void DbStore::store(const AuditBody &body, std::function<void(const QString &)> 
 {
     // Its time is set once: an attempt after a lost answer is known by it.
     const AuditRecord record {auditTimeNow(), m_options.station, m_options.operatorName, {}, body};
+    const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, record, done](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
-            db.append(record, retrying, [worker, done, finished](const DbFault &fault) {
+        [this, id, record](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
+            db.append(record, retrying, [this, id, finished](const DbFault &fault) {
                 if (!fault) {
-                    worker->post([done] { done({}); });
-                    worker->changed();
+                    answer<ErrorCallback>(id, QString());
+                    m_worker->changed();
                 }
                 finished(fault);
             });
         },
-        [worker = m_worker, record, done](const DbFault &fault) {
-            const QString error = worker->keep(record, fault);
-            worker->post([done, error] { done(error); });
-        }});
+        [this, id, record](const DbFault &fault) { answer<ErrorCallback>(id, m_worker->keep(record, fault)); }});
 }
 
 void DbStore::record(const OutcomeRecord &outcome, std::function<void(const QString &)> done)
@@ -164,35 +195,37 @@ void DbStore::note(const AuditBody &body, std::function<void(const QString &)> d
 
 void DbStore::release(int row, std::function<void(const Answer &, const SettingValues &)> done)
 {
+    const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, row, done](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.release(row, [worker, done, finished](const DbFault &fault, const SettingValues &values) {
+        [this, id, row](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.release(row, [this, id, finished](const DbFault &fault, const SettingValues &values) {
                 if (!fault) {
-                    worker->post([done, values] { done({}, values); });
-                    worker->changed();
+                    answer<ReleaseCallback>(id, Answer(), values);
+                    m_worker->changed();
                 }
                 finished(fault);
             });
         },
-        failWith(m_worker, done), false});
+        refuse<ReleaseCallback>(id), false});
 }
 
 void DbStore::status(std::function<void(const StoreStatus &)> done)
 {
+    // While the server cannot be reached, the last status known stands.
+    const quint64 id = hold(StatusCallback([this, done](bool fresh, const StoreStatus &status) {
+        if (fresh)
+            m_lastStatus = status;
+        done(m_lastStatus);
+    }));
     enqueue(m_worker, Worker::Job {
-        [this, worker = m_worker, done](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.status(false, [this, worker, done, finished](const DbFault &fault, const StoreStatus &status) {
-                if (!fault) {
-                    worker->post([this, done, status] {
-                        m_lastStatus = status;
-                        done(status);
-                    });
-                }
+        [this, id](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.status(false, [this, id, finished](const DbFault &fault, const StoreStatus &status) {
+                if (!fault)
+                    answer<StatusCallback>(id, true, status);
                 finished(fault);
             });
         },
-        // While the server cannot be reached, the last status known stands.
-        [this, worker = m_worker, done](const DbFault &) { worker->post([this, done] { done(m_lastStatus); }); },
+        [this, id](const DbFault &) { answer<StatusCallback>(id, false, StoreStatus()); },
         false});
 }
 
@@ -204,80 +237,88 @@ void DbStore::stopRetrying()
 
 void DbStore::planStatus(std::function<void(const Answer &, const StoreStatus &)> done)
 {
+    const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, done](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.status(true, [worker, done, finished](const DbFault &fault, const StoreStatus &status) {
+        [this, id](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.status(true, [this, id, finished](const DbFault &fault, const StoreStatus &status) {
                 if (!fault)
-                    worker->post([done, status] { done({}, status); });
+                    answer<PlanStatusCallback>(id, Answer(), status);
                 finished(fault);
             });
         },
-        failWith(m_worker, done), false});
+        refuse<PlanStatusCallback>(id), false});
 }
 
 void DbStore::importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done)
 {
+    const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, rows, forced, done](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.importPlan(rows, forced, [worker, done, finished](const DbFault &fault, int first) {
+        [this, id, rows, forced](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.importPlan(rows, forced, [this, id, finished](const DbFault &fault, int first) {
                 if (!fault) {
-                    worker->post([done, first] { done({}, first); });
-                    worker->changed();
+                    answer<PlanImportCallback>(id, Answer(), first);
+                    m_worker->changed();
                 }
                 finished(fault);
             });
         },
-        failWith(m_worker, done), false});
+        refuse<PlanImportCallback>(id), false});
 }
 
 void DbStore::importAudit(const QList<AuditRecord> &records, std::function<void(const Answer &, int, int)> done)
 {
+    const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, records, done](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.importRecords(records, [worker, done, finished](const DbFault &fault, int added, int present) {
+        [this, id, records](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.importRecords(records, [this, id, finished](const DbFault &fault, int added, int present) {
                 if (!fault) {
-                    worker->post([done, added, present] { done({}, added, present); });
-                    worker->changed();
+                    answer<AuditImportCallback>(id, Answer(), added, present);
+                    m_worker->changed();
                 }
                 finished(fault);
             });
         },
-        failWith(m_worker, done), false});
+        refuse<AuditImportCallback>(id), false});
 }
 
 void DbStore::exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done)
 {
-    const std::function<bool(const AuditRow &)> take = [line](const AuditRow &row) { return line(row.line); };
+    const quint64 take = hold(std::function<bool(const AuditRow &)>([line](const AuditRow &row) { return line(row.line); }));
+    const quint64 id = hold(ExportCallback([this, take, done](const Answer &answer) {
+        m_held.remove(take);
+        done(answer);
+    }));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, take, done](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.readAudit(forwarded(worker, take), [worker, done, finished](const DbFault &fault) {
+        [this, id, take](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.readAudit(forward<AuditRow>(take), [this, id, finished](const DbFault &fault) {
                 if (!fault)
-                    worker->post([done] { done({}); });
+                    answer<ExportCallback>(id, Answer());
                 finished(fault);
             });
         },
-        failWith(m_worker, done), false, false});
+        refuse<ExportCallback>(id), false, false});
 }
 
 void DbStore::verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
                           std::function<void(const Answer &, const AuditCheck &)> done)
 {
-    std::function<bool(const CheckedRecord &)> take;
-    if (visit) {
-        take = [visit](const CheckedRecord &checked) {
-            visit(checked.record, checked.line);
-            return true;
-        };
-    }
+    const quint64 take = visit ? hold(std::function<bool(const CheckedRecord &)>([visit](const CheckedRecord &checked) {
+                                     visit(checked.record, checked.line);
+                                     return true;
+                                 }))
+                               : 0;
+    const quint64 id = hold(VerifyCallback([this, take, done](const Answer &answer, const AuditCheck &check) {
+        m_held.remove(take);
+        done(answer, check);
+    }));
     enqueue(m_worker, Worker::Job {
-        [worker = m_worker, lastHash, take, done](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            const PlanDatabase::Batch<CheckedRecord> batch = take ? forwarded(worker, take)
-                                                                  : PlanDatabase::Batch<CheckedRecord>();
-            db.verifyAudit(lastHash, batch, [worker, done, finished](const DbFault &fault, const AuditCheck &check) {
+        [this, id, take, lastHash](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            const auto batch = take > 0 ? forward<CheckedRecord>(take) : PlanDatabase::Batch<CheckedRecord>();
+            db.verifyAudit(lastHash, batch, [this, id, finished](const DbFault &fault, const AuditCheck &check) {
                 if (!fault)
-                    worker->post([done, check] { done({}, check); });
+                    answer<VerifyCallback>(id, Answer(), check);
                 finished(fault);
             });
         },
-        failWith(m_worker, done), false, false});
+        refuse<VerifyCallback>(id), false, false});
 }

@@ -15,7 +15,10 @@
 #include "store/pgconnection.h"
 #include "store/store.h"
 
+#include <QHash>
 #include <QThread>
+
+#include <memory>
 
 class DbStore : public ProvisionStore
 {
@@ -59,9 +62,26 @@ public:
 
 private:
     void store(const AuditBody &body, std::function<void(const QString &)> done);
+    // The callers' callbacks stay on this thread, held by number: the worker
+    // holds none, so nothing of a caller's (such as the last reference to
+    // this store) is ever let go of on the worker's thread.
+    template<typename Callback>
+    quint64 hold(Callback callback);
+    // From the worker's thread: the callback held by id is called on this
+    // one, once, and let go of.
+    template<typename Callback, typename... Args>
+    void answer(quint64 id, Args... args);
+    // Batches for the callback held by id, which takes each item on this
+    // thread; the next batch is fetched once it has.
+    template<typename Item>
+    std::function<void(const QList<Item> &, std::function<void(bool)>)> forward(quint64 id);
+    template<typename Callback>
+    std::function<void(const DbFault &)> refuse(quint64 id);
 
     Options m_options;
     QThread m_thread;
     Worker *m_worker;
+    QHash<quint64, std::shared_ptr<void>> m_held;
+    quint64 m_lastHeld = 0;
     StoreStatus m_lastStatus; // what status answers while the server cannot be reached
 };

@@ -203,8 +203,8 @@ void PlanDatabase::fingerprint(std::function<void(const DbFault &, const QByteAr
 {
     run(QStringLiteral("SELECT (SELECT coalesce(max(seq), 0) FROM vev_audit), (SELECT coalesce(max(row), 0) FROM vev_plan), "
                        "(SELECT count(*) FROM pg_locks l WHERE l.locktype = 'advisory' AND l.granted "
-                       "AND l.classid::bigint = %1 AND l.objsubid = 2)").arg(stationSpace),
-        {}, [done](const PgResult &result) {
+                       "AND l.classid::bigint = $1 AND l.objsubid = 2)"),
+        {stationSpace}, [done](const PgResult &result) {
             QByteArray print;
             for (int i = 0; i < 3; ++i)
                 print += result.bytes(0, i) + ' ';

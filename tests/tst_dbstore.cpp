@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 #include <memory>
 #include <tuple>
@@ -45,6 +46,21 @@ std::optional<std::tuple<Args...>> answered(Ask ask)
     return came ? *answer : std::nullopt;
 }
 
+// Counts its copies that end on a thread other than the one it was made on.
+struct Tracer {
+    QThread *home = QThread::currentThread();
+    std::shared_ptr<std::atomic<int>> endedElsewhere = std::make_shared<std::atomic<int>>(0);
+
+    Tracer() = default;
+    Tracer(const Tracer &) = default;
+    Tracer &operator=(const Tracer &) = default;
+    ~Tracer()
+    {
+        if (QThread::currentThread() != home)
+            ++*endedElsewhere;
+    }
+};
+
 DbStore::Options storeOptions(const QString &uri, const QString &name, const QString &keepFolder)
 {
     QString error;
@@ -62,6 +78,18 @@ QByteArray planOf(int first, int count)
     QByteArray csv = "ip,gateway,tcp_port,mac\n";
     for (int i = first; i < first + count; ++i)
         csv += QStringLiteral("10.0.7.%1,10.0.7.1,502,02:00:00:00:07:%2\n").arg(i + 1).arg(i, 2, 16, QLatin1Char('0')).toLatin1();
+    return csv;
+}
+
+// count rows over as many address blocks as they need.
+QByteArray largePlanOf(int count)
+{
+    constexpr int perBlock = 250;
+    QByteArray csv = "ip,gateway,tcp_port,mac\n";
+    for (int i = 0; i < count; ++i) {
+        csv += QStringLiteral("10.8.%1.%2,10.8.%1.254,502,02:00:00:08:%3:%4\n").arg(i / perBlock).arg(i % perBlock + 1)
+                   .arg(i / 256, 2, 16, QLatin1Char('0')).arg(i % 256, 2, 16, QLatin1Char('0')).toLatin1();
+    }
     return csv;
 }
 
@@ -126,6 +154,8 @@ private slots:
     void hostileTexts_data();
     void hostileTexts();
     void serverStopsAnswering();
+    void largePlanImportsWhole();
+    void callbacksStayOnTheCallersThread();
 
 private:
     QString database(const QString &name, const QByteArray &plan);
@@ -508,6 +538,47 @@ void TestDbStore::serverStopsAnswering()
     QVERIFY(refused);
     QVERIFY2(!std::get<0>(*refused).ok && std::get<0>(*refused).error.contains(QLatin1String("no answer within 1 s")),
              qPrintable(std::get<0>(*refused).error));
+}
+
+// A plan far larger than what goes to the server at a time arrives whole,
+// and a plan that meets it in its last line is refused whole.
+void TestDbStore::largePlanImportsWhole()
+{
+    constexpr int rows = 20000;
+    const QByteArray plan = largePlanOf(rows);
+    const QString uri = database(QStringLiteral("large"), plan);
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QCOMPARE(status(uri).value(QStringLiteral("open")).toInt(), rows);
+    const QByteArray last = plan.mid(plan.lastIndexOf('\n', plan.size() - 2) + 1);
+    const Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("meets.csv"), planOf(1, 2) + last)});
+    QCOMPARE(run.code, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("line 4 (IP \"10.8.79.250\", MAC \"02:00:00:08:4E:1F\"): its IP address is "
+                                             "already in the database, in row %1").arg(rows)), qPrintable(run.err));
+    QCOMPARE(status(uri).value(QStringLiteral("rows")).toInt(), rows);
+}
+
+// Nothing a caller gives a store is let go of on the store's own thread:
+// a callback that keeps the store (as vev-cli's and the station window's
+// do) would end it there, on the thread its end waits for.
+void TestDbStore::callbacksStayOnTheCallersThread()
+{
+    const QString uri = database(QStringLiteral("owned"), planOf(1, 1));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QTemporaryDir dir;
+    auto store = std::make_shared<DbStore>(storeOptions(uri, QStringLiteral("bench-O"), dir.path()));
+    const Tracer tracer;
+    auto exported = std::make_shared<bool>(false);
+    store->open([store, tracer, exported](const ProvisionStore::Opened &) {
+        store->exportAudit([tracer](const QByteArray &) { return true; },
+                           [store, tracer, exported](const ProvisionStore::Answer &) { *exported = true; });
+    });
+    store->claim(QStringLiteral("/dev/ttyUSB0"), factoryModule, [tracer](const ProvisionStore::Claim &) {});
+    auto endedOn = std::make_shared<QThread *>(nullptr);
+    connect(store.get(), &QObject::destroyed, this, [endedOn] { *endedOn = QThread::currentThread(); }, Qt::DirectConnection);
+    store.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(*exported && *endedOn, answerMs);
+    QCOMPARE(*endedOn, QThread::currentThread());
+    QCOMPARE(tracer.endedElsewhere->load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDbStore)
