@@ -39,7 +39,7 @@ public:
     void stop();
     void shutDown();
 
-    // Answers on the store's thread; dropped if the store has gone.
+    // Runs on the store's thread (its signals); dropped if the store has gone.
     template<typename Function>
     void post(Function function)
     {

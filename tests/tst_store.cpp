@@ -7,7 +7,7 @@
 #include "sim/modulesimulator.h"
 #include "store/databaseuri.h"
 #include "store/filestore.h"
-#include "store/plandatabase.h"
+#include "store/pgconnection.h"
 #include "tamper.h"
 
 #include <QTemporaryDir>
