@@ -205,11 +205,6 @@ std::optional<StoreSetup> fileStore(const Args &args, Refusal *refusal)
     return StoreSetup {args.value(o.plan), args.value(o.audit), *station, *operatorName, args.isSet(o.force), true, {}};
 }
 
-FileStore::Options fileOptions(const StoreSetup &setup)
-{
-    return FileStore::Options {setup.plan, setup.audit, setup.station, setup.operatorName, setup.force, true};
-}
-
 // --db: the same commands on a database several stations share.
 Run databaseRun(const Args &args, Refusal *refusal)
 {
@@ -309,7 +304,7 @@ Run planStatusCheck(const Args &args, Refusal *refusal)
     if (!store)
         return {};
     const bool json = args.isSet(options().json);
-    return [store = fileOptions(*store), json](const Done &done) { runPlanStatus(store, json, done); };
+    return [store = *store, json](const Done &done) { runPlanStatus(store, json, done); };
 }
 
 Run planReleaseCheck(const Args &args, Refusal *refusal)
@@ -321,7 +316,7 @@ Run planReleaseCheck(const Args &args, Refusal *refusal)
                            : std::nullopt;
     if (!row)
         return {};
-    return [store = fileOptions(*store), row = *row](const Done &done) { runPlanRelease(store, row, done); };
+    return [store = *store, row = *row](const Done &done) { runPlanRelease(store, row, done); };
 }
 
 // Commands that work on a database alone.
@@ -370,12 +365,12 @@ Run labelCheck(const Args &args, Refusal *refusal)
         const ModuleKey key {row.value_or(0), args.value(o.mac)};
         if (!row && !isValidValue(Setting::MacAddress, key.mac))
             return usage(QStringLiteral("--mac \"%1\" is not a MAC address").arg(printable(key.mac)));
-        AuditSource audit {args.value(o.audit), std::nullopt};
+        AuditSource audit {args.value(o.audit), {}};
         if (args.isSet(o.db)) {
             QString error;
-            audit.database = DatabaseUri::parse(args.value(o.db), &error);
-            if (!audit.database)
+            if (!DatabaseUri::parse(args.value(o.db), &error))
                 return usage(error);
+            audit.database = args.value(o.db);
         }
         return [audit, key, target = *target](const Done &done) { runLabelFromAudit(audit, key, target, done); };
     }

@@ -3,114 +3,86 @@
 
 #include "provisioncommands.h"
 
-#include "store/dbstore.h"
-#include "store/plandatabase.h"
-
 #include <QDir>
 
 namespace cli {
 
 namespace {
 
-ExitCode failed(const DbFault &fault)
+using Answer = ProvisionStore::Answer;
+
+// The store of a command between runs: the station's name stays free for a
+// running station, and only a plan import makes the tables.
+StoreSetup setupOf(const DatabaseRequest &request, bool writes, bool makesTables = false)
 {
-    return fail(fault.kind == DbFault::Refused ? fault.code : ExitCode::Failure, fault.why);
+    StoreSetup setup {request.text, {}, request.station, request.operatorName, false, writes, QDir::currentPath()};
+    setup.holdName = false;
+    setup.makeTables = makesTables;
+    return setup;
 }
 
-// Runs a command on a connection of its own; with create, the tables are
-// made when missing.
-ExitCode onDatabase(const DatabaseRequest &request, bool create, const std::function<ExitCode(PlanDatabase &)> &command)
-{
-    PlanDatabase database(request.uri, PlanDatabase::Identity {request.station, request.operatorName});
-    if (const DbFault fault = database.connect(create))
-        return failed(fault);
-    return command(database);
-}
-
-ExitCode planImport(const DatabaseRequest &request)
+void planImport(const DatabaseRequest &request, const Done &done)
 {
     QString error;
     const auto rows = readPlan(request.file, &error, request.force);
     if (!rows)
-        return fail(ExitCode::Usage, error + QStringLiteral("; nothing was imported"));
-    return onDatabase(request, true, [&](PlanDatabase &database) {
-        int first = 0;
-        if (const DbFault fault = database.importPlan(*rows, request.force, &first))
-            return failed(fault);
-        out() << QStringLiteral("Imported %1 rows of %2 into %3 as rows %4 to %5%6.\n")
-                     .arg(rows->size()).arg(printable(request.file), request.uri.display()).arg(first)
-                     .arg(first + int(rows->size()) - 1)
-                     .arg(request.force ? QStringLiteral(", accepted with --force") : QString());
-        return ExitCode::Ok;
-    });
-}
-
-ExitCode planStatus(const DatabaseRequest &request)
-{
-    return onDatabase(request, false, [&](PlanDatabase &database) {
-        StoreStatus status;
-        if (const DbFault fault = database.status(true, &status))
-            return failed(fault);
-        return printPlanStatus(QStringLiteral("Plan in %1").arg(request.uri.display()),
-                               {{QStringLiteral("database"), request.uri.display()}}, status, request.json);
-    });
-}
-
-ExitCode planRelease(const DatabaseRequest &request)
-{
-    return onDatabase(request, false, [&](PlanDatabase &database) {
-        SettingValues values;
-        if (const DbFault fault = database.release(request.row, &values))
-            return failed(fault);
-        out() << QStringLiteral("Row %1 (%2) released: it goes back to the plan.\n").arg(request.row)
-                     .arg(valuesText(values));
-        return ExitCode::Ok;
-    });
-}
-
-ExitCode auditExport(const DatabaseRequest &request)
-{
-    return onDatabase(request, false, [](PlanDatabase &database) {
-        // Byte for byte the lines a file would hold, so audit-verify FILE checks them.
-        const DbFault fault = database.readAudit([](const AuditRow &row) {
-            out() << QString::fromUtf8(row.line) << '\n';
-            return out().status() == QTextStream::Ok;
+        return done(fail(ExitCode::Usage, error + QStringLiteral("; nothing was imported")));
+    withStore(setupOf(request, true, true), done, [request, rows = *rows, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->importPlan(rows, request.force, [store, request, count = int(rows.size()), done](const Answer &answer,
+                                                                                               int first) {
+            if (!answer.ok())
+                return done(fail(answer.code, answer.error));
+            out() << QStringLiteral("Imported %1 rows of %2 into %3 as rows %4 to %5%6.\n")
+                         .arg(count).arg(printable(request.file), store->description()).arg(first).arg(first + count - 1)
+                         .arg(request.force ? QStringLiteral(", accepted with --force") : QString());
+            done(ExitCode::Ok);
         });
-        return fault ? failed(fault) : ExitCode::Ok;
     });
 }
 
-ExitCode auditImport(const DatabaseRequest &request)
+void auditExport(const DatabaseRequest &request, const Done &done)
+{
+    withStore(setupOf(request, false), done, [done](const std::shared_ptr<ProvisionStore> &store) {
+        // Byte for byte the lines a file would hold, so audit-verify FILE checks them.
+        store->exportAudit([](const QByteArray &line) {
+            out() << QString::fromUtf8(line) << '\n';
+            return out().status() == QTextStream::Ok;
+        }, [store, done](const Answer &answer) { done(answer.ok() ? ExitCode::Ok : fail(answer.code, answer.error)); });
+    });
+}
+
+void auditImport(const DatabaseRequest &request, const Done &done)
 {
     QList<AuditRecord> records;
     const AuditCheck check = verifyAudit(request.file, [&records](const AuditRecord &record, int) { records << record; });
     if (check.unreadable)
-        return fail(ExitCode::Failure, check.why);
+        return done(fail(ExitCode::Failure, check.why));
     if (check.firstBad > 0) {
-        return fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3; nothing was imported")
-                                               .arg(printable(request.file)).arg(check.firstBad).arg(check.why));
+        return done(fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3; nothing was imported")
+                                                    .arg(printable(request.file)).arg(check.firstBad).arg(check.why)));
     }
-    return onDatabase(request, false, [&](PlanDatabase &database) {
-        int added = 0;
-        int present = 0;
-        if (const DbFault fault = database.importRecords(records, &added, &present))
-            return failed(fault);
-        out() << QStringLiteral("%1 records of %2 added to %3").arg(added).arg(printable(request.file),
-                                                                                request.uri.display());
-        if (present > 0)
-            out() << QStringLiteral("; %1 were there already").arg(present);
-        out() << ".\n";
-        return ExitCode::Ok;
+    withStore(setupOf(request, true), done, [request, records, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->importAudit(records, [store, request, done](const Answer &answer, int added, int present) {
+            if (!answer.ok())
+                return done(fail(answer.code, answer.error));
+            out() << QStringLiteral("%1 records of %2 added to %3").arg(added).arg(printable(request.file),
+                                                                                    store->description());
+            if (present > 0)
+                out() << QStringLiteral("; %1 were there already").arg(present);
+            out() << ".\n";
+            done(ExitCode::Ok);
+        });
     });
 }
 
-ExitCode auditVerify(const DatabaseRequest &request)
+void auditVerify(const DatabaseRequest &request, const Done &done)
 {
-    return onDatabase(request, false, [&](PlanDatabase &database) {
-        AuditCheck check;
-        if (const DbFault fault = database.verifyAudit(request.lastHash.toLatin1(), &check))
-            return failed(fault);
-        return reportAuditCheck(QStringLiteral("vev_audit in %1").arg(request.uri.display()), check);
+    withStore(setupOf(request, false), done, [request, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->verifyAudit(request.lastHash.toLatin1(), {}, [store, done](const Answer &answer, const AuditCheck &check) {
+            if (!answer.ok())
+                return done(fail(answer.code, answer.error));
+            done(reportAuditCheck(store->place().audit, check));
+        });
     });
 }
 
@@ -125,13 +97,19 @@ std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request
             runProvision(store, request.lanes, done);
         };
     }
-    const std::pair<const char *, ExitCode (*)(const DatabaseRequest &)> commands[] = {
-        {"plan import", planImport},     {"plan status", planStatus},     {"plan release", planRelease},
-        {"audit export", auditExport},   {"audit import", auditImport},   {"audit-verify", auditVerify},
+    if (request.command == QLatin1String("plan status"))
+        return [request](const Done &done) { runPlanStatus(setupOf(request, false), request.json, done); };
+    if (request.command == QLatin1String("plan release"))
+        return [request](const Done &done) { runPlanRelease(setupOf(request, true), request.row, done); };
+    const std::pair<const char *, void (*)(const DatabaseRequest &, const Done &)> commands[] = {
+        {"plan import", planImport},
+        {"audit export", auditExport},
+        {"audit import", auditImport},
+        {"audit-verify", auditVerify},
     };
     for (const auto &[name, command] : commands) {
         if (request.command == QLatin1String(name))
-            return [request, command = command](const Done &done) { done(command(request)); };
+            return [request, command = command](const Done &done) { command(request, done); };
     }
     return {};
 }

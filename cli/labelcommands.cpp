@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "labelcommands.h"
 
+#include "provisioncommands.h"
+
 #include "protocol/values.h"
 #include "protocol/wireformat.h"
 #include "plan/auditfile.h"
 #include "label/labelrunner.h"
-#include "store/plandatabase.h"
 
 #include <QCoreApplication>
 
@@ -13,37 +14,11 @@ namespace cli {
 
 namespace {
 
-// The last passed outcome for the module, or the exit code and why not.
-// Nothing is taken from an audit that does not check out whole: a record
-// after a broken line may be forged.
-std::optional<OutcomeRecord> lastPassedInAudit(const AuditSource &audit, const ModuleKey &key, ExitCode *code,
-                                               QString *why)
+// The module's last passed outcome in an audit that checks out whole, or
+// the exit code and why not: a record after a broken line may be forged.
+std::optional<OutcomeRecord> lastPassed(const QString &name, const AuditCheck &check, const ModuleKey &key,
+                                        const std::optional<OutcomeRecord> &found, ExitCode *code, QString *why)
 {
-    const QString mac = key.row > 0 ? QString() : canonicalValue(Setting::MacAddress, key.mac);
-    const QString name = audit.database ? audit.database->display() : printable(audit.path);
-    std::optional<OutcomeRecord> found;
-    const AuditVisitor visit = [&](const AuditRecord &record, int) {
-        const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
-        if (!outcome || outcome->result != Result::Pass)
-            return;
-        const auto &written = valueOf(outcome->written, Setting::MacAddress);
-        if (key.row > 0 ? outcome->row == key.row
-                        : written && canonicalValue(Setting::MacAddress, *written) == mac)
-            found = *outcome;
-    };
-    AuditCheck check;
-    if (audit.database) {
-        PlanDatabase database(*audit.database, {});
-        DbFault fault = database.connect(false);
-        if (!fault)
-            fault = database.verifyAudit({}, &check, visit);
-        if (fault) {
-            check.unreadable = true;
-            check.why = fault.why;
-        }
-    } else {
-        check = verifyAudit(audit.path, visit);
-    }
     if (check.unreadable) {
         *code = ExitCode::Failure;
         *why = check.why;
@@ -56,8 +31,10 @@ std::optional<OutcomeRecord> lastPassedInAudit(const AuditSource &audit, const M
         *why = QStringLiteral("%1 records no passed module %2").arg(name,
             key.row > 0 ? QStringLiteral("for row %1").arg(key.row)
                         : QStringLiteral("with MAC address \"%1\"").arg(printable(key.mac)));
+    } else {
+        return found;
     }
-    return found;
+    return std::nullopt;
 }
 
 } // namespace
@@ -78,17 +55,41 @@ void runLabel(const LabelJob &job, const Done &done)
 
 void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const LabelTarget &target, const Done &done)
 {
-    ExitCode code = ExitCode::Ok;
-    QString why;
-    const auto record = lastPassedInAudit(audit, key, &code, &why);
-    if (!record)
-        return done(fail(code, why));
-    LabelJob job;
-    job.values = record->written;
-    job.row = record->row;
-    job.force = true; // written and read back: the audit vouches for them
-    job.target = target;
-    runLabel(job, done);
+    auto found = std::make_shared<std::optional<OutcomeRecord>>();
+    const QString mac = key.row > 0 ? QString() : canonicalValue(Setting::MacAddress, key.mac);
+    const AuditVisitor visit = [found, key, mac](const AuditRecord &record, int) {
+        const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
+        if (!outcome || outcome->result != Result::Pass)
+            return;
+        const auto &written = valueOf(outcome->written, Setting::MacAddress);
+        if (key.row > 0 ? outcome->row == key.row : written && canonicalValue(Setting::MacAddress, *written) == mac)
+            *found = *outcome;
+    };
+    const auto print = [found, key, target, done](const QString &name, const AuditCheck &check) {
+        ExitCode code = ExitCode::Ok;
+        QString why;
+        const auto record = lastPassed(name, check, key, *found, &code, &why);
+        if (!record)
+            return done(fail(code, why));
+        LabelJob job;
+        job.values = record->written;
+        job.row = record->row;
+        job.force = true; // written and read back: the audit vouches for them
+        job.target = target;
+        runLabel(job, done);
+    };
+    if (audit.database.isEmpty())
+        return print(printable(audit.path), verifyAudit(audit.path, visit));
+    StoreSetup setup {audit.database, {}, {}, {}, false, false, {}};
+    setup.holdName = false;
+    setup.makeTables = false;
+    withStore(setup, done, [visit, print, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->verifyAudit({}, visit, [store, print, done](const ProvisionStore::Answer &answer, const AuditCheck &check) {
+            if (!answer.ok())
+                return done(fail(ExitCode::Failure, answer.error));
+            print(store->description(), check);
+        });
+    });
 }
 
 } // namespace cli

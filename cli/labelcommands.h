@@ -8,9 +8,6 @@
 #include "output.h"
 
 #include "label/labeljob.h"
-#include "store/databaseuri.h"
-
-#include <optional>
 
 namespace cli {
 
@@ -27,7 +24,7 @@ struct ModuleKey {
 // The audit a reprint reads: a file, or the database several stations share.
 struct AuditSource {
     QString path;
-    std::optional<DatabaseUri> database;
+    QString database; // its URI as given; empty for a file
 };
 
 // Reprints the label of a module from its last passed outcome in an audit

@@ -3,7 +3,6 @@
 
 #include "host/signalwatch.h"
 #include "stationtext/lanetext.h"
-#include "store/dbstore.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -162,18 +161,6 @@ QString recordLine(const OutcomeRecord &record)
         .arg(printable(record.port), result, valuesText(record.written));
 }
 
-// Opens a file store and hands it on, or ends the command with why.
-void withStore(const FileStore::Options &options, const Done &done,
-               const std::function<void(FileStore *store)> &then)
-{
-    auto store = std::make_shared<FileStore>(options);
-    store->open([store, done, then](const ProvisionStore::Opened &opened) {
-        if (!opened.ok)
-            return done(fail(opened.code, opened.error));
-        then(store.get());
-    });
-}
-
 QJsonObject doubtJson(const RowEntry &entry)
 {
     return {
@@ -186,6 +173,84 @@ QJsonObject doubtJson(const RowEntry &entry)
         {QStringLiteral("time"), entry.time},
         {QStringLiteral("audit_line"), entry.auditLine},
     };
+}
+
+ExitCode printPlanStatus(const ProvisionStore::Place &place, const StoreStatus &status, bool json)
+{
+    if (json) {
+        QJsonArray doubt;
+        for (const RowEntry &entry : status.inDoubt)
+            doubt.append(doubtJson(entry));
+        QJsonObject object = place.fields;
+        const QJsonObject counts {
+            {QStringLiteral("rows"), status.rows},
+            {QStringLiteral("open"), status.open},
+            {QStringLiteral("in_hand"), status.inHand},
+            {QStringLiteral("claimed"), status.claimed},
+            {QStringLiteral("passed"), status.passed},
+            {QStringLiteral("failed"), status.failed},
+            {QStringLiteral("in_doubt"), doubt},
+            {QStringLiteral("held_by"), status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
+        };
+        for (auto it = counts.begin(); it != counts.end(); ++it)
+            object.insert(it.key(), it.value());
+        if (!status.stations.isEmpty()) {
+            QJsonArray stations;
+            for (const StationStatus &station : status.stations) {
+                stations.append(QJsonObject {
+                    {QStringLiteral("name"), station.name},
+                    {QStringLiteral("running"), station.holder.isEmpty() ? QJsonValue() : QJsonValue(station.holder)},
+                    {QStringLiteral("passed"), station.passed},
+                    {QStringLiteral("failed"), station.failed},
+                    {QStringLiteral("claimed"), station.claimed},
+                    {QStringLiteral("in_hand"), station.inHand},
+                });
+            }
+            QJsonObject perHour;
+            for (const auto &[hour, count] : status.passedPerHour)
+                perHour.insert(hour, count);
+            object.insert(QStringLiteral("stations"), stations);
+            object.insert(QStringLiteral("passed_per_hour"), perHour);
+        }
+        out() << QJsonDocument(object).toJson(QJsonDocument::Indented);
+        return ExitCode::Ok;
+    }
+    out() << QStringLiteral("%1: %2 rows\n").arg(place.plan).arg(status.rows);
+    out() << QStringLiteral("  passed   %1\n  open     %2\n").arg(status.passed).arg(status.open);
+    if (status.inHand > 0)
+        out() << QStringLiteral("  in hand  %1 (being written by a running station)\n").arg(status.inHand);
+    out() << QStringLiteral("  claimed  %1 (a run ended without their outcome)\n  failed   %2\n")
+                 .arg(status.claimed).arg(status.failed);
+    if (!status.inDoubt.isEmpty()) {
+        out() << "Rows in doubt (given to no other module; put the module back on a lane to finish the row, "
+                 "or release it):\n";
+        for (const RowEntry &entry : status.inDoubt) {
+            out() << QStringLiteral("  row %1: %2, %3 on %4 by %5 at %6 (audit line %7); the module "
+                                    "before: %8\n")
+                         .arg(entry.row).arg(valuesText(entry.values), rowStateText(entry.state),
+                                             printable(entry.port), printable(entry.station), entry.time)
+                         .arg(entry.auditLine).arg(valuesText(entry.before));
+        }
+    }
+    if (!status.stations.isEmpty()) {
+        out() << "Stations:\n";
+        for (const StationStatus &station : status.stations) {
+            out() << QStringLiteral("  %1: %2 passed, %3 failed, %4 in hand, %5 claimed; %6\n")
+                         .arg(printable(station.name)).arg(station.passed).arg(station.failed).arg(station.inHand)
+                         .arg(station.claimed)
+                         .arg(station.holder.isEmpty() ? QStringLiteral("not running")
+                                                       : QStringLiteral("running (%1)").arg(station.holder));
+        }
+        if (!status.passedPerHour.isEmpty()) {
+            out() << "Passed per hour (UTC):\n";
+            for (const auto &[hour, count] : status.passedPerHour)
+                out() << QStringLiteral("  %1  %2\n").arg(hour).arg(count);
+        }
+        return ExitCode::Ok;
+    }
+    out() << (status.holder.isEmpty() ? QStringLiteral("No run holds the plan or the audit.\n")
+                                      : QStringLiteral("Held by %1.\n").arg(status.holder));
+    return ExitCode::Ok;
 }
 
 } // namespace
@@ -241,7 +306,7 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
     QObject::connect(station, &Station::recorded, station,
                      [board](const OutcomeRecord &record) { board->print(recordLine(record)); });
     // Where a reprint reads the passed module from: the audit file, or the database.
-    const QString audit = (qobject_cast<DbStore *>(station->store()) ? QStringLiteral("--db ") : QStringLiteral("--audit "))
+    const QString audit = (setup.usesDatabase() ? QStringLiteral("--db ") : QStringLiteral("--audit "))
                           + station->store()->description();
     QObject::connect(station, &Station::labelRecorded, station, [board, audit](const LabelRecord &label) {
         if (label.printed || label.sent) {
@@ -266,115 +331,40 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
     station->start();
 }
 
-void runPlanStatus(const FileStore::Options &options, bool json, const Done &done)
+void withStore(const StoreSetup &setup, const Done &done,
+               const std::function<void(const std::shared_ptr<ProvisionStore> &store)> &then)
 {
-    FileStore::Options looking = options;
-    looking.lock = false;
-    withStore(looking, done, [options, json, done](FileStore *store) {
-        store->status([options, json, done](const StoreStatus &status) {
-            const QString where = QStringLiteral("Plan %1, audit %2").arg(printable(options.planPath),
-                                                                          printable(options.auditPath));
-            const QJsonObject place {{QStringLiteral("plan"), options.planPath},
-                                     {QStringLiteral("audit"), options.auditPath}};
-            done(printPlanStatus(where, place, status, json));
+    QString error;
+    std::shared_ptr<ProvisionStore> store = makeStore(setup, &error);
+    if (!store)
+        return done(fail(ExitCode::Usage, error));
+    store->open([store, done, then](const ProvisionStore::Opened &opened) {
+        if (!opened.ok)
+            return done(fail(opened.code, opened.error));
+        then(store);
+    });
+}
+
+void runPlanStatus(const StoreSetup &setup, bool json, const Done &done)
+{
+    StoreSetup looking = setup;
+    looking.take = false;
+    withStore(looking, done, [json, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->planStatus([store, json, done](const ProvisionStore::Answer &answer, const StoreStatus &status) {
+            if (!answer.ok())
+                return done(fail(answer.code, answer.error));
+            done(printPlanStatus(store->place(), status, json));
         });
     });
 }
 
-ExitCode printPlanStatus(const QString &where, const QJsonObject &place, const StoreStatus &status, bool json)
+void runPlanRelease(const StoreSetup &setup, int row, const Done &done)
 {
-    if (json) {
-        QJsonArray doubt;
-        for (const RowEntry &entry : status.inDoubt)
-            doubt.append(doubtJson(entry));
-        QJsonObject object = place;
-        const QJsonObject counts {
-            {QStringLiteral("rows"), status.rows},
-            {QStringLiteral("open"), status.open},
-            {QStringLiteral("in_hand"), status.inHand},
-            {QStringLiteral("claimed"), status.claimed},
-            {QStringLiteral("passed"), status.passed},
-            {QStringLiteral("failed"), status.failed},
-            {QStringLiteral("in_doubt"), doubt},
-            {QStringLiteral("held_by"), status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
-        };
-        for (auto it = counts.begin(); it != counts.end(); ++it)
-            object.insert(it.key(), it.value());
-        if (!status.stations.isEmpty()) {
-            QJsonArray stations;
-            for (const StationStatus &station : status.stations) {
-                stations.append(QJsonObject {
-                    {QStringLiteral("name"), station.name},
-                    {QStringLiteral("running"), station.holder.isEmpty() ? QJsonValue() : QJsonValue(station.holder)},
-                    {QStringLiteral("passed"), station.passed},
-                    {QStringLiteral("failed"), station.failed},
-                    {QStringLiteral("claimed"), station.claimed},
-                    {QStringLiteral("in_hand"), station.inHand},
-                });
-            }
-            QJsonObject perHour;
-            for (const auto &[hour, count] : status.passedPerHour)
-                perHour.insert(hour, count);
-            object.insert(QStringLiteral("stations"), stations);
-            object.insert(QStringLiteral("passed_per_hour"), perHour);
-        }
-        out() << QJsonDocument(object).toJson(QJsonDocument::Indented);
-        return ExitCode::Ok;
-    }
-    out() << QStringLiteral("%1: %2 rows\n").arg(where).arg(status.rows);
-    out() << QStringLiteral("  passed   %1\n  open     %2\n").arg(status.passed).arg(status.open);
-    if (status.inHand > 0)
-        out() << QStringLiteral("  in hand  %1 (being written by a running station)\n").arg(status.inHand);
-    out() << QStringLiteral("  claimed  %1 (a run ended without their outcome)\n  failed   %2\n")
-                 .arg(status.claimed).arg(status.failed);
-    if (!status.inDoubt.isEmpty()) {
-        out() << "Rows in doubt (given to no other module; put the module back on a lane to finish the row, "
-                 "or release it):\n";
-        for (const RowEntry &entry : status.inDoubt) {
-            out() << QStringLiteral("  row %1: %2, %3 on %4 by %5 at %6 (audit line %7); the module "
-                                    "before: %8\n")
-                         .arg(entry.row).arg(valuesText(entry.values), rowStateText(entry.state),
-                                             printable(entry.port), printable(entry.station), entry.time)
-                         .arg(entry.auditLine).arg(valuesText(entry.before));
-        }
-    }
-    if (!status.stations.isEmpty()) {
-        out() << "Stations:\n";
-        for (const StationStatus &station : status.stations) {
-            out() << QStringLiteral("  %1: %2 passed, %3 failed, %4 in hand, %5 claimed; %6\n")
-                         .arg(printable(station.name)).arg(station.passed).arg(station.failed).arg(station.inHand)
-                         .arg(station.claimed)
-                         .arg(station.holder.isEmpty() ? QStringLiteral("not running")
-                                                       : QStringLiteral("running (%1)").arg(station.holder));
-        }
-        if (!status.passedPerHour.isEmpty()) {
-            out() << "Passed per hour (UTC):\n";
-            for (const auto &[hour, count] : status.passedPerHour)
-                out() << QStringLiteral("  %1  %2\n").arg(hour).arg(count);
-        }
-        return ExitCode::Ok;
-    }
-    out() << (status.holder.isEmpty() ? QStringLiteral("No run holds the plan or the audit.\n")
-                                      : QStringLiteral("Held by %1.\n").arg(status.holder));
-    return ExitCode::Ok;
-}
-
-void runPlanRelease(const FileStore::Options &options, int row, const Done &done)
-{
-    withStore(options, done, [row, done](FileStore *store) {
-        const int entry = store->book().entryOfRow(row);
-        if (entry < 0)
-            return done(fail(ExitCode::Usage, QStringLiteral("the plan has no row %1").arg(row)));
-        const RowEntry held = store->book().entry(entry);
-        if (!held.inDoubt()) {
-            return done(fail(ExitCode::Usage, QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is "
-                                                             "released").arg(row).arg(rowStateText(held.state))));
-        }
-        store->release(row, [row, held, done](const QString &error) {
-            if (!error.isEmpty())
-                return done(fail(ExitCode::Failure, error));
-            out() << QStringLiteral("Row %1 (%2) released: it goes back to the plan.\n")
-                         .arg(row).arg(valuesText(held.values));
+    withStore(setup, done, [row, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->release(row, [store, row, done](const ProvisionStore::Answer &answer, const SettingValues &values) {
+            if (!answer.ok())
+                return done(fail(answer.code, answer.error));
+            out() << QStringLiteral("Row %1 (%2) released: it goes back to the plan.\n").arg(row).arg(valuesText(values));
             done(ExitCode::Ok);
         });
     });

@@ -6,11 +6,8 @@
 
 #include "output.h"
 
-#include "store/filestore.h"
 #include "station/station.h"
 #include "store/storesetup.h"
-
-#include <QJsonObject>
 
 #include <memory>
 
@@ -21,16 +18,20 @@ namespace cli {
 // each lane finishing and recording the module in hand first.
 void runProvision(const StoreSetup &store, const Station::Options &options, const Done &done);
 
-// Rows by state, the rows in doubt and who holds the plan, as text or JSON.
-void runPlanStatus(const FileStore::Options &store, bool json, const Done &done);
-// The same for any store: where names it, place is its JSON fields.
-ExitCode printPlanStatus(const QString &where, const QJsonObject &place, const StoreStatus &status, bool json);
+// Builds the store and opens it, then hands it on, or ends the command
+// with why not. The store lives for as long as a copy of it is kept.
+void withStore(const StoreSetup &setup, const Done &done,
+               const std::function<void(const std::shared_ptr<ProvisionStore> &store)> &then);
+
+// Rows by state, the rows in doubt and who holds the plan, as text or
+// JSON; a database's stations and rows passed per hour too.
+void runPlanStatus(const StoreSetup &store, bool json, const Done &done);
 
 // A row's four values, as status lines show them.
 QString valuesText(const SettingValues &values);
 
 // Hands a row in doubt back to the plan, recorded in the audit.
-void runPlanRelease(const FileStore::Options &store, int row, const Done &done);
+void runPlanRelease(const StoreSetup &store, int row, const Done &done);
 
 // Checks an audit trail's records and chain: the line count and the last
 // hash, or the first bad line; with lastHash, that the file ends there.

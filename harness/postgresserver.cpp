@@ -104,17 +104,29 @@ QString PostgresServer::createDatabase(const QString &name)
     return uri(name);
 }
 
-QString PostgresServer::sql(const QString &database, const QString &statements)
+QString PostgresServer::sql(const QString &database, const QString &statements, QString *rows)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(binary("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", m_dir.path(), "-U", superuser, "-d",
-                                   database, "-c", statements});
+    process.start(binary("psql"), {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h", m_dir.path(), "-U", superuser,
+                                   "-d", database, "-c", statements});
     if (!process.waitForFinished(processWaitMs)) {
         process.kill();
         return QStringLiteral("psql did not finish");
     }
     const QString said = QString::fromLocal8Bit(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? QString()
-                                                                                   : QStringLiteral("psql: ") + said;
+    const bool ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (rows)
+        *rows = ok ? said.trimmed() : QString();
+    return ok ? QString() : QStringLiteral("psql: ") + said;
+}
+
+qint64 PostgresServer::pid() const
+{
+    if (!m_running)
+        return 0;
+    QFile file(m_dir.filePath(QStringLiteral("data/postmaster.pid")));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readLine().trimmed().toLongLong();
 }

@@ -30,8 +30,12 @@ public:
     QString createDatabase(const QString &name);
     QString uri(const QString &database) const;
 
-    // Runs SQL as the superuser: empty on success, else what psql said.
-    QString sql(const QString &database, const QString &statements);
+    // Runs SQL as the superuser: empty on success, else what psql said;
+    // *rows gets what a query gave, a line a row, fields separated by |.
+    QString sql(const QString &database, const QString &statements, QString *rows = nullptr);
+
+    // The server's main process (its postmaster), 0 when it is not running.
+    qint64 pid() const;
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);

@@ -515,9 +515,9 @@ void StationWindow::release(int row)
     };
     if (m_station) {
         QPointer<StationWindow> self(this);
-        m_station->store()->release(row, [self, done](const QString &error) {
+        m_station->store()->release(row, [self, done](const ProvisionStore::Answer &answer, const SettingValues &) {
             if (self)
-                done(error);
+                done(answer.error);
         });
         return;
     }
@@ -532,14 +532,14 @@ void StationWindow::release(int row)
             return;
         if (!opened.ok)
             return done(opened.error);
-        store->release(row, [self, store, done](const QString &error) {
+        store->release(row, [self, store, done](const ProvisionStore::Answer &answer, const SettingValues &) {
             if (!self)
                 return;
             store->status([self](const StoreStatus &status) {
                 if (self)
                     self->showPlan(status);
             });
-            done(error);
+            done(answer.error);
         });
     });
 }

@@ -33,6 +33,38 @@ std::optional<int> portOf(const QString &text)
     return port;
 }
 
+// Takes one of the URI's parameters: empty, or why it cannot be taken.
+QString takeParameter(DatabaseUri *uri, const QString &key, const QString &value)
+{
+    if (key == QLatin1String("host")) {
+        uri->host = value;
+    } else if (key == QLatin1String("port")) {
+        const auto port = portOf(value);
+        if (!port)
+            return QStringLiteral("port \"%1\" is not a number from 1 to %2").arg(printable(value)).arg(largestPort);
+        uri->port = *port;
+    } else if (key == QLatin1String("user")) {
+        uri->user = value;
+    } else if (key == QLatin1String("password")) {
+        uri->password = value;
+    } else if (key == QLatin1String("dbname")) {
+        uri->database = value;
+    } else if (std::find_if(passedOn.begin(), passedOn.end(), [&](const char *name) { return key == QLatin1String(name); })
+               != passedOn.end()) {
+        // libpq takes each as it is; one with these characters is settings
+        // run together or a typing error, never a value these keys take.
+        if (value.isEmpty() || value.contains(QLatin1Char(';')) || value.contains(QLatin1Char(' '))
+            || value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('\\')))
+            return QStringLiteral("parameter %1 has no value this tool can pass on").arg(printable(key));
+        uri->options << key + QLatin1Char('=') + value;
+    } else {
+        return QStringLiteral("parameter \"%1\" is not known (host, port, user, dbname, sslmode, "
+                              "sslrootcert, sslcert, sslkey, connect_timeout, application_name)")
+            .arg(printable(key));
+    }
+    return {};
+}
+
 } // namespace
 
 bool DatabaseUri::isUri(const QString &text)
@@ -101,33 +133,15 @@ std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *erro
 
     for (const QString &parameter : parameters.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const int equals = parameter.indexOf(QLatin1Char('='));
-        const QString key = decoded(parameter.left(equals >= 0 ? equals : parameter.size()));
-        const QString value = equals >= 0 ? decoded(parameter.mid(equals + 1)) : QString();
-        if (key == QLatin1String("host")) {
-            uri.host = value;
-        } else if (key == QLatin1String("port")) {
-            const auto port = portOf(value);
-            if (!port)
-                return refuse(QStringLiteral("port \"%1\" is not a number from 1 to %2").arg(printable(value)).arg(largestPort));
-            uri.port = *port;
-        } else if (key == QLatin1String("user")) {
-            uri.user = value;
-        } else if (key == QLatin1String("password")) {
-            uri.password = value;
-        } else if (key == QLatin1String("dbname")) {
-            uri.database = value;
-        } else if (std::find_if(passedOn.begin(), passedOn.end(), [&](const char *name) { return key == QLatin1String(name); })
-                   != passedOn.end()) {
-            // Qt hands these to libpq separated by ";" and spaces.
-            if (value.isEmpty() || value.contains(QLatin1Char(';')) || value.contains(QLatin1Char(' '))
-                || value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('\\')))
-                return refuse(QStringLiteral("parameter %1 has no value this tool can pass on").arg(printable(key)));
-            uri.options << key + QLatin1Char('=') + value;
-        } else {
-            return refuse(QStringLiteral("parameter \"%1\" is not known (host, port, user, dbname, sslmode, "
-                                         "sslrootcert, sslcert, sslkey, connect_timeout, application_name)")
-                              .arg(printable(key)));
-        }
+        const QString why = takeParameter(&uri, decoded(parameter.left(equals >= 0 ? equals : parameter.size())),
+                                          equals >= 0 ? decoded(parameter.mid(equals + 1)) : QString());
+        if (!why.isEmpty())
+            return refuse(why);
+    }
+    // libpq takes its settings as C strings: a NUL would cut one short.
+    for (const QString &part : QStringList {uri.host, uri.database, uri.user, uri.password} + uri.options) {
+        if (part.contains(QChar(0)))
+            return refuse(QStringLiteral("the URI holds %00, a NUL character, which no setting takes"));
     }
     if (uri.database.isEmpty())
         return refuse(QStringLiteral("the URI names no database"));

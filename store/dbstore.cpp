@@ -1,222 +1,92 @@
 // SPDX-License-Identifier: MIT
 #include "store/dbstore.h"
 
-#include "plan/auditfile.h"
-#include "store/plandatabase.h"
+#include "store/dbworker.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QRegularExpression>
 #include <QSysInfo>
-#include <QTimer>
 
-#include <chrono>
-#include <deque>
-#include <memory>
+#include <tuple>
 
 namespace {
 
-// How often a lost server is tried again, how soon a lock conflict is, and
-// how often a running station looks for what the others did.
-constexpr std::chrono::milliseconds reconnectPause {1000};
-constexpr std::chrono::milliseconds busyPause {50};
-constexpr std::chrono::milliseconds pollInterval {250};
+using Worker = DbStore::Worker;
+using Answer = ProvisionStore::Answer;
+
+using OpenedCallback = std::function<void(const ProvisionStore::Opened &)>;
+using ClaimCallback = std::function<void(const ProvisionStore::Claim &)>;
+using ErrorCallback = std::function<void(const QString &)>;
+using StatusCallback = std::function<void(bool fresh, const StoreStatus &)>;
+using ReleaseCallback = std::function<void(const Answer &, const SettingValues &)>;
+using PlanStatusCallback = std::function<void(const Answer &, const StoreStatus &)>;
+using PlanImportCallback = std::function<void(const Answer &, int)>;
+using AuditImportCallback = std::function<void(const Answer &, int, int)>;
+using ExportCallback = std::function<void(const Answer &)>;
+using VerifyCallback = std::function<void(const Answer &, const AuditCheck &)>;
+
+void enqueue(Worker *worker, Worker::Job job)
+{
+    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->add(std::move(job)); },
+                              Qt::QueuedConnection);
+}
+
+Answer answerOf(const DbFault &fault)
+{
+    if (!fault)
+        return {};
+    return {fault.why, fault.kind == DbFault::Refused ? fault.code : ExitCode::Failure};
+}
+
+// What a callback that answers with an Answer first is given besides it
+// when there is nothing to give.
+template<typename Callback>
+struct Nothing;
+template<typename... Rest>
+struct Nothing<std::function<void(const Answer &, Rest...)>> {
+    static auto values() { return std::make_tuple(std::decay_t<Rest>()...); }
+};
 
 } // namespace
 
-// Lives on the store's thread and owns the connection. Jobs run in the
-// order they came; one that cannot reach the server holds the queue until
-// it can, so records are stored in the order they were made.
-class DbStore::Worker : public QObject
+template<typename Callback>
+quint64 DbStore::hold(Callback callback)
 {
-public:
-    struct Job {
-        // Runs once per attempt and answers the caller itself once it
-        // succeeds; retrying says an attempt came before.
-        std::function<DbFault(PlanDatabase &db, bool retrying)> attempt;
-        // A refusal, or giving up on a server that cannot be reached.
-        std::function<void(const DbFault &fault)> fail;
-        bool waits = true; // false: a server that cannot be reached fails it at once
+    m_held.insert(++m_lastHeld, std::make_shared<Callback>(std::move(callback)));
+    return m_lastHeld;
+}
+
+template<typename Callback, typename... Args>
+void DbStore::answer(quint64 id, Args... args)
+{
+    QMetaObject::invokeMethod(this, [this, id, args...] {
+        const auto held = std::static_pointer_cast<Callback>(m_held.take(id));
+        if (held)
+            (*held)(args...);
+    }, Qt::QueuedConnection);
+}
+
+template<typename Callback>
+std::function<void(const DbFault &)> DbStore::refuse(quint64 id)
+{
+    return [this, id](const DbFault &fault) {
+        std::apply([this, id, &fault](auto... nothing) { answer<Callback>(id, answerOf(fault), nothing...); },
+                   Nothing<Callback>::values());
     };
+}
 
-    Worker(DbStore *store, const Options &options)
-        : m_store(store)
-        , m_options(options)
-        , m_retry(new QTimer(this))
-        , m_poll(new QTimer(this))
-    {
-        m_retry->setSingleShot(true);
-        connect(m_retry, &QTimer::timeout, this, [this] { process(); });
-        connect(m_poll, &QTimer::timeout, this, [this] { poll(); });
-    }
-
-    void add(Job job)
-    {
-        if (!job.waits && m_unreachable) {
-            job.fail(m_lastFault);
-            return;
-        }
-        m_queue.push_back(std::move(job));
-        if (!m_retry->isActive())
-            process();
-    }
-
-    void opened()
-    {
-        m_opened = true;
-        m_poll->start(pollInterval);
-    }
-
-    void stop()
-    {
-        m_stopping = true;
-        if (m_unreachable) {
-            m_retry->stop();
-            process();
-        }
-    }
-
-    void shutDown()
-    {
-        m_retry->stop();
-        m_poll->stop();
-        m_queue.clear();
-        m_db.reset(); // closes the connection: the station's name is free again
-        m_kept.reset();
-    }
-
-    // Answers on the store's thread; dropped if the store has gone.
-    template<typename Function>
-    void post(Function function)
-    {
-        QMetaObject::invokeMethod(m_store, std::move(function), Qt::QueuedConnection);
-    }
-
-    void changed()
-    {
-        DbStore *store = m_store;
-        post([store] { emit store->changed(); });
-    }
-
-    // Keeps a record that could not be stored, and says where.
-    QString keep(const AuditRecord &record, const DbFault &fault)
-    {
-        const QString why = fault.kind == DbFault::Unreachable
-                                ? QStringLiteral("the database cannot be reached (%1)").arg(fault.why)
-                                : QStringLiteral("the database refused it (%1)").arg(fault.why);
-        QString error;
-        if (!m_kept) {
-            QString station = m_options.station;
-            station.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-            const QString name = QStringLiteral("vev-unstored-%1-%2.jsonl")
-                                     .arg(station, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'hhmmsszzz")));
-            for (const QString &folder : {m_options.keepFolder.isEmpty() ? QDir::currentPath() : m_options.keepFolder,
-                                          QDir::tempPath()}) {
-                auto file = std::make_unique<AuditFile>();
-                bool broken = false;
-                if (file->open(QDir(folder).filePath(name), {}, &error, &broken)) {
-                    m_kept = std::move(file);
-                    break;
-                }
-            }
-        }
-        if (m_kept && m_kept->append(record, &error)) {
-            return QStringLiteral("%1; the record is kept in %2: add it with vev-cli audit import --db %3 %2")
-                .arg(why, printable(m_kept->path()), m_options.uri.display());
-        }
-        return QStringLiteral("%1, and it could not be kept in a file (%2); the record was: %3")
-            .arg(why, error, QString::fromUtf8(auditLine(record, firstPrev)));
-    }
-
-private:
-    void process()
-    {
-        while (!m_queue.empty()) {
-            Job &job = m_queue.front();
-            DbFault fault;
-            if (m_stopping && m_unreachable) {
-                fault = m_lastFault; // stopping: no more waiting for the server
-            } else {
-                if (!m_db->isConnected())
-                    fault = m_db->connect(true);
-                if (!fault)
-                    fault = job.attempt(*m_db, m_attempts > 0);
-            }
-            if (fault.kind == DbFault::Unreachable)
-                unreachable(fault, m_attempts == 0);
-            else if (fault.kind != DbFault::Refused)
-                reachable();
-            const bool givesUp = fault.kind == DbFault::Refused || (fault.kind == DbFault::Unreachable
-                                                                    && (!job.waits || m_stopping));
-            if (fault && !givesUp) {
-                ++m_attempts;
-                m_retry->start(fault.kind == DbFault::Busy ? busyPause : reconnectPause);
-                return;
-            }
-            const Job done = std::move(job);
-            m_queue.pop_front();
-            m_attempts = 0;
-            if (fault)
-                done.fail(fault);
-        }
-    }
-
-    void poll()
-    {
-        if (!m_queue.empty() || m_retry->isActive())
-            return; // the queue notices the server on its own
-        DbFault fault = m_db->isConnected() ? DbFault {} : m_db->connect(true);
-        QByteArray print;
-        if (!fault)
-            fault = m_db->fingerprint(&print);
-        if (fault.kind == DbFault::Unreachable) {
-            unreachable(fault);
-            return;
-        }
-        reachable();
-        if (!fault && print != m_print) {
-            m_print = print;
-            changed();
-        }
-    }
-
-    // Said again for each new job that has to wait: the lane that gave it
-    // shows that it waits.
-    void unreachable(const DbFault &fault, bool newlyWaiting = false)
-    {
-        m_lastFault = fault;
-        if (!m_opened || (m_unreachable && !newlyWaiting))
-            return; // a store that could not be opened says so once, as its refusal
-        m_unreachable = true;
-        DbStore *store = m_store;
-        const QString why = fault.why;
-        post([store, why] { emit store->reachabilityChanged(false, why); });
-    }
-
-    void reachable()
-    {
-        if (!m_unreachable)
-            return;
-        m_unreachable = false;
-        DbStore *store = m_store;
-        post([store] { emit store->reachabilityChanged(true, {}); });
-    }
-
-    DbStore *m_store;
-    Options m_options;
-    std::unique_ptr<PlanDatabase> m_db = std::make_unique<PlanDatabase>(
-        m_options.uri, PlanDatabase::Identity {m_options.station, m_options.operatorName});
-    std::unique_ptr<AuditFile> m_kept;
-    std::deque<Job> m_queue;
-    QTimer *m_retry;
-    QTimer *m_poll;
-    int m_attempts = 0;
-    bool m_opened = false;
-    bool m_unreachable = false;
-    bool m_stopping = false;
-    DbFault m_lastFault;
-    QByteArray m_print;
-};
+template<typename Item>
+std::function<void(const QList<Item> &, std::function<void(bool)>)> DbStore::forward(quint64 id)
+{
+    // However slowly the caller takes them, no more than a batch waits.
+    return [this, id](const QList<Item> &items, std::function<void(bool more)> next) {
+        QMetaObject::invokeMethod(this, [this, id, items, next] {
+            const auto take = std::static_pointer_cast<std::function<bool(const Item &)>>(m_held.value(id));
+            bool more = bool(take);
+            for (auto item = items.cbegin(); more && item != items.cend(); ++item)
+                more = (*take)(*item);
+            m_worker->resume([next, more] { next(more); });
+        }, Qt::QueuedConnection);
+    };
+}
 
 DbStore::DbStore(Options options, QObject *parent)
     : ProvisionStore(parent)
@@ -232,6 +102,8 @@ DbStore::DbStore(Options options, QObject *parent)
 
 DbStore::~DbStore()
 {
+    // Nothing on the worker's thread blocks (every wait is on the event
+    // loop, under a time bound): it takes this at once.
     Worker *worker = m_worker;
     QMetaObject::invokeMethod(worker, [worker] { worker->shutDown(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
@@ -239,55 +111,52 @@ DbStore::~DbStore()
     delete m_worker;
 }
 
-namespace {
-
-template<typename Worker, typename Job>
-void enqueue(Worker *worker, Job job)
+ProvisionStore::Place DbStore::place() const
 {
-    QMetaObject::invokeMethod(worker, [worker, job = std::move(job)]() mutable { worker->add(std::move(job)); },
-                              Qt::QueuedConnection);
+    const QString where = m_options.uri.display();
+    return {QStringLiteral("Plan in %1").arg(where), {{QStringLiteral("database"), where}},
+            QStringLiteral("vev_audit in %1").arg(where)};
 }
-
-} // namespace
 
 void DbStore::open(std::function<void(const Opened &)> done)
 {
-    Worker *worker = m_worker;
-    const bool look = m_options.look;
-    enqueue(worker, Worker::Job {
-        [worker, done, look](PlanDatabase &db, bool) {
-            const DbFault fault = look ? DbFault {} : db.takeStation();
-            if (!fault) {
-                worker->opened();
-                worker->post([done] { done(Opened {true, {}, ExitCode::Ok}); });
-            }
-            return fault;
+    const quint64 id = hold(std::move(done));
+    enqueue(m_worker, Worker::Job {
+        [this, id, look = m_options.look](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            const auto taken = [this, id, finished](const DbFault &fault) {
+                if (!fault) {
+                    m_worker->opened();
+                    answer<OpenedCallback>(id, Opened {true, {}, ExitCode::Ok});
+                }
+                finished(fault);
+            };
+            if (look)
+                return taken({});
+            db.takeStation(taken);
         },
-        [worker, done](const DbFault &fault) {
-            worker->post([done, fault] { done(Opened {false, fault.why, fault.code}); });
-        },
+        [this, id](const DbFault &fault) { answer<OpenedCallback>(id, Opened {false, fault.why, fault.code}); },
         false});
 }
 
 void DbStore::claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done)
 {
-    Worker *worker = m_worker;
-    enqueue(worker, Worker::Job {
-        [worker, port, module, done](PlanDatabase &db, bool retrying) {
-            Claim claim;
-            const DbFault fault = db.claim(port, module, retrying, &claim);
-            if (!fault) {
-                worker->post([done, claim] { done(claim); });
-                if (claim.kind == Claim::Fresh || claim.kind == Claim::Resume)
-                    worker->changed();
-            }
-            return fault;
+    const quint64 id = hold(std::move(done));
+    enqueue(m_worker, Worker::Job {
+        [this, id, port, module](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
+            db.claim(port, module, retrying, [this, id, finished](const DbFault &fault, const Claim &claim) {
+                if (!fault) {
+                    answer<ClaimCallback>(id, claim);
+                    if (claim.kind == Claim::Fresh || claim.kind == Claim::Resume)
+                        m_worker->changed();
+                }
+                finished(fault);
+            });
         },
-        [worker, done](const DbFault &fault) {
+        [this, id](const DbFault &fault) {
             const QString why = fault.kind == DbFault::Unreachable
                                     ? QStringLiteral("the database cannot be reached (%1)").arg(fault.why)
                                     : fault.why;
-            worker->post([done, why] { done(Claim {Claim::Failed, {}, why}); });
+            answer<ClaimCallback>(id, Claim {Claim::Failed, {}, why});
         }});
 }
 
@@ -295,20 +164,18 @@ void DbStore::store(const AuditBody &body, std::function<void(const QString &)> 
 {
     // Its time is set once: an attempt after a lost answer is known by it.
     const AuditRecord record {auditTimeNow(), m_options.station, m_options.operatorName, {}, body};
-    Worker *worker = m_worker;
-    enqueue(worker, Worker::Job {
-        [worker, record, done](PlanDatabase &db, bool retrying) {
-            const DbFault fault = db.append(record, retrying);
-            if (!fault) {
-                worker->post([done] { done({}); });
-                worker->changed();
-            }
-            return fault;
+    const quint64 id = hold(std::move(done));
+    enqueue(m_worker, Worker::Job {
+        [this, id, record](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
+            db.append(record, retrying, [this, id, finished](const DbFault &fault) {
+                if (!fault) {
+                    answer<ErrorCallback>(id, QString());
+                    m_worker->changed();
+                }
+                finished(fault);
+            });
         },
-        [worker, record, done](const DbFault &fault) {
-            const QString error = worker->keep(record, fault);
-            worker->post([done, error] { done(error); });
-        }});
+        [this, id, record](const DbFault &fault) { answer<ErrorCallback>(id, m_worker->keep(record, fault)); }});
 }
 
 void DbStore::record(const OutcomeRecord &outcome, std::function<void(const QString &)> done)
@@ -326,42 +193,39 @@ void DbStore::note(const AuditBody &body, std::function<void(const QString &)> d
     store(body, std::move(done));
 }
 
-void DbStore::release(int row, std::function<void(const QString &)> done)
+void DbStore::release(int row, std::function<void(const Answer &, const SettingValues &)> done)
 {
-    Worker *worker = m_worker;
-    enqueue(worker, Worker::Job {
-        [worker, row, done](PlanDatabase &db, bool) {
-            SettingValues values;
-            const DbFault fault = db.release(row, &values);
-            if (!fault) {
-                worker->post([done] { done({}); });
-                worker->changed();
-            }
-            return fault;
+    const quint64 id = hold(std::move(done));
+    enqueue(m_worker, Worker::Job {
+        [this, id, row](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.release(row, [this, id, finished](const DbFault &fault, const SettingValues &values) {
+                if (!fault) {
+                    answer<ReleaseCallback>(id, Answer(), values);
+                    m_worker->changed();
+                }
+                finished(fault);
+            });
         },
-        [worker, done](const DbFault &fault) {
-            worker->post([done, fault] { done(fault.why); });
-        },
-        false});
+        refuse<ReleaseCallback>(id), false});
 }
 
 void DbStore::status(std::function<void(const StoreStatus &)> done)
 {
-    Worker *worker = m_worker;
-    enqueue(worker, Worker::Job {
-        [this, worker, done](PlanDatabase &db, bool) {
-            StoreStatus status;
-            const DbFault fault = db.status(false, &status);
-            if (!fault) {
-                worker->post([this, done, status] {
-                    m_lastStatus = status;
-                    done(status);
-                });
-            }
-            return fault;
+    // While the server cannot be reached, the last status known stands.
+    const quint64 id = hold(StatusCallback([this, done](bool fresh, const StoreStatus &status) {
+        if (fresh)
+            m_lastStatus = status;
+        done(m_lastStatus);
+    }));
+    enqueue(m_worker, Worker::Job {
+        [this, id](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.status(false, [this, id, finished](const DbFault &fault, const StoreStatus &status) {
+                if (!fault)
+                    answer<StatusCallback>(id, true, status);
+                finished(fault);
+            });
         },
-        // While the server cannot be reached, the last status known stands.
-        [this, worker, done](const DbFault &) { worker->post([this, done] { done(m_lastStatus); }); },
+        [this, id](const DbFault &) { answer<StatusCallback>(id, false, StoreStatus()); },
         false});
 }
 
@@ -369,4 +233,92 @@ void DbStore::stopRetrying()
 {
     Worker *worker = m_worker;
     QMetaObject::invokeMethod(worker, [worker] { worker->stop(); }, Qt::QueuedConnection);
+}
+
+void DbStore::planStatus(std::function<void(const Answer &, const StoreStatus &)> done)
+{
+    const quint64 id = hold(std::move(done));
+    enqueue(m_worker, Worker::Job {
+        [this, id](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.status(true, [this, id, finished](const DbFault &fault, const StoreStatus &status) {
+                if (!fault)
+                    answer<PlanStatusCallback>(id, Answer(), status);
+                finished(fault);
+            });
+        },
+        refuse<PlanStatusCallback>(id), false});
+}
+
+void DbStore::importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done)
+{
+    const quint64 id = hold(std::move(done));
+    enqueue(m_worker, Worker::Job {
+        [this, id, rows, forced](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.importPlan(rows, forced, [this, id, finished](const DbFault &fault, int first) {
+                if (!fault) {
+                    answer<PlanImportCallback>(id, Answer(), first);
+                    m_worker->changed();
+                }
+                finished(fault);
+            });
+        },
+        refuse<PlanImportCallback>(id), false});
+}
+
+void DbStore::importAudit(const QList<AuditRecord> &records, std::function<void(const Answer &, int, int)> done)
+{
+    const quint64 id = hold(std::move(done));
+    enqueue(m_worker, Worker::Job {
+        [this, id, records](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.importRecords(records, [this, id, finished](const DbFault &fault, int added, int present) {
+                if (!fault) {
+                    answer<AuditImportCallback>(id, Answer(), added, present);
+                    m_worker->changed();
+                }
+                finished(fault);
+            });
+        },
+        refuse<AuditImportCallback>(id), false});
+}
+
+void DbStore::exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done)
+{
+    const quint64 take = hold(std::function<bool(const AuditRow &)>([line](const AuditRow &row) { return line(row.line); }));
+    const quint64 id = hold(ExportCallback([this, take, done](const Answer &answer) {
+        m_held.remove(take);
+        done(answer);
+    }));
+    enqueue(m_worker, Worker::Job {
+        [this, id, take](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.readAudit(forward<AuditRow>(take), [this, id, finished](const DbFault &fault) {
+                if (!fault)
+                    answer<ExportCallback>(id, Answer());
+                finished(fault);
+            });
+        },
+        refuse<ExportCallback>(id), false, false});
+}
+
+void DbStore::verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
+                          std::function<void(const Answer &, const AuditCheck &)> done)
+{
+    const quint64 take = visit ? hold(std::function<bool(const CheckedRecord &)>([visit](const CheckedRecord &checked) {
+                                     visit(checked.record, checked.line);
+                                     return true;
+                                 }))
+                               : 0;
+    const quint64 id = hold(VerifyCallback([this, take, done](const Answer &answer, const AuditCheck &check) {
+        m_held.remove(take);
+        done(answer, check);
+    }));
+    enqueue(m_worker, Worker::Job {
+        [this, id, take, lastHash](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            const auto batch = take > 0 ? forward<CheckedRecord>(take) : PlanDatabase::Batch<CheckedRecord>();
+            db.verifyAudit(lastHash, batch, [this, id, finished](const DbFault &fault, const AuditCheck &check) {
+                if (!fault)
+                    answer<VerifyCallback>(id, Answer(), check);
+                finished(fault);
+            });
+        },
+        refuse<VerifyCallback>(id), false, false});
 }

@@ -12,9 +12,13 @@
 // own (a chained audit of its own) for vev-cli audit import.
 
 #include "store/databaseuri.h"
+#include "store/pgconnection.h"
 #include "store/store.h"
 
+#include <QHash>
 #include <QThread>
+
+#include <memory>
 
 class DbStore : public ProvisionStore
 {
@@ -26,7 +30,9 @@ public:
         QString station;      // the host name when empty
         QString operatorName;
         QString keepFolder;   // for records that could not be stored; the current folder when empty
-        bool look = false;    // only look (status between runs): the station's name is not taken
+        bool look = false;    // a status or a command between runs: the station's name is not taken
+        bool makeTables = true; // false: a database without the tables is refused, not given them
+        PgConnection::Limits limits = {}; // to connect, and for each statement
     };
 
     explicit DbStore(Options options, QObject *parent = nullptr);
@@ -36,7 +42,7 @@ public:
     void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) override;
     void record(const OutcomeRecord &outcome, std::function<void(const QString &)> done) override;
     void unclaim(const PlanRow &row, std::function<void(const QString &)> done) override;
-    void release(int row, std::function<void(const QString &)> done) override;
+    void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;
     void note(const AuditBody &body, std::function<void(const QString &)> done) override;
     void status(std::function<void(const StoreStatus &)> done) override;
     void stopRetrying() override;
@@ -44,12 +50,38 @@ public:
     QString operatorName() const override { return m_options.operatorName; }
     QString description() const override { return m_options.uri.display(); }
 
+    Place place() const override;
+    void planStatus(std::function<void(const Answer &, const StoreStatus &)> done) override;
+    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done) override;
+    void exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done) override;
+    void importAudit(const QList<AuditRecord> &records, std::function<void(const Answer &, int, int)> done) override;
+    void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
+                     std::function<void(const Answer &, const AuditCheck &)> done) override;
+
+    class Worker; // on the store's thread (dbworker.h)
+
 private:
-    class Worker;
     void store(const AuditBody &body, std::function<void(const QString &)> done);
+    // The callers' callbacks stay on this thread, held by number: the worker
+    // holds none, so nothing of a caller's (such as the last reference to
+    // this store) is ever let go of on the worker's thread.
+    template<typename Callback>
+    quint64 hold(Callback callback);
+    // From the worker's thread: the callback held by id is called on this
+    // one, once, and let go of.
+    template<typename Callback, typename... Args>
+    void answer(quint64 id, Args... args);
+    // Batches for the callback held by id, which takes each item on this
+    // thread; the next batch is fetched once it has.
+    template<typename Item>
+    std::function<void(const QList<Item> &, std::function<void(bool)>)> forward(quint64 id);
+    template<typename Callback>
+    std::function<void(const DbFault &)> refuse(quint64 id);
 
     Options m_options;
     QThread m_thread;
     Worker *m_worker;
+    QHash<quint64, std::shared_ptr<void>> m_held;
+    quint64 m_lastHeld = 0;
     StoreStatus m_lastStatus; // what status answers while the server cannot be reached
 };

@@ -2,6 +2,7 @@
 #include "store/filestore.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 
@@ -104,7 +105,7 @@ void FileStore::open(std::function<void(const Opened &)> done)
         if (!m_audit.open(m_options.auditPath, replay, &error, &broken))
             return fail(error, broken ? ExitCode::AuditBroken : ExitCode::Failure);
     } else if (QFileInfo::exists(m_options.auditPath) || !notAnAuditFile(m_options.auditPath).isEmpty()) {
-        const AuditCheck check = verifyAudit(m_options.auditPath, replay);
+        const AuditCheck check = ::verifyAudit(m_options.auditPath, replay);
         if (check.unreadable)
             return fail(check.why, ExitCode::Failure);
         if (check.firstBad > 0) {
@@ -194,19 +195,20 @@ void FileStore::unclaim(const PlanRow &row, std::function<void(const QString &)>
     done(error);
 }
 
-void FileStore::release(int row, std::function<void(const QString &)> done)
+void FileStore::release(int row, std::function<void(const Answer &, const SettingValues &)> done)
 {
     const int entry = m_book.entryOfRow(row);
     if (entry < 0)
-        return done(QStringLiteral("the plan has no row %1 (it has %2)").arg(row).arg(m_book.rows()));
+        return done({noSuchRowText(row, QString::number(m_book.rows())), ExitCode::Usage}, {});
     const RowEntry &held = m_book.entry(entry);
     if (!held.inDoubt()) {
-        return done(QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is released")
-                        .arg(row).arg(held.inHand ? QStringLiteral("being written") : rowStateText(held.state)));
+        return done({notInDoubtText(row, held.inHand ? QStringLiteral("being written") : rowStateText(held.state)),
+                     ExitCode::Usage}, {});
     }
-    const QString error = append(ReleaseRecord {row, held.values, QStringLiteral("released by the operator")});
+    const SettingValues values = held.values;
+    const QString error = append(ReleaseRecord {row, values, QStringLiteral("released by the operator")});
     settled(error);
-    done(error);
+    done({error, error.isEmpty() ? ExitCode::Ok : ExitCode::Failure}, values);
 }
 
 void FileStore::note(const AuditBody &body, std::function<void(const QString &)> done)
@@ -243,4 +245,53 @@ void FileStore::status(std::function<void(const StoreStatus &)> done)
             status.holder = lockHolder(m_options.planPath);
     }
     done(status);
+}
+
+ProvisionStore::Place FileStore::place() const
+{
+    return {QStringLiteral("Plan %1, audit %2").arg(printable(m_options.planPath), printable(m_options.auditPath)),
+            {{QStringLiteral("plan"), m_options.planPath}, {QStringLiteral("audit"), m_options.auditPath}},
+            printable(m_options.auditPath)};
+}
+
+void FileStore::planStatus(std::function<void(const Answer &, const StoreStatus &)> done)
+{
+    status([done](const StoreStatus &status) { done({}, status); });
+}
+
+void FileStore::exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done)
+{
+    const QString refusal = notAnAuditFile(m_options.auditPath);
+    if (!refusal.isEmpty())
+        return done({refusal, ExitCode::Failure});
+    QFile file(m_options.auditPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return done({QStringLiteral("cannot read the audit %1: %2").arg(printable(m_options.auditPath), file.errorString()),
+                     ExitCode::Failure});
+    }
+    while (!file.atEnd()) {
+        QByteArray text = file.readLine();
+        if (text.endsWith('\n'))
+            text.chop(1);
+        if (!line(text))
+            break;
+    }
+    done({});
+}
+
+void FileStore::verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
+                            std::function<void(const Answer &, const AuditCheck &)> done)
+{
+    const AuditCheck check = ::verifyAudit(m_options.auditPath, visit, lastHash);
+    done(check.unreadable ? Answer {check.why, ExitCode::Failure} : Answer {}, check);
+}
+
+void FileStore::importPlan(const QList<PlanRow> &, bool, std::function<void(const Answer &, int)> done)
+{
+    done({QStringLiteral("plan import works on a database several stations share: give --db URI"), ExitCode::Usage}, 0);
+}
+
+void FileStore::importAudit(const QList<AuditRecord> &, std::function<void(const Answer &, int, int)> done)
+{
+    done({QStringLiteral("audit import works on a database several stations share: give --db URI"), ExitCode::Usage}, 0, 0);
 }

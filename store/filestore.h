@@ -34,12 +34,22 @@ public:
     void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) override;
     void record(const OutcomeRecord &outcome, std::function<void(const QString &)> done) override;
     void unclaim(const PlanRow &row, std::function<void(const QString &)> done) override;
-    void release(int row, std::function<void(const QString &)> done) override;
+    void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;
     void note(const AuditBody &body, std::function<void(const QString &)> done) override;
     void status(std::function<void(const StoreStatus &)> done) override;
     QString stationName() const override { return m_options.station; }
     QString operatorName() const override { return m_options.operatorName; }
     QString description() const override;
+
+    Place place() const override;
+    void planStatus(std::function<void(const Answer &, const StoreStatus &)> done) override;
+    void exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done) override;
+    void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
+                     std::function<void(const Answer &, const AuditCheck &)> done) override;
+    // A plan several stations share is imported into a database, and so
+    // are records kept while it could not be reached: refused here.
+    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done) override;
+    void importAudit(const QList<AuditRecord> &records, std::function<void(const Answer &, int, int)> done) override;
 
     const PlanBook &book() const { return m_book; }
 

@@ -2,51 +2,33 @@
 #pragma once
 
 // The plan and the audit that several stations share, in one PostgreSQL
-// database, through one connection used from one thread. Every change is
-// one short transaction: a claim takes the next open row in plan order,
-// skipping rows other stations are claiming at that moment (FOR UPDATE SKIP
-// LOCKED), together with its claim record; an outcome and the row's new
-// state go together. The audit is append-only (a trigger refuses UPDATE,
-// DELETE and TRUNCATE) and one hash chain runs through it in append order,
-// whatever station appends. A running station holds an advisory lock on
-// its name for as long as its connection lives, so two running stations
-// cannot share a name, and the claims of a station that died are seen to
-// be in doubt at once. The tables are described in the README.
+// database, through one connection (see pgconnection.h) used from the
+// thread that made it. Every operation answers through its callback, once,
+// on that thread. Every change is one short transaction: a claim takes the
+// next open row in plan order, skipping rows other stations are claiming at
+// that moment (FOR UPDATE SKIP LOCKED), together with its claim record; an
+// outcome and the row's new state go together. The audit is append-only (a
+// trigger refuses UPDATE, DELETE and TRUNCATE) and one hash chain runs
+// through it in append order, whatever station appends. A running station
+// holds an advisory lock on its name for as long as its connection lives,
+// so two running stations cannot share a name, and the claims of a station
+// that died are seen to be in doubt at once. The tables are described in
+// the README.
+//
+// The work is spread over plansession.cpp (connecting, the session, the
+// station's name, transactions), planschema.cpp (the tables),
+// planqueries.cpp (claims, records, releases, plan and record imports) and
+// planreports.cpp (status, export and verification).
 
 #include "plan/auditfile.h"
 #include "store/databaseuri.h"
+#include "store/pgconnection.h"
 #include "store/store.h"
 
 #include <QDateTime>
-#include <QHash>
-#include <QSqlDatabase>
-#include <QVariantList>
 
 #include <functional>
 #include <memory>
-
-class QSqlError;
-class QSqlQuery;
-
-// What went wrong with the database, and what the caller may do about it.
-struct DbFault {
-    enum Kind {
-        None,
-        Unreachable, // no connection, it was lost, or the server does not answer in time: try again later
-        Busy,        // a lock or a conflict with another station: try again shortly
-        Refused,     // the server or a rule said no: trying again will not help
-    };
-    Kind kind = None;
-    QString why;
-    ExitCode code = ExitCode::Failure; // what a refusal stands for
-
-    explicit operator bool() const { return kind != None; }
-    static DbFault refused(const QString &why, ExitCode code = ExitCode::Failure) { return {Refused, why, code}; }
-};
-
-// What a failed statement means, from the server's SQLSTATE and whether the
-// connection is still up.
-DbFault::Kind faultKind(const QString &sqlState, bool connected);
 
 // One line of the audit table as it is stored.
 struct AuditRow {
@@ -60,7 +42,13 @@ struct AuditRow {
     QString operatorName;
     QString port;
     QString result;
-    QDateTime time;
+    QDateTime time;       // invalid when the column holds more than milliseconds
+};
+
+// A record of the audit that checks out, with its line.
+struct CheckedRecord {
+    AuditRecord record;
+    int line = 0;
 };
 
 class PlanDatabase
@@ -72,7 +60,13 @@ public:
         QString operatorName;
     };
 
-    PlanDatabase(DatabaseUri uri, Identity identity);
+    using Done = std::function<void(const DbFault &fault)>;
+    // Items a batch at a time: next(true) asks for the next batch, next(false)
+    // ends early. next may be called later, from an event of the same thread.
+    template<typename Item>
+    using Batch = std::function<void(const QList<Item> &items, std::function<void(bool more)> next)>;
+
+    PlanDatabase(DatabaseUri uri, Identity identity, PgConnection::Limits limits = {});
     ~PlanDatabase();
     PlanDatabase(const PlanDatabase &) = delete;
     PlanDatabase &operator=(const PlanDatabase &) = delete;
@@ -81,75 +75,110 @@ public:
     // holds its station's name takes it back. With create, the tables are
     // made when missing; without, a database without them is refused. A
     // schema newer than this tool knows is refused either way.
-    DbFault connect(bool create);
+    void connect(bool create, Done done);
     bool isConnected() const;
     void close();
 
     // This run takes its station's name, refused (Held) while a running
     // station has it.
-    DbFault takeStation();
+    void takeStation(Done done);
 
     // Adds a plan's rows after those already there, in their order, in one
     // transaction: refused (Usage, naming the line) when one has an IP or
     // MAC address the database already holds. forced: the plan was accepted
-    // with --force, which each row's claim records.
-    DbFault importPlan(const QList<PlanRow> &rows, bool forced, int *first);
+    // with --force, which each row's claim records. first: the first row's
+    // number.
+    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const DbFault &, int first)> done);
 
     // A row for the module with these settings, found on this port; for a
     // fresh or resumed row the claim is stored before the answer comes.
     // retrying: an earlier attempt may have been stored before its answer
     // was lost, and is taken up instead of claiming again.
-    DbFault claim(const QString &port, const SettingValues &module, bool retrying, ProvisionStore::Claim *claim);
+    void claim(const QString &port, const SettingValues &module, bool retrying,
+               std::function<void(const DbFault &, const ProvisionStore::Claim &)> done);
 
     // Appends a record of this run (an outcome, the release of a claim that
     // nothing was written to, a note) and sets its row's state with it.
     // retrying: a record already stored is not stored again.
-    DbFault append(const AuditRecord &record, bool retrying);
+    void append(const AuditRecord &record, bool retrying, Done done);
 
     // The operator hands a row in doubt back to the plan; refused (Usage)
-    // for a row that is not in doubt. *values: the row's.
-    DbFault release(int row, SettingValues *values);
+    // for a row that is not in doubt. values: the row's.
+    void release(int row, std::function<void(const DbFault &, const SettingValues &values)> done);
 
     // Records kept elsewhere while the database could not be reached, added
     // in their order; a record already there is counted, not added again.
-    DbFault importRecords(const QList<AuditRecord> &records, int *added, int *present);
+    void importRecords(const QList<AuditRecord> &records,
+                       std::function<void(const DbFault &, int added, int present)> done);
 
     // The plan's counts, the rows in doubt, the stations and the last
     // outcomes; with full, also the rows passed per hour.
-    DbFault status(bool full, StoreStatus *status);
+    void status(bool full, std::function<void(const DbFault &, const StoreStatus &)> done);
 
     // Moves whenever any station records something or a station starts or
     // ends: what a running station polls to notice the others.
-    DbFault fingerprint(QByteArray *print);
+    void fingerprint(std::function<void(const DbFault &, const QByteArray &print)> done);
 
-    // The audit in append order, a batch at a time, in one snapshot; visit
-    // returns false to stop early.
-    DbFault readAudit(const std::function<bool(const AuditRow &row)> &visit);
+    // The audit in append order, a batch at a time, in one snapshot.
+    void readAudit(Batch<AuditRow> batch, Done done);
 
     // Checks every line in place: its record, its place in the chain, and
     // that the columns beside it agree with it; with lastHash, that the
-    // audit ends there. visit sees each record that checks out.
-    DbFault verifyAudit(const QByteArray &lastHash, AuditCheck *check, const AuditVisitor &visit = {});
+    // audit ends there. batch, when given, gets the records that check out.
+    void verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> batch,
+                     std::function<void(const DbFault &, const AuditCheck &)> done);
 
     const DatabaseUri &uri() const { return m_uri; }
 
+    // A step of a longer piece of work: it calls next once, with its fault
+    // or none.
+    using Step = std::function<void(const Done &next)>;
+    using Rows = std::function<void(const PgResult &result)>;
+
 private:
-    DbFault ensureSchema(bool create);
-    DbFault lockStation();
-    DbFault execute(const QString &sql, const QVariantList &values = {}, QSqlQuery **result = nullptr);
-    DbFault faultOf(const QSqlError &error) const;
-    // Runs body in one transaction, committed when it returns no fault and
-    // rolled back when it does.
-    DbFault transaction(const std::function<DbFault()> &body, const QString &begin = QStringLiteral("BEGIN"));
-    DbFault appendLine(AuditRecord record, qint64 *seq);
-    DbFault isStored(const AuditRecord &record, bool *stored);
-    DbFault settle(int row, RowState state, qint64 seq, const QString &time);
+    // The session (plansession.cpp).
+    void run(const QString &sql, const QVariantList &values, Rows rows, Done failed);
+    Step statement(const QString &sql, const QVariantList &values, Rows rows = {});
+    void transaction(const QString &begin, std::function<void(Done finish)> body, Done done);
+    void configure(Done done);
+    void lockStation(Done done);
+    void refuseName(Done done);
+    void enterRun(Done done);
+
+    // The tables (planschema.cpp).
+    void ensureSchema(bool create, Done done);
+    void createSchema(Done done);
+    void checkVersion(Done done);
+
+    // Changes (planqueries.cpp).
+    struct ClaimState;
+    void claimByValues(const std::shared_ptr<ClaimState> &state, Done finish);
+    void resumeRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, Done finish);
+    void nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish);
+    void claimRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool forced,
+                  ProvisionStore::Claim::Kind kind, Done finish);
+    void appendLine(AuditRecord record, std::function<void(qint64 seq)> then, Done failed);
+    void appendRecord(const AuditRecord &record, Done finish);
+    void isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed);
+    void settle(int row, RowState state, qint64 seq, const QString &time, Done done);
+    void releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish);
+    struct ImportState;
+    void importRecord(const std::shared_ptr<ImportState> &state, Done finish);
+    void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
+    void checkPlanRows(Done next);
+    void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);
+
+    // Reports (planreports.cpp).
+    void fetchAudit(const Batch<AuditRow> &batch, Done finish);
 
     DatabaseUri m_uri;
     Identity m_identity;
-    QString m_connection;
-    QSqlDatabase m_db;
-    QHash<QString, std::shared_ptr<QSqlQuery>> m_queries; // by statement, for as long as the connection lasts
+    PgConnection::Limits m_limits;
+    std::unique_ptr<PgConnection> m_pg; // made on the thread that connects
     int m_stationId = 0; // once the run holds its name
     qint64 m_run = 0;
 };
+
+// Runs steps one after another, each once the one before has ended without
+// a fault; done with the first fault, or none after the last.
+void runSteps(QList<PlanDatabase::Step> steps, const PlanDatabase::Done &done);

@@ -10,9 +10,11 @@
 // later, from its own thread.
 
 #include "base/exitcodes.h"
+#include "plan/auditfile.h"
 #include "plan/planbook.h"
 #include "plan/records.h"
 
+#include <QJsonObject>
 #include <QObject>
 
 #include <functional>
@@ -55,6 +57,16 @@ inline QString holderText(const QString &application, qint64 pid, const QString 
         .arg(printable(host));
 }
 
+// Why a row is not released, in the same words from every store.
+inline QString noSuchRowText(int row, const QString &rows)
+{
+    return QStringLiteral("the plan has no row %1 (it has %2)").arg(row).arg(rows);
+}
+inline QString notInDoubtText(int row, const QString &state)
+{
+    return QStringLiteral("row %1 is %2, not in doubt; only a row in doubt is released").arg(row).arg(state);
+}
+
 class ProvisionStore : public QObject
 {
     Q_OBJECT
@@ -93,9 +105,18 @@ public:
     // A claimed row that nothing was written to goes back to the plan.
     virtual void unclaim(const PlanRow &row, std::function<void(const QString &error)> done) = 0;
 
+    // How something asked of a store between runs ended: an empty error,
+    // or why not and the exit code it stands for.
+    struct Answer {
+        QString error;
+        ExitCode code = ExitCode::Ok;
+        bool ok() const { return error.isEmpty(); }
+    };
+
     // A row in doubt handed back to the plan by the operator, who has dealt
-    // with the module it may be on. Refused for a row not in doubt.
-    virtual void release(int row, std::function<void(const QString &error)> done) = 0;
+    // with the module it may be on; values: the row's. Refused (Usage) for
+    // a row not in doubt.
+    virtual void release(int row, std::function<void(const Answer &answer, const SettingValues &values)> done) = 0;
 
     // Anything else worth a line of its own, such as a label printed.
     virtual void note(const AuditBody &body, std::function<void(const QString &error)> done) = 0;
@@ -112,6 +133,42 @@ public:
     virtual QString operatorName() const = 0;
     // Where the store is, for messages (never a password).
     virtual QString description() const = 0;
+
+    // --- Between runs: vev-cli's plan and audit commands, on an opened store.
+    // What only a database can do, a store in files refuses (Usage).
+
+    // Where the plan and its audit are, as plan status and audit-verify
+    // name them: a line's start, the fields of plan status --json, and the
+    // audit's name.
+    struct Place {
+        QString plan;
+        QJsonObject fields;
+        QString audit;
+    };
+    virtual Place place() const = 0;
+
+    // status() with every figure the store has, or why there are none.
+    virtual void planStatus(std::function<void(const Answer &answer, const StoreStatus &status)> done) = 0;
+
+    // Adds a plan's rows after those already there, all or none; forced:
+    // accepted with --force. first: the number the first row was given.
+    virtual void importPlan(const QList<PlanRow> &rows, bool forced,
+                            std::function<void(const Answer &answer, int first)> done) = 0;
+
+    // The audit's lines, byte for byte as a file holds them, in order and
+    // before done; line returns false to stop early.
+    virtual void exportAudit(std::function<bool(const QByteArray &line)> line,
+                             std::function<void(const Answer &answer)> done) = 0;
+
+    // Records kept in a file while the store could not be reached, added in
+    // their order; one already there is counted, not added again.
+    virtual void importAudit(const QList<AuditRecord> &records,
+                             std::function<void(const Answer &answer, int added, int present)> done) = 0;
+
+    // Checks every line of the audit and its chain, ending at lastHash when
+    // one is given; visit sees each record that checks out, before done.
+    virtual void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
+                             std::function<void(const Answer &answer, const AuditCheck &check)> done) = 0;
 
 signals:
     // A record was stored: the plan's counts may have moved.

@@ -21,7 +21,8 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
         options.station = setup.station;
         options.operatorName = setup.operatorName;
         options.keepFolder = setup.keepFolder;
-        options.look = !setup.take;
+        options.look = !setup.take || !setup.holdName;
+        options.makeTables = setup.makeTables;
         return std::make_unique<DbStore>(options);
     }
     FileStore::Options options;

@@ -20,6 +20,10 @@ struct StoreSetup {
     bool force = false;   // a plan file: accept IP addresses on the edge of their /24
     bool take = true;     // false: only look (a status between runs); nothing is locked or written
     QString keepFolder;   // a database: where records that could not be stored go; the current folder when empty
+    // A database between runs (vev-cli's plan and audit commands): the
+    // station's name is left free, and a plan import alone makes the tables.
+    bool holdName = true; // a run takes its station's name
+    bool makeTables = true; // false: a database without the tables is refused
 
     // Whether the plan names a database, good or not (by its scheme).
     bool usesDatabase() const;

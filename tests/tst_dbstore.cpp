@@ -6,20 +6,71 @@
 #include "postgresserver.h"
 #include "simprocess.h"
 #include "plan/auditfile.h"
+#include "store/dbstore.h"
 #include "tamper.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 #include <memory>
+#include <tuple>
 
 namespace {
 
 constexpr int runMs = 60000;
+// How long a store in the test's process may take to answer a server that answers.
+constexpr int answerMs = 20000;
+// The bounds a store is given where the server is made to stop answering,
+// and how long the test waits for them to pass: well under the 15 s a
+// statement has by default, and over five times the bound and its grace.
+constexpr std::chrono::milliseconds shortBound {1000};
+constexpr int boundPassedMs = 12000;
+
+const SettingValues factoryModule {QStringLiteral("192.168.1.20"), QStringLiteral("192.168.1.1"), QStringLiteral("502"),
+                                   QStringLiteral("02:56:45:00:00:01")};
+
+// What a store answers through its callback, waited for on the event loop;
+// nothing if it has not answered in time.
+template<typename... Args, typename Ask>
+std::optional<std::tuple<Args...>> answered(Ask ask)
+{
+    auto answer = std::make_shared<std::optional<std::tuple<Args...>>>();
+    ask([answer](const Args &...given) { answer->emplace(given...); });
+    const bool came = QTest::qWaitFor([answer] { return answer->has_value(); }, answerMs);
+    return came ? *answer : std::nullopt;
+}
+
+// Counts its copies that end on a thread other than the one it was made on.
+struct Tracer {
+    QThread *home = QThread::currentThread();
+    std::shared_ptr<std::atomic<int>> endedElsewhere = std::make_shared<std::atomic<int>>(0);
+
+    Tracer() = default;
+    Tracer(const Tracer &) = default;
+    Tracer &operator=(const Tracer &) = default;
+    ~Tracer()
+    {
+        if (QThread::currentThread() != home)
+            ++*endedElsewhere;
+    }
+};
+
+DbStore::Options storeOptions(const QString &uri, const QString &name, const QString &keepFolder)
+{
+    QString error;
+    DbStore::Options options;
+    options.uri = DatabaseUri::parse(uri, &error).value_or(DatabaseUri());
+    options.station = name;
+    options.operatorName = name;
+    options.keepFolder = keepFolder;
+    return options;
+}
 
 // count rows from the first, each with an address of its own.
 QByteArray planOf(int first, int count)
@@ -27,6 +78,18 @@ QByteArray planOf(int first, int count)
     QByteArray csv = "ip,gateway,tcp_port,mac\n";
     for (int i = first; i < first + count; ++i)
         csv += QStringLiteral("10.0.7.%1,10.0.7.1,502,02:00:00:00:07:%2\n").arg(i + 1).arg(i, 2, 16, QLatin1Char('0')).toLatin1();
+    return csv;
+}
+
+// count rows over as many address blocks as they need.
+QByteArray largePlanOf(int count)
+{
+    constexpr int perBlock = 250;
+    QByteArray csv = "ip,gateway,tcp_port,mac\n";
+    for (int i = 0; i < count; ++i) {
+        csv += QStringLiteral("10.8.%1.%2,10.8.%1.254,502,02:00:00:08:%3:%4\n").arg(i / perBlock).arg(i % perBlock + 1)
+                   .arg(i / 256, 2, 16, QLatin1Char('0')).arg(i % 256, 2, 16, QLatin1Char('0')).toLatin1();
+    }
     return csv;
 }
 
@@ -88,6 +151,11 @@ private slots:
     void killedStationResumes();
     void serverGoesAway();
     void refusals();
+    void hostileTexts_data();
+    void hostileTexts();
+    void serverStopsAnswering();
+    void largePlanImportsWhole();
+    void callbacksStayOnTheCallersThread();
 
 private:
     QString database(const QString &name, const QByteArray &plan);
@@ -295,6 +363,11 @@ void TestDbStore::refusals()
     run = cli({"plan", "import", "--db", uri, edge, "--force"});
     QVERIFY2(run.code == 0 && run.out.contains(QLatin1String("as rows 1 to 2, accepted with --force")), qPrintable(run.err));
     QCOMPARE(status(uri).value(QStringLiteral("open")).toInt(), 2);
+    // Only a row in doubt is released, in the words plan release has for files.
+    for (const auto &[row, said] : {std::pair {"1", "row 1 is open, not in doubt"}, {"9", "the plan has no row 9 (it has 2)"}}) {
+        run = cli({"plan", "release", "--db", uri, "--row", row});
+        QVERIFY2(run.code == 2 && run.err.contains(QLatin1String(said)), qPrintable(run.err));
+    }
 
     // A password in the URI is never shown.
     run = cli({"plan", "status", "--db", QStringLiteral("postgresql://vev:s3cret@/nowhere?host=%1").arg(m_server->socketFolder())});
@@ -309,6 +382,204 @@ void TestDbStore::refusals()
     run = cli({"plan", "status", "--db", uri});
     QCOMPARE(run.code, 1);
     QVERIFY2(run.err.contains(QLatin1String("schema version 99, newer than this tool knows")), qPrintable(run.err));
+}
+
+void TestDbStore::hostileTexts_data()
+{
+    QTest::addColumn<QString>("text"); // the station, the operator, the port, a reason, a label's target
+
+    QTest::newRow("single quotes") << QStringLiteral("O'Brien's 'bench' ''");
+    QTest::newRow("backslashes") << QStringLiteral("C:\\lanes\\\\one\\' \\");
+    QTest::newRow("question marks") << QStringLiteral("which? ?? '?' ?1");
+    QTest::newRow("placeholders") << QStringLiteral("$1 $2$3 $$ $tag$ $");
+    QTest::newRow("comments") << QStringLiteral("a -- b /* c */ d /* e");
+    QTest::newRow("statements") << QStringLiteral("x');\n\tDELETE FROM vev_plan; --");
+    QTest::newRow("Unicode") << QStringLiteral("Zo\u00eb \u00d8rsted, \u6771\u4eac \u2713 \U0001F680");
+    QTest::newRow("long") << QString(3000, QLatin1Char('x')) + QStringLiteral("'?$1--");
+    QTest::newRow("a NUL") << QString::fromUtf8("bench\0one", 9);
+}
+
+// Every statement that takes a text stores it as it is, and gives it back
+// so; a text the database cannot hold is refused before anything is stored.
+void TestDbStore::hostileTexts()
+{
+    QFETCH(QString, text);
+    static int databases = 0;
+    const QString name = QStringLiteral("hostile%1").arg(++databases);
+    const QString uri = database(name, planOf(1, 2));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QTemporaryDir dir;
+    DbStore store(storeOptions(uri, text, dir.path()));
+    const auto opened = answered<ProvisionStore::Opened>([&](auto done) { store.open(done); });
+    QVERIFY(opened);
+    const ProvisionStore::Opened &open = std::get<0>(*opened);
+    if (text.contains(QChar(0))) {
+        QVERIFY(!open.ok);
+        QCOMPARE(open.code, ExitCode::Usage);
+        QVERIFY2(open.error.contains(QLatin1String("holds a NUL character")), qPrintable(open.error));
+        QString rows;
+        QCOMPARE(m_server->sql(name, QStringLiteral("SELECT (SELECT count(*) FROM vev_station) + "
+                                                    "(SELECT count(*) FROM vev_audit)"), &rows), QString());
+        QCOMPARE(rows, QStringLiteral("0"));
+        return;
+    }
+    QVERIFY2(open.ok, qPrintable(open.error));
+
+    // A claim on a port of that name, a failure for that reason, a label
+    // not printed to that target for that reason, and the row's release.
+    const auto claimed = answered<ProvisionStore::Claim>([&](auto done) { store.claim(text, factoryModule, done); });
+    QVERIFY(claimed);
+    const ProvisionStore::Claim claim = std::get<0>(*claimed);
+    QVERIFY2(claim.kind == ProvisionStore::Claim::Fresh && claim.row.row == 1, qPrintable(claim.error));
+    const OutcomeRecord outcome {1, text, factoryModule, claim.row.values, factoryModule, Result::Fail, text};
+    auto stored = answered<QString>([&](auto done) { store.record(outcome, done); });
+    QVERIFY(stored && std::get<0>(*stored).isEmpty());
+    stored = answered<QString>([&](auto done) { store.note(LabelRecord {1, claim.row.values, false, text, text}, done); });
+    QVERIFY(stored && std::get<0>(*stored).isEmpty());
+    const auto status = answered<ProvisionStore::Answer, StoreStatus>([&](auto done) { store.planStatus(done); });
+    QVERIFY(status && std::get<0>(*status).ok());
+    const StoreStatus &plan = std::get<1>(*status);
+    QCOMPARE(plan.inDoubt.size(), 1);
+    QCOMPARE(plan.inDoubt.first().station, text);
+    QCOMPARE(plan.inDoubt.first().port, text);
+    QCOMPARE(plan.stations.first().name, text);
+    const auto released = answered<ProvisionStore::Answer, SettingValues>([&](auto done) { store.release(1, done); });
+    QVERIFY(released && std::get<0>(*released).ok());
+
+    // The audit gives every text back unchanged, in its lines and in the
+    // columns beside them, which its verification compares.
+    QList<QByteArray> lines;
+    const auto exported = answered<ProvisionStore::Answer>([&](auto done) {
+        store.exportAudit([&lines](const QByteArray &line) { return (lines << line), true; }, done);
+    });
+    QVERIFY(exported && std::get<0>(*exported).ok());
+    QCOMPARE(lines.size(), 4);
+    QStringList texts;
+    for (const QByteArray &line : std::as_const(lines)) {
+        QString why;
+        const auto read = readAuditLine(line, &why);
+        QVERIFY2(read && read->record, qPrintable(why));
+        const AuditRecord &record = *read->record;
+        texts << record.station << record.operatorName << recordPort(record.body).value_or(text);
+        if (const auto *failure = std::get_if<OutcomeRecord>(&record.body))
+            texts << failure->reason;
+        if (const auto *label = std::get_if<LabelRecord>(&record.body))
+            texts << label->target << label->reason;
+    }
+    QCOMPARE(texts.size(), 15);
+    QCOMPARE(texts.count(text), texts.size());
+    const auto verified = answered<ProvisionStore::Answer, AuditCheck>([&](auto done) { store.verifyAudit({}, {}, done); });
+    QVERIFY(verified && std::get<0>(*verified).ok());
+    QVERIFY2(std::get<1>(*verified).firstBad == 0 && std::get<1>(*verified).lines == 4,
+             qPrintable(std::get<1>(*verified).why));
+}
+
+// A server that stops answering holds nobody up for longer than the
+// store's bounds, and the store goes on once it answers again.
+void TestDbStore::serverStopsAnswering()
+{
+    const QString uri = database(QStringLiteral("stalled"), planOf(1, 2));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QTemporaryDir dir;
+    DbStore::Options options = storeOptions(uri + QStringLiteral("&application_name=vev-stalled"), QStringLiteral("bench-S"),
+                                            dir.path());
+    options.limits = {shortBound, shortBound};
+    DbStore store(options);
+    QSignalSpy reachable(&store, &ProvisionStore::reachabilityChanged);
+    const auto opened = answered<ProvisionStore::Opened>([&](auto done) { store.open(done); });
+    QVERIFY(opened && std::get<0>(*opened).ok);
+
+    // The server's process for the store's connection stops: the claim's
+    // statement gets no answer.
+    QString backend;
+    QCOMPARE(m_server->sql(QStringLiteral("stalled"), QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
+                                                                     "application_name = 'vev-stalled'"), &backend),
+             QString());
+    const pid_t stopped = pid_t(backend.toLongLong());
+    QVERIFY2(stopped > 0 && ::kill(stopped, SIGSTOP) == 0, qPrintable(backend));
+    auto resume = qScopeGuard([stopped] { ::kill(stopped, SIGCONT); });
+    auto claim = std::make_shared<std::optional<ProvisionStore::Claim>>();
+    store.claim(QStringLiteral("/dev/ttyUSB0"), factoryModule, [claim](const ProvisionStore::Claim &given) { *claim = given; });
+    QVERIFY(reachable.wait(boundPassedMs));
+    QCOMPARE(reachable.first().at(0).toBool(), false);
+    QVERIFY2(reachable.first().at(1).toString().contains(QLatin1String("did not answer a statement within 1 s")),
+             qPrintable(reachable.first().at(1).toString()));
+    QVERIFY(!claim->has_value());
+    // The server keeps the cut connection's session, and the station's name
+    // with it, until that session goes on: the store connects again, finds
+    // its own name held, and waits.
+    const auto sessions = [this] {
+        QString count;
+        m_server->sql(QStringLiteral("postgres"), QStringLiteral("SELECT sessions FROM pg_stat_database WHERE "
+                                                                 "datname = 'stalled'"), &count);
+        return count.toLongLong();
+    };
+    const qint64 before = sessions();
+    QTRY_VERIFY_WITH_TIMEOUT(sessions() >= before + 2, answerMs);
+    QVERIFY(!claim->has_value());
+
+    // Going on, the claim waiting is made, once.
+    resume.dismiss();
+    QCOMPARE(::kill(stopped, SIGCONT), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(claim->has_value(), answerMs);
+    QVERIFY2((*claim)->kind == ProvisionStore::Claim::Fresh && (*claim)->row.row == 1, qPrintable((*claim)->error));
+    QTRY_VERIFY_WITH_TIMEOUT(reachable.last().at(0).toBool(), answerMs);
+    const auto status = answered<ProvisionStore::Answer, StoreStatus>([&](auto done) { store.planStatus(done); });
+    QVERIFY(status && std::get<0>(*status).ok());
+    QCOMPARE(std::get<1>(*status).inHand + std::get<1>(*status).open, 2);
+    QCOMPARE(std::get<1>(*status).inHand, 1);
+
+    // A server whose main process has stopped takes no new connection: the
+    // attempt ends at the connection's bound.
+    const pid_t server = pid_t(m_server->pid());
+    QVERIFY(server > 0 && ::kill(server, SIGSTOP) == 0);
+    auto resumeServer = qScopeGuard([server] { ::kill(server, SIGCONT); });
+    DbStore late(options);
+    const auto refused = answered<ProvisionStore::Opened>([&](auto done) { late.open(done); });
+    QVERIFY(refused);
+    QVERIFY2(!std::get<0>(*refused).ok && std::get<0>(*refused).error.contains(QLatin1String("no answer within 1 s")),
+             qPrintable(std::get<0>(*refused).error));
+}
+
+// A plan far larger than what goes to the server at a time arrives whole,
+// and a plan that meets it in its last line is refused whole.
+void TestDbStore::largePlanImportsWhole()
+{
+    constexpr int rows = 20000;
+    const QByteArray plan = largePlanOf(rows);
+    const QString uri = database(QStringLiteral("large"), plan);
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QCOMPARE(status(uri).value(QStringLiteral("open")).toInt(), rows);
+    const QByteArray last = plan.mid(plan.lastIndexOf('\n', plan.size() - 2) + 1);
+    const Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("meets.csv"), planOf(1, 2) + last)});
+    QCOMPARE(run.code, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("line 4 (IP \"10.8.79.250\", MAC \"02:00:00:08:4E:1F\"): its IP address is "
+                                             "already in the database, in row %1").arg(rows)), qPrintable(run.err));
+    QCOMPARE(status(uri).value(QStringLiteral("rows")).toInt(), rows);
+}
+
+// Nothing a caller gives a store is let go of on the store's own thread:
+// a callback that keeps the store (as vev-cli's and the station window's
+// do) would end it there, on the thread its end waits for.
+void TestDbStore::callbacksStayOnTheCallersThread()
+{
+    const QString uri = database(QStringLiteral("owned"), planOf(1, 1));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QTemporaryDir dir;
+    auto store = std::make_shared<DbStore>(storeOptions(uri, QStringLiteral("bench-O"), dir.path()));
+    const Tracer tracer;
+    auto exported = std::make_shared<bool>(false);
+    store->open([store, tracer, exported](const ProvisionStore::Opened &) {
+        store->exportAudit([tracer](const QByteArray &) { return true; },
+                           [store, tracer, exported](const ProvisionStore::Answer &) { *exported = true; });
+    });
+    store->claim(QStringLiteral("/dev/ttyUSB0"), factoryModule, [tracer](const ProvisionStore::Claim &) {});
+    auto endedOn = std::make_shared<QThread *>(nullptr);
+    connect(store.get(), &QObject::destroyed, this, [endedOn] { *endedOn = QThread::currentThread(); }, Qt::DirectConnection);
+    store.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(*exported && *endedOn, answerMs);
+    QCOMPARE(*endedOn, QThread::currentThread());
+    QCOMPARE(tracer.endedElsewhere->load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDbStore)

@@ -18,7 +18,7 @@ echo "built $(basename "$deb")"
 # The dependencies are computed from the binaries, not written by hand.
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-for lib in "libqt${qt_major}serialport${qt_major}" "libc6" "libqrencode" "libcups2"; do
+for lib in "libqt${qt_major}serialport${qt_major}" "libc6" "libqrencode" "libcups2" "libpq5"; do
     grep -q "$lib" <<<"$depends" || { echo "FAIL: Depends lacks $lib" >&2; exit 1; }
 done
 

@@ -1,0 +1,395 @@
+// SPDX-License-Identifier: MIT
+// PlanDatabase's changes: claims, records, releases, and the imports of a
+// plan and of records kept elsewhere.
+
+#include "store/plandatabase.h"
+
+#include "store/planstatements.h"
+
+#include <QJsonDocument>
+
+using namespace plansql;
+
+namespace {
+
+// A value in COPY's text form: the characters COPY reads as separators or
+// escapes are escaped.
+QString copyText(const QString &value)
+{
+    QString text;
+    text.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '\\': text += QStringLiteral("\\\\"); break;
+        case '\t': text += QStringLiteral("\\t"); break;
+        case '\n': text += QStringLiteral("\\n"); break;
+        case '\r': text += QStringLiteral("\\r"); break;
+        default: text += c;
+        }
+    }
+    return text;
+}
+
+QString compactJson(const SettingValues &values)
+{
+    return QString::fromUtf8(QJsonDocument(settingsToJson(values)).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+struct PlanDatabase::ClaimState {
+    QString port;
+    SettingValues module;
+    QString mac;
+    QString ip;
+    ProvisionStore::Claim claim;
+};
+
+struct PlanDatabase::ImportState {
+    QList<AuditRecord> records;
+    int next = 0;
+    int added = 0;
+    int present = 0;
+};
+
+void PlanDatabase::claim(const QString &port, const SettingValues &module, bool retrying,
+                         std::function<void(const DbFault &, const ProvisionStore::Claim &)> done)
+{
+    auto state = std::make_shared<ClaimState>();
+    state->port = port;
+    state->module = module;
+    state->mac = canonicalOf(module, Setting::MacAddress);
+    state->ip = canonicalOf(module, Setting::IpAddress);
+    transaction(QStringLiteral("BEGIN"), [this, state, retrying](Done finish) {
+        if (!retrying)
+            return claimByValues(state, finish);
+        // A lane holds one row at a time: a row this run claimed for this
+        // port is the one an attempt stored before its answer was lost.
+        run(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(" FROM vev_plan p WHERE p.state = 'claimed' "
+                                                                    "AND p.run = $1 AND p.port = $2"),
+            {m_run, state->port}, [this, state, finish](const PgResult &result) {
+                if (result.rows() == 0)
+                    return claimByValues(state, finish);
+                const PlanRow row = planRowOf(result, 0);
+                const bool carries = canonicalOf(row.values, Setting::MacAddress) == state->mac
+                                     || canonicalOf(row.values, Setting::IpAddress) == state->ip;
+                state->claim = {carries ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh, row, {}};
+                finish({});
+            }, finish);
+    }, [state, done](const DbFault &fault) { done(fault, state->claim); });
+}
+
+void PlanDatabase::claimByValues(const std::shared_ptr<ClaimState> &state, Done finish)
+{
+    // The rows that hold the module's MAC or IP decide, by the plan book's
+    // rule; a claim of a station still running is in hand, not in doubt.
+    run(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, l.name IS NOT NULL FROM vev_plan p")
+            + joinLive + QStringLiteral("WHERE p.state <> 'open' AND (p.mac = $1 OR p.ip = $2)"),
+        {state->mac, state->ip}, [this, state, finish](const PgResult &result) {
+            std::optional<RowEntry> byMac;
+            std::optional<RowEntry> byIp;
+            for (int i = 0; i < result.rows(); ++i) {
+                RowEntry entry;
+                const PlanRow row = planRowOf(result, i);
+                entry.row = row.row;
+                entry.planLine = row.line;
+                entry.values = row.values;
+                entry.state = stateOf(result.text(i, 6));
+                entry.inHand = result.flag(i, 7);
+                if (canonicalOf(row.values, Setting::MacAddress) == state->mac)
+                    byMac = entry;
+                if (canonicalOf(row.values, Setting::IpAddress) == state->ip)
+                    byIp = entry;
+            }
+            const RowEntry *decisive = nullptr;
+            const auto verdict = PlanBook::ruling(byMac ? &*byMac : nullptr, byIp ? &*byIp : nullptr, &decisive);
+            if (verdict == PlanBook::Verdict::HoldsPassed) {
+                state->claim = {ProvisionStore::Claim::HoldsPassed, {decisive->row, decisive->planLine, decisive->values}, {}};
+                return finish({});
+            }
+            if (verdict == PlanBook::Verdict::Resume)
+                return resumeRow(state, {decisive->row, decisive->planLine, decisive->values}, finish);
+            nextOpenRow(state, finish);
+        }, finish);
+}
+
+void PlanDatabase::resumeRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, Done finish)
+{
+    run(QStringLiteral("SELECT forced FROM vev_plan WHERE row = $1 AND state IN ('claimed', 'failed') "
+                       "FOR UPDATE SKIP LOCKED"),
+        {row.row}, [this, state, row, finish](const PgResult &result) {
+            if (result.rows() == 0)
+                return finish({DbFault::Busy, QStringLiteral("row %1 is being changed by another station").arg(row.row)});
+            claimRow(state, row, result.flag(0, 0), ProvisionStore::Claim::Resume, finish);
+        }, finish);
+}
+
+void PlanDatabase::nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish)
+{
+    run(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.forced FROM vev_plan p WHERE p.state = 'open' "
+                                                                "ORDER BY p.row LIMIT 1 FOR UPDATE SKIP LOCKED"),
+        {}, [this, state, finish](const PgResult &result) {
+            if (result.rows() > 0)
+                return claimRow(state, planRowOf(result, 0), result.flag(0, 6), ProvisionStore::Claim::Fresh, finish);
+            // Open rows that other stations are claiming this moment are
+            // skipped: whether any stay open shows once they are done.
+            run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_plan WHERE state = 'open')"), {},
+                [state, finish](const PgResult &open) {
+                    if (open.flag(0, 0))
+                        return finish({DbFault::Busy, QStringLiteral("other stations are claiming the last open rows")});
+                    state->claim = {ProvisionStore::Claim::NothingOpen, {}, {}};
+                    finish({});
+                }, finish);
+        }, finish);
+}
+
+void PlanDatabase::claimRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool forced,
+                            ProvisionStore::Claim::Kind kind, Done finish)
+{
+    const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
+                              ClaimRecord {row.row, state->port, state->module, row.values, forced}};
+    appendLine(record, [this, state, row, kind, record, finish](qint64 seq) {
+        run(QStringLiteral("UPDATE vev_plan SET state = 'claimed', station = $1, port = $2, run = $3, "
+                           "claimed_at = CAST($4 AS timestamptz), done_at = NULL, before = CAST($5 AS jsonb), "
+                           "audit_seq = $6 WHERE row = $7"),
+            {m_identity.station, state->port, m_run, record.time, compactJson(state->module), seq, row.row},
+            [state, row, kind, finish](const PgResult &) {
+                state->claim = {kind, row, {}};
+                finish({});
+            }, finish);
+    }, finish);
+}
+
+void PlanDatabase::appendLine(AuditRecord record, std::function<void(qint64 seq)> then, Done failed)
+{
+    if (record.time.isEmpty())
+        record.time = auditTimeNow();
+    // One chain through every station's lines: appends go one at a time.
+    run(QStringLiteral("SELECT pg_advisory_xact_lock(CAST($1 AS integer), 0)"), {appendSpace},
+        [this, record, then, failed](const PgResult &) {
+            run(QStringLiteral("SELECT seq, hash FROM vev_audit ORDER BY seq DESC LIMIT 1"), {},
+                [this, record, then, failed](const PgResult &last) {
+                    const qint64 seq = last.rows() > 0 ? last.number(0, 0) + 1 : 1;
+                    const QByteArray prev = last.rows() > 0 ? last.bytes(0, 1) : firstPrev;
+                    const QByteArray line = auditLine(record, prev);
+                    const auto port = recordPort(record.body);
+                    const auto result = recordResult(record.body);
+                    run(QStringLiteral("INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, operator, port, "
+                                       "result, time) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
+                                       "CAST($11 AS timestamptz))"),
+                        {seq, line, prev, chainHash(line), kindName(record.body), recordRow(record.body), record.station,
+                         record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
+                         port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(), record.time},
+                        [then, seq](const PgResult &) { then(seq); }, failed);
+                }, failed);
+        }, failed);
+}
+
+void PlanDatabase::isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed)
+{
+    // A record is known by its time (to the millisecond), station, kind and row.
+    run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_audit WHERE time = CAST($1 AS timestamptz) "
+                       "AND station = $2 AND kind = $3 AND row = $4)"),
+        {record.time, record.station, kindName(record.body), recordRow(record.body)},
+        [then](const PgResult &result) { then(result.flag(0, 0)); }, failed);
+}
+
+void PlanDatabase::settle(int row, RowState state, qint64 seq, const QString &time, Done done)
+{
+    run(QStringLiteral("UPDATE vev_plan SET state = $1, done_at = CAST($2 AS timestamptz), audit_seq = $3 WHERE row = $4"),
+        {rowStateText(state), time, seq, row}, [done](const PgResult &) { done({}); }, done);
+}
+
+void PlanDatabase::append(const AuditRecord &record, bool retrying, Done done)
+{
+    AuditRecord stamped = record;
+    if (stamped.time.isEmpty())
+        stamped.time = auditTimeNow();
+    transaction(QStringLiteral("BEGIN"), [this, stamped, retrying](Done finish) {
+        if (!retrying)
+            return appendRecord(stamped, finish);
+        isStored(stamped, [this, stamped, finish](bool stored) {
+            if (stored)
+                return finish({});
+            appendRecord(stamped, finish);
+        }, finish);
+    }, done);
+}
+
+void PlanDatabase::appendRecord(const AuditRecord &record, Done finish)
+{
+    // The row's state follows while this run still holds its claim; a row
+    // released meanwhile by the operator keeps the state given to it.
+    const int row = recordRow(record.body);
+    const auto state = PlanBook::stateAfter(record.body);
+    const auto write = [this, record, row, state, finish](bool holds) {
+        appendLine(record, [this, record, row, state, holds, finish](qint64 seq) {
+            if (!holds)
+                return finish({});
+            settle(row, *state, seq, record.time, finish);
+        }, finish);
+    };
+    if (!state)
+        return write(false);
+    run(QStringLiteral("SELECT state = 'claimed' AND run = $1 FROM vev_plan WHERE row = $2 FOR UPDATE"), {m_run, row},
+        [write](const PgResult &result) { write(result.flag(0, 0)); }, finish);
+}
+
+void PlanDatabase::release(int row, std::function<void(const DbFault &, const SettingValues &)> done)
+{
+    auto values = std::make_shared<SettingValues>();
+    transaction(QStringLiteral("BEGIN"), [this, row, values](Done finish) {
+        run(lockedRow, {row}, [this, row, values, finish](const PgResult &locked) { releaseRow(row, locked, values, finish); },
+            finish);
+    }, [values, done](const DbFault &fault) { done(fault, *values); });
+}
+
+void PlanDatabase::releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish)
+{
+    if (locked.rows() == 0) {
+        return run(QStringLiteral("SELECT count(*) FROM vev_plan"), {}, [row, finish](const PgResult &result) {
+            finish(DbFault::refused(noSuchRowText(row, result.text(0, 0)), ExitCode::Usage));
+        }, finish);
+    }
+    const PlanRow planRow = planRowOf(locked, 0);
+    const RowState state = stateOf(locked.text(0, 6));
+    const bool live = locked.flag(0, 7);
+    if (state == RowState::Open || state == RowState::Passed || live) {
+        const QString what = live ? QStringLiteral("being written by the station %1").arg(printable(locked.text(0, 8)))
+                                  : rowStateText(state);
+        return finish(DbFault::refused(notInDoubtText(row, what), ExitCode::Usage));
+    }
+    const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
+                              ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
+    appendLine(record, [this, row, record, planRow, values, finish](qint64 seq) {
+        settle(row, RowState::Open, seq, record.time, [planRow, values, finish](const DbFault &fault) {
+            if (!fault)
+                *values = planRow.values;
+            finish(fault);
+        });
+    }, finish);
+}
+
+void PlanDatabase::importRecords(const QList<AuditRecord> &records,
+                                 std::function<void(const DbFault &, int added, int present)> done)
+{
+    auto state = std::make_shared<ImportState>();
+    state->records = records;
+    transaction(QStringLiteral("BEGIN"), [this, state](Done finish) { importRecord(state, finish); },
+                [state, done](const DbFault &fault) { done(fault, state->added, state->present); });
+}
+
+void PlanDatabase::importRecord(const std::shared_ptr<ImportState> &state, Done finish)
+{
+    if (state->next == state->records.size())
+        return finish({});
+    const AuditRecord &record = state->records.at(state->next);
+    isStored(record, [this, state, finish, row = recordRow(record.body)](bool stored) {
+        if (stored) {
+            ++state->present;
+            ++state->next;
+            return importRecord(state, finish);
+        }
+        run(lockedRow, {row}, [this, state, finish](const PgResult &locked) { addRecord(state, locked, finish); }, finish);
+    }, finish);
+}
+
+void PlanDatabase::addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish)
+{
+    const int number = state->next + 1;
+    const AuditRecord record = state->records.at(state->next);
+    const int row = recordRow(record.body);
+    if (locked.rows() == 0) {
+        return finish(DbFault::refused(QStringLiteral("record %1 is about row %2, which the database does not have; "
+                                                      "nothing was imported").arg(number).arg(row), ExitCode::Usage));
+    }
+    const PlanRow planRow = planRowOf(locked, 0);
+    const SettingValues &values = recordValues(record.body);
+    if (canonicalOf(values, Setting::IpAddress) != canonicalOf(planRow.values, Setting::IpAddress)
+        || canonicalOf(values, Setting::MacAddress) != canonicalOf(planRow.values, Setting::MacAddress)) {
+        return finish(DbFault::refused(QStringLiteral("record %1 is about row %2 with %3, but the database's row %2 "
+                                                      "has %4: it comes from another plan; nothing was imported")
+                                           .arg(number).arg(row).arg(quotedValues(values), quotedValues(planRow.values)),
+                                       ExitCode::Usage));
+    }
+    if (locked.flag(0, 7)) {
+        return finish(DbFault::refused(QStringLiteral("row %1 is being written by the station %2 now; import the "
+                                                      "file once it is done; nothing was imported")
+                                           .arg(row).arg(printable(locked.text(0, 8))), ExitCode::Held));
+    }
+    // The state follows only while the row still waits for this very
+    // record: its station's claim, left by the run that kept the record.
+    const auto after = PlanBook::stateAfter(record.body);
+    const bool settles = after && stateOf(locked.text(0, 6)) == RowState::Claimed && locked.text(0, 8) == record.station;
+    appendLine(record, [this, state, record, row, after, settles, finish](qint64 seq) {
+        const Done added = [this, state, finish](const DbFault &fault) {
+            if (fault)
+                return finish(fault);
+            ++state->added;
+            ++state->next;
+            importRecord(state, finish);
+        };
+        if (!settles)
+            return added({});
+        settle(row, *after, seq, record.time, added);
+    }, finish);
+}
+
+void PlanDatabase::importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const DbFault &, int first)> done)
+{
+    QByteArray data;
+    for (const PlanRow &row : rows) {
+        QStringList fields {QString::number(row.row), QString::number(row.line)};
+        for (Setting setting : allSettings)
+            fields << copyText(canonicalOf(row.values, setting));
+        data += fields.join(QLatin1Char('\t')).toUtf8() + '\n';
+    }
+    auto first = std::make_shared<int>(0);
+    transaction(QStringLiteral("BEGIN"), [this, data, forced, first](Done finish) {
+        // One import at a time, and no claim in between: the pool is checked
+        // whole against what is there.
+        runSteps({statement(QStringLiteral("LOCK TABLE vev_plan IN SHARE ROW EXCLUSIVE MODE"), {}),
+                  statement(QStringLiteral("CREATE TEMPORARY TABLE vev_import (n integer, line integer, ip text, "
+                                           "gateway text, tcp_port text, mac text) ON COMMIT DROP"), {}),
+                  [this, data](const Done &next) {
+                      m_pg->copyIn(QStringLiteral("COPY vev_import (n, line, ip, gateway, tcp_port, mac) FROM STDIN"), data,
+                                   [next](const DbFault &fault, const PgResult &) { next(fault); });
+                  },
+                  [this](const Done &next) { checkPlanRows(next); },
+                  [this, forced, first](const Done &next) { insertPlanRows(forced, first, next); }},
+                 finish);
+    }, [first, done](const DbFault &fault) { done(fault, *first); });
+}
+
+void PlanDatabase::checkPlanRows(Done next)
+{
+    run(QStringLiteral("SELECT x.line, x.ip, x.mac, p.row, p.ip, p.mac, p.state FROM vev_import x "
+                       "JOIN vev_plan p ON p.ip = x.ip OR p.mac = x.mac ORDER BY x.line LIMIT 1"),
+        {}, [next](const PgResult &result) {
+            if (result.rows() == 0)
+                return next({});
+            const bool sameIp = result.bytes(0, 1) == result.bytes(0, 4);
+            next(DbFault::refused(
+                QStringLiteral("line %1 (IP \"%2\", MAC \"%3\"): its %4 address is already in the database, in row %5 (IP "
+                               "\"%6\", MAC \"%7\", %8); one address would go to two modules; nothing was imported")
+                    .arg(result.number(0, 0)).arg(printable(result.text(0, 1)), printable(result.text(0, 2)),
+                                                  sameIp ? QStringLiteral("IP") : QStringLiteral("MAC"))
+                    .arg(result.number(0, 3))
+                    .arg(printable(result.text(0, 4)), printable(result.text(0, 5)), result.text(0, 6)),
+                ExitCode::Usage));
+        }, next);
+}
+
+void PlanDatabase::insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next)
+{
+    run(QStringLiteral("SELECT coalesce(max(row), 0) FROM vev_plan"), {}, [this, forced, first, next](const PgResult &last) {
+        const qint64 before = last.number(0, 0);
+        run(QStringLiteral("INSERT INTO vev_plan (row, line, ip, gateway, tcp_port, mac, forced) "
+                           "SELECT CAST($1 AS integer) + x.n, x.line, x.ip, x.gateway, x.tcp_port, x.mac, "
+                           "CAST($2 AS boolean) FROM vev_import x"),
+            {before, forced}, [before, first, next](const PgResult &) {
+                *first = int(before) + 1;
+                next({});
+            }, next);
+    }, next);
+}

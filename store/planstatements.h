@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What PlanDatabase's files share: this tool's advisory lock spaces,
+// the statements several of them run, and reading rows back.
+
+#include "plan/planbook.h"
+#include "store/pgconnection.h"
+
+#include <QString>
+
+namespace plansql {
+
+constexpr int schemaVersion = 1;
+// Advisory locks of this tool: (stationSpace, station id) for as long as a
+// running station's connection lives; (appendSpace, 0) while a line is
+// appended or the tables are made.
+constexpr int stationSpace = 0x76657600;
+constexpr int appendSpace = 0x76657601;
+
+// The runs of the stations running now: each holds its name's advisory
+// lock for as long as its connection lives.
+inline const QString liveRuns = QStringLiteral(
+    "WITH live AS (SELECT s.name, s.run FROM vev_station s JOIN pg_locks l ON l.locktype = 'advisory' "
+    "AND l.granted AND l.database = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+    "AND l.classid::bigint = %1 AND l.objid::bigint = s.id AND l.objsubid = 2) ").arg(stationSpace);
+inline const QString joinLive = QStringLiteral(
+    " LEFT JOIN live l ON p.state = 'claimed' AND l.name = p.station AND l.run = p.run ");
+inline const QString rowColumns = QStringLiteral("p.row, p.line, p.ip, p.gateway, p.tcp_port, p.mac");
+// A plan row locked for a change: its values, state, whether a running
+// station holds it, and the station of its last claim; $1 is the row.
+inline const QString lockedRow = liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(
+    ", p.state, l.name IS NOT NULL, p.station FROM vev_plan p") + joinLive + QStringLiteral("WHERE p.row = $1 FOR UPDATE OF p");
+inline const QString snapshot = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+// A time column as an audit line writes it (the session is in UTC).
+inline QString isoTimeOf(const QString &column)
+{
+    return QStringLiteral("to_char(%1, 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')").arg(column);
+}
+
+inline RowState stateOf(const QString &text)
+{
+    for (RowState state : {RowState::Open, RowState::Claimed, RowState::Passed, RowState::Failed}) {
+        if (rowStateText(state) == text)
+            return state;
+    }
+    return RowState::Failed;
+}
+
+// A plan row from the columns rowColumns names, from the first.
+inline PlanRow planRowOf(const PgResult &result, int row, int first = 0)
+{
+    PlanRow planRow;
+    planRow.row = int(result.number(row, first));
+    planRow.line = int(result.number(row, first + 1));
+    for (Setting setting : allSettings)
+        valueOf(planRow.values, setting) = result.text(row, first + 2 + int(setting));
+    return planRow;
+}
+
+} // namespace plansql
