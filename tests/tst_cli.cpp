@@ -29,6 +29,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -43,6 +44,25 @@ QString stored(const SimProcess &sim)
     const auto values = readSettingsFile(sim.statePath(), &error);
     return values ? QString::fromUtf8(QJsonDocument(settingsToJson(*values)).toJson(QJsonDocument::Compact))
                   : error;
+}
+
+// Sends `command` to the simulator on a line of the test's own and waits
+// until it has logged it: whatever earlier writers put on its line has been
+// logged by then, before it.
+bool markLine(SimProcess &sim, const QByteArray &command)
+{
+    const int fd = ::open(QFile::encodeName(sim.devicePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    termios raw {};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    const QString logged = QStringLiteral("< ") + QString::fromLatin1(command);
+    const bool seen = ::write(fd, command.constData(), size_t(command.size())) == ssize_t(command.size())
+                      && QTest::qWaitFor([&sim, &logged] { return sim.output().contains(logged); }, 10000);
+    ::close(fd);
+    return seen;
 }
 
 } // namespace
@@ -178,8 +198,11 @@ void TestCli::badValuesAreRefusedBeforeSending()
     const Run run = cli(QStringList {"--port", sim.devicePath(), "write"} + options);
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(named), qPrintable(run.err));
-    QTest::qWait(200);
-    QVERIFY2(!sim.output().contains(QLatin1String("< ")), qPrintable(sim.output()));
+    // Nothing reached the module: a command of the test's own, sent once the
+    // run has ended, is the first thing it heard.
+    QVERIFY(markLine(sim, "RS:RM#"));
+    const QString log = sim.output();
+    QVERIFY2(log.indexOf(QLatin1String("< ")) == log.indexOf(QLatin1String("< RS:RM#")), qPrintable(log));
 }
 
 void TestCli::silentModule()
@@ -365,11 +388,16 @@ void TestCli::outputAndFileErrors()
         qint64 bytes;
     };
     QList<Sample> samples;
-    QElapsedTimer clock;
-    clock.start();
-    // Past the start-up, then twice the same stretch of flood.
-    for (const qint64 at : {500, 1750, 3000}) {
-        QTest::qWait(int(std::max<qint64>(0, at - clock.elapsed())));
+    // Taken as the second, third and fourth write arrive: past the start-up,
+    // then twice the same stretch of flood, one of the module's pauses each,
+    // and the client still running after the last.
+    QByteArray heard;
+    for (const char *command : {"RS:WG", "RS:WP", "RS:WM"}) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!heard.contains(command) && waited.elapsed() < 10000)
+            heard += pty.receive(1, 100);
+        QVERIFY2(heard.contains(command), heard.constData());
         samples << Sample {processCpuMs(flooded.processId()), pty.floodedSoFar()};
     }
     const Run run = finished(flooded);
@@ -433,15 +461,26 @@ void TestCli::simulatorFaults()
     ::tcgetattr(fd, &raw);
     ::cfmakeraw(&raw);
     ::tcsetattr(fd, TCSANOW, &raw);
+    // A fixed amount, however fast the machine: written whenever the line
+    // takes more, the simulator's log read meanwhile so that it never waits
+    // on us.
     const QByteArray commands = QByteArray("RS:RT#").repeated(1000);
+    constexpr qint64 floodBytes = 2000 * 1000;
+    qint64 taken = 0;
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 3000) {
-        [[maybe_unused]] const auto sent = ::write(fd, commands.constData(), size_t(commands.size()));
-        QTest::qWait(5);
+    while (taken < floodBytes && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents();
+        pollfd room {fd, POLLOUT, 0};
+        if (::poll(&room, 1, 5) <= 0)
+            continue;
+        const ssize_t n = ::write(fd, commands.constData(), size_t(commands.size()));
+        if (n > 0)
+            taken += n;
     }
     const qint64 resident = residentKiB(flooded.pid());
     ::close(fd);
+    QVERIFY2(taken >= floodBytes, qPrintable(QStringLiteral("%1 bytes taken").arg(taken)));
     QVERIFY(resident > 0);
 #ifndef __SANITIZE_ADDRESS__
     // (AddressSanitizer's shadow and quarantine would be all this measures.)
@@ -523,7 +562,12 @@ void TestCli::stationKnowsItsModules()
     QProcess station;
     station.start(QStringLiteral(VEV_CLI_PATH),
                   provision(plan, audit, {"--timeout", QString::number(timeoutMs), "--port", slow.devicePath()}));
-    QTest::qWait(4 * timeoutMs);
+    QByteArray shown;
+    QTRY_VERIFY_WITH_TIMEOUT((shown += station.readAllStandardOutput()).contains("PASS row 1 "), 30000);
+    // It stays, passed, for twice the time without a byte that would mean
+    // it is gone: a fixed span on purpose, as what is checked is that
+    // nothing is written in it.
+    QTest::qWait(2 * timeoutMs);
     station.terminate();
     Run run = finished(station);
     QCOMPARE(run.code, 0);
