@@ -44,7 +44,9 @@ public:
     // `timeoutMs` has passed, serving the event loop meanwhile.
     QByteArray receive(int count, int timeoutMs);
 
-    // Whatever the device side wrote within `quietMs`.
+    // Whatever the device side wrote within `quietMs`: a fixed span on
+    // purpose, for checks that nothing comes; a busy machine can only make
+    // less come in it.
     QByteArray drain(int quietMs) { return receive(1 << 30, quietMs); }
 
     void closeMaster();
