@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <cerrno>
 #include <utility>
@@ -62,6 +63,40 @@ void PseudoTerminal::send(const QByteArray &bytes)
         data += n;
         left -= n;
     }
+}
+
+bool PseudoTerminal::sendAndAwaitRead(const QByteArray &bytes, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const int before = unreadByDevice();
+    send(bytes);
+    // The system hands written bytes to the device side a moment after the
+    // write; only then are they counted there. Nobody on this thread reads
+    // them meanwhile, as no event is served.
+    while (unreadByDevice() < before + bytes.size()) {
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        pollfd p {m_slave, POLLIN, 0};
+        ::poll(&p, 1, 1);
+    }
+    // Wakes the loop now and then, should the reader be gone.
+    QTimer wake;
+    wake.start(1);
+    while (unreadByDevice() > 0) {
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+int PseudoTerminal::unreadByDevice() const
+{
+    int count = 0;
+    if (m_slave < 0 || ::ioctl(m_slave, FIONREAD, &count) != 0)
+        return 0;
+    return count;
 }
 
 QByteArray PseudoTerminal::receive(int count, int timeoutMs)

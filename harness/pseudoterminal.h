@@ -29,11 +29,24 @@ public:
     // Bytes to the device side, as the module would send them.
     void send(const QByteArray &bytes);
 
+    // Bytes to the device side, then the event loop served until the code
+    // under test has read every one of them: for code on this thread, which
+    // reads only while events are served. A module's pieces sent this way
+    // reach it as separate reads, however busy the machine. For pieces
+    // shorter than the line's buffer (4 KiB); false if they were not all
+    // read within `timeoutMs`.
+    bool sendAndAwaitRead(const QByteArray &bytes, int timeoutMs);
+
+    // Bytes sent to the device side that nobody there has read yet.
+    int unreadByDevice() const;
+
     // Reads what the device side wrote until `count` bytes have come or
     // `timeoutMs` has passed, serving the event loop meanwhile.
     QByteArray receive(int count, int timeoutMs);
 
-    // Whatever the device side wrote within `quietMs`.
+    // Whatever the device side wrote within `quietMs`: a fixed span on
+    // purpose, for checks that nothing comes; a busy machine can only make
+    // less come in it.
     QByteArray drain(int quietMs) { return receive(1 << 30, quietMs); }
 
     void closeMaster();

@@ -57,7 +57,11 @@ void TestClient::initTestCase()
 }
 
 // The module played byte by byte: "<N" waits for N bytes from the client,
-// ">text" sends, "=ms" lets ms pass, "x" hangs the line up.
+// ">text" sends, "+text" sends and waits until the client has read it (the
+// next piece comes as a read of its own), "~text" dribbles text a byte at a
+// time until the request's time is up and then sends the rest (an answer
+// under way when the time runs out), "=ms" is a silence of the module's of
+// at least ms, "x" hangs the line up.
 void TestClient::answers_data()
 {
     QTest::addColumn<QString>("request"); // read, read after earlier answers, write
@@ -67,14 +71,14 @@ void TestClient::answers_data()
 
     const QString whole = QString::fromLatin1(answer);
     QTest::newRow("an answer in pieces") << "read" << 1000
-        << QStringList {"<24", ">RS:RT10-0-0-5#RS:RG10-", "=100", ">0-0-1#RS:RP7#RS:RM02-00-00-00-00-01#"}
+        << QStringList {"<24", "+RS:RT10-0-0-5#RS:RG10-", ">0-0-1#RS:RP7#RS:RM02-00-00-00-00-01#"}
         << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
-    // The pauses leave the rules room: a loaded machine stretches them.
     QTest::newRow("begun in time, its pieces within the gap") << "read" << 600
-        << QStringList {"<24", "=300", ">RS:RT10-0-0-5#", "=150", ">RS:RG10-0-0-1#", "=150", ">RS:RP7#RS:RM02-00-00-00-00-01#"}
-        << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
+        << QStringList {"<24", "~" + whole} << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
+    // The silences are longer than the rules allow: a loaded machine only
+    // stretches them.
     QTest::newRow("a gap longer than the answer gap ends it") << "read" << 600
-        << QStringList {"<24", "=300", ">RS:RT10-0-0-5#", "=900", ">RS:RG10-0-0-1#"} << "10.0.0.5 - - -";
+        << QStringList {"<24", "~RS:RT10-0-0-5#", "=900", ">RS:RG10-0-0-1#"} << "10.0.0.5 - - -";
     QTest::newRow("an answer that begins late is not taken") << "read" << 600
         << QStringList {"<24", "=1000", ">" + whole} << "- - - -";
     QTest::newRow("a value whose # never comes is not read") << "read" << 300
@@ -83,7 +87,7 @@ void TestClient::answers_data()
         << QStringList {">RS:RT192-168-9-9#RS:RG192-168-9-1#RS:RP1#RS:RM02-00-00-00-00-09#", "<24", ">" + whole}
         << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
     QTest::newRow("answers to earlier probes come first") << "read after earlier answers" << 1000
-        << QStringList {"<24", ">RS:RM02-00-00-00-00-09#RS:RM02-00", "=50", ">-00-00-00-09#" + whole}
+        << QStringList {"<24", "+RS:RM02-00-00-00-00-09#RS:RM02-00", ">-00-00-00-09#" + whole}
         << "10.0.0.5 10.0.0.1 7 02:00:00:00:00:01";
     QTest::newRow("a line hung up while reading is lost") << "read" << 1000 << QStringList {"<24", "x"} << "lost";
     QTest::newRow("an acknowledgement before its command does not count") << "write" << 300
@@ -110,6 +114,10 @@ void TestClient::answers()
     // What is sent before the client's first bytes is left over from earlier.
     while (!script.isEmpty() && script.first().startsWith(QLatin1Char('>')))
         pty.send(script.takeFirst().mid(1).toLatin1());
+    // Started before the request, so that the request's time is up once
+    // this shows more than timeoutMs and the loop has been served.
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     if (request == QLatin1String("write"))
         client.startWrite({QStringLiteral("10.0.0.2"), std::nullopt, QStringLiteral("80"), std::nullopt}, timeout, false);
     else
@@ -120,6 +128,21 @@ void TestClient::answers()
             QCOMPARE(pty.receive(step.mid(1).toInt(), 3000).size(), step.mid(1).toInt());
         } else if (step.startsWith(QLatin1Char('>'))) {
             pty.send(step.mid(1).toLatin1());
+        } else if (step.startsWith(QLatin1Char('+'))) {
+            QVERIFY(pty.sendAndAwaitRead(step.mid(1).toLatin1(), 3000));
+        } else if (step.startsWith(QLatin1Char('~'))) {
+            // Each byte a sixth of the answer gap after the client read the
+            // one before: the gaps leave most of the answer gap to a busy
+            // machine, and the text outlasts the request's time.
+            constexpr int paceMs = int(GatewayClient::answerGap.count()) / 6;
+            QByteArray text = step.mid(1).toLatin1();
+            while (text.size() > 1 && sinceStart.elapsed() <= timeoutMs + paceMs) {
+                QVERIFY(pty.sendAndAwaitRead(text.left(1), 3000));
+                text.remove(0, 1);
+                QTest::qWait(paceMs);
+            }
+            QVERIFY2(sinceStart.elapsed() > timeoutMs, "the text ran out before the request's time");
+            pty.send(text);
         } else if (step.startsWith(QLatin1Char('='))) {
             QTest::qWait(step.mid(1).toInt());
         } else if (step == QLatin1String("x")) {
@@ -163,6 +186,8 @@ void TestClient::everyRequestEnds()
     client.startRead(std::chrono::milliseconds(100));
     QCOMPARE(pty.receive(24, 3000).size(), 24);
     pty.send("RS:RT1-2-3-4#");
+    // The pause is the module's pace, a third of the answer gap, not a wait
+    // for anything; the loop ends on the signal.
     while (read.size() < 2 && clock.elapsed() < 100 + GatewayClient::lateAnswerLimit.count() * 3) {
         pty.send("x");
         QTest::qWait(int(GatewayClient::answerGap.count()) / 3);

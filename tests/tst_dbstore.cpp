@@ -314,9 +314,12 @@ void TestDbStore::serverGoesAway()
     QByteArray shown;
     QTRY_VERIFY_WITH_TIMEOUT((shown += station.readAllStandardOutput()).contains("PASS row 1 "), 20000);
     QVERIFY2(m_server->stop(), qPrintable(m_server->error()));
-    QTest::qWait(1500);
+    // Down until the station has found it so.
+    QByteArray warned;
+    QTRY_VERIFY_WITH_TIMEOUT((warned += station.readAllStandardError()).contains("cannot be reached"), 30000);
     QVERIFY2(m_server->start(), qPrintable(m_server->error()));
     Run run = finished(station, runMs);
+    run.err.prepend(QString::fromLocal8Bit(warned));
     QCOMPARE(run.code, 0);
     QVERIFY2(run.err.contains(QLatin1String("cannot be reached")) && run.err.contains(QLatin1String("can be reached again")),
              qPrintable(run.err));

@@ -136,12 +136,17 @@ void TestSPComm::piecesWithinWindowMakeOneFrame()
     QVERIFY(openOn(*m_pty));
     FrameCollector collector(m_link.get(), this);
 
+    // A slow module's pieces: each goes a fifth of the window after the link
+    // has read the one before, so they come apart in time and in separate
+    // reads, and the last is in well before the window ends however late a
+    // busy machine lets this thread run.
+    constexpr int gapMs = SPComm::frameWindowMs / 5;
     const qint64 start = collector.clock.elapsed();
-    m_pty->send("RS:RT192-168");
-    QTest::qWait(120);
-    m_pty->send("-1-20#RS:RP");
-    QTest::qWait(120);
-    m_pty->send(QByteArray("502#\0tail", 9));
+    QVERIFY(m_pty->sendAndAwaitRead("RS:RT192-168", 3000));
+    QTest::qWait(gapMs);
+    QVERIFY(m_pty->sendAndAwaitRead("-1-20#RS:RP", 3000));
+    QTest::qWait(gapMs);
+    QVERIFY(m_pty->sendAndAwaitRead(QByteArray("502#\0tail", 9), 3000));
 
     QTRY_COMPARE_WITH_TIMEOUT(collector.frames.size(), 1, 3000);
     QCOMPARE(collector.frames.first(), QByteArray("RS:RT192-168-1-20#RS:RP502#\0tail", 32));
@@ -150,7 +155,9 @@ void TestSPComm::piecesWithinWindowMakeOneFrame()
     QVERIFY2(collector.arrivals.first() - start >= 450,
              qPrintable(QString::number(collector.arrivals.first() - start)));
 
-    QTest::qWait(700);
+    // Nothing follows: no window without bytes. A fixed span on purpose,
+    // longer than a window, as what is checked is that nothing comes.
+    QTest::qWait(SPComm::frameWindowMs + 200);
     QCOMPARE(collector.frames.size(), 1);
 }
 
@@ -160,12 +167,14 @@ void TestSPComm::longStreamIsCutIntoFrames()
     FrameCollector collector(m_link.get(), this);
 
     // Pieces 100 ms apart for about a second: no gap comes near the window,
-    // yet later bytes do not stretch it.
+    // yet later bytes do not stretch it. The pause is the module's pace, not
+    // a wait for anything: a busy machine that stretches it only cuts the
+    // stream into more frames.
     QByteArray sent;
     for (int i = 0; i < 10; ++i) {
         const QByteArray piece = QByteArray::number(i).repeated(3);
         sent += piece;
-        m_pty->send(piece);
+        QVERIFY(m_pty->sendAndAwaitRead(piece, 3000));
         QTest::qWait(100);
     }
 
@@ -255,6 +264,8 @@ void TestSPComm::deletingTheLinkClosesThePortAndEndsTheWindow()
     m_link.reset();
 
     QCOMPARE(m_pty->openDeviceHandles(), handlesBefore);
+    // A fixed span on purpose, past the end of the window the deleted link
+    // had begun: what is checked is that no frame comes.
     QTest::qWait(SPComm::frameWindowMs + 300);
     QCOMPARE(frames, 0);
 }
@@ -270,7 +281,10 @@ void TestSPComm::hangUpClosesThePortOnce()
     QVERIFY(!m_link->isOpen());
     QVERIFY(!lost.first().first().toString().isEmpty());
 
-    // No busy loop on the dead line, and no second report.
+    // No busy loop on the dead line, and no second report: a fixed second
+    // on purpose, as what is checked is that nothing happens in it. The CPU
+    // bound is a tenth of the span; a loaded machine stretches the span and
+    // cannot make a process that sleeps spend more.
     const qint64 cpuBefore = cpuTimeMs();
     QTest::qWait(1000);
     const qint64 cpuUsed = cpuTimeMs() - cpuBefore;

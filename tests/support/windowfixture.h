@@ -13,6 +13,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
 
 #include <memory>
 
@@ -89,6 +91,32 @@ protected:
     }
     // How late a frame may end on a loaded machine.
     static constexpr int frameLatenessMs = 2000;
+
+    // The reply time of the request just started: the window's one running
+    // timer of that length; null unless exactly one runs.
+    QTimer *runningReplyTimer() const
+    {
+        QTimer *found = nullptr;
+        const auto timers = m_window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        for (QTimer *timer : timers) {
+            if (!timer->isActive() || timer->interval() != cloudConfigured::replyTimeoutMs)
+                continue;
+            if (found)
+                return nullptr;
+            found = timer;
+        }
+        return found;
+    }
+
+    // Waits until the request whose reply time `reply` is has ended: its
+    // time is up or it was answered in full, and no frame that began in time
+    // is still under way. False if that took longer than the bound.
+    bool requestEnded(const QTimer *reply) const
+    {
+        const SPComm *link = windowLink(*m_window);
+        return QTest::qWaitFor([reply, link] { return !reply->isActive() && !link->frameInProgress(); },
+                               cloudConfigured::replyTimeoutMs + SPComm::frameWindowMs + frameLatenessMs);
+    }
 
     QTemporaryDir m_configHome;
     FakeHost m_host;
