@@ -29,14 +29,25 @@ struct Refusal {
     QString why;
 };
 
-// A command's arguments once its own options have been read.
+// A command's arguments once its own options have been read. An option the
+// command does not take reads as not given.
 struct Args {
     QString command;
     const QCommandLineParser &parser;
     QStringList files;
+    const QList<QCommandLineOption> &taken;
 
-    bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
-    QString value(const QCommandLineOption &option) const { return parser.value(option); }
+    bool takes(const QCommandLineOption &option) const
+    {
+        return std::any_of(taken.begin(), taken.end(),
+                           [&option](const QCommandLineOption &o) { return o.names() == option.names(); });
+    }
+    bool isSet(const QCommandLineOption &option) const { return takes(option) && parser.isSet(option); }
+    QStringList ports() const { return takes(options().port) ? parser.values(options().port) : QStringList(); }
+    QString value(const QCommandLineOption &option) const
+    {
+        return takes(option) ? parser.value(option) : option.defaultValues().value(0);
+    }
     std::optional<QString> given(const QCommandLineOption &option) const
     {
         return isSet(option) ? std::optional<QString>(value(option)) : std::nullopt;
@@ -85,7 +96,7 @@ std::optional<QString> nameOf(const Args &args, const QCommandLineOption &option
 
 std::optional<QString> onePort(const Args &args, Refusal *refusal)
 {
-    const QStringList ports = args.parser.values(options().port);
+    const QStringList ports = args.ports();
     if (ports.size() != 1)
         return refused<QString>(refusal, QStringLiteral("%1 needs exactly one --port").arg(args.command));
     return ports.first();
@@ -98,7 +109,8 @@ std::optional<int> rowOf(const Args &args, const QString &needs, Refusal *refusa
     const int row = args.value(options().row).toInt(&ok);
     if (ok && row >= 1)
         return row;
-    return refused<int>(refusal, needs.arg(printable(args.value(options().row))));
+    const QString given = printable(args.value(options().row));
+    return refused<int>(refusal, needs.contains(QLatin1String("%1")) ? needs.arg(given) : needs);
 }
 
 // write's settings from --from, --auto and the value options.
@@ -177,7 +189,7 @@ std::optional<LabelTarget> labelTargetOf(const Args &args, bool provision, Refus
 // provision's lanes: their ports (each once), the reply time, --once, labels.
 std::optional<Station::Options> laneOptions(const Args &args, Refusal *refusal)
 {
-    const QStringList ports = args.parser.values(options().port);
+    const QStringList ports = args.ports();
     if (ports.isEmpty())
         return refused<Station::Options>(refusal, QStringLiteral("provision needs at least one --port"));
     if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
@@ -281,7 +293,7 @@ Run findCheck(const Args &args, Refusal *refusal)
     const auto timeout = timeoutOf(args, refusal);
     if (!timeout)
         return {};
-    const QStringList ports = args.parser.values(options().port);
+    const QStringList ports = args.ports();
     return [ports, timeout = *timeout](const Done &done) { runFind(ports, timeout, done); };
 }
 
@@ -480,7 +492,7 @@ Parsed parseCommand(const QStringList &arguments, const Command &command, int wo
                                                .arg(command.name, printable(files.value(allowed))));
     }
     Refusal refused;
-    parsed.run = command.check(Args {command.name, parser, files}, &refused);
+    parsed.run = command.check(Args {command.name, parser, files, command.options}, &refused);
     if (!parsed.run) {
         parsed.code = refused.code == ExitCode::Ok ? ExitCode::Usage : refused.code;
         parsed.error = refused.why;

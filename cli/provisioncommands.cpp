@@ -309,6 +309,11 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
     const QString audit = (setup.usesDatabase() ? QStringLiteral("--db ") : QStringLiteral("--audit "))
                           + station->store()->description();
     QObject::connect(station, &Station::labelRecorded, station, [board, audit](const LabelRecord &label) {
+        if (label.voided) {
+            board->warn(QStringLiteral("the label of row %1 (%2) is void: its module lost its settings; take the label "
+                                       "off it").arg(label.row).arg(printable(label.target)));
+            return;
+        }
         if (label.printed || label.sent) {
             board->print(QStringLiteral("LABEL row %1 %2 to %3").arg(label.row)
                              .arg(label.printed ? QStringLiteral("printed") : QStringLiteral("sent, not confirmed by the printer,"),

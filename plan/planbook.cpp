@@ -3,6 +3,8 @@
 
 #include "protocol/values.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isLive(RowState state)
@@ -76,13 +78,12 @@ int PlanBook::findOrAdd(const SettingValues &values, int row)
 
 std::optional<RowState> PlanBook::stateAfter(const AuditBody &body)
 {
-    if (const auto *outcome = std::get_if<OutcomeRecord>(&body)) {
-        // No answer at all: nothing reached the module, so nothing of the
-        // row is on it.
-        return outcome->result == Result::Pass       ? RowState::Passed
-               : outcome->result == Result::NoAnswer ? RowState::Open
-                                                     : RowState::Failed;
-    }
+    // No answer at all is no proof that nothing landed: the first write
+    // went out before the module was found gone.
+    if (const auto *outcome = std::get_if<OutcomeRecord>(&body))
+        return outcome->result == Result::Pass ? RowState::Passed : RowState::Failed;
+    if (std::holds_alternative<LostRecord>(body))
+        return RowState::Failed;
     if (std::holds_alternative<ClaimRecord>(body))
         return RowState::Claimed;
     if (std::holds_alternative<ReleaseRecord>(body))
@@ -103,6 +104,10 @@ void PlanBook::apply(const AuditRecord &record, int line)
             entry.before = body.before;
             entry.port = body.port;
             entry.recorded = recordValues(body);
+        }
+        if constexpr (std::is_same_v<Body, OutcomeRecord>) {
+            if (body.result != Result::Pass)
+                entry.failedReadBacks << body.readBack;
         }
     }, record.body);
     entry.auditLine = line;
@@ -149,37 +154,100 @@ std::optional<QString> PlanBook::conflict(const QString &planName, const QString
     return std::nullopt;
 }
 
-PlanBook::Verdict::Kind PlanBook::ruling(const RowEntry *byMac, const RowEntry *byIp, const RowEntry **decisive)
+namespace {
+
+// Whether the module is the module of a row in doubt: each setting the
+// row's or the one it had before the claim, and one the claim wrote holding
+// the row's value. Its count of written settings that hold the row's, or -1.
+int rowModuleScore(const SettingValues &module, const RowEntry &entry)
 {
-    // Its MAC is the module's identity; its IP alone also ties it to a row.
-    for (const RowEntry *entry : {byMac, byIp}) {
-        if (entry && entry->state == RowState::Passed) {
-            *decisive = entry;
-            return Verdict::HoldsPassed;
+    const bool beforeKnown = std::any_of(entry.before.begin(), entry.before.end(), [](const auto &v) { return v.has_value(); });
+    int written = 0;
+    for (Setting setting : allSettings) {
+        const QString value = canonicalOf(module, setting);
+        const QString row = canonicalOf(entry.values, setting);
+        const QString before = canonicalOf(entry.before, setting);
+        // Without the settings before, only the whole row is its module.
+        if (value != row && (!beforeKnown || value != before))
+            return -1;
+        if (value == row && (!beforeKnown || row != before))
+            ++written;
+    }
+    return written > 0 ? written : -1;
+}
+
+bool sameSettings(const SettingValues &a, const SettingValues &b)
+{
+    return std::all_of(allSettings.begin(), allSettings.end(),
+                       [&](Setting setting) { return canonicalOf(a, setting) == canonicalOf(b, setting); });
+}
+
+} // namespace
+
+PlanBook::Ruling PlanBook::rule(const SettingValues &module, const QList<const RowEntry *> &candidates)
+{
+    const QString mac = canonicalOf(module, Setting::MacAddress);
+    const QString ip = canonicalOf(module, Setting::IpAddress);
+    // A row being written elsewhere: nothing for this module until it is done.
+    for (const RowEntry *entry : candidates) {
+        if (entry->inHand)
+            return {Ruling::Conflict, entry, Conflict::InHand};
+    }
+    for (const RowEntry *entry : candidates) {
+        if (entry->state == RowState::Passed && sameSettings(module, entry->values))
+            return {Ruling::HoldsPassed, entry, Conflict::None};
+    }
+    const RowEntry *resume = nullptr;
+    int best = -1;
+    bool tie = false;
+    for (const RowEntry *entry : candidates) {
+        const int score = entry->inDoubt() ? rowModuleScore(module, *entry) : -1;
+        tie = score >= 0 && score == best;
+        if (score > best) {
+            best = score;
+            resume = entry;
         }
     }
-    for (const RowEntry *entry : {byMac, byIp}) {
-        if (entry && entry->inDoubt()) {
-            *decisive = entry;
-            return Verdict::Resume;
+    if (tie)
+        return {Ruling::Conflict, resume, Conflict::TwoRows};
+    if (resume)
+        return {Ruling::Resume, resume, Conflict::None};
+    const RowEntry *partOf = nullptr;
+    for (const RowEntry *entry : candidates) {
+        if (canonicalOf(entry->values, Setting::MacAddress) == mac) {
+            const bool swapped = std::any_of(entry->failedReadBacks.begin(), entry->failedReadBacks.end(),
+                                             [&module](const SettingValues &back) { return sameSettings(module, back); });
+            if (!swapped) {
+                return {Ruling::Conflict, entry,
+                        entry->state == RowState::Passed ? Conflict::PassedMac : Conflict::DoubtMac};
+            }
+        } else if (canonicalOf(entry->values, Setting::IpAddress) == ip) {
+            partOf = entry;
         }
     }
-    *decisive = nullptr;
-    return Verdict::Fresh;
+    return {Ruling::Fresh, partOf, Conflict::None};
 }
 
 PlanBook::Verdict PlanBook::classify(const SettingValues &module) const
 {
-    const int byMac = m_byMac.value(canonicalOf(module, Setting::MacAddress), -1);
-    const int byIp = m_byIp.value(canonicalOf(module, Setting::IpAddress), -1);
-    const auto entryAt = [this](int index) { return index >= 0 ? &m_entries[std::size_t(index)] : nullptr; };
-    const RowEntry *decisive = nullptr;
-    const Verdict::Kind kind = ruling(entryAt(byMac), entryAt(byIp), &decisive);
-    if (kind != Verdict::Fresh)
-        return {kind, decisive == entryAt(byMac) ? byMac : byIp};
-    if (!m_open.empty())
-        return {Verdict::Fresh, *m_open.begin()};
-    return {Verdict::NothingOpen, -1};
+    QList<const RowEntry *> candidates;
+    const auto add = [&](int index) {
+        if (index >= 0 && !candidates.contains(&m_entries[std::size_t(index)]))
+            candidates << &m_entries[std::size_t(index)];
+    };
+    add(m_byMac.value(canonicalOf(module, Setting::MacAddress), -1));
+    add(m_byIp.value(canonicalOf(module, Setting::IpAddress), -1));
+    const Ruling ruling = rule(module, candidates);
+    const auto indexOf = [this](const RowEntry *entry) { return entry ? int(entry - m_entries.data()) : -1; };
+    switch (ruling.kind) {
+    case Ruling::HoldsPassed: return {Verdict::HoldsPassed, indexOf(ruling.row), 0, Conflict::None};
+    case Ruling::Resume: return {Verdict::Resume, indexOf(ruling.row), 0, Conflict::None};
+    case Ruling::Conflict: return {Verdict::Conflict, indexOf(ruling.row), 0, ruling.conflict};
+    case Ruling::Fresh: break;
+    }
+    if (m_open.empty())
+        return {Verdict::NothingOpen, -1, 0, Conflict::None};
+    return {Verdict::Fresh, *m_open.begin(), ruling.row ? ruling.row->row : 0, Conflict::None};
 }
 
 void PlanBook::hold(int index)

@@ -9,15 +9,29 @@
 //
 // The rules:
 // - open: nothing of the row is on any module; the next module may get it.
+//   A row goes back to open only when no byte of a write went to its module.
 // - claimed: a claim was recorded before the first byte went to a module
 //   and no outcome followed (a run that died): the row may be on a module.
 // - passed: written and read back the same.
-// - failed: an outcome that is not a pass, after bytes went out: part of
-//   the row may be on that module.
-// Claimed and failed rows are in doubt: given to no other module; a lane
-// that finds the module carrying one (its IP or MAC is the row's) finishes
-// the row on it, or the operator releases it back to the plan. A module
-// carrying a passed row gets nothing.
+// - failed: an outcome that is not a pass (no answer included: the first
+//   write may have landed), or a passed module seen without its row: part
+//   of the row may be on that module.
+// Claimed and failed rows are in doubt: given to no other module, and
+// finished on the module that carries them, or released by the operator.
+//
+// What a module is, is decided by what it answers, in full (rule()):
+// - it holds a passed row only when all four of its settings are the row's;
+// - it is a row in doubt's module only when each of its settings is either
+//   the row's or the one it had before the claim, and a setting the claim
+//   wrote holds the row's value (its factory values alone never make it so);
+// - one that carries the MAC of a passed or in-doubt row, and is not that
+//   row's module, is a conflict (a unit that came back changed), unless its
+//   settings are a failed read-back recorded for that row (the second module
+//   of a swap mid-write), which gets a fresh row;
+// - one that carries only such a row's IP gets a fresh row written over all
+//   four settings, and its claim says which row it partly carried;
+// - one that carries the IP or MAC of a row being written on another lane
+//   or station is a conflict until that lane is done.
 
 #include "plan/plan.h"
 #include "plan/records.h"
@@ -48,6 +62,7 @@ struct RowEntry {
     int auditLine = 0;    // the audit line that set the state
     SettingValues before; // the module's settings before, from the claim or outcome
     SettingValues recorded; // the values as the audit last recorded them
+    QList<SettingValues> failedReadBacks; // what modules read back in its failed outcomes
     QString station;
     QString port;
     QString time;
@@ -74,18 +89,33 @@ public:
     // one address to two modules. The message names both lines.
     std::optional<QString> conflict(const QString &planName, const QString &auditName) const;
 
-    // What the module with these settings is to get.
+    // Why a module gets nothing, though no row it holds is passed.
+    enum class Conflict {
+        None,
+        PassedMac, // it carries the MAC of a passed row, and is not its module
+        DoubtMac,  // the same of a row in doubt
+        InHand,    // it carries the IP or MAC of a row being written elsewhere
+        TwoRows,   // it could be the module of either of two rows in doubt
+    };
+
+    // The rule for any store: what the module with these settings is,
+    // decided by the live rows (passed, in doubt or in hand) that hold its IP
+    // or MAC. Fresh: it is none of theirs (row: one whose IP it carries).
+    struct Ruling {
+        enum Kind { Fresh, Resume, HoldsPassed, Conflict } kind = Fresh;
+        const RowEntry *row = nullptr;
+        PlanBook::Conflict conflict = PlanBook::Conflict::None;
+    };
+    static Ruling rule(const SettingValues &module, const QList<const RowEntry *> &candidates);
+
+    // What the module with these settings is to get, in this book.
     struct Verdict {
-        enum Kind { Fresh, Resume, HoldsPassed, NothingOpen } kind = NothingOpen;
-        int entry = -1;
+        enum Kind { Fresh, Resume, HoldsPassed, NothingOpen, Conflict } kind = NothingOpen;
+        int entry = -1;       // the row: given, resumed, held, or the one it conflicts with
+        int partOf = 0;       // Fresh: the plan row whose IP the module carries
+        PlanBook::Conflict conflict = PlanBook::Conflict::None;
     };
     Verdict classify(const SettingValues &module) const;
-
-    // The rule behind classify, for any store: of the rows that hold the
-    // module's MAC and its IP address (null: none), a passed one means
-    // HoldsPassed, else one in doubt means Resume (*decisive says which);
-    // else Fresh, the next open row if there is one.
-    static Verdict::Kind ruling(const RowEntry *byMac, const RowEntry *byIp, const RowEntry **decisive);
 
     // A lane of this run works on the entry (after its claim was applied),
     // or is done with it (after its outcome or release was applied).

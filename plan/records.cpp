@@ -43,12 +43,15 @@ public:
         return value.toString();
     }
 
-    int row()
+    // A plan row, 1 or more; 0 when an optional one is absent.
+    int row(const char *key = "row", bool required = true)
     {
-        const QJsonValue value = m_object.value(QStringLiteral("row"));
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        if (value.isUndefined() && !required)
+            return 0;
         const double number = value.toDouble(-1);
         if (!value.isDouble() || number < 1 || number > 1e9 || std::floor(number) != number) {
-            note("row", "a whole number from 1");
+            note(key, "a whole number from 1");
             return 0;
         }
         return int(number);
@@ -105,6 +108,8 @@ QJsonObject bodyObject(const ClaimRecord &claim)
         {QStringLiteral("before"), settingsToJson(claim.before)},
         {QStringLiteral("values"), settingsToJson(claim.values)},
     };
+    if (claim.partOf > 0)
+        object.insert(QStringLiteral("part_of"), claim.partOf);
     if (claim.forced)
         object.insert(QStringLiteral("force"), true);
     return object;
@@ -134,6 +139,16 @@ QJsonObject bodyObject(const ReleaseRecord &release)
     };
 }
 
+QJsonObject bodyObject(const LostRecord &lost)
+{
+    return {
+        {QStringLiteral("row"), lost.row},
+        {QStringLiteral("port"), lost.port},
+        {QStringLiteral("values"), settingsToJson(lost.values)},
+        {QStringLiteral("seen"), settingsToJson(lost.seen)},
+    };
+}
+
 QJsonObject bodyObject(const LabelRecord &label)
 {
     QJsonObject object {
@@ -144,6 +159,8 @@ QJsonObject bodyObject(const LabelRecord &label)
     };
     if (label.sent)
         object.insert(QStringLiteral("sent"), true);
+    if (label.voided)
+        object.insert(QStringLiteral("voided"), true);
     if (!label.reason.isEmpty())
         object.insert(QStringLiteral("reason"), label.reason);
     return object;
@@ -169,6 +186,7 @@ std::optional<AuditBody> readBody(const QString &kind, Fields &fields)
         claim.before = fields.settings("before");
         claim.values = fields.settings("values");
         claim.forced = fields.flag("force");
+        claim.partOf = fields.row("part_of", false);
         return claim;
     }
     if (kind == QLatin1String("release")) {
@@ -184,9 +202,18 @@ std::optional<AuditBody> readBody(const QString &kind, Fields &fields)
         label.values = fields.settings("values");
         label.printed = fields.flag("printed");
         label.sent = fields.flag("sent");
+        label.voided = fields.flag("voided");
         label.target = fields.text("target");
         label.reason = fields.text("reason", false);
         return label;
+    }
+    if (kind == QLatin1String("lost")) {
+        LostRecord lost;
+        lost.row = fields.row();
+        lost.port = fields.text("port");
+        lost.values = fields.settings("values");
+        lost.seen = fields.settings("seen");
+        return lost;
     }
     return std::nullopt;
 }
@@ -225,7 +252,8 @@ std::optional<Result> resultFromText(const QString &text)
 QString kindName(const AuditBody &body)
 {
     static const std::array<QString, std::variant_size_v<AuditBody>> names = {
-        QStringLiteral("claim"), QStringLiteral("outcome"), QStringLiteral("release"), QStringLiteral("label")};
+        QStringLiteral("claim"), QStringLiteral("outcome"), QStringLiteral("release"), QStringLiteral("label"),
+        QStringLiteral("lost")};
     return names[body.index()];
 }
 
@@ -240,6 +268,8 @@ std::optional<QString> recordPort(const AuditBody &body)
         return claim->port;
     if (const auto *outcome = std::get_if<OutcomeRecord>(&body))
         return outcome->port;
+    if (const auto *lost = std::get_if<LostRecord>(&body))
+        return lost->port;
     return std::nullopt;
 }
 
@@ -268,6 +298,11 @@ const SettingValues &recordValues(const ReleaseRecord &release)
 const SettingValues &recordValues(const LabelRecord &label)
 {
     return label.values;
+}
+
+const SettingValues &recordValues(const LostRecord &lost)
+{
+    return lost.values;
 }
 
 const SettingValues &recordValues(const AuditBody &body)
@@ -316,7 +351,7 @@ QJsonValue cutTexts(const QJsonValue &value, int longest)
 
 // The fields that hold what others sent: a module's settings and answers,
 // a printer's name and error, a port's path.
-const char *const foreignFields[] = {"before", "read_back", "reason", "target", "port"};
+const char *const foreignFields[] = {"before", "read_back", "seen", "reason", "target", "port"};
 
 } // namespace
 

@@ -4,7 +4,8 @@
 // What a provisioning station writes into its audit trail, one JSON object
 // a line: a claim before the first byte goes to a module, the outcome once
 // the module has been written and read back, a release that hands a row in
-// doubt back to the plan, and a label printed for a module that passed.
+// doubt back to the plan, a label printed for a module that passed, and a
+// passed module seen on its lane without its row.
 // Each kind is a type of its own, with one writer (auditLine) and one
 // reader (readAuditLine) that checks every field it knows and ignores the
 // fields it does not. QtCore only.
@@ -37,6 +38,7 @@ struct ClaimRecord {
     SettingValues before; // the module's settings when it was found
     SettingValues values; // the row, about to be written
     bool forced = false;  // the plan was accepted with --force
+    int partOf = 0;       // a row whose IP the module carried when it was found, written over now
 };
 
 struct OutcomeRecord {
@@ -62,9 +64,20 @@ struct LabelRecord {
     QString target; // where it went: a file, a printer
     QString reason; // why it was not printed
     bool sent = false; // not printed as far as anyone knows, nor refused: the printer did not say
+    bool voided = false; // the label printed before for this row no longer tells the truth
 };
 
-using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord>;
+// A module that passed with its row was seen on its lane without it: its
+// settings went back, or a twin sharing its factory MAC took its place, and
+// the station cannot tell which. The row is in doubt again.
+struct LostRecord {
+    int row = 0;
+    QString port;
+    SettingValues values; // the row's
+    SettingValues seen;   // what the module on the lane holds now
+};
+
+using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord, LostRecord>;
 
 // The time an audit line carries: now, ISO 8601 in UTC with milliseconds.
 QString auditTimeNow();
@@ -84,7 +97,7 @@ struct AuditRecord {
     AuditBody body;
 };
 
-// The kind's name as the audit writes it: claim, outcome, release, label.
+// The kind's name as the audit writes it: claim, outcome, release, label, lost.
 QString kindName(const AuditBody &body);
 
 // The plan row a record is about, and the row's values as it records them
@@ -98,6 +111,7 @@ const SettingValues &recordValues(const ClaimRecord &claim);
 const SettingValues &recordValues(const OutcomeRecord &outcome);
 const SettingValues &recordValues(const ReleaseRecord &release);
 const SettingValues &recordValues(const LabelRecord &label);
+const SettingValues &recordValues(const LostRecord &lost);
 const SettingValues &recordValues(const AuditBody &body);
 
 // The longest audit line a reader takes. A record is a few hundred bytes;
@@ -155,3 +169,4 @@ private:
 Q_DECLARE_METATYPE(OutcomeRecord)
 Q_DECLARE_METATYPE(AuditRecord)
 Q_DECLARE_METATYPE(LabelRecord)
+Q_DECLARE_METATYPE(LostRecord)

@@ -67,11 +67,22 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
-    m_settle.setInterval(settleTime);
     connect(&m_settle, &QTimer::timeout, this, [this] {
         m_settling = false;
         m_client.forgetAsked();
         watch(false);
+    });
+    m_presence.setInterval(presenceCheck);
+    connect(&m_presence, &QTimer::timeout, this, &Lane::checkPresence);
+    // A module held back by a row written elsewhere is looked at again once
+    // the store has moved.
+    connect(m_store, &ProvisionStore::changed, this, [this] {
+        if (m_phase == Phase::Watching && m_removing && m_status.activity == Activity::Conflict
+            && m_status.conflict == PlanBook::Conflict::InHand) {
+            m_removing = false;
+            m_handledMacs.clear();
+            identify();
+        }
     });
     m_reopen.setInterval(reopenInterval);
     connect(&m_reopen, &QTimer::timeout, this, &Lane::reopen);
@@ -123,14 +134,15 @@ void Lane::stop(Ending ending)
 
 // --- Watching the line ----------------------------------------------------
 
-void Lane::settle()
+void Lane::settle(std::chrono::milliseconds quiet)
 {
     m_phase = Phase::Watching;
     m_removing = false;
     m_settling = true;
+    m_settlingFor.start();
     show(Activity::Waiting);
     m_silence.start(m_timeout);
-    m_settle.start();
+    m_settle.start(quiet);
 }
 
 void Lane::watch(bool removing)
@@ -142,6 +154,8 @@ void Lane::watch(bool removing)
         m_handledMacs.clear();
         show(Activity::Waiting);
     }
+    if (removing && m_passed && !m_presence.isActive())
+        m_presence.start();
     m_probeAnswer = ReadGatherer();
     m_silence.start(m_timeout);
     probe();
@@ -174,7 +188,11 @@ void Lane::heard(const QString &text)
     if (m_phase != Phase::Watching)
         return;
     if (m_settling) {
-        m_settle.start(); // what a program before this one asked for
+        // What a program before this one asked for, or another that talks
+        // to the module on the same wires, if it never ends.
+        if (m_settlingFor.elapsed() > longestSettle.count())
+            return finish(Ending::Wiring);
+        m_settle.start(settleAfterAnswers);
         return;
     }
     m_sinceByte.start();
@@ -201,10 +219,14 @@ void Lane::heard(const QString &text)
 
 void Lane::silent()
 {
-    if (m_phase != Phase::Watching)
+    // Nothing has been asked yet: a silence says nothing of a module.
+    if (m_phase != Phase::Watching || m_settling) {
+        if (m_settling)
+            m_silence.start(m_timeout);
         return;
+    }
     if (m_removing) {
-        watch(false); // taken off: whatever answers next is a new module
+        gone(); // taken off: whatever answers next is a new module
         return;
     }
     if (m_once) {
@@ -219,10 +241,92 @@ void Lane::identify()
     m_probe.stop();
     m_silence.stop();
     m_undecided.stop();
+    m_presence.stop();
     m_phase = Phase::Identifying;
     if (!m_removing)
         show(Activity::Reading);
     m_client.startRead(m_timeout, GatewayClient::ReadStart::AfterEarlierAnswers);
+}
+
+// The module is gone: its verdict goes with it, so nothing on screen says
+// PASS or FAIL of a module that is not there.
+void Lane::gone()
+{
+    m_presence.stop();
+    m_passed.reset();
+    m_status.row.reset();
+    m_status.result.reset();
+    m_status.reason.clear();
+    m_status.before = {};
+    m_status.conflict = PlanBook::Conflict::None;
+    m_status.partOf = 0;
+    m_status.label = LabelState::None;
+    m_status.labelReason.clear();
+    watch(false);
+}
+
+// --- A module that passed, while it stays on -------------------------------------
+
+// Read whole at least once a second: a module that went back to its factory
+// settings, or a twin sharing its factory MAC put in its place, answers its
+// probes as before.
+void Lane::checkPresence()
+{
+    if (m_phase != Phase::Watching || !m_removing || !m_passed || m_settling)
+        return;
+    m_checking = true;
+    identify();
+}
+
+void Lane::presenceRead(const ReadOutcome &outcome)
+{
+    m_checking = false;
+    const QString mac = canonicalOf(outcome.values, Setting::MacAddress);
+    if (!allFour(outcome.values) || !m_passed)
+        return watch(true); // taken off while being read, or an answer cut short: the silence will tell
+    if (!m_handledMacs.contains(mac)) {
+        // Neither its MAC nor the one before: another module, put on
+        // faster than the line fell silent.
+        m_removing = false;
+        m_passed.reset();
+        m_presence.stop();
+        return readFinished(outcome);
+    }
+    const bool holds = std::all_of(allSettings.begin(), allSettings.end(), [&](Setting setting) {
+        return canonicalOf(outcome.values, setting) == canonicalOf(m_passed->values, setting);
+    });
+    if (holds)
+        return watch(true);
+    settingsGone(outcome.values);
+}
+
+// The module that passed no longer holds its row: it went back, or it is a
+// twin with the same factory MAC, and which cannot be told. The row is in
+// doubt again, and the module is set aside with the one before it.
+void Lane::settingsGone(const SettingValues &seen)
+{
+    const LostRecord lost {m_passed->row, m_port, m_passed->values, seen};
+    m_passed.reset();
+    m_presence.stop();
+    m_handledMacs.insert(canonicalOf(seen, Setting::MacAddress));
+    m_phase = Phase::Recording;
+    QPointer<Lane> self(this);
+    m_store->note(lost, [self, lost](const QString &error) {
+        if (!self)
+            return;
+        self->m_results << Result::Fail;
+        self->m_status.result = Result::Fail;
+        if (!error.isEmpty()) {
+            emit self->storeFailed(error);
+            self->finish(Ending::StoreFailed, error);
+            return;
+        }
+        emit self->settingsLost(lost);
+        if (self->m_stopping)
+            return self->finish(self->m_stopEnding);
+        self->show(Activity::LostSettings);
+        self->watch(true);
+    });
 }
 
 void Lane::readFinished(const ReadOutcome &outcome)
@@ -234,6 +338,8 @@ void Lane::readFinished(const ReadOutcome &outcome)
         return;
     }
     m_sinceByte.start();
+    if (m_checking)
+        return presenceRead(outcome);
     // Not all four: nothing to tell a module by, nothing to write to. The
     // module just handled, answering again: still on.
     if (!allFour(outcome.values) || (m_removing && m_handledMacs.contains(canonicalOf(outcome.values, Setting::MacAddress)))) {
@@ -245,9 +351,12 @@ void Lane::readFinished(const ReadOutcome &outcome)
         return;
     }
     // A new module: the last one's result goes from the tile.
+    m_passed.reset();
     m_status.row.reset();
     m_status.result.reset();
     m_status.reason.clear();
+    m_status.conflict = PlanBook::Conflict::None;
+    m_status.partOf = 0;
     m_status.label = LabelState::None;
     m_status.labelReason.clear();
     m_status.before = outcome.values;
@@ -294,6 +403,9 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
         show(Activity::HoldsRow);
         watch(true);
         return;
+    case ProvisionStore::Claim::Conflict:
+        conflicted(claim);
+        return;
     case ProvisionStore::Claim::NothingOpen:
         if (!m_waitForDoubt) {
             finish(Ending::PlanUsedUp);
@@ -309,6 +421,7 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     }
     m_row = claim.row;
     m_status.row = claim.row;
+    m_status.partOf = claim.partOf;
     if (m_stopping || !m_lostWhileStoring.isEmpty() || m_crossTalk) {
         // Stopped, the line lost or shared, while the store answered:
         // nothing went out, the row goes back.
@@ -390,7 +503,25 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
         finish(Ending::None);
         return;
     }
+    if (record.result == Result::Pass)
+        m_passed = m_row;
     show(Activity::TakeOff);
+    watch(true);
+}
+
+// The module carries part of a row it may not be given: nothing is written
+// to it. One that carries a row written elsewhere is looked at again once
+// that lane is done.
+void Lane::conflicted(const ProvisionStore::Claim &claim)
+{
+    m_status.row = claim.row;
+    m_status.conflict = claim.conflict;
+    if (m_once) {
+        finish(Ending::Conflict);
+        return;
+    }
+    m_handledMacs = {canonicalOf(m_status.before, Setting::MacAddress)};
+    show(Activity::Conflict);
     watch(true);
 }
 
@@ -408,6 +539,16 @@ void Lane::crossTalk()
     switch (m_phase) {
     case Phase::Watching:
     case Phase::Identifying:
+        // Before the lane's own first answers, these may be a slow module's
+        // answers to a program before this one: once, the lane waits for the
+        // line to fall quiet and begins again. A second time, they are not.
+        if (!m_settledAgain && !m_removing) {
+            m_settledAgain = true;
+            m_probe.stop();
+            m_undecided.stop();
+            settle(settleAfterAnswers);
+            return;
+        }
         finish(Ending::Wiring);
         return;
     case Phase::Claiming:
@@ -464,8 +605,10 @@ void Lane::portLost(const QString &reason)
     }
     m_phase = Phase::Lost;
     m_lostWhileStoring.clear();
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_settle})
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_settle, &m_presence})
         timer->stop();
+    m_passed.reset();
+    m_checking = false;
     m_client.close();
     show(Activity::PortLost, reason);
     m_reopen.start();
@@ -478,6 +621,7 @@ void Lane::reopen()
     QString reason;
     const OpenFailure failure = m_client.open(m_port, &reason);
     if (failure == OpenFailure::None) {
+        m_settledAgain = false;
         settle();
         return;
     }
@@ -517,7 +661,7 @@ void Lane::finish(Ending ending, const QString &detail)
     m_phase = Phase::Ended;
     m_ending = ending;
     m_status.ending = ending;
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle})
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle, &m_presence})
         timer->stop();
     m_client.close();
     show(Activity::Ended, detail);

@@ -47,6 +47,8 @@ public:
         TakeOff,   // done with the module: take it off
         HoldsRow,  // the module already carries a row recorded as passed
         NoRowLeft, // no open row is left for this module
+        Conflict,  // the module carries part of a row it may not be given (conflict says how)
+        LostSettings, // the module that passed is seen without its row: set it aside
         PortLost,  // the port went away: waiting for its device to come back (detail: why)
         PortBack,  // its device is back but cannot be opened yet (detail: why)
         Ended,     // see ending
@@ -61,6 +63,7 @@ public:
         StoreFailed,        // a claim, or the outcome when result is set, could not be stored (detail: why)
         AlreadyProvisioned, // the module holds a passed row (--once)
         Wiring,             // answers came that the lane never asked for: another lane or program on its wires
+        Conflict,           // the module carries part of a row it may not be given (--once)
     };
 
     // The label of a module that passed: printed in the background, so the
@@ -74,7 +77,9 @@ public:
         Ending ending = Ending::None; // once ended
         QString detail;              // what the system or the store said, where the activity or ending has it
         std::chrono::milliseconds timeout {0}; // how long a silent line means no module
-        std::optional<PlanRow> row;  // the row in hand, or the one the module holds
+        std::optional<PlanRow> row;  // the row in hand, or the one the module holds or conflicts with
+        PlanBook::Conflict conflict = PlanBook::Conflict::None;
+        int partOf = 0;              // a row whose IP the module carried, being written over
         SettingValues before;        // the module's settings when it was found
         std::optional<Result> result; // the last module's, kept until the next module is on
         QString reason;              // why it is not a pass, as its record says
@@ -116,18 +121,27 @@ public:
     static constexpr std::chrono::milliseconds reopenInterval {500};
     // A line just opened may still carry answers to a program before this
     // one; the lane asks nothing until it has been quiet this long, so that
-    // every answer after is one it asked for.
+    // every answer after is one it asked for. Once such answers were heard,
+    // it waits for a quiet as long as the slowest answer may take; a line
+    // that never falls quiet without being asked is shared.
     static constexpr std::chrono::milliseconds settleTime {100};
+    static constexpr std::chrono::milliseconds settleAfterAnswers {ReplyLedger::answerWindow};
+    static constexpr std::chrono::milliseconds longestSettle {2 * ReplyLedger::answerWindow};
+
+    // How often a module that passed is read whole while it stays on.
+    static constexpr std::chrono::milliseconds presenceCheck {1000};
 
 signals:
     void statusChanged();
     void recorded(const OutcomeRecord &record);
+    // A module that passed was seen without its row; the record is stored.
+    void settingsLost(const LostRecord &record);
     // The store could not record a claim or an outcome: the run must stop.
     void storeFailed(const QString &error);
     void finished();
 
 private:
-    void settle();
+    void settle(std::chrono::milliseconds quiet = settleTime);
     void watch(bool removing);
     void probe();
     void probeDue();
@@ -140,6 +154,11 @@ private:
     void writeFinished(const WriteOutcome &outcome);
     void recordOutcome(const OutcomeRecord &record, bool lost, const QString &lostReason);
     void crossTalk();
+    void conflicted(const ProvisionStore::Claim &claim);
+    void checkPresence();
+    void presenceRead(const ReadOutcome &outcome);
+    void settingsGone(const SettingValues &seen);
+    void gone();
     void stored(const OutcomeRecord &record, bool lost, const QString &lostReason, const QString &error);
     void lineLost(const QString &reason);
     void portLost(const QString &reason);
@@ -166,11 +185,16 @@ private:
     QTimer m_reopen;     // the next try at a lost port
     QTimer m_settle;     // a freshly opened line quiet long enough to begin
     bool m_settling = false;
+    QElapsedTimer m_settlingFor;
+    bool m_settledAgain = false; // answers nobody asked for made the lane settle once more since the line opened
     QElapsedTimer m_sinceProbe;
     QElapsedTimer m_sinceByte;
     ReadGatherer m_probeAnswer;
     bool m_removing = false;       // the module just handled may still be on
     QSet<QString> m_handledMacs;   // its MAC addresses, before and after, canonical
+    QTimer m_presence;             // the next whole read of a module that passed
+    bool m_checking = false;       // the read under way is such a read
+    std::optional<PlanRow> m_passed; // the row the module on the lane passed with
 
     Phase m_phase = Phase::Idle;
     // The line went away while the store was answering: the module in hand

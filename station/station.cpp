@@ -78,6 +78,8 @@ void Station::openLanes()
         connect(lane, &Lane::statusChanged, this, [this, lane] { emit laneChanged(lane); });
         connect(lane, &Lane::recorded, this, [this, lane](const OutcomeRecord &record) {
             if (record.result == Result::Pass)
+                m_lostRows.remove(record.row);
+            if (record.result == Result::Pass)
                 ++m_passed;
             else
                 ++m_failed;
@@ -85,6 +87,7 @@ void Station::openLanes()
             if (record.result == Result::Pass && m_options.label)
                 printLabel(lane, record);
         });
+        connect(lane, &Lane::settingsLost, this, &Station::settingsLost);
         connect(lane, &Lane::storeFailed, this, [this](const QString &error) {
             // Without a record of what happened, no module may be written.
             m_storeFailed = true;
@@ -172,9 +175,50 @@ void Station::printLabel(Lane *lane, const OutcomeRecord &record)
     });
 }
 
+void Station::settingsLost(const LostRecord &lost)
+{
+    ++m_failed;
+    m_lostRows.insert(lost.row);
+    if (m_labelled.contains(lost.row))
+        voidLabel(m_labelled.take(lost.row));
+}
+
+// A label on a module that no longer holds its row would say what is not
+// so: a line after its own says it is void.
+void Station::voidLabel(const LabelRecord &printed)
+{
+    LabelRecord voided = printed;
+    voided.printed = false;
+    voided.sent = false;
+    voided.voided = true;
+    voided.reason = QStringLiteral("the module lost its settings: take the label off it");
+    ++m_labelsPending;
+    QPointer<Station> self(this);
+    m_store->note(voided, [self, voided](const QString &error) {
+        if (self)
+            self->labelPrinted(nullptr, voided, error);
+    });
+}
+
 void Station::labelPrinted(Lane *lane, const LabelRecord &record, const QString &error)
 {
     --m_labelsPending;
+    if (record.voided) {
+        emit labelRecorded(record);
+        if (!error.isEmpty()) {
+            m_storeFailed = true;
+            emit storeFailed(error);
+            stop();
+        }
+        return endIfDone();
+    }
+    if ((record.printed || record.sent) && error.isEmpty()) {
+        if (m_lostRows.contains(record.row)) {
+            voidLabel(record);
+        } else {
+            m_labelled.insert(record.row, record);
+        }
+    }
     if (!record.printed && !record.sent)
         ++m_labelsFailed;
     if (lane)
@@ -231,6 +275,8 @@ ExitCode Station::exitCode() const
         return ExitCode::NotAcknowledged;
     if (anyEnding(Lane::Ending::AlreadyProvisioned))
         return ExitCode::AlreadyProvisioned;
+    if (anyEnding(Lane::Ending::Conflict))
+        return ExitCode::Conflict;
     if (anyEnding(Lane::Ending::NoModule))
         return ExitCode::NoAnswer;
     if (m_labelsFailed > 0)

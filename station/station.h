@@ -18,8 +18,10 @@
 #include "station/lane.h"
 #include "store/store.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 #include <chrono>
 #include <memory>
@@ -81,6 +83,8 @@ private:
     void openLanes();
     void printLabel(Lane *lane, const OutcomeRecord &record);
     void labelPrinted(Lane *lane, const LabelRecord &record, const QString &error);
+    void settingsLost(const LostRecord &lost);
+    void voidLabel(const LabelRecord &printed);
     void endIfDone();
     void refreshStatus();
     void planLeft(const StoreStatus &status);
@@ -99,6 +103,8 @@ private:
     bool m_lanesEnded = false;
     int m_labelsPending = 0; // printing, or their line not yet stored
     int m_labelsFailed = 0;
+    QHash<int, LabelRecord> m_labelled; // by row: labels printed or sent this run
+    QSet<int> m_lostRows;               // rows whose module lost them: a label still printing is voided at once
     // After the store: its destructor ends helpers without calling back.
     LabelRunner m_labels;
 };

@@ -16,6 +16,29 @@ QString rowOf(const Lane::Status &status)
     return status.row ? rowText(*status.row) : QStringLiteral("a row");
 }
 
+QString conflictText(const Lane::Status &status)
+{
+    const QString row = rowNumber(status);
+    switch (status.conflict) {
+    case PlanBook::Conflict::PassedMac:
+        return QStringLiteral("CONFLICT: the module carries the MAC address of row %1, recorded as passed, but not the "
+                              "rest of it: it may be a unit that came back changed; nothing was written to it, set it "
+                              "aside").arg(row);
+    case PlanBook::Conflict::DoubtMac:
+        return QStringLiteral("CONFLICT: the module carries the MAC address of row %1, which is in doubt, and is not "
+                              "that row's module; nothing was written to it, set it aside").arg(row);
+    case PlanBook::Conflict::InHand:
+        return QStringLiteral("CONFLICT: the module carries an address of row %1, being written on another lane; "
+                              "nothing is written to it until that lane is done").arg(row);
+    case PlanBook::Conflict::TwoRows:
+        return QStringLiteral("CONFLICT: the module could be that of row %1 or of another row in doubt; nothing was "
+                              "written to it, set it aside").arg(row);
+    case PlanBook::Conflict::None:
+        break;
+    }
+    return QStringLiteral("CONFLICT");
+}
+
 QString endingText(const Lane::Status &status)
 {
     switch (status.ending) {
@@ -26,6 +49,7 @@ QString endingText(const Lane::Status &status)
     case Lane::Ending::Lost: return QStringLiteral("port lost: ") + status.detail;
     case Lane::Ending::AlreadyProvisioned:
         return QStringLiteral("the module already holds %1, recorded as passed; nothing was sent").arg(rowOf(status));
+    case Lane::Ending::Conflict: return conflictText(status);
     case Lane::Ending::Wiring:
         return QStringLiteral("stopped: answers came that this lane did not ask for; another lane or program talks to "
                               "the module on the same wires (a Y cable, two lanes wired to one module): check the wiring");
@@ -47,7 +71,12 @@ QString activityText(const Lane::Status &status)
     case Lane::Activity::Waiting: return QStringLiteral("waiting for a module");
     case Lane::Activity::Reading: return QStringLiteral("reading a module");
     case Lane::Activity::Claiming: return QStringLiteral("claiming a row");
-    case Lane::Activity::Writing: return QStringLiteral("writing ") + rowOf(status);
+    case Lane::Activity::Writing:
+        if (status.partOf > 0) {
+            return QStringLiteral("writing %1 over the IP address of row %2 the module carried")
+                .arg(rowOf(status)).arg(status.partOf);
+        }
+        return QStringLiteral("writing ") + rowOf(status);
     case Lane::Activity::Finishing: return QStringLiteral("finishing %1, which was in doubt").arg(rowOf(status));
     case Lane::Activity::Verifying: return QStringLiteral("verifying row %1").arg(rowNumber(status));
     case Lane::Activity::Recording: return QStringLiteral("recording row %1").arg(rowNumber(status));
@@ -61,6 +90,10 @@ QString activityText(const Lane::Status &status)
     case Lane::Activity::HoldsRow:
         return QStringLiteral("the module already holds %1, recorded as passed: take it off").arg(rowOf(status));
     case Lane::Activity::NoRowLeft: return QStringLiteral("no open row is left for this module: take it off");
+    case Lane::Activity::Conflict: return conflictText(status);
+    case Lane::Activity::LostSettings:
+        return QStringLiteral("FAIL row %1: the module lost its settings: set this module aside with the one before it")
+            .arg(rowNumber(status));
     case Lane::Activity::PortLost:
         return QStringLiteral("port lost: %1; waiting for the device to come back").arg(status.detail);
     case Lane::Activity::PortBack:

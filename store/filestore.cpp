@@ -160,17 +160,20 @@ void FileStore::claim(const QString &port, const SettingValues &module, std::fun
         return done(Claim {Claim::NothingOpen, {}, {}});
     case PlanBook::Verdict::HoldsPassed:
         return done(Claim {Claim::HoldsPassed, rowOf(verdict.entry), {}});
+    case PlanBook::Verdict::Conflict:
+        return done(Claim {Claim::Conflict, rowOf(verdict.entry), {}, verdict.conflict});
     case PlanBook::Verdict::Fresh:
     case PlanBook::Verdict::Resume:
         break;
     }
     const PlanRow row = rowOf(verdict.entry);
-    const QString error = append(ClaimRecord {row.row, port, module, row.values, m_options.force});
+    const QString error = append(ClaimRecord {row.row, port, module, row.values, m_options.force, verdict.partOf});
     if (!error.isEmpty())
         return done(Claim {Claim::Failed, row, error});
     m_book.hold(verdict.entry);
     emit changed();
-    done(Claim {verdict.kind == PlanBook::Verdict::Fresh ? Claim::Fresh : Claim::Resume, row, {}});
+    done(Claim {verdict.kind == PlanBook::Verdict::Fresh ? Claim::Fresh : Claim::Resume, row, {},
+                PlanBook::Conflict::None, verdict.partOf});
 }
 
 void FileStore::record(const OutcomeRecord &outcome, std::function<void(const QString &)> done)

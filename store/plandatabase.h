@@ -153,6 +153,8 @@ private:
     // Changes (planqueries.cpp).
     struct ClaimState;
     void claimByValues(const std::shared_ptr<ClaimState> &state, Done finish);
+    void failedReadBacks(const std::shared_ptr<ClaimState> &state, Done finish);
+    void decide(const std::shared_ptr<ClaimState> &state, Done finish);
     void resumeRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, Done finish);
     void nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish);
     void claimRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool forced,

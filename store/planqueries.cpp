@@ -43,6 +43,8 @@ struct PlanDatabase::ClaimState {
     QString mac;
     QString ip;
     ProvisionStore::Claim claim;
+    QList<RowEntry> candidates; // the live rows that hold the module's IP or MAC
+    int partOf = 0;
 };
 
 struct PlanDatabase::ImportState {
@@ -81,13 +83,13 @@ void PlanDatabase::claim(const QString &port, const SettingValues &module, bool 
 
 void PlanDatabase::claimByValues(const std::shared_ptr<ClaimState> &state, Done finish)
 {
-    // The rows that hold the module's MAC or IP decide, by the plan book's
-    // rule; a claim of a station still running is in hand, not in doubt.
-    run(liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, l.name IS NOT NULL FROM vev_plan p")
-            + joinLive + QStringLiteral("WHERE p.state <> 'open' AND (p.mac = $1 OR p.ip = $2)"),
+    // The live rows that hold the module's MAC or IP decide, by the plan
+    // book's rule; a claim of a station still running is in hand, not in
+    // doubt.
+    run(liveRuns + QStringLiteral("SELECT ") + rowColumns
+            + QStringLiteral(", p.state, l.name IS NOT NULL, p.before FROM vev_plan p") + joinLive
+            + QStringLiteral("WHERE p.state <> 'open' AND (p.mac = $1 OR p.ip = $2)"),
         {state->mac, state->ip}, [this, state, finish](const PgResult &result) {
-            std::optional<RowEntry> byMac;
-            std::optional<RowEntry> byIp;
             for (int i = 0; i < result.rows(); ++i) {
                 RowEntry entry;
                 const PlanRow row = planRowOf(result, i);
@@ -96,21 +98,59 @@ void PlanDatabase::claimByValues(const std::shared_ptr<ClaimState> &state, Done 
                 entry.values = row.values;
                 entry.state = stateOf(result.text(i, 6));
                 entry.inHand = result.flag(i, 7);
-                if (canonicalOf(row.values, Setting::MacAddress) == state->mac)
-                    byMac = entry;
-                if (canonicalOf(row.values, Setting::IpAddress) == state->ip)
-                    byIp = entry;
+                QString error;
+                if (const auto before = settingsFromJson(QJsonDocument::fromJson(result.bytes(i, 8)).object(), &error))
+                    entry.before = *before;
+                state->candidates << entry;
             }
-            const RowEntry *decisive = nullptr;
-            const auto verdict = PlanBook::ruling(byMac ? &*byMac : nullptr, byIp ? &*byIp : nullptr, &decisive);
-            if (verdict == PlanBook::Verdict::HoldsPassed) {
-                state->claim = {ProvisionStore::Claim::HoldsPassed, {decisive->row, decisive->planLine, decisive->values}, {}};
-                return finish({});
-            }
-            if (verdict == PlanBook::Verdict::Resume)
-                return resumeRow(state, {decisive->row, decisive->planLine, decisive->values}, finish);
-            nextOpenRow(state, finish);
+            failedReadBacks(state, finish);
         }, finish);
+}
+
+// What modules read back in a row's failed outcomes tells the second module
+// of a swap mid-write from a unit that came back changed: asked only for a
+// row whose MAC the module carries.
+void PlanDatabase::failedReadBacks(const std::shared_ptr<ClaimState> &state, Done finish)
+{
+    const auto byMac = std::find_if(state->candidates.begin(), state->candidates.end(), [&state](const RowEntry &entry) {
+        return canonicalOf(entry.values, Setting::MacAddress) == state->mac;
+    });
+    if (byMac == state->candidates.end())
+        return decide(state, finish);
+    const int index = int(byMac - state->candidates.begin());
+    run(QStringLiteral("SELECT line FROM vev_audit WHERE row = $1 AND kind = 'outcome' AND result <> 'pass'"), {byMac->row},
+        [this, state, index, finish](const PgResult &result) {
+            for (int i = 0; i < result.rows(); ++i) {
+                QString why;
+                const auto read = readAuditLine(result.bytes(i, 0), &why);
+                if (const auto *outcome = read && read->record ? std::get_if<OutcomeRecord>(&read->record->body) : nullptr)
+                    state->candidates[index].failedReadBacks << outcome->readBack;
+            }
+            decide(state, finish);
+        }, finish);
+}
+
+void PlanDatabase::decide(const std::shared_ptr<ClaimState> &state, Done finish)
+{
+    QList<const RowEntry *> candidates;
+    for (const RowEntry &entry : std::as_const(state->candidates))
+        candidates << &entry;
+    const PlanBook::Ruling ruling = PlanBook::rule(state->module, candidates);
+    const PlanRow row = ruling.row ? PlanRow {ruling.row->row, ruling.row->planLine, ruling.row->values} : PlanRow();
+    switch (ruling.kind) {
+    case PlanBook::Ruling::HoldsPassed:
+        state->claim = {ProvisionStore::Claim::HoldsPassed, row, {}};
+        return finish({});
+    case PlanBook::Ruling::Conflict:
+        state->claim = {ProvisionStore::Claim::Conflict, row, {}, ruling.conflict};
+        return finish({});
+    case PlanBook::Ruling::Resume:
+        return resumeRow(state, row, finish);
+    case PlanBook::Ruling::Fresh:
+        break;
+    }
+    state->partOf = row.row;
+    nextOpenRow(state, finish);
 }
 
 void PlanDatabase::resumeRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, Done finish)
@@ -147,14 +187,16 @@ void PlanDatabase::claimRow(const std::shared_ptr<ClaimState> &state, const Plan
                             ProvisionStore::Claim::Kind kind, Done finish)
 {
     const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
-                              ClaimRecord {row.row, state->port, state->module, row.values, forced}};
+                              ClaimRecord {row.row, state->port, state->module, row.values, forced,
+                                           kind == ProvisionStore::Claim::Fresh ? state->partOf : 0}};
     appendLine(record, [this, state, row, kind, record, finish](qint64 seq) {
         run(QStringLiteral("UPDATE vev_plan SET state = 'claimed', station = $1, port = $2, run = $3, "
                            "claimed_at = CAST($4 AS timestamptz), done_at = NULL, before = CAST($5 AS jsonb), "
                            "audit_seq = $6 WHERE row = $7"),
             {m_identity.station, state->port, m_run, record.time, compactJson(state->module), seq, row.row},
             [state, row, kind, finish](const PgResult &) {
-                state->claim = {kind, row, {}};
+                state->claim = {kind, row, {}, PlanBook::Conflict::None,
+                                kind == ProvisionStore::Claim::Fresh ? state->partOf : 0};
                 finish({});
             }, finish);
     }, finish);
@@ -231,6 +273,12 @@ void PlanDatabase::appendRecord(const AuditRecord &record, Done finish)
     };
     if (!state)
         return write(false);
+    // A passed module seen without its row puts the row back in doubt,
+    // whoever passed it.
+    if (std::holds_alternative<LostRecord>(record.body)) {
+        return run(QStringLiteral("SELECT state = 'passed' FROM vev_plan WHERE row = $1 FOR UPDATE"), {row},
+                   [write](const PgResult &result) { write(result.rows() > 0 && result.flag(0, 0)); }, finish);
+    }
     run(QStringLiteral("SELECT state = 'claimed' AND run = $1 FROM vev_plan WHERE row = $2 FOR UPDATE"), {m_run, row},
         [write](const PgResult &result) { write(result.flag(0, 0)); }, finish);
 }

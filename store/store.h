@@ -93,9 +93,12 @@ public:
             HoldsPassed, // the module carries a row recorded as passed: nothing for it
             NothingOpen, // no open row is left
             Failed,      // the claim could not be recorded: nothing may be written
+            Conflict,    // the module carries part of a row it may not be given: nothing for it
         } kind = NothingOpen;
-        PlanRow row;   // Fresh, Resume, HoldsPassed
+        PlanRow row;   // Fresh, Resume, HoldsPassed; Conflict: the row it carries part of
         QString error; // Failed
+        PlanBook::Conflict conflict = PlanBook::Conflict::None;
+        int partOf = 0; // Fresh: the row whose IP the module carried
     };
     virtual void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) = 0;
 

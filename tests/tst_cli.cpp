@@ -601,7 +601,7 @@ void TestCli::stationKnowsItsModules()
 
     // Left there for the next run, it is refused and nothing is sent.
     run = cli(provision(plan, audit, {"--once", "--timeout", "1000", "--port", slow.devicePath()}));
-    QCOMPARE(run.code, 11);
+    QVERIFY2(run.code == 11, qPrintable(run.out + run.err + slow.output().right(3000)));
     QVERIFY2(run.out.contains(QLatin1String("already holds row 1 (10.0.5.21 10.0.5.1 502 02:00:00:00:10:01)")),
              qPrintable(run.out));
     QCOMPARE(slow.output().count(QLatin1String("< RS:W")), 4);

@@ -176,7 +176,9 @@ QString TestDbStore::database(const QString &name, const QByteArray &plan)
     const QString uri = m_server->createDatabase(name);
     if (uri.isEmpty())
         return m_server->error();
-    const Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, name + QStringLiteral(".csv"), plan)});
+    // A bound for a hang, not for the time: a large plan under a sanitizer
+    // on a busy machine takes a while.
+    const Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, name + QStringLiteral(".csv"), plan)}, 120000);
     return run.code == 0 ? uri : run.err;
 }
 

@@ -207,42 +207,91 @@ void TestPlan::names()
 
 void TestPlan::ruling_data()
 {
-    // The rows that hold the module's MAC and its IP: "state", with
-    // " in hand" for a claim a running station holds; "" for none.
-    QTest::addColumn<QString>("byMac");
-    QTest::addColumn<QString>("byIp");
-    QTest::addColumn<int>("verdict");
-    QTest::addColumn<QString>("decisive"); // "mac", "ip" or ""
+    // Settings as "ip gateway port mac"; each live row as "state settings",
+    // then "before settings" (the module's when claimed), "back settings" (a
+    // failed read-back) and "in hand" as they apply. Rows count from 1.
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("ruling"); // "fresh", "fresh part N", "resume N", "holds N", "conflict N why"
 
-    QTest::newRow("held by nothing") << "" << "" << int(PlanBook::Verdict::Fresh) << "";
-    QTest::newRow("passed, by its MAC") << "passed" << "" << int(PlanBook::Verdict::HoldsPassed) << "mac";
-    QTest::newRow("a passed row outweighs one in doubt") << "failed" << "passed" << int(PlanBook::Verdict::HoldsPassed) << "ip";
-    QTest::newRow("claimed by a run that ended") << "claimed" << "" << int(PlanBook::Verdict::Resume) << "mac";
-    QTest::newRow("in doubt by its IP alone") << "" << "failed" << int(PlanBook::Verdict::Resume) << "ip";
-    QTest::newRow("claimed by a running station: in hand, not in doubt")
-        << "claimed in hand" << "claimed in hand" << int(PlanBook::Verdict::Fresh) << "";
+    const QString row1 = QStringLiteral("10.0.5.21 10.0.5.1 502 02:00:00:00:10:01");
+    const QString row2 = QStringLiteral("10.0.5.22 10.0.5.1 502 02:00:00:00:10:02");
+    const QString factory = QStringLiteral("192.168.1.20 192.168.1.1 502 02:56:45:00:00:01");
+    const QString twin = QStringLiteral("192.168.1.20 192.168.1.1 502 02:56:45:00:00:02");
+    const QString before = QStringLiteral(" before ") + factory;
+    // Row 1 written as far as its gateway on one module, the rest on the
+    // next: what each of the two then holds.
+    const QString firstHalf = QStringLiteral("10.0.5.21 10.0.5.1 502 02:56:45:00:00:01");
+    const QString secondHalf = QStringLiteral("192.168.1.20 192.168.1.1 502 02:00:00:00:10:01");
+
+    QTest::newRow("a fresh module") << factory << QStringList() << "fresh";
+    QTest::newRow("its passed row in all four") << row1 << QStringList {"passed " + row1 + before} << "holds 1";
+    QTest::newRow("swapped mid-write: the first module finishes its row")
+        << firstHalf << QStringList {"failed " + row1 + before + " back " + secondHalf} << "resume 1";
+    QTest::newRow("swapped mid-write: the second module, before the first is back")
+        << secondHalf << QStringList {"failed " + row1 + before + " back " + secondHalf} << "resume 1";
+    QTest::newRow("swapped mid-write: the second module, once the first passed")
+        << secondHalf << QStringList {"passed " + row1 + before + " back " + secondHalf} << "fresh";
+    QTest::newRow("the first module, once the second passed") << firstHalf << QStringList {"passed " + row1 + " before " + twin}
+                                                               << "fresh part 1";
+    QTest::newRow("a unit that came back changed") << "10.9.9.9 10.0.5.1 502 02:00:00:00:10:01"
+                                                   << QStringList {"passed " + row1 + before} << "conflict 1 passed-mac";
+    QTest::newRow("a row in doubt's MAC on another module") << "10.9.9.9 10.0.5.1 502 02:00:00:00:10:01"
+                                                            << QStringList {"claimed " + row1 + before} << "conflict 1 doubt-mac";
+    QTest::newRow("a plan that gives out the factory IP") << twin << QStringList {"passed " + factory.left(13) + "10.0.5.1 502 02:00:00:00:10:01" + before}
+                                                          << "fresh part 1";
+    QTest::newRow("factory values alone are no row's") << factory
+                                                      << QStringList {"claimed " + factory.left(13) + "10.0.5.1 502 02:00:00:00:10:01" + before}
+                                                      << "fresh part 1";
+    QTest::newRow("a row being written elsewhere") << row1 << QStringList {"claimed " + row1 + before + " in hand"}
+                                                   << "conflict 1 in-hand";
+    QTest::newRow("the whole row, the settings before unknown") << row1 << QStringList {"claimed " + row1} << "resume 1";
+    QTest::newRow("either of two rows' module") << "192.168.1.20 10.0.5.1 502 02:56:45:00:00:01"
+                                                << QStringList {"failed " + row1 + before, "failed " + row2 + before}
+                                                << "conflict 1 two-rows";
 }
 
 void TestPlan::ruling()
 {
-    QFETCH(QString, byMac);
-    QFETCH(QString, byIp);
-    const auto entry = [](const QString &text) {
-        std::optional<RowEntry> entry;
-        for (RowState state : {RowState::Open, RowState::Claimed, RowState::Passed, RowState::Failed}) {
-            if (text.startsWith(rowStateText(state))) {
-                entry = RowEntry();
-                entry->state = state;
-                entry->inHand = text.endsWith(QLatin1String("in hand"));
-            }
-        }
-        return entry;
+    QFETCH(QString, module);
+    QFETCH(QStringList, rows);
+    const auto settingsOf = [](const QString &text) {
+        const QStringList words = text.split(QLatin1Char(' '));
+        return SettingValues {words.value(0), words.value(1), words.value(2), words.value(3)};
     };
-    const auto mac = entry(byMac);
-    const auto ip = entry(byIp);
-    const RowEntry *decisive = nullptr;
-    QTEST(int(PlanBook::ruling(mac ? &*mac : nullptr, ip ? &*ip : nullptr, &decisive)), "verdict");
-    QTEST(QString(!decisive ? "" : decisive == &*mac ? "mac" : "ip"), "decisive");
+    std::vector<RowEntry> entries;
+    for (const QString &text : std::as_const(rows)) {
+        RowEntry entry;
+        entry.row = int(entries.size()) + 1;
+        const QString state = text.section(QLatin1Char(' '), 0, 0);
+        for (RowState candidate : {RowState::Claimed, RowState::Passed, RowState::Failed}) {
+            if (rowStateText(candidate) == state)
+                entry.state = candidate;
+        }
+        entry.values = settingsOf(text.section(QLatin1Char(' '), 1, 4));
+        if (text.contains(QLatin1String(" before ")))
+            entry.before = settingsOf(text.section(QLatin1String(" before "), 1).section(QLatin1Char(' '), 0, 3));
+        if (text.contains(QLatin1String(" back ")))
+            entry.failedReadBacks << settingsOf(text.section(QLatin1String(" back "), 1).section(QLatin1Char(' '), 0, 3));
+        entry.inHand = text.endsWith(QLatin1String(" in hand"));
+        entries.push_back(entry);
+    }
+    QList<const RowEntry *> candidates;
+    for (const RowEntry &entry : entries)
+        candidates << &entry;
+    const PlanBook::Ruling ruling = PlanBook::rule(settingsOf(module), candidates);
+    const QString row = ruling.row ? QString::number(ruling.row->row) : QString();
+    const char *const conflicts[] = {"", "passed-mac", "doubt-mac", "in-hand", "two-rows"};
+    QString said;
+    switch (ruling.kind) {
+    case PlanBook::Ruling::Fresh: said = row.isEmpty() ? QStringLiteral("fresh") : QStringLiteral("fresh part ") + row; break;
+    case PlanBook::Ruling::Resume: said = QStringLiteral("resume ") + row; break;
+    case PlanBook::Ruling::HoldsPassed: said = QStringLiteral("holds ") + row; break;
+    case PlanBook::Ruling::Conflict:
+        said = QStringLiteral("conflict %1 %2").arg(row, QLatin1String(conflicts[int(ruling.conflict)]));
+        break;
+    }
+    QTEST(said, "ruling");
 }
 
 QTEST_GUILESS_MAIN(TestPlan)
