@@ -117,7 +117,7 @@ QList<QCommandLineOption> optionList()
                                                      "and read back (default 300)."), QStringLiteral("MS")},
         {QStringLiteral("plug-gap"), QStringLiteral("With --line: plug the next module in MS milliseconds after one is taken "
                                                     "off (default 500)."), QStringLiteral("MS")},
-        {QStringLiteral("swap-after-writes"), QStringLiteral("With --line: swap the module for the next at once after N "
+        {QStringLiteral("swap-after-writes"), QStringLiteral("With --line: swap the first module for the next at once after N "
                                                              "writes, in the middle of its row."), QStringLiteral("N")},
         {QStringLiteral("revert-after"), QStringLiteral("A module goes back to its factory settings MS milliseconds after "
                                                         "its last write."), QStringLiteral("MS")},

@@ -314,7 +314,7 @@ void ModuleSimulator::written()
     ++m_writes;
     if (m_options.revertAfterMs >= 0)
         m_revertTimer.start(m_options.revertAfterMs);
-    if (m_options.swapAfterWrites > 0 && m_options.lineModules > 0 && m_writes >= m_options.swapAfterWrites)
+    if (m_options.swapAfterWrites > 0 && m_options.lineModules > 0 && m_writes >= m_options.swapAfterWrites && !m_swapped)
         swap();
 }
 
@@ -322,9 +322,10 @@ void ModuleSimulator::written()
 // middle of its writes.
 void ModuleSimulator::swap()
 {
+    m_swapped = true;
     m_offTimer.stop();
     m_revertTimer.stop();
-    m_log << "Module " << m_module + 1 << " swapped" << Qt::endl;
+    noteSettings("swapped");
     if (m_module + 1 < m_options.lineModules) {
         plugIn();
         return;
@@ -345,7 +346,7 @@ void ModuleSimulator::revert()
 void ModuleSimulator::takeOff()
 {
     m_present = false;
-    m_log << "Module " << m_module + 1 << " taken off" << Qt::endl;
+    noteSettings("taken off");
     if (m_module + 1 < m_options.lineModules) {
         m_plugTimer.start(m_options.plugGapMs);
     } else {
@@ -363,6 +364,15 @@ void ModuleSimulator::plugIn()
     m_revertTimer.stop();
     m_present = true;
     m_log << "Module " << m_module + 1 << " of " << m_options.lineModules << " plugged in" << Qt::endl;
+}
+
+// What the module leaves with, for whoever checks the line afterwards.
+void ModuleSimulator::noteSettings(const char *what)
+{
+    QStringList values;
+    for (Setting setting : allSettings)
+        values << valueOf(m_settings, setting).value_or(QStringLiteral("-"));
+    m_log << "Module " << m_module + 1 << ' ' << what << " holding " << values.join(QLatin1Char(' ')) << Qt::endl;
 }
 
 void ModuleSimulator::note(const char *direction, const QByteArray &bytes)

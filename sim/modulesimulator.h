@@ -35,10 +35,11 @@ public:
         int lineModules = 0;
         int offAfterMs = 300;
         int plugGapMs = 500;
-        // Faults of a line: a module swapped for the next at once after this
-        // many writes (an operator too quick, mid-write); a module that goes
-        // back to its factory settings this long after its last write; every
-        // module coming with one factory MAC, or with this factory IP.
+        // Faults of a line: the first module swapped for the next at once
+        // after this many writes (an operator too quick, mid-write); a module
+        // that goes back to its factory settings this long after its last
+        // write; every module coming with one factory MAC, or with this
+        // factory IP.
         int swapAfterWrites = 0;  // 0: never
         int revertAfterMs = -1;   // -1: never
         QString sharedMac;
@@ -86,6 +87,7 @@ private:
     void note(const char *direction, const QByteArray &bytes);
     void takeOff();
     void plugIn();
+    void noteSettings(const char *what);
 
     int m_fd;
     Options m_options;
@@ -124,6 +126,7 @@ private:
     bool m_present = true;
     bool m_written = false;
     int m_writes = 0;
+    bool m_swapped = false;
     QTimer m_offTimer;
     QTimer m_plugTimer;
     QTimer m_revertTimer;

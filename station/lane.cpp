@@ -63,10 +63,18 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     , m_once(once)
 {
     m_status.timeout = timeout;
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle}) {
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle, &m_guard}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
+    m_guard.setInterval(quietBeforeWriting);
+    connect(&m_guard, &QTimer::timeout, this, [this] {
+        if (m_phase != Phase::Guarding)
+            return;
+        if (m_stopping)
+            return finish(m_stopEnding);
+        claim();
+    });
     connect(&m_settle, &QTimer::timeout, this, [this] {
         m_settling = false;
         m_client.forgetAsked();
@@ -110,6 +118,7 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
 
 OpenFailure Lane::open(QString *reason)
 {
+    m_openedFor.start();
     return m_client.open(m_port, reason);
 }
 
@@ -139,7 +148,6 @@ void Lane::settle(std::chrono::milliseconds quiet)
     m_phase = Phase::Watching;
     m_removing = false;
     m_settling = true;
-    m_settlingFor.start();
     show(Activity::Waiting);
     m_silence.start(m_timeout);
     m_settle.start(quiet);
@@ -189,8 +197,8 @@ void Lane::heard(const QString &text)
         return;
     if (m_settling) {
         // What a program before this one asked for, or another that talks
-        // to the module on the same wires, if it never ends.
-        if (m_settlingFor.elapsed() > longestSettle.count())
+        // to the module on the same wires once no leftover can come.
+        if (m_openedFor.elapsed() > leftoversFor.count())
             return finish(Ending::Wiring);
         m_settle.start(settleAfterAnswers);
         return;
@@ -360,7 +368,8 @@ void Lane::readFinished(const ReadOutcome &outcome)
     m_status.label = LabelState::None;
     m_status.labelReason.clear();
     m_status.before = outcome.values;
-    claim();
+    m_phase = Phase::Guarding;
+    m_guard.start();
 }
 
 // --- One module -------------------------------------------------------------
@@ -539,11 +548,11 @@ void Lane::crossTalk()
     switch (m_phase) {
     case Phase::Watching:
     case Phase::Identifying:
-        // Before the lane's own first answers, these may be a slow module's
-        // answers to a program before this one: once, the lane waits for the
-        // line to fall quiet and begins again. A second time, they are not.
-        if (!m_settledAgain && !m_removing) {
-            m_settledAgain = true;
+    case Phase::Guarding:
+        // So soon after the line opened, these may be a slow module's
+        // answers to a program before this one: the lane waits for the line
+        // to fall quiet for longer than those can come, and begins again.
+        if (m_openedFor.elapsed() <= leftoversFor.count() && !m_removing) {
             m_probe.stop();
             m_undecided.stop();
             settle(settleAfterAnswers);
@@ -588,6 +597,9 @@ void Lane::lineLost(const QString &reason)
     case Phase::Recording:
         m_lostWhileStoring = reason;
         return;
+    case Phase::Guarding:
+        portLost(reason);
+        return;
     case Phase::Idle:
     case Phase::Identifying: // the read ends with its own Lost outcome
     case Phase::Writing:     // and so does the write
@@ -605,7 +617,7 @@ void Lane::portLost(const QString &reason)
     }
     m_phase = Phase::Lost;
     m_lostWhileStoring.clear();
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_settle, &m_presence})
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_settle, &m_presence, &m_guard})
         timer->stop();
     m_passed.reset();
     m_checking = false;
@@ -621,7 +633,7 @@ void Lane::reopen()
     QString reason;
     const OpenFailure failure = m_client.open(m_port, &reason);
     if (failure == OpenFailure::None) {
-        m_settledAgain = false;
+        m_openedFor.start();
         settle();
         return;
     }
@@ -661,7 +673,7 @@ void Lane::finish(Ending ending, const QString &detail)
     m_phase = Phase::Ended;
     m_ending = ending;
     m_status.ending = ending;
-    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle, &m_presence})
+    for (QTimer *timer : {&m_probe, &m_silence, &m_undecided, &m_reopen, &m_settle, &m_presence, &m_guard})
         timer->stop();
     m_client.close();
     show(Activity::Ended, detail);

@@ -120,13 +120,18 @@ public:
     // How often a lost port is tried again.
     static constexpr std::chrono::milliseconds reopenInterval {500};
     // A line just opened may still carry answers to a program before this
-    // one; the lane asks nothing until it has been quiet this long, so that
-    // every answer after is one it asked for. Once such answers were heard,
-    // it waits for a quiet as long as the slowest answer may take; a line
-    // that never falls quiet without being asked is shared.
+    // one, for as long as the slowest module takes to answer. The lane asks
+    // nothing until it has been quiet this long, so that every answer after
+    // is one it asked for; answers it did not ask for in that time make it
+    // wait longer than a leftover can come. Past that time nothing heard is
+    // a leftover: another lane or program talks on the same wires.
     static constexpr std::chrono::milliseconds settleTime {100};
-    static constexpr std::chrono::milliseconds settleAfterAnswers {ReplyLedger::answerWindow};
-    static constexpr std::chrono::milliseconds longestSettle {2 * ReplyLedger::answerWindow};
+    // A module's answers are taken as its own once the line has stayed quiet
+    // after them this long: answers a second leg carries late, to another
+    // lane's questions, would come in that time, and show as not asked.
+    static constexpr std::chrono::milliseconds quietBeforeWriting {60};
+    static constexpr std::chrono::milliseconds leftoversFor {ReplyLedger::answerWindow + std::chrono::milliseconds(500)};
+    static constexpr std::chrono::milliseconds settleAfterAnswers {ReplyLedger::answerWindow + std::chrono::milliseconds(1000)};
 
     // How often a module that passed is read whole while it stays on.
     static constexpr std::chrono::milliseconds presenceCheck {1000};
@@ -169,7 +174,7 @@ private:
     // What the lane is doing, which the status shows only in part: a
     // removal watch reads the module now and then and keeps showing the
     // last module's result meanwhile.
-    enum class Phase { Idle, Watching, Identifying, Claiming, Writing, Recording, Lost, Ended };
+    enum class Phase { Idle, Watching, Identifying, Guarding, Claiming, Writing, Recording, Lost, Ended };
 
     QString m_port;
     ProvisionStore *m_store;
@@ -184,9 +189,9 @@ private:
     QTimer m_undecided;  // bytes without a whole MAC answer: read the module
     QTimer m_reopen;     // the next try at a lost port
     QTimer m_settle;     // a freshly opened line quiet long enough to begin
+    QTimer m_guard;      // a module read whole, the line quiet after it: on to its claim
     bool m_settling = false;
-    QElapsedTimer m_settlingFor;
-    bool m_settledAgain = false; // answers nobody asked for made the lane settle once more since the line opened
+    QElapsedTimer m_openedFor;   // since the line was opened: how long leftovers may come
     QElapsedTimer m_sinceProbe;
     QElapsedTimer m_sinceByte;
     ReadGatherer m_probeAnswer;

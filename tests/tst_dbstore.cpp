@@ -338,7 +338,7 @@ void TestDbStore::serverGoesAway()
     QVERIFY2(m_server->stop(), qPrintable(m_server->error()));
     shown.clear();
     QTRY_VERIFY_WITH_TIMEOUT((shown += station.readAllStandardOutput()).contains("storing the outcome of row 5"), 20000);
-    ::kill(pid_t(station.processId()), SIGTERM);
+    sendSignal(station, SIGTERM);
     run = finished(station, runMs);
     QVERIFY2(m_server->start(), qPrintable(m_server->error()));
     QCOMPARE(run.code, 1);

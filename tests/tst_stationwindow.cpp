@@ -2,6 +2,7 @@
 // vev-station's window driven in process against simulated lines of modules,
 // and the program itself against vev-sim.
 
+#include "sendsignal.h"
 #include "fakehost.h"
 #include "desktop/desktopsettings.h"
 #include "productionline.h"
@@ -417,7 +418,7 @@ void TestStationWindow::programStartsFromTheCommandLine()
                    honest.devicePath(), "--port", lying.devicePath(), "--operator", "Ana", "--start"});
     QTRY_COMPARE_WITH_TIMEOUT(auditKinds(audit).filter(QStringLiteral("outcome")).size(), 2, runMs);
     // SIGTERM stops as Stop does, and the program ends.
-    ::kill(pid_t(station.processId()), SIGTERM);
+    sendSignal(station, SIGTERM);
     QVERIFY(station.waitForFinished(runMs));
     QCOMPARE(station.exitStatus(), QProcess::NormalExit);
     QCOMPARE(station.exitCode(), 0);

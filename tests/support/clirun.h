@@ -6,6 +6,9 @@
 
 #include <QProcess>
 
+#include "sendsignal.h"
+
+
 struct Run {
     int code = -1;
     QString out;

@@ -35,6 +35,19 @@ inline QStringList auditKinds(const QString &path)
     return kinds;
 }
 
+// What the modules of a vev-sim line left with, in their order, as
+// "ip gateway port mac": from its log for those taken off or swapped.
+inline QStringList modulesLeft(const QString &simulatorLog)
+{
+    QStringList left;
+    for (const QString &line : simulatorLog.split(QLatin1Char('\n'))) {
+        const int at = line.indexOf(QLatin1String(" holding "));
+        if (line.startsWith(QLatin1String("Module ")) && at > 0)
+            left << line.mid(at + 9).trimmed();
+    }
+    return left;
+}
+
 inline QStringList provision(const QString &plan, const QString &audit, const QStringList &more = {})
 {
     return QStringList {"provision", "--plan", plan, "--audit", audit} + more;
