@@ -29,14 +29,21 @@ struct Refusal {
     QString why;
 };
 
-// A command's arguments once its own options have been read.
+// A command's arguments once its own options have been read. An option the
+// command does not take is never set (the parser would warn of it).
 struct Args {
     QString command;
     const QCommandLineParser &parser;
     QStringList files;
+    const QList<QCommandLineOption> &taken;
 
-    bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
-    QString value(const QCommandLineOption &option) const { return parser.value(option); }
+    bool takes(const QCommandLineOption &option) const
+    {
+        return std::any_of(taken.begin(), taken.end(),
+                           [&option](const QCommandLineOption &own) { return own.names() == option.names(); });
+    }
+    bool isSet(const QCommandLineOption &option) const { return takes(option) && parser.isSet(option); }
+    QString value(const QCommandLineOption &option) const { return takes(option) ? parser.value(option) : QString(); }
     std::optional<QString> given(const QCommandLineOption &option) const
     {
         return isSet(option) ? std::optional<QString>(value(option)) : std::nullopt;
@@ -492,7 +499,7 @@ Parsed parseCommand(const QStringList &arguments, const Command &command, int wo
                                                .arg(command.name, printable(files.value(allowed))));
     }
     Refusal refused;
-    parsed.run = command.check(Args {command.name, parser, files}, &refused);
+    parsed.run = command.check(Args {command.name, parser, files, command.options}, &refused);
     if (!parsed.run) {
         parsed.code = refused.code == ExitCode::Ok ? ExitCode::Usage : refused.code;
         parsed.error = refused.why;

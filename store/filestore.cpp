@@ -187,8 +187,8 @@ bool FileStore::sound()
 QString FileStore::keep(const AuditRecord &record)
 {
     return m_kept.keep(record, m_compromise,
-                       QStringLiteral("--plan %1 --audit %2 (once the audit is sound again)")
-                           .arg(printable(m_options.planPath), printable(m_options.auditPath)));
+                       QStringLiteral("--plan %1 --audit %2").arg(printable(m_options.planPath), printable(m_options.auditPath)),
+                       QStringLiteral("once the audit is sound again"));
 }
 
 PlanRow FileStore::rowOf(int entry) const

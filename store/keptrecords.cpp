@@ -14,7 +14,7 @@ KeptRecords::KeptRecords(const QString &station, const QStringList &folders)
 
 KeptRecords::~KeptRecords() = default;
 
-QString KeptRecords::keep(const AuditRecord &record, const QString &why, const QString &importFrom)
+QString KeptRecords::keep(const AuditRecord &record, const QString &why, const QString &importFrom, const QString &when)
 {
     QString error;
     if (!m_file) {
@@ -32,8 +32,8 @@ QString KeptRecords::keep(const AuditRecord &record, const QString &why, const Q
         }
     }
     if (m_file && m_file->append(record, &error)) {
-        return QStringLiteral("%1; the record is kept in %2: add it with vev-cli audit import %3 %2")
-            .arg(why, printable(m_file->path()), importFrom);
+        return QStringLiteral("%1; the record is kept in %2: %3add it with vev-cli audit import %4 %2")
+            .arg(why, printable(m_file->path()), when.isEmpty() ? QString() : when + QStringLiteral(", "), importFrom);
     }
     return QStringLiteral("%1, and it could not be kept in a file (%2); the record was: %3")
         .arg(why, error, QString::fromUtf8(auditLine(record, firstPrev)));

@@ -20,9 +20,10 @@ public:
 
     // Keeps the record; the message begins with why it was not stored and
     // says where it is kept and how to add it (importFrom: the options
-    // that name the store, "--db URI"), or, when it cannot be kept, gives
-    // the record itself.
-    QString keep(const AuditRecord &record, const QString &why, const QString &importFrom);
+    // that name the store, "--db URI"; when: what to wait for first), or,
+    // when it cannot be kept, gives the record itself.
+    QString keep(const AuditRecord &record, const QString &why, const QString &importFrom,
+                 const QString &when = QString());
     void close();
 
 private:
