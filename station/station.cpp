@@ -134,7 +134,7 @@ void Station::laneStoreFailed(const QString &error)
 
 void Station::halt(const QString &why, ExitCode code)
 {
-    if (!m_haltedBy.isEmpty())
+    if (!m_haltedBy.isEmpty() || m_lanesEnded)
         return;
     m_haltedBy = why;
     m_haltCode = code;
