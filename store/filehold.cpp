@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSysInfo>
 
@@ -202,7 +203,8 @@ std::optional<Note> readNote(const QString &path)
     // A note is a few dozen bytes.
     constexpr qint64 longestNote = 4096;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A FIFO in its place would hold the open up for good.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QList<QByteArray> lines = file.read(longestNote).split('\n');
     bool ok = false;
@@ -329,9 +331,9 @@ bool FileHold::holds(int fd) const
     return m_fd >= 0 && identityOfDescriptor(m_fd).sameFile(identityOfDescriptor(fd));
 }
 
-bool FileHold::sameFile(const FileHold &other) const
+bool FileHold::isReachedBy(const QString &path) const
 {
-    return other.m_fd >= 0 && holds(other.m_fd);
+    return m_fd >= 0 && identityOfDescriptor(m_fd).sameFile(identityOfPath(path));
 }
 
 FileHold::Change FileHold::change(qint64 expectedSize) const

@@ -38,8 +38,8 @@ public:
     bool isHeld() const { return m_fd >= 0; }
     // Whether the descriptor (of another open of the path) is the file held.
     bool holds(int fd) const;
-    // Whether two holds are of one file.
-    bool sameFile(const FileHold &other) const;
+    // Whether the path leads to the file held.
+    bool isReachedBy(const QString &path) const;
 
     // How the path and the file held have parted since: the path removed
     // or renamed away, or leading to another file; the file shorter or

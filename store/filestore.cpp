@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "store/filestore.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QSysInfo>
@@ -99,12 +98,15 @@ void FileStore::open(std::function<void(const Opened &)> done)
         done(why);
     };
     if (m_options.lock) {
-        if (!hold(m_planFile, m_options.planPath, false, &opened) || !hold(m_auditFile, m_options.auditPath, true, &opened))
+        if (!hold(m_planFile, m_options.planPath, false, &opened))
             return fail(opened);
-        if (m_planFile.sameFile(m_auditFile)) {
+        // Else held twice by this very run, and refused as held by another.
+        if (m_planFile.isReachedBy(m_options.auditPath)) {
             return fail({false, QStringLiteral("the audit %1 is the plan's own file; nothing was sent")
                                     .arg(printable(m_options.auditPath)), ExitCode::Usage});
         }
+        if (!hold(m_auditFile, m_options.auditPath, true, &opened))
+            return fail(opened);
     }
 
     QString error;

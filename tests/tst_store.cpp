@@ -121,6 +121,11 @@ void TestStore::storeKeepsOneStateTable()
     QCOMPARE(code, ExitCode::Held);
     QVERIFY2(error.contains(QStringLiteral("process %1").arg(QCoreApplication::applicationPid())), qPrintable(error));
     QVERIFY(FileStore::lockHolder(auditPath).contains(QString::number(QCoreApplication::applicationPid())));
+    // A plan named as its own audit, through a link or not, is no audit.
+    const QString otherPlan = writeFile(dir, QStringLiteral("other.csv"), plan4);
+    QVERIFY(QFile::link(otherPlan, dir.filePath(QStringLiteral("other.jsonl"))));
+    QVERIFY(!openStore(otherPlan, dir.filePath(QStringLiteral("other.jsonl")), &error, &code));
+    QVERIFY2(code == ExitCode::Usage && error.contains(QLatin1String("is the plan's own file")), qPrintable(error));
 
     const SettingValues factory = ModuleSimulator::lineModuleSettings(0);
     ProvisionStore::Claim claim = claimFor(*store, factory);
