@@ -272,9 +272,11 @@ FileHold::Taken FileHold::take(const QString &path, bool create, QString *why)
     const int fd = openFile(path, create, &created, why);
     if (fd < 0)
         return Taken::CannotOpen;
+    // A file made here goes again, unless another run holds it: made here
+    // and opened there at once, it is that run's now.
     const auto refuse = [&](Taken taken) {
         closeFile(fd);
-        if (created)
+        if (created && taken != Taken::Held)
             removeFile(path);
         return taken;
     };
