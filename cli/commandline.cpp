@@ -341,6 +341,18 @@ Run databaseOnlyCheck(const Args &args, Refusal *refusal)
     return databaseRun(args, refusal);
 }
 
+Run auditImportCheck(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    if (args.isSet(o.db))
+        return databaseRun(args, refusal);
+    if (!args.isSet(o.plan) || !args.isSet(o.audit))
+        return refuse(refusal, QStringLiteral("audit import needs --plan and --audit, or --db URI"));
+    // The records carry their own station and operator.
+    const StoreSetup store {args.value(o.plan), args.value(o.audit), {}, {}, false, true, {}};
+    return [store, file = args.files.first()](const Done &done) { runAuditImport(store, file, done); };
+}
+
 Run auditVerifyCheck(const Args &args, Refusal *refusal)
 {
     if (args.isSet(options().db)) {
@@ -428,7 +440,7 @@ const QList<Command> &commandTable()
         {QStringLiteral("label"), QList<QCommandLineOption> {o.pdf, o.labels, o.zpl, o.printer, o.ip, o.gateway, o.tcpPort,
                                                              o.mac, o.row, o.force, o.audit, o.db} + labelOut, 0, labelCheck},
         {QStringLiteral("audit export"), {o.db}, 0, databaseOnlyCheck},
-        {QStringLiteral("audit import"), {o.db}, 1, databaseOnlyCheck},
+        {QStringLiteral("audit import"), {o.plan, o.audit, o.db}, 1, auditImportCheck},
         {QStringLiteral("audit-verify"), {o.db, o.last}, -1, auditVerifyCheck},
     };
     return table;

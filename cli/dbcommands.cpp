@@ -53,26 +53,7 @@ void auditExport(const DatabaseRequest &request, const Done &done)
 
 void auditImport(const DatabaseRequest &request, const Done &done)
 {
-    QList<AuditRecord> records;
-    const AuditCheck check = verifyAudit(request.file, [&records](const AuditRecord &record, int) { records << record; });
-    if (check.unreadable)
-        return done(fail(ExitCode::Failure, check.why));
-    if (check.firstBad > 0) {
-        return done(fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3; nothing was imported")
-                                                    .arg(printable(request.file)).arg(check.firstBad).arg(check.why)));
-    }
-    withStore(setupOf(request, true), done, [request, records, done](const std::shared_ptr<ProvisionStore> &store) {
-        store->importAudit(records, [store, request, done](const Answer &answer, int added, int present) {
-            if (!answer.ok())
-                return done(fail(answer.code, answer.error));
-            out() << QStringLiteral("%1 records of %2 added to %3").arg(added).arg(printable(request.file),
-                                                                                    store->description());
-            if (present > 0)
-                out() << QStringLiteral("; %1 were there already").arg(present);
-            out() << ".\n";
-            done(ExitCode::Ok);
-        });
-    });
+    runAuditImport(setupOf(request, true), request.file, done);
 }
 
 void auditVerify(const DatabaseRequest &request, const Done &done)

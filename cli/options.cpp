@@ -41,10 +41,16 @@ Commands:
             in the plan. The plan is a CSV file with the header
             ip,gateway,tcp_port,mac (any order and case; ";" separators
             taken), checked whole before anything is sent, by the rules of
-            write (--force as for write). One run holds the plan and the audit
-            (lock files beside them; a second run is refused, exit 12). The
-            audit gets one JSON line per claim, outcome and release, chained
-            by SHA-256; a re-run resumes. --once handles one module per lane.
+            write (--force as for write). One run holds the plan and the audit:
+            the files themselves are locked, by whatever path or link they
+            are reached, and a second run is refused (exit 12; a note beside
+            each, NAME.lock, names the holder). The audit gets one JSON line
+            per claim, outcome and release, chained by SHA-256; a re-run
+            resumes. If the audit is replaced, truncated or written by another
+            program during the run, or the plan is replaced, nothing more is
+            sent to any module: the outcome of each module in hand is kept in
+            a file beside the audit (vev-unstored-...jsonl, for audit import)
+            and the run ends with exit 16. --once handles one module per lane.
             Ctrl-C, SIGTERM and SIGHUP finish the modules in hand, then stop.
             With --labels DIR, --label-zpl HOST:PORT or --label-printer NAME
             (and --label-size, --dpi) each module that passes gets a label,
@@ -57,7 +63,7 @@ Commands:
             printer are checked before anything is sent.
   plan status --plan PLAN.csv --audit AUDIT.jsonl [--json]
             Rows by state (open, claimed, passed, failed), the rows in doubt
-            with the module's settings before, and who holds the lock.
+            with the module's settings before, and which run holds the files.
   plan release --plan PLAN.csv --audit AUDIT.jsonl --row N [--operator NAME]
             Hand a row in doubt back to the plan once its module has been
             dealt with; recorded in the audit.
@@ -75,6 +81,9 @@ Commands:
             check out). Labels are drawn by a helper on Qt's offscreen
             platform: no display is needed, and the other commands load no
             GUI library.
+  audit import --plan PLAN.csv --audit AUDIT.jsonl FILE
+            Add the records a stopped run kept in FILE to the audit once it is
+            sound again, those not there already, re-chained; the rows follow.
   audit-verify AUDIT.jsonl [--last HASH]
             Check every record and the audit's chain and print the count and
             the hash of the last line, or name the first line that was

@@ -327,6 +327,9 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
     QObject::connect(station, &Station::storeFailed, station, [board](const QString &error) {
         board->warn(QStringLiteral("%1; the run stops").arg(error));
     });
+    QObject::connect(station, &Station::halted, station, [board](const QString &why) {
+        board->warn(QStringLiteral("%1; nothing more is sent to any module, and the run stops").arg(why));
+    });
     QObject::connect(station, &Station::finished, station, [station, board, done](ExitCode code) {
         board->finish();
         out() << runSummary(*station, QStringLiteral("Done"), QStringLiteral("with vev-cli plan release")) << '\n';
@@ -370,6 +373,29 @@ void runPlanRelease(const StoreSetup &setup, int row, const Done &done)
             if (!answer.ok())
                 return done(fail(answer.code, answer.error));
             out() << QStringLiteral("Row %1 (%2) released: it goes back to the plan.\n").arg(row).arg(valuesText(values));
+            done(ExitCode::Ok);
+        });
+    });
+}
+
+void runAuditImport(const StoreSetup &setup, const QString &file, const Done &done)
+{
+    QList<AuditRecord> records;
+    const AuditCheck check = verifyAudit(file, [&records](const AuditRecord &record, int) { records << record; });
+    if (check.unreadable)
+        return done(fail(ExitCode::Failure, check.why));
+    if (check.firstBad > 0) {
+        return done(fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3; nothing was imported")
+                                                    .arg(printable(file)).arg(check.firstBad).arg(check.why)));
+    }
+    withStore(setup, done, [file, records, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->importAudit(records, [store, file, done](const ProvisionStore::Answer &answer, int added, int present) {
+            if (!answer.ok())
+                return done(fail(answer.code, answer.error));
+            out() << QStringLiteral("%1 records of %2 added to %3").arg(added).arg(printable(file), store->description());
+            if (present > 0)
+                out() << QStringLiteral("; %1 were there already").arg(present);
+            out() << ".\n";
             done(ExitCode::Ok);
         });
     });

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// vev-cli's production line: provision, plan status, plan release and
-// audit-verify.
+// vev-cli's production line: provision, plan status, plan release, audit
+// import and audit-verify.
 
 #include "output.h"
 
@@ -32,6 +32,10 @@ QString valuesText(const SettingValues &values);
 
 // Hands a row in doubt back to the plan, recorded in the audit.
 void runPlanRelease(const StoreSetup &store, int row, const Done &done);
+
+// Adds the records a stopped run kept in a file of their own to the store's
+// audit, those not there already, re-chained; the plan's rows follow.
+void runAuditImport(const StoreSetup &store, const QString &file, const Done &done);
 
 // Checks an audit trail's records and chain: the line count and the last
 // hash, or the first bad line; with lastHash, that the file ends there.

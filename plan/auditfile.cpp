@@ -22,6 +22,16 @@ QString systemError(int number)
 }
 #endif
 
+qint64 currentSize(const QFile &file)
+{
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    return ::fstat(file.handle(), &info) == 0 ? qint64(info.st_size) : -1;
+#else
+    return file.size();
+#endif
+}
+
 } // namespace
 
 QString notAnAuditFile(const QString &path)
@@ -130,6 +140,13 @@ bool AuditFile::append(const AuditRecord &record, QString *error)
 {
     const QByteArray line = auditLine(record, m_lastHash);
     const QByteArray text = line + '\n';
+    // Cutting a failed write back to a size the file no longer has would
+    // grow it with zeros, and the chain would hang on lines not read.
+    if (const qint64 found = currentSize(m_file); found != m_size) {
+        *error = QStringLiteral("cannot write the audit %1: it has %2 bytes, where this program left %3; it was changed "
+                                "by another program").arg(printable(m_file.fileName())).arg(found).arg(m_size);
+        return false;
+    }
     QString reason;
 #ifdef Q_OS_UNIX
     // One write of the whole line where the system allows it; a short write

@@ -41,11 +41,15 @@ public:
 
     // Appends one line, flushed and synced to the disk before it returns.
     // A write that fails (a full disk) is cut back to the last whole line;
-    // *error has the system's reason.
+    // *error has the system's reason. A file whose size is not what this
+    // left it (cut short or written to by another program) gets nothing.
     bool append(const AuditRecord &record, QString *error);
 
     QString path() const { return m_file.fileName(); }
     int lines() const { return m_lines; }
+    // The size this has left the file at.
+    qint64 size() const { return m_size; }
+    int handle() const { return m_file.handle(); }
     QByteArray lastHash() const { return m_lastHash; }
 
 private:

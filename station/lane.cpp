@@ -141,6 +141,27 @@ void Lane::stop(Ending ending)
         finish(ending);
 }
 
+void Lane::halt(const QString &why)
+{
+    m_client.abort();
+    m_stopping = true;
+    m_stopEnding = Ending::Stopped;
+    if (m_phase == Phase::Writing) {
+        OutcomeRecord record;
+        record.row = m_row.row;
+        record.port = m_port;
+        record.before = m_status.before;
+        record.written = m_row.values;
+        record.result = Result::Aborted;
+        record.reason = QStringLiteral("stopped: ") + why;
+        recordOutcome(record, false, {});
+        return;
+    }
+    // A claim or a record under way ends the lane once it is answered.
+    if (!holdsModule())
+        finish(Ending::Stopped, why);
+}
+
 // --- Watching the line ----------------------------------------------------
 
 void Lane::settle(std::chrono::milliseconds quiet)

@@ -95,6 +95,10 @@ public:
     // Ends the lane: at once when no module is in hand, else once the one in
     // hand has been written, checked and recorded.
     void stop(Ending ending = Ending::Stopped);
+    // Ends the lane at once: not another byte to the module. A module being
+    // written gets no more of its row, and its outcome (aborted, why) goes
+    // to the store, which keeps it where it can.
+    void halt(const QString &why);
     // With no open row left, whether a module that carries nothing is told
     // to go (the run waits for the modules of rows in doubt) or the lane
     // ends.

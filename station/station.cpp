@@ -15,6 +15,7 @@ Station::Station(std::unique_ptr<ProvisionStore> store, Options options, QObject
     qRegisterMetaType<LabelRecord>();
     m_store->setParent(nullptr);
     connect(m_store.get(), &ProvisionStore::changed, this, &Station::refreshStatus);
+    connect(m_store.get(), &ProvisionStore::compromised, this, &Station::halt);
 }
 
 Station::~Station()
@@ -65,6 +66,10 @@ void Station::opened(const ProvisionStore::Opened &opened)
 
 void Station::openLanes()
 {
+    if (!m_haltedBy.isEmpty()) {
+        emit refused(m_haltedBy + QStringLiteral("; nothing was sent"), m_haltCode);
+        return;
+    }
     for (const QString &port : std::as_const(m_options.ports)) {
         auto *lane = new Lane(port, m_store.get(), m_options.timeout, m_options.once, this);
         m_lanes << lane;
@@ -88,12 +93,7 @@ void Station::openLanes()
                 printLabel(lane, record);
         });
         connect(lane, &Lane::settingsLost, this, &Station::settingsLost);
-        connect(lane, &Lane::storeFailed, this, [this](const QString &error) {
-            // Without a record of what happened, no module may be written.
-            m_storeFailed = true;
-            emit storeFailed(error);
-            stop();
-        });
+        connect(lane, &Lane::storeFailed, this, &Station::laneStoreFailed);
         connect(lane, &Lane::finished, this, &Station::laneFinished);
     }
     QPointer<Station> self(this);
@@ -105,9 +105,14 @@ void Station::openLanes()
         self->m_waitingForDoubt = status.open == 0 && status.inDoubtCount() > 0;
         self->m_running = true;
         emit self->started();
+        if (!self->m_haltedBy.isEmpty())
+            emit self->halted(self->m_haltedBy);
         for (Lane *lane : std::as_const(self->m_lanes)) {
             lane->setWaitForRowsInDoubt(self->m_waitingForDoubt);
-            lane->start();
+            if (self->m_haltedBy.isEmpty())
+                lane->start();
+            else
+                lane->halt(self->m_haltedBy);
         }
         self->planLeft(status);
     });
@@ -118,6 +123,31 @@ void Station::stop()
     for (Lane *lane : std::as_const(m_lanes))
         lane->stop();
     // Nothing may keep the run waiting for a server that is not there.
+    m_store->stopRetrying();
+}
+
+void Station::laneStoreFailed(const QString &error)
+{
+    // Without a record of what happened, no module may be written.
+    m_storeFailed = true;
+    if (error != m_haltedBy) // that was said once, by halted()
+        emit storeFailed(error);
+    stop();
+}
+
+void Station::halt(const QString &why, ExitCode code)
+{
+    if (!m_haltedBy.isEmpty() || m_lanesEnded)
+        return;
+    m_haltedBy = why;
+    m_haltCode = code;
+    if (!m_running)
+        return; // the lanes have not started: they never will
+    emit halted(why);
+    // No lane waits for another: the first byte after this is one too many.
+    const QList<Lane *> lanes = m_lanes;
+    for (Lane *lane : lanes)
+        lane->halt(why);
     m_store->stopRetrying();
 }
 
@@ -255,6 +285,8 @@ void Station::endIfDone()
 
 ExitCode Station::exitCode() const
 {
+    if (!m_haltedBy.isEmpty())
+        return m_haltCode;
     if (m_storeFailed)
         return ExitCode::Failure;
     const auto anyEnding = [this](Lane::Ending ending) {

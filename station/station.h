@@ -76,6 +76,9 @@ signals:
     void labelRecorded(const LabelRecord &record);
     // A claim, an outcome or a label's line could not be stored; the run stops.
     void storeFailed(const QString &error);
+    // The store can no longer be trusted (its files changed under the run):
+    // every lane was stopped at once, and the run ends with the store's code.
+    void halted(const QString &why);
     void finished(ExitCode code);
 
 private:
@@ -89,6 +92,8 @@ private:
     void refreshStatus();
     void planLeft(const StoreStatus &status);
     void laneFinished();
+    void halt(const QString &why, ExitCode code);
+    void laneStoreFailed(const QString &error);
 
     std::unique_ptr<ProvisionStore> m_store;
     Options m_options;
@@ -99,6 +104,8 @@ private:
     bool m_usedUp = false;
     bool m_waitingForDoubt = false;
     bool m_storeFailed = false;
+    QString m_haltedBy; // why every lane was stopped at once
+    ExitCode m_haltCode = ExitCode::Ok;
     bool m_running = false;
     bool m_lanesEnded = false;
     int m_labelsPending = 0; // printing, or their line not yet stored

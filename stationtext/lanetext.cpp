@@ -44,7 +44,8 @@ QString endingText(const Lane::Status &status)
     switch (status.ending) {
     case Lane::Ending::None: return QStringLiteral("done");
     case Lane::Ending::PlanUsedUp: return QStringLiteral("plan used up");
-    case Lane::Ending::Stopped: return QStringLiteral("stopped");
+    case Lane::Ending::Stopped:
+        return status.detail.isEmpty() ? QStringLiteral("stopped") : QStringLiteral("stopped: ") + status.detail;
     case Lane::Ending::NoModule: return QStringLiteral("no module within %1 ms").arg(status.timeout.count());
     case Lane::Ending::Lost: return QStringLiteral("port lost: ") + status.detail;
     case Lane::Ending::AlreadyProvisioned:

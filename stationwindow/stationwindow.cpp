@@ -274,7 +274,13 @@ void StationWindow::start()
     });
     connect(m_station, &Station::planStatusChanged, this, [this] { showPlan(m_station->planStatus()); });
     connect(m_station, &Station::storeFailed, this, [this](const QString &error) {
-        m_storeFailure = printable(error) + QStringLiteral("; the run stops.");
+        // After the reason the run stopped: where each lane's record went.
+        m_storeFailure += (m_storeFailure.isEmpty() ? QString() : QStringLiteral(" "))
+                          + printable(error) + QStringLiteral("; the run stops.");
+        showMessage(m_storeFailure, true);
+    });
+    connect(m_station, &Station::halted, this, [this](const QString &why) {
+        m_storeFailure = printable(why) + QStringLiteral("; nothing more is sent to any module, and the run stops.");
         showMessage(m_storeFailure, true);
     });
     connect(m_station, &Station::finished, this, [this] {

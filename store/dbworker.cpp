@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "store/dbworker.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QRegularExpression>
-
 #include <chrono>
 
 namespace {
@@ -22,6 +18,7 @@ DbStore::Worker::Worker(DbStore *store, const Options &options)
     , m_options(options)
     , m_db(std::make_unique<PlanDatabase>(m_options.uri, PlanDatabase::Identity {m_options.station, m_options.operatorName},
                                           m_options.limits))
+    , m_kept(m_options.station, {m_options.keepFolder})
     , m_retry(new QTimer(this))
     , m_poll(new QTimer(this))
 {
@@ -61,7 +58,7 @@ void DbStore::Worker::shutDown()
     m_poll->stop();
     m_queue.clear();
     m_db.reset(); // closes the connection: the station's name is free again
-    m_kept.reset();
+    m_kept.close();
 }
 
 void DbStore::Worker::changed()
@@ -75,28 +72,7 @@ QString DbStore::Worker::keep(const AuditRecord &record, const DbFault &fault)
     const QString why = fault.kind == DbFault::Unreachable
                             ? QStringLiteral("the database cannot be reached (%1)").arg(fault.why)
                             : QStringLiteral("the database refused it (%1)").arg(fault.why);
-    QString error;
-    if (!m_kept) {
-        QString station = m_options.station;
-        station.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-        const QString name = QStringLiteral("vev-unstored-%1-%2.jsonl")
-                                 .arg(station, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'hhmmsszzz")));
-        for (const QString &folder : {m_options.keepFolder.isEmpty() ? QDir::currentPath() : m_options.keepFolder,
-                                      QDir::tempPath()}) {
-            auto file = std::make_unique<AuditFile>();
-            bool broken = false;
-            if (file->open(QDir(folder).filePath(name), {}, &error, &broken)) {
-                m_kept = std::move(file);
-                break;
-            }
-        }
-    }
-    if (m_kept && m_kept->append(record, &error)) {
-        return QStringLiteral("%1; the record is kept in %2: add it with vev-cli audit import --db %3 %2")
-            .arg(why, printable(m_kept->path()), m_options.uri.display());
-    }
-    return QStringLiteral("%1, and it could not be kept in a file (%2); the record was: %3")
-        .arg(why, error, QString::fromUtf8(auditLine(record, firstPrev)));
+    return m_kept.keep(record, why, QStringLiteral("--db ") + m_options.uri.display());
 }
 
 void DbStore::Worker::process()

@@ -8,8 +8,8 @@
 // database to notice what other stations did. Nothing here blocks: every
 // step waits on the connection's events and time bounds.
 
-#include "plan/auditfile.h"
 #include "store/dbstore.h"
+#include "store/keptrecords.h"
 #include "store/plandatabase.h"
 
 #include <QTimer>
@@ -69,7 +69,7 @@ private:
     DbStore *m_store;
     Options m_options;
     std::unique_ptr<PlanDatabase> m_db;
-    std::unique_ptr<AuditFile> m_kept;
+    KeptRecords m_kept;
     std::deque<Job> m_queue;
     QTimer *m_retry;
     QTimer *m_poll;

@@ -163,8 +163,10 @@ public:
     virtual void exportAudit(std::function<bool(const QByteArray &line)> line,
                              std::function<void(const Answer &answer)> done) = 0;
 
-    // Records kept in a file while the store could not be reached, added in
-    // their order; one already there is counted, not added again.
+    // Records a run kept in a file of their own while the store could not
+    // be reached or its files had changed under it, added in their order;
+    // one already there (the same time, station, kind and row) is counted,
+    // not added again.
     virtual void importAudit(const QList<AuditRecord> &records,
                              std::function<void(const Answer &answer, int added, int present)> done) = 0;
 
@@ -179,4 +181,9 @@ signals:
     // The store cannot be reached (a database server restarting, a network
     // down) and keeps retrying what it was given; or it can again.
     void reachabilityChanged(bool reachable, const QString &why);
+    // What the store keeps can no longer be trusted (its files replaced,
+    // cut short, or written by another program): nothing more may go to a
+    // module. Said once; claims are refused from then on, and records are
+    // kept elsewhere, which their errors name.
+    void compromised(const QString &why, ExitCode code);
 };

@@ -95,6 +95,8 @@ private slots:
     void modulesLoseTheirRows();
     void twoLanesOnOneModule();
     void fullDiskStopsTheRun();
+    void changedFilesStopTheRun_data();
+    void changedFilesStopTheRun();
     void statusBoardFitsTheTerminal();
 };
 
@@ -617,12 +619,26 @@ void TestCli::stationKnowsItsModules()
     holder.start(QStringLiteral(VEV_CLI_PATH), provision(plan, audit, {"--port", silent.devicePath()}));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(audit + QStringLiteral(".lock")), 5000);
     const QString other = writeFile(dir, QStringLiteral("other.csv"), plan3);
-    for (const QStringList &files : {QStringList {other, audit}, QStringList {plan, dir.filePath(QStringLiteral("x.jsonl"))}}) {
-        run = cli(provision(files.at(0), files.at(1), {"--once", "--port", silent.devicePath()}));
-        QCOMPARE(run.code, 12);
-        QVERIFY2(run.err.contains(QStringLiteral("held by another run (vev-cli, process %1 on ").arg(holder.processId())),
-                 qPrintable(run.err));
+    // By whatever path reaches the files, and with the notes beside them gone.
+    const QString planLink = dir.filePath(QStringLiteral("plan-link.csv"));
+    const QString auditLink = dir.filePath(QStringLiteral("audit-link.jsonl"));
+    QVERIFY(QFile::link(plan, planLink));
+    QCOMPARE(::link(QFile::encodeName(audit).constData(), QFile::encodeName(auditLink).constData()), 0);
+    const QString heldBy = QStringLiteral("vev-cli, process %1 on ").arg(holder.processId());
+    for (const bool noted : {true, false}) {
+        if (!noted)
+            QVERIFY(QFile::remove(plan + QStringLiteral(".lock")) && QFile::remove(audit + QStringLiteral(".lock")));
+        for (const QStringList &files : {QStringList {other, audit}, QStringList {plan, dir.filePath(QStringLiteral("x.jsonl"))},
+                                         QStringList {planLink, dir.filePath(QStringLiteral("y.jsonl"))},
+                                         QStringList {other, auditLink}}) {
+            run = cli(provision(files.at(0), files.at(1), {"--once", "--port", silent.devicePath()}));
+            QCOMPARE(run.code, 12);
+            QVERIFY2(run.err.contains(QStringLiteral("held by another run (") + heldBy), qPrintable(run.err));
+        }
     }
+    run = cli({"plan", "status", "--plan", planLink, "--audit", auditLink});
+    QVERIFY2(run.out.contains(QStringLiteral("Held by ") + heldBy), qPrintable(run.out));
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1", "outcome 1 pass"}));
     holder.terminate();
     QCOMPARE(finished(holder).code, 0);
 
@@ -780,6 +796,7 @@ void TestCli::hardDeathsAreResumed()
     // The audit knows which row may be on a module, and what it was before.
     Run run = cli({"plan", "status", "--plan", plan, "--audit", audit, "--json"});
     QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
     const QJsonObject status = QJsonDocument::fromJson(run.out.toUtf8()).object();
     QCOMPARE(status.value(QStringLiteral("claimed")).toInt(), 1);
     QCOMPARE(status.value(QStringLiteral("open")).toInt(), 2);
@@ -873,6 +890,86 @@ void TestCli::fullDiskStopsTheRun()
     QCOMPARE(auditKinds(after).last(), QStringLiteral("claim 1"));
     const Run status = cli({"plan", "status", "--plan", plan, "--audit", after});
     QVERIFY2(status.out.contains(QLatin1String("claimed  1")), qPrintable(status.out));
+}
+
+void TestCli::changedFilesStopTheRun_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("saved over by rename") << "rename" << " was replaced: its name now leads to another file";
+    QTest::newRow("truncated") << "truncate" << " was truncated: it has 0 bytes, where this run left ";
+    QTest::newRow("grown by another writer") << "grow" << " was grown by another writer: it has ";
+}
+
+void TestCli::changedFilesStopTheRun()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    // Each answer comes 2 s late: once the row is written and its read-back
+    // asked for, the lane has nothing to send for that long, and the change
+    // is seen within a fraction of it.
+    SimProcess module({"--delay", "2000"});
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    QTemporaryDir dir;
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    QProcess station;
+    station.start(QStringLiteral(VEV_CLI_PATH), provision(plan, audit, {"--timeout", "5000", "--port", module.devicePath()}));
+    const auto readBackStart = [&module] {
+        const QString log = module.output();
+        const int written = log.indexOf(QLatin1String("< RS:WM"));
+        const int asked = written < 0 ? -1 : log.indexOf(QLatin1String("< RS:RM#"), written);
+        return asked < 0 ? -1 : asked + 8;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(readBackStart() > 0, 30000);
+    QFile file(audit);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray claimed = file.readAll();
+    file.close();
+    if (change == QLatin1String("rename")) {
+        const QString saved = writeFile(dir, QStringLiteral("audit.jsonl~"), claimed);
+        QCOMPARE(::rename(QFile::encodeName(saved).constData(), QFile::encodeName(audit).constData()), 0);
+    } else if (change == QLatin1String("truncate")) {
+        QVERIFY(file.resize(0));
+    } else {
+        QVERIFY(file.open(QIODevice::Append) && file.write("{}\n") == 3);
+        file.close();
+    }
+    Run run = finished(station, 30000);
+    QCOMPARE(run.code, 16);
+    QVERIFY2(run.err.contains(QStringLiteral("vev-cli: the audit ") + audit + said), qPrintable(run.err));
+    // Not another command once the change was seen: after the read-back's,
+    // only the test's own mark.
+    const int start = readBackStart();
+    QVERIFY(markLine(module, "RS:RT#"));
+    QCOMPARE(module.output().mid(start).count(QLatin1String("< ")), 1);
+
+    // The module in hand, kept beside the audit as aborted, its settings before.
+    const QRegularExpressionMatch kept = QRegularExpression(
+        QStringLiteral("kept in (\\S+): once the audit is sound again, add it with vev-cli audit import --plan \\S+ --audit "))
+        .match(run.err);
+    QVERIFY2(kept.hasMatch() && QFileInfo(kept.captured(1)).absolutePath() == dir.path(), qPrintable(run.err));
+    QCOMPARE(auditKinds(kept.captured(1)), QStringList {QStringLiteral("outcome 1 aborted")});
+    QFile keptFile(kept.captured(1));
+    QVERIFY(keptFile.open(QIODevice::ReadOnly) && keptFile.readAll().contains("\"before\":{\"gateway\":\"192.168.1.1\","
+                                                                               "\"ip\":\"192.168.1.20\",\"mac\":\"AA:BB:CC:DD:EE:FF\""));
+
+    // The audit restored, the kept outcome settles its row: in doubt as a
+    // failure for the operator, no longer a claim; only once.
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(claimed) == claimed.size());
+    file.close();
+    const QStringList import {"audit", "import", "--plan", plan, "--audit", audit, kept.captured(1)};
+    run = cli(import);
+    QVERIFY2(run.code == 0 && run.out.startsWith(QLatin1String("1 records of ")), qPrintable(run.out + run.err));
+    run = cli(import);
+    QVERIFY2(run.out.endsWith(QLatin1String("; 1 were there already.\n")), qPrintable(run.out + run.err));
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1", "outcome 1 aborted"}));
+    QCOMPARE(cli({"audit-verify", audit}).code, 0);
+    run = cli({"plan", "status", "--plan", plan, "--audit", audit, "--json"});
+    const QJsonObject status = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(QStringLiteral("%1 %2").arg(status.value(QStringLiteral("claimed")).toInt()).arg(status.value(QStringLiteral("failed")).toInt()),
+             QStringLiteral("0 1"));
 }
 
 void TestCli::statusBoardFitsTheTerminal()

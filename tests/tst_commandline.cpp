@@ -40,6 +40,7 @@ void TestCommandLine::commandLines_data()
     QTest::newRow("plan import") << QStringList {"plan", "import", "plan.csv", "--force"} + db << 0 << "plan import";
     QTest::newRow("audit export") << QStringList {"audit", "export"} + db << 0 << "audit export";
     QTest::newRow("audit import") << QStringList {"audit", "import", "kept.jsonl"} + db << 0 << "audit import";
+    QTest::newRow("audit import on files") << QStringList {"audit", "import", "kept.jsonl"} + files << 0 << "audit import";
     QTest::newRow("audit-verify a file") << QStringList {"audit-verify", "audit.jsonl", "--last", "ab"} << 0 << "audit-verify";
     QTest::newRow("audit-verify in place") << QStringList {"audit-verify"} + db << 0 << "audit-verify";
     QTest::newRow("a label from values") << QStringList {"label", "--pdf", "l.pdf", "--row", "3"} + values << 0 << "label";
@@ -100,6 +101,8 @@ void TestCommandLine::commandLines_data()
     QTest::newRow("plan import without a database") << QStringList {"plan", "import", "p.csv"} << 2
                                                     << "plan import works on a database several stations share: give --db URI";
     QTest::newRow("plan import without its plan") << QStringList {"plan", "import"} + db << 2 << "plan import needs one file";
+    QTest::newRow("audit import without its audit") << QStringList {"audit", "import", "kept.jsonl", "--plan", "p.csv"} << 2
+                                                    << "audit import needs --plan and --audit, or --db URI";
     QTest::newRow("audit import of two files") << QStringList {"audit", "import", "a", "b"} + db << 2 << "audit import needs one file";
     QTest::newRow("audit-verify of nothing") << QStringList {"audit-verify"} << 2 << "audit-verify needs the audit file";
     QTest::newRow("audit-verify of a file and a database") << QStringList {"audit-verify", "a.jsonl"} + db << 2 << "not both";

@@ -27,6 +27,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/stat.h>
 #include <memory>
 
@@ -77,6 +78,7 @@ private slots:
     void tilesThroughARun();
     void lostPortComesBack();
     void closingStopsAfterTheModuleInHand();
+    void auditSavedOverStopsTheRun();
     void readableAtDesktopFonts();
     void programStartsFromTheCommandLine();
 
@@ -362,6 +364,37 @@ void TestStationWindow::closingStopsAfterTheModuleInHand()
     // The window goes once the module in hand is written, checked and recorded.
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), runMs);
     QCOMPARE(auditKinds(window->setup().auditPath), (QStringList {"claim 1", "outcome 1 pass"}));
+}
+
+void TestStationWindow::auditSavedOverStopsTheRun()
+{
+    ModuleSimulator::Options slow;
+    slow.delayMs = 300;
+    SimulatedLine line(slow);
+    QVERIFY(line.modules);
+    const auto window = shownWindow(setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), {line.line.devicePath()}));
+    QSignalSpy ended(window.get(), &StationWindow::runEnded);
+    window->start();
+    QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").startsWith(QLatin1String("writing row 1")), runMs);
+    // An editor saves the audit: a file of its own renamed over it.
+    const QString audit = window->setup().auditPath;
+    QVERIFY(QFile::copy(audit, audit + QStringLiteral("~")));
+    QCOMPARE(::rename(QFile::encodeName(audit + QStringLiteral("~")).constData(), QFile::encodeName(audit).constData()), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, runMs);
+    const QString message = text(window.get(), "label_message");
+    QVERIFY2(message.startsWith(QStringLiteral("the audit %1 was replaced: ").arg(audit))
+                 && message.contains(QLatin1String("nothing more is sent to any module"))
+                 && message.contains(QStringLiteral("kept in %1/vev-unstored-bench-1-").arg(m_dir->path())),
+             qPrintable(message));
+    QVERIFY(!window->findChild<QLabel *>(QStringLiteral("label_message"))->styleSheet().isEmpty());
+
+    // The files as they now are can be taken again.
+    auto *start = window->findChild<QAbstractButton *>(QStringLiteral("pushButton_start"));
+    QVERIFY(start->isEnabled());
+    start->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->isRunning(), runMs);
+    window->stop();
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, runMs);
 }
 
 void TestStationWindow::readableAtDesktopFonts()

@@ -10,8 +10,30 @@
 #include "store/pgconnection.h"
 #include "tamper.h"
 
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+QString keptFile(const QString &message)
+{
+    return QRegularExpression(QStringLiteral("kept in (\\S+): ")).match(message).captured(1);
+}
+
+// An outcome for a claimed row, stored or not: the store's answer.
+QString recordOn(ProvisionStore &store, const PlanRow &row, Result result)
+{
+    QString answer = QStringLiteral("not answered");
+    const SettingValues before = ModuleSimulator::lineModuleSettings(0);
+    store.record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), before, row.values, row.values, result, {}},
+                 [&](const QString &error) { answer = error; });
+    return answer;
+}
+
+} // namespace
 
 class TestStore : public QObject
 {
@@ -21,6 +43,11 @@ private slots:
     void resumeByValues_data();
     void resumeByValues();
     void storeKeepsOneStateTable();
+    void runHoldsItsFiles_data();
+    void runHoldsItsFiles();
+    void changedFilesStopTheStore_data();
+    void changedFilesStopTheStore();
+    void keptRecordsAreImported();
     void databaseUris_data();
     void databaseUris();
     void faultKinds_data();
@@ -94,6 +121,11 @@ void TestStore::storeKeepsOneStateTable()
     QCOMPARE(code, ExitCode::Held);
     QVERIFY2(error.contains(QStringLiteral("process %1").arg(QCoreApplication::applicationPid())), qPrintable(error));
     QVERIFY(FileStore::lockHolder(auditPath).contains(QString::number(QCoreApplication::applicationPid())));
+    // A plan named as its own audit, through a link or not, is no audit.
+    const QString otherPlan = writeFile(dir, QStringLiteral("other.csv"), plan4);
+    QVERIFY(QFile::link(otherPlan, dir.filePath(QStringLiteral("other.jsonl"))));
+    QVERIFY(!openStore(otherPlan, dir.filePath(QStringLiteral("other.jsonl")), &error, &code));
+    QVERIFY2(code == ExitCode::Usage && error.contains(QLatin1String("is the plan's own file")), qPrintable(error));
 
     const SettingValues factory = ModuleSimulator::lineModuleSettings(0);
     ProvisionStore::Claim claim = claimFor(*store, factory);
@@ -162,6 +194,173 @@ void TestStore::storeKeepsOneStateTable()
     ProvisionStore::Answer refused;
     store->importPlan({}, false, [&](const ProvisionStore::Answer &answer, int) { refused = answer; });
     QVERIFY2(refused.code == ExitCode::Usage && refused.error.contains(QLatin1String("--db")), qPrintable(refused.error));
+}
+
+void TestStore::runHoldsItsFiles_data()
+{
+    QTest::addColumn<QString>("way"); // how the second run reaches the files
+
+    QTest::newRow("a symbolic link to the plan") << "symlink";
+    QTest::newRow("a hard link to the audit") << "hard link";
+    QTest::newRow("its notes deleted") << "notes";
+    QTest::newRow("an earlier version's lock file") << "earlier";
+}
+
+void TestStore::runHoldsItsFiles()
+{
+    QFETCH(QString, way);
+    QTemporaryDir dir;
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan4);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    QString error;
+    std::unique_ptr<FileStore> first;
+    QLockFile earlier(audit + QStringLiteral(".lock"));
+    if (way == QLatin1String("earlier"))
+        QVERIFY(earlier.tryLock(0));
+    else
+        QVERIFY2(first = openStore(plan, audit, &error), qPrintable(error));
+
+    QString secondPlan = plan;
+    QString secondAudit = audit;
+    if (way == QLatin1String("symlink")) {
+        secondPlan = dir.filePath(QStringLiteral("link.csv"));
+        QVERIFY(QFile::link(plan, secondPlan));
+        secondAudit = dir.filePath(QStringLiteral("other.jsonl"));
+    } else if (way == QLatin1String("hard link")) {
+        secondPlan = writeFile(dir, QStringLiteral("other.csv"), plan4);
+        secondAudit = dir.filePath(QStringLiteral("same.jsonl"));
+        QCOMPARE(::link(QFile::encodeName(audit).constData(), QFile::encodeName(secondAudit).constData()), 0);
+    } else if (way == QLatin1String("notes")) {
+        QVERIFY(QFile::remove(plan + QStringLiteral(".lock")) && QFile::remove(audit + QStringLiteral(".lock")));
+    }
+    ExitCode code = ExitCode::Ok;
+    QVERIFY(!openStore(secondPlan, secondAudit, &error, &code));
+    QCOMPARE(code, ExitCode::Held);
+    const QString holder = QStringLiteral("process %1 on ").arg(QCoreApplication::applicationPid());
+    QVERIFY2(error.contains(holder), qPrintable(error));
+    // plan status, which only looks, says the same by that way in.
+    const QString looked = way == QLatin1String("symlink") ? secondPlan : secondAudit;
+    QVERIFY2(FileStore::lockHolder(looked).contains(holder), qPrintable(FileStore::lockHolder(looked)));
+
+    // Free again once the holder is gone, whatever it left beside the files.
+    first.reset();
+    earlier.unlock();
+    QVERIFY(FileStore::lockHolder(looked).isEmpty());
+    QVERIFY2(openStore(secondPlan, secondAudit, &error), qPrintable(error));
+}
+
+void TestStore::changedFilesStopTheStore_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("watched"); // noticed by the watch; else by the next claim
+    QTest::addColumn<QString>("said");   // AUDIT and PLAN: their paths
+
+    QTest::newRow("the audit saved over by rename") << "audit renamed over" << true
+                                                    << "the audit AUDIT was replaced: its name now leads to another file";
+    QTest::newRow("the audit truncated") << "audit truncated" << false << "the audit AUDIT was truncated: it has 0 bytes, where";
+    QTest::newRow("the audit grown by another writer") << "audit grown" << true << "the audit AUDIT was grown by another writer";
+    QTest::newRow("the audit removed") << "audit removed" << false << "the audit AUDIT was removed or renamed away";
+    QTest::newRow("the plan saved over by rename") << "plan renamed over" << true << "the plan PLAN was replaced";
+}
+
+void TestStore::changedFilesStopTheStore()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, watched);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan4);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    QString error;
+    const auto store = openStore(plan, audit, &error);
+    QVERIFY2(store, qPrintable(error));
+    const ProvisionStore::Claim claim = claimFor(*store, ModuleSimulator::lineModuleSettings(0));
+    QCOMPARE(claim.kind, ProvisionStore::Claim::Fresh);
+    QSignalSpy compromised(store.get(), &ProvisionStore::compromised);
+
+    const QString changed = change.startsWith(QLatin1String("plan")) ? plan : audit;
+    QFile file(changed);
+    if (change.endsWith(QLatin1String("renamed over"))) {
+        QVERIFY(QFile::copy(changed, dir.filePath(QStringLiteral("saved"))));
+        QCOMPARE(::rename(QFile::encodeName(dir.filePath(QStringLiteral("saved"))).constData(),
+                          QFile::encodeName(changed).constData()), 0);
+    } else if (change.endsWith(QLatin1String("truncated"))) {
+        QVERIFY(file.resize(0));
+    } else if (change.endsWith(QLatin1String("grown"))) {
+        QVERIFY(file.open(QIODevice::Append) && file.write("{}\n") == 3);
+        file.close();
+    } else {
+        QVERIFY(file.remove());
+    }
+    if (watched)
+        QVERIFY(compromised.wait(int(20 * FileStore::watchInterval.count())));
+    // No claim once the files have changed, asked or not.
+    QCOMPARE(claimFor(*store, ModuleSimulator::lineModuleSettings(1)).kind, ProvisionStore::Claim::Failed);
+    QCOMPARE(compromised.size(), 1);
+    QVERIFY2(compromised.first().at(0).toString().startsWith(said.replace(QLatin1String("AUDIT"), audit).replace(QLatin1String("PLAN"), plan)),
+             qPrintable(compromised.first().at(0).toString()));
+    QCOMPARE(compromised.first().at(1).value<ExitCode>(), ExitCode::FilesChanged);
+
+    // The outcome of the module in hand is kept beside the audit, for audit import.
+    const QString answer = recordOn(*store, claim.row, Result::Pass);
+    const QString kept = keptFile(answer);
+    QVERIFY2(answer.contains(QStringLiteral("add it with vev-cli audit import --plan %1 --audit %2 ").arg(plan, audit)),
+             qPrintable(answer));
+    QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(audit).absolutePath());
+    QCOMPARE(auditKinds(kept), QStringList {QStringLiteral("outcome 1 pass")});
+    QCOMPARE(compromised.size(), 1);
+}
+
+void TestStore::keptRecordsAreImported()
+{
+    QTemporaryDir dir;
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan4);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    QString error;
+    auto store = openStore(plan, audit, &error);
+    QVERIFY2(store, qPrintable(error));
+    const ProvisionStore::Claim claim = claimFor(*store, ModuleSimulator::lineModuleSettings(0));
+    QFile file(audit);
+    const QByteArray claimed = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
+    QVERIFY(file.resize(0));
+    const QString kept = keptFile(recordOn(*store, claim.row, Result::Pass));
+    QVERIFY(QFileInfo::exists(kept));
+    store.reset();
+
+    QList<AuditRecord> records;
+    verifyAudit(kept, [&records](const AuditRecord &record, int) { records << record; });
+    const auto import = [&](ProvisionStore::Answer *answer) {
+        int added = -1;
+        int present = -1;
+        store->importAudit(records, [&](const ProvisionStore::Answer &a, int n, int there) {
+            *answer = a;
+            added = n;
+            present = there;
+        });
+        return QStringLiteral("%1 %2").arg(added).arg(present);
+    };
+    // Into an audit that does not show the row claimed: nothing is added.
+    ProvisionStore::Answer answer;
+    QVERIFY2(store = openStore(plan, audit, &error), qPrintable(error));
+    QCOMPARE(import(&answer), QStringLiteral("0 0"));
+    QVERIFY2(answer.code == ExitCode::Usage && answer.error.contains(QLatin1String("does not follow the audit")),
+             qPrintable(answer.error));
+    QCOMPARE(verifyAudit(audit).lines, 0);
+
+    // Restored: the outcome is re-chained after the claim and settles the
+    // row; a second import finds it there.
+    store.reset();
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(claimed) == claimed.size());
+    file.close();
+    QVERIFY2(store = openStore(plan, audit, &error), qPrintable(error));
+    QCOMPARE(import(&answer), QStringLiteral("1 0"));
+    QVERIFY2(answer.ok(), qPrintable(answer.error));
+    QCOMPARE(import(&answer), QStringLiteral("0 1"));
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1", "outcome 1 pass"}));
+    StoreStatus status;
+    store->status([&](const StoreStatus &s) { status = s; });
+    QCOMPARE(QStringLiteral("%1 %2").arg(status.passed).arg(status.inDoubtCount()), QStringLiteral("1 0"));
 }
 
 void TestStore::databaseUris_data()
