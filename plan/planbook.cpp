@@ -10,6 +10,28 @@ bool isLive(RowState state)
     return state != RowState::Open;
 }
 
+#ifdef VEV_IDENTITY_IP_OR_MAC
+// The old rule, built only on request (VEV_IDENTITY_RULE=ip-or-mac) to show
+// the fault tests catch it: a module is known by its IP or its MAC alone.
+PlanBook::Verdict::Kind ipOrMacRuling(const RowEntry *byMac, const RowEntry *byIp, const RowEntry **decisive)
+{
+    for (const RowEntry *entry : {byMac, byIp}) {
+        if (entry && entry->state == RowState::Passed) {
+            *decisive = entry;
+            return PlanBook::Verdict::HoldsPassed;
+        }
+    }
+    for (const RowEntry *entry : {byMac, byIp}) {
+        if (entry && entry->inDoubt()) {
+            *decisive = entry;
+            return PlanBook::Verdict::Resume;
+        }
+    }
+    *decisive = nullptr;
+    return PlanBook::Verdict::Fresh;
+}
+#endif
+
 } // namespace
 
 QString canonicalOf(const SettingValues &values, Setting setting)
@@ -151,6 +173,9 @@ std::optional<QString> PlanBook::conflict(const QString &planName, const QString
 
 PlanBook::Verdict::Kind PlanBook::ruling(const RowEntry *byMac, const RowEntry *byIp, const RowEntry **decisive)
 {
+#ifdef VEV_IDENTITY_IP_OR_MAC
+    return ipOrMacRuling(byMac, byIp, decisive);
+#endif
     // Its MAC is the module's identity; its IP alone also ties it to a row.
     for (const RowEntry *entry : {byMac, byIp}) {
         if (entry && entry->state == RowState::Passed) {
