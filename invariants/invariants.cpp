@@ -21,6 +21,8 @@ constexpr Ms never = std::numeric_limits<Ms>::max();
 // The audit's times are whole milliseconds, taken after the answers they
 // follow from: a little room either way for rounding.
 constexpr Ms tickMs = 50;
+// A record made after an answer may carry a time a millisecond before it.
+constexpr Ms roundingMs = 2;
 
 struct Span {
     Ms from = 0;
@@ -76,40 +78,75 @@ QList<Span> complement(const ModuleHistory &module, Predicate holds)
     return spans(module, [&holds](const ModuleState &state) { return !holds(state); });
 }
 
-// The module that was on the lane and held the row at some moment of
-// [from, to], the one holding it latest; none if nobody did.
-const ModuleHistory *holderOn(const Evidence &evidence, const QString &lane, const SettingValues &row, Ms from, Ms to)
+// The module the lane had last, up to `at`: on it then, or the last to
+// leave it. A lane holds one module at a time.
+const ModuleHistory *lastOn(const Evidence &evidence, const QString &lane, Ms at)
 {
-    const ModuleHistory *best = nullptr;
-    Ms bestAt = 0;
-    for (const ModuleHistory &module : evidence.modules) {
-        const QList<Span> found = spans(module, [&](const ModuleState &state) {
-            return state.lanes.contains(lane) && holdsRow(state.settings, row);
-        });
-        for (const Span &span : found) {
-            if (span.from <= to && span.to > from && (!best || std::min(span.to, to) > bestAt)) {
-                best = &module;
-                bestAt = std::min(span.to, to);
-            }
-        }
-    }
-    return best;
-}
-
-const ModuleHistory *presentOn(const Evidence &evidence, const QString &lane, Ms from, Ms to)
-{
-    const ModuleHistory *best = nullptr;
-    Ms bestAt = 0;
+    const ModuleHistory *last = nullptr;
+    Ms lastFrom = 0;
+    Ms lastTo = 0;
     for (const ModuleHistory &module : evidence.modules) {
         const QList<Span> found = spans(module, [&](const ModuleState &state) { return state.lanes.contains(lane); });
         for (const Span &span : found) {
-            if (span.from <= to && span.to > from && (!best || std::min(span.to, to) > bestAt)) {
-                best = &module;
-                bestAt = std::min(span.to, to);
+            if (span.from > at)
+                continue;
+            const Ms to = std::min(span.to, at);
+            if (!last || to > lastTo || (to == lastTo && span.from > lastFrom)) {
+                last = &module;
+                lastFrom = span.from;
+                lastTo = to;
             }
         }
     }
-    return best;
+    return last;
+}
+
+// The module a lane's word at `at` is about: the last to answer a read the
+// lane asked before then, which is what the lane knows of its module; else
+// the last the lane had.
+const ModuleHistory *spokenOf(const Evidence &evidence, const QString &lane, Ms at)
+{
+    const ModuleHistory *last = nullptr;
+    Ms lastAt = 0;
+    for (const ModuleHistory &module : evidence.modules) {
+        for (const Exchange &exchange : module.exchanges) {
+            if (!exchange.write && exchange.lane == lane && exchange.at <= at && (!last || exchange.at > lastAt)) {
+                last = &module;
+                lastAt = exchange.at;
+            }
+        }
+    }
+    return last ? last : lastOn(evidence, lane, at);
+}
+
+// The module a PASS at `at` is for, if it held the row on that lane at some
+// moment of the slack before.
+const ModuleHistory *holderOn(const Evidence &evidence, const QString &lane, const SettingValues &row, Ms at)
+{
+    const ModuleHistory *module = spokenOf(evidence, lane, at);
+    if (!module)
+        return nullptr;
+    const QList<Span> found = spans(*module, [&](const ModuleState &state) {
+        return state.lanes.contains(lane) && holdsRow(state.settings, row);
+    });
+    const bool held = std::any_of(found.begin(), found.end(), [at](const Span &span) {
+        return span.from <= at && span.to > at - slackMs;
+    });
+    return held ? module : nullptr;
+}
+
+// The module a FAIL at `at` is for, if it was on that lane at some moment
+// of the slack before.
+const ModuleHistory *presentOn(const Evidence &evidence, const QString &lane, Ms at)
+{
+    const ModuleHistory *module = spokenOf(evidence, lane, at);
+    if (!module)
+        return nullptr;
+    const QList<Span> found = spans(*module, [&](const ModuleState &state) { return state.lanes.contains(lane); });
+    const bool there = std::any_of(found.begin(), found.end(), [at](const Span &span) {
+        return span.from <= at && span.to > at - slackMs;
+    });
+    return there ? module : nullptr;
 }
 
 QStringList allLanes(const Evidence &evidence)
@@ -291,8 +328,8 @@ QList<Violation> checkPasses(const Evidence &evidence)
     const Ms bound = evidence.timeout + reactionMs;
     const QStringList lanes = allLanes(evidence);
     const auto noHolder = [&](const QString &where, int row, const QString &lane, Ms at) {
-        found << Violation {QStringLiteral("I2"), QStringLiteral("%1 at %2 says row %3 passed on %4, but no module "
-                                                                 "on %4 held row %3 in the %5 ms before")
+        found << Violation {QStringLiteral("I2"), QStringLiteral("%1 at %2 says row %3 passed on %4, but the module "
+                                                                 "the lane last read did not hold row %3 there in the %5 ms before")
                                                       .arg(where, clock(at)).arg(row).arg(lane).arg(slackMs)};
     };
 
@@ -309,7 +346,7 @@ QList<Violation> checkPasses(const Evidence &evidence)
                 byLane[status->first].append({line.at, status->second});
             } else if (const auto pass = passLine(line.text)) {
                 const auto row = rowValues(evidence, pass->first);
-                if (!row || !holderOn(evidence, pass->second, *row, line.at - slackMs, line.at))
+                if (!row || !holderOn(evidence, pass->second, *row, line.at))
                     noHolder(QStringLiteral("run %1's line \"%2\"").arg(run.id).arg(line.text.left(40)), pass->first,
                              pass->second, line.at);
             }
@@ -327,7 +364,7 @@ QList<Violation> checkPasses(const Evidence &evidence)
                 const ModuleHistory *module = nullptr;
                 QList<Span> gone;
                 if (verdict->kind == Verdict::Pass) {
-                    module = row ? holderOn(evidence, lane, *row, from - slackMs, from) : nullptr;
+                    module = row ? holderOn(evidence, lane, *row, from) : nullptr;
                     if (!module) {
                         noHolder(QStringLiteral("run %1's status \"%2\"").arg(run.id).arg(shown.at(i).text.left(60)),
                                  verdict->row, lane, from);
@@ -337,7 +374,7 @@ QList<Violation> checkPasses(const Evidence &evidence)
                         return state.lanes.contains(lane) && holdsRow(state.settings, *row);
                     });
                 } else {
-                    module = presentOn(evidence, lane, from - slackMs, from);
+                    module = presentOn(evidence, lane, from);
                     if (!module)
                         continue;
                     gone = complement(*module, [&](const ModuleState &state) { return state.lanes.contains(lane); });
@@ -363,7 +400,7 @@ QList<Violation> checkPasses(const Evidence &evidence)
         if (entry.kind != QLatin1String("outcome") || entry.result != Result::Pass)
             continue;
         const auto row = rowValues(evidence, entry.row);
-        if (!row || !holderOn(evidence, entry.port, *row, entry.at - slackMs, entry.at + tickMs))
+        if (!row || !holderOn(evidence, entry.port, *row, entry.at + 1))
             noHolder(QStringLiteral("the audit (%1)").arg(entry.copy), entry.row, entry.port, entry.at);
     }
     return found;
@@ -437,8 +474,10 @@ QList<Violation> checkPassedRows(const Evidence &evidence)
             const RunEvidence *run = runOn(evidence, pass.port, exchange.at);
             if (!run || endOf(*run) < exchange.at + bound)
                 break; // the run that read it ended before it could say so
+            // Another record of the row, made once the answer was in.
             const bool said = std::any_of(entries.begin(), entries.end(), [&](const AuditEntry &entry) {
-                return entry.row == pass.row && entry.kind != QLatin1String("label") && entry.at >= exchange.at - tickMs;
+                return &entry != &pass && entry.row == pass.row && entry.kind != QLatin1String("label")
+                       && entry.at >= exchange.at - roundingMs;
             });
             if (!said) {
                 found << Violation {QStringLiteral("I3"),

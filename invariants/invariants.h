@@ -12,9 +12,11 @@
 //     from the plan, except values a module came with and was never
 //     written (a plan that gives out a factory value).
 // I2. Every PASS, on screen or in the audit, is for a module on that lane
-//     that holds its row in all four settings at that moment; a verdict
-//     shown is withdrawn within --timeout plus one second of its module
-//     leaving (PASS and FAIL) or no longer holding its row (PASS).
+//     that holds its row in all four settings at that moment (the module
+//     the lane last read, which held the row there within slackMs before);
+//     a verdict shown is withdrawn within --timeout plus one second of its
+//     module leaving (PASS and FAIL) or no longer holding its row (PASS).
+//     A lane saying its module already holds a passed row shows a PASS.
 // I3. Every row recorded as passed was read back in full from one module
 //     on that lane, and if that module, still on that lane, is later read
 //     there without it, the audit says so.

@@ -192,6 +192,17 @@ void TestInvariants::passForNothing()
     evidence.modules[0].states[2].lanes = QStringList {laneB};
     QCOMPARE(checkPasses(evidence).size(), 3);
 
+    // A module swapped in just before the PASS is shown: the PASS is still
+    // for the module read back, which the lane could not know had gone;
+    // once the lane has read the new one, a PASS is for that one.
+    evidence = cleanRun();
+    evidence.modules[1].states << ModuleState {t0 + 190, {laneA}, factory2};
+    evidence.modules[0].states[3].at = t0 + 185;
+    evidence.screen.last().at = t0 + 800;
+    QCOMPARE(checkPasses(evidence).size(), 0);
+    evidence.modules[1].exchanges << Exchange {t0 + 195, laneA, false, Setting::MacAddress, QStringLiteral("02:56:45:00:00:02")};
+    QVERIFY2(checkPasses(evidence).size() == 2, qPrintable(broken(checkPasses(evidence)).join(QLatin1Char('\n'))));
+
     // "Already holds row 1" is a PASS shown again: for a module holding
     // only its IP, it is a PASS for nothing.
     evidence = cleanRun();
@@ -249,8 +260,14 @@ void TestInvariants::passWithoutItsReadBack()
 void TestInvariants::lostRowUnrecorded()
 {
     // Back at its factory settings on the lane, its MAC read there at 500:
-    // the audit must say something of row 1 after that.
+    // the audit must say something of row 1 after that; its pass, just
+    // before, does not.
     Evidence evidence = cleanRun();
+    evidence.modules[0].states.insert(3, ModuleState {t0 + 185, {laneA}, factory1});
+    evidence.modules[0].exchanges << Exchange {t0 + 200, laneA, false, Setting::MacAddress, QStringLiteral("02:56:45:00:00:01")};
+    evidence.screen[3].at = t0 + 800;
+    QCOMPARE(checkPassedRows(evidence).size(), 1);
+    evidence = cleanRun();
     evidence.modules[0].states.insert(3, ModuleState {t0 + 300, {laneA}, factory1});
     evidence.modules[0].exchanges << Exchange {t0 + 500, laneA, false, Setting::MacAddress, QStringLiteral("02:56:45:00:00:01")};
     evidence.screen[3].at = t0 + 800; // withdrawn in time: only I3 is at stake
