@@ -296,10 +296,11 @@ QList<Violation> checkAddresses(const Evidence &evidence)
             const QString value = canonical(module.states.last().settings, setting);
             if (!rowOf.contains(value))
                 continue;
-            const bool written = std::any_of(module.exchanges.begin(), module.exchanges.end(), [setting](const Exchange &e) {
-                return e.write && e.setting == setting;
+            const bool written = std::any_of(module.exchanges.begin(), module.exchanges.end(), [&](const Exchange &e) {
+                return e.write && e.setting == setting && canonicalValue(setting, e.value) == value;
             });
-            // What it came with and nobody wrote: the plan gave out a factory value.
+            // What it came with, or went back to, and nobody wrote it: the
+            // plan gave out a factory value.
             if (!written && value == canonical(module.factory, setting))
                 continue;
             if (!holders.contains(value))

@@ -162,6 +162,10 @@ void TestInvariants::oneAddressOnTwoModules()
     m2.factory = values(QStringLiteral("10.0.5.21"), QStringLiteral("02:56:45:00:00:02"));
     m2.states = {{t0 - 100, {}, m2.factory}};
     expectBroken(evidence, {});
+    // Written another row's, then back at its factory settings: still not
+    // the line's doing.
+    m2.exchanges << Exchange {t0 + 2000, laneB, true, Setting::IpAddress, QStringLiteral("10.0.5.22")};
+    expectBroken(evidence, {});
     // Written the same value it came with (a row finished on it), it is one
     // of two modules given row 1.
     m2.exchanges << Exchange {t0 + 3000, laneB, true, Setting::IpAddress, QStringLiteral("10.0.5.21")};
