@@ -141,7 +141,7 @@ private:
     std::mt19937 m_engine;
 };
 
-struct ModuleSpec {
+struct ModuleTraits {
     SettingValues factory;
     int delayMs = 0;        // before each answer
     int revertAfterMs = -1; // back to factory settings this long after a verified write; -1 never
@@ -161,7 +161,7 @@ struct Placement {
     bool beforeAnswer = false; // MidWrite, Swap: before its answer to that write goes out
 };
 
-struct SignalSpec {
+struct StopSignal {
     int atMs = 0;
     int number = 0;
     int restartMs = 0; // after the run ended
@@ -174,9 +174,9 @@ struct Schedule {
     bool sharedMac = false; // every module comes with one MAC address
     int factoryIpRow = 0;   // every module comes with this row's IP address; 0: none
     QByteArray plan;
-    QList<ModuleSpec> modules;
+    QList<ModuleTraits> modules;
     QList<Placement> placements; // in the order they arrive
-    QList<SignalSpec> stops;
+    QList<StopSignal> stops;
     enum class Second { None, Symlinks, HardLinks, LocksDeleted } second = Second::None;
     int secondAtMs = 0;
     enum class Tamper { None, RenameOver, Cut } tamper = Tamper::None;
@@ -208,7 +208,7 @@ Schedule makeSchedule(quint32 seed)
     schedule.factoryIpRow = dice.chance(20) ? dice.between(1, 4) : 0;
     const int mainModules = dice.between(4, 6);
     const auto addModule = [&](int index) {
-        ModuleSpec module;
+        ModuleTraits module;
         module.factory = ModuleSimulator::lineModuleSettings(index);
         if (schedule.sharedMac)
             valueOf(module.factory, Setting::MacAddress) = QStringLiteral("02:56:45:00:AA:01");
@@ -261,7 +261,7 @@ Schedule makeSchedule(quint32 seed)
         int at = dice.between(1200, 3500);
         for (int i = 0; i < stops; ++i) {
             static const int numbers[] = {SIGINT, SIGTERM, SIGHUP, SIGKILL};
-            schedule.stops << SignalSpec {at, numbers[dice.between(0, 3)], dice.between(100, 600)};
+            schedule.stops << StopSignal {at, numbers[dice.between(0, 3)], dice.between(100, 600)};
             at += dice.between(1500, 2500);
         }
     }
@@ -304,7 +304,7 @@ QSet<Fault> faultsOf(const Schedule &schedule)
         if (placement.legLane >= 0)
             faults << Fault::YCable;
     }
-    for (const ModuleSpec &module : schedule.modules) {
+    for (const ModuleTraits &module : schedule.modules) {
         if (module.revertAfterMs >= 0)
             faults << Fault::Revert;
     }
@@ -322,7 +322,7 @@ QSet<Fault> faultsOf(const Schedule &schedule)
         faults << Fault::AuditRenamed;
     if (schedule.tamper == Schedule::Tamper::Cut)
         faults << Fault::AuditCut;
-    for (const SignalSpec &stop : schedule.stops) {
+    for (const StopSignal &stop : schedule.stops) {
         faults << (stop.number == SIGINT    ? Fault::Sigint
                    : stop.number == SIGTERM ? Fault::Sigterm
                    : stop.number == SIGHUP  ? Fault::Sighup
@@ -357,7 +357,7 @@ QString describe(const Schedule &schedule)
                  .arg(schedule.seed).arg(schedule.lanes).arg(schedule.timeoutMs).arg(planRows)
                  .arg(faultList(faultsOf(schedule)));
     for (int i = 0; i < schedule.modules.size(); ++i) {
-        const ModuleSpec &module = schedule.modules.at(i);
+        const ModuleTraits &module = schedule.modules.at(i);
         lines << QStringLiteral("  m%1: factory %2, answers after %3 ms%4").arg(i + 1)
                      .arg(settingsText(module.factory)).arg(module.delayMs)
                      .arg(module.revertAfterMs < 0 ? QString()
@@ -382,7 +382,7 @@ QString describe(const Schedule &schedule)
                      .arg(p.legLane < 0 ? QString() : QStringLiteral(" and lane %1 (%2 ms late)").arg(p.legLane + 1).arg(p.legDelayMs),
                           leave);
     }
-    for (const SignalSpec &stop : schedule.stops)
+    for (const StopSignal &stop : schedule.stops)
         lines << QStringLiteral("  at %1 ms: %2 to the run, restarted %3 ms after it ended").arg(stop.atMs)
                      .arg(signalName(stop.number)).arg(stop.restartMs);
     static const char *const seconds[] = {"", "through symbolic links", "through hard links",
@@ -464,7 +464,7 @@ private:
     void took(Run *run, bool err);
     void line(Run *run, const QString &text);
     void ended(Run *run, int code, QProcess::ExitStatus status);
-    void sendStop(const SignalSpec &stop);
+    void sendStop(const StopSignal &stop);
     void signal(Run *run, int number);
     Run *liveMain();
     void startSecond();
@@ -577,7 +577,7 @@ bool Bench::play(QString *error)
         m_states << State::Waiting;
         QTimer::singleShot(m_schedule.placements.at(i).arriveMs, this, [this] { tryPlacing(); });
     }
-    for (const SignalSpec &stop : std::as_const(m_schedule.stops)) {
+    for (const StopSignal &stop : std::as_const(m_schedule.stops)) {
         QTimer::singleShot(stop.atMs, this, [this, stop] { sendStop(stop); });
         m_lastEventMs = std::max(m_lastEventMs, stop.atMs);
     }
@@ -720,7 +720,7 @@ void Bench::signal(Run *run, int number)
     });
 }
 
-void Bench::sendStop(const SignalSpec &stop)
+void Bench::sendStop(const StopSignal &stop)
 {
     if (m_stopping)
         return;
@@ -895,7 +895,7 @@ void Bench::command(int lane, const QByteArray &bytes)
         return; // nobody on the lane to hear it
     const int index = m_schedule.placements.at(placement).module;
     Module &module = m_modules[std::size_t(index)];
-    const ModuleSpec &spec = m_schedule.modules.at(index);
+    const ModuleTraits &traits = m_schedule.modules.at(index);
     const SettingValues before = module.settings;
     const QByteArray answer = ModuleSimulator::answer(bytes, module.settings);
     const auto parsed = parseCommand(QString::fromLatin1(bytes));
@@ -903,7 +903,7 @@ void Bench::command(int lane, const QByteArray &bytes)
     // its answer has reached the lane that asked.
     std::optional<invariants::Exchange> exchange;
     if (parsed) {
-        exchange = invariants::Exchange {now() + spec.delayMs, lanePath(lane), parsed->write, parsed->setting,
+        exchange = invariants::Exchange {now() + traits.delayMs, lanePath(lane), parsed->write, parsed->setting,
                                          parsed->write ? parsed->formValue
                                                        : valueOf(module.settings, parsed->setting).value_or(QString())};
         if (parsed->write)
@@ -926,7 +926,7 @@ void Bench::command(int lane, const QByteArray &bytes)
             if (where.beforeAnswer)
                 takeOff(placement, why);
             else
-                QTimer::singleShot(spec.delayMs + 1, Qt::PreciseTimer, this, [this, placement, why] { takeOff(placement, why); });
+                QTimer::singleShot(traits.delayMs + 1, Qt::PreciseTimer, this, [this, placement, why] { takeOff(placement, why); });
         }
         return;
     }

@@ -170,7 +170,7 @@ void TestInvariants::oneAddressOnTwoModules()
     // of two modules given row 1.
     m2.exchanges << Exchange {t0 + 3000, laneB, true, Setting::IpAddress, QStringLiteral("10.0.5.21")};
     expectBroken(evidence, {QStringLiteral("I1")});
-    // Part of row 1 written, then the module gone: its MAC is on two.
+    // Only row 1's MAC written, then the module gone: that MAC is on two.
     m2.factory = factory2;
     m2.exchanges = {{t0 + 3000, laneB, true, Setting::MacAddress, QStringLiteral("02-00-00-00-10-01")}};
     m2.states = {{t0 - 100, {}, factory2}, {t0 + 3000, {}, values(QStringLiteral("192.168.1.20"), QStringLiteral("02:00:00:00:10:01"))}};
