@@ -262,6 +262,7 @@ QList<AuditEntry> auditEntries(const QList<AuditCopy> &copies)
             }
             const AuditBody &body = read->record->body;
             entry.kind = kindName(body);
+            entry.after = PlanBook::stateAfter(body);
             entry.row = recordRow(body);
             entry.port = recordPort(body).value_or(QString());
             entry.values = recordValues(body);
@@ -573,10 +574,8 @@ QList<Violation> checkStops(const Evidence &evidence)
     }
     const QList<AuditEntry> entries = auditEntries(evidence.audits);
     for (const AuditEntry &entry : entries) {
-        const bool handsBack = entry.kind == QLatin1String("release")
-                               || (entry.kind == QLatin1String("outcome") && entry.result == Result::NoAnswer);
-        if (!handsBack)
-            continue;
+        if (entry.after != RowState::Open)
+            continue; // the row is not handed back
         const AuditEntry *claim = claimBefore(entries, entry.row, entry.port, entry.at);
         const auto row = rowValues(evidence, entry.row);
         if (!claim || !row)

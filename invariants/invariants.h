@@ -25,12 +25,14 @@
 //     over or truncated under it sends no byte after --timeout plus one
 //     second; an audit nobody tampered with still verifies.
 // I5. SIGINT, SIGTERM and SIGHUP end a run within 10 s, and a row in hand
-//     is never handed back to the plan once a byte of it went out.
+//     is never handed back to the plan (a record that leaves it open, by
+//     the plan's own rules) once a module took a byte of it.
 //
 // Times are milliseconds on one clock, the wall clock the audit's records
 // carry.
 
 #include "plan/plan.h"
+#include "plan/planbook.h"
 #include "plan/records.h"
 
 #include <QList>
@@ -156,6 +158,7 @@ struct AuditEntry {
     QString reason;
     SettingValues values;   // the row as recorded
     SettingValues readBack;
+    std::optional<RowState> after; // the row's state after it, by the plan's own rules
     QString copy;           // which copy, for messages
 };
 QList<AuditEntry> auditEntries(const QList<AuditCopy> &copies);

@@ -328,13 +328,17 @@ void TestInvariants::stopsAndHandingBack()
     expectBroken(evidence, {QStringLiteral("I5")});
     evidence.runs[0].ended.reset();
     expectBroken(evidence, {QStringLiteral("I5")});
-    // No answer to its writes, back to the plan, though the module took one.
+    // Released as if nothing had been written, though the module took it.
     evidence = cleanRun();
-    evidence.audits[0].content = Audit().claim(90, 1, row1).outcome(180, 1, row1, Result::NoAnswer).content();
+    evidence.audits[0].content = Audit().claim(90, 1, row1).add(180, ReleaseRecord {1, row1, QStringLiteral("nothing was written")}).content();
     evidence.screen.erase(evidence.screen.begin() + 1, evidence.screen.begin() + 3);
     const QList<Violation> violations = checkStops(evidence);
     QCOMPARE(violations.size(), 1);
     QVERIFY2(violations.first().what.contains(QLatin1String("row 1 went back to the plan")), qPrintable(violations.first().what));
+    // No answer at all hands the row back only where the plan's rules say so.
+    evidence.audits[0].content = Audit().claim(90, 1, row1).outcome(180, 1, row1, Result::NoAnswer).content();
+    const bool reopens = PlanBook::stateAfter(OutcomeRecord {1, laneA, factory1, row1, {}, Result::NoAnswer, {}}) == RowState::Open;
+    QCOMPARE(checkStops(evidence).size(), reopens ? 1 : 0);
     // A release after nothing went out is sound.
     evidence.modules[0].exchanges.clear();
     evidence.audits[0].content = Audit().claim(90, 1, row1).add(180, ReleaseRecord {1, row1, QStringLiteral("nothing was written")}).content();
