@@ -2,6 +2,7 @@
 #include "client/gatewayclient.h"
 
 #include <algorithm>
+#include <limits>
 
 GatewayClient::GatewayClient(QObject *parent)
     : QObject(parent)
@@ -128,8 +129,14 @@ void GatewayClient::sendNextWrite()
     m_link.send(commandBytes(writeCommand(setting, *valueOf(m_toWrite, setting))));
 }
 
+qint64 GatewayClient::quietFor() const
+{
+    return m_lastBytesAt < 0 ? std::numeric_limits<qint64>::max() / 2 : m_clock.elapsed() - m_lastBytesAt;
+}
+
 void GatewayClient::received(const QByteArray &bytes)
 {
+    m_lastBytesAt = m_clock.elapsed();
     const QString text = frameText(bytes);
     // Someone else talks to the module on these wires: the caller decides,
     // before this text goes on to the request under way.

@@ -83,6 +83,8 @@ public:
     // The line has been silent long enough: no answer asked for before is
     // still coming.
     void forgetAsked() { m_ledger.clear(); }
+    // How long the line has been quiet, in ms; long when nothing came yet.
+    qint64 quietFor() const;
 
     // The module's pause for storing a value, when it does not acknowledge.
     static constexpr std::chrono::milliseconds writeSpacing {1000};
@@ -135,4 +137,5 @@ private:
     WriteOutcome m_written;
     ReplyLedger m_ledger;
     QElapsedTimer m_clock; // for the ledger
+    qint64 m_lastBytesAt = -1; // on m_clock
 };

@@ -12,6 +12,23 @@ bool isLive(RowState state)
     return state != RowState::Open;
 }
 
+#ifdef VEV_IDENTITY_IP_OR_MAC
+// The old rule, built only on request (VEV_IDENTITY_RULE=ip-or-mac) to show
+// the fault tests catch it: a module is known by its IP or its MAC alone.
+PlanBook::Ruling ipOrMacRule(const QList<const RowEntry *> &candidates)
+{
+    for (const RowEntry *entry : candidates) {
+        if (entry->state == RowState::Passed)
+            return {PlanBook::Ruling::HoldsPassed, entry, PlanBook::Conflict::None};
+    }
+    for (const RowEntry *entry : candidates) {
+        if (entry->inDoubt())
+            return {PlanBook::Ruling::Resume, entry, PlanBook::Conflict::None};
+    }
+    return {PlanBook::Ruling::Fresh, nullptr, PlanBook::Conflict::None};
+}
+#endif
+
 } // namespace
 
 QString canonicalOf(const SettingValues &values, Setting setting)
@@ -107,13 +124,18 @@ void PlanBook::apply(const AuditRecord &record, int line)
         }
         if constexpr (std::is_same_v<Body, OutcomeRecord>) {
             if (body.result != Result::Pass)
-                entry.failedReadBacks << body.readBack;
+                entry.failedWith(body);
         }
     }, record.body);
     entry.auditLine = line;
     entry.station = record.station;
     entry.time = record.time;
     setState(index, *state);
+    // A module that carried part of a row in doubt, written over whole.
+    if (const auto *outcome = std::get_if<OutcomeRecord>(&record.body); outcome && outcome->result == Result::Pass) {
+        for (const int doubt : m_doubt)
+            m_entries[std::size_t(doubt)].writtenOver(outcome->before);
+    }
 }
 
 std::optional<QString> PlanBook::conflict(const QString &planName, const QString &auditName) const
@@ -184,8 +206,38 @@ bool sameSettings(const SettingValues &a, const SettingValues &b)
 
 } // namespace
 
+void RowEntry::failedWith(const OutcomeRecord &outcome)
+{
+    failedReadBacks << outcome.readBack;
+    if (!outcome.acknowledged)
+        return;
+    for (Setting setting : *outcome.acknowledged) {
+        const QString before = canonicalOf(outcome.before, setting);
+        if (canonicalOf(outcome.written, setting) != before && canonicalOf(outcome.readBack, setting) == before) {
+            foreignReadBacks << outcome.readBack;
+            const bool carries = std::any_of(allSettings.begin(), allSettings.end(), [&](Setting s) {
+                return canonicalOf(outcome.written, s) != canonicalOf(outcome.before, s)
+                       && canonicalOf(outcome.readBack, s) == canonicalOf(outcome.written, s);
+            });
+            if (carries)
+                spread << outcome.readBack;
+            return;
+        }
+    }
+}
+
+void RowEntry::writtenOver(const SettingValues &before)
+{
+    spread.erase(std::remove_if(spread.begin(), spread.end(),
+                                [&before](const SettingValues &module) { return sameSettings(module, before); }),
+                 spread.end());
+}
+
 PlanBook::Ruling PlanBook::rule(const SettingValues &module, const QList<const RowEntry *> &candidates)
 {
+#ifdef VEV_IDENTITY_IP_OR_MAC
+    return ipOrMacRule(candidates);
+#endif
     const QString mac = canonicalOf(module, Setting::MacAddress);
     const QString ip = canonicalOf(module, Setting::IpAddress);
     // A row being written elsewhere: nothing for this module until it is done.
@@ -200,8 +252,12 @@ PlanBook::Ruling PlanBook::rule(const SettingValues &module, const QList<const R
     const RowEntry *resume = nullptr;
     int best = -1;
     bool tie = false;
+    const auto foreign = [&module](const RowEntry *entry) {
+        return std::any_of(entry->foreignReadBacks.begin(), entry->foreignReadBacks.end(),
+                           [&module](const SettingValues &back) { return sameSettings(module, back); });
+    };
     for (const RowEntry *entry : candidates) {
-        const int score = entry->inDoubt() ? rowModuleScore(module, *entry) : -1;
+        const int score = entry->inDoubt() && !foreign(entry) ? rowModuleScore(module, *entry) : -1;
         tie = score >= 0 && score == best;
         if (score > best) {
             best = score;
@@ -210,6 +266,8 @@ PlanBook::Ruling PlanBook::rule(const SettingValues &module, const QList<const R
     }
     if (tie)
         return {Ruling::Conflict, resume, Conflict::TwoRows};
+    if (resume && !resume->spread.isEmpty())
+        return {Ruling::Conflict, resume, Conflict::Spread};
     if (resume)
         return {Ruling::Resume, resume, Conflict::None};
     const RowEntry *partOf = nullptr;

@@ -24,6 +24,13 @@
 // - it is a row in doubt's module only when each of its settings is either
 //   the row's or the one it had before the claim, and a setting the claim
 //   wrote holds the row's value (its factory values alone never make it so);
+//   A module whose settings are a read-back recorded as failed, that showed
+//   an acknowledged setting at its value before, is not the row's module
+//   either: the acknowledgement came from elsewhere, where the row's values
+//   may be, and finishing the row on it would put them on two modules.
+//   While such a module still carries part of the row, the row is finished
+//   on no module (a conflict): that module gets a fresh row when it is
+//   back, and once it passes with it the row can be finished;
 // - one that carries the MAC of a passed or in-doubt row, and is not that
 //   row's module, is a conflict (a unit that came back changed), unless its
 //   settings are a failed read-back recorded for that row (the second module
@@ -63,6 +70,20 @@ struct RowEntry {
     SettingValues before; // the module's settings before, from the claim or outcome
     SettingValues recorded; // the values as the audit last recorded them
     QList<SettingValues> failedReadBacks; // what modules read back in its failed outcomes
+    // Of those, read-backs that show an acknowledged setting at its value
+    // before: the acknowledgement came from another module (a swap), or
+    // from one that lies, and the row's written values may be elsewhere.
+    QList<SettingValues> foreignReadBacks;
+    // Of those, the modules that still carry part of the row, as read back:
+    // the row is on two modules until such a module has been written over
+    // and passed with another row.
+    QList<SettingValues> spread;
+
+    // Takes in a failed outcome of the row.
+    void failedWith(const OutcomeRecord &outcome);
+    // A module that was read back as one of the spread has passed with a row
+    // written over all it carried.
+    void writtenOver(const SettingValues &before);
     QString station;
     QString port;
     QString time;
@@ -96,6 +117,7 @@ public:
         DoubtMac,  // the same of a row in doubt
         InHand,    // it carries the IP or MAC of a row being written elsewhere
         TwoRows,   // it could be the module of either of two rows in doubt
+        Spread,    // it is a row's module, but part of the row is on another module too
     };
 
     // The rule for any store: what the module with these settings is,
@@ -123,6 +145,7 @@ public:
     void letGo(int entry);
 
     const RowEntry &entry(int index) const { return m_entries.at(std::size_t(index)); }
+    int entries() const { return int(m_entries.size()); }
     // The entry of plan row n (1-based), or of these values; -1 for none.
     int entryOfRow(int row) const;
     int find(const SettingValues &values) const { return m_byKey.value(keyOf(values), -1); }

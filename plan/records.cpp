@@ -67,6 +67,27 @@ public:
         return value.toBool();
     }
 
+    // A list of setting keys ("ip", "mac"), absent or not.
+    std::optional<QList<Setting>> settingList(const char *key)
+    {
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        if (value.isUndefined())
+            return std::nullopt;
+        QList<Setting> list;
+        const QJsonArray array = value.toArray();
+        for (const QJsonValue &item : array) {
+            const auto setting = settingForKey(item.toString());
+            if (!setting) {
+                note(key, "a list of setting names");
+                return std::nullopt;
+            }
+            list << *setting;
+        }
+        if (!value.isArray())
+            note(key, "a list of setting names");
+        return list;
+    }
+
     SettingValues settings(const char *key)
     {
         const QJsonValue value = m_object.value(QLatin1String(key));
@@ -127,6 +148,12 @@ QJsonObject bodyObject(const OutcomeRecord &outcome)
     };
     if (!outcome.reason.isEmpty())
         object.insert(QStringLiteral("reason"), outcome.reason);
+    if (outcome.acknowledged) {
+        QJsonArray keys;
+        for (Setting setting : *outcome.acknowledged)
+            keys.append(QLatin1String(settingInfo(setting).key));
+        object.insert(QStringLiteral("acknowledged"), keys);
+    }
     return object;
 }
 
@@ -177,6 +204,7 @@ std::optional<AuditBody> readBody(const QString &kind, Fields &fields)
         outcome.readBack = fields.settings("read_back");
         outcome.result = fields.result();
         outcome.reason = fields.text("reason", false);
+        outcome.acknowledged = fields.settingList("acknowledged");
         return outcome;
     }
     if (kind == QLatin1String("claim")) {

@@ -49,6 +49,9 @@ struct OutcomeRecord {
     SettingValues readBack;
     Result result = Result::Fail;
     QString reason; // for people: which setting, and what came back; empty on a pass
+    // The settings the module acknowledged; none known for outcomes written
+    // before this was recorded.
+    std::optional<QList<Setting>> acknowledged;
 };
 
 struct ReleaseRecord {

@@ -158,7 +158,7 @@ void ModuleSimulator::handle(const QByteArray &command)
     }
 }
 
-QByteArray ModuleSimulator::answerTo(const QByteArray &bytes)
+QByteArray ModuleSimulator::answer(const QByteArray &bytes, SettingValues &settings)
 {
     const auto command = parseCommand(QString::fromLatin1(bytes));
     if (!command)
@@ -166,28 +166,33 @@ QByteArray ModuleSimulator::answerTo(const QByteArray &bytes)
 
     const Setting setting = command->setting;
     if (!command->write) {
-        const auto &value = valueOf(m_settings, setting);
+        const auto &value = valueOf(settings, setting);
         return commandBytes(replyText(setting, value.value_or(QString())));
     }
 
     if (!isValidValue(setting, command->formValue))
         return errorAnswer("bad value");
-    const QByteArray acknowledgement = QByteArray("OK ") + settingInfo(setting).ackKeyword + " "
-                                       + command->formValue.toLatin1() + "\r\n";
-    if (m_options.ignoreWrites)
-        return acknowledgement;
-    const auto previous = valueOf(m_settings, setting);
-    valueOf(m_settings, setting) = command->formValue;
+    valueOf(settings, setting) = command->formValue;
+    return QByteArray("OK ") + settingInfo(setting).ackKeyword + " " + command->formValue.toLatin1() + "\r\n";
+}
+
+QByteArray ModuleSimulator::answerTo(const QByteArray &bytes)
+{
+    SettingValues after = m_settings;
+    const QByteArray reply = answer(bytes, after);
+    // Only a write it took is stored; a module that lies keeps the old values.
+    if (m_options.ignoreWrites || !reply.startsWith("OK "))
+        return reply;
     if (!m_options.statePath.isEmpty()) {
         QString error;
-        if (!writeSettingsFile(m_options.statePath, m_settings, &error)) {
+        if (!writeSettingsFile(m_options.statePath, after, &error)) {
             // A module that cannot store a value must not acknowledge it.
             m_log << "cannot store: " << error << Qt::endl;
-            valueOf(m_settings, setting) = previous;
             return errorAnswer("cannot store value");
         }
     }
-    return acknowledgement;
+    m_settings = after;
+    return reply;
 }
 
 void ModuleSimulator::sendAnswer(const QByteArray &answer)

@@ -51,6 +51,10 @@ public:
     // The factory settings of the module at this place in a line: each has
     // a MAC address of its own.
     static SettingValues lineModuleSettings(int index);
+    // What a module holding `settings` answers to one command (up to and
+    // with its '#'); a sound write changes `settings`. For players of
+    // modules of their own that must answer as this one does.
+    static QByteArray answer(const QByteArray &command, SettingValues &settings);
 
     ~ModuleSimulator() override;
     ModuleSimulator(int fd, const Options &options, const SettingValues &settings, QTextStream &log);

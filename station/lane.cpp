@@ -124,7 +124,43 @@ OpenFailure Lane::open(QString *reason)
 
 void Lane::start()
 {
+    askLastPassed();
     settle();
+}
+
+void Lane::askLastPassed()
+{
+    QPointer<Lane> self(this);
+    m_store->lastPassed(m_port, [self](const std::optional<RowEntry> &last) {
+        if (self)
+            self->m_lastPassed = last;
+    });
+}
+
+// The first module on a line just opened may be the one that passed last
+// on it, left there: if it answers with that row's MAC or its MAC before,
+// but not with the row, it lost it while no one watched.
+bool Lane::lostSinceLastRun(const ReadOutcome &outcome)
+{
+    const std::optional<RowEntry> last = std::exchange(m_lastPassed, std::nullopt);
+    if (!last)
+        return false;
+    const QString mac = canonicalOf(outcome.values, Setting::MacAddress);
+    const QString rowMac = canonicalOf(last->values, Setting::MacAddress);
+    const QString beforeMac = canonicalOf(last->before, Setting::MacAddress);
+    const bool holds = std::all_of(allSettings.begin(), allSettings.end(), [&](Setting setting) {
+        return canonicalOf(outcome.values, setting) == canonicalOf(last->values, setting);
+    });
+    if (holds || (mac != rowMac && mac != beforeMac))
+        return false;
+    const PlanRow row {last->row, last->planLine, last->values};
+    m_status = Status {Activity::Reading, Ending::None, {}, m_timeout, row, PlanBook::Conflict::None, 0, outcome.values,
+                       std::nullopt, {}, LabelState::None, {}};
+    m_passed = row;
+    m_handledMacs = {mac, rowMac, beforeMac};
+    m_removing = true;
+    settingsGone(outcome.values);
+    return true;
 }
 
 bool Lane::holdsModule() const
@@ -186,7 +222,12 @@ void Lane::watch(bool removing)
     if (removing && m_passed && !m_presence.isActive())
         m_presence.start();
     m_probeAnswer = ReadGatherer();
-    m_silence.start(m_timeout);
+    // A module that went quiet in the middle of its writes has been gone
+    // for that long already: its verdict goes no later than a timeout and
+    // a moment after it went.
+    const qint64 quiet = removing ? m_client.quietFor() : 0;
+    m_silence.start(std::chrono::milliseconds(
+        std::clamp<qint64>(m_timeout.count() + verdictGrace.count() - quiet, 0, m_timeout.count())));
     probe();
 }
 
@@ -230,9 +271,12 @@ void Lane::heard(const QString &text)
     if (m_probeAnswer.complete().contains(Setting::MacAddress)) {
         const QString mac = canonicalValue(Setting::MacAddress, *m_probeAnswer.value(Setting::MacAddress));
         if (m_removing && m_handledMacs.contains(mac)) {
-            // Still the module just handled.
+            // Still the module just handled; one that passed and answers
+            // with a MAC that is not its row's has lost it: read it whole now.
             m_probeAnswer = ReadGatherer();
             m_undecided.stop();
+            if (m_passed && mac != canonicalOf(m_passed->values, Setting::MacAddress))
+                checkPresence();
             return;
         }
         identify();
@@ -353,6 +397,8 @@ void Lane::settingsGone(const SettingValues &seen)
         emit self->settingsLost(lost);
         if (self->m_stopping)
             return self->finish(self->m_stopEnding);
+        if (self->m_once)
+            return self->finish(Ending::None);
         self->show(Activity::LostSettings);
         self->watch(true);
     });
@@ -379,6 +425,9 @@ void Lane::readFinished(const ReadOutcome &outcome)
         finish(m_stopEnding);
         return;
     }
+    if (!m_removing && lostSinceLastRun(outcome))
+        return;
+    m_lastPassed.reset();
     // A new module: the last one's result goes from the tile.
     m_passed.reset();
     m_status.row.reset();
@@ -488,6 +537,7 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         record.readBack = outcome.readBack->values;
     record.result = resultOf(outcome);
     record.reason = reasonOf(outcome, record.result, m_row.values);
+    record.acknowledged = outcome.acknowledged.toList();
     recordOutcome(record, outcome.status == WriteOutcome::Lost, outcome.reason);
 }
 
@@ -655,6 +705,7 @@ void Lane::reopen()
     const OpenFailure failure = m_client.open(m_port, &reason);
     if (failure == OpenFailure::None) {
         m_openedFor.start();
+        askLastPassed();
         settle();
         return;
     }

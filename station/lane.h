@@ -139,6 +139,9 @@ public:
 
     // How often a module that passed is read whole while it stays on.
     static constexpr std::chrono::milliseconds presenceCheck {1000};
+    // A verdict stays at most a timeout and this long after its module fell
+    // silent, however long it took to reach it.
+    static constexpr std::chrono::milliseconds verdictGrace {500};
 
 signals:
     void statusChanged();
@@ -168,6 +171,8 @@ private:
     void presenceRead(const ReadOutcome &outcome);
     void settingsGone(const SettingValues &seen);
     void gone();
+    void askLastPassed();
+    bool lostSinceLastRun(const ReadOutcome &outcome);
     void stored(const OutcomeRecord &record, bool lost, const QString &lostReason, const QString &error);
     void lineLost(const QString &reason);
     void portLost(const QString &reason);
@@ -204,6 +209,9 @@ private:
     QTimer m_presence;             // the next whole read of a module that passed
     bool m_checking = false;       // the read under way is such a read
     std::optional<PlanRow> m_passed; // the row the module on the lane passed with
+    // The row last passed on this port, by this station, as the line opens:
+    // its module may still be on the lane, with the row or without it.
+    std::optional<RowEntry> m_lastPassed;
 
     Phase m_phase = Phase::Idle;
     // The line went away while the store was answering: the module in hand

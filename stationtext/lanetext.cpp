@@ -30,6 +30,10 @@ QString conflictText(const Lane::Status &status)
     case PlanBook::Conflict::InHand:
         return QStringLiteral("CONFLICT: the module carries an address of row %1, being written on another lane; "
                               "nothing is written to it until that lane is done").arg(row);
+    case PlanBook::Conflict::Spread:
+        return QStringLiteral("CONFLICT: the module carries part of row %1, whose other part is on another module (swapped "
+                              "in the middle of its writes); nothing was written to it: set it aside until that module "
+                              "has been given a row of its own").arg(row);
     case PlanBook::Conflict::TwoRows:
         return QStringLiteral("CONFLICT: the module could be that of row %1 or of another row in doubt; nothing was "
                               "written to it, set it aside").arg(row);

@@ -22,6 +22,7 @@ using PlanImportCallback = std::function<void(const Answer &, int)>;
 using AuditImportCallback = std::function<void(const Answer &, int, int)>;
 using ExportCallback = std::function<void(const Answer &)>;
 using VerifyCallback = std::function<void(const Answer &, const AuditCheck &)>;
+using LastPassedCallback = std::function<void(const std::optional<RowEntry> &)>;
 
 void enqueue(Worker *worker, Worker::Job job)
 {
@@ -226,6 +227,21 @@ void DbStore::status(std::function<void(const StoreStatus &)> done)
             });
         },
         [this, id](const DbFault &) { answer<StatusCallback>(id, false, StoreStatus()); },
+        false});
+}
+
+void DbStore::lastPassed(const QString &port, std::function<void(const std::optional<RowEntry> &)> done)
+{
+    const quint64 id = hold(LastPassedCallback(std::move(done)));
+    enqueue(m_worker, Worker::Job {
+        [this, id, port](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.lastPassed(port, [this, id, finished](const DbFault &fault, const std::optional<RowEntry> &entry) {
+                if (!fault)
+                    answer<LastPassedCallback>(id, entry);
+                finished(fault);
+            });
+        },
+        [this, id](const DbFault &) { answer<LastPassedCallback>(id, std::nullopt); },
         false});
 }
 

@@ -444,3 +444,15 @@ void FileStore::importAudit(const QList<AuditRecord> &records, std::function<voi
     settled({});
     done({}, added, already);
 }
+
+void FileStore::lastPassed(const QString &port, std::function<void(const std::optional<RowEntry> &)> done)
+{
+    std::optional<RowEntry> last;
+    for (int i = 0; i < m_book.entries(); ++i) {
+        const RowEntry &entry = m_book.entry(i);
+        if (entry.state == RowState::Passed && entry.port == port && entry.station == m_options.station
+            && (!last || entry.auditLine > last->auditLine))
+            last = entry;
+    }
+    done(last);
+}

@@ -45,6 +45,7 @@ public:
     void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;
     void note(const AuditBody &body, std::function<void(const QString &)> done) override;
     void status(std::function<void(const StoreStatus &)> done) override;
+    void lastPassed(const QString &port, std::function<void(const std::optional<RowEntry> &)> done) override;
     QString stationName() const override { return m_options.station; }
     QString operatorName() const override { return m_options.operatorName; }
     QString description() const override;

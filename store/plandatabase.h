@@ -115,6 +115,9 @@ public:
     // outcomes; with full, also the rows passed per hour.
     void status(bool full, std::function<void(const DbFault &, const StoreStatus &)> done);
 
+    // The row this station last passed on the port, with the settings before.
+    void lastPassed(const QString &port, std::function<void(const DbFault &, const std::optional<RowEntry> &)> done);
+
     // Moves whenever any station records something or a station starts or
     // ends: what a running station polls to notice the others.
     void fingerprint(std::function<void(const DbFault &, const QByteArray &print)> done);
@@ -154,6 +157,7 @@ private:
     struct ClaimState;
     void claimByValues(const std::shared_ptr<ClaimState> &state, Done finish);
     void failedReadBacks(const std::shared_ptr<ClaimState> &state, Done finish);
+    void writtenOver(const std::shared_ptr<ClaimState> &state, int index, Done finish);
     void decide(const std::shared_ptr<ClaimState> &state, Done finish);
     void resumeRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, Done finish);
     void nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish);

@@ -124,7 +124,33 @@ void PlanDatabase::failedReadBacks(const std::shared_ptr<ClaimState> &state, Don
                 QString why;
                 const auto read = readAuditLine(result.bytes(i, 0), &why);
                 if (const auto *outcome = read && read->record ? std::get_if<OutcomeRecord>(&read->record->body) : nullptr)
-                    state->candidates[index].failedReadBacks << outcome->readBack;
+                    state->candidates[index].failedWith(*outcome);
+            }
+            writtenOver(state, index, finish);
+        }, finish);
+}
+
+// A module that still carried part of the row when it was read back keeps
+// the row from being finished, until it has passed with another row.
+void PlanDatabase::writtenOver(const std::shared_ptr<ClaimState> &state, int index, Done finish)
+{
+    const QList<SettingValues> spread = state->candidates[index].spread;
+    if (spread.isEmpty())
+        return decide(state, finish);
+    QVariantList befores;
+    QStringList alternatives;
+    for (const SettingValues &module : spread) {
+        befores << compactJson(module);
+        alternatives << QStringLiteral("CAST(line AS jsonb) -> 'before' = CAST($%1 AS jsonb)").arg(befores.size());
+    }
+    run(QStringLiteral("SELECT line FROM vev_audit WHERE kind = 'outcome' AND result = 'pass' AND (%1)")
+            .arg(alternatives.join(QStringLiteral(" OR "))),
+        befores, [this, state, index, finish](const PgResult &result) {
+            for (int i = 0; i < result.rows(); ++i) {
+                QString why;
+                const auto read = readAuditLine(result.bytes(i, 0), &why);
+                if (const auto *outcome = read && read->record ? std::get_if<OutcomeRecord>(&read->record->body) : nullptr)
+                    state->candidates[index].writtenOver(outcome->before);
             }
             decide(state, finish);
         }, finish);

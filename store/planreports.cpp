@@ -181,6 +181,29 @@ std::optional<AuditLine> checked(Verification *state, const AuditRow &row)
 
 } // namespace
 
+void PlanDatabase::lastPassed(const QString &port, std::function<void(const DbFault &, const std::optional<RowEntry> &)> done)
+{
+    auto last = std::make_shared<std::optional<RowEntry>>();
+    run(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.before FROM vev_plan p WHERE p.state = 'passed' "
+                                                                "AND p.port = $1 AND p.station = $2 ORDER BY p.done_at DESC "
+                                                                "LIMIT 1"),
+        {port, m_identity.station}, [last, done](const PgResult &result) {
+            if (result.rows() > 0) {
+                RowEntry entry;
+                const PlanRow row = planRowOf(result, 0);
+                entry.row = row.row;
+                entry.planLine = row.line;
+                entry.values = row.values;
+                entry.state = RowState::Passed;
+                QString error;
+                if (const auto before = settingsFromJson(QJsonDocument::fromJson(result.bytes(0, 6)).object(), &error))
+                    entry.before = *before;
+                *last = entry;
+            }
+            done({}, *last);
+        }, [last, done](const DbFault &fault) { done(fault, *last); });
+}
+
 void PlanDatabase::status(bool full, std::function<void(const DbFault &, const StoreStatus &)> done)
 {
     auto status = std::make_shared<StoreStatus>();

@@ -131,6 +131,15 @@ public:
 
     virtual void status(std::function<void(const StoreStatus &)> done) = 0;
 
+    // The row this station last passed on the port, with the module's
+    // settings before: the module that may still be on the lane when a run
+    // begins. Nothing when there is none or it cannot be asked.
+    virtual void lastPassed(const QString &port, std::function<void(const std::optional<RowEntry> &)> done)
+    {
+        Q_UNUSED(port);
+        done(std::nullopt);
+    }
+
     // Records carry the station's and the operator's name.
     virtual QString stationName() const = 0;
     virtual QString operatorName() const = 0;

@@ -436,7 +436,7 @@ void TestDbStore::hostileTexts()
     QVERIFY(claimed);
     const ProvisionStore::Claim claim = std::get<0>(*claimed);
     QVERIFY2(claim.kind == ProvisionStore::Claim::Fresh && claim.row.row == 1, qPrintable(claim.error));
-    const OutcomeRecord outcome {1, text, factoryModule, claim.row.values, factoryModule, Result::Fail, text};
+    const OutcomeRecord outcome {1, text, factoryModule, claim.row.values, factoryModule, Result::Fail, text, {}};
     auto stored = answered<QString>([&](auto done) { store.record(outcome, done); });
     QVERIFY(stored && std::get<0>(*stored).isEmpty());
     stored = answered<QString>([&](auto done) { store.note(LabelRecord {1, claim.row.values, false, text, text}, done); });

@@ -168,7 +168,7 @@ void TestPlan::linesFitTheirReader()
     const SettingValues row {QStringLiteral("10.0.5.21"), QStringLiteral("10.0.5.1"), QStringLiteral("502"),
                              QStringLiteral("02:00:00:00:10:01")};
     const AuditRecord record {{}, QStringLiteral("bench-1"), QString(100, 'o'), {},
-                              OutcomeRecord {1, QString(4000, 'p'), hostile, row, hostile, Result::Fail, QString(70000, 'r')}};
+                              OutcomeRecord {1, QString(4000, 'p'), hostile, row, hostile, Result::Fail, QString(70000, 'r'), {}}};
     const QByteArray line = auditLine(record, firstPrev);
     QVERIFY2(line.size() <= longestAuditLine, qPrintable(QString::number(line.size())));
     QString why;
@@ -209,7 +209,8 @@ void TestPlan::ruling_data()
 {
     // Settings as "ip gateway port mac"; each live row as "state settings",
     // then "before settings" (the module's when claimed), "back settings" (a
-    // failed read-back) and "in hand" as they apply. Rows count from 1.
+    // failed read-back), "acked keys" (what that outcome saw acknowledged)
+    // and "in hand" as they apply. Rows count from 1.
     QTest::addColumn<QString>("module");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QString>("ruling"); // "fresh", "fresh part N", "resume N", "holds N", "conflict N why"
@@ -246,6 +247,13 @@ void TestPlan::ruling_data()
     QTest::newRow("a row being written elsewhere") << row1 << QStringList {"claimed " + row1 + before + " in hand"}
                                                    << "conflict 1 in-hand";
     QTest::newRow("the whole row, the settings before unknown") << row1 << QStringList {"claimed " + row1} << "resume 1";
+    // Swapped mid-write, the swap seen: the first two settings acknowledged
+    // by the first module, the read-back from the second.
+    const QString seen = " back " + secondHalf + " acked ip,gateway,mac";
+    QTest::newRow("swap seen: the second module gets a fresh row") << secondHalf << QStringList {"failed " + row1 + before + seen}
+                                                                    << "fresh";
+    QTest::newRow("swap seen: the first is not finished while the second carries the rest")
+        << firstHalf << QStringList {"failed " + row1 + before + seen} << "conflict 1 spread";
     QTest::newRow("either of two rows' module") << "192.168.1.20 10.0.5.1 502 02:56:45:00:00:01"
                                                 << QStringList {"failed " + row1 + before, "failed " + row2 + before}
                                                 << "conflict 1 two-rows";
@@ -271,8 +279,16 @@ void TestPlan::ruling()
         entry.values = settingsOf(text.section(QLatin1Char(' '), 1, 4));
         if (text.contains(QLatin1String(" before ")))
             entry.before = settingsOf(text.section(QLatin1String(" before "), 1).section(QLatin1Char(' '), 0, 3));
-        if (text.contains(QLatin1String(" back ")))
-            entry.failedReadBacks << settingsOf(text.section(QLatin1String(" back "), 1).section(QLatin1Char(' '), 0, 3));
+        if (text.contains(QLatin1String(" back "))) {
+            OutcomeRecord failed {entry.row, {}, entry.before, entry.values, {}, Result::NotAcknowledged, {}, {}};
+            failed.readBack = settingsOf(text.section(QLatin1String(" back "), 1).section(QLatin1Char(' '), 0, 3));
+            if (text.contains(QLatin1String(" acked "))) {
+                failed.acknowledged = QList<Setting>();
+                for (const QString &key : text.section(QLatin1String(" acked "), 1).section(QLatin1Char(' '), 0, 0).split(QLatin1Char(',')))
+                    failed.acknowledged->append(*settingForKey(key));
+            }
+            entry.failedWith(failed);
+        }
         entry.inHand = text.endsWith(QLatin1String(" in hand"));
         entries.push_back(entry);
     }
@@ -281,7 +297,7 @@ void TestPlan::ruling()
         candidates << &entry;
     const PlanBook::Ruling ruling = PlanBook::rule(settingsOf(module), candidates);
     const QString row = ruling.row ? QString::number(ruling.row->row) : QString();
-    const char *const conflicts[] = {"", "passed-mac", "doubt-mac", "in-hand", "two-rows"};
+    const char *const conflicts[] = {"", "passed-mac", "doubt-mac", "in-hand", "two-rows", "spread"};
     QString said;
     switch (ruling.kind) {
     case PlanBook::Ruling::Fresh: said = row.isEmpty() ? QStringLiteral("fresh") : QStringLiteral("fresh part ") + row; break;

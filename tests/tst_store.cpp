@@ -28,7 +28,7 @@ QString recordOn(ProvisionStore &store, const PlanRow &row, Result result)
 {
     QString answer = QStringLiteral("not answered");
     const SettingValues before = ModuleSimulator::lineModuleSettings(0);
-    store.record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), before, row.values, row.values, result, {}},
+    store.record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), before, row.values, row.values, result, {}, {}},
                  [&](const QString &error) { answer = error; });
     return answer;
 }
@@ -135,7 +135,7 @@ void TestStore::storeKeepsOneStateTable()
     QVERIFY(verifyAudit(auditPath).lines == 1);
     const auto recordAs = [&](const PlanRow &row, Result result, const SettingValues &before) {
         QString stored = QStringLiteral("not answered");
-        store->record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), before, row.values, row.values, result, {}},
+        store->record(OutcomeRecord {row.row, QStringLiteral("/dev/ttyUSB0"), before, row.values, row.values, result, {}, {}},
                       [&](const QString &e) { stored = e; });
         return stored;
     };

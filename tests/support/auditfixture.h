@@ -37,7 +37,7 @@ inline QByteArray auditOf(const QStringList &lines)
             record.body = ReleaseRecord {row, values, QStringLiteral("released by the operator")};
         else
             record.body = OutcomeRecord {row, QStringLiteral("/dev/ttyUSB0"), {}, values, values,
-                                         *resultFromText(words.value(3, QStringLiteral("pass"))), {}};
+                                         *resultFromText(words.value(3, QStringLiteral("pass"))), {}, {}};
         QByteArray text = auditLine(record, prev);
         if (words.at(0) == QLatin1String("v1")) {
             QJsonObject object = QJsonDocument::fromJson(text).object();
