@@ -29,14 +29,22 @@ Commands:
             records a claim (the row, the port, the module's settings before)
             in the audit; then it writes the row, reads it back, records the
             outcome, prints PASS or FAIL, and waits until the module is taken
-            off (no answer for --timeout) or another module answers. A
-            module's identity is its MAC address. A module whose IP or MAC
-            address is that of a row the audit records as passed gets nothing
-            (take it off; with --once, exit 11). A row claimed without an
-            outcome (a run that died) or that failed is in doubt: it goes to
-            no other module; the module that carries it (its IP or MAC is the
-            row's) gets it finished when it is put on a lane again, or the
-            operator hands it back with plan release. A row counts as done
+            off (no answer for --timeout) or another module answers; a
+            module that passed is read whole each second while it stays, and
+            one seen without its row puts the row in doubt again (a "lost"
+            line; set both aside). A module is known by all four settings: it
+            holds a passed row only with all four (nothing for it; with
+            --once, exit 11); it is a row in doubt's module only when each
+            setting is the row's or its own before and a written one holds
+            the row's (the row is finished on it); one that carries a passed
+            or in-doubt row's MAC otherwise is a conflict (nothing written;
+            with --once, exit 15), unless it is that row's failed read-back
+            (a swap mid-write), and one that carries only such a row's IP
+            gets a fresh row over all four. A row claimed without an outcome
+            (a run that died), or whose outcome is not a pass, is in doubt:
+            it goes to no other module, or the operator hands it back with
+            plan release. A lane that hears answers it did not ask for (a Y
+            cable) stops and says the wiring is wrong. A row counts as done
             when the audit records its IP and MAC as passed, whatever its line
             in the plan. The plan is a CSV file with the header
             ip,gateway,tcp_port,mac (any order and case; ";" separators
