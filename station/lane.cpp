@@ -543,9 +543,10 @@ void Lane::writeFinished(const WriteOutcome &outcome)
 
 void Lane::recordOutcome(const OutcomeRecord &record, bool lost, const QString &lostReason)
 {
+    // The module just handled answers with the row's MAC or its own before;
+    // any other is another module, put on faster than the line fell silent
+    // (the read-back may already have been its).
     m_handledMacs = {canonicalOf(record.before, Setting::MacAddress), canonicalOf(record.written, Setting::MacAddress)};
-    if (const QString back = canonicalOf(record.readBack, Setting::MacAddress); !back.isEmpty())
-        m_handledMacs.insert(back);
 
     m_phase = Phase::Recording;
     show(Activity::Recording);

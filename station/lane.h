@@ -6,14 +6,17 @@
 // it, asks the store what the module is to get, writes that row, reads it
 // back, has the outcome stored, and watches until the module is taken off.
 //
-// A module's identity is its MAC address. The lane probes only while the
-// line is silent, with the cheapest question (the MAC address), and once
-// bytes come it reads the module whole; that read is answered after every
-// probe sent before it, so no late answer can land in a later request. A
-// module counts as taken off only after --timeout without a byte, and as a
-// new one only on a complete answer whose MAC is not the one just handled,
-// which is told at once. A module that just failed is not new: it is tried
-// again only once it has been taken off and put back.
+// What a module is, the store decides from all four of its settings. The
+// lane probes only while the line is silent, with the cheapest question (the
+// MAC address), and once bytes come it reads the module whole; that read is
+// answered after every probe sent before it, so no late answer can land in
+// a later request, and its answers are taken as the module's only once the
+// line stayed quiet after them. The module just handled stays the one on
+// the lane until --timeout without a byte; an answer with a MAC that is
+// neither its row's nor its own before is a new module, told at once. A
+// module that passed is read whole while it stays; one that failed gets
+// nothing more until it has been taken off. Answers the lane did not ask
+// for mean someone else talks on its wires: it stops.
 //
 // A lost port ends the lane, unless it is told to reopen its port: then it
 // waits, trying the same device path now and then, and goes on watching once
