@@ -39,18 +39,11 @@ SignalWatch::SignalWatch(std::initializer_list<int> numbers, QObject *parent)
         action.sa_handler = onSignal;
         ::sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        if (::sigaction(number, &action, nullptr) == 0)
-            m_numbers << number;
+        ::sigaction(number, &action, nullptr);
     }
 #else
     Q_UNUSED(numbers)
 #endif
-}
-
-SignalWatch::~SignalWatch()
-{
-    for (const int number : std::as_const(m_numbers))
-        std::signal(number, SIG_DFL);
 }
 
 void SignalWatch::readPending()

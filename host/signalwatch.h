@@ -6,7 +6,6 @@
 // pair that the loop reads, so the program reacts in its own time (finish
 // the module in hand, redraw the board) instead of inside the handler.
 
-#include <QList>
 #include <QObject>
 
 #include <initializer_list>
@@ -20,8 +19,10 @@ class SignalWatch : public QObject
 public:
     // Watches these signals for as long as the object lives; one watch per
     // process. Where the system has no such signals, nothing is watched.
+    // Once the watch is gone the signals stay caught and come to nothing: a
+    // program that has finished its work and decided its exit code is not
+    // killed by a Ctrl-C that reaches it on its way out.
     explicit SignalWatch(std::initializer_list<int> numbers, QObject *parent = nullptr);
-    ~SignalWatch() override;
 
 signals:
     void caught(int number);
@@ -30,5 +31,4 @@ private:
     void readPending();
 
     QSocketNotifier *m_notifier = nullptr;
-    QList<int> m_numbers;
 };

@@ -2,12 +2,16 @@
 // The computer's own address as Auto mode finds it, looked up for real on a
 // computer with several networks. Runs in a network namespace of its own
 // (see tests/CMakeLists.txt), where it makes its interfaces and routes.
+// Also the host's signals as the programs see them.
 
 #include "host/hostenvironment.h"
+#include "host/signalwatch.h"
 #include "protocol/values.h"
 
 #include <QProcess>
 #include <QtTest>
+
+#include <csignal>
 
 class TestHost : public QObject
 {
@@ -16,6 +20,7 @@ class TestHost : public QObject
 private slots:
     void initTestCase();
     void autoFollowsTheRoutedNetwork();
+    void stopSignalsOnTheWayOut();
 
 private:
     // Runs "ip ARGS..." and fails the test if it does not succeed.
@@ -96,4 +101,20 @@ void TestHost::autoFollowsTheRoutedNetwork()
 }
 
 QTEST_GUILESS_MAIN(TestHost)
+// A Ctrl-C reaches the loop as a Qt signal; one that comes after the watch
+// is gone (the program has finished and is on its way out) must not kill
+// it and turn its exit code into a crash.
+void TestHost::stopSignalsOnTheWayOut()
+{
+    auto *watch = new SignalWatch({SIGINT, SIGTERM});
+    QSignalSpy caught(watch, &SignalWatch::caught);
+    QCOMPARE(::raise(SIGTERM), 0);
+    QTRY_COMPARE(caught.size(), 1);
+    QCOMPARE(caught.first().first().toInt(), SIGTERM);
+    delete watch;
+    QCOMPARE(::raise(SIGINT), 0);
+    QCOMPARE(::raise(SIGTERM), 0);
+    QCoreApplication::processEvents();
+}
+
 #include "tst_host.moc"
