@@ -179,6 +179,51 @@ bool twinTookPlace(const Evidence &evidence, const ModuleHistory &module, const 
     return false;
 }
 
+// The modules a lane talked to in an attempt that ended in a FAIL shown at
+// `at`: from its last "reading a module" before it. A module swapped in the
+// middle of the writes and put back is one of them: the verdict is about
+// them all.
+QList<const ModuleHistory *> attemptModules(const Evidence &evidence, const QList<std::pair<Ms, QString>> &shown,
+                                            const QString &lane, Ms at)
+{
+    Ms began = 0;
+    for (const auto &[when, text] : shown) {
+        if (when <= at && text.startsWith(QLatin1String("reading a module")))
+            began = when;
+    }
+    QList<const ModuleHistory *> involved;
+    for (const ModuleHistory &module : evidence.modules) {
+        const bool talked = std::any_of(module.exchanges.begin(), module.exchanges.end(), [&](const Exchange &exchange) {
+            return exchange.lane == lane && exchange.at >= began && exchange.at <= at;
+        });
+        if (talked)
+            involved << &module;
+    }
+    return involved;
+}
+
+// The spans from `from` when none of the modules was on the lane.
+QList<Span> noneOn(const QList<const ModuleHistory *> &modules, const QString &lane, Ms from)
+{
+    QList<Span> present;
+    for (const ModuleHistory *module : modules) {
+        present << spans(*module, [&lane](const ModuleState &state) { return state.lanes.contains(lane); });
+    }
+    std::sort(present.begin(), present.end(), [](const Span &a, const Span &b) { return a.from < b.from; });
+    QList<Span> absent;
+    Ms cursor = from;
+    for (const Span &span : std::as_const(present)) {
+        if (span.to <= cursor)
+            continue;
+        if (span.from > cursor)
+            absent << Span {cursor, span.from};
+        cursor = std::max(cursor, span.to);
+    }
+    if (cursor != never)
+        absent << Span {cursor, never};
+    return absent;
+}
+
 QStringList allLanes(const Evidence &evidence)
 {
     QStringList lanes;
@@ -409,7 +454,13 @@ QList<Violation> checkPasses(const Evidence &evidence)
                     module = presentOn(evidence, lane, from);
                     if (!module)
                         continue;
-                    gone = complement(*module, [&](const ModuleState &state) { return state.lanes.contains(lane); });
+                    QList<std::pair<Ms, QString>> texts;
+                    for (const Shown &entry : shown)
+                        texts << std::make_pair(entry.at, entry.text);
+                    QList<const ModuleHistory *> involved = attemptModules(evidence, texts, lane, from);
+                    if (!involved.contains(module))
+                        involved << module;
+                    gone = noneOn(involved, lane, from);
                 }
                 for (const Span &span : std::as_const(gone)) {
                     const Ms due = std::max(span.from + bound, from);
