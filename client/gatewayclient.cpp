@@ -88,9 +88,11 @@ void GatewayClient::beginRead(ReadStart start)
     m_link.send(commands);
 }
 
-void GatewayClient::startWrite(const SettingValues &values, std::chrono::milliseconds timeout, bool verify)
+void GatewayClient::startWrite(const SettingValues &values, std::chrono::milliseconds timeout, bool verify,
+                               Unacknowledged unacknowledged)
 {
     m_timeout = timeout;
+    m_unacknowledged = unacknowledged;
     m_toWrite = values;
     m_verify = verify;
     m_verifying = false;
@@ -121,8 +123,9 @@ void GatewayClient::sendNextWrite()
     const Setting setting = m_unsent.takeFirst();
     m_request.sent(setting);
     // The next goes once this one is acknowledged, or after the module's
-    // pause; after the last, the request's own time runs.
-    if (m_unsent.isEmpty())
+    // pause; after the last, or when an unacknowledged one ends the write,
+    // the request's own time runs.
+    if (m_unsent.isEmpty() || m_unacknowledged == Unacknowledged::Stop)
         m_deadline.start(m_timeout);
     else
         m_spacing.start();
@@ -148,8 +151,10 @@ void GatewayClient::received(const QByteArray &bytes)
     }
     m_request.feed(text);
     // The module has stored the value in hand: on with the next.
-    if (m_request.kind() == ModuleRequest::Kind::Write && m_spacing.isActive() && m_request.isComplete()) {
+    if (m_request.kind() == ModuleRequest::Kind::Write && m_request.isComplete() && !m_unsent.isEmpty()
+        && (m_spacing.isActive() || (m_unacknowledged == Unacknowledged::Stop && m_deadline.isActive()))) {
         m_spacing.stop();
+        m_deadline.stop();
         sendNextWrite();
     }
     m_sinceBytes.start();
@@ -221,6 +226,7 @@ void GatewayClient::endRead()
 
 void GatewayClient::endWrite()
 {
+    m_unsent.clear();
     m_written.sent = m_request.tally().sentSettings();
     m_written.acknowledged = m_request.tally().acknowledged();
     m_request.end();

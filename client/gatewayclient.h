@@ -69,13 +69,21 @@ public:
     // request runs is handed on by heard().
     void sendProbe();
 
+    // What a write does when a setting is not acknowledged. SendNext: the
+    // next goes after the module's pause (a module that never acknowledges
+    // is still written). Stop: nothing more is sent once a setting went
+    // unacknowledged for the request's timeout; the module may have left,
+    // and the next bytes would reach whatever took its place.
+    enum class Unacknowledged { SendNext, Stop };
+
     // Sends the settings that hold a value in table order, each as soon as
-    // the one before is acknowledged (at most writeSpacing apart), waits up
-    // to timeout after the last for the acknowledgements, and with verify
-    // reads the four settings back; then writeFinished. With nothing to
-    // write, or on a closed line, writeFinished all the same, from the
-    // event loop.
-    void startWrite(const SettingValues &values, std::chrono::milliseconds timeout, bool verify);
+    // the one before is acknowledged (at most writeSpacing apart, or with
+    // Stop the timeout), waits up to timeout after the last for the
+    // acknowledgements, and with verify reads the four settings back; then
+    // writeFinished. With nothing to write, or on a closed line,
+    // writeFinished all the same, from the event loop.
+    void startWrite(const SettingValues &values, std::chrono::milliseconds timeout, bool verify,
+                    Unacknowledged unacknowledged = Unacknowledged::SendNext);
 
     // Ends the request under way at once, without its signal: nothing more
     // is sent.
@@ -123,6 +131,7 @@ private:
     SerialLink m_link;
     // The request under way; a write's read-back is a read within it.
     ModuleRequest m_request;
+    Unacknowledged m_unacknowledged = Unacknowledged::SendNext;
     bool m_verifying = false;
     std::chrono::milliseconds m_timeout {0};
     QTimer m_deadline;   // the request's own time

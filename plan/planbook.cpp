@@ -122,6 +122,8 @@ void PlanBook::apply(const AuditRecord &record, int line)
             entry.port = body.port;
             entry.recorded = recordValues(body);
         }
+        if constexpr (std::is_same_v<Body, ClaimRecord>)
+            entry.tookFrom(body);
         if constexpr (std::is_same_v<Body, OutcomeRecord>) {
             if (body.result != Result::Pass)
                 entry.failedWith(body);
@@ -189,6 +191,8 @@ int rowModuleScore(const SettingValues &module, const RowEntry &entry)
         const QString value = canonicalOf(module, setting);
         const QString row = canonicalOf(entry.values, setting);
         const QString before = canonicalOf(entry.before, setting);
+        if (entry.taken.contains(setting) && value != row)
+            return -1;
         // Without the settings before, only the whole row is its module.
         if (value != row && (!beforeKnown || value != before))
             return -1;
@@ -211,19 +215,45 @@ void RowEntry::failedWith(const OutcomeRecord &outcome)
     failedReadBacks << outcome.readBack;
     if (!outcome.acknowledged)
         return;
-    for (Setting setting : *outcome.acknowledged) {
-        const QString before = canonicalOf(outcome.before, setting);
-        if (canonicalOf(outcome.written, setting) != before && canonicalOf(outcome.readBack, setting) == before) {
-            foreignReadBacks << outcome.readBack;
-            const bool carries = std::any_of(allSettings.begin(), allSettings.end(), [&](Setting s) {
-                return canonicalOf(outcome.written, s) != canonicalOf(outcome.before, s)
-                       && canonicalOf(outcome.readBack, s) == canonicalOf(outcome.written, s);
-            });
-            if (carries)
-                spread << outcome.readBack;
-            return;
-        }
+    const QList<Setting> &acknowledged = *outcome.acknowledged;
+    const auto changes = [&outcome](Setting s) {
+        return canonicalOf(outcome.written, s) != canonicalOf(outcome.before, s);
+    };
+    const auto readsBack = [&outcome](Setting s) {
+        return canonicalOf(outcome.readBack, s) == canonicalOf(outcome.written, s);
+    };
+    // An acknowledged setting read back at its value before: the read-back
+    // is another module's; while it carries part of the row, it is watched.
+    const bool foreign = std::any_of(acknowledged.begin(), acknowledged.end(), [&](Setting s) {
+        return changes(s) && canonicalOf(outcome.readBack, s) == canonicalOf(outcome.before, s);
+    });
+    bool carries = false;
+    if (foreign) {
+        foreignReadBacks << outcome.readBack;
+        carries = std::any_of(allSettings.begin(), allSettings.end(), [&](Setting s) { return changes(s) && readsBack(s); });
+        if (carries)
+            spread << outcome.readBack;
     }
+    // What some module took, where that module is not the one watched.
+    QList<Setting> took = acknowledged;
+    for (Setting setting : allSettings) {
+        if (acknowledged.contains(setting) || !valueOf(outcome.written, setting))
+            continue;
+        if (setting == Setting::IpAddress || setting == Setting::MacAddress)
+            took << setting;
+        break;
+    }
+    for (Setting setting : std::as_const(took)) {
+        if (!(carries && readsBack(setting)))
+            taken.insert(setting);
+    }
+}
+
+void RowEntry::tookFrom(const ClaimRecord &claim)
+{
+    const QString mac = canonicalOf(claim.before, Setting::MacAddress);
+    if (!mac.isEmpty() && mac != canonicalOf(values, Setting::MacAddress) && !macsBefore.contains(mac))
+        macsBefore << mac;
 }
 
 void RowEntry::writtenOver(const SettingValues &before)

@@ -31,6 +31,11 @@
 //   While such a module still carries part of the row, the row is finished
 //   on no module (a conflict): that module gets a fresh row when it is
 //   back, and once it passes with it the row can be finished;
+//   Nor is a module that lacks a setting some module took in a failed
+//   attempt (acknowledged, or the IP or MAC address whose write went
+//   unanswered), unless the module that took it is the one watched above:
+//   the value is on another module, or may be, and the row is finished on
+//   no module that lacks it;
 // - one that carries the MAC of a passed or in-doubt row, and is not that
 //   row's module, is a conflict (a unit that came back changed), unless its
 //   settings are a failed read-back recorded for that row (the second module
@@ -42,6 +47,7 @@
 
 #include "plan/plan.h"
 #include "plan/records.h"
+#include "protocol/replygatherer.h"
 
 #include <QHash>
 #include <QList>
@@ -78,9 +84,22 @@ struct RowEntry {
     // the row is on two modules until such a module has been written over
     // and passed with another row.
     QList<SettingValues> spread;
+    // Settings of the row that some module took in a failed attempt: the
+    // acknowledged ones, and the IP or MAC address whose write went
+    // unanswered (a lane sends the next setting only once the one before is
+    // acknowledged, so that write is the one that may have landed). A
+    // module that lacks one of them is not the row's module: the value is,
+    // or may be, on another.
+    SettingSet taken;
+    // The MACs the row's module answered with before it took the row, from
+    // each claim: a module that passed and answers with one of them has
+    // lost the row, whichever claim found it.
+    QStringList macsBefore;
 
     // Takes in a failed outcome of the row.
     void failedWith(const OutcomeRecord &outcome);
+    // Takes in a claim of the row: the MAC its module had before.
+    void tookFrom(const ClaimRecord &claim);
     // A module that was read back as one of the spread has passed with a row
     // written over all it carried.
     void writtenOver(const SettingValues &before);

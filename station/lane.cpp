@@ -499,6 +499,7 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
         break;
     }
     m_row = claim.row;
+    m_rowMacsBefore = claim.macsBefore;
     m_status.row = claim.row;
     m_status.partOf = claim.partOf;
     if (m_stopping || !m_lostWhileStoring.isEmpty() || m_crossTalk) {
@@ -521,7 +522,9 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     }
     m_phase = Phase::Writing;
     show(claim.kind == ProvisionStore::Claim::Resume ? Activity::Finishing : Activity::Writing);
-    m_client.startWrite(m_row.values, m_timeout, true);
+    // A setting left unacknowledged ends the write: what would follow might
+    // reach another module put on in the meantime.
+    m_client.startWrite(m_row.values, m_timeout, true, GatewayClient::Unacknowledged::Stop);
 }
 
 void Lane::writeFinished(const WriteOutcome &outcome)
@@ -546,7 +549,12 @@ void Lane::recordOutcome(const OutcomeRecord &record, bool lost, const QString &
     // The module just handled answers with the row's MAC or its own before;
     // any other is another module, put on faster than the line fell silent
     // (the read-back may already have been its).
+    // A row resumed: the module may answer with the MAC it had before it
+    // first took the row, on another lane (it went back to its factory
+    // settings).
     m_handledMacs = {canonicalOf(record.before, Setting::MacAddress), canonicalOf(record.written, Setting::MacAddress)};
+    for (const QString &mac : std::as_const(m_rowMacsBefore))
+        m_handledMacs.insert(mac);
 
     m_phase = Phase::Recording;
     show(Activity::Recording);

@@ -224,6 +224,7 @@ private:
     // answered what it was asked.
     bool m_crossTalk = false;
     PlanRow m_row;
+    QStringList m_rowMacsBefore; // a row resumed: the MACs its module had before, from each claim
     Status m_status;
     bool m_stopping = false;
     Ending m_stopEnding = Ending::Stopped;

@@ -255,7 +255,7 @@ void FileStore::claim(const QString &port, const SettingValues &module, std::fun
     m_book.hold(verdict.entry);
     emit changed();
     done(Claim {verdict.kind == PlanBook::Verdict::Fresh ? Claim::Fresh : Claim::Resume, row, {},
-                PlanBook::Conflict::None, verdict.partOf});
+                PlanBook::Conflict::None, verdict.partOf, m_book.entry(verdict.entry).macsBefore});
 }
 
 void FileStore::record(const OutcomeRecord &outcome, std::function<void(const QString &)> done)

@@ -45,6 +45,7 @@ struct PlanDatabase::ClaimState {
     ProvisionStore::Claim claim;
     QList<RowEntry> candidates; // the live rows that hold the module's IP or MAC
     int partOf = 0;
+    QStringList macsBefore; // a row resumed: its module's MACs before, from each claim
 };
 
 struct PlanDatabase::ImportState {
@@ -107,36 +108,45 @@ void PlanDatabase::claimByValues(const std::shared_ptr<ClaimState> &state, Done 
         }, finish);
 }
 
-// What modules read back in a row's failed outcomes tells the second module
-// of a swap mid-write from a unit that came back changed: asked only for a
-// row whose MAC the module carries.
+// A row's failed outcomes tell what of it other modules may carry: what
+// modules read back (the second module of a swap mid-write, not a unit that
+// came back changed) and which settings some module took. Asked for every
+// row that holds the module's MAC or IP.
 void PlanDatabase::failedReadBacks(const std::shared_ptr<ClaimState> &state, Done finish)
 {
-    const auto byMac = std::find_if(state->candidates.begin(), state->candidates.end(), [&state](const RowEntry &entry) {
-        return canonicalOf(entry.values, Setting::MacAddress) == state->mac;
-    });
-    if (byMac == state->candidates.end())
+    if (state->candidates.isEmpty())
         return decide(state, finish);
-    const int index = int(byMac - state->candidates.begin());
-    run(QStringLiteral("SELECT line FROM vev_audit WHERE row = $1 AND kind = 'outcome' AND result <> 'pass'"), {byMac->row},
-        [this, state, index, finish](const PgResult &result) {
+    QVariantList rows;
+    QStringList alternatives;
+    for (const RowEntry &entry : std::as_const(state->candidates)) {
+        rows << entry.row;
+        alternatives << QStringLiteral("row = $%1").arg(rows.size());
+    }
+    run(QStringLiteral("SELECT row, line FROM vev_audit WHERE kind = 'outcome' AND result <> 'pass' AND (%1) ORDER BY seq")
+            .arg(alternatives.join(QStringLiteral(" OR "))),
+        rows, [this, state, finish](const PgResult &result) {
             for (int i = 0; i < result.rows(); ++i) {
                 QString why;
-                const auto read = readAuditLine(result.bytes(i, 0), &why);
-                if (const auto *outcome = read && read->record ? std::get_if<OutcomeRecord>(&read->record->body) : nullptr)
-                    state->candidates[index].failedWith(*outcome);
+                const auto read = readAuditLine(result.bytes(i, 1), &why);
+                const auto *outcome = read && read->record ? std::get_if<OutcomeRecord>(&read->record->body) : nullptr;
+                for (RowEntry &entry : state->candidates) {
+                    if (outcome && entry.row == result.text(i, 0).toInt())
+                        entry.failedWith(*outcome);
+                }
             }
-            writtenOver(state, index, finish);
+            writtenOver(state, 0, finish);
         }, finish);
 }
 
-// A module that still carried part of the row when it was read back keeps
+// A module that still carried part of a row when it was read back keeps
 // the row from being finished, until it has passed with another row.
 void PlanDatabase::writtenOver(const std::shared_ptr<ClaimState> &state, int index, Done finish)
 {
+    if (index >= state->candidates.size())
+        return decide(state, finish);
     const QList<SettingValues> spread = state->candidates[index].spread;
     if (spread.isEmpty())
-        return decide(state, finish);
+        return writtenOver(state, index + 1, finish);
     QVariantList befores;
     QStringList alternatives;
     for (const SettingValues &module : spread) {
@@ -152,7 +162,7 @@ void PlanDatabase::writtenOver(const std::shared_ptr<ClaimState> &state, int ind
                 if (const auto *outcome = read && read->record ? std::get_if<OutcomeRecord>(&read->record->body) : nullptr)
                     state->candidates[index].writtenOver(outcome->before);
             }
-            decide(state, finish);
+            writtenOver(state, index + 1, finish);
         }, finish);
 }
 
@@ -186,7 +196,21 @@ void PlanDatabase::resumeRow(const std::shared_ptr<ClaimState> &state, const Pla
         {row.row}, [this, state, row, finish](const PgResult &result) {
             if (result.rows() == 0)
                 return finish({DbFault::Busy, QStringLiteral("row %1 is being changed by another station").arg(row.row)});
-            claimRow(state, row, result.flag(0, 0), ProvisionStore::Claim::Resume, finish);
+            const bool forced = result.flag(0, 0);
+            // The MACs its module had before, from each claim of the row.
+            run(QStringLiteral("SELECT line FROM vev_audit WHERE kind = 'claim' AND row = $1 ORDER BY seq"), {row.row},
+                [this, state, row, forced, finish](const PgResult &claims) {
+                    RowEntry entry;
+                    entry.values = row.values;
+                    for (int i = 0; i < claims.rows(); ++i) {
+                        QString why;
+                        const auto read = readAuditLine(claims.bytes(i, 0), &why);
+                        if (const auto *claim = read && read->record ? std::get_if<ClaimRecord>(&read->record->body) : nullptr)
+                            entry.tookFrom(*claim);
+                    }
+                    state->macsBefore = entry.macsBefore;
+                    claimRow(state, row, forced, ProvisionStore::Claim::Resume, finish);
+                }, finish);
         }, finish);
 }
 
@@ -222,7 +246,7 @@ void PlanDatabase::claimRow(const std::shared_ptr<ClaimState> &state, const Plan
             {m_identity.station, state->port, m_run, record.time, compactJson(state->module), seq, row.row},
             [state, row, kind, finish](const PgResult &) {
                 state->claim = {kind, row, {}, PlanBook::Conflict::None,
-                                kind == ProvisionStore::Claim::Fresh ? state->partOf : 0};
+                                kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->macsBefore};
                 finish({});
             }, finish);
     }, finish);

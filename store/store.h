@@ -99,6 +99,9 @@ public:
         QString error; // Failed
         PlanBook::Conflict conflict = PlanBook::Conflict::None;
         int partOf = 0; // Fresh: the row whose IP the module carried
+        // Resume: the MACs the row's module had before, from each claim of
+        // the row (the module found now may have taken it on another lane).
+        QStringList macsBefore {};
     };
     virtual void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) = 0;
 

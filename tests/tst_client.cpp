@@ -64,7 +64,7 @@ void TestClient::initTestCase()
 // at least ms, "x" hangs the line up.
 void TestClient::answers_data()
 {
-    QTest::addColumn<QString>("request"); // read, read after earlier answers, write
+    QTest::addColumn<QString>("request"); // read, read after earlier answers, write, write stopping
     QTest::addColumn<int>("timeoutMs");
     QTest::addColumn<QStringList>("script");
     QTest::addColumn<QString>("expected");
@@ -94,6 +94,12 @@ void TestClient::answers_data()
         << QStringList {"<14", ">OK eth IP address, eth Port", "<8"} << "sent 2, acknowledged ip";
     QTest::newRow("each write goes once the one before is acknowledged") << "write" << 300
         << QStringList {"<14", ">OK eth IP address", "<8", ">OK eth Port"} << "sent 2, acknowledged ip,port";
+    // A station's write: a setting left unacknowledged ends it, as the
+    // module may have been taken off and another put on.
+    QTest::newRow("stopping: acknowledged, on to the next") << "write, stopping" << 300
+        << QStringList {"<14", ">OK eth IP address", "<8", ">OK eth Port"} << "sent 2, acknowledged ip,port";
+    QTest::newRow("stopping: nothing follows an unacknowledged setting") << "write, stopping" << 300
+        << QStringList {"<14", "=1500"} << "sent 1, acknowledged ";
 }
 
 void TestClient::answers()
@@ -118,8 +124,11 @@ void TestClient::answers()
     // this shows more than timeoutMs and the loop has been served.
     QElapsedTimer sinceStart;
     sinceStart.start();
-    if (request == QLatin1String("write"))
-        client.startWrite({QStringLiteral("10.0.0.2"), std::nullopt, QStringLiteral("80"), std::nullopt}, timeout, false);
+    const bool writing = request.startsWith(QLatin1String("write"));
+    if (writing)
+        client.startWrite({QStringLiteral("10.0.0.2"), std::nullopt, QStringLiteral("80"), std::nullopt}, timeout, false,
+                          request.endsWith(QLatin1String("stopping")) ? GatewayClient::Unacknowledged::Stop
+                                                                       : GatewayClient::Unacknowledged::SendNext);
     else
         client.startRead(timeout, request == QLatin1String("read") ? GatewayClient::ReadStart::Fresh
                                                                    : GatewayClient::ReadStart::AfterEarlierAnswers);
@@ -149,11 +158,11 @@ void TestClient::answers()
             pty.closeMaster();
         }
     }
-    QSignalSpy &finished = request == QLatin1String("write") ? written : read;
+    QSignalSpy &finished = writing ? written : read;
     QVERIFY(!finished.isEmpty() || finished.wait(timeoutMs + GatewayClient::lateAnswerLimit.count() + 2000));
     QCOMPARE(finished.size(), 1);
     const QVariant outcome = finished.first().first();
-    QCOMPARE(request == QLatin1String("write") ? summary(outcome.value<WriteOutcome>()) : summary(outcome.value<ReadOutcome>()),
+    QCOMPARE(writing ? summary(outcome.value<WriteOutcome>()) : summary(outcome.value<ReadOutcome>()),
              expected);
 }
 
