@@ -10,6 +10,12 @@ bool allFour(const SettingValues &values)
     return std::all_of(values.begin(), values.end(), [](const auto &value) { return value.has_value(); });
 }
 
+bool sameSettings(const SettingValues &a, const SettingValues &b)
+{
+    return std::all_of(allSettings.begin(), allSettings.end(),
+                       [&](Setting setting) { return canonicalOf(a, setting) == canonicalOf(b, setting); });
+}
+
 Result resultOf(const WriteOutcome &outcome)
 {
     if (outcome.status == WriteOutcome::Lost)
@@ -219,7 +225,7 @@ void Lane::watch(bool removing)
         m_handledMacs.clear();
         show(Activity::Waiting);
     }
-    if (removing && m_passed && !m_presence.isActive())
+    if (removing && (m_passed || m_onLane) && !m_presence.isActive())
         m_presence.start();
     m_probeAnswer = ReadGatherer();
     // A module that went quiet in the middle of its writes has been gone
@@ -327,6 +333,7 @@ void Lane::gone()
 {
     m_presence.stop();
     m_passed.reset();
+    m_onLane.reset();
     m_status.row.reset();
     m_status.result.reset();
     m_status.reason.clear();
@@ -345,7 +352,7 @@ void Lane::gone()
 // probes as before.
 void Lane::checkPresence()
 {
-    if (m_phase != Phase::Watching || !m_removing || !m_passed || m_settling)
+    if (m_phase != Phase::Watching || !m_removing || !(m_passed || m_onLane) || m_settling)
         return;
     m_checking = true;
     identify();
@@ -355,16 +362,20 @@ void Lane::presenceRead(const ReadOutcome &outcome)
 {
     m_checking = false;
     const QString mac = canonicalOf(outcome.values, Setting::MacAddress);
-    if (!allFour(outcome.values) || !m_passed)
+    if (!allFour(outcome.values) || !(m_passed || m_onLane))
         return watch(true); // taken off while being read, or an answer cut short: the silence will tell
-    if (!m_handledMacs.contains(mac)) {
-        // Neither its MAC nor the one before: another module, put on
-        // faster than the line fell silent.
+    // Neither its MAC nor the one before, or not the settings the verdict
+    // shown is about: another module, put on faster than the line fell
+    // silent.
+    if (!m_handledMacs.contains(mac) || (!m_passed && !sameSettings(outcome.values, *m_onLane))) {
         m_removing = false;
         m_passed.reset();
+        m_onLane.reset();
         m_presence.stop();
         return readFinished(outcome);
     }
+    if (!m_passed)
+        return watch(true);
     const bool holds = std::all_of(allSettings.begin(), allSettings.end(), [&](Setting setting) {
         return canonicalOf(outcome.values, setting) == canonicalOf(m_passed->values, setting);
     });
@@ -380,6 +391,7 @@ void Lane::settingsGone(const SettingValues &seen)
 {
     const LostRecord lost {m_passed->row, m_port, m_passed->values, seen};
     m_passed.reset();
+    m_onLane = seen;
     m_presence.stop();
     m_handledMacs.insert(canonicalOf(seen, Setting::MacAddress));
     m_phase = Phase::Recording;
@@ -438,6 +450,7 @@ void Lane::readFinished(const ReadOutcome &outcome)
     m_status.label = LabelState::None;
     m_status.labelReason.clear();
     m_status.before = outcome.values;
+    m_onLane = outcome.values;
     m_phase = Phase::Guarding;
     m_guard.start();
 }
@@ -594,6 +607,10 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
     }
     if (record.result == Result::Pass)
         m_passed = m_row;
+    // Written to: what it holds now is what it read back, if it did.
+    m_onLane.reset();
+    if (record.result != Result::Pass && allFour(record.readBack))
+        m_onLane = record.readBack;
     show(Activity::TakeOff);
     watch(true);
 }

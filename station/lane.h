@@ -209,7 +209,10 @@ private:
     ReadGatherer m_probeAnswer;
     bool m_removing = false;       // the module just handled may still be on
     QSet<QString> m_handledMacs;   // its MAC addresses, before and after, canonical
-    QTimer m_presence;             // the next whole read of a module that passed
+    QTimer m_presence;             // the next whole read of a module that passed, or of one a verdict is about
+    // The settings of the module a verdict is about, as last read whole: a
+    // twin with its MAC put in its place answers the probes the same.
+    std::optional<SettingValues> m_onLane;
     bool m_checking = false;       // the read under way is such a read
     std::optional<PlanRow> m_passed; // the row the module on the lane passed with
     // The row last passed on this port, by this station, as the line opens:

@@ -117,10 +117,10 @@ const QList<CiSeed> &ciSeedList()
         {3, {Fault::HardLinkRun, Fault::Sigterm}},
         {23, {Fault::FactoryIp, Fault::SymlinkRun, Fault::Sigkill}},
         {9, {Fault::Revert, Fault::Swap, Fault::Sigkill}},
-        {64, {Fault::SymlinkRun, Fault::AuditRenamed, Fault::Sighup, Fault::LeaveMidWrite}},
         {10, {Fault::YCable, Fault::SharedMac, Fault::AuditCut, Fault::LeaveAtRandom}},
         {132, {Fault::Swap, Fault::LeaveMidWrite, Fault::LocksDeleted, Fault::Sigterm}},
         {138, {Fault::Swap, Fault::Revert, Fault::LeaveMidWrite, Fault::HardLinkRun}},
+        {149, {Fault::SharedMac, Fault::YCable, Fault::LeaveMidWrite}},
     };
     return list;
 }
