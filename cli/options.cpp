@@ -27,7 +27,8 @@ Commands:
             waits until a module answers, reads it, and gives it the next open
             row of the plan; before the first byte goes to the module it
             records a claim (the row, the port, the module's settings before)
-            in the audit; then it writes the row, reads it back, records the
+            in the audit; then it writes the row (a setting left
+            unacknowledged ends the writes), reads it back, records the
             outcome, prints PASS or FAIL, and waits until the module is taken
             off (no answer for --timeout) or another module answers; a
             module that passed is read whole each second while it stays, and
@@ -36,7 +37,8 @@ Commands:
             holds a passed row only with all four (nothing for it; with
             --once, exit 11); it is a row in doubt's module only when each
             setting is the row's or its own before and a written one holds
-            the row's (the row is finished on it); one that carries a passed
+            the row's, and it lacks nothing a module took in a failed attempt
+            (the row is finished on it); one that carries a passed
             or in-doubt row's MAC otherwise is a conflict (nothing written;
             with --once, exit 15), unless it is that row's failed read-back
             (a swap mid-write), and one that carries only such a row's IP
