@@ -266,7 +266,9 @@ QList<Violation> checkPassedRows(const Evidence &evidence)
         const Ms since = claim ? claim->at - tickMs : pass.at - 60000;
 
         // The module that answered all four of the row's values on that
-        // lane between the claim and the record; the latest to do so.
+        // lane between the claim and the record; the latest to do so. An
+        // answer is heard wherever its module is: on a Y cable, one asked
+        // for by the other lane reaches this one too.
         const ModuleHistory *reader = nullptr;
         Ms readAt = 0;
         for (const ModuleHistory &module : evidence.modules) {
@@ -275,7 +277,7 @@ QList<Violation> checkPassedRows(const Evidence &evidence)
             for (Setting setting : allSettings) {
                 Ms latest = -1;
                 for (const Exchange &exchange : module.exchanges) {
-                    if (!exchange.write && exchange.lane == pass.port && exchange.setting == setting
+                    if (!exchange.write && heardOn(module, pass.port, exchange) && exchange.setting == setting
                         && exchange.at >= since && exchange.at <= pass.at + tickMs
                         && canonicalValue(setting, exchange.value) == canonical(*row, setting))
                         latest = exchange.at;

@@ -106,6 +106,19 @@ const ModuleHistory *presentOn(const Evidence &evidence, const QString &lane, Ms
 }
 
 // What a module held at `at`.
+bool heardOn(const ModuleHistory &module, const QString &lane, const Exchange &exchange)
+{
+    if (exchange.lane == lane)
+        return true;
+    const ModuleState *then = nullptr;
+    for (const ModuleState &state : module.states) {
+        if (state.at > exchange.at)
+            break;
+        then = &state;
+    }
+    return then && then->lanes.contains(lane);
+}
+
 SettingValues settingsAt(const ModuleHistory &module, Ms at)
 {
     SettingValues held = module.factory;

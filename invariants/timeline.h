@@ -72,6 +72,10 @@ const ModuleHistory *holderOn(const Evidence &evidence, const QString &lane, con
 // of the slack before.
 const ModuleHistory *presentOn(const Evidence &evidence, const QString &lane, Ms at);
 
+// Whether a module's answer was heard on the lane: asked for there, or
+// the module was on that lane too when it answered.
+bool heardOn(const ModuleHistory &module, const QString &lane, const Exchange &exchange);
+
 // What a module held at `at`.
 SettingValues settingsAt(const ModuleHistory &module, Ms at);
 

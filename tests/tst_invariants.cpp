@@ -259,6 +259,16 @@ void TestInvariants::passWithoutItsReadBack()
     evidence = cleanRun();
     evidence.audits[0].content = Audit().claim(390, 1, row1).outcome(400, 1, row1, Result::Pass).content();
     QCOMPARE(checkPassedRows(evidence).size(), 1);
+    // Answers asked for on another lane count only where the module was
+    // heard on this one too (a Y cable).
+    for (const QStringList &heard : {QStringList {laneB}, QStringList {laneA, laneB}}) {
+        evidence = cleanRun();
+        for (Exchange &exchange : evidence.modules[0].exchanges)
+            exchange.lane = exchange.write ? exchange.lane : laneB;
+        for (ModuleState &state : evidence.modules[0].states)
+            state.lanes = state.lanes.isEmpty() ? state.lanes : heard;
+        QCOMPARE(broken(checkPassedRows(evidence)).filter(QStringLiteral("answered all four")).size(), heard.size() == 1 ? 1 : 0);
+    }
 }
 
 void TestInvariants::lostRowUnrecorded()
