@@ -3,9 +3,11 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -43,39 +45,106 @@ QString notAnAuditFile(const QString &path)
         .arg(printable(path), info.isDir() ? QStringLiteral("a folder") : QStringLiteral("a device, FIFO or socket"));
 }
 
+namespace {
+
+// A file's lines, read in large blocks and handed out in place, each as
+// QIODevice::readLine(longestLine + 1) would give it: a line end found
+// within longestLine bytes ends a line; without one, the rest of the file
+// is a partial line when it is that short, else a line too long.
+class LineReader
+{
+public:
+    enum class Got { Line, End, Partial, TooLong, Error };
+
+    explicit LineReader(QFile &file)
+        : m_file(file)
+    {
+    }
+
+    // The next line, without its line end, valid until the next call.
+    Got next(QByteArray *line)
+    {
+        while (m_buffer.size() - m_begin <= longestLine && !m_atEnd) {
+            if (!fill())
+                return Got::Error;
+        }
+        const qint64 left = m_buffer.size() - m_begin;
+        if (left == 0)
+            return Got::End;
+        const char *begin = m_buffer.constData() + m_begin;
+        const auto *end = static_cast<const char *>(std::memchr(begin, '\n', size_t(std::min(left, longestLine))));
+        if (!end)
+            return left <= longestLine ? Got::Partial : Got::TooLong;
+        *line = QByteArray::fromRawData(begin, int(end - begin));
+        m_begin += int(end - begin) + 1;
+        return Got::Line;
+    }
+
+private:
+    // Moves what is left to the front and reads a block after it.
+    bool fill()
+    {
+        constexpr int block = 4 << 20;
+        m_buffer.remove(0, m_begin);
+        m_begin = 0;
+        const int kept = m_buffer.size();
+        m_buffer.resize(kept + block);
+        const qint64 n = m_file.read(m_buffer.data() + kept, block);
+        m_buffer.resize(kept + int(std::max<qint64>(n, 0)));
+        m_atEnd = n == 0;
+        return n >= 0;
+    }
+
+    QFile &m_file;
+    QByteArray m_buffer;
+    int m_begin = 0;
+    bool m_atEnd = false;
+};
+
+} // namespace
+
 AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QByteArray &lastHash)
 {
     AuditCheck check;
     check.lastHash = firstPrev;
     const QString refused = notAnAuditFile(path);
     QFile file(path);
-    if (!refused.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    if (!refused.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         check.unreadable = true;
         check.why = refused.isEmpty() ? QStringLiteral("cannot read %1: %2").arg(printable(path), file.errorString())
                                       : refused;
         return check;
     }
-    const auto bad = [&check](int line, const QString &why) {
+    AuditChain chain;
+    // What checked out so far: the lines before a bad one, or all.
+    const auto tally = [&check, &chain] {
+        check.lastHash = chain.lastHash();
+        check.lines = chain.lines();
+        check.unknown = chain.unknown();
+    };
+    const auto bad = [&check, &tally](int line, const QString &why) {
+        tally();
         check.firstBad = line;
         check.why = why;
         return check;
     };
-    AuditChain chain;
+    LineReader lines(file);
+    QByteArray line;
     for (int number = 1;; ++number) {
-        QByteArray line = file.readLine(longestLine + 1);
-        if (line.isEmpty()) {
-            if (!file.atEnd() || file.error() != QFile::NoError) {
-                check.unreadable = true;
-                check.why = QStringLiteral("cannot read %1: %2").arg(printable(path), file.errorString());
-                return check;
-            }
+        const LineReader::Got got = lines.next(&line);
+        if (got == LineReader::Got::Error) {
+            tally();
+            check.unreadable = true;
+            check.why = QStringLiteral("cannot read %1: %2").arg(printable(path), file.errorString());
+            return check;
+        }
+        if (got == LineReader::Got::End)
             break;
+        if (got != LineReader::Got::Line) {
+            return bad(number, got == LineReader::Got::Partial
+                                   ? QStringLiteral("a partial line without its line end")
+                                   : QStringLiteral("longer than %1 bytes: not an audit line").arg(longestLine));
         }
-        if (!line.endsWith('\n')) {
-            return bad(number, file.atEnd() ? QStringLiteral("a partial line without its line end")
-                                            : QStringLiteral("longer than %1 bytes: not an audit line").arg(longestLine));
-        }
-        line.chop(1);
         if (line.endsWith('\r')) {
             return bad(number, QStringLiteral("the line ends in CR LF: the audit's line ends were converted (by an "
                                               "editor, or a copy in text mode); convert them back with "
@@ -85,12 +154,10 @@ AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QBy
         const auto read = chain.take(line, &why);
         if (!read)
             return bad(number, why);
-        check.lastHash = chain.lastHash();
-        check.lines = chain.lines();
-        check.unknown = chain.unknown();
         if (visit && read->record)
             visit(*read->record, number);
     }
+    tally();
     if (!lastHash.isEmpty()) {
         check.why = chain.endsElsewhere(lastHash);
         check.endsElsewhere = !check.why.isEmpty();

@@ -110,6 +110,13 @@ void TestPlan::auditLines_data()
     QTest::newRow("a known kind with a field of the wrong type")
         << QByteArray(good).replace("\"port\":\"/dev/ttyUSB0\"", "\"port\":7") << QByteArray() << 1 << "\"port\"" << 0;
     QTest::newRow("line ends converted") << QByteArray(good).replace("\n", "\r\n") << QByteArray() << 1 << "convert them back" << 0;
+    // One line as long as a reader takes, padded with a field no reader
+    // knows; a byte more and it is no audit line.
+    const QByteArray first = good.left(good.indexOf('\n'));
+    const QByteArray padded = first.left(1) + "\"~\":\"" + QByteArray(longestAuditLine - first.size() - 8, 'x') + "\","
+                              + first.mid(1);
+    QTest::newRow("a line as long as a reader takes") << padded + '\n' << QByteArray() << 0 << "" << 0;
+    QTest::newRow("a byte longer") << QByteArray(padded).insert(10, 'x') + '\n' << QByteArray() << 1 << "longer than" << 0;
     QTest::newRow("a partial last line") << good + "{\"prev\":" << QByteArray() << 3 << "partial line" << 0;
     QTest::newRow("a line removed") << good.mid(good.indexOf('\n') + 1) << QByteArray() << 1 << "64 zeros" << 0;
     QTest::newRow("a rewritten chain does not end at the hash kept")
