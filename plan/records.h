@@ -139,6 +139,10 @@ struct AuditLine {
     std::optional<AuditRecord> record; // none: a kind this version does not know
 };
 std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why);
+// The same through Qt's JSON reader, whatever the line's form:
+// readAuditLine() reads the form auditLine() writes in place (see
+// compactline.h), and must come to what this does.
+std::optional<AuditLine> readAuditLineWithQt(const QByteArray &line, QString *why);
 
 // The hash a line gives the next one: SHA-256 of its bytes, without the
 // line end, in hex; 64 zeros before the first line.

@@ -4,6 +4,7 @@
 
 #include "auditfixture.h"
 #include "plan/auditfile.h"
+#include "plan/compactline.h"
 #include "plan/plan.h"
 #include "plan/planbook.h"
 #include "productionline.h"
@@ -25,6 +26,7 @@ private slots:
     void auditLines();
     void auditFilesRefused();
     void linesFitTheirReader();
+    void linesReadInPlaceAsQtReadsThem();
     void names_data();
     void names();
     void ruling_data();
@@ -186,6 +188,79 @@ void TestPlan::linesFitTheirReader()
     QCOMPARE(outcome.written, row);
     QCOMPARE(read->record->operatorName, QString(100, 'o'));
     QVERIFY(outcome.reason.endsWith(QStringLiteral("[cut]")));
+}
+
+namespace {
+
+// A line of each kind and form: the compact ones auditLine() writes, and
+// ones it writes with escapes and UTF-8, or that others wrote.
+QList<QByteArray> linesOfEveryKind()
+{
+    const SettingValues row {QStringLiteral("10.0.5.21"), QStringLiteral("10.0.5.1"), QStringLiteral("502"),
+                             QStringLiteral("02:00:00:00:10:01")};
+    const SettingValues found {QStringLiteral("192.168.1.20"), std::nullopt, QStringLiteral("502"),
+                               QStringLiteral("02:56:45:00:00:01")};
+    const QList<Setting> some {Setting::IpAddress, Setting::MacAddress};
+    const QList<AuditBody> bodies {
+        ClaimRecord {7, QStringLiteral("/dev/ttyUSB0"), found, row, true, 3},
+        OutcomeRecord {7, QStringLiteral("/dev/ttyUSB1"), found, row, row, Result::Pass, {}, some},
+        OutcomeRecord {7, QStringLiteral("/dev/ttyUSB1"), found, row, found, Result::NoAnswer, QStringLiteral("no answer"), {}},
+        OutcomeRecord {7, QStringLiteral("/dev/ttyUSB1"), found, row, row, Result::Fail, QStringLiteral("MAC \"x\"\t"), {}},
+        ReleaseRecord {7, row, QStringLiteral("released by the operator")},
+        LabelRecord {7, row, false, QStringLiteral("lp"), QStringLiteral("out of paper"), true, true},
+        LostRecord {7, QStringLiteral("/dev/ttyUSB2"), row, found},
+    };
+    QList<QByteArray> lines;
+    for (const AuditBody &body : bodies)
+        lines << auditLine({QStringLiteral("2026-03-02T06:00:00.070Z"), QStringLiteral("bench-1"), QStringLiteral("Ana"),
+                            QStringLiteral("1.0.0"), body}, firstPrev);
+    lines << auditLine({{}, QStringLiteral("bench-1"), QStringLiteral("José"), {}, bodies.at(0)}, firstPrev);
+    lines << auditOf({"v1 10.0.5.21 02:00:00:00:10:01 fail"}).trimmed();
+    lines << "{\"kind\":\"rework\",\"prev\":\"" + firstPrev + "\",\"station\":\"bench-1\",\"time\":\"t\",\"tool\":{\"x\":[1]},"
+                                                                 "\"version\":\"9.0.0\"}";
+    return lines;
+}
+
+} // namespace
+
+void TestPlan::linesReadInPlaceAsQtReadsThem()
+{
+    // Every line changed in one place (a byte taken out, put in, or put in
+    // another's stead) reads the same in place as through Qt's reader:
+    // taken to the same record, or refused for the same reason.
+    const char raw[] = "\"\\{}[],:01-.entu \x7f\xc3"; // and its NUL
+    const QByteArray bytes(raw, sizeof raw);
+    int inPlace = 0;
+    int compared = 0;
+    for (const QByteArray &line : linesOfEveryKind()) {
+        QList<QByteArray> variants {line};
+        for (int i = 0; i < line.size(); ++i) {
+            variants << QByteArray(line).remove(i, 1);
+            for (const char c : bytes)
+                variants << QByteArray(line).insert(i, c) << QByteArray(line).replace(i, 1, &c, 1);
+        }
+        for (const QByteArray &variant : qAsConst(variants)) {
+            QString whyInPlace;
+            QString whyQt;
+            const auto read = readAuditLine(variant, &whyInPlace);
+            const auto readByQt = readAuditLineWithQt(variant, &whyQt);
+            QVERIFY2(read.has_value() == readByQt.has_value() && whyInPlace == whyQt,
+                     qPrintable(variant + "\n" + whyInPlace + " / " + whyQt));
+            ++compared;
+            inPlace += CompactLine().read(variant);
+            if (!read)
+                continue;
+            QCOMPARE(read->prev, readByQt->prev);
+            QCOMPARE(read->kind, readByQt->kind);
+            QCOMPARE(read->record.has_value(), readByQt->record.has_value());
+            if (read->record)
+                QCOMPARE(auditLine(*read->record, read->prev), auditLine(*readByQt->record, read->prev));
+        }
+    }
+    // Most of them in the form read in place, the lines as written first.
+    QVERIFY2(inPlace > compared / 4, qPrintable(QStringLiteral("%1 of %2").arg(inPlace).arg(compared)));
+    for (const QByteArray &line : linesOfEveryKind().mid(0, 7))
+        QVERIFY2(CompactLine().read(line) == !line.contains('\\'), line.constData());
 }
 
 void TestPlan::names_data()
