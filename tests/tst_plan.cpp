@@ -7,6 +7,8 @@
 #include "plan/compactline.h"
 #include "plan/plan.h"
 #include "plan/planbook.h"
+#include "largerun.h"
+#include "processusage.h"
 #include "productionline.h"
 #include "tamper.h"
 
@@ -27,6 +29,7 @@ private slots:
     void auditFilesRefused();
     void linesFitTheirReader();
     void linesReadInPlaceAsQtReadsThem();
+    void longAuditsCostByTheirLength();
     void names_data();
     void names();
     void ruling_data();
@@ -261,6 +264,32 @@ void TestPlan::linesReadInPlaceAsQtReadsThem()
     QVERIFY2(inPlace > compared / 4, qPrintable(QStringLiteral("%1 of %2").arg(inPlace).arg(compared)));
     for (const QByteArray &line : linesOfEveryKind().mid(0, 7))
         QVERIFY2(CompactLine().read(line) == !line.contains('\\'), line.constData());
+}
+
+void TestPlan::longAuditsCostByTheirLength()
+{
+    // Audits over several of the reader's blocks, read whole, each record
+    // handed over; twice the lines cost about twice the time (the fastest
+    // of three, in CPU time: a busy machine slows each alike).
+    QTemporaryDir dir;
+    const auto cost = [&dir](int lines) -> qint64 {
+        const QString path = dir.filePath(QStringLiteral("audit%1.jsonl").arg(lines));
+        const QByteArray last = writeLargeAudit(path, lines);
+        qint64 best = std::numeric_limits<qint64>::max();
+        for (int round = 0; round < 3; ++round) {
+            int records = 0;
+            const qint64 start = cpuTimeMs();
+            const AuditCheck check = verifyAudit(path, [&records](const AuditRecord &, int) { ++records; }, last);
+            best = std::min(best, cpuTimeMs() - start);
+            if (check.lines != lines || records != lines || check.why.length() || check.lastHash != last)
+                return -1;
+        }
+        return std::max<qint64>(best, 1);
+    };
+    const qint64 one = cost(20000);
+    const qint64 two = cost(40000);
+    QVERIFY2(one > 0 && two > 0, "a long audit did not check out whole");
+    QVERIFY2(two < 3 * one + 20, qPrintable(QStringLiteral("%1 ms, then %2 ms").arg(one).arg(two)));
 }
 
 void TestPlan::names_data()
