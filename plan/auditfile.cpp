@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -101,6 +104,51 @@ private:
     bool m_atEnd = false;
 };
 
+// A line as either core reads it: what readAuditLine() makes of it (and
+// why not), and its hash.
+struct ReadLine {
+    QByteArray text;
+    std::optional<AuditLine> read;
+    QString why;
+    QByteArray hash;
+};
+
+// With keep false, each record is checked and let go of at once, on the
+// thread that read it: an empty one stands for it.
+void readLines(ReadLine *begin, ReadLine *end, bool keep)
+{
+    for (ReadLine *line = begin; line != end; ++line) {
+        line->read = readAuditLine(line->text, &line->why);
+        if (!line->read)
+            continue;
+        line->hash = chainHash(line->text);
+        if (!keep && line->read->record)
+            line->read->record = AuditRecord();
+    }
+}
+
+// Each line of a batch is read by itself, the first half on a thread of its
+// own where there is a second core; the chain is then checked in order.
+void readBatch(std::vector<ReadLine> &batch, bool keep)
+{
+    ReadLine *begin = batch.data();
+    ReadLine *end = begin + batch.size();
+    ReadLine *middle = begin + batch.size() / 2;
+    std::thread helper;
+    if (batch.size() >= 64 && std::thread::hardware_concurrency() > 1) {
+        try {
+            helper = std::thread(readLines, begin, middle, keep);
+        } catch (const std::system_error &) {
+            // No thread to be had: all of it on this one.
+        }
+    }
+    readLines(helper.joinable() ? middle : begin, end, keep);
+    if (helper.joinable())
+        helper.join();
+}
+
+constexpr std::size_t batchLines = 4096;
+
 } // namespace
 
 AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QByteArray &lastHash)
@@ -130,32 +178,39 @@ AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QBy
     };
     LineReader lines(file);
     QByteArray line;
-    for (int number = 1;; ++number) {
-        const LineReader::Got got = lines.next(&line);
+    std::vector<ReadLine> batch;
+    batch.reserve(batchLines);
+    LineReader::Got got = LineReader::Got::Line;
+    for (int number = 1; got == LineReader::Got::Line;) {
+        // A batch of whole lines, or fewer up to what ends them.
+        batch.clear();
+        while (batch.size() < batchLines && (got = lines.next(&line)) == LineReader::Got::Line && !line.endsWith('\r'))
+            batch.push_back({QByteArray(line.constData(), line.size()), {}, {}, {}});
+        readBatch(batch, bool(visit));
+        for (ReadLine &read : batch) {
+            const auto taken = chain.take(std::move(read.read), read.hash, &read.why);
+            if (!taken)
+                return bad(number, read.why);
+            if (visit && taken->record)
+                visit(*taken->record, number);
+            ++number;
+        }
         if (got == LineReader::Got::Error) {
             tally();
             check.unreadable = true;
             check.why = QStringLiteral("cannot read %1: %2").arg(printable(path), file.errorString());
             return check;
         }
-        if (got == LineReader::Got::End)
-            break;
-        if (got != LineReader::Got::Line) {
-            return bad(number, got == LineReader::Got::Partial
-                                   ? QStringLiteral("a partial line without its line end")
-                                   : QStringLiteral("longer than %1 bytes: not an audit line").arg(longestLine));
-        }
-        if (line.endsWith('\r')) {
+        if (got == LineReader::Got::Line && line.endsWith('\r')) {
             return bad(number, QStringLiteral("the line ends in CR LF: the audit's line ends were converted (by an "
                                               "editor, or a copy in text mode); convert them back with "
                                               "dos2unix or sed -i 's/\\r$//' and verify again"));
         }
-        QString why;
-        const auto read = chain.take(line, &why);
-        if (!read)
-            return bad(number, why);
-        if (visit && read->record)
-            visit(*read->record, number);
+        if (got == LineReader::Got::Partial || got == LineReader::Got::TooLong) {
+            return bad(number, got == LineReader::Got::Partial
+                                   ? QStringLiteral("a partial line without its line end")
+                                   : QStringLiteral("longer than %1 bytes: not an audit line").arg(longestLine));
+        }
     }
     tally();
     if (!lastHash.isEmpty()) {

@@ -551,13 +551,21 @@ std::optional<AuditLine> AuditChain::take(const QByteArray &line, QString *why)
     auto read = readAuditLine(line, why);
     if (!read)
         return std::nullopt;
+    const QByteArray hash = chainHash(line);
+    return take(std::move(read), hash, why);
+}
+
+std::optional<AuditLine> AuditChain::take(std::optional<AuditLine> read, const QByteArray &hash, QString *why)
+{
+    if (!read)
+        return std::nullopt;
     if (read->prev != m_prev) {
         *why = m_lines == 0 ? QStringLiteral("the first line's prev is not 64 zeros")
                             : QStringLiteral("prev does not match line %1: a line was changed, removed or inserted")
                                   .arg(m_lines);
         return std::nullopt;
     }
-    m_prev = chainHash(line);
+    m_prev = hash;
     ++m_lines;
     if (!read->record)
         ++m_unknown;
