@@ -167,6 +167,9 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error, b
     QList<PlanRow> rows;
     QHash<QString, int> ips;
     QHash<QString, int> macs;
+    rows.reserve(int(records->size()));
+    ips.reserve(int(records->size()));
+    macs.reserve(int(records->size()));
     for (int r = 1; r < records->size(); ++r) {
         const CsvRecord &record = records->at(r);
         if (record.fields.size() != header.fields.size()) {
