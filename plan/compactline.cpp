@@ -5,16 +5,21 @@
 
 namespace {
 
-bool keyByte(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-// Printable ASCII that a JSON string holds as itself.
-bool plainByte(char c)
-{
-    return c >= 0x20 && c <= 0x7e && c != '"' && c != '\\';
-}
+// The bytes a key holds (letters, digits, underscores), and those a string
+// holds as themselves (printable ASCII but for quotes and backslashes),
+// looked up a byte at a time.
+struct ByteClasses {
+    std::array<bool, 256> key {};
+    std::array<bool, 256> plain {};
+    ByteClasses()
+    {
+        for (int c = 0; c < 256; ++c) {
+            key[std::size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+            plain[std::size_t(c)] = c >= 0x20 && c <= 0x7e && c != '"' && c != '\\';
+        }
+    }
+};
+const ByteClasses byteClasses;
 
 bool sameKey(const char *a, int aSize, const char *b, int bSize)
 {
@@ -54,7 +59,8 @@ public:
         if (!take('"'))
             return false;
         const char *begin = m_at;
-        while (m_at < m_end && (key ? keyByte(*m_at) : plainByte(*m_at)))
+        const std::array<bool, 256> &takes = key ? byteClasses.key : byteClasses.plain;
+        while (m_at < m_end && takes[static_cast<unsigned char>(*m_at)])
             ++m_at;
         *text = begin;
         *size = int(m_at - begin);
