@@ -167,9 +167,6 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error, b
     QList<PlanRow> rows;
     QHash<QString, int> ips;
     QHash<QString, int> macs;
-    rows.reserve(int(records->size()));
-    ips.reserve(int(records->size()));
-    macs.reserve(int(records->size()));
     for (int r = 1; r < records->size(); ++r) {
         const CsvRecord &record = records->at(r);
         if (record.fields.size() != header.fields.size()) {
@@ -188,15 +185,14 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error, b
         // Two modules with one address would fight over it on the network.
         for (auto [setting, seen] : {std::pair {Setting::IpAddress, &ips}, std::pair {Setting::MacAddress, &macs}}) {
             const QString key = canonicalValue(setting, *valueOf(row.values, setting));
-            const auto found = seen->constFind(key);
-            if (found != seen->constEnd()) {
+            if (seen->contains(key)) {
                 *error = QStringLiteral("line %1: %2 \"%3\" is already on line %4").arg(record.line)
-                             .arg(QLatin1String(settingInfo(setting).name), key).arg(found.value());
+                             .arg(QLatin1String(settingInfo(setting).name), key).arg(seen->value(key));
                 return std::nullopt;
             }
             seen->insert(key, record.line);
         }
-        rows << std::move(row);
+        rows << row;
     }
     return rows;
 }

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "plan/records.h"
 
-#include "plan/compactline.h"
-
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <openssl/evp.h>
 
 #include <array>
 #include <cmath>
@@ -27,52 +23,19 @@ constexpr std::array<std::pair<Result, const char *>, 5> resultTexts = {{
 
 const QString kindKey = QStringLiteral("kind");
 
-// What Fields asks of a member that Qt's reader read: the same as
-// CompactValue's settings() and settingKeys().
-std::optional<SettingValues> settingsOf(const QJsonValue &value)
-{
-    QString error;
-    return value.isObject() ? settingsFromJson(value.toObject(), &error) : std::nullopt;
-}
-
-bool settingKeysOf(const QJsonValue &value, QList<Setting> *list)
-{
-    const QJsonArray array = value.toArray();
-    for (const QJsonValue &item : array) {
-        const auto setting = settingForKey(item.toString());
-        if (!setting)
-            return false;
-        *list << *setting;
-    }
-    return true;
-}
-
-std::optional<SettingValues> settingsOf(const CompactValue &value)
-{
-    return value.settings();
-}
-
-bool settingKeysOf(const CompactValue &value, QList<Setting> *list)
-{
-    return value.settingKeys(list);
-}
-
-// Reading one object, as Qt's reader read it (a QJsonObject) or in place
-// (a CompactLine), by the same rules: each accessor notes the first field
-// that is missing or of the wrong type, so the reader says exactly what is
-// wrong.
-template <typename Object>
+// Reading one object: each accessor notes the first field that is missing
+// or of the wrong type, so the reader says exactly what is wrong.
 class Fields
 {
 public:
-    explicit Fields(const Object &object)
+    explicit Fields(const QJsonObject &object)
         : m_object(object)
     {
     }
 
     QString text(const char *key, bool required = true)
     {
-        const auto value = m_object.value(QLatin1String(key));
+        const QJsonValue value = m_object.value(QLatin1String(key));
         if (value.isUndefined() && !required)
             return {};
         if (!value.isString())
@@ -83,7 +46,7 @@ public:
     // A plan row, 1 or more; 0 when an optional one is absent.
     int row(const char *key = "row", bool required = true)
     {
-        const auto value = m_object.value(QLatin1String(key));
+        const QJsonValue value = m_object.value(QLatin1String(key));
         if (value.isUndefined() && !required)
             return 0;
         const double number = value.toDouble(-1);
@@ -96,7 +59,7 @@ public:
 
     bool flag(const char *key)
     {
-        const auto value = m_object.value(QLatin1String(key));
+        const QJsonValue value = m_object.value(QLatin1String(key));
         if (value.isUndefined())
             return false;
         if (!value.isBool())
@@ -107,13 +70,18 @@ public:
     // A list of setting keys ("ip", "mac"), absent or not.
     std::optional<QList<Setting>> settingList(const char *key)
     {
-        const auto value = m_object.value(QLatin1String(key));
+        const QJsonValue value = m_object.value(QLatin1String(key));
         if (value.isUndefined())
             return std::nullopt;
         QList<Setting> list;
-        if (!settingKeysOf(value, &list)) {
-            note(key, "a list of setting names");
-            return std::nullopt;
+        const QJsonArray array = value.toArray();
+        for (const QJsonValue &item : array) {
+            const auto setting = settingForKey(item.toString());
+            if (!setting) {
+                note(key, "a list of setting names");
+                return std::nullopt;
+            }
+            list << *setting;
         }
         if (!value.isArray())
             note(key, "a list of setting names");
@@ -122,7 +90,9 @@ public:
 
     SettingValues settings(const char *key)
     {
-        const auto values = settingsOf(m_object.value(QLatin1String(key)));
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        QString error;
+        const auto values = value.isObject() ? settingsFromJson(value.toObject(), &error) : std::nullopt;
         if (!values) {
             note(key, "an object of settings");
             return {};
@@ -147,7 +117,7 @@ private:
             m_why = QStringLiteral("\"%1\" is missing or not %2").arg(QLatin1String(key), QLatin1String(what));
     }
 
-    const Object &m_object;
+    const QJsonObject &m_object;
     QString m_why;
 };
 
@@ -223,8 +193,7 @@ QJsonObject bodyObject(const LabelRecord &label)
     return object;
 }
 
-template <typename Object>
-std::optional<AuditBody> readBody(const QString &kind, Fields<Object> &fields)
+std::optional<AuditBody> readBody(const QString &kind, Fields &fields)
 {
     if (kind.isEmpty() || kind == QLatin1String("outcome")) {
         OutcomeRecord outcome;
@@ -282,10 +251,7 @@ bool isHash(const QString &text)
     if (text.size() != firstPrev.size())
         return false;
     for (const QChar c : text) {
-        // Any decimal digit, as QChar knows them; ASCII ones at once.
-        const ushort u = c.unicode();
-        const bool ascii = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f');
-        if (!ascii && (u < 128 || !c.isDigit()))
+        if (!c.isDigit() && !(c >= QLatin1Char('a') && c <= QLatin1Char('f')))
             return false;
     }
     return true;
@@ -440,12 +406,16 @@ QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash)
     return line;
 }
 
-namespace {
-
-template <typename Object>
-std::optional<AuditLine> readObject(const Object &object, QString *why)
+std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why)
 {
-    Fields<Object> fields(object);
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    if (!document.isObject()) {
+        *why = QStringLiteral("not a JSON object");
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    Fields fields(object);
     AuditLine read;
     const QString prev = fields.text("prev");
     if (fields.why().isEmpty() && !isHash(prev)) {
@@ -465,98 +435,20 @@ std::optional<AuditLine> readObject(const Object &object, QString *why)
         return std::nullopt;
     }
     if (body) {
-        record.body = std::move(*body);
-        read.record = std::move(record);
+        record.body = *body;
+        read.record = record;
     }
     return read;
 }
 
-} // namespace
-
-std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why)
-{
-    // The form this program writes is read in place; any other is Qt's to judge.
-    CompactLine compact;
-    if (compact.read(line))
-        return readObject(compact, why);
-    return readAuditLineWithQt(line, why);
-}
-
-std::optional<AuditLine> readAuditLineWithQt(const QByteArray &line, QString *why)
-{
-    QJsonParseError error {};
-    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-    if (!document.isObject()) {
-        *why = QStringLiteral("not a JSON object");
-        return std::nullopt;
-    }
-    return readObject(document.object(), why);
-}
-
-namespace {
-
-// OpenSSL's SHA-256, one context a thread, made once: it uses the
-// processor's SHA instructions where there are some, and hashes a line in a
-// tenth of the time Qt's own does, which an audit of a million lines feels.
-class Sha256
-{
-public:
-    Sha256()
-        : m_md(EVP_MD_fetch(nullptr, "SHA256", nullptr))
-        , m_context(EVP_MD_CTX_new())
-    {
-    }
-    ~Sha256()
-    {
-        EVP_MD_CTX_free(m_context);
-        EVP_MD_free(m_md);
-    }
-    Sha256(const Sha256 &) = delete;
-    Sha256 &operator=(const Sha256 &) = delete;
-
-    // False when OpenSSL cannot hash here (no provider loaded).
-    bool hash(const char *data, int size, unsigned char (&digest)[32])
-    {
-        unsigned int length = 0;
-        return m_md && m_context && EVP_DigestInit_ex(m_context, m_md, nullptr) == 1
-               && EVP_DigestUpdate(m_context, data, size_t(size)) == 1
-               && EVP_DigestFinal_ex(m_context, digest, &length) == 1 && length == sizeof digest;
-    }
-
-private:
-    EVP_MD *m_md;
-    EVP_MD_CTX *m_context;
-};
-
-} // namespace
-
 QByteArray chainHash(const QByteArray &line)
 {
-    thread_local Sha256 sha256;
-    unsigned char digest[32];
-    if (!sha256.hash(line.constData(), line.size(), digest))
-        return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
-    static const char hex[] = "0123456789abcdef";
-    QByteArray text(2 * int(sizeof digest), Qt::Uninitialized);
-    char *out = text.data();
-    for (const unsigned char byte : digest) {
-        *out++ = hex[byte >> 4];
-        *out++ = hex[byte & 15];
-    }
-    return text;
+    return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
 }
 
 std::optional<AuditLine> AuditChain::take(const QByteArray &line, QString *why)
 {
     auto read = readAuditLine(line, why);
-    if (!read)
-        return std::nullopt;
-    const QByteArray hash = chainHash(line);
-    return take(std::move(read), hash, why);
-}
-
-std::optional<AuditLine> AuditChain::take(std::optional<AuditLine> read, const QByteArray &hash, QString *why)
-{
     if (!read)
         return std::nullopt;
     if (read->prev != m_prev) {
@@ -565,7 +457,7 @@ std::optional<AuditLine> AuditChain::take(std::optional<AuditLine> read, const Q
                                   .arg(m_lines);
         return std::nullopt;
     }
-    m_prev = hash;
+    m_prev = chainHash(line);
     ++m_lines;
     if (!read->record)
         ++m_unknown;
