@@ -202,13 +202,13 @@ int rowModuleScore(const SettingValues &module, const RowEntry &entry)
     return written > 0 ? written : -1;
 }
 
+} // namespace
+
 bool sameSettings(const SettingValues &a, const SettingValues &b)
 {
     return std::all_of(allSettings.begin(), allSettings.end(),
                        [&](Setting setting) { return canonicalOf(a, setting) == canonicalOf(b, setting); });
 }
-
-} // namespace
 
 void RowEntry::failedWith(const OutcomeRecord &outcome)
 {

@@ -65,6 +65,8 @@ QString rowStateText(RowState state);
 QString canonicalOf(const SettingValues &values, Setting setting);
 // IP "…", MAC "…", as messages that name a row show it.
 QString quotedValues(const SettingValues &values);
+// Whether two modules' settings are the same in all four, canonical forms.
+bool sameSettings(const SettingValues &a, const SettingValues &b);
 
 struct RowEntry {
     int planIndex = -1;   // place in the plan, -1 for a row the audit knows and the plan no longer has

@@ -153,14 +153,7 @@ void Lane::halt(const QString &why)
     m_stopping = true;
     m_stopEnding = Ending::Stopped;
     if (m_phase == Phase::Writing) {
-        OutcomeRecord record;
-        record.row = m_row.row;
-        record.port = m_port;
-        record.before = m_status.before;
-        record.written = m_row.values;
-        record.result = Result::Aborted;
-        record.reason = QStringLiteral("stopped: ") + why;
-        recordOutcome(record, false, {});
+        recordOutcome(outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why), false, {});
         return;
     }
     // A claim or a record under way ends the lane once it is answered.
@@ -257,17 +250,24 @@ void Lane::writeFinished(const WriteOutcome &outcome)
 {
     if (m_phase != Phase::Writing)
         return;
+    const Result result = resultOf(outcome);
+    OutcomeRecord record = outcomeOfRow(result, reasonOf(outcome, result, m_row.values));
+    if (outcome.readBack)
+        record.readBack = outcome.readBack->values;
+    record.acknowledged = outcome.acknowledged.toList();
+    recordOutcome(record, outcome.status == WriteOutcome::Lost, outcome.reason);
+}
+
+OutcomeRecord Lane::outcomeOfRow(Result result, const QString &reason) const
+{
     OutcomeRecord record;
     record.row = m_row.row;
     record.port = m_port;
     record.before = m_status.before;
     record.written = m_row.values;
-    if (outcome.readBack)
-        record.readBack = outcome.readBack->values;
-    record.result = resultOf(outcome);
-    record.reason = reasonOf(outcome, record.result, m_row.values);
-    record.acknowledged = outcome.acknowledged.toList();
-    recordOutcome(record, outcome.status == WriteOutcome::Lost, outcome.reason);
+    record.result = result;
+    record.reason = reason;
+    return record;
 }
 
 void Lane::recordOutcome(const OutcomeRecord &record, bool lost, const QString &lostReason)
@@ -378,14 +378,9 @@ void Lane::crossTalk()
         // Stopped mid-row: part of it may be on the module, so the row
         // stays in doubt.
         m_crossTalk = true;
-        OutcomeRecord record;
-        record.row = m_row.row;
-        record.port = m_port;
-        record.before = m_status.before;
-        record.written = m_row.values;
-        record.result = Result::Aborted;
-        record.reason = QStringLiteral("stopped: answers came that this lane did not ask for (check the wiring)");
-        recordOutcome(record, false, {});
+        recordOutcome(outcomeOfRow(Result::Aborted,
+                                   QStringLiteral("stopped: answers came that this lane did not ask for (check the wiring)")),
+                      false, {});
         return;
     }
     case Phase::Idle:

@@ -167,6 +167,8 @@ private:
     void claim();
     void claimed(const ProvisionStore::Claim &claim);
     void writeFinished(const WriteOutcome &outcome);
+    // The row in hand's outcome on this lane, as far as the lane knows it.
+    OutcomeRecord outcomeOfRow(Result result, const QString &reason) const;
     void recordOutcome(const OutcomeRecord &record, bool lost, const QString &lostReason);
     void crossTalk();
     void conflicted(const ProvisionStore::Claim &claim);

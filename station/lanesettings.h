@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// How a lane compares what modules answer; for the lane's own files.
+// Whether a module answered all four settings; for the lane's own files.
 
 #include "plan/planbook.h"
 
@@ -10,10 +10,4 @@
 inline bool allFour(const SettingValues &values)
 {
     return std::all_of(values.begin(), values.end(), [](const auto &value) { return value.has_value(); });
-}
-
-inline bool sameSettings(const SettingValues &a, const SettingValues &b)
-{
-    return std::all_of(allSettings.begin(), allSettings.end(),
-                       [&](Setting setting) { return canonicalOf(a, setting) == canonicalOf(b, setting); });
 }
