@@ -4,7 +4,7 @@
 // printed as a table and written as JSON, with each goal beside the
 // reference it is measured against in the same run.
 //
-//   vev-bench [--runs N] [--json FILE] [--startup-only | --station-only]
+//   vev-bench [--runs N] [--json FILE] [--startup-only | --station-only | --large-only]
 //
 // X measurements use the real vev-config binary on the display in DISPLAY
 // (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
@@ -12,6 +12,7 @@
 // PostgreSQL server of the bench's own, on a Unix socket.
 
 #include "figures.h"
+#include "largebench.h"
 #include "stationbench.h"
 #include "windowbench.h"
 
@@ -102,6 +103,8 @@ int main(int argc, char *argv[])
 {
     if (argc >= 2 && qstrcmp(argv[1], "--probe-paint") == 0)
         return probePaint(argc, argv);
+    if (argc >= 5 && qstrcmp(argv[1], "--probe-station") == 0)
+        return probeStation(argc, argv);
     if (argc >= 5 && qstrcmp(argv[1], "--probe-session") == 0)
         return probeSession(argc, argv, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                             QByteArray(argv[4]).toInt());
@@ -116,24 +119,30 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("json"), QStringLiteral("Also write the figures to FILE."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("startup-only"), QStringLiteral("Measure the start-up on X against the bare window only.")});
     parser.addOption({QStringLiteral("station-only"), QStringLiteral("Measure the provisioning station only.")});
+    parser.addOption({QStringLiteral("large-only"), QStringLiteral("Measure audit-verify and the start at scale only.")});
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const bool startupOnly = parser.isSet(QStringLiteral("startup-only"));
     const bool stationOnly = parser.isSet(QStringLiteral("station-only"));
+    const bool largeOnly = parser.isSet(QStringLiteral("large-only"));
 
     Figures figures;
-    if (!stationOnly)
+    if (!stationOnly && !largeOnly)
         measureStartUp(figures, runs, err);
-    if (!startupOnly && !stationOnly && (!measureWindow(figures, runs, err) || !measureCommandLine(figures, runs, err)))
+    if (!startupOnly && !stationOnly && !largeOnly
+        && (!measureWindow(figures, runs, err) || !measureCommandLine(figures, runs, err)))
         return 1;
-    if (!startupOnly)
+    if (!startupOnly && !largeOnly)
         measureStation(figures, runs, err);
+    if (!startupOnly)
+        measureLarge(figures, runs, err);
 
     figures.print(out);
     out << '\n';
     startUpGoals(figures, out);
     commandLineGoals(figures, out);
     stationGoals(figures, out);
+    largeGoals(figures, out);
     out.flush();
     if (parser.isSet(QStringLiteral("json"))) {
         QFile file(parser.value(QStringLiteral("json")));

@@ -3,9 +3,14 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -43,54 +48,171 @@ QString notAnAuditFile(const QString &path)
         .arg(printable(path), info.isDir() ? QStringLiteral("a folder") : QStringLiteral("a device, FIFO or socket"));
 }
 
+namespace {
+
+// A file's lines, read in large blocks and handed out in place, each as
+// QIODevice::readLine(longestLine + 1) would give it: a line end found
+// within longestLine bytes ends a line; without one, the rest of the file
+// is a partial line when it is that short, else a line too long.
+class LineReader
+{
+public:
+    enum class Got { Line, End, Partial, TooLong, Error };
+
+    explicit LineReader(QFile &file)
+        : m_file(file)
+    {
+    }
+
+    // The next line, without its line end, valid until the next call.
+    Got next(QByteArray *line)
+    {
+        while (m_buffer.size() - m_begin <= longestLine && !m_atEnd) {
+            if (!fill())
+                return Got::Error;
+        }
+        const qint64 left = m_buffer.size() - m_begin;
+        if (left == 0)
+            return Got::End;
+        const char *begin = m_buffer.constData() + m_begin;
+        const auto *end = static_cast<const char *>(std::memchr(begin, '\n', size_t(std::min(left, longestLine))));
+        if (!end)
+            return left <= longestLine ? Got::Partial : Got::TooLong;
+        *line = QByteArray::fromRawData(begin, int(end - begin));
+        m_begin += int(end - begin) + 1;
+        return Got::Line;
+    }
+
+private:
+    // Moves what is left to the front and reads a block after it.
+    bool fill()
+    {
+        constexpr int block = 4 << 20;
+        m_buffer.remove(0, m_begin);
+        m_begin = 0;
+        const int kept = m_buffer.size();
+        m_buffer.resize(kept + block);
+        const qint64 n = m_file.read(m_buffer.data() + kept, block);
+        m_buffer.resize(kept + int(std::max<qint64>(n, 0)));
+        m_atEnd = n == 0;
+        return n >= 0;
+    }
+
+    QFile &m_file;
+    QByteArray m_buffer;
+    int m_begin = 0;
+    bool m_atEnd = false;
+};
+
+// A line as either core reads it: what readAuditLine() makes of it (and
+// why not), and its hash.
+struct ReadLine {
+    QByteArray text;
+    std::optional<AuditLine> read;
+    QString why;
+    QByteArray hash;
+};
+
+// With keep false, each record is checked and let go of at once, on the
+// thread that read it: an empty one stands for it.
+void readLines(ReadLine *begin, ReadLine *end, bool keep)
+{
+    for (ReadLine *line = begin; line != end; ++line) {
+        line->read = readAuditLine(line->text, &line->why);
+        if (!line->read)
+            continue;
+        line->hash = chainHash(line->text);
+        if (!keep && line->read->record)
+            line->read->record = AuditRecord();
+    }
+}
+
+// Each line of a batch is read by itself, the first half on a thread of its
+// own where there is a second core; the chain is then checked in order.
+void readBatch(std::vector<ReadLine> &batch, bool keep)
+{
+    ReadLine *begin = batch.data();
+    ReadLine *end = begin + batch.size();
+    ReadLine *middle = begin + batch.size() / 2;
+    std::thread helper;
+    if (batch.size() >= 64 && std::thread::hardware_concurrency() > 1) {
+        try {
+            helper = std::thread(readLines, begin, middle, keep);
+        } catch (const std::system_error &) {
+            // No thread to be had: all of it on this one.
+        }
+    }
+    readLines(helper.joinable() ? middle : begin, end, keep);
+    if (helper.joinable())
+        helper.join();
+}
+
+constexpr std::size_t batchLines = 4096;
+
+} // namespace
+
 AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QByteArray &lastHash)
 {
     AuditCheck check;
     check.lastHash = firstPrev;
     const QString refused = notAnAuditFile(path);
     QFile file(path);
-    if (!refused.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    if (!refused.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         check.unreadable = true;
         check.why = refused.isEmpty() ? QStringLiteral("cannot read %1: %2").arg(printable(path), file.errorString())
                                       : refused;
         return check;
     }
-    const auto bad = [&check](int line, const QString &why) {
+    AuditChain chain;
+    // What checked out so far: the lines before a bad one, or all.
+    const auto tally = [&check, &chain] {
+        check.lastHash = chain.lastHash();
+        check.lines = chain.lines();
+        check.unknown = chain.unknown();
+    };
+    const auto bad = [&check, &tally](int line, const QString &why) {
+        tally();
         check.firstBad = line;
         check.why = why;
         return check;
     };
-    AuditChain chain;
-    for (int number = 1;; ++number) {
-        QByteArray line = file.readLine(longestLine + 1);
-        if (line.isEmpty()) {
-            if (!file.atEnd() || file.error() != QFile::NoError) {
-                check.unreadable = true;
-                check.why = QStringLiteral("cannot read %1: %2").arg(printable(path), file.errorString());
-                return check;
-            }
-            break;
+    LineReader lines(file);
+    QByteArray line;
+    std::vector<ReadLine> batch;
+    batch.reserve(batchLines);
+    LineReader::Got got = LineReader::Got::Line;
+    for (int number = 1; got == LineReader::Got::Line;) {
+        // A batch of whole lines, or fewer up to what ends them.
+        batch.clear();
+        while (batch.size() < batchLines && (got = lines.next(&line)) == LineReader::Got::Line && !line.endsWith('\r'))
+            batch.push_back({QByteArray(line.constData(), line.size()), {}, {}, {}});
+        readBatch(batch, bool(visit));
+        for (ReadLine &read : batch) {
+            const auto taken = chain.take(std::move(read.read), read.hash, &read.why);
+            if (!taken)
+                return bad(number, read.why);
+            if (visit && taken->record)
+                visit(*taken->record, number);
+            ++number;
         }
-        if (!line.endsWith('\n')) {
-            return bad(number, file.atEnd() ? QStringLiteral("a partial line without its line end")
-                                            : QStringLiteral("longer than %1 bytes: not an audit line").arg(longestLine));
+        if (got == LineReader::Got::Error) {
+            tally();
+            check.unreadable = true;
+            check.why = QStringLiteral("cannot read %1: %2").arg(printable(path), file.errorString());
+            return check;
         }
-        line.chop(1);
-        if (line.endsWith('\r')) {
+        if (got == LineReader::Got::Line && line.endsWith('\r')) {
             return bad(number, QStringLiteral("the line ends in CR LF: the audit's line ends were converted (by an "
                                               "editor, or a copy in text mode); convert them back with "
                                               "dos2unix or sed -i 's/\\r$//' and verify again"));
         }
-        QString why;
-        const auto read = chain.take(line, &why);
-        if (!read)
-            return bad(number, why);
-        check.lastHash = chain.lastHash();
-        check.lines = chain.lines();
-        check.unknown = chain.unknown();
-        if (visit && read->record)
-            visit(*read->record, number);
+        if (got == LineReader::Got::Partial || got == LineReader::Got::TooLong) {
+            return bad(number, got == LineReader::Got::Partial
+                                   ? QStringLiteral("a partial line without its line end")
+                                   : QStringLiteral("longer than %1 bytes: not an audit line").arg(longestLine));
+        }
     }
+    tally();
     if (!lastHash.isEmpty()) {
         check.why = chain.endsElsewhere(lastHash);
         check.endsElsewhere = !check.why.isEmpty();

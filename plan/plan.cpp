@@ -167,6 +167,9 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error, b
     QList<PlanRow> rows;
     QHash<QString, int> ips;
     QHash<QString, int> macs;
+    rows.reserve(int(records->size()));
+    ips.reserve(int(records->size()));
+    macs.reserve(int(records->size()));
     for (int r = 1; r < records->size(); ++r) {
         const CsvRecord &record = records->at(r);
         if (record.fields.size() != header.fields.size()) {
@@ -185,14 +188,15 @@ std::optional<QList<PlanRow>> parsePlan(const QByteArray &csv, QString *error, b
         // Two modules with one address would fight over it on the network.
         for (auto [setting, seen] : {std::pair {Setting::IpAddress, &ips}, std::pair {Setting::MacAddress, &macs}}) {
             const QString key = canonicalValue(setting, *valueOf(row.values, setting));
-            if (seen->contains(key)) {
+            const auto found = seen->constFind(key);
+            if (found != seen->constEnd()) {
                 *error = QStringLiteral("line %1: %2 \"%3\" is already on line %4").arg(record.line)
-                             .arg(QLatin1String(settingInfo(setting).name), key).arg(seen->value(key));
+                             .arg(QLatin1String(settingInfo(setting).name), key).arg(found.value());
                 return std::nullopt;
             }
             seen->insert(key, record.line);
         }
-        rows << row;
+        rows << std::move(row);
     }
     return rows;
 }

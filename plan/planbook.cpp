@@ -72,7 +72,7 @@ void PlanBook::setPlan(const QList<PlanRow> &rows)
         entry.values = planRow.values;
         m_byKey.insert(keyOf(planRow.values), entry.planIndex);
         m_open.insert(m_open.end(), entry.planIndex);
-        m_entries.push_back(entry);
+        m_entries.push_back(std::move(entry));
     }
     m_planRows = int(rows.size());
     m_counts[std::size_t(RowState::Open)] = m_planRows;

@@ -139,6 +139,10 @@ struct AuditLine {
     std::optional<AuditRecord> record; // none: a kind this version does not know
 };
 std::optional<AuditLine> readAuditLine(const QByteArray &line, QString *why);
+// The same through Qt's JSON reader, whatever the line's form:
+// readAuditLine() reads the form auditLine() writes in place (see
+// compactline.h), and must come to what this does.
+std::optional<AuditLine> readAuditLineWithQt(const QByteArray &line, QString *why);
 
 // The hash a line gives the next one: SHA-256 of its bytes, without the
 // line end, in hex; 64 zeros before the first line.
@@ -154,6 +158,9 @@ public:
     // its place in the chain; else nothing, with *why. A line of a kind this
     // version does not know takes its place with no record, and is counted.
     std::optional<AuditLine> take(const QByteArray &line, QString *why);
+    // The same for a line read already (readAuditLine()'s answer; *why says
+    // why it is none) and hashed (chainHash()), on whichever thread.
+    std::optional<AuditLine> take(std::optional<AuditLine> read, const QByteArray &hash, QString *why);
     // Why the lines taken do not end at lastHash (a copy of the last hash
     // kept elsewhere); empty when they do.
     QString endsElsewhere(const QByteArray &lastHash) const;

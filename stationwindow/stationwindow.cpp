@@ -154,14 +154,18 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
 
     connect(m_start, &QPushButton::clicked, this, &StationWindow::start);
     connect(m_stop, &QPushButton::clicked, this, &StationWindow::stop);
-    connect(m_setup, &SetupPanel::filesChanged, this, &StationWindow::lookAtFiles);
+    connect(m_setup, &SetupPanel::filesChanged, this, [this] { lookAtFiles(); });
     // Space and Enter start: the keyboard begins on Start, not in a field
     // where they would be typed.
     m_start->setFocus();
     m_tick->setInterval(tickMs);
     connect(m_tick, &QTimer::timeout, this, &StationWindow::showFigures);
     // The plan's state once the window is up, not before it shows.
-    QTimer::singleShot(0, this, &StationWindow::lookAtFiles);
+    m_look = new QTimer(this);
+    m_look->setSingleShot(true);
+    m_look->setInterval(0);
+    connect(m_look, &QTimer::timeout, this, [this] { lookAtFiles(); });
+    m_look->start();
 }
 
 StationWindow::~StationWindow()
@@ -241,6 +245,14 @@ void StationWindow::start()
 {
     if (m_station)
         return;
+    // A run reads the plan and the audit itself, and shows their state once
+    // it has started: a look not yet taken would read them twice over (a
+    // plan of 100,000 rows takes a good part of a second). It comes after a
+    // run that never started, and leaves the reason in view.
+    if (m_look->isActive()) {
+        m_look->stop();
+        m_lookWhenEnded = true;
+    }
     const StationSetup setup = this->setup();
     if (const QString problem = setup.problem(); !problem.isEmpty()) {
         ended(QStringLiteral("Not started: ") + problem, true);
@@ -300,6 +312,7 @@ void StationWindow::start()
 void StationWindow::started()
 {
     m_running = true;
+    m_lookWhenEnded = false; // the run shows the plan's state below
     m_passed = 0;
     m_failed = 0;
     m_stop->setEnabled(true);
@@ -363,6 +376,8 @@ void StationWindow::ended(const QString &message, bool problem)
         m_station = nullptr;
     }
     m_tileOf.clear();
+    if (std::exchange(m_lookWhenEnded, false) && !m_closeWhenEnded)
+        lookAtFiles(false);
     setLocked(false);
     m_start->setFocus();
     showMessage(message, problem);
@@ -450,41 +465,6 @@ void StationWindow::showFigures()
                             ? QStringLiteral("%1 modules an hour").arg(qRound(modules * msPerHour / double(ms)))
                             : QStringLiteral("– modules an hour"));
     m_elapsedText->setText(QStringLiteral("Elapsed %1").arg(clock(ms)));
-}
-
-void StationWindow::lookAtFiles()
-{
-    if (m_station)
-        return;
-    const StationSetup setup = this->setup();
-    if (setup.planPath.isEmpty() || (!setup.usesDatabase() && setup.auditPath.isEmpty()))
-        return showPlan(StoreStatus());
-    // Only looking: nothing is locked, nothing written.
-    QString error;
-    std::shared_ptr<ProvisionStore> store = setup.makeStore(false, &error);
-    if (!store) {
-        showPlan(StoreStatus());
-        return showMessage(printable(error), true);
-    }
-    QPointer<StationWindow> self(this);
-    store->open([self, store](const ProvisionStore::Opened &opened) {
-        if (!self)
-            return;
-        if (!opened.ok) {
-            self->showPlan(StoreStatus());
-            self->showMessage(printable(opened.error), true);
-            return;
-        }
-        store->status([self](const StoreStatus &status) {
-            if (!self)
-                return;
-            self->showPlan(status);
-            if (!status.holder.isEmpty())
-                self->showMessage(QStringLiteral("The plan or audit is held by %1.").arg(status.holder), true);
-            else if (self->m_problemShown)
-                self->showMessage(QString(), false);
-        });
-    });
 }
 
 // --- Asking ------------------------------------------------------------------------

@@ -68,7 +68,9 @@ private:
     void showMessage(const QString &text, bool problem);
     void showPlan(const StoreStatus &status);
     void showFigures();
-    void lookAtFiles();
+    // Shows the plan's state from the files; with messages, also what is
+    // wrong with them, or clears the problem shown.
+    void lookAtFiles(bool messages = true);
     void askToStop(bool thenClose);
     void askToRelease(const RowEntry &entry);
     void release(int row);
@@ -95,6 +97,8 @@ private:
     QTableWidget *m_records;
     QTableWidget *m_doubt;
     QTimer *m_tick;
+    QTimer *m_look; // the look at the files once the window is up
+    bool m_lookWhenEnded = false; // a run started before it: the look comes after the run
 
     Station *m_station = nullptr;
     bool m_running = false;

@@ -4,8 +4,11 @@
 
 #include "auditfixture.h"
 #include "plan/auditfile.h"
+#include "plan/compactline.h"
 #include "plan/plan.h"
 #include "plan/planbook.h"
+#include "largerun.h"
+#include "processusage.h"
 #include "productionline.h"
 #include "tamper.h"
 
@@ -25,6 +28,8 @@ private slots:
     void auditLines();
     void auditFilesRefused();
     void linesFitTheirReader();
+    void linesReadInPlaceAsQtReadsThem();
+    void longAuditsCostByTheirLength();
     void names_data();
     void names();
     void ruling_data();
@@ -110,6 +115,13 @@ void TestPlan::auditLines_data()
     QTest::newRow("a known kind with a field of the wrong type")
         << QByteArray(good).replace("\"port\":\"/dev/ttyUSB0\"", "\"port\":7") << QByteArray() << 1 << "\"port\"" << 0;
     QTest::newRow("line ends converted") << QByteArray(good).replace("\n", "\r\n") << QByteArray() << 1 << "convert them back" << 0;
+    // One line as long as a reader takes, padded with a field no reader
+    // knows; a byte more and it is no audit line.
+    const QByteArray first = good.left(good.indexOf('\n'));
+    const QByteArray padded = first.left(1) + "\"~\":\"" + QByteArray(longestAuditLine - first.size() - 8, 'x') + "\","
+                              + first.mid(1);
+    QTest::newRow("a line as long as a reader takes") << padded + '\n' << QByteArray() << 0 << "" << 0;
+    QTest::newRow("a byte longer") << QByteArray(padded).insert(10, 'x') + '\n' << QByteArray() << 1 << "longer than" << 0;
     QTest::newRow("a partial last line") << good + "{\"prev\":" << QByteArray() << 3 << "partial line" << 0;
     QTest::newRow("a line removed") << good.mid(good.indexOf('\n') + 1) << QByteArray() << 1 << "64 zeros" << 0;
     QTest::newRow("a rewritten chain does not end at the hash kept")
@@ -179,6 +191,136 @@ void TestPlan::linesFitTheirReader()
     QCOMPARE(outcome.written, row);
     QCOMPARE(read->record->operatorName, QString(100, 'o'));
     QVERIFY(outcome.reason.endsWith(QStringLiteral("[cut]")));
+}
+
+namespace {
+
+// A line of each kind and form: the compact ones auditLine() writes, and
+// ones it writes with escapes and UTF-8, or that others wrote.
+QList<QByteArray> linesOfEveryKind()
+{
+    const SettingValues row {QStringLiteral("10.0.5.21"), QStringLiteral("10.0.5.1"), QStringLiteral("502"),
+                             QStringLiteral("02:00:00:00:10:01")};
+    const SettingValues found {QStringLiteral("192.168.1.20"), std::nullopt, QStringLiteral("502"),
+                               QStringLiteral("02:56:45:00:00:01")};
+    const QList<Setting> some {Setting::IpAddress, Setting::MacAddress};
+    const QList<AuditBody> bodies {
+        ClaimRecord {7, QStringLiteral("/dev/ttyUSB0"), found, row, true, 3},
+        OutcomeRecord {7, QStringLiteral("/dev/ttyUSB1"), found, row, row, Result::Pass, {}, some},
+        OutcomeRecord {7, QStringLiteral("/dev/ttyUSB1"), found, row, found, Result::NoAnswer, QStringLiteral("no answer"), {}},
+        OutcomeRecord {7, QStringLiteral("/dev/ttyUSB1"), found, row, row, Result::Fail, QStringLiteral("MAC \"x\"\t"), {}},
+        ReleaseRecord {7, row, QStringLiteral("released by the operator")},
+        LabelRecord {7, row, false, QStringLiteral("lp"), QStringLiteral("out of paper"), true, true},
+        LostRecord {7, QStringLiteral("/dev/ttyUSB2"), row, found},
+    };
+    QList<QByteArray> lines;
+    for (const AuditBody &body : bodies)
+        lines << auditLine({QStringLiteral("2026-03-02T06:00:00.070Z"), QStringLiteral("bench-1"), QStringLiteral("Ana"),
+                            QStringLiteral("1.0.0"), body}, firstPrev);
+    lines << auditLine({{}, QStringLiteral("bench-1"), QStringLiteral("José"), {}, bodies.at(0)}, firstPrev);
+    lines << auditOf({"v1 10.0.5.21 02:00:00:00:10:01 fail"}).trimmed();
+    lines << "{\"kind\":\"rework\",\"prev\":\"" + firstPrev + "\",\"station\":\"bench-1\",\"time\":\"t\",\"tool\":{\"x\":[1]},"
+                                                                 "\"version\":\"9.0.0\"}";
+    return lines;
+}
+
+// Under AddressSanitizer, which runs these ten times slower, the two long
+// reading tests below do a quarter of their work.
+#ifdef __SANITIZE_ADDRESS__
+constexpr int slowness = 4;
+#else
+constexpr int slowness = 1;
+#endif
+
+} // namespace
+
+void TestPlan::linesReadInPlaceAsQtReadsThem()
+{
+    // Every line changed in one place (a byte taken out, put in, or put in
+    // another's stead) reads the same in place as through Qt's reader:
+    // taken to the same record, or refused for the same reason.
+    const char raw[] = "\"\\{}[],:01-.entu \x7f\xc3"; // and its NUL
+    const QByteArray bytes(raw, sizeof raw);
+    int inPlace = 0;
+    int compared = 0;
+    for (const QByteArray &line : linesOfEveryKind()) {
+        QList<QByteArray> variants {line};
+        for (int i = 0; i < line.size(); ++i) {
+            variants << QByteArray(line).remove(i, 1);
+            for (int b = i % slowness; b < bytes.size(); b += slowness) {
+                const char c = bytes.at(b);
+                variants << QByteArray(line).insert(i, c) << QByteArray(line).replace(i, 1, &c, 1);
+            }
+        }
+        for (const QByteArray &variant : qAsConst(variants)) {
+            QString whyInPlace;
+            QString whyQt;
+            const auto read = readAuditLine(variant, &whyInPlace);
+            const auto readByQt = readAuditLineWithQt(variant, &whyQt);
+            QVERIFY2(read.has_value() == readByQt.has_value() && whyInPlace == whyQt,
+                     qPrintable(variant + "\n" + whyInPlace + " / " + whyQt));
+            ++compared;
+            inPlace += CompactLine().read(variant);
+            if (!read)
+                continue;
+            QCOMPARE(read->prev, readByQt->prev);
+            QCOMPARE(read->kind, readByQt->kind);
+            QCOMPARE(read->record.has_value(), readByQt->record.has_value());
+            if (read->record)
+                QCOMPARE(auditLine(*read->record, read->prev), auditLine(*readByQt->record, read->prev));
+        }
+    }
+    // Most of them in the form read in place, the lines as written first.
+    QVERIFY2(inPlace > compared / 4, qPrintable(QStringLiteral("%1 of %2").arg(inPlace).arg(compared)));
+    for (const QByteArray &line : linesOfEveryKind().mid(0, 7))
+        QVERIFY2(CompactLine().read(line) == !line.contains('\\'), line.constData());
+}
+
+void TestPlan::longAuditsCostByTheirLength()
+{
+    // Audits over several of the reader's blocks and batches, read whole,
+    // each record handed over in order; twice the lines cost about twice
+    // the time (the fastest of three, in CPU time: a busy machine slows
+    // each alike).
+    QTemporaryDir dir;
+    const auto cost = [&dir](int lines) -> qint64 {
+        const QString path = dir.filePath(QStringLiteral("audit%1.jsonl").arg(lines));
+        const QByteArray last = writeLargeAudit(path, lines);
+        int visited = 0;
+        const AuditCheck check = verifyAudit(path, [&visited](const AuditRecord &, int line) {
+            visited += line == visited + 1;
+        });
+        if (check.lines != lines || visited != lines || check.lastHash != last)
+            return -1;
+        qint64 best = std::numeric_limits<qint64>::max();
+        for (int round = 0; round < 3; ++round) {
+            const qint64 start = cpuTimeMs();
+            const AuditCheck again = verifyAudit(path, {}, last);
+            best = std::min(best, cpuTimeMs() - start);
+            if (again.lines != lines || !again.why.isEmpty())
+                return -1;
+        }
+        return std::max<qint64>(best, 1);
+    };
+    const qint64 one = cost(20000 / slowness);
+    const qint64 two = cost(40000 / slowness);
+    QVERIFY2(one > 0 && two > 0, "a long audit did not check out whole");
+    QVERIFY2(two < 3 * one + 20, qPrintable(QStringLiteral("%1 ms, then %2 ms").arg(one).arg(two)));
+
+    // A line changed deep inside: the line after it is the first bad one,
+    // whichever batch and thread read them.
+    QFile audit(dir.filePath(QStringLiteral("audit%1.jsonl").arg(20000 / slowness)));
+    QVERIFY(audit.open(QIODevice::ReadWrite));
+    QByteArray text = audit.readAll();
+    const int at = text.indexOf("bench-1", int(text.size() * 3 / 4));
+    text[at + 6] = '2';
+    const int changed = text.left(at).count('\n') + 1;
+    QVERIFY(audit.seek(0) && audit.write(text) == text.size());
+    audit.close();
+    const AuditCheck check = verifyAudit(audit.fileName());
+    QCOMPARE(check.firstBad, changed + 1);
+    QCOMPARE(check.lines, changed);
+    QCOMPARE(check.why, QStringLiteral("prev does not match line %1: a line was changed, removed or inserted").arg(changed));
 }
 
 void TestPlan::names_data()

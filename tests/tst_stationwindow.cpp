@@ -123,20 +123,23 @@ void TestStationWindow::setUpRefusals_data()
     QTest::addColumn<bool>("held");       // another run holds the audit
     QTest::addColumn<QString>("labels");  // a ZPL printer's address; empty: no labels
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("plan_state"); // shown once the start was refused; empty: not looked at
 
-    QTest::newRow("no plan") << QByteArray() << "line" << false << "" << "Not started: Choose the plan";
-    QTest::newRow("no lane") << plan4 << "" << false << "" << "Tick or type at least one serial port";
-    QTest::newRow("a port under two names") << plan4 << "line link" << false << "" << "are the same port";
+    QTest::newRow("no plan") << QByteArray() << "line" << false << "" << "Not started: Choose the plan" << "";
+    QTest::newRow("no lane") << plan4 << "" << false << "" << "Tick or type at least one serial port" << "of 4 passed";
+    QTest::newRow("a port under two names") << plan4 << "line link" << false << "" << "are the same port" << "of 4 passed";
     QTest::newRow("a bad plan, as vev-cli names it")
         << plan4 + "10.0.5.25,10.0.5.1,502,01:00:5e:00:00:01\n" << "line" << false << ""
-        << "line 6: invalid value for MAC address: \"01:00:5e:00:00:01\"";
-    QTest::newRow("the audit held by another run") << plan4 << "line" << true << "" << "is held by another run (";
-    QTest::newRow("a port that cannot be opened") << plan4 << "missing" << false << "" << "cannot open /nonexistent/ttyVEV9:";
-    QTest::newRow("a label printer without its port") << plan4 << "line" << false << "printer-7" << "Not started: Labels: ";
+        << "line 6: invalid value for MAC address: \"01:00:5e:00:00:01\"" << "0 of 0 passed";
+    QTest::newRow("the audit held by another run") << plan4 << "line" << true << "" << "is held by another run (" << "of 4 passed";
+    QTest::newRow("a port that cannot be opened") << plan4 << "missing" << false << "" << "cannot open /nonexistent/ttyVEV9:"
+                                                   << "0 of 4 passed";
+    QTest::newRow("a label printer without its port") << plan4 << "line" << false << "printer-7" << "Not started: Labels: "
+                                                       << "of 4 passed";
     QTest::newRow("a database URI that is none") << QByteArray("postgresql://bench:port/vev") << "line" << false << ""
-                                                 << "Not started: Plan: ";
+                                                 << "Not started: Plan: " << "";
     QTest::newRow("a database that cannot be reached") << QByteArray("postgresql:///vev?host=/nonexistent/vev")
-                                                       << "line" << false << "" << "/nonexistent/vev";
+                                                       << "line" << false << "" << "/nonexistent/vev" << "";
 }
 
 void TestStationWindow::setUpRefusals()
@@ -146,6 +149,7 @@ void TestStationWindow::setUpRefusals()
     QFETCH(bool, held);
     QFETCH(QString, labels);
     QFETCH(QString, message);
+    QFETCH(QString, plan_state);
     ModuleSimulator::Options silent;
     silent.silent = true;
     SimulatedLine line(silent);
@@ -181,6 +185,12 @@ void TestStationWindow::setUpRefusals()
     QVERIFY(!ended.isEmpty() || ended.wait(10000)); // a database answers from its own thread
     QCOMPARE(ended.size(), 1);
     QVERIFY2(text(window.get(), "label_message").contains(message), qPrintable(text(window.get(), "label_message")));
+    // Started before the window looked at the files: it looks once the
+    // start is refused, and the reason stays in view.
+    if (!plan_state.isEmpty()) {
+        QTRY_VERIFY2(text(window.get(), "label_plan").contains(plan_state), qPrintable(text(window.get(), "label_plan")));
+        QVERIFY2(text(window.get(), "label_message").contains(message), qPrintable(text(window.get(), "label_message")));
+    }
     QVERIFY(window->findChildren<LaneTile *>().isEmpty());
     QVERIFY(window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
     // Nothing recorded.

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// A plan of any size and the audit a long run on it leaves, for the tests
+// and vev-bench figures that show what a station costs at scale.
+
+#include "protocol/settingsjson.h"
+
+#include <QString>
+
+// Row n's values (0-based): each its own IP and MAC address, good for
+// 1,000,000 rows and more.
+SettingValues largePlanRow(int n);
+// A plan of rows such rows, with its header; false when it cannot be written.
+bool writeLargePlan(const QString &path, int rows);
+
+// The audit of a run of four lanes on that plan, lines long (about a third
+// of them modules), as the station writes it: each module a claim, its
+// outcome and its label; one in twenty fails and is finished at once on
+// the same lane, and one in a thousand is left failed, in doubt. The
+// audit's last hash, or empty when it cannot be written.
+QByteArray writeLargeAudit(const QString &path, int lines);
