@@ -6,7 +6,9 @@
 #include "store/databaseuri.h"
 #include "store/storesetup.h"
 
+#include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <QSettings>
@@ -25,6 +27,27 @@ const QString labelDestinationKey = QStringLiteral("labelDestination");
 const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
                               QStringLiteral("printer")};
 
+// The Plan field's URI with no password: the one it parses to, shown as
+// vev-cli shows it; one that does not parse loses everything from its
+// scheme to its last @ and any password parameter (a / or ? in a password
+// cuts it where the parser cannot tell).
+QString withoutPassword(const QString &text)
+{
+    QString error;
+    if (const auto uri = DatabaseUri::parse(text, &error))
+        return uri->password.isEmpty() ? text : uri->display();
+    QString kept = text;
+    const int scheme = kept.indexOf(QLatin1String("://"));
+    const int at = kept.lastIndexOf(QLatin1Char('@'));
+    if (scheme >= 0 && at > scheme)
+        kept.remove(scheme + 3, at + 1 - (scheme + 3));
+    kept.replace(QRegularExpression(QStringLiteral("([?&])password=[^&]*(&|$)"), QRegularExpression::CaseInsensitiveOption),
+                 QStringLiteral("\\1"));
+    if (kept.endsWith(QLatin1Char('?')) || kept.endsWith(QLatin1Char('&')))
+        kept.chop(1);
+    return kept;
+}
+
 } // namespace
 
 void StationSetup::load(const QSettings &settings)
@@ -41,11 +64,9 @@ void StationSetup::load(const QSettings &settings)
 
 void StationSetup::save(QSettings &settings) const
 {
-    // A database's password is not kept in the settings file: PGPASSWORD or
-    // ~/.pgpass hold it, as for vev-cli.
-    QString error;
-    const auto uri = usesDatabase() ? DatabaseUri::parse(planPath.trimmed(), &error) : std::nullopt;
-    settings.setValue(planKey, uri && !uri->password.isEmpty() ? uri->display() : planPath);
+    // A database's password is not kept in the settings file, whether the
+    // URI reads or not: PGPASSWORD or ~/.pgpass hold it, as for vev-cli.
+    settings.setValue(planKey, usesDatabase() ? withoutPassword(planPath.trimmed()) : planPath);
     settings.setValue(auditKey, auditPath);
     settings.setValue(stationKey, station);
     settings.setValue(operatorKey, operatorName);
@@ -53,6 +74,10 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(bellKey, bell);
     settings.setValue(labelsKey, labelKinds.at(int(labels)));
     settings.setValue(labelDestinationKey, labelDestination);
+    // The file names the benches' database and the operator: for its owner
+    // alone.
+    settings.sync();
+    QFile::setPermissions(settings.fileName(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 bool StationSetup::usesDatabase() const

@@ -3,6 +3,7 @@
 
 #include "protocol/wireformat.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
@@ -22,6 +23,11 @@ constexpr std::array<const char *, 6> passedOn = {"sslmode",     "sslrootcert", 
 QString decoded(const QString &text)
 {
     return QUrl::fromPercentEncoding(text.toUtf8());
+}
+
+bool holdsControl(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
 std::optional<int> portOf(const QString &text)
@@ -75,7 +81,13 @@ bool DatabaseUri::isUri(const QString &text)
 
 std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *error)
 {
-    const auto refuse = [error](const QString &why) {
+    // A URI that may hold a password (a user part, a password parameter)
+    // is never quoted back, in part or whole: a value cut in the wrong
+    // place (a / or ? in the password) may be a piece of it.
+    const bool secret = text.contains(QLatin1Char('@')) || text.contains(QLatin1String("password"), Qt::CaseInsensitive);
+    const auto refuse = [error, secret](QString why) {
+        if (secret)
+            why.replace(QRegularExpression(QStringLiteral("\"[^\"]*\"")), QStringLiteral("(not shown)"));
         *error = QStringLiteral("--db: %1; the form is postgresql://[user[:password]@][host][:port]/dbname"
                                 "[?host=/socket/dir&port=N]").arg(why);
         return std::nullopt;
@@ -87,6 +99,12 @@ std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *erro
     }
     if (rest.isNull())
         return refuse(QStringLiteral("a database URI starts with postgresql://"));
+    // A tab or a line break, written or %-encoded, is no part of any
+    // setting; in a value it is settings run together or pasted by mistake.
+    if (decoded(text).contains(QChar(0)))
+        return refuse(QStringLiteral("the URI holds %00, a NUL character, which no setting takes"));
+    if (holdsControl(text) || holdsControl(decoded(text)))
+        return refuse(QStringLiteral("the URI holds a control character (a tab, a line break), which no setting takes"));
 
     DatabaseUri uri;
     const int query = rest.indexOf(QLatin1Char('?'));
@@ -95,6 +113,12 @@ std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *erro
     const int slash = rest.indexOf(QLatin1Char('/'));
     if (slash < 0 || slash + 1 == rest.size())
         return refuse(QStringLiteral("the URI names no database"));
+    // An @ after the first / : a user name or password with a / in it,
+    // which would be read as host, port and database. Nothing of it is
+    // shown (it may be the password).
+    if (rest.indexOf(QLatin1Char('@'), slash) >= 0)
+        return refuse(QStringLiteral("a / in the user name or password is written %2F (the URI is not shown: it may "
+                                     "hold the password)"));
     uri.database = decoded(rest.mid(slash + 1));
     QString authority = rest.left(slash);
 

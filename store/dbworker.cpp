@@ -72,7 +72,7 @@ QString DbStore::Worker::keep(const AuditRecord &record, const DbFault &fault)
     const QString why = fault.kind == DbFault::Unreachable
                             ? QStringLiteral("the database cannot be reached (%1)").arg(fault.why)
                             : QStringLiteral("the database refused it (%1)").arg(fault.why);
-    return m_kept.keep(record, why, QStringLiteral("--db ") + m_options.uri.display());
+    return m_kept.keep(record, why, {QStringLiteral("--db"), m_options.uri.display()});
 }
 
 void DbStore::Worker::process()

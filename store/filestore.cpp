@@ -189,7 +189,7 @@ bool FileStore::sound()
 QString FileStore::keep(const AuditRecord &record)
 {
     return m_kept.keep(record, m_compromise,
-                       QStringLiteral("--plan %1 --audit %2").arg(printable(m_options.planPath), printable(m_options.auditPath)),
+                       {QStringLiteral("--plan"), m_options.planPath, QStringLiteral("--audit"), m_options.auditPath},
                        QStringLiteral("once the audit is sound again"));
 }
 

@@ -1,9 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "store/keptrecords.h"
 
+#include "protocol/wireformat.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
+
+namespace {
+
+// A word as a POSIX shell reads it back unchanged, for a command the
+// operator copies into a terminal.
+QString shellQuoted(const QString &word)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=@%+,-]+$"));
+    if (plain.match(word).hasMatch())
+        return word;
+    QString quoted = word;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+} // namespace
 
 KeptRecords::KeptRecords(const QString &station, const QStringList &folders)
     : m_station(station)
@@ -14,7 +32,7 @@ KeptRecords::KeptRecords(const QString &station, const QStringList &folders)
 
 KeptRecords::~KeptRecords() = default;
 
-QString KeptRecords::keep(const AuditRecord &record, const QString &why, const QString &importFrom, const QString &when)
+QString KeptRecords::keep(const AuditRecord &record, const QString &why, const QStringList &importFrom, const QString &when)
 {
     QString error;
     if (!m_file) {
@@ -32,8 +50,13 @@ QString KeptRecords::keep(const AuditRecord &record, const QString &why, const Q
         }
     }
     if (m_file && m_file->append(record, &error)) {
-        return QStringLiteral("%1; the record is kept in %2: %3add it with vev-cli audit import %4 %2")
-            .arg(why, printable(m_file->path()), when.isEmpty() ? QString() : when + QStringLiteral(", "), importFrom);
+        QStringList command {QStringLiteral("vev-cli"), QStringLiteral("audit"), QStringLiteral("import")};
+        command << importFrom << m_file->path();
+        for (QString &word : command)
+            word = shellQuoted(printable(word));
+        return QStringLiteral("%1; the record is kept in %2: %3add it with %4")
+            .arg(why, printable(m_file->path()), when.isEmpty() ? QString() : when + QStringLiteral(", "),
+                 command.join(QLatin1Char(' ')));
     }
     return QStringLiteral("%1, and it could not be kept in a file (%2); the record was: %3")
         .arg(why, error, QString::fromUtf8(auditLine(record, firstPrev)));

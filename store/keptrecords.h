@@ -20,9 +20,9 @@ public:
 
     // Keeps the record; the message begins with why it was not stored and
     // says where it is kept and how to add it (importFrom: the options
-    // that name the store, "--db URI"; when: what to wait for first), or,
+    // that name the store, {"--db", URI}; when: what to wait for first), or,
     // when it cannot be kept, gives the record itself.
-    QString keep(const AuditRecord &record, const QString &why, const QString &importFrom,
+    QString keep(const AuditRecord &record, const QString &why, const QStringList &importFrom,
                  const QString &when = QString());
     void close();
 

@@ -72,6 +72,9 @@ public:
     struct Limits {
         std::chrono::milliseconds connect {5000};    // the host's lookup included
         std::chrono::milliseconds statement {15000}; // from sending to the last row
+        // The server ends a session whose bench has gone silent (a cable
+        // pulled, a machine off) within this, freeing the station's name.
+        std::chrono::milliseconds goneBench {45000};
     };
     using Opened = std::function<void(const DbFault &fault)>;
     using Answer = std::function<void(const DbFault &fault, const PgResult &result)>;

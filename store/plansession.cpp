@@ -10,6 +10,9 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 
+#include <algorithm>
+#include <tuple>
+
 using namespace plansql;
 
 namespace {
@@ -17,6 +20,17 @@ namespace {
 // A server from this version on can notice a client that went away while
 // a statement of its runs (client_connection_check_interval).
 constexpr int clientCheckVersion = 140000;
+
+// The server's keepalive settings (s, s, probes) that end a silent
+// bench's session within the bound: a third of it idle, then three probes
+// over the rest.
+std::tuple<qint64, qint64, int> serverKeepalives(std::chrono::milliseconds bound)
+{
+    constexpr int probes = 3;
+    const qint64 total = std::max<qint64>(2, std::chrono::duration_cast<std::chrono::seconds>(bound).count());
+    const qint64 idle = std::max<qint64>(1, total / 3);
+    return {idle, std::max<qint64>(1, (total - idle) / probes), probes};
+}
 
 } // namespace
 
@@ -84,14 +98,23 @@ void PlanDatabase::configure(Done done)
     // its locks for long.
     QString sql = QStringLiteral("SELECT set_config('TimeZone', $1, false), set_config('statement_timeout', $2, false), "
                                  "set_config('lock_timeout', $3, false), "
-                                 "set_config('idle_in_transaction_session_timeout', $4, false)");
+                                 "set_config('idle_in_transaction_session_timeout', $4, false), "
+                                 "set_config('tcp_keepalives_idle', $5, false), "
+                                 "set_config('tcp_keepalives_interval', $6, false), "
+                                 "set_config('tcp_keepalives_count', $7, false), "
+                                 "set_config('tcp_user_timeout', $8, false)");
+    // The server's side of a TCP session probes a silent bench and gives
+    // up on it within goneBench (its default waits over two hours), so a
+    // bench gone with the network does not keep its station's name.
+    const auto [idle, interval, probes] = serverKeepalives(m_limits.goneBench);
     QVariantList values {QStringLiteral("UTC"), QString::number(m_limits.statement.count()), QStringLiteral("5s"),
-                         QStringLiteral("60s")};
+                         QStringLiteral("60s"), QString::number(idle), QString::number(interval), QString::number(probes),
+                         QString::number(m_limits.goneBench.count())};
     // A session whose client went away (its statement's answer came too
     // late) ends during its statement: its locks, the station's name among
     // them, are free again soon.
     if (m_pg->serverVersion() >= clientCheckVersion) {
-        sql += QStringLiteral(", set_config('client_connection_check_interval', $5, false)");
+        sql += QStringLiteral(", set_config('client_connection_check_interval', $9, false)");
         values << QStringLiteral("1s");
     }
     run(sql, values, [done](const PgResult &) { done({}); }, done);
@@ -180,8 +203,11 @@ void PlanDatabase::refuseName(Done done)
                                        ? QStringLiteral("another station")
                                        : holderText(result.text(0, 0), result.number(0, 1), result.text(0, 2));
             done(DbFault::refused(QStringLiteral("the station name \"%1\" is in use by a running station (%2) on %3; "
-                                                 "give each station a name of its own with --station; nothing was sent")
-                                      .arg(printable(m_identity.station), holder, m_uri.display()),
+                                                 "give each station a name of its own with --station; if that station "
+                                                 "has gone with the network, the server frees its name within %4 s of "
+                                                 "its last word: try again then; nothing was sent")
+                                      .arg(printable(m_identity.station), holder, m_uri.display())
+                                      .arg(std::chrono::duration_cast<std::chrono::seconds>(m_limits.goneBench).count()),
                                   ExitCode::Held));
         }, done);
 }

@@ -75,6 +75,8 @@ private slots:
     void setUpRefusals_data();
     void setUpRefusals();
     void setUpIsRememberedAndFollowsHotPlug();
+    void setUpKeepsNoPassword_data();
+    void setUpKeepsNoPassword();
     void tilesThroughARun();
     void lostPortComesBack();
     void closingStopsAfterTheModuleInHand();
@@ -238,6 +240,36 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
     QCOMPARE(unremembered.setup().planPath, QString());
     QCOMPARE(text(&unremembered, "label_message"),
              QStringLiteral("Settings not used: %1 is not a regular file; the set-up is not remembered.").arg(path));
+}
+
+void TestStationWindow::setUpKeepsNoPassword_data()
+{
+    QTest::addColumn<QString>("plan");
+    QTest::addColumn<QString>("kept");
+
+    QTest::newRow("a URI that reads") << "postgresql://ana:q7z@db/line" << "postgresql://ana@db/line";
+    QTest::newRow("a / in the password") << "postgresql://ana:q7z/x9k@db:5432/line" << "postgresql://db:5432/line";
+    QTest::newRow("a password parameter, a port mistyped") << "postgresql://db:5x/line?password=q7z&sslmode=require"
+                                                           << "postgresql://db:5x/line?sslmode=require";
+    QTest::newRow("a plan file") << "/srv/line/plan@q7z.csv" << "/srv/line/plan@q7z.csv";
+}
+
+void TestStationWindow::setUpKeepsNoPassword()
+{
+    QFETCH(QString, plan);
+    QFETCH(QString, kept);
+    const QString path = m_dir->filePath(QStringLiteral("station.conf"));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        setupFor(plan, {}).save(settings);
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QVERIFY2(!written.contains("x9k") && (kept.contains(QLatin1String("q7z")) || !written.contains("q7z")), written.constData());
+    QCOMPARE(QSettings(path, QSettings::IniFormat).value(QStringLiteral("plan")).toString(), kept);
+    QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+             QFile::Permissions());
 }
 
 void TestStationWindow::tilesThroughARun()
