@@ -284,6 +284,11 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
                                                                 "hold and retry").arg(where, why));
                      });
 
+    QObject::connect(station->store(), &ProvisionStore::ownershipLapsed, station, [board](bool lapsed, const QString &why) {
+        board->warn(lapsed ? why + QStringLiteral("; nothing more is written to a module until it does")
+                           : QStringLiteral("the station's name is confirmed again"));
+    });
+
     // Ctrl-C, kill, a closed terminal or a dropped SSH session: the modules
     // in hand are finished and recorded first.
     auto *watch = new SignalWatch({SIGINT, SIGTERM, SIGHUP, SIGWINCH}, station);

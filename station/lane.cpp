@@ -101,6 +101,14 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     connect(&m_client, &GatewayClient::verifying, this, [this] {
         show(Activity::Verifying);
     });
+    // A station that may have lost its name to another process writes
+    // nothing more: the row in hand stays this station's, in doubt.
+    connect(m_store, &ProvisionStore::ownershipLapsed, this, [this](bool lapsed, const QString &why) {
+        if (!lapsed || m_phase != Phase::Writing)
+            return;
+        m_client.abort();
+        recordOutcome(outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why), false, {});
+    });
     // The outcome in hand is kept and retried by the store: say so.
     connect(m_store, &ProvisionStore::reachabilityChanged, this, [this](bool reachable, const QString &why) {
         if (m_phase != Phase::Recording)

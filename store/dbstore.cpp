@@ -3,11 +3,16 @@
 
 #include "store/dbworker.h"
 
+#include "protocol/wireformat.h"
+
 #include <QSysInfo>
 
 #include <tuple>
 
 namespace {
+
+// How often a running station looks at its lease.
+constexpr std::chrono::milliseconds leaseCheck {200};
 
 using Worker = DbStore::Worker;
 using Answer = ProvisionStore::Answer;
@@ -95,8 +100,12 @@ DbStore::DbStore(Options options, QObject *parent)
 {
     if (m_options.station.isEmpty())
         m_options.station = QSysInfo::machineHostName();
+    m_clock.start();
     m_worker = new Worker(this, m_options);
+    m_worker->confirmNameWith([clock = m_clock, confirmed = m_confirmed] { *confirmed = clock.elapsed(); });
     m_worker->moveToThread(&m_thread);
+    m_lease.setInterval(leaseCheck);
+    connect(&m_lease, &QTimer::timeout, this, &DbStore::checkLease);
     m_thread.setObjectName(QStringLiteral("vev-db"));
     m_thread.start();
 }
@@ -119,8 +128,29 @@ ProvisionStore::Place DbStore::place() const
             QStringLiteral("vev_audit in %1").arg(where)};
 }
 
+void DbStore::checkLease()
+{
+    const qint64 silent = m_clock.elapsed() - m_confirmed->load();
+    const bool lapsed = silent > m_options.lease.count();
+    if (lapsed == m_lapsed)
+        return;
+    m_lapsed = lapsed;
+    emit ownershipLapsed(lapsed, lapsed ? QStringLiteral("%1 has not confirmed for %2 s that this station still owns "
+                                                         "the name %3")
+                                              .arg(m_options.uri.display())
+                                              .arg(silent / 1000)
+                                              .arg(printable(m_options.station))
+                                        : QString());
+}
+
 void DbStore::open(std::function<void(const Opened &)> done)
 {
+    // A station that took its name starts its lease with it.
+    done = [this, done = std::move(done)](const Opened &opened) {
+        if (opened.ok && !m_options.look)
+            m_lease.start();
+        done(opened);
+    };
     const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
         [this, id, look = m_options.look](PlanDatabase &db, bool, const Worker::Finished &finished) {

@@ -15,9 +15,12 @@
 #include "store/pgconnection.h"
 #include "store/store.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QThread>
+#include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 class DbStore : public ProvisionStore
@@ -33,6 +36,12 @@ public:
         bool look = false;    // a status or a command between runs: the station's name is not taken
         bool makeTables = true; // false: a database without the tables is refused, not given them
         PgConnection::Limits limits = {}; // to connect, and for each statement
+        // How long a running station goes on writing to modules without its
+        // server confirming that the station still owns its name: well
+        // within the time the server takes to end a session whose bench
+        // went silent (limits.goneBench), after which another process may
+        // take the name and release the rows in hand.
+        std::chrono::milliseconds lease {10000};
     };
 
     explicit DbStore(Options options, QObject *parent = nullptr);
@@ -79,7 +88,15 @@ private:
     template<typename Callback>
     std::function<void(const DbFault &)> refuse(quint64 id);
 
+    void checkLease();
+
     Options m_options;
+    // When the server last confirmed the station's name, in ms of m_clock;
+    // set from the worker's thread.
+    QElapsedTimer m_clock;
+    std::shared_ptr<std::atomic<qint64>> m_confirmed = std::make_shared<std::atomic<qint64>>(0);
+    QTimer m_lease;
+    bool m_lapsed = false;
     QThread m_thread;
     Worker *m_worker;
     QHash<quint64, std::shared_ptr<void>> m_held;

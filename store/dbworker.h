@@ -53,6 +53,8 @@ public:
     }
 
     void changed();
+    // Called, on this thread, whenever the server confirms the name.
+    void confirmNameWith(std::function<void()> confirmed) { m_db->onNameConfirmed(std::move(confirmed)); }
     // Keeps a record that could not be stored, and says where.
     QString keep(const AuditRecord &record, const DbFault &fault);
 

@@ -82,6 +82,9 @@ public:
     // This run takes its station's name, refused (Held) while a running
     // station has it.
     void takeStation(Done done);
+    // Called on every answer the server gives on a connection that holds the
+    // station's name: the name is still this run's then.
+    void onNameConfirmed(std::function<void()> confirmed) { m_nameConfirmed = std::move(confirmed); }
 
     // Adds a plan's rows after those already there, in their order, in one
     // transaction: refused (Usage, naming the line) when one has an IP or
@@ -183,6 +186,8 @@ private:
     std::unique_ptr<PgConnection> m_pg; // made on the thread that connects
     int m_stationId = 0; // once the run holds its name
     qint64 m_run = 0;
+    bool m_holdsName = false; // this connection's session holds the station's lock
+    std::function<void()> m_nameConfirmed;
 };
 
 // Runs steps one after another, each once the one before has ended without

@@ -62,6 +62,7 @@ bool PlanDatabase::isConnected() const
 
 void PlanDatabase::close()
 {
+    m_holdsName = false;
     if (m_pg)
         m_pg->close();
 }
@@ -70,6 +71,7 @@ void PlanDatabase::connect(bool create, Done done)
 {
     if (!m_pg)
         m_pg = std::make_unique<PgConnection>(m_limits);
+    m_holdsName = false; // a new session holds nothing until it takes the name
     // The program's name shows in the server's list of sessions.
     QString program = QCoreApplication::applicationName();
     program.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
@@ -124,7 +126,11 @@ void PlanDatabase::run(const QString &sql, const QVariantList &values, Rows rows
 {
     if (!m_pg)
         return failed({DbFault::Unreachable, QStringLiteral("not connected to %1").arg(m_uri.display())});
-    m_pg->exec(sql, values, [rows, failed](const DbFault &fault, const PgResult &result) {
+    m_pg->exec(sql, values, [this, rows, failed](const DbFault &fault, const PgResult &result) {
+        // Any answer, a refusal included, comes from the session that holds
+        // the name (a lost one never answers again).
+        if (m_holdsName && fault.kind != DbFault::Unreachable && m_pg && m_pg->isOpen() && m_nameConfirmed)
+            m_nameConfirmed();
         if (fault)
             return failed(fault);
         rows(result);
@@ -185,6 +191,7 @@ void PlanDatabase::lockStation(Done done)
         [this, done](const PgResult &result) {
             if (!result.flag(0, 0))
                 return refuseName(done);
+            m_holdsName = true;
             enterRun(done);
         }, done);
 }

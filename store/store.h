@@ -198,4 +198,8 @@ signals:
     // module. Said once; claims are refused from then on, and records are
     // kept elsewhere, which their errors name.
     void compromised(const QString &why, ExitCode code);
+    // The store can no longer vouch that this station still owns its name
+    // among the stations that share the plan (its server has not confirmed
+    // it for a while): no write may go to a module until it can again.
+    void ownershipLapsed(bool lapsed, const QString &why);
 };

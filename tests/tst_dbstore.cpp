@@ -6,6 +6,7 @@
 #include "postgresserver.h"
 #include "simprocess.h"
 #include "plan/auditfile.h"
+#include "station/station.h"
 #include "store/dbstore.h"
 #include "tamper.h"
 
@@ -154,6 +155,7 @@ private slots:
     void hostileTexts_data();
     void hostileTexts();
     void serverStopsAnswering();
+    void lapsedNameStopsTheWrite();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
 
@@ -549,6 +551,63 @@ void TestDbStore::serverStopsAnswering()
     QVERIFY(refused);
     QVERIFY2(!std::get<0>(*refused).ok && std::get<0>(*refused).error.contains(QLatin1String("no answer within 1 s")),
              qPrintable(std::get<0>(*refused).error));
+}
+
+// The server stops answering while a module is being written: once the
+// station's name has gone unconfirmed for its lease, not another setting
+// goes out; the row stays the station's, in doubt, recorded once the
+// server answers again.
+void TestDbStore::lapsedNameStopsTheWrite()
+{
+    const QString uri = database(QStringLiteral("lease"), planOf(1, 2));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QTemporaryDir dir;
+    DbStore::Options options = storeOptions(uri + QStringLiteral("&application_name=vev-lease"), QStringLiteral("bench-L"),
+                                            dir.path());
+    options.limits = {shortBound, shortBound};
+    options.lease = std::chrono::milliseconds(1500);
+    // Each answer a second late: the four settings take over four.
+    SimProcess slow({"--delay", "1000"});
+    QVERIFY2(slow.isRunning(), qPrintable(slow.error()));
+    Station station(std::make_unique<DbStore>(options), Station::Options {{slow.devicePath()}, std::chrono::milliseconds(3000), true, {}});
+    QSignalSpy lapsed(station.store(), &ProvisionStore::ownershipLapsed);
+    QSignalSpy recorded(&station, &Station::recorded);
+    station.start();
+    QTRY_VERIFY_WITH_TIMEOUT(slow.output().contains(QLatin1String("< RS:WT")), answerMs);
+
+    QString backend;
+    QCOMPARE(m_server->sql(QStringLiteral("lease"), QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
+                                                                   "application_name = 'vev-lease'"), &backend),
+             QString());
+    const pid_t stopped = pid_t(backend.toLongLong());
+    QVERIFY2(stopped > 0 && ::kill(stopped, SIGSTOP) == 0, qPrintable(backend));
+    auto resume = qScopeGuard([stopped] { ::kill(stopped, SIGCONT); });
+    QVERIFY(lapsed.wait(boundPassedMs));
+    QCOMPARE(lapsed.first().at(0).toBool(), true);
+    QVERIFY2(lapsed.first().at(1).toString().contains(QLatin1String("has not confirmed for 1 s that this station still "
+                                                                     "owns the name bench-L")),
+             qPrintable(lapsed.first().at(1).toString()));
+    // Nothing more after the write that was under way.
+    const auto writes = [&slow] { return slow.output().count(QLatin1String("< RS:W")); };
+    const int written = writes();
+    QVERIFY2(written < 4, qPrintable(slow.output()));
+    QTest::qWait(2500); // over two of the module's answers: a write sent would show
+    QVERIFY(writes() <= written + 1);
+    QVERIFY(recorded.isEmpty());
+
+    // The server goes on: the station takes its name back first, then the
+    // aborted outcome is stored and the row is in doubt.
+    resume.dismiss();
+    QCOMPARE(::kill(stopped, SIGCONT), 0);
+    QVERIFY(recorded.wait(answerMs));
+    const auto record = recorded.first().at(0).value<OutcomeRecord>();
+    QCOMPARE(record.result, Result::Aborted);
+    QVERIFY2(record.reason.startsWith(QLatin1String("stopped: ")), qPrintable(record.reason));
+    QTRY_VERIFY_WITH_TIMEOUT(!lapsed.last().at(0).toBool(), answerMs);
+    const auto status = answered<ProvisionStore::Answer, StoreStatus>([&](auto done) { station.store()->planStatus(done); });
+    QVERIFY(status && std::get<0>(*status).ok());
+    QCOMPARE(std::get<1>(*status).inDoubtCount() + std::get<1>(*status).inHand, 1);
+    QCOMPARE(std::get<1>(*status).passed, 0);
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
