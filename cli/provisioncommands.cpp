@@ -284,6 +284,20 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
                                                                 "hold and retry").arg(where, why));
                      });
 
+    // A store held up (a lock someone keeps, a server that does not answer),
+    // said when first noticed and every ten seconds after.
+    QObject::connect(station->store(), &ProvisionStore::waiting, station,
+                     [board, where = station->store()->description(), said = false](int seconds, const QString &why) mutable {
+                         constexpr int repeat = 10;
+                         if (seconds == 0 && std::exchange(said, false))
+                             board->warn(QStringLiteral("%1 answers again").arg(where));
+                         else if (seconds > 0 && (!said || seconds % repeat == 0))
+                             board->warn(QStringLiteral("%1 has not answered for %2 s (%3); still waiting, Ctrl-C stops the run")
+                                             .arg(where)
+                                             .arg(seconds)
+                                             .arg(why));
+                         said = said || seconds > 0;
+                     });
     QObject::connect(station->store(), &ProvisionStore::ownershipLapsed, station, [board](bool lapsed, const QString &why) {
         board->warn(lapsed ? why + QStringLiteral("; nothing more is written to a module until it does")
                            : QStringLiteral("the station's name is confirmed again"));
@@ -297,8 +311,10 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
             board->resized();
             return;
         }
-        if (!station->isRunning())
+        if (!station->isRunning()) {
+            station->stop(); // still starting: it ends there
             return;
+        }
         board->warn(QStringLiteral("stopping; the modules in hand are finished and recorded first"));
         station->stop();
     });

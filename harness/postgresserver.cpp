@@ -121,6 +121,15 @@ QString PostgresServer::sql(const QString &database, const QString &statements, 
     return ok ? QString() : QStringLiteral("psql: ") + said;
 }
 
+std::unique_ptr<QProcess> PostgresServer::sqlInBackground(const QString &database, const QString &statements)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->start(binary("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", m_dir.path(), "-U", superuser, "-d", database,
+                                    "-c", statements});
+    return process;
+}
+
 qint64 PostgresServer::pid() const
 {
     if (!m_running)

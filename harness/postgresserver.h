@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <memory>
 
 // A PostgreSQL server of the test's own: a cluster made by initdb in a
 // temporary folder, listening only on a Unix socket there, run as the
@@ -33,6 +36,9 @@ public:
     // Runs SQL as the superuser: empty on success, else what psql said;
     // *rows gets what a query gave, a line a row, fields separated by |.
     QString sql(const QString &database, const QString &statements, QString *rows = nullptr);
+    // The same, left running in the background: a session someone keeps
+    // open, holding what its statements took until it ends or is killed.
+    std::unique_ptr<QProcess> sqlInBackground(const QString &database, const QString &statements);
 
     // The server's main process (its postmaster), 0 when it is not running.
     qint64 pid() const;

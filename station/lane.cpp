@@ -109,6 +109,14 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
         m_client.abort();
         recordOutcome(outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why), false, {});
     });
+    // A claim or record the store has not answered for a while: say how long.
+    connect(m_store, &ProvisionStore::waiting, this, [this](int seconds, const QString &why) {
+        if (m_status.activity != Activity::Claiming && m_status.activity != Activity::Recording)
+            return;
+        m_status.storeWait = seconds;
+        m_status.detail = why;
+        emit statusChanged();
+    });
     // The outcome in hand is kept and retried by the store: say so.
     connect(m_store, &ProvisionStore::reachabilityChanged, this, [this](bool reachable, const QString &why) {
         if (m_phase != Phase::Recording)
@@ -466,6 +474,7 @@ void Lane::show(Activity activity, const QString &detail)
         return;
     m_status.activity = activity;
     m_status.detail = detail;
+    m_status.storeWait = 0;
     emit statusChanged();
 }
 

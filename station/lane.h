@@ -88,6 +88,7 @@ public:
         QString reason;              // why it is not a pass, as its record says
         LabelState label = LabelState::None; // the last module's label
         QString labelReason;         // why it was not printed
+        int storeWait = 0;           // seconds the store has not answered the claim or record in hand (detail: why)
     };
 
     Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds timeout, bool once,

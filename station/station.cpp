@@ -40,6 +40,8 @@ void Station::opened(const ProvisionStore::Opened &opened)
         emit refused(opened.error, opened.code);
         return;
     }
+    if (refusedAsStopped())
+        return;
     if (!m_options.label) {
         openLanes();
         return;
@@ -64,8 +66,21 @@ void Station::opened(const ProvisionStore::Opened &opened)
     });
 }
 
+// A stop that came while the run was starting (its store slow to answer)
+// ends the start: no lane begins.
+bool Station::refusedAsStopped()
+{
+    if (!m_stoppedWhileStarting)
+        return false;
+    emit refused(QStringLiteral("stopped before the run began (the store was still answering); nothing was sent"),
+                 ExitCode::Failure);
+    return true;
+}
+
 void Station::openLanes()
 {
+    if (refusedAsStopped())
+        return;
     if (!m_haltedBy.isEmpty()) {
         emit refused(m_haltedBy + QStringLiteral("; nothing was sent"), m_haltCode);
         return;
@@ -98,7 +113,7 @@ void Station::openLanes()
     }
     QPointer<Station> self(this);
     m_store->status([self](const StoreStatus &status) {
-        if (!self)
+        if (!self || self->refusedAsStopped())
             return;
         // Nothing open but rows in doubt: the run is for finishing those,
         // on the modules that carry them.
@@ -120,6 +135,8 @@ void Station::openLanes()
 
 void Station::stop()
 {
+    if (!m_running && !m_lanesEnded)
+        m_stoppedWhileStarting = true;
     for (Lane *lane : std::as_const(m_lanes))
         lane->stop();
     // Nothing may keep the run waiting for a server that is not there.

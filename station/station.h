@@ -104,6 +104,9 @@ private:
     bool m_usedUp = false;
     bool m_waitingForDoubt = false;
     bool m_storeFailed = false;
+    bool refusedAsStopped();
+
+    bool m_stoppedWhileStarting = false;
     QString m_haltedBy; // why every lane was stopped at once
     ExitCode m_haltCode = ExitCode::Ok;
     bool m_running = false;

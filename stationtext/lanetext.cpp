@@ -72,6 +72,15 @@ QString endingText(const Lane::Status &status)
 
 QString activityText(const Lane::Status &status)
 {
+    if (status.storeWait > 0 && (status.activity == Lane::Activity::Claiming || status.activity == Lane::Activity::Recording)) {
+        const QString doing = status.activity == Lane::Activity::Claiming
+                                  ? QStringLiteral("claiming a row")
+                                  : QStringLiteral("recording row %1").arg(rowNumber(status));
+        return QStringLiteral("%1: the database has not answered for %2 s (%3); still waiting")
+            .arg(doing)
+            .arg(status.storeWait)
+            .arg(status.detail);
+    }
     switch (status.activity) {
     case Lane::Activity::Waiting: return QStringLiteral("waiting for a module");
     case Lane::Activity::Reading: return QStringLiteral("reading a module");

@@ -10,6 +10,9 @@ namespace {
 constexpr std::chrono::milliseconds reconnectPause {1000};
 constexpr std::chrono::milliseconds busyPause {50};
 constexpr std::chrono::milliseconds pollInterval {250};
+// A job unanswered this long is said to wait, and again each second.
+constexpr std::chrono::milliseconds slowNotice {3000};
+constexpr std::chrono::milliseconds slowRepeat {1000};
 
 } // namespace
 
@@ -21,7 +24,10 @@ DbStore::Worker::Worker(DbStore *store, const Options &options)
     , m_kept(m_options.station, {m_options.keepFolder})
     , m_retry(new QTimer(this))
     , m_poll(new QTimer(this))
+    , m_slow(new QTimer(this))
 {
+    m_slow->setInterval(slowRepeat);
+    connect(m_slow, &QTimer::timeout, this, &Worker::sayWaiting);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, [this] { process(); });
     connect(m_poll, &QTimer::timeout, this, [this] { poll(); });
@@ -56,6 +62,7 @@ void DbStore::Worker::shutDown()
 {
     m_retry->stop();
     m_poll->stop();
+    m_slow->stop();
     m_queue.clear();
     m_db.reset(); // closes the connection: the station's name is free again
     m_kept.close();
@@ -99,6 +106,10 @@ void DbStore::Worker::attemptFront()
 {
     if (m_queue.empty())
         return;
+    if (m_attempts == 0 && !m_slow->isActive()) {
+        m_frontSince.start();
+        m_slow->start();
+    }
     m_queue.front().attempt(*m_db, m_attempts > 0, [this](const DbFault &fault) { settle(fault); });
 }
 
@@ -118,10 +129,14 @@ void DbStore::Worker::finishFront(const DbFault &fault)
         unreachable(fault, m_attempts == 0);
     else if (fault.kind != DbFault::Refused)
         reachable();
+    // Stopping, a job held up by a lock another session keeps (someone's
+    // LOCK TABLE) gives up as one that cannot reach the server does: its
+    // record is kept in a file, and the run ends.
     const bool givesUp = fault.kind == DbFault::Refused
                          || (fault.kind == DbFault::Unreachable && (!job.waits || m_stopping))
-                         || (fault.kind == DbFault::Busy && !job.again);
+                         || (fault.kind == DbFault::Busy && (!job.again || m_stopping));
     if (fault && !givesUp) {
+        m_frontFault = fault;
         ++m_attempts;
         m_retry->start(fault.kind == DbFault::Busy ? busyPause : reconnectPause);
         return;
@@ -129,8 +144,26 @@ void DbStore::Worker::finishFront(const DbFault &fault)
     const Job done = std::move(m_queue.front());
     m_queue.pop_front();
     m_attempts = 0;
+    m_frontFault = {};
+    m_slow->stop();
+    if (std::exchange(m_saidWaiting, false)) {
+        DbStore *store = m_store;
+        post([store] { emit store->waiting(0, {}); });
+    }
     if (fault)
         done.fail(fault);
+}
+
+void DbStore::Worker::sayWaiting()
+{
+    const qint64 waited = m_frontSince.elapsed();
+    if (m_queue.empty() || waited < slowNotice.count())
+        return;
+    m_saidWaiting = true;
+    DbStore *store = m_store;
+    const int seconds = int(waited / 1000);
+    const QString why = m_frontFault ? m_frontFault.why : QStringLiteral("no answer yet");
+    post([store, seconds, why] { emit store->waiting(seconds, why); });
 }
 
 void DbStore::Worker::poll()

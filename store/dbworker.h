@@ -12,6 +12,7 @@
 #include "store/keptrecords.h"
 #include "store/plandatabase.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <deque>
@@ -73,13 +74,19 @@ private:
     std::unique_ptr<PlanDatabase> m_db;
     KeptRecords m_kept;
     std::deque<Job> m_queue;
+    void sayWaiting();
+
     QTimer *m_retry;
     QTimer *m_poll;
+    QTimer *m_slow;             // while a job waits: says how long
+    QElapsedTimer m_frontSince; // since the job at the head was first tried
+    bool m_saidWaiting = false;
     int m_attempts = 0;
     bool m_busy = false; // a job or a poll is using the connection
     bool m_opened = false;
     bool m_unreachable = false;
     bool m_stopping = false;
     DbFault m_lastFault;
+    DbFault m_frontFault; // why the job at the head was last tried again
     QByteArray m_print;
 };

@@ -202,4 +202,9 @@ signals:
     // among the stations that share the plan (its server has not confirmed
     // it for a while): no write may go to a module until it can again.
     void ownershipLapsed(bool lapsed, const QString &why);
+    // The claim or record at the head of the store's queue has gone this
+    // many seconds without an answer (a lock another session holds, a
+    // server that does not answer), and why, as far as the store knows;
+    // 0 once it is answered.
+    void waiting(int seconds, const QString &why);
 };

@@ -156,6 +156,7 @@ private slots:
     void hostileTexts();
     void serverStopsAnswering();
     void lapsedNameStopsTheWrite();
+    void foreignLockIsSaid();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
 
@@ -608,6 +609,61 @@ void TestDbStore::lapsedNameStopsTheWrite()
     QVERIFY(status && std::get<0>(*status).ok());
     QCOMPARE(std::get<1>(*status).inDoubtCount() + std::get<1>(*status).inHand, 1);
     QCOMPARE(std::get<1>(*status).passed, 0);
+}
+
+// Someone's LOCK TABLE in a session of their own holds the plan: the lane
+// says how long the database has not answered, and why, and Ctrl-C ends
+// the run within its bound all the same.
+void TestDbStore::foreignLockIsSaid()
+{
+    const QString uri = database(QStringLiteral("locked"), planOf(1, 2));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    const auto locked = [this] {
+        QString rows;
+        m_server->sql(QStringLiteral("locked"), QStringLiteral("SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid = "
+                                                               "l.relation WHERE c.relname = 'vev_plan' AND l.granted AND "
+                                                               "l.mode = 'AccessExclusiveLock'"), &rows);
+        return rows == QLatin1String("1");
+    };
+    const auto station = [&uri](QProcess &process, const QString &name, const SimProcess &module) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(VEV_CLI_PATH), provision(uri, name, {&module}));
+    };
+    const auto stopsInTime = [](QProcess &process) {
+        QElapsedTimer stopping;
+        stopping.start();
+        sendSignal(process, SIGINT);
+        Run run = finished(process, runMs);
+        run.out += QStringLiteral(" (%1 ms)").arg(stopping.elapsed());
+        return stopping.elapsed() < 10000 && run.code != 0 && !run.out.contains(QLatin1String("PASS")) ? QString() : run.out;
+    };
+
+    // The lock taken while the lane reads a slow module: its claim waits.
+    SimProcess module({"--delay", "1500"});
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    QProcess first;
+    station(first, QStringLiteral("bench-K"), module);
+    QByteArray shown;
+    QTRY_VERIFY2_WITH_TIMEOUT((shown += first.readAll()).contains("reading a module"), shown.constData(), answerMs);
+    const auto holder = m_server->sqlInBackground(QStringLiteral("locked"), QStringLiteral("BEGIN; LOCK TABLE vev_plan; "
+                                                                                          "SELECT pg_sleep(120); COMMIT;"));
+    QTRY_VERIFY_WITH_TIMEOUT(locked(), answerMs);
+    QTRY_VERIFY2_WITH_TIMEOUT((shown += first.readAll()).contains("claiming a row: the database has not answered for "),
+                              shown.constData(), answerMs);
+    QTRY_VERIFY2_WITH_TIMEOUT((shown += first.readAll()).contains("lock timeout"), shown.constData(), answerMs);
+    QString wrong = stopsInTime(first);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    // A station started meanwhile waits before its lanes begin, says so,
+    // and Ctrl-C ends its start.
+    QProcess second;
+    station(second, QStringLiteral("bench-K2"), module);
+    const QByteArray said = uri.toUtf8() + " has not answered for ";
+    shown.clear();
+    QTRY_VERIFY2_WITH_TIMEOUT((shown += second.readAll()).contains(said), shown.constData(), answerMs);
+    wrong = stopsInTime(second);
+    QVERIFY2(wrong.isEmpty() && !shown.contains("claiming"), qPrintable(wrong));
+    QVERIFY(locked());
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
