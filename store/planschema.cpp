@@ -85,7 +85,23 @@ void PlanDatabase::createSchema(Done finish)
 
 void PlanDatabase::checkVersion(Done done)
 {
+    // A vev_schema of some other program's, or one left empty (its making
+    // cut short, or made by hand), is said as such, not as whatever the
+    // first statement on the tables would say.
+    const auto foreign = [this, done](const DbFault &fault) {
+        if (fault.kind != DbFault::Refused)
+            return done(fault);
+        done(DbFault::refused(QStringLiteral("%1 has a table vev_schema that is not this tool's (%2): give the URI of a "
+                                             "database for the plan alone")
+                                  .arg(m_uri.display(), fault.why)));
+    };
     run(QStringLiteral("SELECT max(version) FROM vev_schema"), {}, [this, done](const PgResult &result) {
+        if (result.rows() == 0 || result.isNull(0, 0)) {
+            return done(DbFault::refused(QStringLiteral("the table vev_schema in %1 is empty: its tables were not made by "
+                                                        "this tool, or their making was cut short; give the URI of a "
+                                                        "database for the plan alone")
+                                             .arg(m_uri.display())));
+        }
         const int version = int(result.number(0, 0));
         if (version > schemaVersion) {
             return done(DbFault::refused(QStringLiteral("the tables in %1 are of schema version %2, newer than this tool "
@@ -93,5 +109,5 @@ void PlanDatabase::checkVersion(Done done)
                                              .arg(m_uri.display()).arg(version).arg(schemaVersion)));
         }
         done({});
-    }, done);
+    }, foreign);
 }

@@ -395,6 +395,14 @@ void TestDbStore::refusals()
     run = cli({"plan", "status", "--db", uri});
     QCOMPARE(run.code, 1);
     QVERIFY2(run.err.contains(QLatin1String("schema version 99, newer than this tool knows")), qPrintable(run.err));
+    // Another program's vev_schema, or one left empty, is said as such.
+    for (const auto &[sql, said] : {std::pair {"DELETE FROM vev_schema", "the table vev_schema in %1 is empty"},
+                                    {"ALTER TABLE vev_schema RENAME version TO revision",
+                                     "%1 has a table vev_schema that is not this tool's (column \"version\" does not exist"}}) {
+        QCOMPARE(m_server->sql(QStringLiteral("refuse"), QString::fromLatin1(sql)), QString());
+        run = cli({"provision", "--db", uri, "--port", "/dev/null", "--once"});
+        QVERIFY2(run.code == 1 && run.err.contains(QString::fromLatin1(said).arg(uri)), qPrintable(run.err));
+    }
 }
 
 void TestDbStore::hostileTexts_data()
