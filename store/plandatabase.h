@@ -173,6 +173,9 @@ private:
     void releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish);
     struct ImportState;
     void importRecord(const std::shared_ptr<ImportState> &state, Done finish);
+    // Appends the record being imported; settles: its row takes the state
+    // the record gives it.
+    void addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish);
     void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
     void checkPlanRows(Done next);
     void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);

@@ -415,10 +415,46 @@ void PlanDatabase::addRecord(const std::shared_ptr<ImportState> &state, const Pg
                                                       "file once it is done; nothing was imported")
                                            .arg(row).arg(printable(locked.text(0, 8))), ExitCode::Held));
     }
-    // The state follows only while the row still waits for this very
-    // record: its station's claim, left by the run that kept the record.
+    // The state follows while the row still waits for this very record: its
+    // station's claim, left by the run that kept the record.
     const auto after = PlanBook::stateAfter(record.body);
-    const bool settles = after && stateOf(locked.text(0, 6)) == RowState::Claimed && locked.text(0, 8) == record.station;
+    const RowState now = stateOf(locked.text(0, 6));
+    const bool settles = after && now == RowState::Claimed && locked.text(0, 8) == record.station;
+    const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
+    if (settles || !outcome || outcome->result != Result::Pass)
+        return addLine(state, settles, finish);
+    // A pass for a row that was released meanwhile: the module the record
+    // names carries it. Not claimed since, the row is taken out of the plan
+    // again; claimed by another since, it is on two modules.
+    const auto twice = [number, record, row, finish](const QString &since) {
+        finish(DbFault::refused(QStringLiteral("record %1: row %2 passed on the module of %3 at %4, but %5: the row may "
+                                               "be on two modules (MAC %6); set both aside, take the row off one and "
+                                               "release it; nothing was imported")
+                                    .arg(number).arg(row)
+                                    .arg(printable(record.station), record.time, since,
+                                         canonicalOf(recordValues(record.body), Setting::MacAddress)),
+                                ExitCode::RowOnTwoModules));
+    };
+    if (now != RowState::Open) {
+        return twice(QStringLiteral("the database has it %1 by %2 since")
+                         .arg(rowStateText(now), printable(locked.text(0, 8))));
+    }
+    run(QStringLiteral("SELECT station FROM vev_audit WHERE row = $1 AND kind = 'claim' ORDER BY seq DESC LIMIT 1"), {row},
+        [this, state, record, twice, finish](const PgResult &claims) {
+            if (claims.rows() == 0 || claims.text(0, 0) != record.station) {
+                return twice(claims.rows() == 0 ? QStringLiteral("the database has no claim of it")
+                                                : QStringLiteral("the row was claimed by %1 since, then given back")
+                                                      .arg(printable(claims.text(0, 0))));
+            }
+            addLine(state, true, finish);
+        }, finish);
+}
+
+void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish)
+{
+    const AuditRecord record = state->records.at(state->next);
+    const int row = recordRow(record.body);
+    const auto after = PlanBook::stateAfter(record.body);
     appendLine(record, [this, state, record, row, after, settles, finish](qint64 seq) {
         const Done added = [this, state, finish](const DbFault &fault) {
             if (fault)
