@@ -24,6 +24,19 @@ QString binary(const char *name)
 PostgresServer::PostgresServer(bool durable)
     : m_durable(durable)
 {
+    make();
+}
+
+PostgresServer::PostgresServer(const QString &netns, const QString &address)
+    : m_durable(false)
+    , m_netns(netns)
+    , m_address(address)
+{
+    make();
+}
+
+void PostgresServer::make()
+{
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder: ") + m_dir.errorString();
         return;
@@ -39,6 +52,14 @@ PostgresServer::PostgresServer(bool durable)
     if (!run(binary("initdb"), {"-D", m_dir.filePath(QStringLiteral("data")), "-U", superuser, "-A", "trust", "-N",
                                 "--no-locale", "-E", "UTF8"}))
         return;
+    if (!m_address.isEmpty()) {
+        QFile hba(m_dir.filePath(QStringLiteral("data/pg_hba.conf")));
+        if (!hba.open(QIODevice::Append) || hba.write(QStringLiteral("host all %1 %2/24 trust\n").arg(superuser, m_address)
+                                                          .toLatin1()) < 0) {
+            m_error = QStringLiteral("cannot let TCP logins in: ") + hba.errorString();
+            return;
+        }
+    }
     m_running = start();
 }
 
@@ -53,7 +74,11 @@ bool PostgresServer::run(const QString &program, const QStringList &arguments, Q
     QProcess process;
     process.setWorkingDirectory(m_dir.path());
     process.setProcessChannelMode(QProcess::MergedChannels);
-    if (::geteuid() == 0)
+    // In a namespace of its own, the server and its sessions are there.
+    const QStringList inside = m_netns.isEmpty() ? QStringList() : QStringList {"netns", "exec", m_netns};
+    if (::geteuid() == 0 && !inside.isEmpty())
+        process.start(QStringLiteral("ip"), inside + QStringList {"runuser", "-u", "postgres", "--", program} + arguments);
+    else if (::geteuid() == 0)
         process.start(QStringLiteral("runuser"), QStringList {"-u", "postgres", "--", program} + arguments);
     else
         process.start(program, arguments);
@@ -74,7 +99,7 @@ bool PostgresServer::start()
 {
     // A socket in the folder and no TCP port; a test's data need not
     // outlive a power cut.
-    const QString options = QStringLiteral("-k %1 -c listen_addresses=").arg(m_dir.path())
+    const QString options = QStringLiteral("-k %1 -c listen_addresses=%2").arg(m_dir.path(), m_address)
                             + (m_durable ? QString() : QStringLiteral(" -c fsync=off -c full_page_writes=off"));
     m_running = run(binary("pg_ctl"), {"-D", m_dir.filePath(QStringLiteral("data")), "-l",
                                        m_dir.filePath(QStringLiteral("log")), "-w", "-t", QString::number(serverWaitS),
@@ -92,6 +117,11 @@ bool PostgresServer::stop()
 QString PostgresServer::uri(const QString &database) const
 {
     return QStringLiteral("postgresql://%1@/%2?host=%3").arg(superuser, database, m_dir.path());
+}
+
+QString PostgresServer::tcpUri(const QString &database) const
+{
+    return QStringLiteral("postgresql://%1@%2/%3").arg(superuser, m_address, database);
 }
 
 QString PostgresServer::createDatabase(const QString &name)

@@ -18,6 +18,9 @@ class PostgresServer
 {
 public:
     explicit PostgresServer(bool durable = false);
+    // One that also listens on TCP at address inside the network namespace
+    // netns (see NetNamespace), taking the superuser from there too.
+    PostgresServer(const QString &netns, const QString &address);
     ~PostgresServer();
 
     bool isRunning() const { return m_running; }
@@ -32,6 +35,8 @@ public:
     // when it cannot.
     QString createDatabase(const QString &name);
     QString uri(const QString &database) const;
+    // The database's URI over TCP, for a server that listens there.
+    QString tcpUri(const QString &database) const;
 
     // Runs SQL as the superuser: empty on success, else what psql said;
     // *rows gets what a query gave, a line a row, fields separated by |.
@@ -46,8 +51,12 @@ public:
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
 
+    void make();
+
     QTemporaryDir m_dir;
     bool m_durable;
+    QString m_netns;
+    QString m_address;
     bool m_running = false;
     QString m_error;
 };

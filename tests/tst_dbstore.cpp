@@ -3,6 +3,7 @@
 // test's own, vev-cli stations of vev-sim modules against it.
 
 #include "clirun.h"
+#include "netnamespace.h"
 #include "postgresserver.h"
 #include "simprocess.h"
 #include "plan/auditfile.h"
@@ -157,6 +158,7 @@ private slots:
     void serverStopsAnswering();
     void lapsedNameStopsTheWrite();
     void foreignLockIsSaid();
+    void goneBenchFreesItsName();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
 
@@ -695,6 +697,49 @@ void TestDbStore::foreignLockIsSaid()
     wrong = stopsInTime(second);
     QVERIFY2(wrong.isEmpty() && !shown.contains("claiming"), qPrintable(wrong));
     QVERIFY(locked());
+}
+
+// A bench gone with the network (every packet dropped, no reset): the
+// server ends its session within the bound the session set, and the
+// station's name is free again; until then a second start under the name
+// is refused, saying how long the wait can be.
+void TestDbStore::goneBenchFreesItsName()
+{
+    NetNamespace net;
+    QVERIFY2(net.isReady(), qPrintable(net.error()));
+    PostgresServer server(net.name(), net.innerAddress());
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QString local = server.createDatabase(QStringLiteral("gone"));
+    QVERIFY2(!local.isEmpty(), qPrintable(server.error()));
+    QCOMPARE(cli({"plan", "import", "--db", local, writeFile(m_dir, QStringLiteral("gone.csv"), planOf(1, 2))}).code, 0);
+
+    QTemporaryDir dir;
+    DbStore::Options options = storeOptions(server.tcpUri(QStringLiteral("gone")), QStringLiteral("bench-G"), dir.path());
+    constexpr std::chrono::milliseconds gone {4000};
+    options.limits.goneBench = gone;
+    DbStore bench(options);
+    const auto opened = answered<ProvisionStore::Opened>([&](auto done) { bench.open(done); });
+    QVERIFY2(opened && std::get<0>(*opened).ok, opened ? qPrintable(std::get<0>(*opened).error) : "no answer");
+    QVERIFY2(net.cut(), qPrintable(net.error()));
+    QElapsedTimer since;
+    since.start();
+
+    const auto openLocally = [&] {
+        DbStore again(storeOptions(local, QStringLiteral("bench-G"), dir.path()));
+        const auto answer = answered<ProvisionStore::Opened>([&](auto done) { again.open(done); });
+        return answer ? std::get<0>(*answer) : ProvisionStore::Opened {false, QStringLiteral("no answer"), ExitCode::Failure};
+    };
+    const ProvisionStore::Opened refused = openLocally();
+    QVERIFY2(!refused.ok && refused.code == ExitCode::Held
+                 && refused.error.contains(QLatin1String("the server frees its name within 45 s of its last word")),
+             qPrintable(refused.error));
+    // Five times the bound, for a busy machine; the server's own default
+    // would keep the name for over two hours.
+    ProvisionStore::Opened taken;
+    while (!(taken = openLocally()).ok && since.elapsed() < 5 * gone.count())
+        QTest::qWait(500);
+    QVERIFY2(taken.ok, qPrintable(taken.error));
+    QVERIFY(net.mend());
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
