@@ -435,6 +435,8 @@ ExitCode reportAuditCheck(const QString &name, const AuditCheck &check)
         return fail(ExitCode::AuditBroken, QStringLiteral("%1 line %2: %3 (%4 lines before it check out)")
                                                .arg(name).arg(check.firstBad).arg(check.why).arg(check.lines));
     }
+    if (check.disagrees)
+        return fail(ExitCode::AuditBroken, QStringLiteral("%1: %2").arg(name, check.why));
     if (check.endsElsewhere)
         return fail(ExitCode::AuditBroken, QStringLiteral("%1: %2").arg(name, check.why));
     out() << name << ": " << check.lines << " lines, chain intact, last hash " << QString::fromLatin1(check.lastHash);

@@ -23,6 +23,7 @@ struct AuditCheck {
     QString why;           // what is wrong with the first bad line, or why the file cannot be read
     bool unreadable = false; // the file could not be read at all
     bool endsElsewhere = false; // every line checks out, but the file does not end at the hash asked for
+    bool disagrees = false; // every line checks out, but the plan kept beside the audit does not follow it (why: which row)
     QByteArray lastHash;   // the hash the next line would chain to
 };
 

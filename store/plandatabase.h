@@ -126,7 +126,8 @@ public:
     void fingerprint(std::function<void(const DbFault &, const QByteArray &print)> done);
 
     // The audit in append order, a batch at a time, in one snapshot.
-    void readAudit(Batch<AuditRow> batch, Done done);
+    // after: run in the same snapshot once every line has been read.
+    void readAudit(Batch<AuditRow> batch, Done done, std::function<void(const Done &next)> after = {});
 
     // Checks every line in place: its record, its place in the chain, and
     // that the columns beside it agree with it; with lastHash, that the

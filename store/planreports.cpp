@@ -179,6 +179,56 @@ std::optional<AuditLine> checked(Verification *state, const AuditRow &row)
     return read;
 }
 
+// Each row of the plan beside the line its state came from, and whether
+// the audit has lines of the row at all.
+const QString planAgainstAudit = QStringLiteral(
+    "SELECT p.row, p.state, coalesce(p.station, ''), p.audit_seq, a.seq IS NOT NULL, coalesce(a.kind, ''), "
+    "coalesce(a.row, 0), a.station, coalesce(a.result, ''), "
+    "EXISTS (SELECT 1 FROM vev_audit b WHERE b.row = p.row AND b.kind IN ('claim', 'outcome', 'release', 'lost')) "
+    "FROM vev_plan p LEFT JOIN vev_audit a ON a.seq = p.audit_seq ORDER BY p.row");
+
+// Why the plan does not follow the audit, naming the first row that does
+// not; none when it does. A row's state is the one the line it names gave
+// it (a claim: claimed; a pass: passed; any other outcome, or a module
+// seen without its row: failed; a release: open), and a claim's or
+// outcome's station is the row's.
+std::optional<QString> planDisagrees(const PgResult &result)
+{
+    for (int i = 0; i < result.rows(); ++i) {
+        const int row = int(result.number(i, 0));
+        const QString state = result.text(i, 1);
+        const auto wrong = [row, state](const QString &why) {
+            return QStringLiteral("row %1 of the plan is %2, but %3: the plan was changed beside the audit")
+                .arg(row).arg(state, why);
+        };
+        if (result.isNull(i, 3)) {
+            if (state != QLatin1String("open"))
+                return wrong(QStringLiteral("the audit has no line that made it so"));
+            if (result.flag(i, 9))
+                return wrong(QStringLiteral("the audit has lines of it"));
+            continue;
+        }
+        const qint64 seq = result.number(i, 3);
+        if (!result.flag(i, 4))
+            return wrong(QStringLiteral("its line %1 is not in the audit").arg(seq));
+        const QString kind = result.text(i, 5);
+        if (result.number(i, 6) != row)
+            return wrong(QStringLiteral("its line %1 is about row %2").arg(seq).arg(result.number(i, 6)));
+        const QString made = kind == QLatin1String("claim")     ? QStringLiteral("claimed")
+                             : kind == QLatin1String("release") ? QStringLiteral("open")
+                             : kind == QLatin1String("outcome") && result.text(i, 8) == QLatin1String("pass")
+                                 ? QStringLiteral("passed")
+                                 : QStringLiteral("failed");
+        if (made != state)
+            return wrong(QStringLiteral("its line %1 (a %2) makes it %3").arg(seq).arg(kind, made));
+        if ((kind == QLatin1String("claim") || kind == QLatin1String("outcome")) && result.text(i, 7) != result.text(i, 2)) {
+            return wrong(QStringLiteral("its line %1 is by the station %2, not %3")
+                             .arg(seq).arg(printable(result.text(i, 7)), printable(result.text(i, 2))));
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void PlanDatabase::lastPassed(const QString &port, std::function<void(const DbFault &, const std::optional<RowEntry> &)> done)
@@ -239,11 +289,16 @@ void PlanDatabase::fingerprint(std::function<void(const DbFault &, const QByteAr
         }, [done](const DbFault &fault) { done(fault, {}); });
 }
 
-void PlanDatabase::readAudit(Batch<AuditRow> batch, Done done)
+void PlanDatabase::readAudit(Batch<AuditRow> batch, Done done, std::function<void(const Done &next)> after)
 {
     // One snapshot for everything read.
-    transaction(snapshot, [this, batch](Done finish) {
-        run(auditQuery, {}, [this, batch, finish](const PgResult &) { fetchAudit(batch, finish); }, finish);
+    transaction(snapshot, [this, batch, after](Done finish) {
+        const Done read = !after ? finish : Done([after, finish](const DbFault &fault) {
+            if (fault)
+                return finish(fault);
+            after(finish);
+        });
+        run(auditQuery, {}, [this, batch, read](const PgResult &) { fetchAudit(batch, read); }, finish);
     }, done);
 }
 
@@ -268,6 +323,19 @@ void PlanDatabase::verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> 
 {
     auto state = std::make_shared<Verification>();
     state->check.lastHash = firstPrev;
+    // Once the chain checks out, the plan beside it is read in the same
+    // snapshot: each row's state must come from a line of the audit.
+    const Step crossCheck = [this, state](const Done &next) {
+        if (state->check.firstBad > 0)
+            return next({});
+        run(planAgainstAudit, {}, [state, next](const PgResult &result) {
+            if (const auto why = planDisagrees(result)) {
+                state->check.disagrees = true;
+                state->check.why = *why;
+            }
+            next({});
+        }, next);
+    };
     readAudit([state, batch](const QList<AuditRow> &rows, std::function<void(bool)> next) {
         QList<CheckedRecord> good;
         bool more = true;
@@ -285,10 +353,10 @@ void PlanDatabase::verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> 
         batch(good, [next, more](bool wanted) { next(more && wanted); });
     }, [state, lastHash, done](const DbFault &fault) {
         AuditCheck &check = state->check;
-        if (!fault && check.firstBad == 0 && !lastHash.isEmpty()) {
+        if (!fault && check.firstBad == 0 && !check.disagrees && !lastHash.isEmpty()) {
             check.why = state->chain.endsElsewhere(lastHash);
             check.endsElsewhere = !check.why.isEmpty();
         }
         done(fault, check);
-    });
+    }, crossCheck);
 }

@@ -159,6 +159,8 @@ private slots:
     void lapsedNameStopsTheWrite();
     void foreignLockIsSaid();
     void goneBenchFreesItsName();
+    void planChangedBesideTheAudit_data();
+    void planChangedBesideTheAudit();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
 
@@ -167,6 +169,7 @@ private:
 
     std::unique_ptr<PostgresServer> m_server;
     QTemporaryDir m_dir;
+    QString m_passedTwo; // a plan of three rows, two passed by bench-T
 };
 
 void TestDbStore::initTestCase()
@@ -740,6 +743,65 @@ void TestDbStore::goneBenchFreesItsName()
         QTest::qWait(500);
     QVERIFY2(taken.ok, qPrintable(taken.error));
     QVERIFY(net.mend());
+}
+
+void TestDbStore::planChangedBesideTheAudit_data()
+{
+    QTest::addColumn<QString>("change"); // to vev_plan, by someone with the rights to
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("a row passed with no line") << "UPDATE vev_plan SET state = 'passed', station = 'bench-T' WHERE row = 3"
+                                               << "row 3 of the plan is passed, but the audit has no line that made it so";
+    QTest::newRow("a passed row open again") << "UPDATE vev_plan SET state = 'open', audit_seq = NULL WHERE row = 1"
+                                             << "row 1 of the plan is open, but the audit has lines of it";
+    QTest::newRow("another row's line") << "UPDATE vev_plan SET audit_seq = audit_seq + 2 WHERE row = 1"
+                                        << "row 1 of the plan is passed, but its line 4 is about row 2";
+    QTest::newRow("a line that is not there") << "UPDATE vev_plan SET audit_seq = 99 WHERE row = 2"
+                                              << "row 2 of the plan is passed, but its line 99 is not in the audit";
+    QTest::newRow("a claim made a pass") << "UPDATE vev_plan SET audit_seq = audit_seq - 1 WHERE row = 2"
+                                         << "row 2 of the plan is passed, but its line 3 (a claim) makes it claimed";
+    QTest::newRow("another station") << "UPDATE vev_plan SET station = 'bench-X' WHERE row = 2"
+                                     << "row 2 of the plan is passed, but its line 4 is by the station bench-T, not bench-X";
+}
+
+// Someone with the rights to the plan changes a row and leaves the audit
+// alone: the chain checks out, and audit-verify says which row does not
+// follow it.
+void TestDbStore::planChangedBesideTheAudit()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    if (m_passedTwo.isEmpty()) {
+        const QString uri = database(QStringLiteral("beside"), planOf(1, 3));
+        QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+        SimProcess line({"--line", "2", "--off-after", "100", "--plug-gap", "100"});
+        QVERIFY2(line.isRunning(), qPrintable(line.error()));
+        QTemporaryDir dir;
+        QProcess station;
+        station.setWorkingDirectory(dir.path());
+        station.start(QStringLiteral(VEV_CLI_PATH), provision(uri, QStringLiteral("bench-T"), {&line}));
+        QTRY_VERIFY_WITH_TIMEOUT(status(uri).value(QStringLiteral("passed")).toInt() == 2, runMs);
+        sendSignal(station, SIGINT);
+        QCOMPARE(finished(station, runMs).code, 0);
+        m_passedTwo = uri;
+        const Run run = cli({"audit-verify", "--db", uri});
+        QVERIFY2(run.code == 0 && run.out.contains(QLatin1String("4 lines, chain intact")), qPrintable(run.out + run.err));
+    }
+    QString before;
+    QCOMPARE(m_server->sql(QStringLiteral("beside"), QStringLiteral("SELECT row, state, station, audit_seq FROM vev_plan"),
+                           &before), QString());
+    QCOMPARE(m_server->sql(QStringLiteral("beside"), change), QString());
+    const Run run = cli({"audit-verify", "--db", m_passedTwo});
+    QVERIFY2(run.code == 10 && run.err.contains(said), qPrintable(run.out + run.err));
+    // Put back for the next row.
+    for (const QString &line : before.split(QLatin1Char('\n'))) {
+        const QStringList field = line.split(QLatin1Char('|'));
+        QCOMPARE(m_server->sql(QStringLiteral("beside"),
+                               QStringLiteral("UPDATE vev_plan SET state = '%1', station = NULLIF('%2', ''), audit_seq = "
+                                              "NULLIF('%3', '')::bigint WHERE row = %4")
+                                   .arg(field.value(1), field.value(2), field.value(3), field.value(0))),
+                 QString());
+    }
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
