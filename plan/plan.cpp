@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr qint64 largestPlan = 16 * 1024 * 1024;
+// Room for a plan of a million rows and more (about 45 MB).
+constexpr qint64 largestPlan = 128 * 1024 * 1024;
 
 // The plan's column for each setting. Spreadsheets write headers as people
 // type them: "IP", "TCP port", "Tcp_Port" are all taken.
