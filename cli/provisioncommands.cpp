@@ -241,8 +241,18 @@ ExitCode printPlanStatus(const ProvisionStore::Place &place, const StoreStatus &
                          .arg(station.holder.isEmpty() ? QStringLiteral("not running")
                                                        : QStringLiteral("running (%1)").arg(station.holder));
         }
+        for (const StationStatus &station : status.stations) {
+            constexpr qint64 clockSlack = 60; // s
+            if (station.clockAhead && std::abs(*station.clockAhead) > clockSlack) {
+                err() << QStringLiteral("vev-cli: warning: the clock of %1 was %2 s %3 the server's at its last line; the audit's "
+                                        "times are the bench's, the figures per hour the server's\n")
+                             .arg(printable(station.name))
+                             .arg(std::abs(*station.clockAhead))
+                             .arg(*station.clockAhead > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
+            }
+        }
         if (!status.passedPerHour.isEmpty()) {
-            out() << "Passed per hour (UTC):\n";
+            out() << "Passed per hour (UTC, the server's clock):\n";
             for (const auto &[hour, count] : status.passedPerHour)
                 out() << QStringLiteral("  %1  %2\n").arg(hour).arg(count);
         }

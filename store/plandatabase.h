@@ -154,6 +154,7 @@ private:
 
     // The tables (planschema.cpp).
     void ensureSchema(bool create, Done done);
+    void upgradeSchema(Done finish);
     void createSchema(Done done);
     void checkVersion(Done done);
 

@@ -16,8 +16,10 @@ namespace {
 constexpr int exportBatch = 1000; // audit lines fetched at a time
 
 const QString stationsQuery = liveRuns + QStringLiteral(
-    "SELECT s.name, s.program, s.pid, s.host, l.name IS NOT NULL FROM vev_station s LEFT JOIN live l ON l.name = s.name "
-    "ORDER BY s.name");
+    "SELECT s.name, s.program, s.pid, s.host, l.name IS NOT NULL, "
+    "(SELECT round(extract(epoch FROM a.time - a.stored_at)) FROM vev_audit a WHERE a.station = s.name "
+    "AND a.stored_at IS NOT NULL ORDER BY a.seq DESC LIMIT 1) "
+    "FROM vev_station s LEFT JOIN live l ON l.name = s.name ORDER BY s.name");
 const QString countsQuery = liveRuns + QStringLiteral("SELECT p.state, p.station, l.name IS NOT NULL, count(*) FROM vev_plan p")
                             + joinLive + QStringLiteral("GROUP BY 1, 2, 3");
 const QString inDoubtQuery = liveRuns + QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.state, p.station, p.port, ")
@@ -27,7 +29,7 @@ const QString inDoubtQuery = liveRuns + QStringLiteral("SELECT ") + rowColumns +
                                               "ORDER BY p.row");
 const QString recentQuery = QStringLiteral("SELECT line FROM vev_audit WHERE kind = 'outcome' ORDER BY seq DESC LIMIT $1");
 const QString perHourQuery = QStringLiteral(
-    "SELECT to_char(date_trunc('hour', time), 'YYYY-MM-DD\"T\"HH24'), count(*) FROM vev_audit "
+    "SELECT to_char(date_trunc('hour', coalesce(stored_at, time)), 'YYYY-MM-DD\"T\"HH24'), count(*) FROM vev_audit "
     "WHERE kind = 'outcome' AND result = 'pass' GROUP BY 1 ORDER BY 1");
 // Microseconds too: a time changed behind the tool's back below the
 // millisecond still shows.
@@ -46,6 +48,8 @@ void readStations(const PgResult &result, StoreStatus *status)
             station.holder = holderText(result.text(i, 1), result.number(i, 2), result.text(i, 3));
             running << QStringLiteral("%1 (%2)").arg(printable(station.name), station.holder);
         }
+        if (!result.isNull(i, 5))
+            station.clockAhead = result.number(i, 5);
         status->stations << station;
     }
     status->holder = running.join(QStringLiteral(", "));

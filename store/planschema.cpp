@@ -29,7 +29,7 @@ const QList<Statement> schema = {
     {QStringLiteral("CREATE INDEX vev_plan_open ON vev_plan (row) WHERE state = 'open'"), {}},
     {QStringLiteral("CREATE TABLE vev_audit (seq bigint PRIMARY KEY, line text NOT NULL, prev text NOT NULL, "
                     "hash text NOT NULL, kind text NOT NULL, row integer, station text NOT NULL, operator text, "
-                    "port text, result text, time timestamptz NOT NULL)"), {}},
+                    "port text, result text, time timestamptz NOT NULL, stored_at timestamptz DEFAULT now())"), {}},
     {QStringLiteral("CREATE INDEX vev_audit_time ON vev_audit (time)"), {}},
     {QStringLiteral("CREATE FUNCTION vev_audit_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
                     "RAISE EXCEPTION 'vev_audit is append-only: % refused', TG_OP "
@@ -38,6 +38,17 @@ const QList<Statement> schema = {
                     "FOR EACH ROW EXECUTE FUNCTION vev_audit_refuse()"), {}},
     {QStringLiteral("CREATE TRIGGER vev_audit_no_truncate BEFORE TRUNCATE ON vev_audit "
                     "FOR EACH STATEMENT EXECUTE FUNCTION vev_audit_refuse()"), {}},
+};
+
+// From each version to the next: index 0 takes version 1 to 2. Tables of
+// an earlier version are brought up to this one when a station or command
+// first meets them.
+const QList<QList<Statement>> upgrades = {
+    {
+        // The server's time beside the bench's: lines stored before have none.
+        {QStringLiteral("ALTER TABLE vev_audit ADD COLUMN IF NOT EXISTS stored_at timestamptz"), {}},
+        {QStringLiteral("ALTER TABLE vev_audit ALTER COLUMN stored_at SET DEFAULT now()"), {}},
+    },
 };
 
 const QString schemaExists = QStringLiteral("SELECT to_regclass('vev_schema') IS NOT NULL");
@@ -108,6 +119,33 @@ void PlanDatabase::checkVersion(Done done)
                                                         "knows (%3): use a newer vev-cli")
                                              .arg(m_uri.display()).arg(version).arg(schemaVersion)));
         }
+        if (version < schemaVersion)
+            return transaction(QStringLiteral("BEGIN"), [this](Done finish) { upgradeSchema(finish); }, done);
         done({});
     }, foreign);
+}
+
+void PlanDatabase::upgradeSchema(Done finish)
+{
+    // One session upgrades; any other waits for it, then finds it done.
+    run(QStringLiteral("SELECT pg_advisory_xact_lock(CAST($1 AS integer), 0)"), {appendSpace}, [this, finish](const PgResult &) {
+        run(QStringLiteral("SELECT max(version) FROM vev_schema"), {}, [this, finish](const PgResult &result) {
+            QList<Step> steps;
+            for (int version = int(result.number(0, 0)); version >= 1 && version < schemaVersion; ++version) {
+                for (const Statement &part : upgrades.at(version - 1))
+                    steps << statement(part.sql, part.values);
+            }
+            if (steps.isEmpty())
+                return finish({});
+            steps << statement(QStringLiteral("UPDATE vev_schema SET version = $1"), {schemaVersion});
+            runSteps(steps, [this, finish](DbFault fault) {
+                if (fault) {
+                    fault.why = QStringLiteral("cannot bring the tables in %1 up to schema version %2 (%3): connect "
+                                               "once as their owner")
+                                    .arg(m_uri.display()).arg(schemaVersion).arg(fault.why);
+                }
+                finish(fault);
+            });
+        }, finish);
+    }, finish);
 }

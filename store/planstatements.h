@@ -11,7 +11,8 @@
 
 namespace plansql {
 
-constexpr int schemaVersion = 1;
+// 2: vev_audit.stored_at, the server's time of each line.
+constexpr int schemaVersion = 2;
 // Advisory locks of this tool: (stationSpace, station id) for as long as a
 // running station's connection lives; (appendSpace, 0) while a line is
 // appended or the tables are made.

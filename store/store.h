@@ -18,6 +18,7 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 
 // What one station has done with a plan several stations share.
 struct StationStatus {
@@ -27,6 +28,9 @@ struct StationStatus {
     int failed = 0;
     int claimed = 0;   // in doubt: claimed by a run that ended
     int inHand = 0;
+    // How far the station's clock was ahead of the server's (s; behind when
+    // negative) at its last stored line; none for lines of no server time.
+    std::optional<qint64> clockAhead;
 };
 
 // A store's view of the plan, for status lines, a window and plan status.

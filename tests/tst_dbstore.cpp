@@ -161,6 +161,7 @@ private slots:
     void goneBenchFreesItsName();
     void planChangedBesideTheAudit_data();
     void planChangedBesideTheAudit();
+    void olderTablesAreBroughtUp();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
 
@@ -802,6 +803,35 @@ void TestDbStore::planChangedBesideTheAudit()
                                    .arg(field.value(1), field.value(2), field.value(3), field.value(0))),
                  QString());
     }
+}
+
+// Tables an earlier version made are brought up to this one by the first
+// station that meets them; each line then carries the server's time
+// beside the bench's, and a bench clock far off the server's is warned of.
+void TestDbStore::olderTablesAreBroughtUp()
+{
+    const QString uri = database(QStringLiteral("older"), planOf(1, 1));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("ALTER TABLE vev_audit DROP COLUMN stored_at; "
+                                                                   "UPDATE vev_schema SET version = 1")),
+             QString());
+    SimProcess module;
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    Run run = cli(provision(uri, QStringLiteral("bench-O"), {&module}) << "--once");
+    QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+    QString rows;
+    QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("SELECT (SELECT version FROM vev_schema), count(*) FROM "
+                                                                   "vev_audit WHERE stored_at IS NOT NULL"), &rows),
+             QString());
+    QCOMPARE(rows, QStringLiteral("2|2"));
+
+    QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("ALTER TABLE vev_audit DISABLE TRIGGER vev_audit_append_only; "
+                                                                   "UPDATE vev_audit SET stored_at = stored_at - interval "
+                                                                   "'5 minutes'")),
+             QString());
+    run = cli({"plan", "status", "--db", uri});
+    QVERIFY2(run.code == 0 && run.err.contains(QLatin1String("the clock of bench-O was 300 s ahead of the server's")),
+             qPrintable(run.out + run.err));
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
