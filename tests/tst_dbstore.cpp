@@ -168,6 +168,12 @@ private slots:
 private:
     QString database(const QString &name, const QByteArray &plan);
 
+    // A store on the database with short bounds, its session named after it
+    // in the server's list; that session's server process stopped.
+    DbStore::Options shortBoundOptions(const QString &uri, const QString &database, const QString &station,
+                                       const QString &folder) const;
+    pid_t stopSessionOf(const QString &database);
+
     std::unique_ptr<PostgresServer> m_server;
     QTemporaryDir m_dir;
     QString m_passedTwo; // a plan of three rows, two passed by bench-T
@@ -524,6 +530,23 @@ void TestDbStore::hostileTexts()
              qPrintable(std::get<1>(*verified).why));
 }
 
+DbStore::Options TestDbStore::shortBoundOptions(const QString &uri, const QString &database, const QString &station,
+                                               const QString &folder) const
+{
+    DbStore::Options options = storeOptions(uri + QStringLiteral("&application_name=vev-") + database, station, folder);
+    options.limits = {shortBound, shortBound};
+    return options;
+}
+
+pid_t TestDbStore::stopSessionOf(const QString &database)
+{
+    QString backend;
+    m_server->sql(database, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE application_name = 'vev-%1'").arg(database),
+                  &backend);
+    const pid_t pid = pid_t(backend.toLongLong());
+    return pid > 0 && ::kill(pid, SIGSTOP) == 0 ? pid : 0;
+}
+
 // A server that stops answering holds nobody up for longer than the
 // store's bounds, and the store goes on once it answers again.
 void TestDbStore::serverStopsAnswering()
@@ -531,9 +554,7 @@ void TestDbStore::serverStopsAnswering()
     const QString uri = database(QStringLiteral("stalled"), planOf(1, 2));
     QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
     QTemporaryDir dir;
-    DbStore::Options options = storeOptions(uri + QStringLiteral("&application_name=vev-stalled"), QStringLiteral("bench-S"),
-                                            dir.path());
-    options.limits = {shortBound, shortBound};
+    const DbStore::Options options = shortBoundOptions(uri, QStringLiteral("stalled"), QStringLiteral("bench-S"), dir.path());
     DbStore store(options);
     QSignalSpy reachable(&store, &ProvisionStore::reachabilityChanged);
     const auto opened = answered<ProvisionStore::Opened>([&](auto done) { store.open(done); });
@@ -541,12 +562,8 @@ void TestDbStore::serverStopsAnswering()
 
     // The server's process for the store's connection stops: the claim's
     // statement gets no answer.
-    QString backend;
-    QCOMPARE(m_server->sql(QStringLiteral("stalled"), QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
-                                                                     "application_name = 'vev-stalled'"), &backend),
-             QString());
-    const pid_t stopped = pid_t(backend.toLongLong());
-    QVERIFY2(stopped > 0 && ::kill(stopped, SIGSTOP) == 0, qPrintable(backend));
+    const pid_t stopped = stopSessionOf(QStringLiteral("stalled"));
+    QVERIFY(stopped > 0);
     auto resume = qScopeGuard([stopped] { ::kill(stopped, SIGCONT); });
     auto claim = std::make_shared<std::optional<ProvisionStore::Claim>>();
     store.claim(QStringLiteral("/dev/ttyUSB0"), factoryModule, [claim](const ProvisionStore::Claim &given) { *claim = given; });
@@ -600,9 +617,7 @@ void TestDbStore::lapsedNameStopsTheWrite()
     const QString uri = database(QStringLiteral("lease"), planOf(1, 2));
     QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
     QTemporaryDir dir;
-    DbStore::Options options = storeOptions(uri + QStringLiteral("&application_name=vev-lease"), QStringLiteral("bench-L"),
-                                            dir.path());
-    options.limits = {shortBound, shortBound};
+    DbStore::Options options = shortBoundOptions(uri, QStringLiteral("lease"), QStringLiteral("bench-L"), dir.path());
     options.lease = std::chrono::milliseconds(1500);
     // Each answer a second late: the four settings take over four.
     SimProcess slow({"--delay", "1000"});
@@ -613,12 +628,8 @@ void TestDbStore::lapsedNameStopsTheWrite()
     station.start();
     QTRY_VERIFY_WITH_TIMEOUT(slow.output().contains(QLatin1String("< RS:WT")), answerMs);
 
-    QString backend;
-    QCOMPARE(m_server->sql(QStringLiteral("lease"), QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
-                                                                   "application_name = 'vev-lease'"), &backend),
-             QString());
-    const pid_t stopped = pid_t(backend.toLongLong());
-    QVERIFY2(stopped > 0 && ::kill(stopped, SIGSTOP) == 0, qPrintable(backend));
+    const pid_t stopped = stopSessionOf(QStringLiteral("lease"));
+    QVERIFY(stopped > 0);
     auto resume = qScopeGuard([stopped] { ::kill(stopped, SIGCONT); });
     QVERIFY(lapsed.wait(boundPassedMs));
     QCOMPARE(lapsed.first().at(0).toBool(), true);
