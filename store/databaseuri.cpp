@@ -71,6 +71,45 @@ QString takeParameter(DatabaseUri *uri, const QString &key, const QString &value
     return {};
 }
 
+// Takes the user, password, host and port before the URI's first /:
+// empty, or why they cannot be taken.
+QString takeAuthority(DatabaseUri *uri, QString authority)
+{
+    const int at = authority.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) {
+        const QString userInfo = authority.left(at);
+        const int colon = userInfo.indexOf(QLatin1Char(':'));
+        uri->user = decoded(userInfo.left(colon >= 0 ? colon : userInfo.size()));
+        if (colon >= 0)
+            uri->password = decoded(userInfo.mid(colon + 1));
+        authority = authority.mid(at + 1);
+    }
+    QString portText;
+    if (authority.startsWith(QLatin1Char('['))) {
+        const int close = authority.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return QStringLiteral("an IPv6 address in [ ] is not closed");
+        uri->host = authority.mid(1, close - 1);
+        if (close + 1 < authority.size()) {
+            if (authority.at(close + 1) != QLatin1Char(':'))
+                return QStringLiteral("\"%1\" is not a host and port").arg(printable(authority));
+            portText = authority.mid(close + 2);
+        }
+    } else {
+        const int colon = authority.lastIndexOf(QLatin1Char(':'));
+        uri->host = decoded(authority.left(colon >= 0 ? colon : authority.size()));
+        if (colon >= 0)
+            portText = authority.mid(colon + 1);
+    }
+    if (!portText.isNull()) {
+        const auto port = portOf(portText);
+        if (!port)
+            return QStringLiteral("port \"%1\" is not a number from 1 to %2").arg(printable(portText)).arg(largestPort);
+        uri->port = *port;
+    }
+    return {};
+}
+
 } // namespace
 
 bool DatabaseUri::isUri(const QString &text)
@@ -120,40 +159,8 @@ std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *erro
         return refuse(QStringLiteral("a / in the user name or password is written %2F (the URI is not shown: it may "
                                      "hold the password)"));
     uri.database = decoded(rest.mid(slash + 1));
-    QString authority = rest.left(slash);
-
-    const int at = authority.lastIndexOf(QLatin1Char('@'));
-    if (at >= 0) {
-        const QString userInfo = authority.left(at);
-        const int colon = userInfo.indexOf(QLatin1Char(':'));
-        uri.user = decoded(userInfo.left(colon >= 0 ? colon : userInfo.size()));
-        if (colon >= 0)
-            uri.password = decoded(userInfo.mid(colon + 1));
-        authority = authority.mid(at + 1);
-    }
-    QString portText;
-    if (authority.startsWith(QLatin1Char('['))) {
-        const int close = authority.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return refuse(QStringLiteral("an IPv6 address in [ ] is not closed"));
-        uri.host = authority.mid(1, close - 1);
-        if (close + 1 < authority.size()) {
-            if (authority.at(close + 1) != QLatin1Char(':'))
-                return refuse(QStringLiteral("\"%1\" is not a host and port").arg(printable(authority)));
-            portText = authority.mid(close + 2);
-        }
-    } else {
-        const int colon = authority.lastIndexOf(QLatin1Char(':'));
-        uri.host = decoded(authority.left(colon >= 0 ? colon : authority.size()));
-        if (colon >= 0)
-            portText = authority.mid(colon + 1);
-    }
-    if (!portText.isNull()) {
-        const auto port = portOf(portText);
-        if (!port)
-            return refuse(QStringLiteral("port \"%1\" is not a number from 1 to %2").arg(printable(portText)).arg(largestPort));
-        uri.port = *port;
-    }
+    if (const QString why = takeAuthority(&uri, rest.left(slash)); !why.isEmpty())
+        return refuse(why);
 
     for (const QString &parameter : parameters.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const int equals = parameter.indexOf(QLatin1Char('='));
