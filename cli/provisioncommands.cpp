@@ -175,6 +175,35 @@ QJsonObject doubtJson(const RowEntry &entry)
     };
 }
 
+// Each station's share, its clock, and the figures per hour of a plan
+// several stations share.
+void printStations(const StoreStatus &status)
+{
+    out() << "Stations:\n";
+    for (const StationStatus &station : status.stations) {
+        out() << QStringLiteral("  %1: %2 passed, %3 failed, %4 in hand, %5 claimed; %6\n")
+                     .arg(printable(station.name)).arg(station.passed).arg(station.failed).arg(station.inHand)
+                     .arg(station.claimed)
+                     .arg(station.holder.isEmpty() ? QStringLiteral("not running")
+                                                   : QStringLiteral("running (%1)").arg(station.holder));
+    }
+    for (const StationStatus &station : status.stations) {
+        constexpr qint64 clockSlack = 60; // s
+        if (station.clockAhead && std::abs(*station.clockAhead) > clockSlack) {
+            err() << QStringLiteral("vev-cli: warning: the clock of %1 was %2 s %3 the server's at its last line; the audit's "
+                                    "times are the bench's, the figures per hour the server's\n")
+                         .arg(printable(station.name))
+                         .arg(std::abs(*station.clockAhead))
+                         .arg(*station.clockAhead > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
+        }
+    }
+    if (!status.passedPerHour.isEmpty()) {
+        out() << "Passed per hour (UTC, the server's clock):\n";
+        for (const auto &[hour, count] : status.passedPerHour)
+            out() << QStringLiteral("  %1  %2\n").arg(hour).arg(count);
+    }
+}
+
 ExitCode printPlanStatus(const ProvisionStore::Place &place, const StoreStatus &status, bool json)
 {
     if (json) {
@@ -204,6 +233,8 @@ ExitCode printPlanStatus(const ProvisionStore::Place &place, const StoreStatus &
                     {QStringLiteral("failed"), station.failed},
                     {QStringLiteral("claimed"), station.claimed},
                     {QStringLiteral("in_hand"), station.inHand},
+                    {QStringLiteral("clock_ahead_s"),
+                     station.clockAhead ? QJsonValue(double(*station.clockAhead)) : QJsonValue()},
                 });
             }
             QJsonObject perHour;
@@ -233,29 +264,7 @@ ExitCode printPlanStatus(const ProvisionStore::Place &place, const StoreStatus &
         }
     }
     if (!status.stations.isEmpty()) {
-        out() << "Stations:\n";
-        for (const StationStatus &station : status.stations) {
-            out() << QStringLiteral("  %1: %2 passed, %3 failed, %4 in hand, %5 claimed; %6\n")
-                         .arg(printable(station.name)).arg(station.passed).arg(station.failed).arg(station.inHand)
-                         .arg(station.claimed)
-                         .arg(station.holder.isEmpty() ? QStringLiteral("not running")
-                                                       : QStringLiteral("running (%1)").arg(station.holder));
-        }
-        for (const StationStatus &station : status.stations) {
-            constexpr qint64 clockSlack = 60; // s
-            if (station.clockAhead && std::abs(*station.clockAhead) > clockSlack) {
-                err() << QStringLiteral("vev-cli: warning: the clock of %1 was %2 s %3 the server's at its last line; the audit's "
-                                        "times are the bench's, the figures per hour the server's\n")
-                             .arg(printable(station.name))
-                             .arg(std::abs(*station.clockAhead))
-                             .arg(*station.clockAhead > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
-            }
-        }
-        if (!status.passedPerHour.isEmpty()) {
-            out() << "Passed per hour (UTC, the server's clock):\n";
-            for (const auto &[hour, count] : status.passedPerHour)
-                out() << QStringLiteral("  %1  %2\n").arg(hour).arg(count);
-        }
+        printStations(status);
         return ExitCode::Ok;
     }
     out() << (status.holder.isEmpty() ? QStringLiteral("No run holds the plan or the audit.\n")
@@ -273,14 +282,11 @@ QString valuesText(const SettingValues &values)
     return texts.join(QLatin1Char(' '));
 }
 
-void runProvision(const StoreSetup &setup, const Station::Options &options, const Done &done)
+namespace {
+
+// What the store says of its troubles, said to the operator.
+void sayStoreTroubles(Station *station, const std::shared_ptr<StatusBoard> &board)
 {
-    QString error;
-    auto store = makeStore(setup, &error);
-    if (!store)
-        return done(fail(ExitCode::Usage, error));
-    auto *station = new Station(std::move(store), options, QCoreApplication::instance());
-    auto board = std::make_shared<StatusBoard>();
     // A store on a server that restarts, a network that drops: the lanes
     // wait and retry, and the operator is told.
     QObject::connect(station->store(), &ProvisionStore::reachabilityChanged, station,
@@ -312,6 +318,19 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
         board->warn(lapsed ? why + QStringLiteral("; nothing more is written to a module until it does")
                            : QStringLiteral("the station's name is confirmed again"));
     });
+}
+
+} // namespace
+
+void runProvision(const StoreSetup &setup, const Station::Options &options, const Done &done)
+{
+    QString error;
+    auto store = makeStore(setup, &error);
+    if (!store)
+        return done(fail(ExitCode::Usage, error));
+    auto *station = new Station(std::move(store), options, QCoreApplication::instance());
+    auto board = std::make_shared<StatusBoard>();
+    sayStoreTroubles(station, board);
 
     // Ctrl-C, kill, a closed terminal or a dropped SSH session: the modules
     // in hand are finished and recorded first.
