@@ -29,8 +29,8 @@ const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), 
 
 // The Plan field's URI with no password: the one it parses to, shown as
 // vev-cli shows it; one that does not parse loses everything from its
-// scheme to its last @ and any password parameter (a / or ? in a password
-// cuts it where the parser cannot tell).
+// scheme to its last @, and its settings after the ? (a / or ? in a
+// password cuts it where the parser cannot tell).
 QString withoutPassword(const QString &text)
 {
     QString error;
@@ -41,11 +41,10 @@ QString withoutPassword(const QString &text)
     const int at = kept.lastIndexOf(QLatin1Char('@'));
     if (scheme >= 0 && at > scheme)
         kept.remove(scheme + 3, at + 1 - (scheme + 3));
-    kept.replace(QRegularExpression(QStringLiteral("([?&])password=[^&]*(&|$)"), QRegularExpression::CaseInsensitiveOption),
-                 QStringLiteral("\\1"));
-    if (kept.endsWith(QLatin1Char('?')) || kept.endsWith(QLatin1Char('&')))
-        kept.chop(1);
-    return kept;
+    // Its settings go too: a password among them may hold a & or be
+    // %-encoded past any pattern.
+    const int query = kept.indexOf(QLatin1Char('?'));
+    return query >= 0 ? kept.left(query) : kept;
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 
 #include "protocol/wireformat.h"
 
-#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
@@ -125,8 +124,10 @@ std::optional<DatabaseUri> DatabaseUri::parse(const QString &text, QString *erro
     // place (a / or ? in the password) may be a piece of it.
     const bool secret = text.contains(QLatin1Char('@')) || text.contains(QLatin1String("password"), Qt::CaseInsensitive);
     const auto refuse = [error, secret](QString why) {
-        if (secret)
-            why.replace(QRegularExpression(QStringLiteral("\"[^\"]*\"")), QStringLiteral("(not shown)"));
+        const int first = why.indexOf(QLatin1Char('"'));
+        const int last = why.lastIndexOf(QLatin1Char('"'));
+        if (secret && first >= 0 && last > first)
+            why.replace(first, last - first + 1, QStringLiteral("(not shown)"));
         *error = QStringLiteral("--db: %1; the form is postgresql://[user[:password]@][host][:port]/dbname"
                                 "[?host=/socket/dir&port=N]").arg(why);
         return std::nullopt;

@@ -198,10 +198,14 @@ void DbStore::store(const AuditBody &body, std::function<void(const QString &)> 
     const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
         [this, id, record](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
-            db.append(record, retrying, [this, id, finished](const DbFault &fault) {
+            db.append(record, retrying, [this, id, &db, finished](const DbFault &fault) {
                 if (!fault) {
                     answer<ErrorCallback>(id, QString());
                     m_worker->changed();
+                    // Stored, and the row may be on two modules: nothing more
+                    // may be written until someone looks.
+                    if (const QString conflict = db.takeConflict(); !conflict.isEmpty())
+                        m_worker->post([this, conflict] { emit compromised(conflict, ExitCode::RowOnTwoModules); });
                 }
                 finished(fault);
             });

@@ -29,6 +29,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 // One line of the audit table as it is stored.
 struct AuditRow {
@@ -104,6 +105,9 @@ public:
     // nothing was written to, a note) and sets its row's state with it.
     // retrying: a record already stored is not stored again.
     void append(const AuditRecord &record, bool retrying, Done done);
+    // After an append: a late pass it stored on a row another module may
+    // carry now, said once.
+    QString takeConflict() { return std::exchange(m_conflict, {}); }
 
     // The operator hands a row in doubt back to the plan; refused (Usage)
     // for a row that is not in doubt. values: the row's.
@@ -178,6 +182,13 @@ private:
     // Appends the record being imported; settles: its row takes the state
     // the record gives it.
     void addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish);
+    // An outcome whose row's claim changed since it was made (released,
+    // claimed again): settled on its row (released and claimed by no one
+    // since), only added to the audit, or a pass on a row another module may
+    // carry now (why says which).
+    enum class LateRuling { Settle, Add, TwoModules };
+    void judgeLate(const AuditRecord &record, std::function<void(LateRuling, const QString &)> then, Done failed);
+    static bool sameModule(const AuditRecord &record, const QByteArray &before);
     void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
     void checkPlanRows(Done next);
     void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);
@@ -192,6 +203,7 @@ private:
     int m_stationId = 0; // once the run holds its name
     qint64 m_run = 0;
     bool m_holdsName = false; // this connection's session holds the station's lock
+    QString m_conflict; // a late pass just stored on a row another module may carry
     std::function<void()> m_nameConfirmed;
 };
 

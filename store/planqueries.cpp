@@ -297,6 +297,7 @@ void PlanDatabase::append(const AuditRecord &record, bool retrying, Done done)
     AuditRecord stamped = record;
     if (stamped.time.isEmpty())
         stamped.time = auditTimeNow();
+    m_conflict.clear();
     transaction(QStringLiteral("BEGIN"), [this, stamped, retrying](Done finish) {
         if (!retrying)
             return appendRecord(stamped, finish);
@@ -330,7 +331,70 @@ void PlanDatabase::appendRecord(const AuditRecord &record, Done finish)
                    [write](const PgResult &result) { write(result.rows() > 0 && result.flag(0, 0)); }, finish);
     }
     run(QStringLiteral("SELECT state = 'claimed' AND run = $1 FROM vev_plan WHERE row = $2 FOR UPDATE"), {m_run, row},
-        [write](const PgResult &result) { write(result.flag(0, 0)); }, finish);
+        [this, record, write, finish](const PgResult &result) {
+            if (result.flag(0, 0) || !std::holds_alternative<OutcomeRecord>(record.body))
+                return write(result.flag(0, 0));
+            // An outcome that comes after its claim was released, or the row
+            // claimed again: the line is the truth and goes in; a pass on a
+            // row another module may carry now stops the run.
+            judgeLate(record, [this, write, finish](LateRuling ruling, const QString &why) {
+                if (ruling == LateRuling::TwoModules)
+                    m_conflict = why;
+                write(ruling == LateRuling::Settle);
+            }, finish);
+        }, finish);
+}
+
+void PlanDatabase::judgeLate(const AuditRecord &record, std::function<void(LateRuling, const QString &)> then, Done failed)
+{
+    const int row = recordRow(record.body);
+    run(QStringLiteral("SELECT p.state, coalesce(p.station, ''), p.before, (SELECT a.station FROM vev_audit a WHERE "
+                       "a.row = p.row AND a.kind = 'claim' ORDER BY a.seq DESC LIMIT 1) FROM vev_plan p WHERE p.row = $1 "
+                       "FOR UPDATE OF p"),
+        {row}, [record, row, then](const PgResult &result) {
+            const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
+            const RowState now = stateOf(result.text(0, 0));
+            const QString lastClaimBy = result.text(0, 3);
+            // Released, and claimed by no one since: the module the record
+            // names is the one that carries the row.
+            if (now == RowState::Open && !lastClaimBy.isEmpty() && lastClaimBy == record.station)
+                return then(LateRuling::Settle, {});
+            if (!outcome || outcome->result != Result::Pass)
+                return then(LateRuling::Add, {});
+            const auto twice = [&](const QString &since) {
+                then(LateRuling::TwoModules,
+                     QStringLiteral("row %1 passed on the module of %2 at %3, but %4: the row may be on two modules "
+                                    "(MAC %5); set both aside, take the row off one and release it")
+                         .arg(row).arg(printable(record.station), record.time, since,
+                                       canonicalOf(outcome->written, Setting::MacAddress)));
+            };
+            if (now == RowState::Open) {
+                return twice(lastClaimBy.isEmpty() ? QStringLiteral("the database has no claim of it")
+                                                   : QStringLiteral("the row was claimed by %1 since, then given back")
+                                                         .arg(printable(lastClaimBy)));
+            }
+            // Claimed again since on the module that passed (put back on a
+            // lane, its row resumed): one module still.
+            if (sameModule(record, result.bytes(0, 2)))
+                return then(LateRuling::Add, {});
+            twice(QStringLiteral("the database has it %1 by %2 since").arg(rowStateText(now), printable(result.text(0, 1))));
+        }, failed);
+}
+
+// Whether the module a claim found (its settings before, as the plan keeps
+// them) is the one an outcome is about: its MAC is the row's, or the one it
+// had before.
+bool PlanDatabase::sameModule(const AuditRecord &record, const QByteArray &before)
+{
+    QString error;
+    const auto found = settingsFromJson(QJsonDocument::fromJson(before).object(), &error);
+    if (!found)
+        return false;
+    const QString mac = canonicalOf(*found, Setting::MacAddress);
+    return !mac.isEmpty()
+           && (mac == canonicalOf(recordValues(record.body), Setting::MacAddress)
+               || (std::holds_alternative<OutcomeRecord>(record.body)
+                   && mac == canonicalOf(std::get<OutcomeRecord>(record.body).before, Setting::MacAddress)));
 }
 
 void PlanDatabase::release(int row, std::function<void(const DbFault &, const SettingValues &)> done)
@@ -416,37 +480,21 @@ void PlanDatabase::addRecord(const std::shared_ptr<ImportState> &state, const Pg
                                            .arg(row).arg(printable(locked.text(0, 8))), ExitCode::Held));
     }
     // The state follows while the row still waits for this very record: its
-    // station's claim, left by the run that kept the record.
-    const auto after = PlanBook::stateAfter(record.body);
-    const RowState now = stateOf(locked.text(0, 6));
-    const bool settles = after && now == RowState::Claimed && locked.text(0, 8) == record.station;
-    const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
-    if (settles || !outcome || outcome->result != Result::Pass)
+    // station's claim on the same module, left by the run that kept it.
+    const bool settles = PlanBook::stateAfter(record.body) && stateOf(locked.text(0, 6)) == RowState::Claimed
+                         && locked.text(0, 8) == record.station;
+    if (!std::holds_alternative<OutcomeRecord>(record.body))
         return addLine(state, settles, finish);
-    // A pass for a row that was released meanwhile: the module the record
-    // names carries it. Not claimed since, the row is taken out of the plan
-    // again; claimed by another since, it is on two modules.
-    const auto twice = [number, record, row, finish](const QString &since) {
-        finish(DbFault::refused(QStringLiteral("record %1: row %2 passed on the module of %3 at %4, but %5: the row may "
-                                               "be on two modules (MAC %6); set both aside, take the row off one and "
-                                               "release it; nothing was imported")
-                                    .arg(number).arg(row)
-                                    .arg(printable(record.station), record.time, since,
-                                         canonicalOf(recordValues(record.body), Setting::MacAddress)),
-                                ExitCode::RowOnTwoModules));
-    };
-    if (now != RowState::Open) {
-        return twice(QStringLiteral("the database has it %1 by %2 since")
-                         .arg(rowStateText(now), printable(locked.text(0, 8))));
-    }
-    run(QStringLiteral("SELECT station FROM vev_audit WHERE row = $1 AND kind = 'claim' ORDER BY seq DESC LIMIT 1"), {row},
-        [this, state, record, twice, finish](const PgResult &claims) {
-            if (claims.rows() == 0 || claims.text(0, 0) != record.station) {
-                return twice(claims.rows() == 0 ? QStringLiteral("the database has no claim of it")
-                                                : QStringLiteral("the row was claimed by %1 since, then given back")
-                                                      .arg(printable(claims.text(0, 0))));
-            }
-            addLine(state, true, finish);
+    run(QStringLiteral("SELECT before FROM vev_plan WHERE row = $1"), {row},
+        [this, state, record, settles, number, finish](const PgResult &claimed) {
+            if (settles && sameModule(record, claimed.bytes(0, 0)))
+                return addLine(state, true, finish);
+            judgeLate(record, [this, state, number, finish](LateRuling ruling, const QString &why) {
+                if (ruling != LateRuling::TwoModules)
+                    return addLine(state, ruling == LateRuling::Settle, finish);
+                finish(DbFault::refused(QStringLiteral("record %1: %2; nothing was imported").arg(number).arg(why),
+                                        ExitCode::RowOnTwoModules));
+            }, finish);
         }, finish);
 }
 

@@ -18,7 +18,7 @@ constexpr int exportBatch = 1000; // audit lines fetched at a time
 const QString stationsQuery = liveRuns + QStringLiteral(
     "SELECT s.name, s.program, s.pid, s.host, l.name IS NOT NULL, "
     "(SELECT round(extract(epoch FROM a.time - a.stored_at)) FROM vev_audit a WHERE a.station = s.name "
-    "AND a.stored_at IS NOT NULL ORDER BY a.seq DESC LIMIT 1) "
+    "AND a.kind = 'claim' AND a.stored_at IS NOT NULL ORDER BY a.station DESC, a.seq DESC LIMIT 1) "
     "FROM vev_station s LEFT JOIN live l ON l.name = s.name ORDER BY s.name");
 const QString countsQuery = liveRuns + QStringLiteral("SELECT p.state, p.station, l.name IS NOT NULL, count(*) FROM vev_plan p")
                             + joinLive + QStringLiteral("GROUP BY 1, 2, 3");

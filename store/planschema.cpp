@@ -31,6 +31,7 @@ const QList<Statement> schema = {
                     "hash text NOT NULL, kind text NOT NULL, row integer, station text NOT NULL, operator text, "
                     "port text, result text, time timestamptz NOT NULL, stored_at timestamptz DEFAULT now())"), {}},
     {QStringLiteral("CREATE INDEX vev_audit_time ON vev_audit (time)"), {}},
+    {QStringLiteral("CREATE INDEX vev_audit_station ON vev_audit (station, seq)"), {}},
     {QStringLiteral("CREATE FUNCTION vev_audit_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
                     "RAISE EXCEPTION 'vev_audit is append-only: % refused', TG_OP "
                     "USING ERRCODE = 'insufficient_privilege'; END $$"), {}},
@@ -48,6 +49,8 @@ const QList<QList<Statement>> upgrades = {
         // The server's time beside the bench's: lines stored before have none.
         {QStringLiteral("ALTER TABLE vev_audit ADD COLUMN IF NOT EXISTS stored_at timestamptz"), {}},
         {QStringLiteral("ALTER TABLE vev_audit ALTER COLUMN stored_at SET DEFAULT now()"), {}},
+        // Each station's last line, for its clock, without reading the audit.
+        {QStringLiteral("CREATE INDEX IF NOT EXISTS vev_audit_station ON vev_audit (station, seq)"), {}},
     },
 };
 

@@ -20,6 +20,8 @@ namespace {
 // A server from this version on can notice a client that went away while
 // a statement of its runs (client_connection_check_interval).
 constexpr int clientCheckVersion = 140000;
+// ... and end a session whose sent data goes unacknowledged (tcp_user_timeout).
+constexpr int userTimeoutVersion = 120000;
 
 // The server's keepalive settings (s, s, probes) that end a silent
 // bench's session within the bound: a third of it idle, then three probes
@@ -103,22 +105,24 @@ void PlanDatabase::configure(Done done)
                                  "set_config('idle_in_transaction_session_timeout', $4, false), "
                                  "set_config('tcp_keepalives_idle', $5, false), "
                                  "set_config('tcp_keepalives_interval', $6, false), "
-                                 "set_config('tcp_keepalives_count', $7, false), "
-                                 "set_config('tcp_user_timeout', $8, false)");
+                                 "set_config('tcp_keepalives_count', $7, false)");
     // The server's side of a TCP session probes a silent bench and gives
     // up on it within goneBench (its default waits over two hours), so a
     // bench gone with the network does not keep its station's name.
     const auto [idle, interval, probes] = serverKeepalives(m_limits.goneBench);
     QVariantList values {QStringLiteral("UTC"), QString::number(m_limits.statement.count()), QStringLiteral("5s"),
-                         QStringLiteral("60s"), QString::number(idle), QString::number(interval), QString::number(probes),
-                         QString::number(m_limits.goneBench.count())};
+                         QStringLiteral("60s"), QString::number(idle), QString::number(interval), QString::number(probes)};
+    const auto add = [&sql, &values](const char *setting, const QString &value) {
+        values << value;
+        sql += QStringLiteral(", set_config('%1', $%2, false)").arg(QLatin1String(setting)).arg(values.size());
+    };
+    if (m_pg->serverVersion() >= userTimeoutVersion)
+        add("tcp_user_timeout", QString::number(m_limits.goneBench.count()));
     // A session whose client went away (its statement's answer came too
     // late) ends during its statement: its locks, the station's name among
     // them, are free again soon.
-    if (m_pg->serverVersion() >= clientCheckVersion) {
-        sql += QStringLiteral(", set_config('client_connection_check_interval', $9, false)");
-        values << QStringLiteral("1s");
-    }
+    if (m_pg->serverVersion() >= clientCheckVersion)
+        add("client_connection_check_interval", QStringLiteral("1s"));
     run(sql, values, [done](const PgResult &) { done({}); }, done);
 }
 

@@ -29,7 +29,8 @@ struct StationStatus {
     int claimed = 0;   // in doubt: claimed by a run that ended
     int inHand = 0;
     // How far the station's clock was ahead of the server's (s; behind when
-    // negative) at its last stored line; none for lines of no server time.
+    // negative) at its last claim, stored as it was made (an outcome may be
+    // stored late); none for lines of no server time.
     std::optional<qint64> clockAhead;
 };
 

@@ -158,7 +158,7 @@ private slots:
     void serverStopsAnswering();
     void lapsedNameStopsTheWrite();
     void foreignLockIsSaid();
-    void goneBenchFreesItsName();
+    void benchCutOffByTheNetwork();
     void planChangedBesideTheAudit_data();
     void planChangedBesideTheAudit();
     void olderTablesAreBroughtUp();
@@ -378,23 +378,32 @@ void TestDbStore::serverGoesAway()
     wrong = eachPassedOnce(exported(uri, dir), 5);
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 
-    // A pass kept by another station for a row passed since: the row is on
-    // two modules, and nothing is imported.
+    // A pass kept by another station for a row passed since: on another
+    // module, the row may be on two, and nothing is imported; on the module
+    // that passed it since (its row resumed there), it is one module still.
     std::optional<AuditRecord> pass;
     verifyAudit(kept.captured(1), [&pass](const AuditRecord &record, int) { pass = record; });
     QVERIFY(pass);
     pass->station = QStringLiteral("bench-X");
     pass->time = auditTimeNow();
-    AuditFile other;
-    QString error;
-    bool broken = false;
-    const QString otherPath = dir.filePath(QStringLiteral("other.jsonl"));
-    QVERIFY2(other.open(otherPath, {}, &error, &broken) && other.append(*pass, &error), qPrintable(error));
-    run = cli({"audit", "import", "--db", uri, otherPath});
+    const auto importOn = [&](const QString &mac) {
+        std::get<OutcomeRecord>(pass->body).before[3] = mac;
+        AuditFile other;
+        QString error;
+        bool broken = false;
+        const QString path = dir.filePath(QStringLiteral("other-%1.jsonl").arg(QString(mac).remove(QLatin1Char(':'))));
+        if (!other.open(path, {}, &error, &broken) || !other.append(*pass, &error))
+            return Run {-1, {}, error};
+        return cli({"audit", "import", "--db", uri, path});
+    };
+    const QString sameModule = *std::get<OutcomeRecord>(pass->body).before[3];
+    run = importOn(QStringLiteral("02:00:00:99:99:99"));
     QVERIFY2(run.code == 17 && run.err.contains(QLatin1String("record 1: row 5 passed on the module of bench-X at "))
                  && run.err.contains(QLatin1String("but the database has it passed by bench-R since: the row may be on two "
-                                                   "modules")),
+                                                   "modules (MAC 02:00:00:00:07:05)")),
              qPrintable(run.err));
+    run = importOn(sameModule);
+    QVERIFY2(run.code == 0 && run.out.startsWith(QLatin1String("1 records of ")), qPrintable(run.out + run.err));
     QCOMPARE(status(uri).value(QStringLiteral("passed")).toInt(), 5);
 }
 
@@ -714,11 +723,15 @@ void TestDbStore::foreignLockIsSaid()
     QVERIFY(locked());
 }
 
-// A bench gone with the network (every packet dropped, no reset): the
-// server ends its session within the bound the session set, and the
-// station's name is free again; until then a second start under the name
-// is refused, saying how long the wait can be.
-void TestDbStore::goneBenchFreesItsName()
+// A bench cut off by the network (every packet dropped, no reset) with
+// two rows in hand: the server ends its session within the bound the
+// session set, and the station's name is free again; until then a second
+// start under the name is refused, saying how long the wait can be. Both
+// rows are released meanwhile, one claimed by another station since; once
+// back, the bench's pass of the other takes that row out of the plan
+// again, and its pass of the row claimed since is stored and stops the
+// run: the row may be on two modules.
+void TestDbStore::benchCutOffByTheNetwork()
 {
     NetNamespace net;
     QVERIFY2(net.isReady(), qPrintable(net.error()));
@@ -733,28 +746,68 @@ void TestDbStore::goneBenchFreesItsName()
     constexpr std::chrono::milliseconds gone {4000};
     options.limits.goneBench = gone;
     DbStore bench(options);
+    QSignalSpy compromised(&bench, &ProvisionStore::compromised);
     const auto opened = answered<ProvisionStore::Opened>([&](auto done) { bench.open(done); });
     QVERIFY2(opened && std::get<0>(*opened).ok, opened ? qPrintable(std::get<0>(*opened).error) : "no answer");
+    const auto module = [](int n) {
+        SettingValues module = factoryModule;
+        module[3] = QStringLiteral("02:56:45:00:00:0%1").arg(n);
+        return module;
+    };
+    QList<ProvisionStore::Claim> claims;
+    for (int n : {1, 2}) {
+        const auto claimed = answered<ProvisionStore::Claim>([&](auto done) { bench.claim(QStringLiteral("/dev/ttyUSB0"), module(n), done); });
+        QVERIFY(claimed && std::get<0>(*claimed).kind == ProvisionStore::Claim::Fresh);
+        claims << std::get<0>(*claimed);
+    }
     QVERIFY2(net.cut(), qPrintable(net.error()));
     QElapsedTimer since;
     since.start();
 
-    const auto openLocally = [&] {
-        DbStore again(storeOptions(local, QStringLiteral("bench-G"), dir.path()));
-        const auto answer = answered<ProvisionStore::Opened>([&](auto done) { again.open(done); });
-        return answer ? std::get<0>(*answer) : ProvisionStore::Opened {false, QStringLiteral("no answer"), ExitCode::Failure};
+    const auto openLocally = [&](const QString &name) {
+        auto again = std::make_unique<DbStore>(storeOptions(local, name, dir.path()));
+        const auto answer = answered<ProvisionStore::Opened>([&](auto done) { again->open(done); });
+        return std::pair(answer ? std::get<0>(*answer)
+                                : ProvisionStore::Opened {false, QStringLiteral("no answer"), ExitCode::Failure},
+                         std::move(again));
     };
-    const ProvisionStore::Opened refused = openLocally();
+    const ProvisionStore::Opened refused = openLocally(QStringLiteral("bench-G")).first;
     QVERIFY2(!refused.ok && refused.code == ExitCode::Held
                  && refused.error.contains(QLatin1String("the server frees its name within 45 s of its last word")),
              qPrintable(refused.error));
     // Five times the bound, for a busy machine; the server's own default
     // would keep the name for over two hours.
     ProvisionStore::Opened taken;
-    while (!(taken = openLocally()).ok && since.elapsed() < 5 * gone.count())
+    while (!(taken = openLocally(QStringLiteral("bench-G")).first).ok && since.elapsed() < 5 * gone.count())
         QTest::qWait(500);
     QVERIFY2(taken.ok, qPrintable(taken.error));
+
+    QCOMPARE(cli({"plan", "release", "--db", local, "--row", "1"}).code, 0);
+    auto other = openLocally(QStringLiteral("bench-B"));
+    QVERIFY(other.first.ok);
+    const auto reclaimed = answered<ProvisionStore::Claim>([&](auto done) { other.second->claim(QStringLiteral("/dev/ttyUSB1"), module(3), done); });
+    QVERIFY(reclaimed && std::get<0>(*reclaimed).row.row == 1);
+    QCOMPARE(cli({"plan", "release", "--db", local, "--row", "2"}).code, 0);
+
     QVERIFY(net.mend());
+    const auto pass = [&bench, &module](const ProvisionStore::Claim &claim, int n) {
+        const OutcomeRecord outcome {claim.row.row, QStringLiteral("/dev/ttyUSB0"), module(n), claim.row.values,
+                                     claim.row.values, Result::Pass, {}, {}};
+        const auto stored = answered<QString>([&](auto done) { bench.record(outcome, done); });
+        return stored ? std::get<0>(*stored) : QStringLiteral("no answer");
+    };
+    QCOMPARE(pass(claims.at(1), 2), QString());
+    const QJsonObject plan = status(local);
+    QCOMPARE(QStringLiteral("%1 %2").arg(plan.value(QStringLiteral("passed")).toInt()).arg(plan.value(QStringLiteral("open")).toInt()),
+             QStringLiteral("1 0"));
+    QVERIFY(compromised.isEmpty());
+    QCOMPARE(pass(claims.at(0), 1), QString());
+    QVERIFY(!compromised.isEmpty() || compromised.wait(answerMs));
+    QCOMPARE(compromised.first().at(1).value<ExitCode>(), ExitCode::RowOnTwoModules);
+    QVERIFY2(compromised.first().at(0).toString().contains(QLatin1String("row 1 passed on the module of bench-G at "))
+                 && compromised.first().at(0).toString().contains(QLatin1String("but the database has it claimed by bench-B "
+                                                                                "since: the row may be on two modules")),
+             qPrintable(compromised.first().at(0).toString()));
 }
 
 void TestDbStore::planChangedBesideTheAudit_data()
