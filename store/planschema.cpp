@@ -140,9 +140,12 @@ void PlanDatabase::upgradeSchema(Done finish)
             }
             if (steps.isEmpty())
                 return finish({});
+            // The audit first, whole: a station reading it meanwhile makes
+            // this wait its turn, never the other way round.
+            steps.prepend(statement(QStringLiteral("LOCK TABLE vev_audit IN ACCESS EXCLUSIVE MODE"), {}));
             steps << statement(QStringLiteral("UPDATE vev_schema SET version = $1"), {schemaVersion});
             runSteps(steps, [this, finish](DbFault fault) {
-                if (fault) {
+                if (fault.kind == DbFault::Refused) {
                     fault.why = QStringLiteral("cannot bring the tables in %1 up to schema version %2 (%3): connect "
                                                "once as their owner")
                                     .arg(m_uri.display()).arg(schemaVersion).arg(fault.why);
