@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "postgresserver.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -104,7 +105,22 @@ bool PostgresServer::start()
     m_running = run(binary("pg_ctl"), {"-D", m_dir.filePath(QStringLiteral("data")), "-l",
                                        m_dir.filePath(QStringLiteral("log")), "-w", "-t", QString::number(serverWaitS),
                                        "-o", options, "start"});
+    if (m_running && !m_watched)
+        m_watched = watchOver();
     return m_running;
+}
+
+bool PostgresServer::watchOver()
+{
+    // A test killed at its time limit runs no destructor: a watch of its own
+    // stops the server and removes its folder once the test's process has
+    // gone, so no server is left running for the next run to meet. It lets
+    // go of the test's output at once: ctest waits for that to close.
+    const QString stop = QStringLiteral("'%1' -D '%2' stop -m immediate").arg(binary("pg_ctl"), m_dir.filePath(QStringLiteral("data")));
+    const QString script = QStringLiteral("exec </dev/null >/dev/null 2>&1; while kill -0 %1; do sleep 1; done; %2 %3; rm -rf '%4'")
+                               .arg(QCoreApplication::applicationPid())
+                               .arg(::geteuid() == 0 ? QStringLiteral("runuser -u postgres --") : QString(), stop, m_dir.path());
+    return QProcess::startDetached(QStringLiteral("sh"), {"-c", script});
 }
 
 bool PostgresServer::stop()

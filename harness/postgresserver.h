@@ -52,11 +52,13 @@ private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
 
     void make();
+    bool watchOver();
 
     QTemporaryDir m_dir;
     bool m_durable;
     QString m_netns;
     QString m_address;
     bool m_running = false;
+    bool m_watched = false;
     QString m_error;
 };
