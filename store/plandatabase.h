@@ -182,13 +182,13 @@ private:
     // Appends the record being imported; settles: its row takes the state
     // the record gives it.
     void addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish);
-    // An outcome whose row's claim changed since it was made (released,
-    // claimed again): settled on its row (released and claimed by no one
-    // since), only added to the audit, or a pass on a row another module may
-    // carry now (why says which).
+    // An outcome (record's body) not made under the claim the row holds now:
+    // settled on its row (claimed by its station on its module still, or
+    // released and claimed by no one since), only added to the audit, or a
+    // pass on a row another module may carry now (why says which).
     enum class LateRuling { Settle, Add, TwoModules };
     void judgeLate(const AuditRecord &record, std::function<void(LateRuling, const QString &)> then, Done failed);
-    static bool sameModule(const AuditRecord &record, const QByteArray &before);
+    static bool sameModule(const OutcomeRecord &outcome, const QByteArray &before);
     void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
     void checkPlanRows(Done next);
     void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);

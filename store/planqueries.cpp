@@ -352,21 +352,23 @@ void PlanDatabase::judgeLate(const AuditRecord &record, std::function<void(LateR
                        "a.row = p.row AND a.kind = 'claim' ORDER BY a.seq DESC LIMIT 1) FROM vev_plan p WHERE p.row = $1 "
                        "FOR UPDATE OF p"),
         {row}, [record, row, then](const PgResult &result) {
-            const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
+            const auto &outcome = std::get<OutcomeRecord>(record.body);
             const RowState now = stateOf(result.text(0, 0));
             const QString lastClaimBy = result.text(0, 3);
-            // Released, and claimed by no one since: the module the record
-            // names is the one that carries the row.
-            if (now == RowState::Open && !lastClaimBy.isEmpty() && lastClaimBy == record.station)
+            // Still claimed by the record's station on the record's module
+            // (a kept record), or released and claimed by no one since: the
+            // module the record names is the one that carries the row.
+            if ((now == RowState::Claimed && result.text(0, 1) == record.station && sameModule(outcome, result.bytes(0, 2)))
+                || (now == RowState::Open && !lastClaimBy.isEmpty() && lastClaimBy == record.station))
                 return then(LateRuling::Settle, {});
-            if (!outcome || outcome->result != Result::Pass)
+            if (outcome.result != Result::Pass)
                 return then(LateRuling::Add, {});
             const auto twice = [&](const QString &since) {
                 then(LateRuling::TwoModules,
                      QStringLiteral("row %1 passed on the module of %2 at %3, but %4: the row may be on two modules "
                                     "(MAC %5); set both aside, take the row off one and release it")
                          .arg(row).arg(printable(record.station), record.time, since,
-                                       canonicalOf(outcome->written, Setting::MacAddress)));
+                                       canonicalOf(outcome.written, Setting::MacAddress)));
             };
             if (now == RowState::Open) {
                 return twice(lastClaimBy.isEmpty() ? QStringLiteral("the database has no claim of it")
@@ -375,7 +377,7 @@ void PlanDatabase::judgeLate(const AuditRecord &record, std::function<void(LateR
             }
             // Claimed again since on the module that passed (put back on a
             // lane, its row resumed): one module still.
-            if (sameModule(record, result.bytes(0, 2)))
+            if (sameModule(outcome, result.bytes(0, 2)))
                 return then(LateRuling::Add, {});
             twice(QStringLiteral("the database has it %1 by %2 since").arg(rowStateText(now), printable(result.text(0, 1))));
         }, failed);
@@ -384,7 +386,7 @@ void PlanDatabase::judgeLate(const AuditRecord &record, std::function<void(LateR
 // Whether the module a claim found (its settings before, as the plan keeps
 // them) is the one an outcome is about: its MAC is the row's, or the one it
 // had before.
-bool PlanDatabase::sameModule(const AuditRecord &record, const QByteArray &before)
+bool PlanDatabase::sameModule(const OutcomeRecord &outcome, const QByteArray &before)
 {
     QString error;
     const auto found = settingsFromJson(QJsonDocument::fromJson(before).object(), &error);
@@ -392,9 +394,7 @@ bool PlanDatabase::sameModule(const AuditRecord &record, const QByteArray &befor
         return false;
     const QString mac = canonicalOf(*found, Setting::MacAddress);
     return !mac.isEmpty()
-           && (mac == canonicalOf(recordValues(record.body), Setting::MacAddress)
-               || (std::holds_alternative<OutcomeRecord>(record.body)
-                   && mac == canonicalOf(std::get<OutcomeRecord>(record.body).before, Setting::MacAddress)));
+           && (mac == canonicalOf(outcome.written, Setting::MacAddress) || mac == canonicalOf(outcome.before, Setting::MacAddress));
 }
 
 void PlanDatabase::release(int row, std::function<void(const DbFault &, const SettingValues &)> done)
@@ -479,23 +479,19 @@ void PlanDatabase::addRecord(const std::shared_ptr<ImportState> &state, const Pg
                                                       "file once it is done; nothing was imported")
                                            .arg(row).arg(printable(locked.text(0, 8))), ExitCode::Held));
     }
-    // The state follows while the row still waits for this very record: its
-    // station's claim on the same module, left by the run that kept it.
-    const bool settles = PlanBook::stateAfter(record.body) && stateOf(locked.text(0, 6)) == RowState::Claimed
-                         && locked.text(0, 8) == record.station;
-    if (!std::holds_alternative<OutcomeRecord>(record.body))
-        return addLine(state, settles, finish);
-    run(QStringLiteral("SELECT before FROM vev_plan WHERE row = $1"), {row},
-        [this, state, record, settles, number, finish](const PgResult &claimed) {
-            if (settles && sameModule(record, claimed.bytes(0, 0)))
-                return addLine(state, true, finish);
-            judgeLate(record, [this, state, number, finish](LateRuling ruling, const QString &why) {
-                if (ruling != LateRuling::TwoModules)
-                    return addLine(state, ruling == LateRuling::Settle, finish);
-                finish(DbFault::refused(QStringLiteral("record %1: %2; nothing was imported").arg(number).arg(why),
-                                        ExitCode::RowOnTwoModules));
-            }, finish);
+    // An outcome is judged as one that comes late to a live run is. Any
+    // other record's state follows while the row still waits for it: its
+    // station's claim, left by the run that kept it.
+    if (std::holds_alternative<OutcomeRecord>(record.body)) {
+        return judgeLate(record, [this, state, number, finish](LateRuling ruling, const QString &why) {
+            if (ruling != LateRuling::TwoModules)
+                return addLine(state, ruling == LateRuling::Settle, finish);
+            finish(DbFault::refused(QStringLiteral("record %1: %2; nothing was imported").arg(number).arg(why),
+                                    ExitCode::RowOnTwoModules));
         }, finish);
+    }
+    addLine(state, PlanBook::stateAfter(record.body) && stateOf(locked.text(0, 6)) == RowState::Claimed
+                       && locked.text(0, 8) == record.station, finish);
 }
 
 void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish)
