@@ -104,10 +104,8 @@ Lane::Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds
     // A station that may have lost its name to another process writes
     // nothing more: the row in hand stays this station's, in doubt.
     connect(m_store, &ProvisionStore::ownershipLapsed, this, [this](bool lapsed, const QString &why) {
-        if (!lapsed || m_phase != Phase::Writing)
-            return;
-        m_client.abort();
-        recordOutcome(outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why), false, {});
+        if (lapsed && m_phase == Phase::Writing)
+            abortRow(why);
     });
     // A claim or record the store has not answered for a while: say how long.
     connect(m_store, &ProvisionStore::waiting, this, [this](int seconds, const QString &why) {
@@ -169,7 +167,7 @@ void Lane::halt(const QString &why)
     m_stopping = true;
     m_stopEnding = Ending::Stopped;
     if (m_phase == Phase::Writing) {
-        recordOutcome(outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why), false, {});
+        abortRow(why);
         return;
     }
     // A claim or a record under way ends the lane once it is answered.
@@ -272,6 +270,12 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         record.readBack = outcome.readBack->values;
     record.acknowledged = outcome.acknowledged.toList();
     recordOutcome(record, outcome.status == WriteOutcome::Lost, outcome.reason);
+}
+
+void Lane::abortRow(const QString &why)
+{
+    m_client.abort();
+    recordOutcome(outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why), false, {});
 }
 
 OutcomeRecord Lane::outcomeOfRow(Result result, const QString &reason) const
@@ -394,9 +398,7 @@ void Lane::crossTalk()
         // Stopped mid-row: part of it may be on the module, so the row
         // stays in doubt.
         m_crossTalk = true;
-        recordOutcome(outcomeOfRow(Result::Aborted,
-                                   QStringLiteral("stopped: answers came that this lane did not ask for (check the wiring)")),
-                      false, {});
+        abortRow(QStringLiteral("answers came that this lane did not ask for (check the wiring)"));
         return;
     }
     case Phase::Idle:

@@ -170,6 +170,9 @@ private:
     void writeFinished(const WriteOutcome &outcome);
     // The row in hand's outcome on this lane, as far as the lane knows it.
     OutcomeRecord outcomeOfRow(Result result, const QString &reason) const;
+    // Not another byte of the row in hand: its outcome, aborted for why,
+    // goes to the store (part of it may be on the module).
+    void abortRow(const QString &why);
     void recordOutcome(const OutcomeRecord &record, bool lost, const QString &lostReason);
     void crossTalk();
     void conflicted(const ProvisionStore::Claim &claim);
