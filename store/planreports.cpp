@@ -186,16 +186,14 @@ std::optional<AuditLine> checked(Verification *state, const AuditRow &row)
 // Each row of the plan beside the line its state came from, and whether
 // the audit has lines of the row at all.
 const QString planAgainstAudit = QStringLiteral(
-    "SELECT p.row, p.state, coalesce(p.station, ''), p.audit_seq, a.seq IS NOT NULL, coalesce(a.kind, ''), "
-    "coalesce(a.row, 0), a.station, coalesce(a.result, ''), "
+    "SELECT p.row, p.state, coalesce(p.station, ''), p.audit_seq, a.line, "
     "EXISTS (SELECT 1 FROM vev_audit b WHERE b.row = p.row AND b.kind IN ('claim', 'outcome', 'release', 'lost')) "
     "FROM vev_plan p LEFT JOIN vev_audit a ON a.seq = p.audit_seq ORDER BY p.row");
 
 // Why the plan does not follow the audit, naming the first row that does
-// not; none when it does. A row's state is the one the line it names gave
-// it (a claim: claimed; a pass: passed; any other outcome, or a module
-// seen without its row: failed; a release: open), and a claim's or
-// outcome's station is the row's.
+// not; none when it does. A row's state is the one the line it names gives
+// it, by the plan book's rule, and a claim's or outcome's station is the
+// row's.
 std::optional<QString> planDisagrees(const PgResult &result)
 {
     for (int i = 0; i < result.rows(); ++i) {
@@ -208,26 +206,28 @@ std::optional<QString> planDisagrees(const PgResult &result)
         if (result.isNull(i, 3)) {
             if (state != QLatin1String("open"))
                 return wrong(QStringLiteral("the audit has no line that made it so"));
-            if (result.flag(i, 9))
+            if (result.flag(i, 5))
                 return wrong(QStringLiteral("the audit has lines of it"));
             continue;
         }
         const qint64 seq = result.number(i, 3);
-        if (!result.flag(i, 4))
+        QString why;
+        const auto line = result.isNull(i, 4) ? std::nullopt : readAuditLine(result.bytes(i, 4), &why);
+        if (!line || !line->record)
             return wrong(QStringLiteral("its line %1 is not in the audit").arg(seq));
-        const QString kind = result.text(i, 5);
-        if (result.number(i, 6) != row)
-            return wrong(QStringLiteral("its line %1 is about row %2").arg(seq).arg(result.number(i, 6)));
-        const QString made = kind == QLatin1String("claim")     ? QStringLiteral("claimed")
-                             : kind == QLatin1String("release") ? QStringLiteral("open")
-                             : kind == QLatin1String("outcome") && result.text(i, 8) == QLatin1String("pass")
-                                 ? QStringLiteral("passed")
-                                 : QStringLiteral("failed");
-        if (made != state)
-            return wrong(QStringLiteral("its line %1 (a %2) makes it %3").arg(seq).arg(kind, made));
-        if ((kind == QLatin1String("claim") || kind == QLatin1String("outcome")) && result.text(i, 7) != result.text(i, 2)) {
+        const AuditRecord &record = *line->record;
+        if (recordRow(record.body) != row)
+            return wrong(QStringLiteral("its line %1 is about row %2").arg(seq).arg(recordRow(record.body)));
+        const auto made = PlanBook::stateAfter(record.body);
+        if (!made || rowStateText(*made) != state) {
+            return wrong(QStringLiteral("its line %1 (a %2) makes it %3")
+                             .arg(seq).arg(kindName(record.body), made ? rowStateText(*made) : QStringLiteral("nothing")));
+        }
+        const bool stationsLine = std::holds_alternative<ClaimRecord>(record.body)
+                                  || std::holds_alternative<OutcomeRecord>(record.body);
+        if (stationsLine && record.station != result.text(i, 2)) {
             return wrong(QStringLiteral("its line %1 is by the station %2, not %3")
-                             .arg(seq).arg(printable(result.text(i, 7)), printable(result.text(i, 2))));
+                             .arg(seq).arg(printable(record.station), printable(result.text(i, 2))));
         }
     }
     return std::nullopt;
