@@ -14,6 +14,33 @@ struct Statement {
     QVariantList values;
 };
 
+// A plan row's state, and what its claim holds, change only together with
+// the audit line that says so, appended for that row in the same
+// transaction: whoever can change a row cannot do so without its line.
+// Its values never change.
+const QString planGuard = QStringLiteral(
+    "CREATE OR REPLACE FUNCTION vev_plan_guard() RETURNS trigger LANGUAGE plpgsql AS $$ "
+    "DECLARE line_kind text; line_result text; made text; BEGIN "
+    "IF (NEW.row, NEW.line, NEW.ip, NEW.gateway, NEW.tcp_port, NEW.mac, NEW.forced) IS DISTINCT FROM "
+    "(OLD.row, OLD.line, OLD.ip, OLD.gateway, OLD.tcp_port, OLD.mac, OLD.forced) THEN "
+    "RAISE EXCEPTION 'vev_plan row %: a row''s values never change', OLD.row USING ERRCODE = 'insufficient_privilege'; "
+    "END IF; "
+    "IF NEW.audit_seq IS NOT DISTINCT FROM OLD.audit_seq THEN "
+    "IF (NEW.state, NEW.station, NEW.port, NEW.run, NEW.claimed_at, NEW.done_at, NEW.before::text) IS DISTINCT FROM "
+    "(OLD.state, OLD.station, OLD.port, OLD.run, OLD.claimed_at, OLD.done_at, OLD.before::text) THEN "
+    "RAISE EXCEPTION 'vev_plan row %: its state changes only with its audit line', OLD.row "
+    "USING ERRCODE = 'insufficient_privilege'; END IF; RETURN NEW; END IF; "
+    "SELECT kind, result INTO line_kind, line_result FROM vev_audit WHERE seq = NEW.audit_seq AND row = NEW.row "
+    "AND xmin = (txid_current() % 4294967296)::text::xid; "
+    "IF NOT FOUND THEN RAISE EXCEPTION 'vev_plan row %: its state changes only with an audit line for it appended "
+    "in the same transaction', OLD.row USING ERRCODE = 'insufficient_privilege'; END IF; "
+    "made := CASE line_kind WHEN 'claim' THEN 'claimed' WHEN 'release' THEN 'open' WHEN 'lost' THEN 'failed' "
+    "WHEN 'outcome' THEN CASE WHEN line_result = 'pass' THEN 'passed' ELSE 'failed' END END; "
+    "IF NEW.state IS DISTINCT FROM made THEN RAISE EXCEPTION 'vev_plan row %: its line of kind % does not make it %', OLD.row, line_kind, NEW.state "
+    "USING ERRCODE = 'insufficient_privilege'; END IF; RETURN NEW; END $$");
+const QString planGuardTrigger = QStringLiteral(
+    "CREATE TRIGGER vev_plan_with_its_line BEFORE UPDATE ON vev_plan FOR EACH ROW EXECUTE FUNCTION vev_plan_guard()");
+
 const QList<Statement> schema = {
     {QStringLiteral("CREATE TABLE vev_schema (version integer NOT NULL)"), {}},
     {QStringLiteral("INSERT INTO vev_schema (version) VALUES ($1)"), {schemaVersion}},
@@ -39,6 +66,8 @@ const QList<Statement> schema = {
                     "FOR EACH ROW EXECUTE FUNCTION vev_audit_refuse()"), {}},
     {QStringLiteral("CREATE TRIGGER vev_audit_no_truncate BEFORE TRUNCATE ON vev_audit "
                     "FOR EACH STATEMENT EXECUTE FUNCTION vev_audit_refuse()"), {}},
+    {planGuard, {}},
+    {planGuardTrigger, {}},
 };
 
 // From each version to the next: index 0 takes version 1 to 2. Tables of
@@ -51,6 +80,11 @@ const QList<QList<Statement>> upgrades = {
         {QStringLiteral("ALTER TABLE vev_audit ALTER COLUMN stored_at SET DEFAULT now()"), {}},
         // Each station's last line, for its clock, without reading the audit.
         {QStringLiteral("CREATE INDEX IF NOT EXISTS vev_audit_station ON vev_audit (station, seq)"), {}},
+    },
+    {
+        {planGuard, {}},
+        {QStringLiteral("DROP TRIGGER IF EXISTS vev_plan_with_its_line ON vev_plan"), {}},
+        {planGuardTrigger, {}},
     },
 };
 
