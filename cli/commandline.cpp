@@ -241,6 +241,7 @@ Run databaseRun(const Args &args, Refusal *refusal)
     request.force = args.isSet(o.force);
     request.json = args.isSet(o.json);
     request.lastHash = args.value(o.last);
+    request.stationRole = args.value(o.stationRole);
     if (request.command == QLatin1String("plan release")) {
         const auto row = rowOf(args, QStringLiteral("plan release needs --row N, a plan row from 1"), refusal);
         if (!row)
@@ -339,6 +340,13 @@ Run databaseOnlyCheck(const Args &args, Refusal *refusal)
                                    .arg(args.command));
     }
     return databaseRun(args, refusal);
+}
+
+Run databaseInitCheck(const Args &args, Refusal *refusal)
+{
+    if (!args.isSet(options().stationRole) || args.value(options().stationRole).isEmpty())
+        return refuse(refusal, QStringLiteral("db init needs --station-role, the role the stations log in as"));
+    return databaseOnlyCheck(args, refusal);
 }
 
 Run auditImportCheck(const Args &args, Refusal *refusal)
@@ -442,6 +450,7 @@ const QList<Command> &commandTable()
         {QStringLiteral("audit export"), {o.db}, 0, databaseOnlyCheck},
         {QStringLiteral("audit import"), {o.plan, o.audit, o.db}, 1, auditImportCheck},
         {QStringLiteral("audit-verify"), {o.db, o.last}, -1, auditVerifyCheck},
+        {QStringLiteral("db init"), {o.db, o.stationRole}, 0, databaseInitCheck},
     };
     return table;
 }

@@ -3,7 +3,10 @@
 
 #include "provisioncommands.h"
 
+#include "store/plandatabase.h"
+
 #include <QDir>
+#include <QTimer>
 
 namespace cli {
 
@@ -67,6 +70,21 @@ void auditVerify(const DatabaseRequest &request, const Done &done)
     });
 }
 
+void databaseInit(const DatabaseRequest &request, const Done &done)
+{
+    // On this thread, not through a station's store: tables a station's own
+    // login made must be taken over before they can be brought up to date.
+    auto *database = new PlanDatabase(request.uri, {request.station, request.operatorName});
+    database->initialise(request.stationRole, [database, done](const DbFault &fault, const QString &report) {
+        // Let go of once this answer has returned into it.
+        QTimer::singleShot(0, [database] { delete database; });
+        if (fault)
+            return done(fail(fault.kind == DbFault::Refused ? fault.code : ExitCode::Failure, fault.why));
+        out() << report << '\n';
+        done(ExitCode::Ok);
+    });
+}
+
 } // namespace
 
 std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request)
@@ -87,6 +105,7 @@ std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request
         {"audit export", auditExport},
         {"audit import", auditImport},
         {"audit-verify", auditVerify},
+        {"db init", databaseInit},
     };
     for (const auto &[name, command] : commands) {
         if (request.command == QLatin1String(name))

@@ -3,7 +3,7 @@
 
 // vev-cli's production line on a database several stations share (--db):
 // plan import, provision, plan status, plan release, audit export, audit
-// import and audit-verify.
+// import, audit-verify and db init.
 
 #include "output.h"
 
@@ -16,7 +16,7 @@ struct DatabaseRequest {
     DatabaseUri uri;
     QString text;           // the URI as given
     QString command;        // "provision", "plan import", "plan status", "plan release", "audit export",
-                            // "audit import" or "audit-verify"
+                            // "audit import", "audit-verify" or "db init"
     QString file;           // plan import: the plan; audit import: the records kept while the database was away
     QString station;        // the host name when empty
     QString operatorName;
@@ -24,6 +24,7 @@ struct DatabaseRequest {
     bool json = false;      // plan status
     int row = 0;            // plan release
     QString lastHash;       // audit-verify
+    QString stationRole;    // db init
     Station::Options lanes; // provision
 };
 

@@ -104,6 +104,12 @@ Commands:
 Several benches share one plan through a PostgreSQL database: --db URI takes
 the place of --plan and --audit (URI: postgresql://[user@][host][:port]/dbname
 [?host=/socket/dir&port=N]; give the password in PGPASSWORD or ~/.pgpass).
+  db init --db URI --station-role ROLE
+            Run as the login that is to own the tables: make them, or bring
+            them up to this version (taking over tables a station's login
+            made), and give ROLE, the stations' login, only what a station
+            needs: it cannot change a plan row's values, an audit line or
+            the tables, nor a row's state without its audit line.
   plan import --db URI PLAN.csv [--force]
             Check the plan whole, and against every row already in the
             database (no IP or MAC address twice), and add it in one

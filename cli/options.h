@@ -63,6 +63,9 @@ struct Options {
     QCommandLineOption last {QStringLiteral("last"),
         QStringLiteral("audit-verify: the hash the audit must end at (as audit-verify printed it)."),
         QStringLiteral("HASH")};
+    QCommandLineOption stationRole {QStringLiteral("station-role"),
+        QStringLiteral("db init: the database role the stations log in as, given only what a station needs."),
+        QStringLiteral("NAME")};
     QCommandLineOption db {QStringLiteral("db"),
         QStringLiteral("provision, plan, audit, audit-verify: the plan and audit in a PostgreSQL database that "
                        "several stations share, in place of --plan and --audit."), QStringLiteral("URI")};
@@ -92,7 +95,7 @@ struct Options {
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
                 once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
-                labelSize, dpi, db};
+                labelSize, dpi, db, stationRole};
     }
 };
 

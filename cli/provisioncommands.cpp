@@ -314,6 +314,7 @@ void sayStoreTroubles(Station *station, const std::shared_ptr<StatusBoard> &boar
                                              .arg(why));
                          said = said || seconds > 0;
                      });
+    QObject::connect(station->store(), &ProvisionStore::warned, station, [board](const QString &what) { board->warn(what); });
     QObject::connect(station->store(), &ProvisionStore::ownershipLapsed, station, [board](bool lapsed, const QString &why) {
         board->warn(lapsed ? why + QStringLiteral("; nothing more is written to a module until it does")
                            : QStringLiteral("the station's name is confirmed again"));

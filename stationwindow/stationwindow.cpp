@@ -303,6 +303,8 @@ void StationWindow::start()
         ended(m_storeFailure.isEmpty() ? text : m_storeFailure + QLatin1Char(' ') + text, !m_storeFailure.isEmpty());
     });
     m_storeFailure.clear();
+    m_storeWarning.clear();
+    connect(m_station->store(), &ProvisionStore::warned, this, [this](const QString &what) { m_storeWarning = what; });
     setLocked(true);
     m_stop->setEnabled(false);
     showMessage(QStringLiteral("Opening the plan, the audit and the ports…"), false);
@@ -337,8 +339,11 @@ void StationWindow::started()
     m_tick->start();
     showFigures();
     showPlan(m_station->planStatus());
-    showMessage(QStringLiteral("Running on %1 lanes. Escape stops once the modules in hand are finished.")
-                    .arg(lanes.size()), false);
+    if (!m_storeWarning.isEmpty()) // a set-up the station's people should hear of outranks the routine line
+        showMessage(QStringLiteral("Running on %1 lanes, but %2.").arg(lanes.size()).arg(printable(m_storeWarning)), true);
+    else
+        showMessage(QStringLiteral("Running on %1 lanes. Escape stops once the modules in hand are finished.")
+                        .arg(lanes.size()), false);
     if (m_closeWhenEnded)
         stop(); // told to go while the run was starting
 }

@@ -104,6 +104,7 @@ private:
     bool m_running = false;
     bool m_closeWhenEnded = false;
     QString m_storeFailure; // why the run had to stop, if it had to
+    QString m_storeWarning; // what the store said of its set-up as it opened
     bool m_problemShown = false;
     QHash<Lane *, LaneTile *> m_tileOf;
     QElapsedTimer m_elapsed;

@@ -149,21 +149,36 @@ void DbStore::open(std::function<void(const Opened &)> done)
     done = [this, done = std::move(done)](const Opened &opened) {
         if (opened.ok && !m_options.look)
             m_lease.start();
+        if (!opened.warning.isEmpty())
+            emit warned(opened.warning);
         done(opened);
     };
     const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
         [this, id, look = m_options.look](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            const auto taken = [this, id, finished](const DbFault &fault) {
+            const auto taken = [this, id, finished](const DbFault &fault, const QString &warning = {}) {
                 if (!fault) {
                     m_worker->opened();
-                    answer<OpenedCallback>(id, Opened {true, {}, ExitCode::Ok});
+                    answer<OpenedCallback>(id, Opened {true, {}, ExitCode::Ok, warning});
                 }
                 finished(fault);
             };
             if (look)
                 return taken({});
-            db.takeStation(taken);
+            db.takeStation([&db, taken](const DbFault &fault) {
+                if (fault)
+                    return taken(fault);
+                // A station whose login owns the tables could drop their
+                // guards and rewrite the audit: said once, at the start.
+                // Not knowing is no reason to stop: the name is taken.
+                db.ownsTables([&db, taken](const DbFault &, const QString &login) {
+                    if (login.isEmpty())
+                        return taken({});
+                    taken({}, QStringLiteral("the station logs in to %1 as %2, which owns its tables and could rewrite "
+                                             "the audit: give the stations a role of their own (vev-cli db init "
+                                             "--station-role)").arg(db.uri().display(), printable(login)));
+                });
+            });
         },
         [this, id](const DbFault &fault) { answer<OpenedCallback>(id, Opened {false, fault.why, fault.code}); },
         false});

@@ -17,8 +17,9 @@
 //
 // The work is spread over plansession.cpp (connecting, the session, the
 // station's name, transactions), planschema.cpp (the tables),
-// planqueries.cpp (claims, records, releases, plan and record imports) and
-// planreports.cpp (status, export and verification).
+// planqueries.cpp (claims, records, releases, plan and record imports),
+// planreports.cpp (status, export and verification) and planroles.cpp (the
+// tables' owner and the stations' role).
 
 #include "plan/auditfile.h"
 #include "store/databaseuri.h"
@@ -139,6 +140,15 @@ public:
     void verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> batch,
                      std::function<void(const DbFault &, const AuditCheck &)> done);
 
+    // Run by the login that is to own the tables: makes them, or brings
+    // them up to this version, taking over any its login does not own yet
+    // (tables a station's own login made), and gives stationRole only what
+    // a station needs. report: what was done, for the person who ran it.
+    void initialise(const QString &stationRole, std::function<void(const DbFault &, const QString &report)> done);
+    // The login of this session when it owns the tables (or may act as
+    // their owner); empty when it does not.
+    void ownsTables(std::function<void(const DbFault &, const QString &login)> done);
+
     const DatabaseUri &uri() const { return m_uri; }
 
     // A step of a longer piece of work: it calls next once, with its fault
@@ -151,6 +161,7 @@ private:
     void run(const QString &sql, const QVariantList &values, Rows rows, Done failed);
     Step statement(const QString &sql, const QVariantList &values, Rows rows = {});
     void transaction(const QString &begin, std::function<void(Done finish)> body, Done done);
+    static QString sessionProgram();
     void configure(Done done);
     void lockStation(Done done);
     void refuseName(Done done);
@@ -160,7 +171,12 @@ private:
     void ensureSchema(bool create, Done done);
     void upgradeSchema(Done finish);
     void createSchema(Done done);
-    void checkVersion(Done done);
+    // inTransaction: an upgrade it needs runs in the caller's transaction.
+    void checkVersion(Done done, bool inTransaction = false);
+
+    // The two logins (planroles.cpp).
+    void checkStationRole(const QString &role, const std::shared_ptr<QString> &quoted, Done next);
+    void takeOver(const std::shared_ptr<QString> &report, Done next);
 
     // Changes (planqueries.cpp).
     struct ClaimState;

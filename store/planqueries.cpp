@@ -536,7 +536,12 @@ void PlanDatabase::importPlan(const QList<PlanRow> &rows, bool forced, std::func
                   [this](const Done &next) { checkPlanRows(next); },
                   [this, forced, first](const Done &next) { insertPlanRows(forced, first, next); }},
                  finish);
-    }, [first, done](const DbFault &fault) { done(fault, *first); });
+    }, [this, first, done](DbFault fault) {
+        if (fault.sqlState == QLatin1String("42501")) // insufficient privilege: a station's role
+            fault.why = QStringLiteral("%1 (%2): a plan is imported by the login that owns the tables, not by the "
+                                       "stations' role").arg(fault.why, m_uri.display());
+        done(fault, *first);
+    });
 }
 
 void PlanDatabase::checkPlanRows(Done next)

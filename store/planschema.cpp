@@ -88,13 +88,11 @@ const QList<QList<Statement>> upgrades = {
     },
 };
 
-const QString schemaExists = QStringLiteral("SELECT to_regclass('vev_schema') IS NOT NULL");
-
 } // namespace
 
 void PlanDatabase::ensureSchema(bool create, Done done)
 {
-    run(schemaExists, {}, [this, create, done](const PgResult &result) {
+    run(schemaExists(), {}, [this, create, done](const PgResult &result) {
         if (result.flag(0, 0))
             return checkVersion(done);
         if (!create) {
@@ -116,7 +114,7 @@ void PlanDatabase::createSchema(Done finish)
     // One station makes the tables; any other waits for it, then finds them.
     run(QStringLiteral("SELECT pg_advisory_xact_lock(CAST($1 AS integer), 0)"), {appendSpace},
         [this, finish](const PgResult &) {
-            run(schemaExists, {}, [this, finish](const PgResult &result) {
+            run(schemaExists(), {}, [this, finish](const PgResult &result) {
                 if (result.flag(0, 0))
                     return finish({});
                 QList<Step> steps;
@@ -131,7 +129,7 @@ void PlanDatabase::createSchema(Done finish)
         }, finish);
 }
 
-void PlanDatabase::checkVersion(Done done)
+void PlanDatabase::checkVersion(Done done, bool inTransaction)
 {
     // A vev_schema of some other program's, or one left empty (its making
     // cut short, or made by hand), is said as such, not as whatever the
@@ -143,7 +141,7 @@ void PlanDatabase::checkVersion(Done done)
                                              "database for the plan alone")
                                   .arg(m_uri.display(), fault.why)));
     };
-    run(QStringLiteral("SELECT max(version) FROM vev_schema"), {}, [this, done](const PgResult &result) {
+    run(QStringLiteral("SELECT max(version) FROM vev_schema"), {}, [this, done, inTransaction](const PgResult &result) {
         if (result.rows() == 0 || result.isNull(0, 0)) {
             return done(DbFault::refused(QStringLiteral("the table vev_schema in %1 is empty: its tables were not made by "
                                                         "this tool, or their making was cut short; give the URI of a "
@@ -156,6 +154,8 @@ void PlanDatabase::checkVersion(Done done)
                                                         "knows (%3): use a newer vev-cli")
                                              .arg(m_uri.display()).arg(version).arg(schemaVersion)));
         }
+        if (version < schemaVersion && inTransaction)
+            return upgradeSchema(done);
         if (version < schemaVersion)
             return transaction(QStringLiteral("BEGIN"), [this](Done finish) { upgradeSchema(finish); }, done);
         done({});

@@ -74,10 +74,7 @@ void PlanDatabase::connect(bool create, Done done)
     if (!m_pg)
         m_pg = std::make_unique<PgConnection>(m_limits);
     m_holdsName = false; // a new session holds nothing until it takes the name
-    // The program's name shows in the server's list of sessions.
-    QString program = QCoreApplication::applicationName();
-    program.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-    m_pg->open(m_uri, program, [this, create, done](const DbFault &fault) {
+    m_pg->open(m_uri, sessionProgram(), [this, create, done](const DbFault &fault) {
         if (fault)
             return done(fault);
         QList<Step> steps {
@@ -93,6 +90,14 @@ void PlanDatabase::connect(bool create, Done done)
             done(fault);
         });
     });
+}
+
+QString PlanDatabase::sessionProgram()
+{
+    // The program's name shows in the server's list of sessions.
+    QString program = QCoreApplication::applicationName();
+    program.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+    return program;
 }
 
 void PlanDatabase::configure(Done done)

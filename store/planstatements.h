@@ -20,6 +20,11 @@ constexpr int schemaVersion = 3;
 constexpr int stationSpace = 0x76657600;
 constexpr int appendSpace = 0x76657601;
 
+inline QString schemaExists()
+{
+    return QStringLiteral("SELECT to_regclass('vev_schema') IS NOT NULL");
+}
+
 // The runs of the stations running now: each holds its name's advisory
 // lock for as long as its connection lives.
 inline const QString liveRuns = QStringLiteral(

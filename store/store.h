@@ -85,6 +85,7 @@ public:
         bool ok = false;
         QString error;
         ExitCode code = ExitCode::Ok;
+        QString warning = {}; // opened, but the station should know this (said through warned too)
     };
     virtual void open(std::function<void(const Opened &)> done) = 0;
 
@@ -212,4 +213,7 @@ signals:
     // server that does not answer), and why, as far as the store knows;
     // 0 once it is answered.
     void waiting(int seconds, const QString &why);
+    // Something about how the store was set up that the station's people
+    // should hear of, said once when it opens.
+    void warned(const QString &what);
 };

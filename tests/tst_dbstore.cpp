@@ -162,6 +162,7 @@ private slots:
     void planChangedBesideTheAudit_data();
     void planChangedBesideTheAudit();
     void olderTablesAreBroughtUp();
+    void stationRoleKeepsToItsShare();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
 
@@ -897,6 +898,64 @@ void TestDbStore::olderTablesAreBroughtUp()
     run = cli({"plan", "status", "--db", uri});
     QVERIFY2(run.code == 0 && run.err.contains(QLatin1String("the clock of bench-O was 300 s ahead of the server's")),
              qPrintable(run.out + run.err));
+}
+
+// The tables' owner sets a role up for the stations over tables a
+// station's own login made: the stations claim and record as before, and
+// cannot change what they recorded, nor a row's state without its line.
+void TestDbStore::stationRoleKeepsToItsShare()
+{
+    QCOMPARE(m_server->sql(QStringLiteral("postgres"), QStringLiteral("CREATE ROLE bench_login LOGIN")), QString());
+    QCOMPARE(m_server->sql(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE roles OWNER bench_login")), QString());
+    const QString owner = m_server->uri(QStringLiteral("roles"));
+    const QString station = QString(owner).replace(QLatin1String("postgresql://vev@"), QLatin1String("postgresql://bench_login@"));
+    Run run = cli({"plan", "import", "--db", station, writeFile(m_dir, QStringLiteral("roles.csv"), planOf(1, 3))});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+
+    const std::pair<const char *, const char *> refused[] = {
+        {"nobody_here", "has no role nobody_here: make it first"},
+        {"vev", "vev is the login running db init, which owns the tables"},
+    };
+    for (const auto &[role, said] : refused) {
+        run = cli({"db", "init", "--db", owner, "--station-role", role});
+        QVERIFY2(run.code == 2 && run.err.contains(QLatin1String(said)), qPrintable(run.err));
+    }
+    run = cli({"db", "init", "--db", owner, "--station-role", "bench_login"});
+    QVERIFY2(run.code == 0 && run.out.contains(QLatin1String("owned by vev (taken over from bench_login); the role bench_login")),
+             qPrintable(run.out + run.err));
+    run = cli({"db", "init", "--db", owner, "--station-role", "bench_login"});
+    QVERIFY2(run.code == 0 && !run.out.contains(QLatin1String("taken over")), qPrintable(run.out + run.err));
+
+    // The stations' login works a module and is not warned; the owner's is.
+    for (const auto &[uri, warned] : {std::pair {station, false}, std::pair {owner, true}}) {
+        SimProcess module;
+        QVERIFY2(module.isRunning(), qPrintable(module.error()));
+        run = cli(provision(uri, warned ? QStringLiteral("bench-W") : QStringLiteral("bench-R"), {&module}) << "--once");
+        QVERIFY2(run.code == 0 && run.err.contains(QLatin1String("which owns its tables and could rewrite the audit")) == warned,
+                 qPrintable(run.out + run.err));
+    }
+    QVERIFY2(cli({"audit-verify", "--db", station}).code == 0, "the stations' login reads the audit");
+
+    const std::pair<const char *, const char *> denied[] = {
+        {"UPDATE vev_plan SET state = 'open' WHERE row = 1", "row 1: its state changes only with its audit line"},
+        {"UPDATE vev_plan SET ip = '10.9.9.9' WHERE row = 3", "permission denied for table vev_plan"},
+        {"INSERT INTO vev_plan (row, line, ip, gateway, tcp_port, mac) VALUES (9, 9, '10.9.9.9', '10.9.9.1', '502', "
+         "'02:00:00:00:09:09')", "permission denied for table vev_plan"},
+        {"DELETE FROM vev_audit", "permission denied for table vev_audit"},
+        {"ALTER TABLE vev_audit DISABLE TRIGGER vev_audit_append_only", "must be owner of table vev_audit"},
+        {"BEGIN; INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, time) VALUES (100, 'x', 'x', 'x', "
+         "'outcome', 1, 'bench-R', now()); UPDATE vev_plan SET state = 'open', audit_seq = 100 WHERE row = 1; COMMIT",
+         "row 1: its line of kind outcome does not make it open"},
+        {"UPDATE vev_plan SET state = 'open', audit_seq = 1 WHERE row = 1",
+         "row 1: its state changes only with an audit line for it appended in the same transaction"},
+    };
+    for (const auto &[change, said] : denied) {
+        const QString answer = m_server->sql(QStringLiteral("roles"), QStringLiteral("SET ROLE bench_login; ") + QLatin1String(change));
+        QVERIFY2(answer.contains(QLatin1String(said)), qPrintable(QLatin1String(change) + QStringLiteral(": ") + answer));
+    }
+    run = cli({"plan", "import", "--db", station, writeFile(m_dir, QStringLiteral("more.csv"), planOf(7, 1))});
+    QVERIFY2(run.code == 1 && run.err.contains(QLatin1String("imported by the login that owns the tables")), qPrintable(run.err));
+    QCOMPARE(status(station).value(QStringLiteral("passed")).toInt(), 2);
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
