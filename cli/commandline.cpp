@@ -11,6 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
 
@@ -255,6 +256,16 @@ Run databaseRun(const Args &args, Refusal *refusal)
         if (!lanes)
             return {};
         request.lanes = *lanes;
+        if (args.isSet(o.acceptAuditFrom)) {
+            const auto match = QRegularExpression(QStringLiteral("^([1-9][0-9]{0,17}):([0-9a-f]{64})$"))
+                                   .match(args.value(o.acceptAuditFrom));
+            if (!match.hasMatch()) {
+                return refuse(refusal, QStringLiteral("--accept-audit-from takes SEQ:HASH, a line's number and its hash "
+                                                      "as audit-verify --db prints them, not \"%1\"")
+                                           .arg(printable(args.value(o.acceptAuditFrom))));
+            }
+            request.acceptFrom = AuditMark {match.captured(1).toLongLong(), match.captured(2).toLatin1()};
+        }
     }
     return databaseCommand(request);
 }
@@ -302,6 +313,8 @@ Run provisionCheck(const Args &args, Refusal *refusal)
 {
     if (args.isSet(options().db))
         return databaseRun(args, refusal);
+    if (args.isSet(options().acceptAuditFrom))
+        return refuse(refusal, QStringLiteral("--accept-audit-from is for a station on a database (--db)"));
     const auto store = fileStore(args, refusal);
     const auto lanes = store ? laneOptions(args, refusal) : std::nullopt;
     if (!lanes)
@@ -441,7 +454,8 @@ const QList<Command> &commandTable()
         {QStringLiteral("find"), {o.port, o.timeout}, 0, findCheck},
         {QStringLiteral("provision"), QList<QCommandLineOption> {o.plan, o.audit, o.db, o.port, o.timeout, o.once,
                                                                  o.station, o.operatorName, o.force, o.labels, o.labelZpl,
-                                                                 o.labelPrinter} + labelOut, 0, provisionCheck},
+                                                                 o.labelPrinter, o.acceptAuditFrom} + labelOut, 0,
+                                      provisionCheck},
         {QStringLiteral("plan status"), {o.plan, o.audit, o.db, o.json}, 0, planStatusCheck},
         {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName}, 0, planReleaseCheck},
         {QStringLiteral("plan import"), {o.db, o.force}, 1, databaseOnlyCheck},

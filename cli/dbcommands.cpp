@@ -91,8 +91,9 @@ std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request
 {
     if (request.command == QLatin1String("provision")) {
         return [request](const Done &done) {
-            const StoreSetup store {request.text, {}, request.station, request.operatorName, false, true,
+            StoreSetup store {request.text, {}, request.station, request.operatorName, false, true,
                                     QDir::currentPath()};
+            store.acceptFrom = request.acceptFrom;
             runProvision(store, request.lanes, done);
         };
     }

@@ -25,6 +25,7 @@ struct DatabaseRequest {
     int row = 0;            // plan release
     QString lastHash;       // audit-verify
     QString stationRole;    // db init
+    std::optional<AuditMark> acceptFrom; // provision
     Station::Options lanes; // provision
 };
 

@@ -120,7 +120,10 @@ the place of --plan and --audit (URI: postgresql://[user@][host][:port]/dbname
             stations with one name are refused (exit 12). While the database
             cannot be reached, the lanes claim nothing new and keep retrying
             the outcome in hand; a run stopped meanwhile keeps it in a file it
-            names, for audit import.
+            names, for audit import. A station refuses to start (exit 10)
+            when the audit no longer holds the last line it stored; after a
+            restore from a backup, --accept-audit-from SEQ:HASH (the line
+            the audit ends at now) lets it go on, and is recorded.
   plan status --db URI [--json], plan release --db URI --row N
             As with files, and rows by station and passed per hour.
   audit export --db URI

@@ -66,6 +66,10 @@ struct Options {
     QCommandLineOption stationRole {QStringLiteral("station-role"),
         QStringLiteral("db init: the database role the stations log in as, given only what a station needs."),
         QStringLiteral("NAME")};
+    QCommandLineOption acceptAuditFrom {QStringLiteral("accept-audit-from"),
+        QStringLiteral("provision --db: after a restore from a backup, go on from the audit's line SEQ with hash HASH "
+                       "(as audit-verify --db prints them), though it no longer holds the last line this station "
+                       "stored; recorded in the audit."), QStringLiteral("SEQ:HASH")};
     QCommandLineOption db {QStringLiteral("db"),
         QStringLiteral("provision, plan, audit, audit-verify: the plan and audit in a PostgreSQL database that "
                        "several stations share, in place of --plan and --audit."), QStringLiteral("URI")};
@@ -95,7 +99,7 @@ struct Options {
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
                 once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
-                labelSize, dpi, db, stationRole};
+                labelSize, dpi, db, stationRole, acceptAuditFrom};
     }
 };
 

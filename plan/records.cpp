@@ -209,6 +209,19 @@ QJsonObject bodyObject(const LostRecord &lost)
     };
 }
 
+QJsonObject bodyObject(const AcceptRecord &accept)
+{
+    QJsonObject object {
+        {QStringLiteral("seq"), accept.seq},
+        {QStringLiteral("hash"), accept.hash},
+    };
+    if (accept.rememberedSeq > 0) {
+        object.insert(QStringLiteral("remembered_seq"), accept.rememberedSeq);
+        object.insert(QStringLiteral("remembered_hash"), accept.rememberedHash);
+    }
+    return object;
+}
+
 QJsonObject bodyObject(const LabelRecord &label)
 {
     QJsonObject object {
@@ -277,6 +290,14 @@ std::optional<AuditBody> readBody(const QString &kind, Fields<Object> &fields)
         lost.seen = fields.settings("seen");
         return lost;
     }
+    if (kind == QLatin1String("accept")) {
+        AcceptRecord accept;
+        accept.seq = fields.row("seq");
+        accept.hash = fields.text("hash");
+        accept.rememberedSeq = fields.row("remembered_seq", false);
+        accept.rememberedHash = fields.text("remembered_hash", accept.rememberedSeq > 0);
+        return accept;
+    }
     return std::nullopt;
 }
 
@@ -318,7 +339,7 @@ QString kindName(const AuditBody &body)
 {
     static const std::array<QString, std::variant_size_v<AuditBody>> names = {
         QStringLiteral("claim"), QStringLiteral("outcome"), QStringLiteral("release"), QStringLiteral("label"),
-        QStringLiteral("lost")};
+        QStringLiteral("lost"), QStringLiteral("accept")};
     return names[body.index()];
 }
 
@@ -368,6 +389,12 @@ const SettingValues &recordValues(const LabelRecord &label)
 const SettingValues &recordValues(const LostRecord &lost)
 {
     return lost.values;
+}
+
+const SettingValues &recordValues(const AcceptRecord &)
+{
+    static const SettingValues none;
+    return none;
 }
 
 const SettingValues &recordValues(const AuditBody &body)

@@ -80,7 +80,18 @@ struct LostRecord {
     SettingValues seen;   // what the module on the lane holds now
 };
 
-using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord, LostRecord>;
+// A station of a shared audit that no longer holds the last line the
+// station stored (the audit was restored from a backup) was told to go on
+// from the line the audit ends at now. About no row.
+struct AcceptRecord {
+    int row = 0;
+    qint64 seq = 0;            // the line it goes on from
+    QString hash;              // ... and that line's hash
+    qint64 rememberedSeq = 0;  // the last line it had stored; 0: none known
+    QString rememberedHash;
+};
+
+using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord, LostRecord, AcceptRecord>;
 
 // The time an audit line carries: now, ISO 8601 in UTC with milliseconds.
 QString auditTimeNow();
@@ -100,7 +111,8 @@ struct AuditRecord {
     AuditBody body;
 };
 
-// The kind's name as the audit writes it: claim, outcome, release, label, lost.
+// The kind's name as the audit writes it: claim, outcome, release, label,
+// lost, accept.
 QString kindName(const AuditBody &body);
 
 // The plan row a record is about, and the row's values as it records them
@@ -115,6 +127,7 @@ const SettingValues &recordValues(const OutcomeRecord &outcome);
 const SettingValues &recordValues(const ReleaseRecord &release);
 const SettingValues &recordValues(const LabelRecord &label);
 const SettingValues &recordValues(const LostRecord &lost);
+const SettingValues &recordValues(const AcceptRecord &accept); // none
 const SettingValues &recordValues(const AuditBody &body);
 
 // The longest audit line a reader takes. A record is a few hundred bytes;

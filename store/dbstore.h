@@ -23,6 +23,8 @@
 #include <atomic>
 #include <memory>
 
+class PlanDatabase;
+
 class DbStore : public ProvisionStore
 {
     Q_OBJECT
@@ -42,6 +44,12 @@ public:
         // went silent (limits.goneBench), after which another process may
         // take the name and release the rows in hand.
         std::chrono::milliseconds lease {10000};
+        // Where a running station remembers the last line it stored (see
+        // lastline.h); the user's data folder when empty.
+        QString memoryFolder = {};
+        // After a restore from a backup: the line the audit ends at now, to
+        // go on from though it no longer holds the one remembered.
+        std::optional<AuditMark> acceptFrom = {};
     };
 
     explicit DbStore(Options options, QObject *parent = nullptr);
@@ -89,6 +97,8 @@ private:
     std::function<void(const DbFault &)> refuse(quint64 id);
 
     void checkLease();
+    // On the worker's thread, once the station's name is taken.
+    void startRun(PlanDatabase &db, const std::function<void(const DbFault &, const QString &)> &taken);
 
     Options m_options;
     // When the server last confirmed the station's name, in ms of m_clock;
@@ -97,6 +107,7 @@ private:
     std::shared_ptr<std::atomic<qint64>> m_confirmed = std::make_shared<std::atomic<qint64>>(0);
     QTimer m_lease;
     bool m_lapsed = false;
+    bool m_memoryFailed = false; // on the worker's thread: said once
     QThread m_thread;
     Worker *m_worker;
     QHash<quint64, std::shared_ptr<void>> m_held;

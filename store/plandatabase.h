@@ -88,6 +88,15 @@ public:
     // station's name: the name is still this run's then.
     void onNameConfirmed(std::function<void()> confirmed) { m_nameConfirmed = std::move(confirmed); }
 
+    // Called once a transaction that appended a line has been committed,
+    // with the last line it appended.
+    void onLineStored(std::function<void(const AuditMark &)> stored) { m_lineStored = std::move(stored); }
+    // At a station's start: the audit still holds the line this station
+    // last stored (remembered), unchanged; refused (AuditBroken) when it
+    // does not. With accept (after a restore from a backup), the audit must
+    // hold that line instead, and a line saying so is appended.
+    void checkLastLine(const std::optional<AuditMark> &remembered, const std::optional<AuditMark> &accept, Done done);
+
     // Adds a plan's rows after those already there, in their order, in one
     // transaction: refused (Usage, naming the line) when one has an IP or
     // MAC address the database already holds. forced: the plan was accepted
@@ -221,6 +230,8 @@ private:
     bool m_holdsName = false; // this connection's session holds the station's lock
     QString m_conflict; // a late pass just stored on a row another module may carry
     std::function<void()> m_nameConfirmed;
+    std::optional<AuditMark> m_appended; // by the transaction under way
+    std::function<void(const AuditMark &)> m_lineStored;
 };
 
 // Runs steps one after another, each once the one before has ended without

@@ -272,7 +272,10 @@ void PlanDatabase::appendLine(AuditRecord record, std::function<void(qint64 seq)
                         {seq, line, prev, chainHash(line), kindName(record.body), recordRow(record.body), record.station,
                          record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
                          port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(), record.time},
-                        [then, seq](const PgResult &) { then(seq); }, failed);
+                        [this, then, seq, hash = chainHash(line)](const PgResult &) {
+                            m_appended = AuditMark {seq, hash};
+                            then(seq);
+                        }, failed);
                 }, failed);
         }, failed);
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-// PlanDatabase's two logins: the tables' owner, who makes and upgrades
-// them, and the stations' role, which may claim, record and release but
-// cannot change a plan row's values, an audit line or the tables.
+// What guards the shared audit from the stations themselves: two logins
+// (the tables' owner, who makes and upgrades them, and the stations' role,
+// which may claim, record and release but cannot change a plan row's
+// values, an audit line or the tables), and each station's check, at its
+// start, that the audit still holds the last line it stored.
 
 #include "store/plandatabase.h"
 
@@ -144,4 +146,44 @@ void PlanDatabase::ownsTables(std::function<void(const DbFault &, const QString 
         {}, [done](const PgResult &result) {
             done({}, result.rows() > 0 && result.flag(0, 1) ? result.text(0, 0) : QString());
         }, [done](const DbFault &fault) { done(fault, {}); });
+}
+
+void PlanDatabase::checkLastLine(const std::optional<AuditMark> &remembered, const std::optional<AuditMark> &accept,
+                                 Done done)
+{
+    const auto holds = [this](const AuditMark &mark, std::function<void(bool)> then, const Done &failed) {
+        run(QStringLiteral("SELECT hash = $2 FROM vev_audit WHERE seq = $1"), {mark.seq, mark.hash},
+            [then](const PgResult &result) { then(result.rows() > 0 && result.flag(0, 0)); }, failed);
+    };
+    if (accept) {
+        return holds(*accept, [this, remembered, accept, done](bool held) {
+            if (!held) {
+                return done(DbFault::refused(QStringLiteral("the audit in %1 has no line %2 with the hash %3: give the "
+                                                            "line it ends at now, as vev-cli audit-verify --db prints it")
+                                                 .arg(m_uri.display()).arg(accept->seq)
+                                                 .arg(QString::fromLatin1(accept->hash)), ExitCode::Usage));
+            }
+            AcceptRecord record {0, accept->seq, QString::fromLatin1(accept->hash), 0, {}};
+            if (remembered) {
+                record.rememberedSeq = remembered->seq;
+                record.rememberedHash = QString::fromLatin1(remembered->hash);
+            }
+            const AuditRecord line {auditTimeNow(), m_identity.station, m_identity.operatorName, {}, record};
+            transaction(QStringLiteral("BEGIN"), [this, line](Done finish) {
+                appendLine(line, [finish](qint64) { finish({}); }, finish);
+            }, done);
+        }, done);
+    }
+    if (!remembered)
+        return done({});
+    holds(*remembered, [this, remembered, done](bool held) {
+        if (held)
+            return done({});
+        done(DbFault::refused(QStringLiteral("the audit in %1 no longer holds line %2 as this station stored it (its hash "
+                                             "was %3): it was cut short or rewritten since; nothing was sent. Check it "
+                                             "with vev-cli audit-verify --db; after a restore from a backup, start once "
+                                             "with --accept-audit-from SEQ:HASH, the last line the restored audit holds")
+                                  .arg(m_uri.display()).arg(remembered->seq).arg(QString::fromLatin1(remembered->hash)),
+                              ExitCode::AuditBroken));
+    }, done);
 }

@@ -159,10 +159,17 @@ PlanDatabase::Step PlanDatabase::statement(const QString &sql, const QVariantLis
 
 void PlanDatabase::transaction(const QString &begin, std::function<void(Done finish)> body, Done done)
 {
+    m_appended.reset();
     run(begin, {}, [this, body, done](const PgResult &) {
         body([this, done](const DbFault &fault) {
-            if (!fault)
-                return run(QStringLiteral("COMMIT"), {}, [done](const PgResult &) { done({}); }, done);
+            if (!fault) {
+                return run(QStringLiteral("COMMIT"), {}, [this, done](const PgResult &) {
+                    // Only a committed line is remembered as stored.
+                    if (const auto appended = std::exchange(m_appended, std::nullopt); appended && m_lineStored)
+                        m_lineStored(*appended);
+                    done({});
+                }, done);
+            }
             if (!isConnected())
                 return done(fault);
             const auto rolledBack = [done, fault] { done(fault); };

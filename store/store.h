@@ -34,6 +34,12 @@ struct StationStatus {
     std::optional<qint64> clockAhead;
 };
 
+// One line of an audit, by its place (from 1) and its hash.
+struct AuditMark {
+    qint64 seq = 0;
+    QByteArray hash;
+};
+
 // A store's view of the plan, for status lines, a window and plan status.
 struct StoreStatus {
     int rows = 0;      // in the plan

@@ -23,6 +23,7 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
         options.keepFolder = setup.keepFolder;
         options.look = !setup.take || !setup.holdName;
         options.makeTables = setup.makeTables;
+        options.acceptFrom = setup.acceptFrom;
         return std::make_unique<DbStore>(options);
     }
     FileStore::Options options;

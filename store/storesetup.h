@@ -24,6 +24,9 @@ struct StoreSetup {
     // station's name is left free, and a plan import alone makes the tables.
     bool holdName = true; // a run takes its station's name
     bool makeTables = true; // false: a database without the tables is refused
+    // A database restored from a backup: the line its audit ends at now,
+    // which a station goes on from (see DbStore::Options::acceptFrom).
+    std::optional<AuditMark> acceptFrom = {};
 
     // Whether the plan names a database, good or not (by its scheme).
     bool usesDatabase() const;

@@ -163,6 +163,8 @@ private slots:
     void planChangedBesideTheAudit();
     void olderTablesAreBroughtUp();
     void stationRoleKeepsToItsShare();
+    void auditTailIsChecked_data();
+    void auditTailIsChecked();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
 
@@ -182,6 +184,8 @@ private:
 
 void TestDbStore::initTestCase()
 {
+    // What stations remember of the audits they wrote to stays with the test.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
     m_server = std::make_unique<PostgresServer>();
     QVERIFY2(m_server->isRunning(), qPrintable(m_server->error()));
 }
@@ -956,6 +960,47 @@ void TestDbStore::stationRoleKeepsToItsShare()
     run = cli({"plan", "import", "--db", station, writeFile(m_dir, QStringLiteral("more.csv"), planOf(7, 1))});
     QVERIFY2(run.code == 1 && run.err.contains(QLatin1String("imported by the login that owns the tables")), qPrintable(run.err));
     QCOMPARE(status(station).value(QStringLiteral("passed")).toInt(), 2);
+}
+
+void TestDbStore::auditTailIsChecked_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("cut short") << "DELETE FROM vev_audit WHERE seq = 2";
+    QTest::newRow("rewritten") << "UPDATE vev_audit SET hash = repeat('0', 64) WHERE seq = 2";
+}
+
+// A station remembers the last line it stored: an audit cut short or
+// rewritten since stops its next start, until the line it ends at now is
+// accepted, which the audit records.
+void TestDbStore::auditTailIsChecked()
+{
+    QFETCH(QString, change);
+    const QString name = QStringLiteral("tail%1").arg(QTest::currentDataTag()[0] == 'c' ? 1 : 2);
+    const QString uri = database(name, planOf(1, 2));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    SimProcess module;
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    const QStringList station = provision(uri, QStringLiteral("bench-M"), {&module}) << "--once";
+    Run run = cli(station);
+    QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+    QCOMPARE(cli(station).code, int(ExitCode::AlreadyProvisioned)); // the audit as it left it: a start like any
+
+    QCOMPARE(m_server->sql(name, QStringLiteral("SET session_replication_role = replica; ") + change), QString());
+    run = cli(station);
+    QVERIFY2(run.code == 10 && run.err.contains(QLatin1String("no longer holds line 2 as this station stored it")),
+             qPrintable(run.out + run.err));
+    QString first;
+    QCOMPARE(m_server->sql(name, QStringLiteral("SELECT hash FROM vev_audit WHERE seq = 1"), &first), QString());
+    run = cli(QStringList(station) << "--accept-audit-from" << QStringLiteral("1:%1").arg(QString(64, QLatin1Char('f'))));
+    QVERIFY2(run.code == 2 && run.err.contains(QLatin1String("has no line 1 with the hash ffff")), qPrintable(run.err));
+    run = cli(QStringList(station) << "--accept-audit-from" << QStringLiteral("1:%1").arg(first.trimmed()));
+    QVERIFY2(run.code == int(ExitCode::AlreadyProvisioned), qPrintable(run.out + run.err));
+    QCOMPARE(cli(station).code, int(ExitCode::AlreadyProvisioned));
+    QString accepted;
+    QCOMPARE(m_server->sql(name, QStringLiteral("SELECT line FROM vev_audit WHERE kind = 'accept'"), &accepted), QString());
+    QVERIFY2(accepted.contains(QStringLiteral("\"hash\":\"%1\"").arg(first.trimmed()))
+                 && accepted.contains(QLatin1String("\"remembered_seq\":2")),
+             qPrintable(accepted));
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
