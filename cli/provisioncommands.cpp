@@ -220,6 +220,7 @@ ExitCode printPlanStatus(const ProvisionStore::Place &place, const StoreStatus &
             {QStringLiteral("failed"), status.failed},
             {QStringLiteral("in_doubt"), doubt},
             {QStringLiteral("held_by"), status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
+            {QStringLiteral("on_two_modules"), QJsonArray::fromStringList(status.onTwoModules)},
         };
         for (auto it = counts.begin(); it != counts.end(); ++it)
             object.insert(it.key(), it.value());
@@ -262,6 +263,11 @@ ExitCode printPlanStatus(const ProvisionStore::Place &place, const StoreStatus &
                                              printable(entry.port), printable(entry.station), entry.time)
                          .arg(entry.auditLine).arg(valuesText(entry.before));
         }
+    }
+    if (!status.onTwoModules.isEmpty()) {
+        out() << "Rows that may be on two modules (set both modules aside, take the row off both, then release it):\n";
+        for (const QString &row : status.onTwoModules)
+            out() << QStringLiteral("  %1\n").arg(printable(row));
     }
     if (!status.stations.isEmpty()) {
         printStations(status);
@@ -474,6 +480,11 @@ ExitCode reportAuditCheck(const QString &name, const AuditCheck &check)
     if (check.unknown > 0)
         out() << QStringLiteral("; %1 of kinds this version does not know, skipped").arg(check.unknown);
     out() << '\n';
+    if (!check.onTwoModules.isEmpty()) {
+        return fail(ExitCode::RowOnTwoModules,
+                    QStringLiteral("%1: rows that may be on two modules, to resolve: %2")
+                        .arg(name, check.onTwoModules.join(QStringLiteral("; "))));
+    }
     return ExitCode::Ok;
 }
 

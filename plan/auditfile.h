@@ -24,6 +24,7 @@ struct AuditCheck {
     bool unreadable = false; // the file could not be read at all
     bool endsElsewhere = false; // every line checks out, but the file does not end at the hash asked for
     bool disagrees = false; // every line checks out, but the plan kept beside the audit does not follow it (why: which row)
+    QStringList onTwoModules; // a shared audit: rows recorded as maybe on two modules, not yet released ("row N: why")
     QByteArray lastHash;   // the hash the next line would chain to
 };
 

@@ -202,11 +202,14 @@ private:
     void isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed);
     void settle(int row, RowState state, qint64 seq, const QString &time, Done done);
     void releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish);
+    void appendRelease(int row, const PlanRow &planRow, const std::shared_ptr<SettingValues> &values, Done finish);
     struct ImportState;
     void importRecord(const std::shared_ptr<ImportState> &state, Done finish);
     // Appends the record being imported; settles: its row takes the state
     // the record gives it.
-    void addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish);
+    // conflict: the record leaves its row on two modules, recorded as such.
+    void addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish, const QString &conflict = {});
+    void recordConflict(int row, qint64 seq, const QString &station, const QString &why, Done done);
     // An outcome (record's body) not made under the claim the row holds now:
     // settled on its row (claimed by its station on its module still, or
     // released and claimed by no one since), only added to the audit, or a

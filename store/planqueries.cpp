@@ -53,6 +53,7 @@ struct PlanDatabase::ImportState {
     int next = 0;
     int added = 0;
     int present = 0;
+    QStringList onTwoModules; // records added that leave their row on two modules, each with why
 };
 
 void PlanDatabase::claim(const QString &port, const SettingValues &module, bool retrying,
@@ -318,8 +319,10 @@ void PlanDatabase::appendRecord(const AuditRecord &record, Done finish)
     // released meanwhile by the operator keeps the state given to it.
     const int row = recordRow(record.body);
     const auto state = PlanBook::stateAfter(record.body);
-    const auto write = [this, record, row, state, finish](bool holds) {
-        appendLine(record, [this, record, row, state, holds, finish](qint64 seq) {
+    const auto write = [this, record, row, state, finish](bool holds, const QString &conflict = {}) {
+        appendLine(record, [this, record, row, state, holds, conflict, finish](qint64 seq) {
+            if (!conflict.isEmpty())
+                return recordConflict(row, seq, record.station, conflict, finish);
             if (!holds)
                 return finish({});
             settle(row, *state, seq, record.time, finish);
@@ -341,8 +344,10 @@ void PlanDatabase::appendRecord(const AuditRecord &record, Done finish)
             // claimed again: the line is the truth and goes in; a pass on a
             // row another module may carry now stops the run.
             judgeLate(record, [this, write, finish](LateRuling ruling, const QString &why) {
-                if (ruling == LateRuling::TwoModules)
+                if (ruling == LateRuling::TwoModules) {
                     m_conflict = why;
+                    return write(false, why);
+                }
                 write(ruling == LateRuling::Settle);
             }, finish);
         }, finish);
@@ -369,7 +374,7 @@ void PlanDatabase::judgeLate(const AuditRecord &record, std::function<void(LateR
             const auto twice = [&](const QString &since) {
                 then(LateRuling::TwoModules,
                      QStringLiteral("row %1 passed on the module of %2 at %3, but %4: the row may be on two modules "
-                                    "(MAC %5); set both aside, take the row off one and release it")
+                                    "(MAC %5); set both aside, take the row off both, then release it")
                          .arg(row).arg(printable(record.station), record.time, since,
                                        canonicalOf(outcome.written, Setting::MacAddress)));
             };
@@ -419,20 +424,43 @@ void PlanDatabase::releaseRow(int row, const PgResult &locked, const std::shared
     const PlanRow planRow = planRowOf(locked, 0);
     const RowState state = stateOf(locked.text(0, 6));
     const bool live = locked.flag(0, 7);
+    if (state == RowState::Passed && !live) {
+        // A passed row that may be on two modules is released once both
+        // have been set aside and the row taken off them.
+        return run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_conflict WHERE row = $1 AND resolved_seq IS NULL)"),
+                   {row}, [this, row, state, planRow, values, finish](const PgResult &result) {
+                       if (!result.flag(0, 0))
+                           return finish(DbFault::refused(notInDoubtText(row, rowStateText(state)), ExitCode::Usage));
+                       appendRelease(row, planRow, values, finish);
+                   }, finish);
+    }
     if (state == RowState::Open || state == RowState::Passed || live) {
         const QString what = live ? QStringLiteral("being written by the station %1").arg(printable(locked.text(0, 8)))
                                   : rowStateText(state);
         return finish(DbFault::refused(notInDoubtText(row, what), ExitCode::Usage));
     }
+    appendRelease(row, planRow, values, finish);
+}
+
+void PlanDatabase::appendRelease(int row, const PlanRow &planRow, const std::shared_ptr<SettingValues> &values, Done finish)
+{
     const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                               ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
     appendLine(record, [this, row, record, planRow, values, finish](qint64 seq) {
-        settle(row, RowState::Open, seq, record.time, [planRow, values, finish](const DbFault &fault) {
-            if (!fault)
-                *values = planRow.values;
-            finish(fault);
+        settle(row, RowState::Open, seq, record.time, [this, row, seq, planRow, values, finish](const DbFault &fault) {
+            if (fault)
+                return finish(fault);
+            *values = planRow.values;
+            run(QStringLiteral("UPDATE vev_conflict SET resolved_seq = $1 WHERE row = $2 AND resolved_seq IS NULL"),
+                {seq, row}, [finish](const PgResult &) { finish({}); }, finish);
         });
     }, finish);
+}
+
+void PlanDatabase::recordConflict(int row, qint64 seq, const QString &station, const QString &why, Done done)
+{
+    run(QStringLiteral("INSERT INTO vev_conflict (row, seq, station, why) VALUES ($1, $2, $3, $4)"), {row, seq, station, why},
+        [done](const PgResult &) { done({}); }, done);
 }
 
 void PlanDatabase::importRecords(const QList<AuditRecord> &records,
@@ -441,7 +469,17 @@ void PlanDatabase::importRecords(const QList<AuditRecord> &records,
     auto state = std::make_shared<ImportState>();
     state->records = records;
     transaction(QStringLiteral("BEGIN"), [this, state](Done finish) { importRecord(state, finish); },
-                [state, done](const DbFault &fault) { done(fault, state->added, state->present); });
+                [state, done](DbFault fault) {
+                    // Imported, and said as the conflict it is.
+                    if (!fault && !state->onTwoModules.isEmpty()) {
+                        fault = DbFault::refused(QStringLiteral("%1 records imported, but %2; plan status and "
+                                                                "audit-verify --db show it until the row is released")
+                                                     .arg(state->added)
+                                                     .arg(state->onTwoModules.join(QStringLiteral("; "))),
+                                                 ExitCode::RowOnTwoModules);
+                    }
+                    done(fault, state->added, state->present);
+                });
 }
 
 void PlanDatabase::importRecord(const std::shared_ptr<ImportState> &state, Done finish)
@@ -489,20 +527,21 @@ void PlanDatabase::addRecord(const std::shared_ptr<ImportState> &state, const Pg
         return judgeLate(record, [this, state, number, finish](LateRuling ruling, const QString &why) {
             if (ruling != LateRuling::TwoModules)
                 return addLine(state, ruling == LateRuling::Settle, finish);
-            finish(DbFault::refused(QStringLiteral("record %1: %2; nothing was imported").arg(number).arg(why),
-                                    ExitCode::RowOnTwoModules));
+            // The record is the truth and goes in, with the conflict it makes.
+            state->onTwoModules << QStringLiteral("record %1: %2").arg(number).arg(why);
+            addLine(state, false, finish, why);
         }, finish);
     }
     addLine(state, PlanBook::stateAfter(record.body) && stateOf(locked.text(0, 6)) == RowState::Claimed
                        && locked.text(0, 8) == record.station, finish);
 }
 
-void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish)
+void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish, const QString &conflict)
 {
     const AuditRecord record = state->records.at(state->next);
     const int row = recordRow(record.body);
     const auto after = PlanBook::stateAfter(record.body);
-    appendLine(record, [this, state, record, row, after, settles, finish](qint64 seq) {
+    appendLine(record, [this, state, record, row, after, settles, conflict, finish](qint64 seq) {
         const Done added = [this, state, finish](const DbFault &fault) {
             if (fault)
                 return finish(fault);
@@ -510,6 +549,8 @@ void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settl
             ++state->next;
             importRecord(state, finish);
         };
+        if (!conflict.isEmpty())
+            return recordConflict(row, seq, record.station, conflict, added);
         if (!settles)
             return added({});
         settle(row, *after, seq, record.time, added);

@@ -27,6 +27,8 @@ const QString inDoubtQuery = liveRuns + QStringLiteral("SELECT ") + rowColumns +
                              + QStringLiteral(", p.before, p.audit_seq FROM vev_plan p") + joinLive
                              + QStringLiteral("WHERE p.state = 'failed' OR (p.state = 'claimed' AND l.name IS NULL) "
                                               "ORDER BY p.row");
+const QString conflictsQuery = QStringLiteral(
+    "SELECT 'row ' || row || ': ' || why FROM vev_conflict WHERE resolved_seq IS NULL ORDER BY row, seq");
 const QString recentQuery = QStringLiteral("SELECT line FROM vev_audit WHERE kind = 'outcome' ORDER BY seq DESC LIMIT $1");
 const QString perHourQuery = QStringLiteral(
     "SELECT to_char(date_trunc('hour', coalesce(stored_at, time)), 'YYYY-MM-DD\"T\"HH24'), count(*) FROM vev_audit "
@@ -269,6 +271,10 @@ void PlanDatabase::status(bool full, std::function<void(const DbFault &, const S
             statement(inDoubtQuery, {}, [status](const PgResult &result) { readInDoubt(result, status.get()); }),
             statement(recentQuery, {StoreStatus::recentCount},
                       [status](const PgResult &result) { readRecent(result, status.get()); }),
+            statement(conflictsQuery, {}, [status](const PgResult &result) {
+                for (int i = 0; i < result.rows(); ++i)
+                    status->onTwoModules << result.text(i, 0);
+            }),
         };
         if (full) {
             steps << statement(perHourQuery, {}, [status](const PgResult &result) {
@@ -332,12 +338,16 @@ void PlanDatabase::verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> 
     const Step crossCheck = [this, state](const Done &next) {
         if (state->check.firstBad > 0)
             return next({});
-        run(planAgainstAudit, {}, [state, next](const PgResult &result) {
+        run(planAgainstAudit, {}, [this, state, next](const PgResult &result) {
             if (const auto why = planDisagrees(result)) {
                 state->check.disagrees = true;
                 state->check.why = *why;
             }
-            next({});
+            run(conflictsQuery, {}, [state, next](const PgResult &conflicts) {
+                for (int i = 0; i < conflicts.rows(); ++i)
+                    state->check.onTwoModules << conflicts.text(i, 0);
+                next({});
+            }, next);
         }, next);
     };
     readAudit([state, batch](const QList<AuditRow> &rows, std::function<void(bool)> next) {

@@ -16,10 +16,11 @@ namespace {
 // What a station does with each table, and nothing more. %1 is the role,
 // quoted by the server.
 const QStringList stationGrants = {
-    QStringLiteral("REVOKE ALL ON vev_schema, vev_station, vev_plan, vev_audit FROM PUBLIC, %1"),
+    QStringLiteral("REVOKE ALL ON vev_schema, vev_station, vev_plan, vev_audit, vev_conflict FROM PUBLIC, %1"),
     QStringLiteral("REVOKE ALL ON SEQUENCE vev_run, vev_station_id_seq FROM PUBLIC, %1"),
-    QStringLiteral("GRANT SELECT ON vev_schema, vev_station, vev_plan, vev_audit TO %1"),
-    QStringLiteral("GRANT INSERT ON vev_audit TO %1"),
+    QStringLiteral("GRANT SELECT ON vev_schema, vev_station, vev_plan, vev_audit, vev_conflict TO %1"),
+    QStringLiteral("GRANT INSERT ON vev_audit, vev_conflict TO %1"),
+    QStringLiteral("GRANT UPDATE (resolved_seq) ON vev_conflict TO %1"),
     QStringLiteral("GRANT UPDATE (state, station, port, run, claimed_at, done_at, before, audit_seq) ON vev_plan TO %1"),
     QStringLiteral("GRANT INSERT (name), UPDATE (run, program, pid, host, started) ON vev_station TO %1"),
     QStringLiteral("GRANT USAGE ON SEQUENCE vev_run, vev_station_id_seq TO %1"),
@@ -31,7 +32,7 @@ const QStringList stationGrants = {
 const QString othersObjects = QStringLiteral(
     "SELECT CASE c.relkind WHEN 'S' THEN 'SEQUENCE' ELSE 'TABLE' END, quote_ident(c.relname), "
     "pg_get_userbyid(c.relowner) FROM pg_class c WHERE c.relnamespace = to_regnamespace(current_schema()) "
-    "AND c.relname IN ('vev_schema', 'vev_station', 'vev_plan', 'vev_audit', 'vev_run') "
+    "AND c.relname IN ('vev_schema', 'vev_station', 'vev_plan', 'vev_audit', 'vev_conflict', 'vev_run') "
     "AND c.relowner <> (SELECT oid FROM pg_roles WHERE rolname = current_user) "
     "UNION ALL SELECT 'FUNCTION', quote_ident(p.proname) || '()', pg_get_userbyid(p.proowner) FROM pg_proc p "
     "WHERE p.pronamespace = to_regnamespace(current_schema()) AND p.proname IN ('vev_audit_refuse', 'vev_plan_guard') "

@@ -40,6 +40,11 @@ const QString planGuard = QStringLiteral(
     "USING ERRCODE = 'insufficient_privilege'; END IF; RETURN NEW; END $$");
 const QString planGuardTrigger = QStringLiteral(
     "CREATE TRIGGER vev_plan_with_its_line BEFORE UPDATE ON vev_plan FOR EACH ROW EXECUTE FUNCTION vev_plan_guard()");
+// A pass stored for a row another module may carry: open until the row is
+// released (resolved_seq, the release's line).
+const QString conflictTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS vev_conflict (row integer NOT NULL, seq bigint NOT NULL, station text NOT NULL, "
+    "why text NOT NULL, resolved_seq bigint)");
 
 const QList<Statement> schema = {
     {QStringLiteral("CREATE TABLE vev_schema (version integer NOT NULL)"), {}},
@@ -68,6 +73,7 @@ const QList<Statement> schema = {
                     "FOR EACH STATEMENT EXECUTE FUNCTION vev_audit_refuse()"), {}},
     {planGuard, {}},
     {planGuardTrigger, {}},
+    {conflictTable, {}},
 };
 
 // From each version to the next: index 0 takes version 1 to 2. Tables of
@@ -85,6 +91,7 @@ const QList<QList<Statement>> upgrades = {
         {planGuard, {}},
         {QStringLiteral("DROP TRIGGER IF EXISTS vev_plan_with_its_line ON vev_plan"), {}},
         {planGuardTrigger, {}},
+        {conflictTable, {}},
     },
 };
 

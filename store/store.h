@@ -56,6 +56,9 @@ struct StoreStatus {
     // rows passed in each hour (UTC, "2026-12-08T03:00Z"), oldest first.
     QList<StationStatus> stations;
     QList<QPair<QString, int>> passedPerHour;
+    // Rows that may be on two modules (a pass stored after the row went to
+    // another), until they are released: "row N: why".
+    QStringList onTwoModules;
 
     static constexpr int recentCount = 20;
 };

@@ -383,15 +383,17 @@ void TestDbStore::serverGoesAway()
     wrong = eachPassedOnce(exported(uri, dir), 5);
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 
-    // A pass kept by another station for a row passed since: on another
-    // module, the row may be on two, and nothing is imported; on the module
-    // that passed it since (its row resumed there), it is one module still.
+    // A pass kept by another station for a row passed since: on the module
+    // that passed it since (its row resumed there), it is one module still;
+    // on another module, the row may be on two: the record goes in, as a
+    // conflict that plan status and audit-verify show until the row is
+    // released.
     std::optional<AuditRecord> pass;
     verifyAudit(kept.captured(1), [&pass](const AuditRecord &record, int) { pass = record; });
     QVERIFY(pass);
     pass->station = QStringLiteral("bench-X");
-    pass->time = auditTimeNow();
     const auto importOn = [&](const QString &mac) {
+        pass->time = auditTimeNow();
         std::get<OutcomeRecord>(pass->body).before[3] = mac;
         AuditFile other;
         QString error;
@@ -401,15 +403,27 @@ void TestDbStore::serverGoesAway()
             return Run {-1, {}, error};
         return cli({"audit", "import", "--db", uri, path});
     };
-    const QString sameModule = *std::get<OutcomeRecord>(pass->body).before[3];
+    run = importOn(*std::get<OutcomeRecord>(pass->body).before[3]);
+    QVERIFY2(run.code == 0 && run.out.startsWith(QLatin1String("1 records of ")), qPrintable(run.out + run.err));
+    const QString onTwo = QStringLiteral("row 5 passed on the module of bench-X at ");
     run = importOn(QStringLiteral("02:00:00:99:99:99"));
-    QVERIFY2(run.code == 17 && run.err.contains(QLatin1String("record 1: row 5 passed on the module of bench-X at "))
+    QVERIFY2(run.code == 17 && run.err.contains(QLatin1String("1 records imported, but record 1: ") + onTwo)
                  && run.err.contains(QLatin1String("but the database has it passed by bench-R since: the row may be on two "
                                                    "modules (MAC 02:00:00:00:07:05)")),
              qPrintable(run.err));
-    run = importOn(sameModule);
-    QVERIFY2(run.code == 0 && run.out.startsWith(QLatin1String("1 records of ")), qPrintable(run.out + run.err));
     QCOMPARE(status(uri).value(QStringLiteral("passed")).toInt(), 5);
+    for (const bool released : {false, true}) {
+        const QJsonArray conflicts = status(uri).value(QStringLiteral("on_two_modules")).toArray();
+        QCOMPARE(conflicts.size(), released ? 0 : 1);
+        run = cli({"audit-verify", "--db", uri});
+        QVERIFY2(run.code == (released ? 0 : 17) && run.err.contains(onTwo) != released, qPrintable(run.out + run.err));
+        if (!released) {
+            QVERIFY(conflicts.first().toString().startsWith(QLatin1String("row 5: ") + onTwo));
+            run = cli({"plan", "release", "--db", uri, "--row", "5"});
+            QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+        }
+    }
+    QCOMPARE(cli({"plan", "release", "--db", uri, "--row", "4"}).code, 2); // passed, and on one module
 }
 
 void TestDbStore::refusals()
@@ -813,6 +827,9 @@ void TestDbStore::benchCutOffByTheNetwork()
                  && compromised.first().at(0).toString().contains(QLatin1String("but the database has it claimed by bench-B "
                                                                                 "since: the row may be on two modules")),
              qPrintable(compromised.first().at(0).toString()));
+    const QJsonArray conflicts = status(local).value(QStringLiteral("on_two_modules")).toArray();
+    QVERIFY2(conflicts.size() == 1 && conflicts.first().toString().startsWith(QLatin1String("row 1: row 1 passed on")),
+             qPrintable(QJsonDocument(conflicts).toJson()));
 }
 
 void TestDbStore::planChangedBesideTheAudit_data()
