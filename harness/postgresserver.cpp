@@ -96,12 +96,33 @@ bool PostgresServer::run(const QString &program, const QStringList &arguments, Q
     return true;
 }
 
-bool PostgresServer::start()
+QString PostgresServer::startOptions() const
 {
     // A socket in the folder and no TCP port; a test's data need not
     // outlive a power cut.
-    const QString options = QStringLiteral("-k %1 -c listen_addresses=%2").arg(m_dir.path(), m_address)
-                            + (m_durable ? QString() : QStringLiteral(" -c fsync=off -c full_page_writes=off"));
+    return QStringLiteral("-k %1 -c listen_addresses=%2").arg(m_dir.path(), m_address)
+           + (m_durable ? QString() : QStringLiteral(" -c fsync=off -c full_page_writes=off"));
+}
+
+std::unique_ptr<QProcess> PostgresServer::restartInBackground(int downMs)
+{
+    const QString control = QStringLiteral("'%1' -D '%2'").arg(binary("pg_ctl"), m_dir.filePath(QStringLiteral("data")));
+    const QString script = QStringLiteral("%1 -m immediate -w stop; sleep %2; %1 -l '%3' -w -t %4 -o '%5' start")
+                               .arg(control).arg(double(downMs) / 1000, 0, 'f', 3)
+                               .arg(m_dir.filePath(QStringLiteral("log"))).arg(serverWaitS).arg(startOptions());
+    auto process = std::make_unique<QProcess>();
+    process->setWorkingDirectory(m_dir.path());
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    if (::geteuid() == 0)
+        process->start(QStringLiteral("runuser"), {"-u", "postgres", "--", "sh", "-c", script});
+    else
+        process->start(QStringLiteral("sh"), {"-c", script});
+    return process;
+}
+
+bool PostgresServer::start()
+{
+    const QString options = startOptions();
     m_running = run(binary("pg_ctl"), {"-D", m_dir.filePath(QStringLiteral("data")), "-l",
                                        m_dir.filePath(QStringLiteral("log")), "-w", "-t", QString::number(serverWaitS),
                                        "-o", options, "start"});

@@ -45,11 +45,17 @@ public:
     // open, holding what its statements took until it ends or is killed.
     std::unique_ptr<QProcess> sqlInBackground(const QString &database, const QString &statements);
 
+    // Stops the server (its sessions ended at once, as a crash or a restart
+    // by its administrator ends them) and starts it again downMs later,
+    // without waiting: the process that does it.
+    std::unique_ptr<QProcess> restartInBackground(int downMs);
+
     // The server's main process (its postmaster), 0 when it is not running.
     qint64 pid() const;
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
+    QString startOptions() const;
 
     void make();
     bool watchOver();

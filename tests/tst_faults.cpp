@@ -18,6 +18,9 @@
 //                                       (--trace: what happened, even when nothing broke)
 //   tst_faults --seed N --schedule      prints seed N's schedule without playing it
 //   tst_faults --kinds N [--runs M]     the fault kinds each seed's schedule holds
+//   ... --database                      the same line on a database, with the database's faults
+//                                       (its server restarted, sessions stopped, the plan locked,
+//                                       connections reset or silent, releases, imports)
 //
 // A seed that breaks an invariant prints the seed, its whole schedule and
 // what happened, so `tst_faults --seed N` plays it again: the schedule is
@@ -26,6 +29,9 @@
 
 #include "invariants/invariants.h"
 #include "plan/plan.h"
+#include "postgresserver.h"
+#include "protocol/values.h"
+#include "socketproxy.h"
 #include "sim/modulesimulator.h"
 #include "sim/simline.h"
 
@@ -71,8 +77,19 @@ enum class Fault {
     Sigterm,
     Sighup,
     Sigkill,
+    // The plan and audit in a database, through a go-between on its socket:
+    SecondStation,  // a second station, on a lane of its own
+    ServerRestart,  // the server stopped at once, and started again
+    SessionStopped, // a station's server session stopped (SIGSTOP), then let go on
+    ForeignLock,    // someone's session locks the plan
+    ResetClient,    // the station's side of its connection reset, the server's kept a while
+    ResetServer,    // the server's side reset, the station's left hanging
+    ResetBoth,      // both sides reset
+    Silent,         // nothing passes for a while, then both sides go
+    Release,        // an operator releases a row no module carries
+    Import,         // kept records imported while the line runs
 };
-constexpr int faultKinds = int(Fault::Sigkill) + 1;
+constexpr int faultKinds = int(Fault::Import) + 1;
 
 auto qHash(Fault fault, decltype(::qHash(0)) seed = 0)
 {
@@ -84,7 +101,9 @@ const char *faultName(Fault fault)
     static const char *const names[faultKinds] = {"random-leave", "mid-write-leave", "swap", "shared-mac",
                                                   "factory-ip", "revert", "y-cable", "symlink-run", "hardlink-run",
                                                   "locks-deleted", "audit-renamed", "audit-cut", "sigint", "sigterm",
-                                                  "sighup", "sigkill"};
+                                                  "sighup", "sigkill", "second-station", "server-restart",
+                                                  "session-stopped", "foreign-lock", "reset-client", "reset-server",
+                                                  "reset-both", "silent", "release", "import"};
     return names[int(fault)];
 }
 
@@ -105,6 +124,7 @@ QString faultList(const QSet<Fault> &faults)
 struct CiSeed {
     quint32 seed;
     QList<Fault> covers;
+    bool database = false; // the plan and audit in a database, the schedule of its faults
 };
 const QList<CiSeed> &ciSeedList()
 {
@@ -121,6 +141,11 @@ const QList<CiSeed> &ciSeedList()
         {132, {Fault::Swap, Fault::LeaveMidWrite, Fault::LocksDeleted, Fault::Sigterm}},
         {138, {Fault::Swap, Fault::Revert, Fault::LeaveMidWrite, Fault::HardLinkRun}},
         {149, {Fault::SharedMac, Fault::YCable, Fault::LeaveMidWrite}},
+        {9, {Fault::ServerRestart, Fault::SessionStopped, Fault::Sigkill}, true},
+        {4, {Fault::SecondStation, Fault::ServerRestart, Fault::ResetClient, Fault::Sigint}, true},
+        {8, {Fault::ForeignLock, Fault::ResetServer, Fault::ResetBoth, Fault::YCable}, true},
+        {13, {Fault::ForeignLock, Fault::ResetClient, Fault::ResetBoth, Fault::Release, Fault::Swap}, true},
+        {23, {Fault::Silent, Fault::Import, Fault::SecondStation, Fault::Sigkill}, true},
     };
     return list;
 }
@@ -169,6 +194,14 @@ struct StopSignal {
     int restartMs = 0; // after the run ended
 };
 
+// What happens to a database, its server or the network to it.
+struct DbEvent {
+    Fault kind = Fault::ServerRestart;
+    int atMs = 0;
+    int forMs = 0; // how long it lasts
+    int row = 0;   // Release
+};
+
 struct Schedule {
     quint32 seed = 0;
     int lanes = 2; // the main run's; a second run has a lane of its own after them
@@ -179,11 +212,13 @@ struct Schedule {
     QList<ModuleTraits> modules;
     QList<Placement> placements; // in the order they arrive
     QList<StopSignal> stops;
-    enum class Second { None, Symlinks, HardLinks, LocksDeleted } second = Second::None;
+    enum class Second { None, Symlinks, HardLinks, LocksDeleted, Station } second = Second::None;
     int secondAtMs = 0;
     enum class Tamper { None, RenameOver, Cut } tamper = Tamper::None;
     int tamperAtMs = 0;
     bool cutMidLine = false;
+    bool database = false;
+    QList<DbEvent> dbEvents;
 };
 
 constexpr int planRows = 10;
@@ -195,7 +230,9 @@ constexpr int longestScheduleMs = 15000;
 // the bound the invariant sets, so that a late end is measured, not cut.
 constexpr int stopWaitMs = int(invariants::stopBoundMs) + 2000;
 
-Schedule makeSchedule(quint32 seed)
+void addDatabaseFaults(Schedule &schedule, Dice &dice);
+
+Schedule makeSchedule(quint32 seed, bool database = false)
 {
     Dice dice(seed);
     Schedule schedule;
@@ -290,7 +327,32 @@ Schedule makeSchedule(quint32 seed)
         schedule.tamperAtMs = dice.between(1500, 4500);
         schedule.cutMidLine = dice.chance(50);
     }
+    if (database)
+        addDatabaseFaults(schedule, dice);
     return schedule;
+}
+
+// A line on a database: a second run is a second station, the files'
+// own faults have no place, and the database's come instead.
+void addDatabaseFaults(Schedule &schedule, Dice &dice)
+{
+    schedule.database = true;
+    if (schedule.second != Schedule::Second::None)
+        schedule.second = Schedule::Second::Station;
+    schedule.tamper = Schedule::Tamper::None;
+    static const Fault kinds[] = {Fault::ServerRestart, Fault::SessionStopped, Fault::ForeignLock, Fault::ResetClient,
+                                  Fault::ResetServer,   Fault::ResetBoth,      Fault::Silent,      Fault::Release,
+                                  Fault::Import};
+    int at = dice.between(600, 2500);
+    for (int i = 0, n = dice.between(2, 4); i < n; ++i) {
+        DbEvent event;
+        event.kind = kinds[dice.between(0, int(std::size(kinds)) - 1)];
+        event.atMs = at;
+        event.forMs = dice.between(300, 3000);
+        event.row = dice.between(1, planRows);
+        schedule.dbEvents << event;
+        at += dice.between(700, 2500);
+    }
 }
 
 QSet<Fault> faultsOf(const Schedule &schedule)
@@ -319,7 +381,10 @@ QSet<Fault> faultsOf(const Schedule &schedule)
     case Schedule::Second::Symlinks: faults << Fault::SymlinkRun; break;
     case Schedule::Second::HardLinks: faults << Fault::HardLinkRun; break;
     case Schedule::Second::LocksDeleted: faults << Fault::LocksDeleted; break;
+    case Schedule::Second::Station: faults << Fault::SecondStation; break;
     }
+    for (const DbEvent &event : schedule.dbEvents)
+        faults << event.kind;
     if (schedule.tamper == Schedule::Tamper::RenameOver)
         faults << Fault::AuditRenamed;
     if (schedule.tamper == Schedule::Tamper::Cut)
@@ -388,7 +453,7 @@ QString describe(const Schedule &schedule)
         lines << QStringLiteral("  at %1 ms: %2 to the run, restarted %3 ms after it ended").arg(stop.atMs)
                      .arg(signalName(stop.number)).arg(stop.restartMs);
     static const char *const seconds[] = {"", "through symbolic links", "through hard links",
-                                          "on the same paths, their lock files deleted first"};
+                                          "on the same paths, their lock files deleted first", "of a second station"};
     if (schedule.second != Schedule::Second::None)
         lines << QStringLiteral("  at %1 ms: a second run on lane %2 %3").arg(schedule.secondAtMs).arg(schedule.lanes + 1)
                      .arg(QLatin1String(seconds[int(schedule.second)]));
@@ -397,6 +462,12 @@ QString describe(const Schedule &schedule)
     if (schedule.tamper == Schedule::Tamper::Cut)
         lines << QStringLiteral("  at %1 ms: the audit cut short, %2").arg(schedule.tamperAtMs)
                      .arg(schedule.cutMidLine ? QStringLiteral("mid-line") : QStringLiteral("at a line end"));
+    for (const DbEvent &event : schedule.dbEvents) {
+        lines << QStringLiteral("  at %1 ms: %2 for %3 ms%4").arg(event.atMs).arg(QLatin1String(faultName(event.kind)))
+                     .arg(event.forMs)
+                     .arg(event.kind == Fault::Release ? QStringLiteral(", row %1 (if no module took any of it)").arg(event.row)
+                                                       : QString());
+    }
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -473,6 +544,16 @@ private:
     void tamper();
     void finish();
 
+    // The database
+    bool setUpDatabase(QString *error);
+    void databaseEvent(const DbEvent &event);
+    void stopSessions(int forMs);
+    void release(int row);
+    // Adds the records stopped runs kept in files; wait: until it is done.
+    void importKept(bool wait);
+    void keepDatabaseAudit();
+    std::unique_ptr<QProcess> command(const QStringList &arguments);
+
     // Modules
     void readLane(int lane);
     void command(int lane, const QByteArray &bytes);
@@ -509,7 +590,27 @@ private:
     int m_lastEventMs = 0;
     bool m_stopping = false;
     QEventLoop m_loop;
+    // A line on a database: its name, its URIs straight to the server and
+    // through the go-between, and what runs beside the line.
+    QString m_database;
+    QString m_serverUri;
+    QString m_lineUri;
+    std::unique_ptr<SocketProxy> m_proxy;
+    std::vector<std::unique_ptr<QProcess>> m_beside;
 };
+
+// The server of every database schedule, started the first time one plays.
+PostgresServer *lineServer(QString *error)
+{
+    static std::unique_ptr<PostgresServer> server;
+    if (!server)
+        server = std::make_unique<PostgresServer>();
+    if (!server->isRunning()) {
+        *error = server->error();
+        return nullptr;
+    }
+    return server.get();
+}
 
 Bench::Bench(const Schedule &schedule, const QString &folder)
     : m_schedule(schedule)
@@ -521,6 +622,12 @@ Bench::Bench(const Schedule &schedule, const QString &folder)
 
 Bench::~Bench()
 {
+    for (const auto &process : m_beside) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
     for (const auto &run : m_runs) {
         if (run->process->state() != QProcess::NotRunning) {
             run->process->kill();
@@ -550,8 +657,13 @@ bool Bench::play(QString *error)
         return false;
     m_evidence.plan = *rows;
     m_evidence.timeout = m_schedule.timeoutMs;
-    m_kept.push_back({QStringLiteral("the audit"), std::make_unique<QFile>(m_audit), false});
-    m_kept.back().file->open(QIODevice::ReadOnly);
+    if (m_schedule.database) {
+        if (!setUpDatabase(error))
+            return false;
+    } else {
+        m_kept.push_back({QStringLiteral("the audit"), std::make_unique<QFile>(m_audit), false});
+        m_kept.back().file->open(QIODevice::ReadOnly);
+    }
 
     const int lanes = m_schedule.lanes + (m_schedule.second == Schedule::Second::None ? 0 : 1);
     m_lanes.resize(std::size_t(lanes));
@@ -591,6 +703,10 @@ bool Bench::play(QString *error)
         QTimer::singleShot(m_schedule.tamperAtMs, this, [this] { tamper(); });
         m_lastEventMs = std::max(m_lastEventMs, m_schedule.tamperAtMs);
     }
+    for (const DbEvent &event : std::as_const(m_schedule.dbEvents)) {
+        QTimer::singleShot(event.atMs, this, [this, event] { databaseEvent(event); });
+        m_lastEventMs = std::max(m_lastEventMs, event.atMs + event.forMs);
+    }
     // Whatever came last has time to show its effect before the end.
     QTimer::singleShot(m_lastEventMs + 1000, this, [this] { checkDone(); });
     QTimer::singleShot(longestScheduleMs, this, [this] {
@@ -605,6 +721,8 @@ bool Bench::play(QString *error)
         kept.file->seek(0);
         m_evidence.audits << invariants::AuditCopy {kept.name, kept.file->readAll(), kept.tampered};
     }
+    if (m_schedule.database)
+        keepDatabaseAudit();
     return true;
 }
 
@@ -626,14 +744,20 @@ void Bench::startRun(const QString &plan, const QString &audit, const QList<int>
     run->evidence = int(m_evidence.runs.size());
     invariants::RunEvidence evidence;
     evidence.id = run->evidence + 1;
-    evidence.files = {fileId(plan), fileId(audit)};
-    QStringList arguments {"provision", "--plan", plan, "--audit", audit, "--station", station, "--operator",
-                           "faults", "--timeout", QString::number(m_schedule.timeoutMs)};
+    // Runs on a database share it by design: what they hold is the
+    // database's to keep apart, not a file's.
+    QStringList arguments {"provision", "--db", m_lineUri};
+    if (!m_schedule.database) {
+        evidence.files = {fileId(plan), fileId(audit)};
+        arguments = QStringList {"provision", "--plan", plan, "--audit", audit};
+    }
+    arguments << "--station" << station << "--operator" << "faults" << "--timeout" << QString::number(m_schedule.timeoutMs);
     for (int lane : lanes) {
         evidence.lanes << lanePath(lane);
         arguments << "--port" << lanePath(lane);
     }
     run->process = new QProcess(this);
+    run->process->setWorkingDirectory(m_folder); // where a run on a database keeps what it could not store
     connect(run->process, &QProcess::readyReadStandardOutput, this, [this, self] { took(self, false); });
     connect(run->process, &QProcess::readyReadStandardError, this, [this, self] { took(self, true); });
     connect(run->process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
@@ -749,6 +873,9 @@ void Bench::startSecond()
     switch (m_schedule.second) {
     case Schedule::Second::None:
         return;
+    case Schedule::Second::Station:
+        m_happened << Fault::SecondStation;
+        break;
     case Schedule::Second::Symlinks:
         plan = folder.filePath(QStringLiteral("plan-link.csv"));
         audit = folder.filePath(QStringLiteral("audit-link.jsonl"));
@@ -851,6 +978,143 @@ void Bench::finish()
     }
     if (std::all_of(m_runs.begin(), m_runs.end(), [](const auto &run) { return run->process->state() == QProcess::NotRunning; }))
         m_loop.quit();
+}
+
+// --- The database ---------------------------------------------------------------
+
+bool Bench::setUpDatabase(QString *error)
+{
+    PostgresServer *server = lineServer(error);
+    if (!server)
+        return false;
+    static int made = 0;
+    m_database = QStringLiteral("line_%1_%2").arg(m_schedule.seed).arg(++made);
+    m_serverUri = server->createDatabase(m_database);
+    if (m_serverUri.isEmpty()) {
+        *error = server->error();
+        return false;
+    }
+    // The runs reach the server through the go-between, the operators'
+    // commands straight.
+    const QString near = QDir(m_folder).filePath(QStringLiteral("pg"));
+    QDir().mkpath(near);
+    m_proxy = std::make_unique<SocketProxy>(near + QStringLiteral("/.s.PGSQL.5432"),
+                                            server->socketFolder() + QStringLiteral("/.s.PGSQL.5432"));
+    if (!m_proxy->isListening()) {
+        *error = m_proxy->error();
+        return false;
+    }
+    m_lineUri = QStringLiteral("postgresql://vev@/%1?host=%2").arg(m_database, near);
+    const auto import = command({"plan", "import", "--db", m_serverUri, m_plan});
+    if (!import->waitForFinished(60000) || import->exitCode() != 0) {
+        *error = QStringLiteral("the plan could not be imported: ") + QString::fromUtf8(import->readAll());
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<QProcess> Bench::command(const QStringList &arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setWorkingDirectory(m_folder);
+    process->start(QStringLiteral(VEV_CLI_PATH), arguments);
+    return process;
+}
+
+void Bench::databaseEvent(const DbEvent &event)
+{
+    if (m_stopping)
+        return;
+    QString error;
+    PostgresServer *server = lineServer(&error);
+    m_happened << event.kind;
+    note(QStringLiteral("%1 for %2 ms").arg(QLatin1String(faultName(event.kind))).arg(event.forMs));
+    switch (event.kind) {
+    case Fault::ServerRestart:
+        m_beside.push_back(server->restartInBackground(event.forMs));
+        break;
+    case Fault::SessionStopped:
+        stopSessions(event.forMs);
+        break;
+    case Fault::ForeignLock:
+        m_beside.push_back(server->sqlInBackground(m_database, QStringLiteral("BEGIN; LOCK TABLE vev_plan IN ACCESS EXCLUSIVE "
+                                                                              "MODE; SELECT pg_sleep(%1); COMMIT")
+                                                                   .arg(double(event.forMs) / 1000)));
+        break;
+    case Fault::ResetClient: m_proxy->resetClientSide(event.forMs); break;
+    case Fault::ResetServer: m_proxy->resetServerSide(); break;
+    case Fault::ResetBoth: m_proxy->resetBoth(); break;
+    case Fault::Silent: m_proxy->goSilent(event.forMs); break;
+    case Fault::Release: release(event.row); break;
+    case Fault::Import: importKept(false); break;
+    default: break;
+    }
+}
+
+void Bench::stopSessions(int forMs)
+{
+    QString error;
+    QString pids;
+    lineServer(&error)->sql(m_database, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' AND "
+                                                       "application_name = 'vev-cli'").arg(m_database), &pids);
+    QList<pid_t> stopped;
+    for (const QString &pid : pids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (::kill(pid_t(pid.toInt()), SIGSTOP) == 0)
+            stopped << pid_t(pid.toInt());
+    }
+    note(QStringLiteral("sessions stopped: %1").arg(pids.simplified()));
+    QTimer::singleShot(forMs, this, [stopped] {
+        for (pid_t pid : stopped)
+            ::kill(pid, SIGCONT);
+    });
+}
+
+void Bench::release(int row)
+{
+    // An operator releases a row in doubt only once no module carries any
+    // of it: one that took any of its values is never released here.
+    const PlanRow &values = m_evidence.plan.at(row - 1);
+    for (const invariants::ModuleHistory &module : std::as_const(m_evidence.modules)) {
+        for (const invariants::Exchange &exchange : module.exchanges) {
+            if (exchange.write && canonicalValue(exchange.setting, exchange.value) == canonicalOf(values.values, exchange.setting)) {
+                note(QStringLiteral("row %1 is not released: %2 took its %3").arg(row).arg(module.name)
+                         .arg(QLatin1String(settingInfo(exchange.setting).key)));
+                return;
+            }
+        }
+    }
+    note(QStringLiteral("plan release --row %1").arg(row));
+    m_beside.push_back(command({"plan", "release", "--db", m_serverUri, "--row", QString::number(row), "--station", "ops"}));
+}
+
+void Bench::importKept(bool wait)
+{
+    const QStringList kept = QDir(m_folder).entryList({QStringLiteral("vev-unstored-*.jsonl")}, QDir::Files, QDir::Name);
+    for (const QString &name : kept) {
+        note(QStringLiteral("audit import %1").arg(name));
+        auto import = command({"audit", "import", "--db", m_serverUri, QDir(m_folder).filePath(name)});
+        if (wait) {
+            import->waitForFinished(60000);
+            note(QStringLiteral("audit import %1: %2").arg(name, QString::fromUtf8(import->readAll()).trimmed()));
+        }
+        m_beside.push_back(std::move(import));
+    }
+}
+
+void Bench::keepDatabaseAudit()
+{
+    // Whatever was still going beside the line ends first.
+    for (const auto &process : m_beside)
+        process->waitForFinished(60000);
+    importKept(true);
+    const auto exported = command({"audit", "export", "--db", m_serverUri});
+    exported->setProcessChannelMode(QProcess::SeparateChannels);
+    exported->waitForFinished(60000);
+    m_evidence.audits << invariants::AuditCopy {QStringLiteral("the database's audit"), exported->readAllStandardOutput(),
+                                               false};
+    note(QStringLiteral("audit export: exit %1 %2").arg(exported->exitCode())
+             .arg(QString::fromUtf8(exported->readAllStandardError()).trimmed()));
 }
 
 // --- Modules ------------------------------------------------------------------
@@ -1095,10 +1359,10 @@ struct Played {
     QSet<Fault> happened;
 };
 
-Played playSeed(quint32 seed, bool traced = false)
+Played playSeed(quint32 seed, bool traced = false, bool database = false)
 {
     Played played;
-    const Schedule schedule = makeSchedule(seed);
+    const Schedule schedule = makeSchedule(seed, database);
     QTemporaryDir folder;
     QElapsedTimer clock;
     clock.start();
@@ -1136,13 +1400,15 @@ private slots:
     void ciSeedsCoverEveryFault();
     void ciSeeds_data();
     void ciSeeds();
+    void ciDatabaseSeeds_data();
+    void ciDatabaseSeeds();
 };
 
 void TestFaults::ciSeedsCoverEveryFault()
 {
     QSet<Fault> covered;
     for (const CiSeed &ci : ciSeedList()) {
-        const QSet<Fault> scheduled = faultsOf(makeSchedule(ci.seed));
+        const QSet<Fault> scheduled = faultsOf(makeSchedule(ci.seed, ci.database));
         for (Fault fault : ci.covers) {
             QVERIFY2(scheduled.contains(fault), qPrintable(QStringLiteral("seed %1 is listed for %2, which its schedule "
                                                                           "does not hold").arg(ci.seed).arg(faultName(fault))));
@@ -1157,24 +1423,51 @@ void TestFaults::ciSeedsCoverEveryFault()
     QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("no CI seed is listed for: ") + faultList(missing)));
 }
 
-void TestFaults::ciSeeds_data()
+static void addSeedRows(bool database)
 {
     QTest::addColumn<quint32>("seed");
-    for (const CiSeed &ci : ciSeedList())
-        QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(ci.seed))) << ci.seed;
+    for (const CiSeed &ci : ciSeedList()) {
+        if (ci.database == database)
+            QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(ci.seed))) << ci.seed;
+    }
 }
 
-void TestFaults::ciSeeds()
+static void playCiSeed(quint32 seed, bool database)
 {
-    QFETCH(quint32, seed);
-    const Played played = playSeed(seed);
+    const Played played = playSeed(seed, false, database);
     qInfo().noquote() << played.report.section(QLatin1Char('\n'), 0, 0);
     if (!played.ok) {
         // Whole: a test's failure message is cut short, the schedule and what
         // happened with it.
         QTextStream(stdout) << played.report << Qt::endl;
-        QFAIL(qPrintable(QStringLiteral("seed %1 broke an invariant; replay it with tst_faults --seed %1").arg(seed)));
+        QFAIL(qPrintable(QStringLiteral("seed %1 broke an invariant; replay it with tst_faults --seed %1%2")
+                             .arg(seed).arg(database ? QStringLiteral(" --database") : QString())));
     }
+}
+
+void TestFaults::ciSeeds_data()
+{
+    addSeedRows(false);
+}
+
+void TestFaults::ciSeeds()
+{
+    QFETCH(quint32, seed);
+    playCiSeed(seed, false);
+}
+
+// The same line on a database its stations share, through a go-between
+// that breaks connections, with the server and its sessions stopped and
+// the plan locked under them.
+void TestFaults::ciDatabaseSeeds_data()
+{
+    addSeedRows(true);
+}
+
+void TestFaults::ciDatabaseSeeds()
+{
+    QFETCH(quint32, seed);
+    playCiSeed(seed, true);
 }
 
 int main(int argc, char *argv[])
@@ -1188,20 +1481,21 @@ int main(int argc, char *argv[])
     const qint64 seed = number(QStringLiteral("--seed"), -1);
     const qint64 kinds = number(QStringLiteral("--kinds"), -1);
     const qint64 runs = std::max<qint64>(1, number(QStringLiteral("--runs"), 1));
+    const bool database = arguments.contains(QStringLiteral("--database"));
     QTextStream out(stdout);
     if (kinds >= 0) {
         for (qint64 i = 0; i < runs; ++i)
-            out << "seed " << kinds + i << ": " << faultList(faultsOf(makeSchedule(quint32(kinds + i)))) << Qt::endl;
+            out << "seed " << kinds + i << ": " << faultList(faultsOf(makeSchedule(quint32(kinds + i), database))) << Qt::endl;
         return 0;
     }
     if (seed >= 0 && arguments.contains(QStringLiteral("--schedule"))) {
-        out << describe(makeSchedule(quint32(seed))) << Qt::endl;
+        out << describe(makeSchedule(quint32(seed), database)) << Qt::endl;
         return 0;
     }
     if (seed >= 0) {
         int failed = 0;
         for (qint64 i = 0; i < runs; ++i) {
-            const Played played = playSeed(quint32(seed + i), arguments.contains(QStringLiteral("--trace")));
+            const Played played = playSeed(quint32(seed + i), arguments.contains(QStringLiteral("--trace")), database);
             out << played.report << Qt::endl;
             failed += played.ok ? 0 : 1;
         }
