@@ -6,7 +6,7 @@
 #include "store/plandatabase.h"
 
 #include <QDir>
-#include <QTimer>
+#include <QCoreApplication>
 
 namespace cli {
 
@@ -74,10 +74,12 @@ void databaseInit(const DatabaseRequest &request, const Done &done)
 {
     // On this thread, not through a station's store: tables a station's own
     // login made must be taken over before they can be brought up to date.
+    // Let go of once its answer has returned into it, or with the program.
     auto *database = new PlanDatabase(request.uri, {request.station, request.operatorName});
-    database->initialise(request.stationRole, [database, done](const DbFault &fault, const QString &report) {
-        // Let go of once this answer has returned into it.
-        QTimer::singleShot(0, [database] { delete database; });
+    auto *holder = new QObject(QCoreApplication::instance());
+    QObject::connect(holder, &QObject::destroyed, [database] { delete database; });
+    database->initialise(request.stationRole, [holder, done](const DbFault &fault, const QString &report) {
+        holder->deleteLater();
         if (fault)
             return done(fail(fault.kind == DbFault::Refused ? fault.code : ExitCode::Failure, fault.why));
         out() << report << '\n';
