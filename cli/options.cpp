@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include "base/exitcodes.h"
+#include "plan/failurecodes.h"
 
 namespace cli {
 
@@ -145,7 +146,9 @@ Exit codes:
 
 QString programDescription()
 {
-    return QString::fromLatin1(description) + exitCodeHelp();
+    return QString::fromLatin1(description) + exitCodeHelp()
+           + QStringLiteral("\nFailure codes, on each outcome that is not a pass (\"code\" in the audit):\n")
+           + failureCodeHelp();
 }
 
 const Options &options()

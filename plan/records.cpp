@@ -181,6 +181,8 @@ QJsonObject bodyObject(const OutcomeRecord &outcome)
     };
     if (!outcome.reason.isEmpty())
         object.insert(QStringLiteral("reason"), outcome.reason);
+    if (!outcome.code.isEmpty())
+        object.insert(QStringLiteral("code"), outcome.code);
     if (outcome.acknowledged) {
         QJsonArray keys;
         for (Setting setting : *outcome.acknowledged)
@@ -251,6 +253,7 @@ std::optional<AuditBody> readBody(const QString &kind, Fields<Object> &fields)
         outcome.readBack = fields.settings("read_back");
         outcome.result = fields.result();
         outcome.reason = fields.text("reason", false);
+        outcome.code = fields.text("code", false);
         outcome.acknowledged = fields.settingList("acknowledged");
         return outcome;
     }

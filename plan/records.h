@@ -52,6 +52,9 @@ struct OutcomeRecord {
     // The settings the module acknowledged; none known for outcomes written
     // before this was recorded.
     std::optional<QList<Setting>> acknowledged;
+    // Why it did not pass, as a stable word (see failurecodes.h); empty for
+    // a pass, and as read from an outcome written before codes.
+    QString code = {};
 };
 
 struct ReleaseRecord {

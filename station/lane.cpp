@@ -2,6 +2,8 @@
 #include "station/lane.h"
 #include "station/lanesettings.h"
 
+#include "plan/failurecodes.h"
+
 #include <QPointer>
 
 namespace {
@@ -47,6 +49,21 @@ QString reasonOf(const WriteOutcome &outcome, Result result, const SettingValues
                          : QStringLiteral("%1 not read back").arg(name));
     }
     return reasons.join(QStringLiteral("; "));
+}
+
+// The same, as the word a report groups by: the first setting in the
+// form's order that read back wrong.
+QString codeOf(const WriteOutcome &outcome, Result result)
+{
+    if (result == Result::Fail) {
+        for (Setting setting : allSettings) {
+            if (outcome.differs.contains(setting))
+                return readBackCode(setting);
+        }
+    }
+    OutcomeRecord coded;
+    coded.result = result;
+    return failureCode(coded);
 }
 
 } // namespace
@@ -266,6 +283,7 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         return;
     const Result result = resultOf(outcome);
     OutcomeRecord record = outcomeOfRow(result, reasonOf(outcome, result, m_row.values));
+    record.code = codeOf(outcome, result);
     if (outcome.readBack)
         record.readBack = outcome.readBack->values;
     record.acknowledged = outcome.acknowledged.toList();
@@ -275,7 +293,9 @@ void Lane::writeFinished(const WriteOutcome &outcome)
 void Lane::abortRow(const QString &why)
 {
     m_client.abort();
-    recordOutcome(outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why), false, {});
+    OutcomeRecord record = outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why);
+    record.code = QStringLiteral("stopped");
+    recordOutcome(record, false, {});
 }
 
 OutcomeRecord Lane::outcomeOfRow(Result result, const QString &reason) const

@@ -3,6 +3,7 @@
 // plan book's ruling.
 
 #include "auditfixture.h"
+#include "plan/failurecodes.h"
 #include "plan/auditfile.h"
 #include "plan/compactline.h"
 #include "plan/plan.h"
@@ -34,6 +35,8 @@ private slots:
     void names();
     void ruling_data();
     void ruling();
+    void failureCodes_data();
+    void failureCodes();
 };
 
 void TestPlan::plans_data()
@@ -463,6 +466,45 @@ void TestPlan::ruling()
         break;
     }
     QTEST(said, "ruling");
+}
+
+void TestPlan::failureCodes_data()
+{
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("written"); // the code the line carries; empty: a line written before codes
+    QTest::addColumn<QString>("code");
+
+    QTest::newRow("a pass has none") << "pass" << "" << "" << "";
+    QTest::newRow("its own code") << "fail" << "IP address reads back \"x\" instead of \"y\"" << "readback-mismatch-mac"
+                                  << "readback-mismatch-mac";
+    QTest::newRow("older: no answer") << "no-answer" << "no answer" << "" << "no-answer";
+    QTest::newRow("older: not acknowledged") << "not-acknowledged" << "not acknowledged: Gateway" << ""
+                                             << "not-acknowledged";
+    QTest::newRow("older: the setting named") << "fail" << "Port reads back \"80\" instead of \"502\"" << ""
+                                              << "readback-mismatch-port";
+    QTest::newRow("older: no setting named") << "fail" << "differs" << "" << "readback-mismatch";
+    QTest::newRow("older: stopped") << "aborted" << "stopped: Ctrl-C" << "" << "stopped";
+    QTest::newRow("older: port lost") << "aborted" << "port lost: device removed" << "" << "port-lost";
+}
+
+// An outcome's code survives its line, and one written before codes gets
+// one from its result and reason; every code given is in the table.
+void TestPlan::failureCodes()
+{
+    QFETCH(QString, result);
+    QFETCH(QString, reason);
+    QFETCH(QString, written);
+    QFETCH(QString, code);
+    OutcomeRecord outcome {1, QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, *resultFromText(result), reason, {}, written};
+    QString why;
+    const auto read = readAuditLine(auditLine({{}, QStringLiteral("bench-1"), {}, {}, outcome}, firstPrev), &why);
+    QVERIFY2(read && read->record, qPrintable(why));
+    QCOMPARE(failureCode(std::get<OutcomeRecord>(read->record->body)), code);
+    const bool listed = std::any_of(failureCodeMeanings.begin(), failureCodeMeanings.end(),
+                                    [&code](const FailureCodeMeaning &entry) { return code == QLatin1String(entry.code); });
+    QVERIFY(code.isEmpty() || listed);
+    QVERIFY(failureCodeHelp().contains(QStringLiteral("  %1 ").arg(code)));
 }
 
 QTEST_GUILESS_MAIN(TestPlan)

@@ -71,6 +71,7 @@ void TestStation::lanesShareTheLoop()
                                                resultText(record.result));
         if (record.result == Result::Fail)
             QVERIFY2(record.reason.contains(QLatin1String("reads back \"192.168.1.20\" instead of")), qPrintable(record.reason));
+        QCOMPARE(record.code, record.result == Result::Fail ? QStringLiteral("readback-mismatch-ip") : QString());
     }
     results.sort();
     QCOMPARE(results, (QStringList {"first pass", "first pass", "second fail", "second fail"}));

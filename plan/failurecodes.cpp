@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#include "plan/failurecodes.h"
+
+#include "protocol/wireformat.h"
+
+namespace {
+
+constexpr int helpWidth = 79;
+constexpr int codeWidth = 26;
+
+} // namespace
+
+QString readBackCode(Setting setting)
+{
+    return QStringLiteral("readback-mismatch-") + QLatin1String(settingInfo(setting).key);
+}
+
+QString failureCode(const OutcomeRecord &outcome)
+{
+    if (!outcome.code.isEmpty() || outcome.result == Result::Pass)
+        return outcome.code;
+    switch (outcome.result) {
+    case Result::Pass: return {};
+    case Result::NoAnswer: return QStringLiteral("no-answer");
+    case Result::NotAcknowledged: return QStringLiteral("not-acknowledged");
+    case Result::Aborted:
+        return outcome.reason.startsWith(QLatin1String("stopped")) ? QStringLiteral("stopped") : QStringLiteral("port-lost");
+    case Result::Fail: break;
+    }
+    // Older reasons name the setting first: "IP address reads back ...".
+    for (Setting setting : allSettings) {
+        if (outcome.reason.startsWith(QLatin1String(settingInfo(setting).name)))
+            return readBackCode(setting);
+    }
+    return QStringLiteral("readback-mismatch");
+}
+
+QString failureCodeHelp()
+{
+    QString text;
+    for (const FailureCodeMeaning &entry : failureCodeMeanings) {
+        QString line = QStringLiteral("  %1").arg(QLatin1String(entry.code), -codeWidth);
+        const int indent = int(line.size());
+        for (const QString &word : QString::fromLatin1(entry.meaning).split(QLatin1Char(' '))) {
+            if (line.size() + 1 + word.size() > helpWidth && line.size() > indent) {
+                text += line + QLatin1Char('\n');
+                line = QString(indent, QLatin1Char(' '));
+            }
+            line += QLatin1Char(' ') + word;
+        }
+        text += line + QLatin1Char('\n');
+    }
+    return text;
+}
