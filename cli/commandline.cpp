@@ -257,7 +257,7 @@ Run databaseRun(const Args &args, Refusal *refusal)
             return {};
         request.lanes = *lanes;
         if (args.isSet(o.acceptAuditFrom)) {
-            const auto match = QRegularExpression(QStringLiteral("^([1-9][0-9]{0,17}):([0-9a-f]{64})$"))
+            const auto match = QRegularExpression(QStringLiteral("^(0|[1-9][0-9]{0,17}):([0-9a-f]{64})$"))
                                    .match(args.value(o.acceptAuditFrom));
             if (!match.hasMatch()) {
                 return refuse(refusal, QStringLiteral("--accept-audit-from takes SEQ:HASH, a line's number and its hash "

@@ -213,10 +213,9 @@ QJsonObject bodyObject(const LostRecord &lost)
 
 QJsonObject bodyObject(const AcceptRecord &accept)
 {
-    QJsonObject object {
-        {QStringLiteral("seq"), accept.seq},
-        {QStringLiteral("hash"), accept.hash},
-    };
+    QJsonObject object {{QStringLiteral("hash"), accept.hash}};
+    if (accept.seq > 0) // none: an empty audit
+        object.insert(QStringLiteral("seq"), accept.seq);
     if (accept.rememberedSeq > 0) {
         object.insert(QStringLiteral("remembered_seq"), accept.rememberedSeq);
         object.insert(QStringLiteral("remembered_hash"), accept.rememberedHash);
@@ -295,7 +294,7 @@ std::optional<AuditBody> readBody(const QString &kind, Fields<Object> &fields)
     }
     if (kind == QLatin1String("accept")) {
         AcceptRecord accept;
-        accept.seq = fields.row("seq");
+        accept.seq = fields.row("seq", false);
         accept.hash = fields.text("hash");
         accept.rememberedSeq = fields.row("remembered_seq", false);
         accept.rememberedHash = fields.text("remembered_hash", accept.rememberedSeq > 0);

@@ -88,7 +88,7 @@ struct LostRecord {
 // from the line the audit ends at now. About no row.
 struct AcceptRecord {
     int row = 0;
-    qint64 seq = 0;            // the line it goes on from
+    qint64 seq = 0;            // the line it goes on from; 0: an empty audit
     QString hash;              // ... and that line's hash
     qint64 rememberedSeq = 0;  // the last line it had stored; 0: none known
     QString rememberedHash;

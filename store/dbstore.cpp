@@ -179,34 +179,45 @@ void DbStore::open(std::function<void(const Opened &)> done)
 
 void DbStore::startRun(PlanDatabase &db, const std::function<void(const DbFault &, const QString &)> &taken)
 {
-    // The audit must still end where this station left it, or be accepted
-    // as it is now; from here on each line it stores is remembered.
-    const LastLineMemory memory(m_options.memoryFolder, m_options.uri, m_options.station);
-    QString error;
-    const auto remembered = memory.read(&error);
-    if (!error.isEmpty() && !m_options.acceptFrom) {
-        return taken(DbFault::refused(error + QStringLiteral("; nothing was sent: start once with --accept-audit-from "
-                                                             "SEQ:HASH to go on from the audit as it is"),
-                                      ExitCode::AuditBroken), {});
-    }
-    db.onLineStored([this, memory](const AuditMark &mark) {
-        QString error;
-        if (!memory.write(mark, &error) && !std::exchange(m_memoryFailed, true))
-            emit warned(error + QStringLiteral("; the next start cannot check that the audit still ends here"));
-    });
-    db.checkLastLine(remembered, m_options.acceptFrom, [&db, taken](const DbFault &fault) {
+    db.tablesId([this, &db, taken](const DbFault &fault, const QString &id) {
         if (fault)
             return taken(fault, {});
-        // A station whose login owns the tables could drop their guards
-        // and rewrite the audit: said once, at the start. Not knowing is
-        // no reason to stop.
-        db.ownsTables([&db, taken](const DbFault &, const QString &login) {
-            if (login.isEmpty())
-                return taken({}, {});
-            taken({}, QStringLiteral("the station logs in to %1 as %2, which owns its tables and could rewrite the "
-                                     "audit: give the stations a role of their own (vev-cli db init --station-role)")
-                          .arg(db.uri().display(), printable(login)));
+        // The audit must still end where this station left it, or be
+        // accepted as it is now; from here on each line it stores is
+        // remembered.
+        const LastLineMemory memory(m_options.memoryFolder, id, m_options.uri, m_options.station);
+        QString error;
+        const auto remembered = memory.read(&error);
+        if (!error.isEmpty() && !m_options.acceptFrom) {
+            return taken(DbFault::refused(error + QStringLiteral("; nothing was sent: start once with "
+                                                                 "--accept-audit-from SEQ:HASH to go on from the "
+                                                                 "audit as it is"),
+                                          ExitCode::AuditBroken), {});
+        }
+        db.onLineStored([this, memory](const AuditMark &mark) {
+            QString error;
+            if (!memory.write(mark, &error) && !std::exchange(m_memoryFailed, true))
+                emit warned(error + QStringLiteral("; the next start cannot check that the audit still ends here"));
         });
+        db.checkLastLine(remembered, m_options.acceptFrom, [&db, taken](const DbFault &fault) {
+            if (fault)
+                return taken(fault, {});
+            warnOwner(db, taken);
+        });
+    });
+}
+
+void DbStore::warnOwner(PlanDatabase &db, const std::function<void(const DbFault &, const QString &)> &taken)
+{
+    // A station whose login owns the tables could drop their guards and
+    // rewrite the audit: said once, at the start. Not knowing is no reason
+    // to stop.
+    db.ownsTables([&db, taken](const DbFault &, const QString &login) {
+        if (login.isEmpty())
+            return taken({}, {});
+        taken({}, QStringLiteral("the station logs in to %1 as %2, which owns its tables and could rewrite the audit: "
+                                 "give the stations a role of their own (vev-cli db init --station-role)")
+                      .arg(db.uri().display(), printable(login)));
     });
 }
 

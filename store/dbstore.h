@@ -99,6 +99,7 @@ private:
     void checkLease();
     // On the worker's thread, once the station's name is taken.
     void startRun(PlanDatabase &db, const std::function<void(const DbFault &, const QString &)> &taken);
+    static void warnOwner(PlanDatabase &db, const std::function<void(const DbFault &, const QString &)> &taken);
 
     Options m_options;
     // When the server last confirmed the station's name, in ms of m_clock;

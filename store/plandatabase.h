@@ -94,8 +94,11 @@ public:
     // At a station's start: the audit still holds the line this station
     // last stored (remembered), unchanged; refused (AuditBroken) when it
     // does not. With accept (after a restore from a backup), the audit must
-    // hold that line instead, and a line saying so is appended.
+    // end at that line instead (0 and 64 zeros: an empty audit), and a line
+    // saying so is appended.
     void checkLastLine(const std::optional<AuditMark> &remembered, const std::optional<AuditMark> &accept, Done done);
+    // The id the tables were made with.
+    void tablesId(std::function<void(const DbFault &, const QString &id)> done);
 
     // Adds a plan's rows after those already there, in their order, in one
     // transaction: refused (Usage, naming the line) when one has an IP or
@@ -186,6 +189,7 @@ private:
     // The two logins (planroles.cpp).
     void checkStationRole(const QString &role, const std::shared_ptr<QString> &quoted, Done next);
     void takeOver(const std::shared_ptr<QString> &report, Done next);
+    void appendAccept(const std::optional<AuditMark> &remembered, const AuditMark &accept, Done done);
 
     // Changes (planqueries.cpp).
     struct ClaimState;

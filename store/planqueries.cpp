@@ -217,14 +217,17 @@ void PlanDatabase::resumeRow(const std::shared_ptr<ClaimState> &state, const Pla
 
 void PlanDatabase::nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish)
 {
-    run(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.forced FROM vev_plan p WHERE p.state = 'open' "
-                                                                "ORDER BY p.row LIMIT 1 FOR UPDATE SKIP LOCKED"),
-        {}, [this, state, finish](const PgResult &result) {
+    // A row that may be on two modules waits for its release.
+    const QString free = QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM vev_conflict c WHERE c.row = p.row "
+                                        "AND c.resolved_seq IS NULL)");
+    run(QStringLiteral("SELECT ") + rowColumns + QStringLiteral(", p.forced FROM vev_plan p WHERE p.state = 'open'") + free
+            + QStringLiteral(" ORDER BY p.row LIMIT 1 FOR UPDATE SKIP LOCKED"),
+        {}, [this, state, free, finish](const PgResult &result) {
             if (result.rows() > 0)
                 return claimRow(state, planRowOf(result, 0), result.flag(0, 6), ProvisionStore::Claim::Fresh, finish);
             // Open rows that other stations are claiming this moment are
             // skipped: whether any stay open shows once they are done.
-            run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_plan WHERE state = 'open')"), {},
+            run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_plan p WHERE p.state = 'open'") + free + QStringLiteral(")"), {},
                 [state, finish](const PgResult &open) {
                     if (open.flag(0, 0))
                         return finish({DbFault::Busy, QStringLiteral("other stations are claiming the last open rows")});
@@ -424,9 +427,9 @@ void PlanDatabase::releaseRow(int row, const PgResult &locked, const std::shared
     const PlanRow planRow = planRowOf(locked, 0);
     const RowState state = stateOf(locked.text(0, 6));
     const bool live = locked.flag(0, 7);
-    if (state == RowState::Passed && !live) {
-        // A passed row that may be on two modules is released once both
-        // have been set aside and the row taken off them.
+    if ((state == RowState::Passed || state == RowState::Open) && !live) {
+        // A row that may be on two modules (passed, or open again) is
+        // released once both have been set aside and the row taken off them.
         return run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_conflict WHERE row = $1 AND resolved_seq IS NULL)"),
                    {row}, [this, row, state, planRow, values, finish](const PgResult &result) {
                        if (!result.flag(0, 0))

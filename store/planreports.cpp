@@ -189,7 +189,8 @@ std::optional<AuditLine> checked(Verification *state, const AuditRow &row)
 // the audit has lines of the row at all.
 const QString planAgainstAudit = QStringLiteral(
     "SELECT p.row, p.state, coalesce(p.station, ''), p.audit_seq, a.line, "
-    "EXISTS (SELECT 1 FROM vev_audit b WHERE b.row = p.row AND b.kind IN ('claim', 'outcome', 'release', 'lost')) "
+    "EXISTS (SELECT 1 FROM vev_audit b WHERE b.row = p.row AND b.kind IN ('claim', 'outcome', 'release', 'lost') "
+    "AND NOT EXISTS (SELECT 1 FROM vev_conflict c WHERE c.seq = b.seq)) "
     "FROM vev_plan p LEFT JOIN vev_audit a ON a.seq = p.audit_seq ORDER BY p.row");
 
 // Why the plan does not follow the audit, naming the first row that does

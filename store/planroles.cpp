@@ -35,7 +35,8 @@ const QString othersObjects = QStringLiteral(
     "AND c.relname IN ('vev_schema', 'vev_station', 'vev_plan', 'vev_audit', 'vev_conflict', 'vev_run') "
     "AND c.relowner <> (SELECT oid FROM pg_roles WHERE rolname = current_user) "
     "UNION ALL SELECT 'FUNCTION', quote_ident(p.proname) || '()', pg_get_userbyid(p.proowner) FROM pg_proc p "
-    "WHERE p.pronamespace = to_regnamespace(current_schema()) AND p.proname IN ('vev_audit_refuse', 'vev_plan_guard') "
+    "WHERE p.pronamespace = to_regnamespace(current_schema()) "
+    "AND p.proname IN ('vev_audit_refuse', 'vev_plan_guard', 'vev_conflict_guard') "
     "AND p.proowner <> (SELECT oid FROM pg_roles WHERE rolname = current_user)");
 
 } // namespace
@@ -89,8 +90,15 @@ void PlanDatabase::initialise(const QString &stationRole, std::function<void(con
 
 void PlanDatabase::checkStationRole(const QString &role, const std::shared_ptr<QString> &quoted, Done next)
 {
-    run(QStringLiteral("SELECT quote_ident($1), r.rolname IS NOT NULL, $1 = current_user, coalesce(r.rolsuper, false) "
-                       "FROM (SELECT 1) one LEFT JOIN pg_roles r ON r.rolname = $1"),
+    // The role must not be able to act as the tables' owner, the
+    // database's owner (who may drop what is in its schema), or make
+    // objects of its own beside the tables.
+    run(QStringLiteral("SELECT quote_ident($1), r.rolname IS NOT NULL, $1 = current_user, coalesce(r.rolsuper, false), "
+                       "CASE WHEN r.rolname IS NULL THEN false ELSE pg_has_role($1, current_user, 'MEMBER') END, "
+                       "CASE WHEN r.rolname IS NULL THEN false ELSE pg_has_role($1, d.datdba, 'MEMBER') END, "
+                       "CASE WHEN r.rolname IS NULL THEN false ELSE has_schema_privilege($1, current_schema(), 'CREATE') END, "
+                       "current_database(), current_schema() "
+                       "FROM pg_database d LEFT JOIN pg_roles r ON r.rolname = $1 WHERE d.datname = current_database()"),
         {role}, [this, role, quoted, next](const PgResult &result) {
             const QString name = printable(role);
             if (!result.flag(0, 1)) {
@@ -106,6 +114,23 @@ void PlanDatabase::checkStationRole(const QString &role, const std::shared_ptr<Q
             if (result.flag(0, 3)) {
                 return next(DbFault::refused(QStringLiteral("%1 is a superuser, who could change the audit: give the "
                                                             "stations an ordinary role").arg(name), ExitCode::Usage));
+            }
+            if (result.flag(0, 4)) {
+                return next(DbFault::refused(QStringLiteral("%1 is a member of the login running db init, which owns the "
+                                                            "tables, and could change them: give the stations a role "
+                                                            "of their own").arg(name), ExitCode::Usage));
+            }
+            if (result.flag(0, 5)) {
+                return next(DbFault::refused(QStringLiteral("%1 owns the database %2 (or is a member of its owner) and "
+                                                            "could drop the tables: make the login running db init its "
+                                                            "owner (ALTER DATABASE %2 OWNER TO ...), then run db init again")
+                                                 .arg(name, printable(result.text(0, 7))), ExitCode::Usage));
+            }
+            if (result.flag(0, 6)) {
+                return next(DbFault::refused(QStringLiteral("%1 may create objects in the schema %2, beside the tables: "
+                                                            "REVOKE CREATE ON SCHEMA %2 FROM %1 (and from PUBLIC), then "
+                                                            "run db init again")
+                                                 .arg(name, printable(result.text(0, 8))), ExitCode::Usage));
             }
             *quoted = result.text(0, 0);
             next({});
@@ -149,42 +174,60 @@ void PlanDatabase::ownsTables(std::function<void(const DbFault &, const QString 
         }, [done](const DbFault &fault) { done(fault, {}); });
 }
 
+void PlanDatabase::tablesId(std::function<void(const DbFault &, const QString &id)> done)
+{
+    run(QStringLiteral("SELECT id FROM vev_schema LIMIT 1"), {},
+        [done](const PgResult &result) { done({}, result.rows() > 0 ? result.text(0, 0) : QString()); },
+        [done](const DbFault &fault) { done(fault, {}); });
+}
+
 void PlanDatabase::checkLastLine(const std::optional<AuditMark> &remembered, const std::optional<AuditMark> &accept,
                                  Done done)
 {
-    const auto holds = [this](const AuditMark &mark, std::function<void(bool)> then, const Done &failed) {
-        run(QStringLiteral("SELECT hash = $2 FROM vev_audit WHERE seq = $1"), {mark.seq, mark.hash},
-            [then](const PgResult &result) { then(result.rows() > 0 && result.flag(0, 0)); }, failed);
-    };
     if (accept) {
-        return holds(*accept, [this, remembered, accept, done](bool held) {
-            if (!held) {
-                return done(DbFault::refused(QStringLiteral("the audit in %1 has no line %2 with the hash %3: give the "
-                                                            "line it ends at now, as vev-cli audit-verify --db prints it")
-                                                 .arg(m_uri.display()).arg(accept->seq)
-                                                 .arg(QString::fromLatin1(accept->hash)), ExitCode::Usage));
-            }
-            AcceptRecord record {0, accept->seq, QString::fromLatin1(accept->hash), 0, {}};
-            if (remembered) {
-                record.rememberedSeq = remembered->seq;
-                record.rememberedHash = QString::fromLatin1(remembered->hash);
-            }
-            const AuditRecord line {auditTimeNow(), m_identity.station, m_identity.operatorName, {}, record};
-            transaction(QStringLiteral("BEGIN"), [this, line](Done finish) {
-                appendLine(line, [finish](qint64) { finish({}); }, finish);
-            }, done);
-        }, done);
+        // Only the line the audit ends at now: a flag left in a start-up
+        // script does not turn the check off for good.
+        return run(QStringLiteral("SELECT seq, hash FROM vev_audit ORDER BY seq DESC LIMIT 1"), {},
+                   [this, remembered, accept, done](const PgResult &last) {
+                       const AuditMark end {last.rows() > 0 ? last.number(0, 0) : 0,
+                                            last.rows() > 0 ? last.bytes(0, 1) : firstPrev};
+                       if (end.seq != accept->seq || end.hash != accept->hash) {
+                           return done(DbFault::refused(
+                               QStringLiteral("the audit in %1 ends at line %2 (hash %3), not at %4:%5: give the line "
+                                              "it ends at now, as vev-cli audit-verify --db prints it")
+                                   .arg(m_uri.display()).arg(end.seq).arg(QString::fromLatin1(end.hash))
+                                   .arg(accept->seq).arg(QString::fromLatin1(accept->hash)),
+                               ExitCode::Usage));
+                       }
+                       appendAccept(remembered, *accept, done);
+                   }, done);
     }
     if (!remembered)
         return done({});
-    holds(*remembered, [this, remembered, done](bool held) {
-        if (held)
-            return done({});
-        done(DbFault::refused(QStringLiteral("the audit in %1 no longer holds line %2 as this station stored it (its hash "
-                                             "was %3): it was cut short or rewritten since; nothing was sent. Check it "
-                                             "with vev-cli audit-verify --db; after a restore from a backup, start once "
-                                             "with --accept-audit-from SEQ:HASH, the last line the restored audit holds")
-                                  .arg(m_uri.display()).arg(remembered->seq).arg(QString::fromLatin1(remembered->hash)),
-                              ExitCode::AuditBroken));
+    run(QStringLiteral("SELECT hash = $2 FROM vev_audit WHERE seq = $1"), {remembered->seq, remembered->hash},
+        [this, remembered, done](const PgResult &result) {
+            if (result.rows() > 0 && result.flag(0, 0))
+                return done({});
+            done(DbFault::refused(QStringLiteral("the audit in %1 no longer holds line %2 as this station stored it "
+                                                 "(its hash was %3): it was cut short or rewritten since; nothing was "
+                                                 "sent. Check it with vev-cli audit-verify --db; after a restore from a "
+                                                 "backup, start once with --accept-audit-from SEQ:HASH, the line the "
+                                                 "restored audit ends at (0:%4 for an empty one)")
+                                      .arg(m_uri.display()).arg(remembered->seq)
+                                      .arg(QString::fromLatin1(remembered->hash), QString::fromLatin1(firstPrev)),
+                                  ExitCode::AuditBroken));
+        }, done);
+}
+
+void PlanDatabase::appendAccept(const std::optional<AuditMark> &remembered, const AuditMark &accept, Done done)
+{
+    AcceptRecord record {0, accept.seq, QString::fromLatin1(accept.hash), 0, {}};
+    if (remembered) {
+        record.rememberedSeq = remembered->seq;
+        record.rememberedHash = QString::fromLatin1(remembered->hash);
+    }
+    const AuditRecord line {auditTimeNow(), m_identity.station, m_identity.operatorName, {}, record};
+    transaction(QStringLiteral("BEGIN"), [this, line](Done finish) {
+        appendLine(line, [finish](qint64) { finish({}); }, finish);
     }, done);
 }

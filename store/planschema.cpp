@@ -45,9 +45,39 @@ const QString planGuardTrigger = QStringLiteral(
 const QString conflictTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS vev_conflict (row integer NOT NULL, seq bigint NOT NULL, station text NOT NULL, "
     "why text NOT NULL, resolved_seq bigint)");
+// A conflict comes with its pass, and is resolved only with the release of
+// its row, each appended in the same transaction; what it says never changes.
+const QString conflictGuard = QStringLiteral(
+    "CREATE OR REPLACE FUNCTION vev_conflict_guard() RETURNS trigger LANGUAGE plpgsql AS $$ "
+    "DECLARE wanted text; seq_wanted bigint; BEGIN "
+    "IF TG_OP = 'UPDATE' AND (NEW.row, NEW.seq, NEW.station, NEW.why) IS DISTINCT FROM "
+    "(OLD.row, OLD.seq, OLD.station, OLD.why) THEN RAISE EXCEPTION 'vev_conflict of row %: what it says never changes', "
+    "OLD.row USING ERRCODE = 'insufficient_privilege'; END IF; "
+    "IF TG_OP = 'UPDATE' AND NEW.resolved_seq IS NOT DISTINCT FROM OLD.resolved_seq THEN RETURN NEW; END IF; "
+    "IF TG_OP = 'INSERT' AND NEW.resolved_seq IS NOT NULL THEN RAISE EXCEPTION 'vev_conflict of row %: made resolved', "
+    "NEW.row USING ERRCODE = 'insufficient_privilege'; END IF; "
+    "IF TG_OP = 'INSERT' THEN wanted := 'outcome'; seq_wanted := NEW.seq; ELSE wanted := 'release'; "
+    "seq_wanted := NEW.resolved_seq; END IF; "
+    "PERFORM 1 FROM vev_audit WHERE seq = seq_wanted AND row = NEW.row AND kind = wanted "
+    "AND (wanted = 'release' OR result = 'pass') AND xmin = (txid_current() % 4294967296)::text::xid; "
+    "IF NOT FOUND THEN RAISE EXCEPTION 'vev_conflict of row %: only with its % line, appended in the same transaction', "
+    "NEW.row, wanted USING ERRCODE = 'insufficient_privilege'; END IF; RETURN NEW; END $$");
+const QString conflictGuardTrigger = QStringLiteral(
+    "CREATE TRIGGER vev_conflict_with_its_line BEFORE INSERT OR UPDATE ON vev_conflict FOR EACH ROW "
+    "EXECUTE FUNCTION vev_conflict_guard()");
+// The guards read the tables of their own schema, never a session's
+// temporary table of the same name.
+const QString guardsPath = QStringLiteral(
+    "DO $$ BEGIN "
+    "EXECUTE format('ALTER FUNCTION vev_plan_guard() SET search_path = pg_catalog, %I, pg_temp', current_schema()); "
+    "EXECUTE format('ALTER FUNCTION vev_conflict_guard() SET search_path = pg_catalog, %I, pg_temp', current_schema()); "
+    "END $$");
+// Which tables these are, whatever URI reaches them: a station remembers
+// its last line by it.
+const QString schemaId = QStringLiteral("md5(random()::text || clock_timestamp()::text)");
 
 const QList<Statement> schema = {
-    {QStringLiteral("CREATE TABLE vev_schema (version integer NOT NULL)"), {}},
+    {QStringLiteral("CREATE TABLE vev_schema (version integer NOT NULL, id text NOT NULL DEFAULT %1)").arg(schemaId), {}},
     {QStringLiteral("INSERT INTO vev_schema (version) VALUES ($1)"), {schemaVersion}},
     {QStringLiteral("CREATE TABLE vev_station (id serial PRIMARY KEY, name text NOT NULL UNIQUE, run bigint, "
                     "host text, pid bigint, program text, started timestamptz)"), {}},
@@ -74,6 +104,9 @@ const QList<Statement> schema = {
     {planGuard, {}},
     {planGuardTrigger, {}},
     {conflictTable, {}},
+    {conflictGuard, {}},
+    {conflictGuardTrigger, {}},
+    {guardsPath, {}},
 };
 
 // From each version to the next: index 0 takes version 1 to 2. Tables of
@@ -92,6 +125,11 @@ const QList<QList<Statement>> upgrades = {
         {QStringLiteral("DROP TRIGGER IF EXISTS vev_plan_with_its_line ON vev_plan"), {}},
         {planGuardTrigger, {}},
         {conflictTable, {}},
+        {conflictGuard, {}},
+        {QStringLiteral("DROP TRIGGER IF EXISTS vev_conflict_with_its_line ON vev_conflict"), {}},
+        {conflictGuardTrigger, {}},
+        {guardsPath, {}},
+        {QStringLiteral("ALTER TABLE vev_schema ADD COLUMN IF NOT EXISTS id text NOT NULL DEFAULT %1").arg(schemaId), {}},
     },
 };
 

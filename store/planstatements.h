@@ -13,7 +13,7 @@ namespace plansql {
 
 // 2: vev_audit.stored_at, the server's time of each line.
 // 3: a plan row's state changes only with its audit line (vev_plan_guard);
-//    rows that may be on two modules (vev_conflict).
+//    rows that may be on two modules (vev_conflict); the tables' own id.
 constexpr int schemaVersion = 3;
 // Advisory locks of this tool: (stationSpace, station id) for as long as a
 // running station's connection lives; (appendSpace, 0) while a line is

@@ -1473,6 +1473,9 @@ void TestFaults::ciDatabaseSeeds()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // What stations on a database remember of its audit stays with the test.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
     const QStringList arguments = QCoreApplication::arguments();
     const auto number = [&arguments](const QString &name, qint64 otherwise) {
         const int at = int(arguments.indexOf(name));
