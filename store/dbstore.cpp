@@ -252,12 +252,13 @@ void DbStore::store(const AuditBody &body, std::function<void(const QString &)> 
         [this, id, record](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
             db.append(record, retrying, [this, id, &db, finished](const DbFault &fault) {
                 if (!fault) {
-                    answer<ErrorCallback>(id, QString());
-                    m_worker->changed();
                     // Stored, and the row may be on two modules: nothing more
-                    // may be written until someone looks.
+                    // may be written until someone looks. Said before the
+                    // record's answer, which may end the run (--once).
                     if (const QString conflict = db.takeConflict(); !conflict.isEmpty())
                         m_worker->post([this, conflict] { emit compromised(conflict, ExitCode::RowOnTwoModules); });
+                    answer<ErrorCallback>(id, QString());
+                    m_worker->changed();
                 }
                 finished(fault);
             });
