@@ -154,8 +154,8 @@ void PlanDatabase::takeOver(const std::shared_ptr<QString> &report, Done next)
             *report = QStringLiteral(" (taken over from %1)").arg(printable(owners.join(QStringLiteral(", "))));
         runSteps(steps, [this, owners, next](DbFault fault) {
             if (fault.kind == DbFault::Refused) {
-                fault.why = QStringLiteral("cannot take the tables in %1 over from %2 (%3): run db init as a superuser "
-                                           "or as a member of %2")
+                fault.why = QStringLiteral("cannot take the tables in %1 over from %2 (%3): run db init as %2, the "
+                                           "tables' owner, or as a superuser")
                                 .arg(m_uri.display(), printable(owners.join(QStringLiteral(", "))), fault.why);
             }
             next(fault);

@@ -548,6 +548,7 @@ private:
     bool setUpDatabase(QString *error);
     void databaseEvent(const DbEvent &event);
     void stopSessions(int forMs);
+    void letGoOn(const QList<pid_t> &sessions);
     void release(int row);
     // Adds the records stopped runs kept in files; wait: until it is done.
     void importKept(bool wait);
@@ -597,6 +598,7 @@ private:
     QString m_lineUri;
     std::unique_ptr<SocketProxy> m_proxy;
     std::vector<std::unique_ptr<QProcess>> m_beside;
+    QList<pid_t> m_stoppedSessions; // let go on at the latest when the bench ends: the server outlives it
 };
 
 // The server of every database schedule, started the first time one plays.
@@ -622,6 +624,7 @@ Bench::Bench(const Schedule &schedule, const QString &folder)
 
 Bench::~Bench()
 {
+    letGoOn(QList<pid_t>(m_stoppedSessions));
     for (const auto &process : m_beside) {
         if (process->state() != QProcess::NotRunning) {
             process->kill();
@@ -1063,11 +1066,17 @@ void Bench::stopSessions(int forMs)
         if (::kill(pid_t(pid.toInt()), SIGSTOP) == 0)
             stopped << pid_t(pid.toInt());
     }
+    m_stoppedSessions += stopped;
     note(QStringLiteral("sessions stopped: %1").arg(pids.simplified()));
-    QTimer::singleShot(forMs, this, [stopped] {
-        for (pid_t pid : stopped)
+    QTimer::singleShot(forMs, this, [this, stopped] { letGoOn(stopped); });
+}
+
+void Bench::letGoOn(const QList<pid_t> &sessions)
+{
+    for (pid_t pid : sessions) {
+        if (m_stoppedSessions.removeAll(pid) > 0)
             ::kill(pid, SIGCONT);
-    });
+    }
 }
 
 void Bench::release(int row)
