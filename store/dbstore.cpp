@@ -27,6 +27,7 @@ using PlanImportCallback = std::function<void(const Answer &, int)>;
 using AuditImportCallback = std::function<void(const Answer &, int, int)>;
 using ExportCallback = std::function<void(const Answer &)>;
 using VerifyCallback = std::function<void(const Answer &, const AuditCheck &)>;
+using RowCallback = std::function<void(const Answer &, const AuditCheck &, const QList<CheckedRecord> &)>;
 using LastPassedCallback = std::function<void(const std::optional<RowEntry> &)>;
 
 void enqueue(Worker *worker, Worker::Job job)
@@ -333,14 +334,14 @@ void DbStore::importAudit(const QList<AuditRecord> &records, std::function<void(
 
 void DbStore::exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done)
 {
-    const quint64 take = hold(std::function<bool(const AuditRow &)>([line](const AuditRow &row) { return line(row.line); }));
+    const quint64 take = hold(std::function<bool(const QByteArray &)>(std::move(line)));
     const quint64 id = hold(ExportCallback([this, take, done](const Answer &answer) {
         m_held.remove(take);
         done(answer);
     }));
     enqueue(m_worker, Worker::Job {
         [this, id, take](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.readAudit(forward<AuditRow>(take), [this, id, finished](const DbFault &fault) {
+            db.readAudit(forward<QByteArray>(take), [this, id, finished](const DbFault &fault) {
                 if (!fault)
                     answer<ExportCallback>(id, Answer());
                 finished(fault);
@@ -371,4 +372,26 @@ void DbStore::verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
             });
         },
         refuse<VerifyCallback>(id), false, false});
+}
+
+void DbStore::verifyRow(int row, const AuditVisitor &visit, std::function<void(const Answer &, const AuditCheck &)> done)
+{
+    const quint64 id = hold(RowCallback([visit, done](const Answer &answer, const AuditCheck &check,
+                                                      const QList<CheckedRecord> &records) {
+        for (const CheckedRecord &checked : records) {
+            if (visit)
+                visit(checked.record, checked.line);
+        }
+        done(answer, check);
+    }));
+    enqueue(m_worker, Worker::Job {
+        [this, id, row](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.verifyRow(row, [this, id, finished](const DbFault &fault, const AuditCheck &check,
+                                                   const QList<CheckedRecord> &records) {
+                if (!fault)
+                    answer<RowCallback>(id, Answer(), check, records);
+                finished(fault);
+            });
+        },
+        refuse<RowCallback>(id), false});
 }

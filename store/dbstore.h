@@ -67,6 +67,8 @@ public:
     void importAudit(const QList<AuditRecord> &records, std::function<void(const Answer &, int, int)> done) override;
     void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
                      std::function<void(const Answer &, const AuditCheck &)> done) override;
+    void verifyRow(int row, const AuditVisitor &visit,
+                   std::function<void(const Answer &answer, const AuditCheck &check)> done) override;
 
     class Worker; // on the store's thread (dbworker.h)
 

@@ -18,7 +18,7 @@
 // The work is spread over plansession.cpp (connecting, the session, the
 // station's name, transactions), planschema.cpp (the tables),
 // planqueries.cpp (claims, records, releases, plan and record imports) and
-// planreports.cpp (status, export and verification).
+// planreports.cpp (status) and planaudit.cpp (export and verification).
 
 #include "plan/auditfile.h"
 #include "store/databaseuri.h"
@@ -30,21 +30,6 @@
 #include <functional>
 #include <memory>
 #include <utility>
-
-// One line of the audit table as it is stored.
-struct AuditRow {
-    qint64 seq = 0;       // its place in append order, from 1
-    QByteArray line;      // the exact text, as a file would hold it
-    QByteArray prev;      // the columns kept beside it for queries
-    QByteArray hash;
-    QString kind;
-    int row = 0;
-    QString station;
-    QString operatorName;
-    QString port;
-    QString result;
-    QDateTime time;       // invalid when the column holds more than milliseconds
-};
 
 // A record of the audit that checks out, with its line.
 struct CheckedRecord {
@@ -129,15 +114,25 @@ public:
     // ends: what a running station polls to notice the others.
     void fingerprint(std::function<void(const DbFault &, const QByteArray &print)> done);
 
-    // The audit in append order, a batch at a time, in one snapshot.
-    // after: run in the same snapshot once every line has been read.
-    void readAudit(Batch<AuditRow> batch, Done done, std::function<void(const Done &next)> after = {});
+    // The audit's lines in append order, a batch at a time, each batch its
+    // own short statement: a reader that takes its time holds nothing open
+    // on the server. Lines appended meanwhile come too.
+    void readAudit(Batch<QByteArray> batch, Done done);
 
-    // Checks every line in place: its record, its place in the chain, and
-    // that the columns beside it agree with it; with lastHash, that the
-    // audit ends there. batch, when given, gets the records that check out.
+    // Checks every line in place, in one snapshot: its record, its place in
+    // the chain, and that the columns beside it agree with it; then that
+    // each row of the plan follows the line it names. With lastHash, that
+    // the audit ends there. batch, when given, gets the records that check
+    // out.
     void verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> batch,
                      std::function<void(const DbFault &, const AuditCheck &)> done);
+
+    // Checks the lines of one row only: each one's record and columns, and
+    // its links to the lines before and after it in the chain. A line
+    // changed with its hash column set to match no longer chains to the
+    // next; the rest of the chain is audit-verify's. done gets the row's
+    // records when they all hold, else the check names the first bad line.
+    void verifyRow(int row, std::function<void(const DbFault &, const AuditCheck &, const QList<CheckedRecord> &)> done);
 
     const DatabaseUri &uri() const { return m_uri; }
 
@@ -145,6 +140,8 @@ public:
     // or none.
     using Step = std::function<void(const Done &next)>;
     using Rows = std::function<void(const PgResult &result)>;
+    using Then = std::function<void(std::function<void(bool more)> next)>;
+    using Prepare = std::function<Then(const PgResult &rows)>;
 
 private:
     // The session (plansession.cpp).
@@ -193,8 +190,14 @@ private:
     void checkPlanRows(Done next);
     void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);
 
-    // Reports (planreports.cpp).
-    void fetchAudit(const Batch<AuditRow> &batch, Done finish);
+    // The audit read back (planaudit.cpp): a cursor's rows a batch at a
+    // time, each FETCH its own statement. Each batch is prepared on a thread
+    // of its own (prepare must only read what this thread leaves alone
+    // meanwhile) while the next is fetched; what prepare gives is then run
+    // on this thread, in order, and calls next(false) to stop early.
+    void fetchAhead(const QString &fetch, Prepare prepare, Done finish);
+    void aheadFrom(const QString &fetch, const Prepare &prepare, const PgResult &rows, Done finish);
+    void pageAudit(qint64 after, Batch<QByteArray> batch, Done done);
 
     DatabaseUri m_uri;
     Identity m_identity;

@@ -12,7 +12,8 @@
 namespace plansql {
 
 // 2: vev_audit.stored_at, the server's time of each line.
-constexpr int schemaVersion = 2;
+// 3: the index vev_audit_row, a row's lines without reading the audit.
+constexpr int schemaVersion = 3;
 // Advisory locks of this tool: (stationSpace, station id) for as long as a
 // running station's connection lives; (appendSpace, 0) while a line is
 // appended or the tables are made.

@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: MIT
+#include "storebench.h"
+
+#include "largerun.h"
+#include "postgresserver.h"
+#include "store/dbstore.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr int auditLines = 1000000;
+constexpr int importRows = 1000000;
+// A run that takes longer than this is given up (ms): the slowest figure
+// measured before the store was made to scale took about 45 s.
+constexpr int longRunMs = 180000;
+
+// A value in COPY's text form.
+QByteArray copyField(const QByteArray &value)
+{
+    QByteArray text;
+    text.reserve(value.size());
+    for (const char c : value) {
+        switch (c) {
+        case '\\': text += "\\\\"; break;
+        case '\t': text += "\\t"; break;
+        case '\n': text += "\\n"; break;
+        case '\r': text += "\\r"; break;
+        default: text += c;
+        }
+    }
+    return text;
+}
+
+// The audit file's lines as rows of vev_audit, in COPY's text form; the
+// highest row a line is about, or -1 when a line cannot be read.
+int auditAsCopy(const QString &audit, const QString &copy)
+{
+    QFile in(audit);
+    QFile out(copy);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return -1;
+    int lastRow = 0;
+    qint64 seq = 0;
+    QByteArray chunk;
+    while (!in.atEnd()) {
+        QByteArray line = in.readLine();
+        line.chop(1);
+        QString why;
+        const auto read = readAuditLine(line, &why);
+        if (!read || !read->record)
+            return -1;
+        const AuditRecord &record = *read->record;
+        const auto optional = [](const std::optional<QString> &value) {
+            return value ? copyField(value->toUtf8()) : QByteArray("\\N");
+        };
+        lastRow = std::max(lastRow, recordRow(record.body));
+        chunk += QByteArray::number(++seq) + '\t' + copyField(line) + '\t' + read->prev + '\t' + chainHash(line) + '\t'
+                 + kindName(record.body).toUtf8() + '\t' + QByteArray::number(recordRow(record.body)) + '\t'
+                 + copyField(record.station.toUtf8()) + '\t' + copyField(record.operatorName.toUtf8()) + '\t'
+                 + optional(recordPort(record.body)) + '\t' + optional(recordResult(record.body)) + '\t'
+                 + record.time.toUtf8() + '\n';
+        if (chunk.size() > (4 << 20)) {
+            out.write(chunk);
+            chunk.clear();
+        }
+    }
+    return out.write(chunk) == chunk.size() ? lastRow : -1;
+}
+
+// Each plan row takes the state, station and line of its last claim,
+// outcome, release or loss, as the stations that wrote the audit left it.
+const QString planFollowsAudit = QStringLiteral(
+    "UPDATE vev_plan p SET state = CASE a.kind WHEN 'claim' THEN 'claimed' WHEN 'release' THEN 'open' "
+    "WHEN 'outcome' THEN CASE a.result WHEN 'pass' THEN 'passed' ELSE 'failed' END ELSE 'failed' END, "
+    "station = a.station, port = a.port, audit_seq = a.seq, claimed_at = a.time, done_at = a.time "
+    "FROM (SELECT DISTINCT ON (row) row, seq, kind, result, station, port, time FROM vev_audit "
+    "WHERE kind IN ('claim', 'outcome', 'release', 'lost') ORDER BY row, seq DESC) a WHERE p.row = a.row");
+
+// A database of the bench's server holding writeLargeAudit's audit of
+// lines, with a plan of the rows it is about that follows it; its URI, or
+// empty with *error.
+QString largeAuditDatabase(PostgresServer &server, const QTemporaryDir &dir, const QString &name, int lines,
+                           QString *error)
+{
+    const QString audit = dir.filePath(name + QStringLiteral(".jsonl"));
+    const QString copy = dir.filePath(name + QStringLiteral(".copy"));
+    const QString plan = dir.filePath(name + QStringLiteral(".csv"));
+    const int rows = writeLargeAudit(audit, lines).isEmpty() ? -1 : auditAsCopy(audit, copy);
+    QFile::remove(audit);
+    if (rows <= 0 || !writeLargePlan(plan, rows)) {
+        *error = QStringLiteral("cannot write the audit or the plan");
+        return {};
+    }
+    const QString uri = server.createDatabase(name);
+    if (uri.isEmpty() || timedRun(QStringLiteral(VEV_CLI_PATH), {"plan", "import", "--db", uri, plan}, longRunMs) < 0) {
+        *error = QStringLiteral("cannot import the plan: ") + server.error();
+        return {};
+    }
+    QString failed = server.sql(name, QStringLiteral("\\copy vev_audit (seq, line, prev, hash, kind, row, station, "
+                                                     "operator, port, result, time) FROM '%1'").arg(copy));
+    if (failed.isEmpty())
+        failed = server.sql(name, planFollowsAudit + QStringLiteral("; ANALYZE"));
+    QFile::remove(copy);
+    *error = failed;
+    return failed.isEmpty() ? uri : QString();
+}
+
+// One run of a program: its wall time in ms (negative when it failed or
+// took longer than longRunMs) and its peak resident memory in MiB.
+std::pair<double, double> peakRun(const QString &program, const QStringList &arguments)
+{
+    std::vector<QByteArray> texts {program.toLocal8Bit()};
+    for (const QString &argument : arguments)
+        texts.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const qint64 start = monotonicUs();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return {-1, -1};
+    int status = 0;
+    rusage usage {};
+    while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
+        if (monotonicUs() - start > qint64(longRunMs) * 1000) {
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &status, 0, &usage);
+            return {-1, -1};
+        }
+        ::usleep(2000);
+    }
+    const double ms = (monotonicUs() - start) / 1000.0;
+    const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return {ok ? ms : -1, usage.ru_maxrss / 1024.0};
+}
+
+// vev-cli audit export into a reader that takes nothing for pauseS seconds,
+// then all of it: whether every line came, and the run's wall time in ms.
+double slowReaderExport(const QString &uri, int pauseS, int lines)
+{
+    QProcess shell;
+    const qint64 start = monotonicUs();
+    shell.start(QStringLiteral("bash"), {"-c", QStringLiteral("set -o pipefail; '%1' audit export --db '%2' "
+                                                             "| { sleep %3; wc -l; }").arg(QStringLiteral(VEV_CLI_PATH), uri)
+                                               .arg(pauseS)});
+    if (!shell.waitForFinished(longRunMs) || shell.exitCode() != 0)
+        return -1;
+    const bool whole = shell.readAllStandardOutput().trimmed().toInt() == lines;
+    return whole ? (monotonicUs() - start) / 1000.0 : -1;
+}
+
+void measureLargeAudit(PostgresServer &server, const QTemporaryDir &dir, Figures &figures, int runs, QTextStream &err)
+{
+    Series &verify = figures.add("db_audit_verify_1m_lines", "s", "vev-cli audit-verify --db, an audit of 1,000,000 "
+                                 "lines and its plan");
+    Series &label = figures.add("db_label_row_1m_lines", "s", "vev-cli label --db --row to a PDF, the same audit");
+    Series &exported = figures.add("db_audit_export_slow_reader", "s", "vev-cli audit export --db of the same audit "
+                                   "into a reader that takes nothing for 30 s, every line through");
+    QString error;
+    const QString uri = largeAuditDatabase(server, dir, QStringLiteral("large_audit"), auditLines, &error);
+    if (uri.isEmpty()) {
+        err << "vev-bench: no database with a large audit: " << error << Qt::endl;
+        return;
+    }
+    const QString pdf = dir.filePath(QStringLiteral("label.pdf"));
+    for (int i = 0; i < std::min(runs, 3); ++i) {
+        verify.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"audit-verify", "--db", uri}, longRunMs) / 1000;
+        // A row near the audit's end (its last passed module is near 322,000).
+        label.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"label", "--db", uri, "--row", "320001", "--pdf", pdf},
+                                 longRunMs) / 1000;
+    }
+    exported.values << slowReaderExport(uri, 30, auditLines) / 1000;
+}
+
+void measurePlanImport(PostgresServer &server, const QTemporaryDir &dir, Figures &figures, int runs, QTextStream &err)
+{
+    Series &time = figures.add("db_plan_import_1m_rows", "s", "vev-cli plan import --db of a plan of 1,000,000 rows");
+    Series &memory = figures.add("db_plan_import_1m_rows_rss", "MiB", "its peak resident memory");
+    const QString plan = dir.filePath(QStringLiteral("import.csv"));
+    if (!writeLargePlan(plan, importRows)) {
+        err << "vev-bench: cannot write " << plan << Qt::endl;
+        return;
+    }
+    for (int i = 0; i < std::min(runs, 3); ++i) {
+        const QString uri = server.createDatabase(QStringLiteral("import%1").arg(i));
+        const auto [ms, mib] = peakRun(QStringLiteral(VEV_CLI_PATH), {"plan", "import", "--db", uri, plan});
+        if (ms < 0)
+            continue;
+        time.values << ms / 1000;
+        memory.values << mib;
+    }
+    QFile::remove(plan);
+}
+
+} // namespace
+
+void measureStore(Figures &figures, int runs, QTextStream &err)
+{
+    PostgresServer server(true);
+    if (!server.isRunning()) {
+        err << "vev-bench: no PostgreSQL server for the store figures: " << server.error() << Qt::endl;
+        return;
+    }
+    QTemporaryDir dir;
+    measureLargeAudit(server, dir, figures, runs, err);
+    measurePlanImport(server, dir, figures, runs, err);
+}
+
+void storeGoals(const Figures &f, QTextStream &out)
+{
+    if (const auto verify = f.median("db_audit_verify_1m_lines")) {
+        out << QStringLiteral("database: audit-verify of 1,000,000 lines in %1 s (goal: at most 6)\n").arg(*verify, 0, 'f', 2);
+    }
+    if (const auto label = f.median("db_label_row_1m_lines")) {
+        out << QStringLiteral("database: a row's label reprinted from an audit of 1,000,000 lines in %1 s (goal: at "
+                              "most 1)\n").arg(*label, 0, 'f', 2);
+    }
+    if (const auto exported = f.median("db_audit_export_slow_reader")) {
+        out << QStringLiteral("database: the audit exported whole into a reader stalled 30 s: %1\n")
+                   .arg(*exported > 0 ? QStringLiteral("yes, in %1 s").arg(*exported, 0, 'f', 1)
+                                      : QStringLiteral("no, the export failed or lost lines"));
+    }
+    if (const auto import = f.median("db_plan_import_1m_rows")) {
+        out << QStringLiteral("database: a plan of 1,000,000 rows imported in %1 s, at most %2 MiB resident (goals: at "
+                              "most 15 s and 300 MB)\n")
+                   .arg(*import, 0, 'f', 2).arg(figure(f.median("db_plan_import_1m_rows_rss").value_or(0)));
+    }
+}
