@@ -8,5 +8,6 @@
 
 #include "figures.h"
 
-void measureStore(Figures &figures, int runs, QTextStream &err);
+// stationsOnly: many stations' claims alone, without the figures at scale.
+void measureStore(Figures &figures, int runs, QTextStream &err, bool stationsOnly = false);
 void storeGoals(const Figures &figures, QTextStream &out);

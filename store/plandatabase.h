@@ -169,10 +169,21 @@ private:
     void nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish);
     void claimRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool forced,
                   ProvisionStore::Claim::Kind kind, Done finish);
-    void appendLine(AuditRecord record, std::function<void(qint64 seq)> then, Done failed);
+    // A change to the plan row that goes in one statement with the line
+    // that makes it: set holds "column = $1, …" over values; the row's
+    // audit_seq becomes the line's.
+    struct PlanChange {
+        QString set;
+        QVariantList values;
+        int row = 0;
+        // The line's INSERT, whose values are *values, with this change.
+        QString joinedTo(const QString &insert, QVariantList *values) const;
+    };
+    static PlanChange settling(int row, RowState state, const QString &time);
+    void appendLine(AuditRecord record, const std::optional<PlanChange> &change, std::function<void(qint64 seq)> then,
+                    Done failed);
     void appendRecord(const AuditRecord &record, Done finish);
     void isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed);
-    void settle(int row, RowState state, qint64 seq, const QString &time, Done done);
     void releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish);
     struct ImportState;
     void importRecord(const std::shared_ptr<ImportState> &state, Done finish);

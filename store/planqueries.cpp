@@ -7,6 +7,7 @@
 #include "store/planstatements.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 using namespace plansql;
 
@@ -239,42 +240,68 @@ void PlanDatabase::claimRow(const std::shared_ptr<ClaimState> &state, const Plan
     const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                               ClaimRecord {row.row, state->port, state->module, row.values, forced,
                                            kind == ProvisionStore::Claim::Fresh ? state->partOf : 0}};
-    appendLine(record, [this, state, row, kind, record, finish](qint64 seq) {
-        run(QStringLiteral("UPDATE vev_plan SET state = 'claimed', station = $1, port = $2, run = $3, "
-                           "claimed_at = CAST($4 AS timestamptz), done_at = NULL, before = CAST($5 AS jsonb), "
-                           "audit_seq = $6 WHERE row = $7"),
-            {m_identity.station, state->port, m_run, record.time, compactJson(state->module), seq, row.row},
-            [state, row, kind, finish](const PgResult &) {
-                state->claim = {kind, row, {}, PlanBook::Conflict::None,
-                                kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->macsBefore};
-                finish({});
-            }, finish);
+    const PlanChange claimed {QStringLiteral("state = 'claimed', station = $1, port = $2, run = $3, "
+                                             "claimed_at = CAST($4 AS timestamptz), done_at = NULL, "
+                                             "before = CAST($5 AS jsonb)"),
+                              {m_identity.station, state->port, m_run, record.time, compactJson(state->module)}, row.row};
+    appendLine(record, claimed, [state, row, kind, finish](qint64) {
+        state->claim = {kind, row, {}, PlanBook::Conflict::None,
+                        kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->macsBefore};
+        finish({});
     }, finish);
 }
 
-void PlanDatabase::appendLine(AuditRecord record, std::function<void(qint64 seq)> then, Done failed)
+void PlanDatabase::appendLine(AuditRecord record, const std::optional<PlanChange> &change,
+                              std::function<void(qint64 seq)> then, Done failed)
 {
     if (record.time.isEmpty())
         record.time = auditTimeNow();
-    // One chain through every station's lines: appends go one at a time.
+    // One chain through every station's lines: appends go one at a time,
+    // each holding the lock until its commit. It is taken last, once
+    // everything else the transaction does is done, and what is left under
+    // it is the last line read and one statement that adds the next with the
+    // row's change: every station waits for as little as can be.
     run(QStringLiteral("SELECT pg_advisory_xact_lock(CAST($1 AS integer), 0)"), {appendSpace},
-        [this, record, then, failed](const PgResult &) {
+        [this, record, change, then, failed](const PgResult &) {
             run(QStringLiteral("SELECT seq, hash FROM vev_audit ORDER BY seq DESC LIMIT 1"), {},
-                [this, record, then, failed](const PgResult &last) {
+                [this, record, change, then, failed](const PgResult &last) {
                     const qint64 seq = last.rows() > 0 ? last.number(0, 0) + 1 : 1;
                     const QByteArray prev = last.rows() > 0 ? last.bytes(0, 1) : firstPrev;
                     const QByteArray line = auditLine(record, prev);
                     const auto port = recordPort(record.body);
                     const auto result = recordResult(record.body);
-                    run(QStringLiteral("INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, operator, port, "
-                                       "result, time) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
-                                       "CAST($11 AS timestamptz))"),
-                        {seq, line, prev, chainHash(line), kindName(record.body), recordRow(record.body), record.station,
-                         record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
-                         port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(), record.time},
-                        [then, seq](const PgResult &) { then(seq); }, failed);
+                    QString sql = QStringLiteral("INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, operator, "
+                                                 "port, result, time) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
+                                                 "CAST($11 AS timestamptz))");
+                    QVariantList values {seq, line, prev, chainHash(line), kindName(record.body), recordRow(record.body),
+                                         record.station,
+                                         record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
+                                         port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(),
+                                         record.time};
+                    if (change)
+                        sql = change->joinedTo(sql, &values);
+                    run(sql, values, [then, seq](const PgResult &) { then(seq); }, failed);
                 }, failed);
         }, failed);
+}
+
+QString PlanDatabase::PlanChange::joinedTo(const QString &insert, QVariantList *values) const
+{
+    // The change's own $1, $2, … come after the line's values.
+    const int before = int(values->size());
+    static const QRegularExpression placeholder(QStringLiteral("\\$(\\d+)"));
+    QString shifted;
+    int from = 0;
+    for (auto match = placeholder.globalMatch(set); match.hasNext();) {
+        const auto found = match.next();
+        shifted += QStringView(set).mid(from, found.capturedStart() - from) + QStringLiteral("$")
+                   + QString::number(found.captured(1).toInt() + before);
+        from = found.capturedEnd();
+    }
+    shifted += QStringView(set).mid(from);
+    *values << this->values << row;
+    return QStringLiteral("WITH line AS (%1 RETURNING seq) UPDATE vev_plan SET %2, audit_seq = (SELECT seq FROM line) "
+                          "WHERE row = $%3").arg(insert, shifted).arg(values->size());
 }
 
 void PlanDatabase::isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed)
@@ -286,10 +313,9 @@ void PlanDatabase::isStored(const AuditRecord &record, std::function<void(bool s
         [then](const PgResult &result) { then(result.flag(0, 0)); }, failed);
 }
 
-void PlanDatabase::settle(int row, RowState state, qint64 seq, const QString &time, Done done)
+PlanDatabase::PlanChange PlanDatabase::settling(int row, RowState state, const QString &time)
 {
-    run(QStringLiteral("UPDATE vev_plan SET state = $1, done_at = CAST($2 AS timestamptz), audit_seq = $3 WHERE row = $4"),
-        {rowStateText(state), time, seq, row}, [done](const PgResult &) { done({}); }, done);
+    return {QStringLiteral("state = $1, done_at = CAST($2 AS timestamptz)"), {rowStateText(state), time}, row};
 }
 
 void PlanDatabase::append(const AuditRecord &record, bool retrying, Done done)
@@ -316,11 +342,8 @@ void PlanDatabase::appendRecord(const AuditRecord &record, Done finish)
     const int row = recordRow(record.body);
     const auto state = PlanBook::stateAfter(record.body);
     const auto write = [this, record, row, state, finish](bool holds) {
-        appendLine(record, [this, record, row, state, holds, finish](qint64 seq) {
-            if (!holds)
-                return finish({});
-            settle(row, *state, seq, record.time, finish);
-        }, finish);
+        const auto change = holds ? std::optional(settling(row, *state, record.time)) : std::nullopt;
+        appendLine(record, change, [finish](qint64) { finish({}); }, finish);
     };
     if (!state)
         return write(false);
@@ -423,12 +446,9 @@ void PlanDatabase::releaseRow(int row, const PgResult &locked, const std::shared
     }
     const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                               ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
-    appendLine(record, [this, row, record, planRow, values, finish](qint64 seq) {
-        settle(row, RowState::Open, seq, record.time, [planRow, values, finish](const DbFault &fault) {
-            if (!fault)
-                *values = planRow.values;
-            finish(fault);
-        });
+    appendLine(record, settling(row, RowState::Open, record.time), [planRow, values, finish](qint64) {
+        *values = planRow.values;
+        finish({});
     }, finish);
 }
 
@@ -497,19 +517,12 @@ void PlanDatabase::addRecord(const std::shared_ptr<ImportState> &state, const Pg
 void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settles, Done finish)
 {
     const AuditRecord record = state->records.at(state->next);
-    const int row = recordRow(record.body);
     const auto after = PlanBook::stateAfter(record.body);
-    appendLine(record, [this, state, record, row, after, settles, finish](qint64 seq) {
-        const Done added = [this, state, finish](const DbFault &fault) {
-            if (fault)
-                return finish(fault);
-            ++state->added;
-            ++state->next;
-            importRecord(state, finish);
-        };
-        if (!settles)
-            return added({});
-        settle(row, *after, seq, record.time, added);
+    const auto change = settles ? std::optional(settling(recordRow(record.body), *after, record.time)) : std::nullopt;
+    appendLine(record, change, [this, state, finish](qint64) {
+        ++state->added;
+        ++state->next;
+        importRecord(state, finish);
     }, finish);
 }
 
