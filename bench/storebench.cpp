@@ -32,95 +32,22 @@ constexpr int importRows = 1000000;
 // measured before the store was made to scale took about 45 s.
 constexpr int longRunMs = 180000;
 
-// A value in COPY's text form.
-QByteArray copyField(const QByteArray &value)
-{
-    QByteArray text;
-    text.reserve(value.size());
-    for (const char c : value) {
-        switch (c) {
-        case '\\': text += "\\\\"; break;
-        case '\t': text += "\\t"; break;
-        case '\n': text += "\\n"; break;
-        case '\r': text += "\\r"; break;
-        default: text += c;
-        }
-    }
-    return text;
-}
-
-// The audit file's lines as rows of vev_audit, in COPY's text form; the
-// highest row a line is about, or -1 when a line cannot be read.
-int auditAsCopy(const QString &audit, const QString &copy)
-{
-    QFile in(audit);
-    QFile out(copy);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        return -1;
-    int lastRow = 0;
-    qint64 seq = 0;
-    QByteArray chunk;
-    while (!in.atEnd()) {
-        QByteArray line = in.readLine();
-        line.chop(1);
-        QString why;
-        const auto read = readAuditLine(line, &why);
-        if (!read || !read->record)
-            return -1;
-        const AuditRecord &record = *read->record;
-        const auto optional = [](const std::optional<QString> &value) {
-            return value ? copyField(value->toUtf8()) : QByteArray("\\N");
-        };
-        lastRow = std::max(lastRow, recordRow(record.body));
-        chunk += QByteArray::number(++seq) + '\t' + copyField(line) + '\t' + read->prev + '\t' + chainHash(line) + '\t'
-                 + kindName(record.body).toUtf8() + '\t' + QByteArray::number(recordRow(record.body)) + '\t'
-                 + copyField(record.station.toUtf8()) + '\t' + copyField(record.operatorName.toUtf8()) + '\t'
-                 + optional(recordPort(record.body)) + '\t' + optional(recordResult(record.body)) + '\t'
-                 + record.time.toUtf8() + '\n';
-        if (chunk.size() > (4 << 20)) {
-            out.write(chunk);
-            chunk.clear();
-        }
-    }
-    return out.write(chunk) == chunk.size() ? lastRow : -1;
-}
-
-// Each plan row takes the state, station and line of its last claim,
-// outcome, release or loss, as the stations that wrote the audit left it.
-const QString planFollowsAudit = QStringLiteral(
-    "UPDATE vev_plan p SET state = CASE a.kind WHEN 'claim' THEN 'claimed' WHEN 'release' THEN 'open' "
-    "WHEN 'outcome' THEN CASE a.result WHEN 'pass' THEN 'passed' ELSE 'failed' END ELSE 'failed' END, "
-    "station = a.station, port = a.port, audit_seq = a.seq, claimed_at = a.time, done_at = a.time "
-    "FROM (SELECT DISTINCT ON (row) row, seq, kind, result, station, port, time FROM vev_audit "
-    "WHERE kind IN ('claim', 'outcome', 'release', 'lost') ORDER BY row, seq DESC) a WHERE p.row = a.row");
-
 // A database of the bench's server holding writeLargeAudit's audit of
 // lines, with a plan of the rows it is about that follows it; its URI, or
 // empty with *error.
 QString largeAuditDatabase(PostgresServer &server, const QTemporaryDir &dir, const QString &name, int lines,
                            QString *error)
 {
-    const QString audit = dir.filePath(name + QStringLiteral(".jsonl"));
-    const QString copy = dir.filePath(name + QStringLiteral(".copy"));
     const QString plan = dir.filePath(name + QStringLiteral(".csv"));
-    const int rows = writeLargeAudit(audit, lines).isEmpty() ? -1 : auditAsCopy(audit, copy);
-    QFile::remove(audit);
-    if (rows <= 0 || !writeLargePlan(plan, rows)) {
-        *error = QStringLiteral("cannot write the audit or the plan");
-        return {};
-    }
     const QString uri = server.createDatabase(name);
-    if (uri.isEmpty() || timedRun(QStringLiteral(VEV_CLI_PATH), {"plan", "import", "--db", uri, plan}, longRunMs) < 0) {
+    if (uri.isEmpty() || !writeLargePlan(plan, largeAuditRows(lines))
+        || timedRun(QStringLiteral(VEV_CLI_PATH), {"plan", "import", "--db", uri, plan}, longRunMs) < 0) {
         *error = QStringLiteral("cannot import the plan: ") + server.error();
         return {};
     }
-    QString failed = server.sql(name, QStringLiteral("\\copy vev_audit (seq, line, prev, hash, kind, row, station, "
-                                                     "operator, port, result, time) FROM '%1'").arg(copy));
-    if (failed.isEmpty())
-        failed = server.sql(name, planFollowsAudit + QStringLiteral("; ANALYZE"));
-    QFile::remove(copy);
-    *error = failed;
-    return failed.isEmpty() ? uri : QString();
+    QFile::remove(plan);
+    *error = loadLargeAudit(server, name, lines, dir.path());
+    return error->isEmpty() ? uri : QString();
 }
 
 // One run of a program: its wall time in ms (negative when it failed or

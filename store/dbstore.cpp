@@ -300,12 +300,12 @@ void DbStore::planStatus(std::function<void(const Answer &, const StoreStatus &)
         refuse<PlanStatusCallback>(id), false});
 }
 
-void DbStore::importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done)
+void DbStore::importPlan(const std::shared_ptr<PlanReader> &plan, bool forced, std::function<void(const Answer &, int)> done)
 {
     const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [this, id, rows, forced](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.importPlan(rows, forced, [this, id, finished](const DbFault &fault, int first) {
+        [this, id, plan, forced](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.importPlan(plan, forced, [this, id, finished](const DbFault &fault, int first) {
                 if (!fault) {
                     answer<PlanImportCallback>(id, Answer(), first);
                     m_worker->changed();

@@ -73,11 +73,13 @@ public:
     void onNameConfirmed(std::function<void()> confirmed) { m_nameConfirmed = std::move(confirmed); }
 
     // Adds a plan's rows after those already there, in their order, in one
-    // transaction: refused (Usage, naming the line) when one has an IP or
-    // MAC address the database already holds. forced: the plan was accepted
-    // with --force, which each row's claim records. first: the first row's
-    // number.
-    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const DbFault &, int first)> done);
+    // transaction, read from plan and sent a chunk at a time, each its own
+    // COPY: refused (Usage) when the plan's text is (plan->error() says
+    // why), and naming the line when one has an IP or MAC address the
+    // database already holds. forced: the plan was accepted with --force,
+    // which each row's claim records. first: the first row's number.
+    void importPlan(const std::shared_ptr<PlanReader> &plan, bool forced,
+                    std::function<void(const DbFault &, int first)> done);
 
     // A row for the module with these settings, found on this port; for a
     // fresh or resumed row the claim is stored before the answer comes.
@@ -198,6 +200,7 @@ private:
     void judgeLate(const AuditRecord &record, std::function<void(LateRuling, const QString &)> then, Done failed);
     static bool sameModule(const OutcomeRecord &outcome, const QByteArray &before);
     void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
+    void copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done next);
     void checkPlanRows(Done next);
     void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);
 

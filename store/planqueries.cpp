@@ -13,6 +13,9 @@ using namespace plansql;
 
 namespace {
 
+// Plan rows sent to the server at a time, each chunk its own COPY: a few MB.
+constexpr int importChunk = 50000;
+
 // A value in COPY's text form: the characters COPY reads as separators or
 // escapes are escaped.
 QString copyText(const QString &value)
@@ -526,30 +529,44 @@ void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settl
     }, finish);
 }
 
-void PlanDatabase::importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const DbFault &, int first)> done)
+void PlanDatabase::importPlan(const std::shared_ptr<PlanReader> &plan, bool forced,
+                              std::function<void(const DbFault &, int first)> done)
 {
+    auto first = std::make_shared<int>(0);
+    transaction(QStringLiteral("BEGIN"), [this, plan, forced, first](Done finish) {
+        // The rows go to a table of this session's first, a chunk at a time;
+        // then one import at a time, and no claim in between, while the
+        // pool is checked whole against what is there.
+        runSteps({statement(QStringLiteral("CREATE TEMPORARY TABLE vev_import (n integer, line integer, ip text, "
+                                           "gateway text, tcp_port text, mac text) ON COMMIT DROP"), {}),
+                  [this, plan](const Done &next) { copyPlanRows(plan, next); },
+                  statement(QStringLiteral("LOCK TABLE vev_plan IN SHARE ROW EXCLUSIVE MODE"), {}),
+                  [this](const Done &next) { checkPlanRows(next); },
+                  [this, forced, first](const Done &next) { insertPlanRows(forced, first, next); }},
+                 finish);
+    }, [first, done](const DbFault &fault) { done(fault, *first); });
+}
+
+void PlanDatabase::copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done next)
+{
+    const auto rows = plan->next(importChunk);
+    if (!rows)
+        return next(DbFault::refused(plan->error() + QStringLiteral("; nothing was imported"), ExitCode::Usage));
+    if (rows->isEmpty())
+        return next({});
     QByteArray data;
-    for (const PlanRow &row : rows) {
+    for (const PlanRow &row : *rows) {
         QStringList fields {QString::number(row.row), QString::number(row.line)};
         for (Setting setting : allSettings)
             fields << copyText(canonicalOf(row.values, setting));
         data += fields.join(QLatin1Char('\t')).toUtf8() + '\n';
     }
-    auto first = std::make_shared<int>(0);
-    transaction(QStringLiteral("BEGIN"), [this, data, forced, first](Done finish) {
-        // One import at a time, and no claim in between: the pool is checked
-        // whole against what is there.
-        runSteps({statement(QStringLiteral("LOCK TABLE vev_plan IN SHARE ROW EXCLUSIVE MODE"), {}),
-                  statement(QStringLiteral("CREATE TEMPORARY TABLE vev_import (n integer, line integer, ip text, "
-                                           "gateway text, tcp_port text, mac text) ON COMMIT DROP"), {}),
-                  [this, data](const Done &next) {
-                      m_pg->copyIn(QStringLiteral("COPY vev_import (n, line, ip, gateway, tcp_port, mac) FROM STDIN"), data,
-                                   [next](const DbFault &fault, const PgResult &) { next(fault); });
-                  },
-                  [this](const Done &next) { checkPlanRows(next); },
-                  [this, forced, first](const Done &next) { insertPlanRows(forced, first, next); }},
-                 finish);
-    }, [first, done](const DbFault &fault) { done(fault, *first); });
+    m_pg->copyIn(QStringLiteral("COPY vev_import (n, line, ip, gateway, tcp_port, mac) FROM STDIN"), data,
+                 [this, plan, next](const DbFault &fault, const PgResult &) {
+                     if (fault)
+                         return next(fault);
+                     copyPlanRows(plan, next);
+                 });
 }
 
 void PlanDatabase::checkPlanRows(Done next)
