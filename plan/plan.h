@@ -55,8 +55,16 @@ public:
 
 private:
     struct State;
+    // A record as a row by itself: why not, or its addresses' canonical forms.
+    struct ReadRow {
+        PlanRow row;
+        QString why;
+        QString ip;
+        QString mac;
+    };
     bool readRecords();
-    std::optional<PlanRow> rowOf(const struct CsvRecord &record);
+    ReadRow rowOf(const struct CsvRecord &record) const;
+    QString twice(const ReadRow &read);
 
     std::unique_ptr<QIODevice> m_owned;
     QIODevice *m_device;

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 using namespace plansql;
@@ -309,24 +307,6 @@ void PlanDatabase::verifyRow(int row, std::function<void(const DbFault &, const 
     }, [done](const DbFault &fault) { done(fault, {}, {}); });
 }
 
-namespace {
-
-// A batch being prepared on a thread of its own; waited for before it is
-// let go of, whatever ends the reading (a fault, the connection closed).
-struct Preparing {
-    std::thread thread;
-    PlanDatabase::Then then;
-
-    void wait()
-    {
-        if (thread.joinable())
-            thread.join();
-    }
-    ~Preparing() { wait(); }
-};
-
-} // namespace
-
 void PlanDatabase::fetchAhead(const QString &fetch, Prepare prepare, Done finish)
 {
     run(fetch, {}, [this, fetch, prepare, finish](const PgResult &rows) { aheadFrom(fetch, prepare, rows, finish); }, finish);
@@ -338,16 +318,9 @@ void PlanDatabase::aheadFrom(const QString &fetch, const Prepare &prepare, const
         return finish({});
     // The server reads the next batch while this one is checked: neither
     // waits for the other.
-    auto preparing = std::make_shared<Preparing>();
-    Preparing *raw = preparing.get();
-    try {
-        preparing->thread = std::thread([raw, prepare, rows] { raw->then = prepare(rows); });
-    } catch (const std::system_error &) {
-        preparing->then = prepare(rows); // no thread to be had: on this one
-    }
+    const auto preparing = Ahead<Then>::start([prepare, rows] { return prepare(rows); });
     run(fetch, {}, [this, fetch, prepare, preparing, finish](const PgResult &next) {
-        preparing->wait();
-        preparing->then([this, fetch, prepare, next, finish](bool more) {
+        preparing->result()([this, fetch, prepare, next, finish](bool more) {
             if (!more)
                 return finish({});
             aheadFrom(fetch, prepare, next, finish);

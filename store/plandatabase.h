@@ -37,6 +37,11 @@ struct CheckedRecord {
     int line = 0;
 };
 
+namespace plansql {
+template<typename Result>
+class Ahead;
+}
+
 class PlanDatabase
 {
 public:
@@ -201,6 +206,8 @@ private:
     static bool sameModule(const OutcomeRecord &outcome, const QByteArray &before);
     void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
     void copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done next);
+    void copyAhead(const std::shared_ptr<PlanReader> &plan,
+                   const std::shared_ptr<plansql::Ahead<std::optional<QByteArray>>> &chunk, Done next);
     void checkPlanRows(Done next);
     void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);
 

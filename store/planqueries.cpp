@@ -547,13 +547,15 @@ void PlanDatabase::importPlan(const std::shared_ptr<PlanReader> &plan, bool forc
     }, [first, done](const DbFault &fault) { done(fault, *first); });
 }
 
-void PlanDatabase::copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done next)
+namespace {
+
+// A chunk of the plan in COPY's text form: empty after the last, none when
+// the plan's text is refused.
+std::optional<QByteArray> copyChunk(PlanReader &plan)
 {
-    const auto rows = plan->next(importChunk);
+    const auto rows = plan.next(importChunk);
     if (!rows)
-        return next(DbFault::refused(plan->error() + QStringLiteral("; nothing was imported"), ExitCode::Usage));
-    if (rows->isEmpty())
-        return next({});
+        return std::nullopt;
     QByteArray data;
     for (const PlanRow &row : *rows) {
         QStringList fields {QString::number(row.row), QString::number(row.line)};
@@ -561,11 +563,33 @@ void PlanDatabase::copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done ne
             fields << copyText(canonicalOf(row.values, setting));
         data += fields.join(QLatin1Char('\t')).toUtf8() + '\n';
     }
-    m_pg->copyIn(QStringLiteral("COPY vev_import (n, line, ip, gateway, tcp_port, mac) FROM STDIN"), data,
-                 [this, plan, next](const DbFault &fault, const PgResult &) {
-                     if (fault)
+    return data;
+}
+
+} // namespace
+
+void PlanDatabase::copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done next)
+{
+    copyAhead(plan, Ahead<std::optional<QByteArray>>::start([plan] { return copyChunk(*plan); }), std::move(next));
+}
+
+void PlanDatabase::copyAhead(const std::shared_ptr<PlanReader> &plan,
+                             const std::shared_ptr<Ahead<std::optional<QByteArray>>> &chunk, Done next)
+{
+    const std::optional<QByteArray> data = std::move(chunk->result());
+    if (!data)
+        return next(DbFault::refused(plan->error() + QStringLiteral("; nothing was imported"), ExitCode::Usage));
+    if (data->isEmpty())
+        return next({});
+    // The next chunk is read and checked while this one goes to the server.
+    const auto following = Ahead<std::optional<QByteArray>>::start([plan] { return copyChunk(*plan); });
+    m_pg->copyIn(QStringLiteral("COPY vev_import (n, line, ip, gateway, tcp_port, mac) FROM STDIN"), *data,
+                 [this, plan, following, next](const DbFault &fault, const PgResult &) {
+                     if (fault) {
+                         following->wait();
                          return next(fault);
-                     copyPlanRows(plan, next);
+                     }
+                     copyAhead(plan, following, next);
                  });
 }
 

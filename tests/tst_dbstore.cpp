@@ -942,20 +942,22 @@ void TestDbStore::labelOfAChangedRow()
 void TestDbStore::exportThroughAStalledReader()
 {
     constexpr int lines = 3000; // far more than a pipe holds
-    const QString name = QStringLiteral("stalled");
-    const QString plan = m_dir.filePath(QStringLiteral("stalled.csv"));
+    const QString name = QStringLiteral("slowreader");
+    const QString plan = m_dir.filePath(QStringLiteral("slowreader.csv"));
     QVERIFY(writeLargePlan(plan, largeAuditRows(lines)));
     const QString uri = m_server->createDatabase(name);
-    QCOMPARE(cli({"plan", "import", "--db", uri, plan}, 120000).code, 0);
+    QVERIFY2(!uri.isEmpty(), qPrintable(m_server->error()));
+    const Run imported = cli({"plan", "import", "--db", uri, plan}, 120000);
+    QVERIFY2(imported.code == 0, qPrintable(imported.err));
     QCOMPARE(loadLargeAudit(*m_server, name, lines, m_dir.path()), QString());
-    const QString out = m_dir.filePath(QStringLiteral("stalled.jsonl"));
+    const QString out = m_dir.filePath(QStringLiteral("slowreader.jsonl"));
     QProcess pipeline;
     pipeline.start(QStringLiteral("bash"), {"-c", QStringLiteral("set -o pipefail; '%1' audit export --db '%2' | "
                                                                  "{ sleep 3; cat > '%3'; }").arg(VEV_CLI_PATH, uri, out)});
     QTest::qWait(1500);
     QString sessions;
     QCOMPARE(m_server->sql(name, QStringLiteral("SELECT count(*) FILTER (WHERE state = 'idle in transaction'), count(*) "
-                                                "FROM pg_stat_activity WHERE datname = 'stalled' AND pid <> pg_backend_pid()"),
+                                                "FROM pg_stat_activity WHERE datname = 'slowreader' AND pid <> pg_backend_pid()"),
                            &sessions), QString());
     QCOMPARE(sessions, QStringLiteral("0|1")); // the export's, holding nothing
     QVERIFY(pipeline.waitForFinished(runMs));
