@@ -17,8 +17,9 @@
 //
 // The work is spread over plansession.cpp (connecting, the session, the
 // station's name, transactions), planschema.cpp (the tables),
-// planqueries.cpp (claims, records, releases, plan and record imports) and
-// planreports.cpp (status) and planaudit.cpp (export and verification).
+// planqueries.cpp (claims, records, releases, record imports),
+// planimport.cpp (plan imports), planreports.cpp (status) and
+// planaudit.cpp (export and verification).
 
 #include "plan/auditfile.h"
 #include "store/databaseuri.h"
@@ -205,6 +206,9 @@ private:
     void judgeLate(const AuditRecord &record, std::function<void(LateRuling, const QString &)> then, Done failed);
     static bool sameModule(const OutcomeRecord &outcome, const QByteArray &before);
     void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
+
+    // A plan's import (planimport.cpp): each chunk is read and checked on a
+    // thread of its own while the one before goes to the server.
     void copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done next);
     void copyAhead(const std::shared_ptr<PlanReader> &plan,
                    const std::shared_ptr<plansql::Ahead<std::optional<QByteArray>>> &chunk, Done next);
