@@ -164,6 +164,8 @@ private slots:
     void planChangedBesideTheAudit();
     void labelOfAChangedRow_data();
     void labelOfAChangedRow();
+    void auditChangedBehindItsTrigger_data();
+    void auditChangedBehindItsTrigger();
     void exportThroughAStalledReader();
     void olderTablesAreBroughtUp();
     void largePlanImportsWhole();
@@ -179,6 +181,9 @@ private:
     pid_t stopSessionOf(const QString &database);
     // m_passedTwo, made on first use; empty when it cannot be.
     QString passedTwo();
+    // Changes its audit behind the trigger, as a superuser can; the audit
+    // is put back when what this gives goes.
+    std::shared_ptr<void> changeAuditOfPassedTwo(const QString &change, QString *failed);
 
     std::unique_ptr<PostgresServer> m_server;
     QTemporaryDir m_dir;
@@ -923,17 +928,61 @@ void TestDbStore::labelOfAChangedRow()
     QFETCH(QString, said);
     const QString uri = passedTwo();
     QVERIFY(!uri.isEmpty());
-    const QString name = QStringLiteral("beside");
-    QCOMPARE(m_server->sql(name, QStringLiteral("CREATE TABLE IF NOT EXISTS kept AS SELECT * FROM vev_audit")), QString());
-    const auto putBack = qScopeGuard([this, name] {
-        m_server->sql(name, QStringLiteral("SET session_replication_role = replica; DELETE FROM vev_audit; "
-                                           "INSERT INTO vev_audit SELECT * FROM kept"));
-    });
-    QCOMPARE(m_server->sql(name, QStringLiteral("SET session_replication_role = replica; ") + change), QString());
+    QString failed;
+    const auto putBack = changeAuditOfPassedTwo(change, &failed);
+    QCOMPARE(failed, QString());
     QTemporaryDir dir;
     const Run run = cli({"label", "--db", uri, "--row", QString::number(row), "--pdf", dir.filePath(QStringLiteral("l.pdf"))});
     QVERIFY2(run.code == code && QString(run.out + run.err).contains(said), qPrintable(run.out + run.err));
     QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("l.pdf"))), code == 0);
+}
+
+std::shared_ptr<void> TestDbStore::changeAuditOfPassedTwo(const QString &change, QString *failed)
+{
+    const QString name = QStringLiteral("beside");
+    *failed = m_server->sql(name, QStringLiteral("CREATE TABLE IF NOT EXISTS kept AS SELECT * FROM vev_audit"));
+    if (failed->isEmpty())
+        *failed = m_server->sql(name, QStringLiteral("SET session_replication_role = replica; ") + change);
+    return std::shared_ptr<void>(nullptr, [this, name](void *) {
+        m_server->sql(name, QStringLiteral("SET session_replication_role = replica; DELETE FROM vev_audit; "
+                                           "INSERT INTO vev_audit SELECT * FROM kept"));
+    });
+}
+
+void TestDbStore::auditChangedBehindItsTrigger_data()
+{
+    QTest::addColumn<QString>("change"); // to vev_audit, behind its trigger
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("a time a microsecond later") << "UPDATE vev_audit SET time = time + interval '1 microsecond' WHERE seq = 2"
+                                                << "line 2: its columns do not match its text";
+    QTest::newRow("a time a day later") << "UPDATE vev_audit SET time = time + interval '1 day' WHERE seq = 2"
+                                        << "line 2: its columns do not match its text";
+    QTest::newRow("another station") << "UPDATE vev_audit SET station = 'bench-X' WHERE seq = 3"
+                                     << "line 3: its columns do not match its text";
+    QTest::newRow("another kind") << "UPDATE vev_audit SET kind = 'label' WHERE seq = 4"
+                                  << "line 4: its columns do not match its text";
+    QTest::newRow("an operator added") << "UPDATE vev_audit SET operator = 'Eve' WHERE seq = 1"
+                                       << "line 1: its columns do not match its text";
+    QTest::newRow("a hash column") << "UPDATE vev_audit SET hash = repeat('0', 64) WHERE seq = 1"
+                                   << "line 1: its prev or hash column does not match the chain";
+    QTest::newRow("a line removed") << "DELETE FROM vev_audit WHERE seq = 3" << "line 3 is missing (the next is 4)";
+}
+
+// What queries see beside each line must say what the line says: a column
+// changed behind the trigger breaks the audit at its line, whatever batch
+// the line is checked in.
+void TestDbStore::auditChangedBehindItsTrigger()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    const QString uri = passedTwo();
+    QVERIFY(!uri.isEmpty());
+    QString failed;
+    const auto putBack = changeAuditOfPassedTwo(change, &failed);
+    QCOMPARE(failed, QString());
+    const Run run = cli({"audit-verify", "--db", uri});
+    QVERIFY2(run.code == 10 && run.err.contains(said), qPrintable(run.out + run.err));
 }
 
 // An export into a reader that takes nothing for a while holds nothing
