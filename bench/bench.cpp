@@ -4,7 +4,8 @@
 // printed as a table and written as JSON, with each goal beside the
 // reference it is measured against in the same run.
 //
-//   vev-bench [--runs N] [--json FILE] [--startup-only | --station-only | --large-only]
+//   vev-bench [--runs N] [--json FILE] [--startup-only | --station-only | --large-only | --store-only |
+//              --many-stations-only]
 //
 // X measurements use the real vev-config binary on the display in DISPLAY
 // (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
@@ -14,6 +15,7 @@
 #include "figures.h"
 #include "largebench.h"
 #include "stationbench.h"
+#include "storebench.h"
 #include "windowbench.h"
 
 #include <QCommandLineParser>
@@ -120,22 +122,29 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("startup-only"), QStringLiteral("Measure the start-up on X against the bare window only.")});
     parser.addOption({QStringLiteral("station-only"), QStringLiteral("Measure the provisioning station only.")});
     parser.addOption({QStringLiteral("large-only"), QStringLiteral("Measure audit-verify and the start at scale only.")});
+    parser.addOption({QStringLiteral("store-only"), QStringLiteral("Measure the database store at scale only.")});
+    parser.addOption({QStringLiteral("many-stations-only"),
+                      QStringLiteral("Measure many stations' claims on one database server only.")});
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const bool startupOnly = parser.isSet(QStringLiteral("startup-only"));
     const bool stationOnly = parser.isSet(QStringLiteral("station-only"));
     const bool largeOnly = parser.isSet(QStringLiteral("large-only"));
+    const bool manyStationsOnly = parser.isSet(QStringLiteral("many-stations-only"));
+    const bool storeOnly = parser.isSet(QStringLiteral("store-only")) || manyStationsOnly;
 
     Figures figures;
-    if (!stationOnly && !largeOnly)
+    const bool all = !startupOnly && !stationOnly && !largeOnly && !storeOnly;
+    if (all || startupOnly)
         measureStartUp(figures, runs, err);
-    if (!startupOnly && !stationOnly && !largeOnly
-        && (!measureWindow(figures, runs, err) || !measureCommandLine(figures, runs, err)))
+    if (all && (!measureWindow(figures, runs, err) || !measureCommandLine(figures, runs, err)))
         return 1;
-    if (!startupOnly && !largeOnly)
+    if (all || stationOnly)
         measureStation(figures, runs, err);
-    if (!startupOnly)
+    if (all || largeOnly)
         measureLarge(figures, runs, err);
+    if (all || storeOnly)
+        measureStore(figures, runs, err, manyStationsOnly);
 
     figures.print(out);
     out << '\n';
@@ -143,6 +152,7 @@ int main(int argc, char *argv[])
     commandLineGoals(figures, out);
     stationGoals(figures, out);
     largeGoals(figures, out);
+    storeGoals(figures, out);
     out.flush();
     if (parser.isSet(QStringLiteral("json"))) {
         QFile file(parser.value(QStringLiteral("json")));

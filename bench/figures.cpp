@@ -86,12 +86,12 @@ QList<QByteArray> runChild(const QStringList &arguments, const QProcessEnvironme
     return child.readAllStandardOutput().split('\n');
 }
 
-double timedRun(const QString &program, const QStringList &arguments)
+double timedRun(const QString &program, const QStringList &arguments, int timeoutMs)
 {
     QProcess child;
     const qint64 start = monotonicUs();
     child.start(program, arguments);
-    const bool ok = child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+    const bool ok = child.waitForFinished(timeoutMs) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
     return ok ? (monotonicUs() - start) / 1000.0 : -1;
 }
 

@@ -43,8 +43,9 @@ double median(QList<double> values);
 
 // A monotonic clock in microseconds, the same in every process.
 qint64 monotonicUs();
-// Wall time of one run of a program, in ms; negative when it failed.
-double timedRun(const QString &program, const QStringList &arguments);
+// Wall time of one run of a program, in ms; negative when it failed or
+// took longer than timeoutMs.
+double timedRun(const QString &program, const QStringList &arguments, int timeoutMs = 30000);
 // This program again with arguments, and what it printed.
 QList<QByteArray> runChild(const QStringList &arguments, const QProcessEnvironment &env, int timeoutMs);
 QProcessEnvironment offscreen();

@@ -26,15 +26,26 @@ StoreSetup setupOf(const DatabaseRequest &request, bool writes, bool makesTables
 
 void planImport(const DatabaseRequest &request, const Done &done)
 {
+    // The file's form and header are checked before the database is asked;
+    // its rows as they go to it, a chunk at a time.
     QString error;
-    const auto rows = readPlan(request.file, &error, request.force);
-    if (!rows)
+    auto file = openPlan(request.file, &error);
+    if (!file)
         return done(fail(ExitCode::Usage, error + QStringLiteral("; nothing was imported")));
-    withStore(setupOf(request, true, true), done, [request, rows = *rows, done](const std::shared_ptr<ProvisionStore> &store) {
-        store->importPlan(rows, request.force, [store, request, count = int(rows.size()), done](const Answer &answer,
-                                                                                               int first) {
+    auto plan = std::make_shared<PlanReader>(std::move(file), request.force);
+    const auto refused = [request, plan] {
+        return fail(ExitCode::Usage, printable(request.file) + QStringLiteral(" ") + plan->error()
+                                         + QStringLiteral("; nothing was imported"));
+    };
+    if (!plan->start())
+        return done(refused());
+    withStore(setupOf(request, true, true), done, [request, plan, refused, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->importPlan(plan, request.force, [store, request, plan, refused, done](const Answer &answer, int first) {
+            if (!plan->error().isEmpty())
+                return done(refused());
             if (!answer.ok())
                 return done(fail(answer.code, answer.error));
+            const int count = plan->rows();
             out() << QStringLiteral("Imported %1 rows of %2 into %3 as rows %4 to %5%6.\n")
                          .arg(count).arg(printable(request.file), store->description()).arg(first).arg(first + count - 1)
                          .arg(request.force ? QStringLiteral(", accepted with --force") : QString());

@@ -83,12 +83,17 @@ void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const Lab
     StoreSetup setup {audit.database, {}, {}, {}, false, false, {}};
     setup.holdName = false;
     setup.makeTables = false;
-    withStore(setup, done, [visit, print, done](const std::shared_ptr<ProvisionStore> &store) {
-        store->verifyAudit({}, visit, [store, print, done](const ProvisionStore::Answer &answer, const AuditCheck &check) {
+    withStore(setup, done, [key, visit, print, done](const std::shared_ptr<ProvisionStore> &store) {
+        const auto checked = [store, print, done](const ProvisionStore::Answer &answer, const AuditCheck &check) {
             if (!answer.ok())
                 return done(fail(ExitCode::Failure, answer.error));
             print(store->description(), check);
-        });
+        };
+        // A row's lines are found and checked where they stand; a MAC
+        // address may be in any line, and the audit is read whole for it.
+        if (key.row > 0)
+            return store->verifyRow(key.row, visit, checked);
+        store->verifyAudit({}, visit, checked);
     });
 }
 

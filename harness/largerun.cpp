@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "largerun.h"
 
+#include "postgresserver.h"
+
 #include "plan/records.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 
 SettingValues largePlanRow(int n)
@@ -29,6 +32,70 @@ bool writeLargePlan(const QString &path, int rows)
 }
 
 namespace {
+
+// A value in COPY's text form.
+QByteArray copyField(const QByteArray &value)
+{
+    QByteArray text;
+    text.reserve(value.size());
+    for (const char c : value) {
+        switch (c) {
+        case '\\': text += "\\\\"; break;
+        case '\t': text += "\\t"; break;
+        case '\n': text += "\\n"; break;
+        case '\r': text += "\\r"; break;
+        default: text += c;
+        }
+    }
+    return text;
+}
+
+// The audit file's lines as rows of vev_audit, in COPY's text form; the
+// highest row a line is about, or -1 when a line cannot be read.
+int auditAsCopy(const QString &audit, const QString &copy)
+{
+    QFile in(audit);
+    QFile out(copy);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return -1;
+    int lastRow = 0;
+    qint64 seq = 0;
+    QByteArray chunk;
+    while (!in.atEnd()) {
+        QByteArray line = in.readLine();
+        line.chop(1);
+        QString why;
+        const auto read = readAuditLine(line, &why);
+        if (!read || !read->record)
+            return -1;
+        const AuditRecord &record = *read->record;
+        const auto optional = [](const std::optional<QString> &value) {
+            return value ? copyField(value->toUtf8()) : QByteArray("\\N");
+        };
+        lastRow = std::max(lastRow, recordRow(record.body));
+        chunk += QByteArray::number(++seq) + '\t' + copyField(line) + '\t' + read->prev + '\t' + chainHash(line) + '\t'
+                 + kindName(record.body).toUtf8() + '\t' + QByteArray::number(recordRow(record.body)) + '\t'
+                 + copyField(record.station.toUtf8()) + '\t' + copyField(record.operatorName.toUtf8()) + '\t'
+                 + optional(recordPort(record.body)) + '\t' + optional(recordResult(record.body)) + '\t'
+                 + record.time.toUtf8() + '\n';
+        if (chunk.size() > (4 << 20)) {
+            out.write(chunk);
+            chunk.clear();
+        }
+    }
+    return out.write(chunk) == chunk.size() ? lastRow : -1;
+}
+
+// Each plan row takes the state, station and line of its last claim,
+// outcome, release or loss, as the stations that wrote the audit left it:
+// put in place by the tables' owner, around the guard that wants each
+// row's line in the same transaction.
+const QString planFollowsAudit = QStringLiteral(
+    "SET session_replication_role = replica; UPDATE vev_plan p SET state = CASE a.kind WHEN 'claim' THEN 'claimed' WHEN 'release' THEN 'open' "
+    "WHEN 'outcome' THEN CASE a.result WHEN 'pass' THEN 'passed' ELSE 'failed' END ELSE 'failed' END, "
+    "station = a.station, port = a.port, audit_seq = a.seq, claimed_at = a.time, done_at = a.time "
+    "FROM (SELECT DISTINCT ON (row) row, seq, kind, result, station, port, time FROM vev_audit "
+    "WHERE kind IN ('claim', 'outcome', 'release', 'lost') ORDER BY row, seq DESC) a WHERE p.row = a.row");
 
 // Writes records one after another, chained, a few hundred ms apart.
 class Writer
@@ -105,4 +172,27 @@ QByteArray writeLargeAudit(const QString &path, int lines)
         }
     }
     return ok ? audit.prev() : QByteArray();
+}
+
+int largeAuditRows(int lines)
+{
+    // Every module but the last takes a claim, an outcome and a label.
+    return lines / 3 + 1;
+}
+
+QString loadLargeAudit(PostgresServer &server, const QString &database, int lines, const QString &folder)
+{
+    const QString audit = QDir(folder).filePath(database + QStringLiteral(".jsonl"));
+    const QString copy = QDir(folder).filePath(database + QStringLiteral(".copy"));
+    const bool written = !writeLargeAudit(audit, lines).isEmpty() && auditAsCopy(audit, copy) > 0;
+    QFile::remove(audit);
+    QString failed = written ? QString() : QStringLiteral("cannot write the audit");
+    if (failed.isEmpty()) {
+        failed = server.sql(database, QStringLiteral("\\copy vev_audit (seq, line, prev, hash, kind, row, station, "
+                                                     "operator, port, result, time) FROM '%1'").arg(copy));
+    }
+    if (failed.isEmpty())
+        failed = server.sql(database, planFollowsAudit + QStringLiteral("; ANALYZE"));
+    QFile::remove(copy);
+    return failed;
 }

@@ -20,3 +20,14 @@ bool writeLargePlan(const QString &path, int rows);
 // the same lane, and one in a thousand is left failed, in doubt. The
 // audit's last hash, or empty when it cannot be written.
 QByteArray writeLargeAudit(const QString &path, int lines);
+
+class PostgresServer;
+// The rows of writeLargePlan's plan an audit of lines is about, at most.
+int largeAuditRows(int lines);
+// Loads writeLargeAudit's audit of lines into a database of server whose
+// tables a plan import of writeLargePlan's plan made (of largeAuditRows
+// rows at least), straight into its table, as fast as the server takes
+// rows in; the plan's rows then follow the audit as the stations that
+// wrote it would have left them. Files go to folder meanwhile. Empty, or
+// what went wrong.
+QString loadLargeAudit(PostgresServer &server, const QString &database, int lines, const QString &folder);

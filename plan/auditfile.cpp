@@ -39,6 +39,22 @@ qint64 currentSize(const QFile &file)
 
 } // namespace
 
+void inHalves(int count, const std::function<void(int begin, int end)> &work)
+{
+    const int middle = count / 2;
+    std::thread helper;
+    if (count >= 64 && std::thread::hardware_concurrency() > 1) {
+        try {
+            helper = std::thread(work, 0, middle);
+        } catch (const std::system_error &) {
+            // No thread to be had: all of it on this one.
+        }
+    }
+    work(helper.joinable() ? middle : 0, count);
+    if (helper.joinable())
+        helper.join();
+}
+
 QString notAnAuditFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -131,20 +147,8 @@ void readLines(ReadLine *begin, ReadLine *end, bool keep)
 // own where there is a second core; the chain is then checked in order.
 void readBatch(std::vector<ReadLine> &batch, bool keep)
 {
-    ReadLine *begin = batch.data();
-    ReadLine *end = begin + batch.size();
-    ReadLine *middle = begin + batch.size() / 2;
-    std::thread helper;
-    if (batch.size() >= 64 && std::thread::hardware_concurrency() > 1) {
-        try {
-            helper = std::thread(readLines, begin, middle, keep);
-        } catch (const std::system_error &) {
-            // No thread to be had: all of it on this one.
-        }
-    }
-    readLines(helper.joinable() ? middle : begin, end, keep);
-    if (helper.joinable())
-        helper.join();
+    ReadLine *lines = batch.data();
+    inHalves(int(batch.size()), [lines, keep](int begin, int end) { readLines(lines + begin, lines + end, keep); });
 }
 
 constexpr std::size_t batchLines = 4096;

@@ -61,6 +61,12 @@ private:
     QByteArray m_lastHash;
 };
 
+// Runs work over items 0 to count, the first half on a thread of its own
+// where there is a second core: reading and hashing lines, which each line
+// needs by itself before the chain is checked in order. work must be safe
+// to run on two threads at once over disjoint ranges.
+void inHalves(int count, const std::function<void(int begin, int end)> &work);
+
 // Why a path cannot be an audit: it exists and is not a regular file (a
 // device, a FIFO, a folder would never end, never answer, or take records
 // into nothing). Empty when it can be.

@@ -28,6 +28,7 @@ using PlanImportCallback = std::function<void(const Answer &, int)>;
 using AuditImportCallback = std::function<void(const Answer &, int, int)>;
 using ExportCallback = std::function<void(const Answer &)>;
 using VerifyCallback = std::function<void(const Answer &, const AuditCheck &)>;
+using RowCallback = std::function<void(const Answer &, const AuditCheck &, const QList<CheckedRecord> &)>;
 using LastPassedCallback = std::function<void(const std::optional<RowEntry> &)>;
 
 void enqueue(Worker *worker, Worker::Job job)
@@ -352,12 +353,12 @@ void DbStore::planStatus(std::function<void(const Answer &, const StoreStatus &)
         refuse<PlanStatusCallback>(id), false});
 }
 
-void DbStore::importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done)
+void DbStore::importPlan(const std::shared_ptr<PlanReader> &plan, bool forced, std::function<void(const Answer &, int)> done)
 {
     const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [this, id, rows, forced](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.importPlan(rows, forced, [this, id, finished](const DbFault &fault, int first) {
+        [this, id, plan, forced](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.importPlan(plan, forced, [this, id, finished](const DbFault &fault, int first) {
                 if (!fault) {
                     answer<PlanImportCallback>(id, Answer(), first);
                     m_worker->changed();
@@ -386,14 +387,14 @@ void DbStore::importAudit(const QList<AuditRecord> &records, std::function<void(
 
 void DbStore::exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done)
 {
-    const quint64 take = hold(std::function<bool(const AuditRow &)>([line](const AuditRow &row) { return line(row.line); }));
+    const quint64 take = hold(std::function<bool(const QByteArray &)>(std::move(line)));
     const quint64 id = hold(ExportCallback([this, take, done](const Answer &answer) {
         m_held.remove(take);
         done(answer);
     }));
     enqueue(m_worker, Worker::Job {
         [this, id, take](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.readAudit(forward<AuditRow>(take), [this, id, finished](const DbFault &fault) {
+            db.readAudit(forward<QByteArray>(take), [this, id, finished](const DbFault &fault) {
                 if (!fault)
                     answer<ExportCallback>(id, Answer());
                 finished(fault);
@@ -424,4 +425,26 @@ void DbStore::verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
             });
         },
         refuse<VerifyCallback>(id), false, false});
+}
+
+void DbStore::verifyRow(int row, const AuditVisitor &visit, std::function<void(const Answer &, const AuditCheck &)> done)
+{
+    const quint64 id = hold(RowCallback([visit, done](const Answer &answer, const AuditCheck &check,
+                                                      const QList<CheckedRecord> &records) {
+        for (const CheckedRecord &checked : records) {
+            if (visit)
+                visit(checked.record, checked.line);
+        }
+        done(answer, check);
+    }));
+    enqueue(m_worker, Worker::Job {
+        [this, id, row](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.verifyRow(row, [this, id, finished](const DbFault &fault, const AuditCheck &check,
+                                                   const QList<CheckedRecord> &records) {
+                if (!fault)
+                    answer<RowCallback>(id, Answer(), check, records);
+                finished(fault);
+            });
+        },
+        refuse<RowCallback>(id), false});
 }

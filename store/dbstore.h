@@ -70,11 +70,14 @@ public:
 
     Place place() const override;
     void planStatus(std::function<void(const Answer &, const StoreStatus &)> done) override;
-    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done) override;
+    void importPlan(const std::shared_ptr<PlanReader> &plan, bool forced,
+                    std::function<void(const Answer &, int)> done) override;
     void exportAudit(std::function<bool(const QByteArray &)> line, std::function<void(const Answer &)> done) override;
     void importAudit(const QList<AuditRecord> &records, std::function<void(const Answer &, int, int)> done) override;
     void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
                      std::function<void(const Answer &, const AuditCheck &)> done) override;
+    void verifyRow(int row, const AuditVisitor &visit,
+                   std::function<void(const Answer &answer, const AuditCheck &check)> done) override;
 
     class Worker; // on the store's thread (dbworker.h)
 

@@ -373,7 +373,7 @@ void FileStore::verifyAudit(const QByteArray &lastHash, const AuditVisitor &visi
     done(check.unreadable ? Answer {check.why, ExitCode::Failure} : Answer {}, check);
 }
 
-void FileStore::importPlan(const QList<PlanRow> &, bool, std::function<void(const Answer &, int)> done)
+void FileStore::importPlan(const std::shared_ptr<PlanReader> &, bool, std::function<void(const Answer &, int)> done)
 {
     done({QStringLiteral("plan import works on a database several stations share: give --db URI"), ExitCode::Usage}, 0);
 }

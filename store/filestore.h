@@ -56,7 +56,8 @@ public:
     void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
                      std::function<void(const Answer &, const AuditCheck &)> done) override;
     // A plan several stations share is imported into a database: refused here.
-    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const Answer &, int)> done) override;
+    void importPlan(const std::shared_ptr<PlanReader> &plan, bool forced,
+                    std::function<void(const Answer &, int)> done) override;
     // Each record re-chained onto the audit, all or none, and the rows'
     // states follow. A record that changes a row's state is taken only
     // while the audit shows that row claimed, by the record's station,

@@ -112,6 +112,13 @@ QByteArray PgResult::bytes(int row, int column) const
     return QByteArray(PQgetvalue(m_result.get(), row, column), PQgetlength(m_result.get(), row, column));
 }
 
+QByteArray PgResult::view(int row, int column) const
+{
+    if (isNull(row, column))
+        return {};
+    return QByteArray::fromRawData(PQgetvalue(m_result.get(), row, column), PQgetlength(m_result.get(), row, column));
+}
+
 QString PgResult::text(int row, int column) const
 {
     return QString::fromUtf8(bytes(row, column));

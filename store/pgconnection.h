@@ -55,6 +55,8 @@ public:
     int rows() const;
     bool isNull(int row, int column) const;
     QByteArray bytes(int row, int column) const;
+    // The same without a copy: valid only while this result lives.
+    QByteArray view(int row, int column) const;
     QString text(int row, int column) const;
     qint64 number(int row, int column) const;
     bool flag(int row, int column) const;

@@ -17,9 +17,10 @@
 //
 // The work is spread over plansession.cpp (connecting, the session, the
 // station's name, transactions), planschema.cpp (the tables),
-// planqueries.cpp (claims, records, releases, plan and record imports),
-// planreports.cpp (status, export and verification) and planroles.cpp (the
-// tables' owner and the stations' role).
+// planqueries.cpp (claims, records, releases, record imports),
+// planimport.cpp (plan imports), planreports.cpp (status), planaudit.cpp
+// (export and verification) and planroles.cpp (the tables' owner and the
+// stations' role, and a station's check of the audit's tail).
 
 #include "plan/auditfile.h"
 #include "store/databaseuri.h"
@@ -32,26 +33,16 @@
 #include <memory>
 #include <utility>
 
-// One line of the audit table as it is stored.
-struct AuditRow {
-    qint64 seq = 0;       // its place in append order, from 1
-    QByteArray line;      // the exact text, as a file would hold it
-    QByteArray prev;      // the columns kept beside it for queries
-    QByteArray hash;
-    QString kind;
-    int row = 0;
-    QString station;
-    QString operatorName;
-    QString port;
-    QString result;
-    QDateTime time;       // invalid when the column holds more than milliseconds
-};
-
 // A record of the audit that checks out, with its line.
 struct CheckedRecord {
     AuditRecord record;
     int line = 0;
 };
+
+namespace plansql {
+template<typename Result>
+class Ahead;
+}
 
 class PlanDatabase
 {
@@ -101,11 +92,13 @@ public:
     void tablesId(std::function<void(const DbFault &, const QString &id)> done);
 
     // Adds a plan's rows after those already there, in their order, in one
-    // transaction: refused (Usage, naming the line) when one has an IP or
-    // MAC address the database already holds. forced: the plan was accepted
-    // with --force, which each row's claim records. first: the first row's
-    // number.
-    void importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const DbFault &, int first)> done);
+    // transaction, read from plan and sent a chunk at a time, each its own
+    // COPY: refused (Usage) when the plan's text is (plan->error() says
+    // why), and naming the line when one has an IP or MAC address the
+    // database already holds. forced: the plan was accepted with --force,
+    // which each row's claim records. first: the first row's number.
+    void importPlan(const std::shared_ptr<PlanReader> &plan, bool forced,
+                    std::function<void(const DbFault &, int first)> done);
 
     // A row for the module with these settings, found on this port; for a
     // fresh or resumed row the claim is stored before the answer comes.
@@ -142,13 +135,16 @@ public:
     // ends: what a running station polls to notice the others.
     void fingerprint(std::function<void(const DbFault &, const QByteArray &print)> done);
 
-    // The audit in append order, a batch at a time, in one snapshot.
-    // after: run in the same snapshot once every line has been read.
-    void readAudit(Batch<AuditRow> batch, Done done, std::function<void(const Done &next)> after = {});
+    // The audit's lines in append order, a batch at a time, each batch its
+    // own short statement: a reader that takes its time holds nothing open
+    // on the server. Lines appended meanwhile come too.
+    void readAudit(Batch<QByteArray> batch, Done done);
 
-    // Checks every line in place: its record, its place in the chain, and
-    // that the columns beside it agree with it; with lastHash, that the
-    // audit ends there. batch, when given, gets the records that check out.
+    // Checks every line in place, in one snapshot: its record, its place in
+    // the chain, and that the columns beside it agree with it; then that
+    // each row of the plan follows the line it names. With lastHash, that
+    // the audit ends there. batch, when given, gets the records that check
+    // out.
     void verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> batch,
                      std::function<void(const DbFault &, const AuditCheck &)> done);
 
@@ -160,6 +156,12 @@ public:
     // The login of this session when it owns the tables (or may act as
     // their owner); empty when it does not.
     void ownsTables(std::function<void(const DbFault &, const QString &login)> done);
+    // Checks the lines of one row only: each one's record and columns, and
+    // its links to the lines before and after it in the chain. A line
+    // changed with its hash column set to match no longer chains to the
+    // next; the rest of the chain is audit-verify's. done gets the row's
+    // records when they all hold, else the check names the first bad line.
+    void verifyRow(int row, std::function<void(const DbFault &, const AuditCheck &, const QList<CheckedRecord> &)> done);
 
     const DatabaseUri &uri() const { return m_uri; }
 
@@ -167,6 +169,8 @@ public:
     // or none.
     using Step = std::function<void(const Done &next)>;
     using Rows = std::function<void(const PgResult &result)>;
+    using Then = std::function<void(std::function<void(bool more)> next)>;
+    using Prepare = std::function<Then(const PgResult &rows)>;
 
 private:
     // The session (plansession.cpp).
@@ -201,10 +205,21 @@ private:
     void nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish);
     void claimRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool forced,
                   ProvisionStore::Claim::Kind kind, Done finish);
-    void appendLine(AuditRecord record, std::function<void(qint64 seq)> then, Done failed);
+    // A change to the plan row that goes in one statement with the line
+    // that makes it: set holds "column = $1, …" over values; the row's
+    // audit_seq becomes the line's.
+    struct PlanChange {
+        QString set;
+        QVariantList values;
+        int row = 0;
+        // The line's INSERT, whose values are *values, with this change.
+        QString joinedTo(const QString &insert, QVariantList *values) const;
+    };
+    static PlanChange settling(int row, RowState state, const QString &time);
+    void appendLine(AuditRecord record, const std::optional<PlanChange> &change, std::function<void(qint64 seq)> then,
+                    Done failed);
     void appendRecord(const AuditRecord &record, Done finish);
     void isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed);
-    void settle(int row, RowState state, qint64 seq, const QString &time, Done done);
     void releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish);
     void appendRelease(int row, const PlanRow &planRow, const std::shared_ptr<SettingValues> &values, Done finish);
     struct ImportState;
@@ -222,11 +237,23 @@ private:
     void judgeLate(const AuditRecord &record, std::function<void(LateRuling, const QString &)> then, Done failed);
     static bool sameModule(const OutcomeRecord &outcome, const QByteArray &before);
     void addRecord(const std::shared_ptr<ImportState> &state, const PgResult &locked, Done finish);
+
+    // A plan's import (planimport.cpp): each chunk is read and checked on a
+    // thread of its own while the one before goes to the server.
+    void copyPlanRows(const std::shared_ptr<PlanReader> &plan, Done next);
+    void copyAhead(const std::shared_ptr<PlanReader> &plan,
+                   const std::shared_ptr<plansql::Ahead<std::optional<QByteArray>>> &chunk, Done next);
     void checkPlanRows(Done next);
     void insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next);
 
-    // Reports (planreports.cpp).
-    void fetchAudit(const Batch<AuditRow> &batch, Done finish);
+    // The audit read back (planaudit.cpp): a cursor's rows a batch at a
+    // time, each FETCH its own statement. Each batch is prepared on a thread
+    // of its own (prepare must only read what this thread leaves alone
+    // meanwhile) while the next is fetched; what prepare gives is then run
+    // on this thread, in order, and calls next(false) to stop early.
+    void fetchAhead(const QString &fetch, Prepare prepare, Done finish);
+    void aheadFrom(const QString &fetch, const Prepare &prepare, const PgResult &rows, Done finish);
+    void pageAudit(qint64 after, Batch<QByteArray> batch, Done done);
 
     DatabaseUri m_uri;
     Identity m_identity;

@@ -1,34 +1,17 @@
 // SPDX-License-Identifier: MIT
-// PlanDatabase's changes: claims, records, releases, and the imports of a
-// plan and of records kept elsewhere.
+// PlanDatabase's changes: claims, records, releases, and the import of
+// records kept elsewhere.
 
 #include "store/plandatabase.h"
 
 #include "store/planstatements.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 using namespace plansql;
 
 namespace {
-
-// A value in COPY's text form: the characters COPY reads as separators or
-// escapes are escaped.
-QString copyText(const QString &value)
-{
-    QString text;
-    text.reserve(value.size());
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case '\\': text += QStringLiteral("\\\\"); break;
-        case '\t': text += QStringLiteral("\\t"); break;
-        case '\n': text += QStringLiteral("\\n"); break;
-        case '\r': text += QStringLiteral("\\r"); break;
-        default: text += c;
-        }
-    }
-    return text;
-}
 
 QString compactJson(const SettingValues &values)
 {
@@ -243,45 +226,71 @@ void PlanDatabase::claimRow(const std::shared_ptr<ClaimState> &state, const Plan
     const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                               ClaimRecord {row.row, state->port, state->module, row.values, forced,
                                            kind == ProvisionStore::Claim::Fresh ? state->partOf : 0}};
-    appendLine(record, [this, state, row, kind, record, finish](qint64 seq) {
-        run(QStringLiteral("UPDATE vev_plan SET state = 'claimed', station = $1, port = $2, run = $3, "
-                           "claimed_at = CAST($4 AS timestamptz), done_at = NULL, before = CAST($5 AS jsonb), "
-                           "audit_seq = $6 WHERE row = $7"),
-            {m_identity.station, state->port, m_run, record.time, compactJson(state->module), seq, row.row},
-            [state, row, kind, finish](const PgResult &) {
-                state->claim = {kind, row, {}, PlanBook::Conflict::None,
-                                kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->macsBefore};
-                finish({});
-            }, finish);
+    const PlanChange claimed {QStringLiteral("state = 'claimed', station = $1, port = $2, run = $3, "
+                                             "claimed_at = CAST($4 AS timestamptz), done_at = NULL, "
+                                             "before = CAST($5 AS jsonb)"),
+                              {m_identity.station, state->port, m_run, record.time, compactJson(state->module)}, row.row};
+    appendLine(record, claimed, [state, row, kind, finish](qint64) {
+        state->claim = {kind, row, {}, PlanBook::Conflict::None,
+                        kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->macsBefore};
+        finish({});
     }, finish);
 }
 
-void PlanDatabase::appendLine(AuditRecord record, std::function<void(qint64 seq)> then, Done failed)
+void PlanDatabase::appendLine(AuditRecord record, const std::optional<PlanChange> &change,
+                              std::function<void(qint64 seq)> then, Done failed)
 {
     if (record.time.isEmpty())
         record.time = auditTimeNow();
-    // One chain through every station's lines: appends go one at a time.
+    // One chain through every station's lines: appends go one at a time,
+    // each holding the lock until its commit. It is taken last, once
+    // everything else the transaction does is done, and what is left under
+    // it is the last line read and one statement that adds the next with the
+    // row's change: every station waits for as little as can be.
     run(QStringLiteral("SELECT pg_advisory_xact_lock(CAST($1 AS integer), 0)"), {appendSpace},
-        [this, record, then, failed](const PgResult &) {
+        [this, record, change, then, failed](const PgResult &) {
             run(QStringLiteral("SELECT seq, hash FROM vev_audit ORDER BY seq DESC LIMIT 1"), {},
-                [this, record, then, failed](const PgResult &last) {
+                [this, record, change, then, failed](const PgResult &last) {
                     const qint64 seq = last.rows() > 0 ? last.number(0, 0) + 1 : 1;
                     const QByteArray prev = last.rows() > 0 ? last.bytes(0, 1) : firstPrev;
                     const QByteArray line = auditLine(record, prev);
                     const auto port = recordPort(record.body);
                     const auto result = recordResult(record.body);
-                    run(QStringLiteral("INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, operator, port, "
-                                       "result, time) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
-                                       "CAST($11 AS timestamptz))"),
-                        {seq, line, prev, chainHash(line), kindName(record.body), recordRow(record.body), record.station,
-                         record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
-                         port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(), record.time},
-                        [this, then, seq, hash = chainHash(line)](const PgResult &) {
-                            m_appended = AuditMark {seq, hash};
-                            then(seq);
-                        }, failed);
+                    QString sql = QStringLiteral("INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, operator, "
+                                                 "port, result, time) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
+                                                 "CAST($11 AS timestamptz))");
+                    QVariantList values {seq, line, prev, chainHash(line), kindName(record.body), recordRow(record.body),
+                                         record.station,
+                                         record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
+                                         port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(),
+                                         record.time};
+                    if (change)
+                        sql = change->joinedTo(sql, &values);
+                    run(sql, values, [this, then, seq, hash = chainHash(line)](const PgResult &) {
+                        m_appended = AuditMark {seq, hash};
+                        then(seq);
+                    }, failed);
                 }, failed);
         }, failed);
+}
+
+QString PlanDatabase::PlanChange::joinedTo(const QString &insert, QVariantList *values) const
+{
+    // The change's own $1, $2, … come after the line's values.
+    const int before = int(values->size());
+    static const QRegularExpression placeholder(QStringLiteral("\\$(\\d+)"));
+    QString shifted;
+    int from = 0;
+    for (auto match = placeholder.globalMatch(set); match.hasNext();) {
+        const auto found = match.next();
+        shifted += QStringView(set).mid(from, found.capturedStart() - from) + QStringLiteral("$")
+                   + QString::number(found.captured(1).toInt() + before);
+        from = found.capturedEnd();
+    }
+    shifted += QStringView(set).mid(from);
+    *values << this->values << row;
+    return QStringLiteral("WITH line AS (%1 RETURNING seq) UPDATE vev_plan SET %2, audit_seq = (SELECT seq FROM line) "
+                          "WHERE row = $%3").arg(insert, shifted).arg(values->size());
 }
 
 void PlanDatabase::isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed)
@@ -293,10 +302,9 @@ void PlanDatabase::isStored(const AuditRecord &record, std::function<void(bool s
         [then](const PgResult &result) { then(result.flag(0, 0)); }, failed);
 }
 
-void PlanDatabase::settle(int row, RowState state, qint64 seq, const QString &time, Done done)
+PlanDatabase::PlanChange PlanDatabase::settling(int row, RowState state, const QString &time)
 {
-    run(QStringLiteral("UPDATE vev_plan SET state = $1, done_at = CAST($2 AS timestamptz), audit_seq = $3 WHERE row = $4"),
-        {rowStateText(state), time, seq, row}, [done](const PgResult &) { done({}); }, done);
+    return {QStringLiteral("state = $1, done_at = CAST($2 AS timestamptz)"), {rowStateText(state), time}, row};
 }
 
 void PlanDatabase::append(const AuditRecord &record, bool retrying, Done done)
@@ -323,12 +331,11 @@ void PlanDatabase::appendRecord(const AuditRecord &record, Done finish)
     const int row = recordRow(record.body);
     const auto state = PlanBook::stateAfter(record.body);
     const auto write = [this, record, row, state, finish](bool holds, const QString &conflict = {}) {
-        appendLine(record, [this, record, row, state, holds, conflict, finish](qint64 seq) {
+        const auto change = holds ? std::optional(settling(row, *state, record.time)) : std::nullopt;
+        appendLine(record, change, [this, record, row, conflict, finish](qint64 seq) {
             if (!conflict.isEmpty())
                 return recordConflict(row, seq, record.station, conflict, finish);
-            if (!holds)
-                return finish({});
-            settle(row, *state, seq, record.time, finish);
+            finish({});
         }, finish);
     };
     if (!state)
@@ -449,14 +456,10 @@ void PlanDatabase::appendRelease(int row, const PlanRow &planRow, const std::sha
 {
     const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                               ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
-    appendLine(record, [this, row, record, planRow, values, finish](qint64 seq) {
-        settle(row, RowState::Open, seq, record.time, [this, row, seq, planRow, values, finish](const DbFault &fault) {
-            if (fault)
-                return finish(fault);
-            *values = planRow.values;
-            run(QStringLiteral("UPDATE vev_conflict SET resolved_seq = $1 WHERE row = $2 AND resolved_seq IS NULL"),
-                {seq, row}, [finish](const PgResult &) { finish({}); }, finish);
-        });
+    appendLine(record, settling(row, RowState::Open, record.time), [this, row, planRow, values, finish](qint64 seq) {
+        *values = planRow.values;
+        run(QStringLiteral("UPDATE vev_conflict SET resolved_seq = $1 WHERE row = $2 AND resolved_seq IS NULL"), {seq, row},
+            [finish](const PgResult &) { finish({}); }, finish);
     }, finish);
 }
 
@@ -544,7 +547,8 @@ void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settl
     const AuditRecord record = state->records.at(state->next);
     const int row = recordRow(record.body);
     const auto after = PlanBook::stateAfter(record.body);
-    appendLine(record, [this, state, record, row, after, settles, conflict, finish](qint64 seq) {
+    const auto change = settles ? std::optional(settling(row, *after, record.time)) : std::nullopt;
+    appendLine(record, change, [this, state, record, row, conflict, finish](qint64 seq) {
         const Done added = [this, state, finish](const DbFault &fault) {
             if (fault)
                 return finish(fault);
@@ -554,72 +558,6 @@ void PlanDatabase::addLine(const std::shared_ptr<ImportState> &state, bool settl
         };
         if (!conflict.isEmpty())
             return recordConflict(row, seq, record.station, conflict, added);
-        if (!settles)
-            return added({});
-        settle(row, *after, seq, record.time, added);
+        added({});
     }, finish);
-}
-
-void PlanDatabase::importPlan(const QList<PlanRow> &rows, bool forced, std::function<void(const DbFault &, int first)> done)
-{
-    QByteArray data;
-    for (const PlanRow &row : rows) {
-        QStringList fields {QString::number(row.row), QString::number(row.line)};
-        for (Setting setting : allSettings)
-            fields << copyText(canonicalOf(row.values, setting));
-        data += fields.join(QLatin1Char('\t')).toUtf8() + '\n';
-    }
-    auto first = std::make_shared<int>(0);
-    transaction(QStringLiteral("BEGIN"), [this, data, forced, first](Done finish) {
-        // One import at a time, and no claim in between: the pool is checked
-        // whole against what is there.
-        runSteps({statement(QStringLiteral("LOCK TABLE vev_plan IN SHARE ROW EXCLUSIVE MODE"), {}),
-                  statement(QStringLiteral("CREATE TEMPORARY TABLE vev_import (n integer, line integer, ip text, "
-                                           "gateway text, tcp_port text, mac text) ON COMMIT DROP"), {}),
-                  [this, data](const Done &next) {
-                      m_pg->copyIn(QStringLiteral("COPY vev_import (n, line, ip, gateway, tcp_port, mac) FROM STDIN"), data,
-                                   [next](const DbFault &fault, const PgResult &) { next(fault); });
-                  },
-                  [this](const Done &next) { checkPlanRows(next); },
-                  [this, forced, first](const Done &next) { insertPlanRows(forced, first, next); }},
-                 finish);
-    }, [this, first, done](DbFault fault) {
-        if (fault.sqlState == QLatin1String("42501")) // insufficient privilege: a station's role
-            fault.why = QStringLiteral("%1 (%2): a plan is imported by the login that owns the tables, not by the "
-                                       "stations' role").arg(fault.why, m_uri.display());
-        done(fault, *first);
-    });
-}
-
-void PlanDatabase::checkPlanRows(Done next)
-{
-    run(QStringLiteral("SELECT x.line, x.ip, x.mac, p.row, p.ip, p.mac, p.state FROM vev_import x "
-                       "JOIN vev_plan p ON p.ip = x.ip OR p.mac = x.mac ORDER BY x.line LIMIT 1"),
-        {}, [next](const PgResult &result) {
-            if (result.rows() == 0)
-                return next({});
-            const bool sameIp = result.bytes(0, 1) == result.bytes(0, 4);
-            next(DbFault::refused(
-                QStringLiteral("line %1 (IP \"%2\", MAC \"%3\"): its %4 address is already in the database, in row %5 (IP "
-                               "\"%6\", MAC \"%7\", %8); one address would go to two modules; nothing was imported")
-                    .arg(result.number(0, 0)).arg(printable(result.text(0, 1)), printable(result.text(0, 2)),
-                                                  sameIp ? QStringLiteral("IP") : QStringLiteral("MAC"))
-                    .arg(result.number(0, 3))
-                    .arg(printable(result.text(0, 4)), printable(result.text(0, 5)), result.text(0, 6)),
-                ExitCode::Usage));
-        }, next);
-}
-
-void PlanDatabase::insertPlanRows(bool forced, const std::shared_ptr<int> &first, Done next)
-{
-    run(QStringLiteral("SELECT coalesce(max(row), 0) FROM vev_plan"), {}, [this, forced, first, next](const PgResult &last) {
-        const qint64 before = last.number(0, 0);
-        run(QStringLiteral("INSERT INTO vev_plan (row, line, ip, gateway, tcp_port, mac, forced) "
-                           "SELECT CAST($1 AS integer) + x.n, x.line, x.ip, x.gateway, x.tcp_port, x.mac, "
-                           "CAST($2 AS boolean) FROM vev_import x"),
-            {before, forced}, [before, first, next](const PgResult &) {
-                *first = int(before) + 1;
-                next({});
-            }, next);
-    }, next);
 }

@@ -228,6 +228,6 @@ void PlanDatabase::appendAccept(const std::optional<AuditMark> &remembered, cons
     }
     const AuditRecord line {auditTimeNow(), m_identity.station, m_identity.operatorName, {}, record};
     transaction(QStringLiteral("BEGIN"), [this, line](Done finish) {
-        appendLine(line, [finish](qint64) { finish({}); }, finish);
+        appendLine(line, std::nullopt, [finish](qint64) { finish({}); }, finish);
     }, done);
 }

@@ -94,6 +94,7 @@ const QList<Statement> schema = {
                     "port text, result text, time timestamptz NOT NULL, stored_at timestamptz DEFAULT now())"), {}},
     {QStringLiteral("CREATE INDEX vev_audit_time ON vev_audit (time)"), {}},
     {QStringLiteral("CREATE INDEX vev_audit_station ON vev_audit (station, seq)"), {}},
+    {QStringLiteral("CREATE INDEX vev_audit_row ON vev_audit (row, seq)"), {}},
     {QStringLiteral("CREATE FUNCTION vev_audit_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
                     "RAISE EXCEPTION 'vev_audit is append-only: % refused', TG_OP "
                     "USING ERRCODE = 'insufficient_privilege'; END $$"), {}},
@@ -130,6 +131,9 @@ const QList<QList<Statement>> upgrades = {
         {conflictGuardTrigger, {}},
         {guardsPath, {}},
         {QStringLiteral("ALTER TABLE vev_schema ADD COLUMN IF NOT EXISTS id text NOT NULL DEFAULT %1").arg(schemaId), {}},
+        // A row's lines, for a label reprinted from them and for the checks
+        // of a claim, without reading the audit.
+        {QStringLiteral("CREATE INDEX IF NOT EXISTS vev_audit_row ON vev_audit (row, seq)"), {}},
     },
 };
 

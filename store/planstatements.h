@@ -9,11 +9,17 @@
 
 #include <QString>
 
+#include <functional>
+#include <memory>
+#include <system_error>
+#include <thread>
+
 namespace plansql {
 
 // 2: vev_audit.stored_at, the server's time of each line.
 // 3: a plan row's state changes only with its audit line (vev_plan_guard);
-//    rows that may be on two modules (vev_conflict); the tables' own id.
+//    rows that may be on two modules (vev_conflict); the tables' own id;
+//    the index vev_audit_row, a row's lines without reading the audit.
 constexpr int schemaVersion = 3;
 // Advisory locks of this tool: (stationSpace, station id) for as long as a
 // running station's connection lives; (appendSpace, 0) while a line is
@@ -65,5 +71,41 @@ inline PlanRow planRowOf(const PgResult &result, int row, int first = 0)
         valueOf(planRow.values, setting) = result.text(row, first + 2 + int(setting));
     return planRow;
 }
+
+// Work done on a thread of its own while this one goes on with the server
+// (the next batch read, or the last chunk sent): waited for before it is
+// let go of, whatever ends the work (a fault, the connection closed).
+template<typename Result>
+class Ahead
+{
+public:
+    static std::shared_ptr<Ahead> start(std::function<Result()> work)
+    {
+        auto ahead = std::make_shared<Ahead>();
+        Ahead *raw = ahead.get();
+        try {
+            ahead->m_thread = std::thread([raw, work] { raw->m_result = work(); });
+        } catch (const std::system_error &) {
+            ahead->m_result = work(); // no thread to be had: on this one
+        }
+        return ahead;
+    }
+    // The result, once the work is done.
+    Result &result()
+    {
+        wait();
+        return m_result;
+    }
+    void wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    ~Ahead() { wait(); }
+
+private:
+    std::thread m_thread;
+    Result m_result {};
+};
 
 } // namespace plansql

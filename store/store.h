@@ -180,9 +180,12 @@ public:
     // status() with every figure the store has, or why there are none.
     virtual void planStatus(std::function<void(const Answer &answer, const StoreStatus &status)> done) = 0;
 
-    // Adds a plan's rows after those already there, all or none; forced:
-    // accepted with --force. first: the number the first row was given.
-    virtual void importPlan(const QList<PlanRow> &rows, bool forced,
+    // Adds a plan's rows after those already there, all or none, read a
+    // chunk at a time from plan (started already, used on the store's own
+    // thread until done; a refusal of the plan's text is in plan->error());
+    // forced: accepted with --force. first: the number the first row was
+    // given.
+    virtual void importPlan(const std::shared_ptr<PlanReader> &plan, bool forced,
                             std::function<void(const Answer &answer, int first)> done) = 0;
 
     // The audit's lines, byte for byte as a file holds them, in order and
@@ -201,6 +204,17 @@ public:
     // one is given; visit sees each record that checks out, before done.
     virtual void verifyAudit(const QByteArray &lastHash, const AuditVisitor &visit,
                              std::function<void(const Answer &answer, const AuditCheck &check)> done) = 0;
+
+    // The records of one row, for a label reprinted from them, checked as
+    // far as a store can without reading its whole audit: visit sees them
+    // when they hold; else the check names the first bad line. A store
+    // whose audit cannot be checked in part checks it whole.
+    virtual void verifyRow(int row, const AuditVisitor &visit,
+                           std::function<void(const Answer &answer, const AuditCheck &check)> done)
+    {
+        Q_UNUSED(row)
+        verifyAudit({}, visit, std::move(done));
+    }
 
 signals:
     // A record was stored: the plan's counts may have moved.

@@ -3,6 +3,7 @@
 // test's own, vev-cli stations of vev-sim modules against it.
 
 #include "clirun.h"
+#include "largerun.h"
 #include "netnamespace.h"
 #include "postgresserver.h"
 #include "simprocess.h"
@@ -161,6 +162,11 @@ private slots:
     void benchCutOffByTheNetwork();
     void planChangedBesideTheAudit_data();
     void planChangedBesideTheAudit();
+    void labelOfAChangedRow_data();
+    void labelOfAChangedRow();
+    void auditChangedBehindItsTrigger_data();
+    void auditChangedBehindItsTrigger();
+    void exportThroughAStalledReader();
     void olderTablesAreBroughtUp();
     void stationRoleKeepsToItsShare();
     void auditTailIsChecked_data();
@@ -176,6 +182,11 @@ private:
     DbStore::Options shortBoundOptions(const QString &uri, const QString &database, const QString &station,
                                        const QString &folder) const;
     pid_t stopSessionOf(const QString &database);
+    // m_passedTwo, made on first use; empty when it cannot be.
+    QString passedTwo();
+    // Changes its audit behind the trigger, as a superuser can; the audit
+    // is put back when what this gives goes.
+    std::shared_ptr<void> changeAuditOfPassedTwo(const QString &change, QString *failed);
 
     std::unique_ptr<PostgresServer> m_server;
     QTemporaryDir m_dir;
@@ -266,7 +277,13 @@ void TestDbStore::twoStationsShareAPlan()
     run = cli({"audit-verify", "--db", uri});
     QCOMPARE(run.code, 10);
     QVERIFY2(run.err.contains(QLatin1String("line 2: prev does not match line 1")), qPrintable(run.err));
-    QCOMPARE(cli(reprint).code, 10);
+    // A label of the row whose line that is: the line after no longer
+    // chains to it.
+    QString firstRow;
+    QCOMPARE(m_server->sql(QStringLiteral("two"), QStringLiteral("SELECT row FROM vev_audit WHERE seq = 1"), &firstRow), QString());
+    run = cli({"label", "--db", uri, "--row", firstRow, "--labels", dir.path()});
+    QVERIFY2(run.code == 10 && run.err.contains(QLatin1String("line 1: line 2 does not chain to it")),
+             qPrintable(run.out + run.err));
 }
 
 void TestDbStore::killedStationResumes()
@@ -859,6 +876,30 @@ void TestDbStore::planChangedBesideTheAudit_data()
                                      << "row 2 of the plan is passed, but its line 4 is by the station bench-T, not bench-X";
 }
 
+QString TestDbStore::passedTwo()
+{
+    if (!m_passedTwo.isEmpty())
+        return m_passedTwo;
+    const QString uri = database(QStringLiteral("beside"), planOf(1, 3));
+    SimProcess line({"--line", "2", "--off-after", "100", "--plug-gap", "100"});
+    if (!uri.startsWith(QLatin1String("postgresql://")) || !line.isRunning())
+        return {};
+    QTemporaryDir dir;
+    QProcess station;
+    station.setWorkingDirectory(dir.path());
+    station.start(QStringLiteral(VEV_CLI_PATH), provision(uri, QStringLiteral("bench-T"), {&line}));
+    QElapsedTimer clock;
+    clock.start();
+    while (status(uri).value(QStringLiteral("passed")).toInt() < 2 && clock.elapsed() < runMs)
+        QTest::qWait(100);
+    sendSignal(station, SIGINT);
+    const Run run = cli({"audit-verify", "--db", uri});
+    if (finished(station, runMs).code != 0 || run.code != 0 || !run.out.contains(QLatin1String("4 lines, chain intact")))
+        return {};
+    m_passedTwo = uri;
+    return uri;
+}
+
 // The tables' owner goes around the plan's guard, changes a row and leaves
 // the audit alone: the chain checks out, and audit-verify says which row
 // does not follow it.
@@ -866,22 +907,7 @@ void TestDbStore::planChangedBesideTheAudit()
 {
     QFETCH(QString, change);
     QFETCH(QString, said);
-    if (m_passedTwo.isEmpty()) {
-        const QString uri = database(QStringLiteral("beside"), planOf(1, 3));
-        QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
-        SimProcess line({"--line", "2", "--off-after", "100", "--plug-gap", "100"});
-        QVERIFY2(line.isRunning(), qPrintable(line.error()));
-        QTemporaryDir dir;
-        QProcess station;
-        station.setWorkingDirectory(dir.path());
-        station.start(QStringLiteral(VEV_CLI_PATH), provision(uri, QStringLiteral("bench-T"), {&line}));
-        QTRY_VERIFY_WITH_TIMEOUT(status(uri).value(QStringLiteral("passed")).toInt() == 2, runMs);
-        sendSignal(station, SIGINT);
-        QCOMPARE(finished(station, runMs).code, 0);
-        m_passedTwo = uri;
-        const Run run = cli({"audit-verify", "--db", uri});
-        QVERIFY2(run.code == 0 && run.out.contains(QLatin1String("4 lines, chain intact")), qPrintable(run.out + run.err));
-    }
+    QVERIFY(!passedTwo().isEmpty());
     QString before;
     QCOMPARE(m_server->sql(QStringLiteral("beside"), QStringLiteral("SELECT row, state, station, audit_seq FROM vev_plan"),
                            &before), QString());
@@ -900,6 +926,127 @@ void TestDbStore::planChangedBesideTheAudit()
     }
 }
 
+void TestDbStore::labelOfAChangedRow_data()
+{
+    QTest::addColumn<QString>("change"); // to vev_audit, behind its trigger
+    QTest::addColumn<int>("row");        // whose label is reprinted
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");
+
+    // Four lines: row 1's claim and pass, row 2's claim and pass.
+    const QString station = QStringLiteral("UPDATE vev_audit SET line = replace(line, 'bench-T', 'bench-U')%1 WHERE seq = %2");
+    const QString withHash = QStringLiteral(", station = 'bench-U', hash = encode(sha256(convert_to(replace(line, 'bench-T', "
+                                            "'bench-U'), 'UTF8')), 'hex')");
+    QTest::newRow("its pass changed, its hash left") << station.arg(QString()).arg(4) << 2 << 10
+                                                     << "line 4: its prev or hash column does not match the chain";
+    QTest::newRow("its pass and its hash changed") << station.arg(withHash).arg(2) << 1 << 10
+                                                   << "line 2: line 3 does not chain to it";
+    QTest::newRow("the line before its claim changed") << station.arg(withHash).arg(2) << 2 << 10
+                                                       << "line 3: prev does not match line 2";
+    QTest::newRow("the line before its claim removed") << "DELETE FROM vev_audit WHERE seq = 2" << 2 << 10
+                                                       << "line 2 is missing (the next is 3)";
+    QTest::newRow("another row's line changed") << station.arg(QString()).arg(4) << 1 << 0 << "printed to";
+}
+
+// A label is reprinted from a row's own lines, each checked where it
+// stands in the chain: one that was changed, or whose neighbour was, is
+// refused; a row whose lines hold is printed whatever another row's are.
+void TestDbStore::labelOfAChangedRow()
+{
+    QFETCH(QString, change);
+    QFETCH(int, row);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    const QString uri = passedTwo();
+    QVERIFY(!uri.isEmpty());
+    QString failed;
+    const auto putBack = changeAuditOfPassedTwo(change, &failed);
+    QCOMPARE(failed, QString());
+    QTemporaryDir dir;
+    const Run run = cli({"label", "--db", uri, "--row", QString::number(row), "--pdf", dir.filePath(QStringLiteral("l.pdf"))});
+    QVERIFY2(run.code == code && QString(run.out + run.err).contains(said), qPrintable(run.out + run.err));
+    QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("l.pdf"))), code == 0);
+}
+
+std::shared_ptr<void> TestDbStore::changeAuditOfPassedTwo(const QString &change, QString *failed)
+{
+    const QString name = QStringLiteral("beside");
+    *failed = m_server->sql(name, QStringLiteral("CREATE TABLE IF NOT EXISTS kept AS SELECT * FROM vev_audit"));
+    if (failed->isEmpty())
+        *failed = m_server->sql(name, QStringLiteral("SET session_replication_role = replica; ") + change);
+    return std::shared_ptr<void>(nullptr, [this, name](void *) {
+        m_server->sql(name, QStringLiteral("SET session_replication_role = replica; DELETE FROM vev_audit; "
+                                           "INSERT INTO vev_audit SELECT * FROM kept"));
+    });
+}
+
+void TestDbStore::auditChangedBehindItsTrigger_data()
+{
+    QTest::addColumn<QString>("change"); // to vev_audit, behind its trigger
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("a time a microsecond later") << "UPDATE vev_audit SET time = time + interval '1 microsecond' WHERE seq = 2"
+                                                << "line 2: its columns do not match its text";
+    QTest::newRow("a time a day later") << "UPDATE vev_audit SET time = time + interval '1 day' WHERE seq = 2"
+                                        << "line 2: its columns do not match its text";
+    QTest::newRow("another station") << "UPDATE vev_audit SET station = 'bench-X' WHERE seq = 3"
+                                     << "line 3: its columns do not match its text";
+    QTest::newRow("another kind") << "UPDATE vev_audit SET kind = 'label' WHERE seq = 4"
+                                  << "line 4: its columns do not match its text";
+    QTest::newRow("an operator added") << "UPDATE vev_audit SET operator = 'Eve' WHERE seq = 1"
+                                       << "line 1: its columns do not match its text";
+    QTest::newRow("a hash column") << "UPDATE vev_audit SET hash = repeat('0', 64) WHERE seq = 1"
+                                   << "line 1: its prev or hash column does not match the chain";
+    QTest::newRow("a line removed") << "DELETE FROM vev_audit WHERE seq = 3" << "line 3 is missing (the next is 4)";
+}
+
+// What queries see beside each line must say what the line says: a column
+// changed behind the trigger breaks the audit at its line, whatever batch
+// the line is checked in.
+void TestDbStore::auditChangedBehindItsTrigger()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    const QString uri = passedTwo();
+    QVERIFY(!uri.isEmpty());
+    QString failed;
+    const auto putBack = changeAuditOfPassedTwo(change, &failed);
+    QCOMPARE(failed, QString());
+    const Run run = cli({"audit-verify", "--db", uri});
+    QVERIFY2(run.code == 10 && run.err.contains(said), qPrintable(run.out + run.err));
+}
+
+// An export into a reader that takes nothing for a while holds nothing
+// open on the server meanwhile (a transaction left open that long would
+// be ended by the server), and every line comes through once it reads.
+void TestDbStore::exportThroughAStalledReader()
+{
+    constexpr int lines = 3000; // far more than a pipe holds
+    const QString name = QStringLiteral("slowreader");
+    const QString plan = m_dir.filePath(QStringLiteral("slowreader.csv"));
+    QVERIFY(writeLargePlan(plan, largeAuditRows(lines)));
+    const QString uri = m_server->createDatabase(name);
+    QVERIFY2(!uri.isEmpty(), qPrintable(m_server->error()));
+    const Run imported = cli({"plan", "import", "--db", uri, plan}, 120000);
+    QVERIFY2(imported.code == 0, qPrintable(imported.err));
+    QCOMPARE(loadLargeAudit(*m_server, name, lines, m_dir.path()), QString());
+    const QString out = m_dir.filePath(QStringLiteral("slowreader.jsonl"));
+    QProcess pipeline;
+    pipeline.start(QStringLiteral("bash"), {"-c", QStringLiteral("set -o pipefail; '%1' audit export --db '%2' | "
+                                                                 "{ sleep 3; cat > '%3'; }").arg(VEV_CLI_PATH, uri, out)});
+    QTest::qWait(1500);
+    QString sessions;
+    QCOMPARE(m_server->sql(name, QStringLiteral("SELECT count(*) FILTER (WHERE state = 'idle in transaction'), count(*) "
+                                                "FROM pg_stat_activity WHERE datname = 'slowreader' AND pid <> pg_backend_pid()"),
+                           &sessions), QString());
+    QCOMPARE(sessions, QStringLiteral("0|1")); // the export's, holding nothing
+    QVERIFY(pipeline.waitForFinished(runMs));
+    QCOMPARE(pipeline.exitCode(), 0);
+    const AuditCheck check = verifyAudit(out);
+    QCOMPARE(check.firstBad, 0);
+    QCOMPARE(check.lines, lines);
+}
+
 // Tables an earlier version made are brought up to this one by the first
 // station that meets them; each line then carries the server's time
 // beside the bench's, and a bench clock far off the server's is warned of.
@@ -915,10 +1062,11 @@ void TestDbStore::olderTablesAreBroughtUp()
     Run run = cli(provision(uri, QStringLiteral("bench-O"), {&module}) << "--once");
     QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
     QString rows;
-    QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("SELECT (SELECT version FROM vev_schema), count(*) FROM "
+    QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("SELECT (SELECT version FROM vev_schema), "
+                                                                   "to_regclass('vev_audit_row') IS NOT NULL, count(*) FROM "
                                                                    "vev_audit WHERE stored_at IS NOT NULL"), &rows),
              QString());
-    QCOMPARE(rows, QStringLiteral("3|2"));
+    QCOMPARE(rows, QStringLiteral("3|t|2"));
 
     QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("ALTER TABLE vev_audit DISABLE TRIGGER vev_audit_append_only; "
                                                                    "UPDATE vev_audit SET stored_at = stored_at - interval "
@@ -1044,19 +1192,26 @@ void TestDbStore::auditTailIsChecked()
 }
 
 // A plan far larger than what goes to the server at a time arrives whole,
-// and a plan that meets it in its last line is refused whole.
+// and a plan that meets it in its last line is refused whole; so is one
+// that gives an address twice, the second far past the first chunk sent.
 void TestDbStore::largePlanImportsWhole()
 {
-    constexpr int rows = 20000;
+    constexpr int rows = 60000;
     const QByteArray plan = largePlanOf(rows);
     const QString uri = database(QStringLiteral("large"), plan);
     QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
     QCOMPARE(status(uri).value(QStringLiteral("open")).toInt(), rows);
     const QByteArray last = plan.mid(plan.lastIndexOf('\n', plan.size() - 2) + 1);
-    const Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("meets.csv"), planOf(1, 2) + last)});
+    Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("meets.csv"), planOf(1, 2) + last)});
     QCOMPARE(run.code, 2);
-    QVERIFY2(run.err.contains(QStringLiteral("line 4 (IP \"10.8.79.250\", MAC \"02:00:00:08:4E:1F\"): its IP address is "
+    QVERIFY2(run.err.contains(QStringLiteral("line 4 (IP \"10.8.239.250\", MAC \"02:00:00:08:EA:5F\"): its IP address is "
                                              "already in the database, in row %1").arg(rows)), qPrintable(run.err));
+    const QByteArray other = largePlanOf(rows + 1).replace("10.8.", "10.10.").replace(":08:", ":0b:");
+    const QString twice = writeFile(m_dir, QStringLiteral("twice.csv"), other + "10.11.0.1,10.11.0.254,502,02:00:00:0b:00:01\n");
+    run = cli({"plan", "import", "--db", uri, twice});
+    QCOMPARE(run.code, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("line %1: MAC address \"02:00:00:0B:00:01\" is already on line 3; nothing was "
+                                             "imported").arg(rows + 3)), qPrintable(run.err));
     QCOMPARE(status(uri).value(QStringLiteral("rows")).toInt(), rows);
 }
 

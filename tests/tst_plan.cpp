@@ -74,6 +74,23 @@ void TestPlan::plans_data()
     QTest::newRow("UTF-16") << QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char *>(QString::fromLatin1(header).utf16()), 2 * header.size())
                             << "is UTF-16 text" << 0 << false;
     QTest::newRow("CR-only line ends") << QByteArray(plan4).replace('\n', '\r') << "lines ending in CR alone" << 0 << false;
+
+    // A plan larger than the blocks it is read in: its rows, their lines and
+    // what is refused do not depend on where a block ends, quoted fields
+    // included (each gateway is quoted here).
+    QByteArray large = header;
+    constexpr int rows = 60000;
+    for (int i = 0; i < rows; ++i) {
+        large += QStringLiteral("10.9.%1.%2,\"10.9.%1.254\",502,02:00:00:09:%3:%4\n").arg(i / 250).arg(i % 250 + 1)
+                     .arg(i / 256, 2, 16, QLatin1Char('0')).arg(i % 256, 2, 16, QLatin1Char('0')).toLatin1();
+    }
+    QTest::newRow("a plan read in many blocks") << large << "" << rows << false;
+    QTest::newRow("an address twice, blocks apart") << large + "10.9.0.1,10.9.0.254,502,02:00:00:0a:00:00\n"
+                                                    << QStringLiteral("line %1: IP address \"10.9.0.1\" is already on line 2")
+                                                           .arg(rows + 2) << 0 << false;
+    QTest::newRow("a quoted line end far into the plan")
+        << large + "10.9.250.1,\"10.9.\n250.254\",502,02:00:00:0a:00:00\n10.9.250.2,10.9.250.254,502,02:00:00:0a:00:00\n"
+        << QStringLiteral("line %1: invalid value for Gateway").arg(rows + 2) << 0 << false;
 }
 
 void TestPlan::plans()
