@@ -1202,13 +1202,14 @@ void TestDbStore::largePlanImportsWhole()
     QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
     QCOMPARE(status(uri).value(QStringLiteral("open")).toInt(), rows);
     const QByteArray last = plan.mid(plan.lastIndexOf('\n', plan.size() - 2) + 1);
-    Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("meets.csv"), planOf(1, 2) + last)});
+    // Bounds for a hang, not for the time (see database()).
+    Run run = cli({"plan", "import", "--db", uri, writeFile(m_dir, QStringLiteral("meets.csv"), planOf(1, 2) + last)}, 120000);
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(QStringLiteral("line 4 (IP \"10.8.239.250\", MAC \"02:00:00:08:EA:5F\"): its IP address is "
                                              "already in the database, in row %1").arg(rows)), qPrintable(run.err));
     const QByteArray other = largePlanOf(rows + 1).replace("10.8.", "10.10.").replace(":08:", ":0b:");
     const QString twice = writeFile(m_dir, QStringLiteral("twice.csv"), other + "10.11.0.1,10.11.0.254,502,02:00:00:0b:00:01\n");
-    run = cli({"plan", "import", "--db", uri, twice});
+    run = cli({"plan", "import", "--db", uri, twice}, 120000);
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(QStringLiteral("line %1: MAC address \"02:00:00:0B:00:01\" is already on line 3; nothing was "
                                              "imported").arg(rows + 3)), qPrintable(run.err));
