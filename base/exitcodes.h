@@ -74,5 +74,8 @@ constexpr int toInt(ExitCode code)
 // The list as --help shows it: "  0  success", one code a line, long
 // meanings wrapped under their text.
 QString exitCodeHelp();
+// One entry of such a list: lead ("  0", a code padded to its column),
+// then the meaning, wrapped under itself.
+QString helpEntry(const QString &lead, const char *meaning);
 
 Q_DECLARE_METATYPE(ExitCode)

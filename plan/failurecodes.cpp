@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "plan/failurecodes.h"
 
+#include "base/exitcodes.h"
 #include "protocol/wireformat.h"
 
 namespace {
 
-constexpr int helpWidth = 79;
 constexpr int codeWidth = 26;
 
 } // namespace
@@ -38,17 +38,7 @@ QString failureCode(const OutcomeRecord &outcome)
 QString failureCodeHelp()
 {
     QString text;
-    for (const FailureCodeMeaning &entry : failureCodeMeanings) {
-        QString line = QStringLiteral("  %1").arg(QLatin1String(entry.code), -codeWidth);
-        const int indent = int(line.size());
-        for (const QString &word : QString::fromLatin1(entry.meaning).split(QLatin1Char(' '))) {
-            if (line.size() + 1 + word.size() > helpWidth && line.size() > indent) {
-                text += line + QLatin1Char('\n');
-                line = QString(indent, QLatin1Char(' '));
-            }
-            line += QLatin1Char(' ') + word;
-        }
-        text += line + QLatin1Char('\n');
-    }
+    for (const FailureCodeMeaning &entry : failureCodeMeanings)
+        text += helpEntry(QStringLiteral("  %1").arg(QLatin1String(entry.code), -codeWidth), entry.meaning);
     return text;
 }

@@ -51,19 +51,16 @@ QString reasonOf(const WriteOutcome &outcome, Result result, const SettingValues
     return reasons.join(QStringLiteral("; "));
 }
 
-// The same, as the word a report groups by: the first setting in the
-// form's order that read back wrong.
-QString codeOf(const WriteOutcome &outcome, Result result)
+// The same, as the word a report groups by: for a read-back, the first
+// setting in the form's order that read back wrong; otherwise the one its
+// result and reason give.
+QString codeOf(const WriteOutcome &outcome, const OutcomeRecord &record)
 {
-    if (result == Result::Fail) {
-        for (Setting setting : allSettings) {
-            if (outcome.differs.contains(setting))
-                return readBackCode(setting);
-        }
+    for (Setting setting : allSettings) {
+        if (record.result == Result::Fail && outcome.differs.contains(setting))
+            return readBackCode(setting);
     }
-    OutcomeRecord coded;
-    coded.result = result;
-    return failureCode(coded);
+    return failureCode(record);
 }
 
 } // namespace
@@ -283,7 +280,7 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         return;
     const Result result = resultOf(outcome);
     OutcomeRecord record = outcomeOfRow(result, reasonOf(outcome, result, m_row.values));
-    record.code = codeOf(outcome, result);
+    record.code = codeOf(outcome, record);
     if (outcome.readBack)
         record.readBack = outcome.readBack->values;
     record.acknowledged = outcome.acknowledged.toList();
