@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "plan/records.h"
 
-#include "plan/compactline.h"
+#include "plan/recordfields.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -29,279 +29,6 @@ constexpr std::array<std::pair<Result, const char *>, 5> resultTexts = {{
 }};
 
 const QString kindKey = QStringLiteral("kind");
-
-// What Fields asks of a member that Qt's reader read: the same as
-// CompactValue's settings() and settingKeys().
-std::optional<SettingValues> settingsOf(const QJsonValue &value)
-{
-    QString error;
-    return value.isObject() ? settingsFromJson(value.toObject(), &error) : std::nullopt;
-}
-
-bool settingKeysOf(const QJsonValue &value, QList<Setting> *list)
-{
-    const QJsonArray array = value.toArray();
-    for (const QJsonValue &item : array) {
-        const auto setting = settingForKey(item.toString());
-        if (!setting)
-            return false;
-        *list << *setting;
-    }
-    return true;
-}
-
-std::optional<SettingValues> settingsOf(const CompactValue &value)
-{
-    return value.settings();
-}
-
-bool settingKeysOf(const CompactValue &value, QList<Setting> *list)
-{
-    return value.settingKeys(list);
-}
-
-// Reading one object, as Qt's reader read it (a QJsonObject) or in place
-// (a CompactLine), by the same rules: each accessor notes the first field
-// that is missing or of the wrong type, so the reader says exactly what is
-// wrong.
-template <typename Object>
-class Fields
-{
-public:
-    explicit Fields(const Object &object)
-        : m_object(object)
-    {
-    }
-
-    QString text(const char *key, bool required = true)
-    {
-        const auto value = m_object.value(QLatin1String(key));
-        if (value.isUndefined() && !required)
-            return {};
-        if (!value.isString())
-            note(key, "a string");
-        return value.toString();
-    }
-
-    // A plan row, 1 or more; 0 when an optional one is absent.
-    int row(const char *key = "row", bool required = true)
-    {
-        const auto value = m_object.value(QLatin1String(key));
-        if (value.isUndefined() && !required)
-            return 0;
-        const double number = value.toDouble(-1);
-        if (!value.isDouble() || number < 1 || number > 1e9 || std::floor(number) != number) {
-            note(key, "a whole number from 1");
-            return 0;
-        }
-        return int(number);
-    }
-
-    bool flag(const char *key)
-    {
-        const auto value = m_object.value(QLatin1String(key));
-        if (value.isUndefined())
-            return false;
-        if (!value.isBool())
-            note(key, "true or false");
-        return value.toBool();
-    }
-
-    // A list of setting keys ("ip", "mac"), absent or not.
-    std::optional<QList<Setting>> settingList(const char *key)
-    {
-        const auto value = m_object.value(QLatin1String(key));
-        if (value.isUndefined())
-            return std::nullopt;
-        QList<Setting> list;
-        if (!settingKeysOf(value, &list)) {
-            note(key, "a list of setting names");
-            return std::nullopt;
-        }
-        if (!value.isArray())
-            note(key, "a list of setting names");
-        return list;
-    }
-
-    SettingValues settings(const char *key)
-    {
-        const auto values = settingsOf(m_object.value(QLatin1String(key)));
-        if (!values) {
-            note(key, "an object of settings");
-            return {};
-        }
-        return *values;
-    }
-
-    Result result()
-    {
-        const auto result = resultFromText(text("result"));
-        if (!result && m_why.isEmpty())
-            m_why = QStringLiteral("\"result\" is not one of pass, fail, no-answer, not-acknowledged, aborted");
-        return result.value_or(Result::Fail);
-    }
-
-    const QString &why() const { return m_why; }
-
-private:
-    void note(const char *key, const char *what)
-    {
-        if (m_why.isEmpty())
-            m_why = QStringLiteral("\"%1\" is missing or not %2").arg(QLatin1String(key), QLatin1String(what));
-    }
-
-    const Object &m_object;
-    QString m_why;
-};
-
-QJsonObject bodyObject(const ClaimRecord &claim)
-{
-    QJsonObject object {
-        {QStringLiteral("row"), claim.row},
-        {QStringLiteral("port"), claim.port},
-        {QStringLiteral("before"), settingsToJson(claim.before)},
-        {QStringLiteral("values"), settingsToJson(claim.values)},
-    };
-    if (claim.partOf > 0)
-        object.insert(QStringLiteral("part_of"), claim.partOf);
-    if (claim.forced)
-        object.insert(QStringLiteral("force"), true);
-    return object;
-}
-
-QJsonObject bodyObject(const OutcomeRecord &outcome)
-{
-    QJsonObject object {
-        {QStringLiteral("row"), outcome.row},
-        {QStringLiteral("port"), outcome.port},
-        {QStringLiteral("before"), settingsToJson(outcome.before)},
-        {QStringLiteral("written"), settingsToJson(outcome.written)},
-        {QStringLiteral("read_back"), settingsToJson(outcome.readBack)},
-        {QStringLiteral("result"), resultText(outcome.result)},
-    };
-    if (!outcome.reason.isEmpty())
-        object.insert(QStringLiteral("reason"), outcome.reason);
-    if (!outcome.code.isEmpty())
-        object.insert(QStringLiteral("code"), outcome.code);
-    if (outcome.acknowledged) {
-        QJsonArray keys;
-        for (Setting setting : *outcome.acknowledged)
-            keys.append(QLatin1String(settingInfo(setting).key));
-        object.insert(QStringLiteral("acknowledged"), keys);
-    }
-    return object;
-}
-
-QJsonObject bodyObject(const ReleaseRecord &release)
-{
-    return {
-        {QStringLiteral("row"), release.row},
-        {QStringLiteral("values"), settingsToJson(release.values)},
-        {QStringLiteral("reason"), release.reason},
-    };
-}
-
-QJsonObject bodyObject(const LostRecord &lost)
-{
-    return {
-        {QStringLiteral("row"), lost.row},
-        {QStringLiteral("port"), lost.port},
-        {QStringLiteral("values"), settingsToJson(lost.values)},
-        {QStringLiteral("seen"), settingsToJson(lost.seen)},
-    };
-}
-
-QJsonObject bodyObject(const AcceptRecord &accept)
-{
-    QJsonObject object {{QStringLiteral("hash"), accept.hash}};
-    if (accept.seq > 0) // none: an empty audit
-        object.insert(QStringLiteral("seq"), accept.seq);
-    if (accept.rememberedSeq > 0) {
-        object.insert(QStringLiteral("remembered_seq"), accept.rememberedSeq);
-        object.insert(QStringLiteral("remembered_hash"), accept.rememberedHash);
-    }
-    return object;
-}
-
-QJsonObject bodyObject(const LabelRecord &label)
-{
-    QJsonObject object {
-        {QStringLiteral("row"), label.row},
-        {QStringLiteral("values"), settingsToJson(label.values)},
-        {QStringLiteral("printed"), label.printed},
-        {QStringLiteral("target"), label.target},
-    };
-    if (label.sent)
-        object.insert(QStringLiteral("sent"), true);
-    if (label.voided)
-        object.insert(QStringLiteral("voided"), true);
-    if (!label.reason.isEmpty())
-        object.insert(QStringLiteral("reason"), label.reason);
-    return object;
-}
-
-template <typename Object>
-std::optional<AuditBody> readBody(const QString &kind, Fields<Object> &fields)
-{
-    if (kind.isEmpty() || kind == QLatin1String("outcome")) {
-        OutcomeRecord outcome;
-        outcome.row = fields.row();
-        outcome.port = fields.text("port");
-        outcome.before = fields.settings("before");
-        outcome.written = fields.settings("written");
-        outcome.readBack = fields.settings("read_back");
-        outcome.result = fields.result();
-        outcome.reason = fields.text("reason", false);
-        outcome.code = fields.text("code", false);
-        outcome.acknowledged = fields.settingList("acknowledged");
-        return outcome;
-    }
-    if (kind == QLatin1String("claim")) {
-        ClaimRecord claim;
-        claim.row = fields.row();
-        claim.port = fields.text("port");
-        claim.before = fields.settings("before");
-        claim.values = fields.settings("values");
-        claim.forced = fields.flag("force");
-        claim.partOf = fields.row("part_of", false);
-        return claim;
-    }
-    if (kind == QLatin1String("release")) {
-        ReleaseRecord release;
-        release.row = fields.row();
-        release.values = fields.settings("values");
-        release.reason = fields.text("reason");
-        return release;
-    }
-    if (kind == QLatin1String("label")) {
-        LabelRecord label;
-        label.row = fields.row();
-        label.values = fields.settings("values");
-        label.printed = fields.flag("printed");
-        label.sent = fields.flag("sent");
-        label.voided = fields.flag("voided");
-        label.target = fields.text("target");
-        label.reason = fields.text("reason", false);
-        return label;
-    }
-    if (kind == QLatin1String("lost")) {
-        LostRecord lost;
-        lost.row = fields.row();
-        lost.port = fields.text("port");
-        lost.values = fields.settings("values");
-        lost.seen = fields.settings("seen");
-        return lost;
-    }
-    if (kind == QLatin1String("accept")) {
-        AcceptRecord accept;
-        accept.seq = fields.row("seq", false);
-        accept.hash = fields.text("hash");
-        accept.rememberedSeq = fields.row("remembered_seq", false);
-        accept.rememberedHash = fields.text("remembered_hash", accept.rememberedSeq > 0);
-        return accept;
-    }
-    return std::nullopt;
-}
 
 bool isHash(const QString &text)
 {
@@ -341,7 +68,7 @@ QString kindName(const AuditBody &body)
 {
     static const std::array<QString, std::variant_size_v<AuditBody>> names = {
         QStringLiteral("claim"), QStringLiteral("outcome"), QStringLiteral("release"), QStringLiteral("label"),
-        QStringLiteral("lost"), QStringLiteral("accept")};
+        QStringLiteral("lost"), QStringLiteral("accept"), QStringLiteral("rework"), QStringLiteral("shift")};
     return names[body.index()];
 }
 
@@ -399,6 +126,29 @@ const SettingValues &recordValues(const AcceptRecord &)
     return none;
 }
 
+const SettingValues &recordValues(const ReworkRecord &)
+{
+    return recordValues(AcceptRecord {});
+}
+
+const SettingValues &recordValues(const ShiftRecord &)
+{
+    return recordValues(AcceptRecord {});
+}
+
+QString recordSerial(const AuditBody &body)
+{
+    if (const auto *claim = std::get_if<ClaimRecord>(&body))
+        return claim->serial;
+    if (const auto *outcome = std::get_if<OutcomeRecord>(&body))
+        return outcome->serial;
+    if (const auto *label = std::get_if<LabelRecord>(&body))
+        return label->serial;
+    if (const auto *rework = std::get_if<ReworkRecord>(&body))
+        return rework->serial;
+    return {};
+}
+
 const SettingValues &recordValues(const AuditBody &body)
 {
     return std::visit([](const auto &record) -> const SettingValues & { return recordValues(record); }, body);
@@ -445,18 +195,20 @@ QJsonValue cutTexts(const QJsonValue &value, int longest)
 
 // The fields that hold what others sent: a module's settings and answers,
 // a printer's name and error, a port's path.
-const char *const foreignFields[] = {"before", "read_back", "seen", "reason", "target", "port"};
+const char *const foreignFields[] = {"before", "read_back", "seen", "reason", "target", "port", "serial", "note"};
 
 } // namespace
 
 QByteArray auditLine(const AuditRecord &record, const QByteArray &prevHash)
 {
-    QJsonObject object = std::visit([](const auto &body) { return bodyObject(body); }, record.body);
+    QJsonObject object = recordfields::bodyObject(record.body);
     object.insert(kindKey, kindName(record.body));
     object.insert(QStringLiteral("time"), record.time.isEmpty() ? auditTimeNow() : record.time);
     object.insert(QStringLiteral("station"), record.station);
     if (!record.operatorName.isEmpty())
         object.insert(QStringLiteral("operator"), record.operatorName);
+    if (!record.operatorId.isEmpty())
+        object.insert(QStringLiteral("operator_id"), record.operatorId);
     object.insert(QStringLiteral("version"), record.version.isEmpty() ? QStringLiteral(VEV_VERSION) : record.version);
     object.insert(QStringLiteral("prev"), QString::fromLatin1(prevHash));
     QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -477,7 +229,7 @@ namespace {
 template <typename Object>
 std::optional<AuditLine> readObject(const Object &object, QString *why)
 {
-    Fields<Object> fields(object);
+    recordfields::Fields<Object> fields(object);
     AuditLine read;
     const QString prev = fields.text("prev");
     if (fields.why().isEmpty() && !isHash(prev)) {
@@ -490,8 +242,9 @@ std::optional<AuditLine> readObject(const Object &object, QString *why)
     record.time = fields.text("time");
     record.station = fields.text("station");
     record.operatorName = fields.text("operator", false);
+    record.operatorId = fields.text("operator_id", false);
     record.version = fields.text("version");
-    const auto body = readBody(read.kind, fields);
+    const auto body = recordfields::readBody(read.kind, fields);
     if (!fields.why().isEmpty()) {
         *why = fields.why();
         return std::nullopt;

@@ -39,6 +39,7 @@ struct ClaimRecord {
     SettingValues values; // the row, about to be written
     bool forced = false;  // the plan was accepted with --force
     int partOf = 0;       // a row whose IP the module carried when it was found, written over now
+    QString serial = {};  // the unit's own serial number as scanned; empty: none
 };
 
 struct OutcomeRecord {
@@ -55,12 +56,19 @@ struct OutcomeRecord {
     // Why it did not pass, as a stable word (see failurecodes.h); empty for
     // a pass, and as read from an outcome written before codes.
     QString code = {};
+    QString serial = {}; // the unit's serial number, as its claim has it
+    // How many outcomes the same unit had before, plus one: by its serial,
+    // else by the row it finishes; 0 in an outcome written before attempts.
+    int attempt = 0;
 };
 
 struct ReleaseRecord {
     int row = 0;
     SettingValues values;
     QString reason; // "released by the operator", "nothing was written"
+    // Who allowed it, where a roster names supervisors; empty otherwise.
+    QString supervisorId = {};
+    QString supervisor = {};
 };
 
 struct LabelRecord {
@@ -71,6 +79,7 @@ struct LabelRecord {
     QString reason; // why it was not printed
     bool sent = false; // not printed as far as anyone knows, nor refused: the printer did not say
     bool voided = false; // the label printed before for this row no longer tells the truth
+    QString serial = {}; // the unit's serial number, printed on it
 };
 
 // A module that passed with its row was seen on its lane without it: its
@@ -94,7 +103,25 @@ struct AcceptRecord {
     QString rememberedHash;
 };
 
-using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord, LostRecord, AcceptRecord>;
+// A unit that failed went to rework: its next outcome counts as an attempt
+// after this. About a unit (by serial, else by the MAC it carries), not a
+// row.
+struct ReworkRecord {
+    int row = 0;
+    QString serial;
+    QString mac;
+    QString code;  // the failure code the unit was reworked for
+    QString note;  // free text; may be empty
+};
+
+// A shift starts: reports count a shift from its line on. About no row.
+struct ShiftRecord {
+    int row = 0;
+    QString name; // the shift's name as given; may be empty
+};
+
+using AuditBody = std::variant<ClaimRecord, OutcomeRecord, ReleaseRecord, LabelRecord, LostRecord, AcceptRecord,
+                               ReworkRecord, ShiftRecord>;
 
 // The time an audit line carries: now, ISO 8601 in UTC with milliseconds.
 QString auditTimeNow();
@@ -112,10 +139,11 @@ struct AuditRecord {
     QString operatorName; // empty: none given
     QString version;      // the tool that wrote it
     AuditBody body;
+    QString operatorId = {}; // the operator's short id from a roster; empty: none
 };
 
 // The kind's name as the audit writes it: claim, outcome, release, label,
-// lost, accept.
+// lost, accept, rework, shift.
 QString kindName(const AuditBody &body);
 
 // The plan row a record is about, and the row's values as it records them
@@ -125,12 +153,17 @@ int recordRow(const AuditBody &body);
 // form; nothing for the other kinds.
 std::optional<QString> recordPort(const AuditBody &body);
 std::optional<QString> recordResult(const AuditBody &body);
+// The unit's serial number a claim, an outcome, a label or a rework names;
+// empty for the other kinds and where none was scanned.
+QString recordSerial(const AuditBody &body);
 const SettingValues &recordValues(const ClaimRecord &claim);
 const SettingValues &recordValues(const OutcomeRecord &outcome);
 const SettingValues &recordValues(const ReleaseRecord &release);
 const SettingValues &recordValues(const LabelRecord &label);
 const SettingValues &recordValues(const LostRecord &lost);
 const SettingValues &recordValues(const AcceptRecord &accept); // none
+const SettingValues &recordValues(const ReworkRecord &rework);  // none
+const SettingValues &recordValues(const ShiftRecord &shift);    // none
 const SettingValues &recordValues(const AuditBody &body);
 
 // The longest audit line a reader takes. A record is a few hundred bytes;

@@ -136,7 +136,7 @@ std::vector<LineCheck> checkLines(const PgResult &result, bool keep)
 
 // A record of each kind, in the order AuditBody has them.
 const std::array<AuditBody, std::variant_size_v<AuditBody>> kinds = {ClaimRecord(), OutcomeRecord(), ReleaseRecord(),
-                                                                     LabelRecord(), LostRecord(), AcceptRecord()};
+                                                                     LabelRecord(), LostRecord(), AcceptRecord(), ReworkRecord(), ShiftRecord()};
 // Passes stored on rows another module may carry: their lines, and those
 // not yet resolved, said as "row N: why".
 const QString conflictLines = QStringLiteral("SELECT seq, resolved_seq IS NULL, 'row ' || row || ': ' || why "

@@ -6,6 +6,8 @@
 
 #include "store/planstatements.h"
 
+#include "plan/failurecodes.h"
+
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -16,6 +18,20 @@ namespace {
 QString compactJson(const SettingValues &values)
 {
     return QString::fromUtf8(QJsonDocument(settingsToJson(values)).toJson(QJsonDocument::Compact));
+}
+
+// The columns a line's text has beside the others, for queries and views:
+// its unit's serial, an outcome's attempt and failure code, the operator's
+// roster id; null where it has none.
+QVariantList lineColumns(const AuditRecord &record)
+{
+    const auto orNull = [](const QString &text) { return text.isEmpty() ? QVariant() : QVariant(text); };
+    const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
+    const QString code = outcome ? failureCode(*outcome)
+                                 : std::holds_alternative<ReworkRecord>(record.body)
+                                       ? std::get<ReworkRecord>(record.body).code : QString();
+    return {orNull(recordSerial(record.body)), outcome && outcome->attempt > 0 ? QVariant(outcome->attempt) : QVariant(),
+            orNull(code), orNull(record.operatorId)};
 }
 
 } // namespace
@@ -257,13 +273,15 @@ void PlanDatabase::appendLine(AuditRecord record, const std::optional<PlanChange
                     const auto port = recordPort(record.body);
                     const auto result = recordResult(record.body);
                     QString sql = QStringLiteral("INSERT INTO vev_audit (seq, line, prev, hash, kind, row, station, operator, "
-                                                 "port, result, time) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
-                                                 "CAST($11 AS timestamptz))");
+                                                 "port, result, time, serial, attempt, code, operator_id) VALUES ($1, $2, "
+                                                 "$3, $4, $5, $6, $7, $8, $9, $10, CAST($11 AS timestamptz), $12, "
+                                                 "CAST($13 AS integer), $14, $15)");
                     QVariantList values {seq, line, prev, chainHash(line), kindName(record.body), recordRow(record.body),
                                          record.station,
                                          record.operatorName.isEmpty() ? QVariant() : QVariant(record.operatorName),
                                          port ? QVariant(*port) : QVariant(), result ? QVariant(*result) : QVariant(),
                                          record.time};
+                    values << lineColumns(record);
                     if (change)
                         sql = change->joinedTo(sql, &values);
                     run(sql, values, [this, then, seq, hash = chainHash(line)](const PgResult &) {

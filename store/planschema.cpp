@@ -76,6 +76,10 @@ const QString guardsPath = QStringLiteral(
 // its last line by it.
 const QString schemaId = QStringLiteral("md5(random()::text || clock_timestamp()::text)");
 
+// A unit's lines, by the serial number scanned for it.
+const QString unitIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS vev_audit_serial ON vev_audit (serial, seq) "
+                                         "WHERE serial IS NOT NULL");
+
 const QList<Statement> schema = {
     {QStringLiteral("CREATE TABLE vev_schema (version integer NOT NULL, id text NOT NULL DEFAULT %1)").arg(schemaId), {}},
     {QStringLiteral("INSERT INTO vev_schema (version) VALUES ($1)"), {schemaVersion}},
@@ -91,7 +95,9 @@ const QList<Statement> schema = {
     {QStringLiteral("CREATE INDEX vev_plan_open ON vev_plan (row) WHERE state = 'open'"), {}},
     {QStringLiteral("CREATE TABLE vev_audit (seq bigint PRIMARY KEY, line text NOT NULL, prev text NOT NULL, "
                     "hash text NOT NULL, kind text NOT NULL, row integer, station text NOT NULL, operator text, "
-                    "port text, result text, time timestamptz NOT NULL, stored_at timestamptz DEFAULT now())"), {}},
+                    "port text, result text, time timestamptz NOT NULL, stored_at timestamptz DEFAULT now(), "
+                    "serial text, attempt integer, code text, operator_id text)"), {}},
+    {unitIndex, {}},
     {QStringLiteral("CREATE INDEX vev_audit_time ON vev_audit (time)"), {}},
     {QStringLiteral("CREATE INDEX vev_audit_station ON vev_audit (station, seq)"), {}},
     {QStringLiteral("CREATE INDEX vev_audit_row ON vev_audit (row, seq)"), {}},
@@ -134,6 +140,13 @@ const QList<QList<Statement>> upgrades = {
         // A row's lines, for a label reprinted from them and for the checks
         // of a claim, without reading the audit.
         {QStringLiteral("CREATE INDEX IF NOT EXISTS vev_audit_row ON vev_audit (row, seq)"), {}},
+    },
+    {
+        // Lines stored before have none of these: their text says what
+        // there is (a code derived from an old outcome's result).
+        {QStringLiteral("ALTER TABLE vev_audit ADD COLUMN IF NOT EXISTS serial text, ADD COLUMN IF NOT EXISTS attempt "
+                        "integer, ADD COLUMN IF NOT EXISTS code text, ADD COLUMN IF NOT EXISTS operator_id text"), {}},
+        {unitIndex, {}},
     },
 };
 

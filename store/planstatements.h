@@ -20,7 +20,10 @@ namespace plansql {
 // 3: a plan row's state changes only with its audit line (vev_plan_guard);
 //    rows that may be on two modules (vev_conflict); the tables' own id;
 //    the index vev_audit_row, a row's lines without reading the audit.
-constexpr int schemaVersion = 3;
+// 4: a unit's serial number, its attempt, a failure's code and the
+//    operator's id beside each line (vev_audit.serial, attempt, code,
+//    operator_id), and a unit's lines by its serial (vev_audit_serial).
+constexpr int schemaVersion = 4;
 // Advisory locks of this tool: (stationSpace, station id) for as long as a
 // running station's connection lives; (appendSpace, 0) while a line is
 // appended or the tables are made.

@@ -541,7 +541,7 @@ void TestCli::productionLine()
     QVERIFY(QFile::copy(audit, grown));
     QFile later(grown);
     QVERIFY(later.open(QIODevice::Append));
-    later.write("{\"kind\":\"shift\",\"prev\":\"" + intact.captured(2).toLatin1() + "\",\"station\":\"bench-1\","
+    later.write("{\"kind\":\"recall\",\"prev\":\"" + intact.captured(2).toLatin1() + "\",\"station\":\"bench-1\","
                 "\"time\":\"2026-12-08T03:00:00.000Z\",\"version\":\"9.0.0\"}\n");
     later.close();
     run = cli({"audit-verify", grown});

@@ -1056,7 +1056,7 @@ void TestDbStore::olderTablesAreBroughtUp()
                                                                    "to_regclass('vev_audit_row') IS NOT NULL, count(*) FROM "
                                                                    "vev_audit WHERE stored_at IS NOT NULL"), &rows),
              QString());
-    QCOMPARE(rows, QStringLiteral("3|t|2"));
+    QCOMPARE(rows, QStringLiteral("4|t|2"));
 
     QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("ALTER TABLE vev_audit DISABLE TRIGGER vev_audit_append_only; "
                                                                    "UPDATE vev_audit SET stored_at = stored_at - interval "

@@ -126,7 +126,7 @@ void TestPlan::auditLines_data()
     QTest::newRow("an unknown result") << auditOf({"outcome 10.0.5.21 02:00:00:00:10:01 pass"}).replace("\"pass\"", "\"fine\"")
                                        << QByteArray() << 1 << "\"result\" is not one of" << 0;
     // A kind a later version writes: chained, its fields not read, skipped.
-    const QByteArray later = "{\"kind\":\"rework\",\"prev\":\"" + firstPrev + "\",\"station\":\"bench-1\","
+    const QByteArray later = "{\"kind\":\"recall\",\"prev\":\"" + firstPrev + "\",\"station\":\"bench-1\","
                              "\"time\":\"2026-12-08T03:00:00.000Z\",\"tool\":{\"x\":1},\"version\":\"9.0.0\"}";
     const QByteArray onLater = auditOf({"claim 10.0.5.21 02:00:00:00:10:01"}).replace(firstPrev, chainHash(later));
     QTest::newRow("a kind of a later version") << later + '\n' + onLater << QByteArray() << 0 << "" << 1;
@@ -239,7 +239,7 @@ QList<QByteArray> linesOfEveryKind()
                             QStringLiteral("1.0.0"), body}, firstPrev);
     lines << auditLine({{}, QStringLiteral("bench-1"), QStringLiteral("José"), {}, bodies.at(0)}, firstPrev);
     lines << auditOf({"v1 10.0.5.21 02:00:00:00:10:01 fail"}).trimmed();
-    lines << "{\"kind\":\"rework\",\"prev\":\"" + firstPrev + "\",\"station\":\"bench-1\",\"time\":\"t\",\"tool\":{\"x\":[1]},"
+    lines << "{\"kind\":\"recall\",\"prev\":\"" + firstPrev + "\",\"station\":\"bench-1\",\"time\":\"t\",\"tool\":{\"x\":[1]},"
                                                                  "\"version\":\"9.0.0\"}";
     return lines;
 }
