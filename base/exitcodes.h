@@ -29,6 +29,7 @@ enum class ExitCode {
     Conflict = 15,
     FilesChanged = 16,
     RowOnTwoModules = 17,
+    SendToRework = 18,
 };
 
 struct ExitCodeMeaning {
@@ -36,7 +37,7 @@ struct ExitCodeMeaning {
     const char *meaning;
 };
 
-inline constexpr std::array<ExitCodeMeaning, 18> exitCodeMeanings = {{
+inline constexpr std::array<ExitCodeMeaning, 19> exitCodeMeanings = {{
     {ExitCode::Ok, "success"},
     {ExitCode::Failure, "other error: a file that cannot be read, output that cannot be written, an audit that "
                         "cannot be written, a database that cannot be reached or refuses the record"},
@@ -59,11 +60,13 @@ inline constexpr std::array<ExitCodeMeaning, 18> exitCodeMeanings = {{
                                 "answer, drops the connection or refuses the job; provision: a module passed but its "
                                 "label was not printed, or the label target cannot be used (nothing was sent)"},
     {ExitCode::NotInAudit, "label --audit: the audit records no passed module for that row or MAC address"},
-    {ExitCode::Conflict, "provision: a module carries part of a row it may not be given, or a serial number bound to "
-                         "another row (nothing was written to it)"},
+    {ExitCode::Conflict, "provision: a module carries part of a row it may not be given, its serial number passed "
+                         "with another row, or its row passed on another serial (nothing was written to it)"},
     {ExitCode::FilesChanged, "provision: the plan or the audit changed under the running run (replaced, truncated, "
                              "or written by another program); nothing more was sent"},
     {ExitCode::RowOnTwoModules, "a row was found on two modules"},
+    {ExitCode::SendToRework, "provision: a unit has had --max-attempts attempts and goes to rework (nothing was "
+                             "written to it)"},
 }};
 
 constexpr int toInt(ExitCode code)

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "commandline.h"
 
+#include "args.h"
+
 #include "dbcommands.h"
 #include "host/hostenvironment.h"
 #include "labelcommands.h"
 #include "modulecommands.h"
 #include "options.h"
 #include "provisioncommands.h"
+#include "unitcommands.h"
 #include "protocol/values.h"
 
 #include <QCommandLineParser>
@@ -23,50 +26,6 @@ namespace {
 
 // Settings files are a few hundred bytes; anything larger is not one.
 constexpr qint64 largestSettingsFile = 64 * 1024;
-
-// Why a command line is not run, and the code it ends with.
-struct Refusal {
-    ExitCode code = ExitCode::Ok;
-    QString why;
-};
-
-// A command's arguments once its own options have been read. An option the
-// command does not take reads as not given.
-struct Args {
-    QString command;
-    const QCommandLineParser &parser;
-    QStringList files;
-    const QList<QCommandLineOption> &taken;
-
-    bool takes(const QCommandLineOption &option) const
-    {
-        return std::any_of(taken.begin(), taken.end(),
-                           [&option](const QCommandLineOption &o) { return o.names() == option.names(); });
-    }
-    bool isSet(const QCommandLineOption &option) const { return takes(option) && parser.isSet(option); }
-    QStringList ports() const { return takes(options().port) ? parser.values(options().port) : QStringList(); }
-    QString value(const QCommandLineOption &option) const
-    {
-        return takes(option) ? parser.value(option) : option.defaultValues().value(0);
-    }
-    std::optional<QString> given(const QCommandLineOption &option) const
-    {
-        return isSet(option) ? std::optional<QString>(value(option)) : std::nullopt;
-    }
-};
-
-Run refuse(Refusal *refusal, const QString &why, ExitCode code = ExitCode::Usage)
-{
-    *refusal = {code, why};
-    return {};
-}
-
-template<typename T>
-std::optional<T> refused(Refusal *refusal, const QString &why, ExitCode code = ExitCode::Usage)
-{
-    *refusal = {code, why};
-    return std::nullopt;
-}
 
 // Shorter, and a silent line would be taken for an empty one between a
 // module's answers; longer, and a lane would wait a minute to see it gone.
@@ -201,7 +160,10 @@ std::optional<Station::Options> laneOptions(const Args &args, Refusal *refusal)
     const auto label = labelTargetOf(args, true, refusal);
     if (!label && refusal->code != ExitCode::Ok)
         return std::nullopt;
-    return Station::Options {ports, *timeout, args.isSet(options().once), label};
+    Station::Options lanes {ports, *timeout, args.isSet(options().once), label};
+    if (!unitOptions(args, &lanes, refusal))
+        return std::nullopt;
+    return lanes;
 }
 
 // The plan and audit files every production-line command on files takes.
@@ -233,6 +195,8 @@ Run databaseRun(const Args &args, Refusal *refusal)
     request.text = args.value(o.db);
     request.command = args.command;
     request.file = args.files.value(0);
+    if (args.command == QLatin1String("rework"))
+        request.rework = reworkOf(args, refusal).value_or(ReworkRecord());
     const auto station = nameOf(args, o.station, refusal);
     const auto operatorName = station ? nameOf(args, o.operatorName, refusal) : std::nullopt;
     if (!operatorName)
@@ -355,6 +319,19 @@ Run databaseOnlyCheck(const Args &args, Refusal *refusal)
     return databaseRun(args, refusal);
 }
 
+Run reworkCheck(const Args &args, Refusal *refusal)
+{
+    const auto rework = reworkOf(args, refusal);
+    if (!rework)
+        return {};
+    if (args.isSet(options().db))
+        return databaseRun(args, refusal);
+    const auto store = fileStore(args, refusal);
+    if (!store)
+        return {};
+    return [store = *store, rework = *rework](const Done &done) { runRework(store, rework, done); };
+}
+
 Run databaseInitCheck(const Args &args, Refusal *refusal)
 {
     if (!args.isSet(options().stationRole) || args.value(options().stationRole).isEmpty())
@@ -454,8 +431,9 @@ const QList<Command> &commandTable()
         {QStringLiteral("find"), {o.port, o.timeout}, 0, findCheck},
         {QStringLiteral("provision"), QList<QCommandLineOption> {o.plan, o.audit, o.db, o.port, o.timeout, o.once,
                                                                  o.station, o.operatorName, o.force, o.labels, o.labelZpl,
-                                                                 o.labelPrinter, o.acceptAuditFrom} + labelOut, 0,
-                                      provisionCheck},
+                                                                 o.labelPrinter, o.acceptAuditFrom, o.serial,
+                                                                 o.serialPattern, o.scanner, o.maxAttempts, o.labelQr}
+                                          + labelOut, 0, provisionCheck},
         {QStringLiteral("plan status"), {o.plan, o.audit, o.db, o.json}, 0, planStatusCheck},
         {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName}, 0, planReleaseCheck},
         {QStringLiteral("plan import"), {o.db, o.force}, 1, databaseOnlyCheck},
@@ -465,6 +443,8 @@ const QList<Command> &commandTable()
         {QStringLiteral("audit import"), {o.plan, o.audit, o.db}, 1, auditImportCheck},
         {QStringLiteral("audit-verify"), {o.db, o.last}, -1, auditVerifyCheck},
         {QStringLiteral("db init"), {o.db, o.stationRole}, 0, databaseInitCheck},
+        {QStringLiteral("rework"), {o.plan, o.audit, o.db, o.serial, o.mac, o.code, o.note, o.station, o.operatorName}, 0,
+         reworkCheck},
     };
     return table;
 }

@@ -2,6 +2,7 @@
 #include "dbcommands.h"
 
 #include "provisioncommands.h"
+#include "unitcommands.h"
 
 #include "store/plandatabase.h"
 
@@ -114,6 +115,8 @@ std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request
         return [request](const Done &done) { runPlanStatus(setupOf(request, false), request.json, done); };
     if (request.command == QLatin1String("plan release"))
         return [request](const Done &done) { runPlanRelease(setupOf(request, true), request.row, done); };
+    if (request.command == QLatin1String("rework"))
+        return [request](const Done &done) { runRework(setupOf(request, true), request.rework, done); };
     const std::pair<const char *, void (*)(const DatabaseRequest &, const Done &)> commands[] = {
         {"plan import", planImport},
         {"audit export", auditExport},

@@ -16,7 +16,7 @@ struct DatabaseRequest {
     DatabaseUri uri;
     QString text;           // the URI as given
     QString command;        // "provision", "plan import", "plan status", "plan release", "audit export",
-                            // "audit import", "audit-verify" or "db init"
+                            // "audit import", "audit-verify", "db init" or "rework"
     QString file;           // plan import: the plan; audit import: the records kept while the database was away
     QString station;        // the host name when empty
     QString operatorName;
@@ -27,6 +27,7 @@ struct DatabaseRequest {
     QString stationRole;    // db init
     std::optional<AuditMark> acceptFrom; // provision
     Station::Options lanes; // provision
+    ReworkRecord rework;    // rework
 };
 
 // The command, to run on the event loop.

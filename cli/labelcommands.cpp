@@ -74,6 +74,7 @@ void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const Lab
         LabelJob job;
         job.values = record->written;
         job.row = record->row;
+        job.serial = record->serial;
         job.force = true; // written and read back: the audit vouches for them
         job.target = target;
         runLabel(job, done);

@@ -72,6 +72,24 @@ Commands:
             vev-cli label --audit reprints it. The run's end waits up to 30 s
             for labels still printing. The label's size and the folder or
             printer are checked before anything is sent.
+            Units' serial numbers: with --serial optional or required, a
+            code scanned for a lane (--scanner LANE_PORT=DEVICE, a scanner on
+            a serial port, one code a line) goes with the next module on it,
+            or the one on it; one scanned while a verdict is shown means a new
+            module is on. With required, nothing is written to a module until
+            its serial is in. A serial is letters, digits, spaces and
+            - _ . / : # + ( ), and must match --serial-pattern whole. It is
+            recorded in the claim, the outcome and the label line and printed
+            on the label (in its QR code too with --label-qr serial+mac). One
+            unit, one row: a serial that passed with another row, or a row
+            that passed on another serial, is a conflict (exit 15 with
+            --once). Each outcome carries its attempt (by serial, else by
+            row); a unit that has had --max-attempts attempts goes to rework
+            (nothing written; exit 18 with --once) until vev-cli rework.
+  rework --plan PLAN.csv --audit AUDIT.jsonl (--serial S | --mac M)
+            --code CODE [--note TEXT]
+            A unit is back from rework: recorded in the audit; its attempts
+            count again from this line.
   plan status --plan PLAN.csv --audit AUDIT.jsonl [--json]
             Rows by state (open, claimed, passed, failed), the rows in doubt
             with the module's settings before, and which run holds the files.

@@ -95,11 +95,33 @@ struct Options {
         QStringLiteral("label, provision: the label printer's resolution, 203 or 300 (default 203)."),
         QStringLiteral("DPI"), QString::number(defaultLabelDpi)};
 
+    QCommandLineOption serial {QStringLiteral("serial"),
+        QStringLiteral("provision: the units' serial numbers: off (the default), optional (recorded when one is "
+                       "scanned) or required (nothing is written to a unit before its serial is scanned); rework: the "
+                       "unit's serial."), QStringLiteral("MODE")};
+    QCommandLineOption serialPattern {QStringLiteral("serial-pattern"),
+        QStringLiteral("provision: a regular expression a serial must match whole; one that does not is refused."),
+        QStringLiteral("REGEX")};
+    QCommandLineOption scanner {QStringLiteral("scanner"),
+        QStringLiteral("provision: a barcode scanner on a serial port (one code a line) for the lane of LANE_PORT; "
+                       "once per lane."), QStringLiteral("LANE_PORT=DEVICE")};
+    QCommandLineOption maxAttempts {QStringLiteral("max-attempts"),
+        QStringLiteral("provision: a unit that has had N attempts goes to rework and is not written again until "
+                       "vev-cli rework (default 3 with serials, none without; 0: no limit)."), QStringLiteral("N")};
+    QCommandLineOption labelQr {QStringLiteral("label-qr"),
+        QStringLiteral("provision, label: what the label's QR code holds: mac (the default) or serial+mac "
+                       "(SERIAL;MAC)."), QStringLiteral("WHAT"), QStringLiteral("mac")};
+    QCommandLineOption code {QStringLiteral("code"),
+        QStringLiteral("rework: the failure code the unit is reworked for (see Failure codes)."), QStringLiteral("CODE")};
+    QCommandLineOption note {QStringLiteral("note"), QStringLiteral("rework: a note, recorded with it."),
+                             QStringLiteral("TEXT")};
+
     QList<QCommandLineOption> all() const
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
                 once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
-                labelSize, dpi, db, stationRole, acceptAuditFrom};
+                labelSize, dpi, db, stationRole, acceptAuditFrom, serial, serialPattern, scanner, maxAttempts, labelQr,
+                code, note};
     }
 };
 

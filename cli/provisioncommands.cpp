@@ -329,8 +329,10 @@ void sayStoreTroubles(Station *station, const std::shared_ptr<StatusBoard> &boar
 
 } // namespace
 
-void runProvision(const StoreSetup &setup, const Station::Options &options, const Done &done)
+void runProvision(const StoreSetup &given, const Station::Options &options, const Done &done)
 {
+    StoreSetup setup = given;
+    setup.maxAttempts = options.maxAttempts;
     QString error;
     auto store = makeStore(setup, &error);
     if (!store)
@@ -360,6 +362,13 @@ void runProvision(const StoreSetup &setup, const Station::Options &options, cons
     });
     QObject::connect(station, &Station::started, station, [station, board] { board->setLanes(station->lanes()); });
     QObject::connect(station, &Station::laneChanged, station, [board](Lane *lane) { board->laneChanged(lane); });
+    // A scan refused is said where the operator looks; one taken shows on its lane.
+    QObject::connect(station, &Station::scanned, station, [board](Lane *lane, const QString &code, const QString &why) {
+        if (!why.isEmpty()) {
+            board->warn(code.isEmpty() ? QStringLiteral("%1: %2").arg(lane->port(), why)
+                                       : QStringLiteral("%1: scan \"%2\" refused: %3").arg(lane->port(), printable(code), why));
+        }
+    });
     QObject::connect(station, &Station::recorded, station,
                      [board](const OutcomeRecord &record) { board->print(recordLine(record)); });
     // Where a reprint reads the passed module from: the audit file, or the database.

@@ -254,19 +254,22 @@ std::optional<LabelLayout> layOutLabel(const LabelData &label, const LabelSize &
         return std::nullopt;
     LabelLayout layout;
     layout.dpi = dpi;
-    layout.qrText = canonicalValue(Setting::MacAddress, label.mac);
+    const QString mac = canonicalValue(Setting::MacAddress, label.mac);
+    layout.qrText = label.qrSerial && !label.serial.isEmpty() ? label.serial + QLatin1Char(';') + mac : mac;
     const auto symbol = qrSymbol(layout.qrText, error);
     if (!symbol)
         return std::nullopt;
     layout.qr = *symbol;
     const QString date = label.date.toString(Qt::ISODate);
-    const QStringList texts = {
-        QStringLiteral("MAC ") + layout.qrText,
+    QStringList texts = {
+        QStringLiteral("MAC ") + mac,
         QStringLiteral("IP ") + label.ip,
         QStringLiteral("Gateway ") + label.gateway,
         QStringLiteral("TCP port ") + label.tcpPort,
         label.row ? QStringLiteral("Row %1  %2").arg(*label.row).arg(date) : date,
     };
+    if (!label.serial.isEmpty())
+        texts.prepend(QStringLiteral("S/N ") + label.serial);
     layout.font = QFont(QStringLiteral("DejaVu Sans"));
     layout.font.setStyleHint(QFont::SansSerif);
     layout.font.setHintingPreference(QFont::PreferNoHinting);

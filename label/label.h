@@ -24,6 +24,8 @@ struct LabelData {
     QString tcpPort;
     std::optional<int> row; // the plan row; a label printed from values has none
     QDate date;             // the local day it was printed
+    QString serial = {};    // the unit's serial number; empty: none
+    bool qrSerial = false;  // the code holds "SERIAL;MAC" (with a serial), not the MAC alone
 };
 
 // The label of a module with these values (each in its canonical spelling).

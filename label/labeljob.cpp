@@ -131,6 +131,10 @@ QStringList labelArguments(const LabelJob &job, bool check)
         arguments << QStringLiteral("--row") << QString::number(*job.row);
     if (job.force)
         arguments << QStringLiteral("--force");
+    if (!job.serial.isEmpty())
+        arguments << QStringLiteral("--serial") << job.serial;
+    if (job.qrSerial)
+        arguments << QStringLiteral("--qr") << QStringLiteral("serial+mac");
     const LabelTarget &target = job.target;
     switch (target.kind) {
     case LabelTarget::Kind::Pdf: arguments << QStringLiteral("--pdf") << target.name; break;
@@ -153,4 +157,14 @@ QString labelHelperPath()
 {
     return QDir::cleanPath(QCoreApplication::applicationDirPath()
                            + QStringLiteral("/../libexec/vev-config/vev-label"));
+}
+
+std::optional<bool> parseLabelQr(const QString &text, QString *error)
+{
+    if (text == QLatin1String("mac"))
+        return false;
+    if (text == QLatin1String("serial+mac"))
+        return true;
+    *error = QStringLiteral("--label-qr takes mac or serial+mac, not \"%1\"").arg(printable(text));
+    return std::nullopt;
 }

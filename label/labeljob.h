@@ -65,7 +65,13 @@ struct LabelJob {
     std::optional<int> row; // the plan row; a label printed from values has none
     bool force = false;     // accept an IP address on the edge of its /24, as write --force
     LabelTarget target;
+    QString serial = {};    // the unit's serial number, printed as text; empty: none
+    bool qrSerial = false;  // the QR code holds the serial and the MAC address, not the MAC alone
 };
+
+// --label-qr: what the QR code holds, "mac" (the default) or "serial+mac";
+// nothing, with *error, for anything else.
+std::optional<bool> parseLabelQr(const QString &text, QString *error);
 
 // vev-label's command line for a job. check: lay out the widest label the
 // plan's rows can give and check that the target can be used, print nothing.

@@ -46,7 +46,12 @@ int run(const QCommandLineParser &parser)
     }
 
     if (parser.isSet(QStringLiteral("check"))) {
-        if (!layOutLabel(widestLabel(row.value_or(1), QDate::currentDate()), target->size, target->dpi, &error))
+        LabelData widest = widestLabel(row.value_or(1), QDate::currentDate());
+        // A unit's serial, when the run takes them: one of a usual length.
+        if (const auto serial = given("serial"))
+            widest.serial = *serial;
+        widest.qrSerial = given("qr") == QStringLiteral("serial+mac");
+        if (!layOutLabel(widest, target->size, target->dpi, &error))
             return toInt(failed(ExitCode::Usage, error));
         if (const auto problem = unusableTarget(*target))
             return toInt(failed(ExitCode::LabelNotPrinted, *problem));
@@ -63,7 +68,9 @@ int run(const QCommandLineParser &parser)
     }
     if (const auto refusal = refuseToWrite(values, parser.isSet(QStringLiteral("force"))))
         return toInt(failed(ExitCode::Usage, *refusal));
-    const LabelData label = labelFor(values, row, QDate::currentDate());
+    LabelData label = labelFor(values, row, QDate::currentDate());
+    label.serial = given("serial").value_or(QString());
+    label.qrSerial = given("qr") == QStringLiteral("serial+mac");
     // A size too small is no printing failure: it is found before anything is sent.
     if (!layOutLabel(label, target->size, target->dpi, &error))
         return toInt(failed(ExitCode::Usage, error));
@@ -101,7 +108,7 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     const char *const valued[][2] = {{"ip", "A"}, {"gateway", "G"}, {"tcp-port", "N"}, {"mac", "M"}, {"row", "N"},
-                                     {"pdf", "FILE"}, {"folder", "DIR"}, {"zpl", "HOST:PORT"}, {"printer", "NAME"}};
+                                     {"serial", "S"}, {"qr", "WHAT"}, {"pdf", "FILE"}, {"folder", "DIR"}, {"zpl", "HOST:PORT"}, {"printer", "NAME"}};
     for (const auto &[name, value] : valued)
         parser.addOption({QLatin1String(name), QString(), QLatin1String(value)});
     parser.addOption({QStringLiteral("label-size"), QString(), QStringLiteral("WxH"), QStringLiteral("62x29")});

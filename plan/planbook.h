@@ -139,6 +139,7 @@ public:
         InHand,    // it carries the IP or MAC of a row being written elsewhere
         TwoRows,   // it could be the module of either of two rows in doubt
         Spread,    // it is a row's module, but part of the row is on another module too
+        Unit,      // its serial passed with another row, or the row passed on another serial
     };
 
     // The rule for any store: what the module with these settings is,

@@ -193,10 +193,13 @@ void Lane::halt(const QString &why)
 
 void Lane::claim()
 {
+    if (m_serialMode == SerialMode::Required && m_serial.isEmpty())
+        return awaitSerial();
     m_phase = Phase::Claiming;
+    m_serialUsed = true;
     show(Activity::Claiming);
     QPointer<Lane> self(this);
-    m_store->claim(m_port, m_status.before, [self](const ProvisionStore::Claim &claim) {
+    m_store->claim(m_port, m_status.before, m_serial, [self](const ProvisionStore::Claim &claim) {
         if (self)
             self->claimed(claim);
     });
@@ -232,6 +235,14 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     case ProvisionStore::Claim::Conflict:
         conflicted(claim);
         return;
+    case ProvisionStore::Claim::Rework:
+        m_status.row = claim.row;
+        if (m_once)
+            return finish(Ending::Rework, claim.why);
+        m_handledMacs = {mac};
+        show(Activity::SendToRework, claim.why);
+        watch(true);
+        return;
     case ProvisionStore::Claim::NothingOpen:
         if (!m_waitForDoubt) {
             finish(Ending::PlanUsedUp);
@@ -246,6 +257,8 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
         break;
     }
     m_row = claim.row;
+    m_attempt = claim.attempt;
+    m_status.attempt = claim.attempt;
     m_rowMacsBefore = claim.macsBefore;
     m_status.row = claim.row;
     m_status.partOf = claim.partOf;
@@ -304,6 +317,8 @@ OutcomeRecord Lane::outcomeOfRow(Result result, const QString &reason) const
     record.written = m_row.values;
     record.result = result;
     record.reason = reason;
+    record.serial = m_serial;
+    record.attempt = m_attempt;
     return record;
 }
 
@@ -373,11 +388,11 @@ void Lane::conflicted(const ProvisionStore::Claim &claim)
     m_status.row = claim.row;
     m_status.conflict = claim.conflict;
     if (m_once) {
-        finish(Ending::Conflict);
+        finish(Ending::Conflict, claim.why);
         return;
     }
     m_handledMacs = {canonicalOf(m_status.before, Setting::MacAddress)};
-    show(Activity::Conflict);
+    show(Activity::Conflict, claim.why);
     watch(true);
 }
 

@@ -27,6 +27,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTimer>
 
@@ -52,6 +53,8 @@ public:
         NoRowLeft, // no open row is left for this module
         Conflict,  // the module carries part of a row it may not be given (conflict says how)
         LostSettings, // the module that passed is seen without its row: set it aside
+        NeedsSerial, // a module is on: scan its serial (nothing is written before)
+        SendToRework, // the unit failed the station's limit of times: set it aside for rework (detail: why)
         PortLost,  // the port went away: waiting for its device to come back (detail: why)
         PortBack,  // its device is back but cannot be opened yet (detail: why)
         Ended,     // see ending
@@ -67,7 +70,14 @@ public:
         AlreadyProvisioned, // the module holds a passed row (--once)
         Wiring,             // answers came that the lane never asked for: another lane or program on its wires
         Conflict,           // the module carries part of a row it may not be given (--once)
+        Rework,             // the unit is to go to rework (--once)
     };
+
+    // Whether the lane takes the units' serial numbers: not at all, when
+    // one is scanned, or before anything is written to a unit.
+    enum class SerialMode { Off, Optional, Required };
+    // off, optional, required; nothing for another word.
+    static std::optional<SerialMode> serialModeOf(const QString &text);
 
     // The label of a module that passed: printed in the background, so the
     // lane may be on to the next module before it is done.
@@ -89,6 +99,8 @@ public:
         LabelState label = LabelState::None; // the last module's label
         QString labelReason;         // why it was not printed
         int storeWait = 0;           // seconds the store has not answered the claim or record in hand (detail: why)
+        QString serial = {};         // the serial scanned for the module on the lane, or the next one
+        int attempt = 0;             // the attempt of the row in hand or just recorded; 0: none
     };
 
     Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds timeout, bool once,
@@ -113,6 +125,15 @@ public:
     // How the label of the module that passed with this row is doing; shown
     // while the lane still shows that module, ended or not.
     void showLabel(int row, LabelState state, const QString &reason = QString());
+    // How the lane takes serial numbers; a pattern, when valid, must match
+    // a serial whole.
+    void setSerialRule(SerialMode mode, const QRegularExpression &pattern = QRegularExpression());
+    SerialMode serialMode() const { return m_serialMode; }
+    // A serial scanned for this lane: for the module on it, or the next one
+    // put on. One scanned while a verdict is shown tells the lane a new
+    // module is on. Empty when taken; else why not (the module in hand is
+    // being written, a code the pattern refuses, ...).
+    QString scan(const QString &code);
 
     QString port() const { return m_port; }
     const Status &status() const { return m_status; }
@@ -188,6 +209,10 @@ private:
     void reopen();
     void show(Activity activity, const QString &detail = QString());
     void finish(Ending ending, const QString &detail = QString());
+    // The module's verdict and serial go: it has left, or another is on.
+    void forgetModule();
+    // The module read whole waits for its serial, watched while it stays.
+    void awaitSerial();
 
     // What the lane is doing, which the status shows only in part: a
     // removal watch reads the module now and then and keeps showing the
@@ -239,4 +264,9 @@ private:
     Ending m_stopEnding = Ending::Stopped;
     Ending m_ending = Ending::None;
     QList<Result> m_results;
+    SerialMode m_serialMode = SerialMode::Off;
+    QRegularExpression m_serialPattern;
+    QString m_serial;          // scanned for the module on the lane or the next one
+    bool m_serialUsed = false; // a claim named it: it goes with its module
+    int m_attempt = 0;
 };

@@ -160,6 +160,12 @@ void Lane::identify()
 // PASS or FAIL of a module that is not there.
 void Lane::gone()
 {
+    forgetModule();
+    watch(false);
+}
+
+void Lane::forgetModule()
+{
     m_presence.stop();
     m_passed.reset();
     m_onLane.reset();
@@ -171,7 +177,13 @@ void Lane::gone()
     m_status.partOf = 0;
     m_status.label = LabelState::None;
     m_status.labelReason.clear();
-    watch(false);
+    m_status.attempt = 0;
+    m_attempt = 0;
+    if (m_serialUsed) {
+        m_serial.clear();
+        m_status.serial.clear();
+        m_serialUsed = false;
+    }
 }
 
 // --- A module that passed, while it stays on -------------------------------------
@@ -269,15 +281,9 @@ void Lane::readFinished(const ReadOutcome &outcome)
     if (!m_removing && lostSinceLastRun(outcome))
         return;
     m_lastPassed.reset();
-    // A new module: the last one's result goes from the tile.
-    m_passed.reset();
-    m_status.row.reset();
-    m_status.result.reset();
-    m_status.reason.clear();
-    m_status.conflict = PlanBook::Conflict::None;
-    m_status.partOf = 0;
-    m_status.label = LabelState::None;
-    m_status.labelReason.clear();
+    // A new module: the last one's result, and the serial it was claimed
+    // with, go from the tile.
+    forgetModule();
     m_status.before = outcome.values;
     m_onLane = outcome.values;
     m_phase = Phase::Guarding;

@@ -95,6 +95,9 @@ void Station::openLanes()
             return;
         }
         lane->setReopenLostPort(m_options.reopenLostPorts);
+        lane->setSerialRule(m_options.serial, m_options.serialPattern);
+        if (!openScanner(lane))
+            return;
         connect(lane, &Lane::statusChanged, this, [this, lane] { emit laneChanged(lane); });
         connect(lane, &Lane::recorded, this, [this, lane](const OutcomeRecord &record) {
             if (record.result == Result::Pass)
@@ -207,13 +210,15 @@ void Station::printLabel(Lane *lane, const OutcomeRecord &record)
     job.values = record.written;
     job.row = record.row;
     job.force = true; // the plan's values, checked when the plan was read
+    job.serial = record.serial;
+    job.qrSerial = m_options.labelQrSerial;
     job.target = m_options.label->forModule(*valueOf(record.written, Setting::MacAddress));
     ++m_labelsPending;
     lane->showLabel(record.row, Lane::LabelState::Printing);
     QPointer<Lane> tile(lane);
     m_labels.print(job, [this, tile, job](const LabelRunner::Result &result) {
         const LabelRecord label {*job.row, job.values, result.ok() && !result.sent, job.target.describe(), result.reason,
-                                 result.sent};
+                                 result.sent, false, job.serial};
         QPointer<Station> self(this);
         m_store->note(label, [self, tile, label](const QString &error) {
             if (self)
@@ -326,9 +331,36 @@ ExitCode Station::exitCode() const
         return ExitCode::AlreadyProvisioned;
     if (anyEnding(Lane::Ending::Conflict))
         return ExitCode::Conflict;
+    if (anyEnding(Lane::Ending::Rework))
+        return ExitCode::SendToRework;
     if (anyEnding(Lane::Ending::NoModule))
         return ExitCode::NoAnswer;
     if (m_labelsFailed > 0)
         return ExitCode::LabelNotPrinted;
     return ExitCode::Ok;
+}
+
+// A lane's serial-port scanner: each code it reads is scanned for the lane.
+// One that cannot be opened refuses the run, as a lane's port does; one
+// lost meanwhile is said, and the lane goes on without it.
+bool Station::openScanner(Lane *lane)
+{
+    const QString device = m_options.scanners.value(lane->port());
+    if (device.isEmpty())
+        return true;
+    auto *scanner = new Scanner(lane);
+    QString reason;
+    const OpenFailure failure = scanner->open(device, &reason);
+    if (failure != OpenFailure::None) {
+        emit refused(QStringLiteral("cannot open the scanner %1 of %2: %3").arg(printable(device), printable(lane->port()), reason),
+                     exitCodeFor(failure));
+        return false;
+    }
+    connect(scanner, &Scanner::scanned, this, [this, lane](const QString &code) {
+        emit scanned(lane, code, lane->scan(code));
+    });
+    connect(scanner, &Scanner::lost, this, [this, lane, device](const QString &why) {
+        emit scanned(lane, QString(), QStringLiteral("the scanner %1 was lost: %2").arg(printable(device), why));
+    });
+    return true;
 }

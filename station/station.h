@@ -16,6 +16,7 @@
 
 #include "label/labelrunner.h"
 #include "station/lane.h"
+#include "station/scanner.h"
 #include "store/store.h"
 
 #include <QHash>
@@ -39,6 +40,14 @@ public:
         // A lane whose port is lost waits for the device to come back
         // instead of ending (a window stays up for the shift; a script ends).
         bool reopenLostPorts = false;
+        // The units' serial numbers: whether the lanes take them, the
+        // pattern they must match, and a serial-port scanner for a lane
+        // (its port -> the scanner's device).
+        Lane::SerialMode serial = Lane::SerialMode::Off;
+        QRegularExpression serialPattern = {};
+        QHash<QString, QString> scanners = {};
+        bool labelQrSerial = false; // the label's code holds the serial with the MAC address
+        int maxAttempts = 0; // a unit's outcomes before it goes to rework; 0: no limit (its store keeps to it)
     };
 
     Station(std::unique_ptr<ProvisionStore> store, Options options, QObject *parent = nullptr);
@@ -76,6 +85,8 @@ signals:
     void labelRecorded(const LabelRecord &record);
     // A claim, an outcome or a label's line could not be stored; the run stops.
     void storeFailed(const QString &error);
+    // A code scanned for a lane: taken (why empty), or refused and why.
+    void scanned(Lane *lane, const QString &code, const QString &why);
     // The store can no longer be trusted (its files changed under the run):
     // every lane was stopped at once, and the run ends with the store's code.
     void halted(const QString &why);
@@ -94,6 +105,7 @@ private:
     void laneFinished();
     void halt(const QString &why, ExitCode code);
     void laneStoreFailed(const QString &error);
+    bool openScanner(Lane *lane);
 
     std::unique_ptr<ProvisionStore> m_store;
     Options m_options;

@@ -37,6 +37,9 @@ QString conflictText(const Lane::Status &status)
     case PlanBook::Conflict::TwoRows:
         return QStringLiteral("CONFLICT: the module could be that of row %1 or of another row in doubt; nothing was "
                               "written to it, set it aside").arg(row);
+    case PlanBook::Conflict::Unit:
+        return QStringLiteral("CONFLICT: %1; nothing was written to it: set it aside and call the supervisor")
+            .arg(status.detail);
     case PlanBook::Conflict::None:
         break;
     }
@@ -55,6 +58,7 @@ QString endingText(const Lane::Status &status)
     case Lane::Ending::AlreadyProvisioned:
         return QStringLiteral("the module already holds %1, recorded as passed; nothing was sent").arg(rowOf(status));
     case Lane::Ending::Conflict: return conflictText(status);
+    case Lane::Ending::Rework: return QStringLiteral("nothing was written: ") + status.detail;
     case Lane::Ending::Wiring:
         return QStringLiteral("stopped: answers came that this lane did not ask for; another lane or program talks to "
                               "the module on the same wires (a Y cable, two lanes wired to one module): check the wiring");
@@ -112,6 +116,8 @@ QString activityText(const Lane::Status &status)
         return QStringLiteral("port lost: %1; waiting for the device to come back").arg(status.detail);
     case Lane::Activity::PortBack:
         return QStringLiteral("port lost; the device is back but cannot be opened: %1; trying again").arg(status.detail);
+    case Lane::Activity::NeedsSerial: return QStringLiteral("a module is on: scan its serial");
+    case Lane::Activity::SendToRework: return status.detail + QStringLiteral(": take it off");
     case Lane::Activity::Ended: return endingText(status);
     }
     return {};
@@ -129,7 +135,12 @@ QString rowText(const PlanRow &row)
 
 QString laneText(const Lane::Status &status)
 {
-    const QString text = activityText(status);
+    QString text = activityText(status);
+    // Which unit, where one was scanned and the lane is about it.
+    if (!status.serial.isEmpty() && status.activity != Lane::Activity::Ended && status.activity != Lane::Activity::NeedsSerial) {
+        text += status.attempt > 1 ? QStringLiteral(" [serial %1, attempt %2]").arg(printable(status.serial)).arg(status.attempt)
+                                   : QStringLiteral(" [serial %1]").arg(printable(status.serial));
+    }
     switch (status.label) {
     case Lane::LabelState::None: return text;
     case Lane::LabelState::Printing: return text + QStringLiteral("; label printing");

@@ -222,12 +222,14 @@ void DbStore::warnOwner(PlanDatabase &db, const std::function<void(const DbFault
     });
 }
 
-void DbStore::claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done)
+void DbStore::claim(const QString &port, const SettingValues &module, const QString &serial,
+                    std::function<void(const Claim &)> done)
 {
     const quint64 id = hold(std::move(done));
+    const PlanDatabase::UnitClaim unit {serial, m_options.maxAttempts};
     enqueue(m_worker, Worker::Job {
-        [this, id, port, module](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
-            db.claim(port, module, retrying, [this, id, finished](const DbFault &fault, const Claim &claim) {
+        [this, id, port, module, unit](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
+            db.claim(port, module, unit, retrying, [this, id, finished](const DbFault &fault, const Claim &claim) {
                 if (!fault) {
                     answer<ClaimCallback>(id, claim);
                     if (claim.kind == Claim::Fresh || claim.kind == Claim::Resume)

@@ -35,6 +35,7 @@ public:
         QString station;      // the host name when empty
         QString operatorName;
         QString keepFolder;   // for records that could not be stored; the current folder when empty
+        int maxAttempts = 0;  // a unit's outcomes before it goes to rework; 0: no limit
         bool look = false;    // a status or a command between runs: the station's name is not taken
         bool makeTables = true; // false: a database without the tables is refused, not given them
         PgConnection::Limits limits = {}; // to connect, and for each statement
@@ -56,7 +57,9 @@ public:
     ~DbStore() override;
 
     void open(std::function<void(const Opened &)> done) override;
-    void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) override;
+    using ProvisionStore::claim;
+    void claim(const QString &port, const SettingValues &module, const QString &serial,
+               std::function<void(const Claim &)> done) override;
     void record(const OutcomeRecord &outcome, std::function<void(const QString &)> done) override;
     void unclaim(const PlanRow &row, std::function<void(const QString &)> done) override;
     void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;

@@ -224,6 +224,7 @@ QString FileStore::append(const AuditBody &body, bool keepIfChanged)
 
 void FileStore::remember(const AuditRecord &record)
 {
+    m_units.apply(record);
     if (!std::holds_alternative<OutcomeRecord>(record.body))
         return;
     m_recent.append(record);
@@ -231,7 +232,8 @@ void FileStore::remember(const AuditRecord &record)
         m_recent.removeFirst();
 }
 
-void FileStore::claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done)
+void FileStore::claim(const QString &port, const SettingValues &module, const QString &serial,
+                      std::function<void(const Claim &)> done)
 {
     if (!sound())
         return done(Claim {Claim::Failed, {}, m_compromise});
@@ -239,23 +241,31 @@ void FileStore::claim(const QString &port, const SettingValues &module, std::fun
     switch (verdict.kind) {
     case PlanBook::Verdict::NothingOpen:
         return done(Claim {Claim::NothingOpen, {}, {}});
-    case PlanBook::Verdict::HoldsPassed:
-        return done(Claim {Claim::HoldsPassed, rowOf(verdict.entry), {}});
     case PlanBook::Verdict::Conflict:
         return done(Claim {Claim::Conflict, rowOf(verdict.entry), {}, verdict.conflict});
+    case PlanBook::Verdict::HoldsPassed:
     case PlanBook::Verdict::Fresh:
     case PlanBook::Verdict::Resume:
         break;
     }
     const PlanRow row = rowOf(verdict.entry);
+    // A fresh row is the unit's first: no row of its own yet.
+    const int unitRow = verdict.kind == PlanBook::Verdict::Fresh ? 0 : row.row;
+    const bool writes = verdict.kind != PlanBook::Verdict::HoldsPassed;
+    const UnitVerdict unit = judgeUnit(serial, unitRow, writes, m_units.facts(serial, unitRow), m_options.maxAttempts);
+    if (auto refused = unitRefusal(unit, row))
+        return done(*refused);
+    if (!writes)
+        return done(Claim {Claim::HoldsPassed, row, {}});
     // A claim is never kept aside: refused, nothing is written.
-    const QString error = append(ClaimRecord {row.row, port, module, row.values, m_options.force, verdict.partOf}, false);
+    const QString error = append(ClaimRecord {row.row, port, module, row.values, m_options.force, verdict.partOf, serial},
+                                 false);
     if (!error.isEmpty())
         return done(Claim {Claim::Failed, row, error});
     m_book.hold(verdict.entry);
     emit changed();
     done(Claim {verdict.kind == PlanBook::Verdict::Fresh ? Claim::Fresh : Claim::Resume, row, {},
-                PlanBook::Conflict::None, verdict.partOf, m_book.entry(verdict.entry).macsBefore});
+                PlanBook::Conflict::None, verdict.partOf, m_book.entry(verdict.entry).macsBefore, unit.attempt});
 }
 
 void FileStore::record(const OutcomeRecord &outcome, std::function<void(const QString &)> done)

@@ -33,13 +33,16 @@ public:
         QString operatorName;
         bool force = false;   // accept IP addresses on the edge of their /24
         bool lock = true;     // false: only look (plan status), never write
+        int maxAttempts = 0;  // a unit's outcomes before it goes to rework; 0: no limit
     };
 
     explicit FileStore(Options options, QObject *parent = nullptr);
     ~FileStore() override;
 
     void open(std::function<void(const Opened &)> done) override;
-    void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) override;
+    using ProvisionStore::claim;
+    void claim(const QString &port, const SettingValues &module, const QString &serial,
+               std::function<void(const Claim &)> done) override;
     void record(const OutcomeRecord &outcome, std::function<void(const QString &)> done) override;
     void unclaim(const PlanRow &row, std::function<void(const QString &)> done) override;
     void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;
@@ -93,6 +96,7 @@ private:
     QString m_compromise; // why the files can no longer be trusted; empty while they can
     KeptRecords m_kept;
     PlanBook m_book;
+    UnitBook m_units;
     QList<AuditRecord> m_recent; // newest last
     bool m_open = false;
 };

@@ -103,8 +103,14 @@ public:
     // A row for the module with these settings, found on this port; for a
     // fresh or resumed row the claim is stored before the answer comes.
     // retrying: an earlier attempt may have been stored before its answer
-    // was lost, and is taken up instead of claiming again.
-    void claim(const QString &port, const SettingValues &module, bool retrying,
+    // was lost, and is taken up instead of claiming again. The unit (its
+    // serial, empty for none) is judged as well (see unitbook.h);
+    // maxAttempts 0: no limit.
+    struct UnitClaim {
+        QString serial;
+        int maxAttempts = 0;
+    };
+    void claim(const QString &port, const SettingValues &module, const UnitClaim &unit, bool retrying,
                std::function<void(const DbFault &, const ProvisionStore::Claim &)> done);
 
     // Appends a record of this run (an outcome, the release of a claim that
@@ -201,6 +207,10 @@ private:
     void failedReadBacks(const std::shared_ptr<ClaimState> &state, Done finish);
     void writtenOver(const std::shared_ptr<ClaimState> &state, int index, Done finish);
     void decide(const std::shared_ptr<ClaimState> &state, Done finish);
+    // The unit about to be given row (0: a fresh one) judged by what the
+    // audit holds of it: go(attempt), or the claim refused and finish.
+    void judgeUnitFor(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool writes, std::function<void(int attempt)> go,
+                      Done finish);
     void resumeRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, Done finish);
     void nextOpenRow(const std::shared_ptr<ClaimState> &state, Done finish);
     void claimRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool forced,

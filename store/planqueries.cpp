@@ -36,16 +36,6 @@ QVariantList lineColumns(const AuditRecord &record)
 
 } // namespace
 
-struct PlanDatabase::ClaimState {
-    QString port;
-    SettingValues module;
-    QString mac;
-    QString ip;
-    ProvisionStore::Claim claim;
-    QList<RowEntry> candidates; // the live rows that hold the module's IP or MAC
-    int partOf = 0;
-    QStringList macsBefore; // a row resumed: its module's MACs before, from each claim
-};
 
 struct PlanDatabase::ImportState {
     QList<AuditRecord> records;
@@ -55,11 +45,12 @@ struct PlanDatabase::ImportState {
     QStringList onTwoModules; // records added that leave their row on two modules, each with why
 };
 
-void PlanDatabase::claim(const QString &port, const SettingValues &module, bool retrying,
+void PlanDatabase::claim(const QString &port, const SettingValues &module, const UnitClaim &unit, bool retrying,
                          std::function<void(const DbFault &, const ProvisionStore::Claim &)> done)
 {
     auto state = std::make_shared<ClaimState>();
     state->port = port;
+    state->unit = unit;
     state->module = module;
     state->mac = canonicalOf(module, Setting::MacAddress);
     state->ip = canonicalOf(module, Setting::IpAddress);
@@ -76,8 +67,13 @@ void PlanDatabase::claim(const QString &port, const SettingValues &module, bool 
                 const PlanRow row = planRowOf(result, 0);
                 const bool carries = canonicalOf(row.values, Setting::MacAddress) == state->mac
                                      || canonicalOf(row.values, Setting::IpAddress) == state->ip;
-                state->claim = {carries ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh, row, {}};
-                finish({});
+                const auto kind = carries ? ProvisionStore::Claim::Resume : ProvisionStore::Claim::Fresh;
+                // Its attempt, as the claim stored counted it.
+                judgeUnitFor(state, carries ? row : PlanRow(), true, [state, kind, row, finish](int attempt) {
+                    state->claim = {kind, row, {}};
+                    state->claim.attempt = attempt;
+                    finish({});
+                }, finish);
             }, finish);
     }, [state, done](const DbFault &fault) { done(fault, state->claim); });
 }
@@ -175,18 +171,26 @@ void PlanDatabase::decide(const std::shared_ptr<ClaimState> &state, Done finish)
     const PlanRow row = ruling.row ? PlanRow {ruling.row->row, ruling.row->planLine, ruling.row->values} : PlanRow();
     switch (ruling.kind) {
     case PlanBook::Ruling::HoldsPassed:
-        state->claim = {ProvisionStore::Claim::HoldsPassed, row, {}};
-        return finish({});
+        return judgeUnitFor(state, row, false, [state, row, finish](int) {
+            state->claim = {ProvisionStore::Claim::HoldsPassed, row, {}};
+            finish({});
+        }, finish);
     case PlanBook::Ruling::Conflict:
         state->claim = {ProvisionStore::Claim::Conflict, row, {}, ruling.conflict};
         return finish({});
     case PlanBook::Ruling::Resume:
-        return resumeRow(state, row, finish);
+        return judgeUnitFor(state, row, true, [this, state, row, finish](int attempt) {
+            state->attempt = attempt;
+            resumeRow(state, row, finish);
+        }, finish);
     case PlanBook::Ruling::Fresh:
         break;
     }
     state->partOf = row.row;
-    nextOpenRow(state, finish);
+    judgeUnitFor(state, PlanRow(), true, [this, state, finish](int attempt) {
+        state->attempt = attempt;
+        nextOpenRow(state, finish);
+    }, finish);
 }
 
 void PlanDatabase::resumeRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, Done finish)
@@ -241,14 +245,14 @@ void PlanDatabase::claimRow(const std::shared_ptr<ClaimState> &state, const Plan
 {
     const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
                               ClaimRecord {row.row, state->port, state->module, row.values, forced,
-                                           kind == ProvisionStore::Claim::Fresh ? state->partOf : 0}};
+                                           kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->unit.serial}};
     const PlanChange claimed {QStringLiteral("state = 'claimed', station = $1, port = $2, run = $3, "
                                              "claimed_at = CAST($4 AS timestamptz), done_at = NULL, "
                                              "before = CAST($5 AS jsonb)"),
                               {m_identity.station, state->port, m_run, record.time, compactJson(state->module)}, row.row};
     appendLine(record, claimed, [state, row, kind, finish](qint64) {
         state->claim = {kind, row, {}, PlanBook::Conflict::None,
-                        kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->macsBefore};
+                        kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->macsBefore, state->attempt};
         finish({});
     }, finish);
 }

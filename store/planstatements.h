@@ -112,3 +112,17 @@ private:
 };
 
 } // namespace plansql
+
+// A claim on its way through the database, for the files that make it.
+struct PlanDatabase::ClaimState {
+    QString port;
+    UnitClaim unit;
+    int attempt = 1;
+    SettingValues module;
+    QString mac;
+    QString ip;
+    ProvisionStore::Claim claim;
+    QList<RowEntry> candidates; // the live rows that hold the module's IP or MAC
+    int partOf = 0;
+    QStringList macsBefore; // a row resumed: its module's MACs before, from each claim
+};

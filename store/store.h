@@ -13,6 +13,7 @@
 #include "plan/auditfile.h"
 #include "plan/planbook.h"
 #include "plan/records.h"
+#include "plan/unitbook.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -109,6 +110,7 @@ public:
             NothingOpen, // no open row is left
             Failed,      // the claim could not be recorded: nothing may be written
             Conflict,    // the module carries part of a row it may not be given: nothing for it
+            Rework,      // the unit failed the station's limit of times: send it to rework (why)
         } kind = NothingOpen;
         PlanRow row;   // Fresh, Resume, HoldsPassed; Conflict: the row it carries part of
         QString error; // Failed
@@ -117,8 +119,32 @@ public:
         // Resume: the MACs the row's module had before, from each claim of
         // the row (the module found now may have taken it on another lane).
         QStringList macsBefore {};
+        // Fresh, Resume: the attempt the unit's outcome will carry.
+        int attempt = 1;
+        // Conflict of a unit (PlanBook::Conflict::Unit), Rework: what to say.
+        QString why = {};
     };
-    virtual void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done) = 0;
+    // A unit refused by its serial or its attempts, as a claim about row
+    // says it; none for a unit that may go on. Every store's words.
+    static std::optional<Claim> unitRefusal(const UnitVerdict &unit, const PlanRow &row)
+    {
+        switch (unit.kind) {
+        case UnitVerdict::Go: return std::nullopt;
+        case UnitVerdict::Rework: return Claim {Claim::Rework, row, {}, PlanBook::Conflict::None, 0, {}, 0, unit.why};
+        case UnitVerdict::SerialElsewhere:
+        case UnitVerdict::RowElsewhere: break;
+        }
+        return Claim {Claim::Conflict, row, {}, PlanBook::Conflict::Unit, 0, {}, 0, unit.why};
+    }
+
+    // serial: the unit's serial number as scanned; empty: none. A unit is
+    // refused (Conflict, Rework) by its serial, or by the row it would get.
+    virtual void claim(const QString &port, const SettingValues &module, const QString &serial,
+                       std::function<void(const Claim &)> done) = 0;
+    void claim(const QString &port, const SettingValues &module, std::function<void(const Claim &)> done)
+    {
+        claim(port, module, QString(), std::move(done));
+    }
 
     // The outcome of a claimed row; an empty error once it is stored.
     virtual void record(const OutcomeRecord &outcome, std::function<void(const QString &error)> done) = 0;

@@ -21,6 +21,7 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
         options.station = setup.station;
         options.operatorName = setup.operatorName;
         options.keepFolder = setup.keepFolder;
+        options.maxAttempts = setup.maxAttempts;
         options.look = !setup.take || !setup.holdName;
         options.makeTables = setup.makeTables;
         options.acceptFrom = setup.acceptFrom;
@@ -32,6 +33,7 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
     options.station = setup.station;
     options.operatorName = setup.operatorName;
     options.force = setup.force;
+    options.maxAttempts = setup.maxAttempts;
     options.lock = setup.take;
     return std::make_unique<FileStore>(options);
 }

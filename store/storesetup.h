@@ -27,6 +27,7 @@ struct StoreSetup {
     // A database restored from a backup: the line its audit ends at now,
     // which a station goes on from (see DbStore::Options::acceptFrom).
     std::optional<AuditMark> acceptFrom = {};
+    int maxAttempts = 0;  // a unit's outcomes before it goes to rework; 0: no limit
 
     // Whether the plan names a database, good or not (by its scheme).
     bool usesDatabase() const;

@@ -98,6 +98,7 @@ private slots:
     void changedFilesStopTheRun_data();
     void changedFilesStopTheRun();
     void statusBoardFitsTheTerminal();
+    void unitsBySerial();
 };
 
 void TestCli::readPrintsTheSettings()
@@ -1016,4 +1017,75 @@ void TestCli::statusBoardFitsTheTerminal()
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+// Serials come from a scanner on a serial line, one code a line; a unit is
+// written only once its serial is in, gets one row, and goes to rework
+// after its attempts.
+void TestCli::unitsBySerial()
+{
+    QTemporaryDir dir;
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan4);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    PseudoTerminal scanner;
+    QVERIFY2(scanner.isValid(), qPrintable(scanner.error()));
+    const auto start = [&](QProcess &station, const SimProcess &line, const QStringList &more) {
+        station.start(QStringLiteral(VEV_CLI_PATH),
+                      provision(plan, audit, QStringList {"--port", line.devicePath(), "--serial", "required",
+                                                          "--serial-pattern", "SN-[0-9]+", "--scanner",
+                                                          line.devicePath() + QLatin1Char('=') + scanner.devicePath()}
+                                                 + more));
+    };
+    QByteArray shown;
+    QByteArray said;
+    const auto waitFor = [&](QProcess &station, const char *text, int count = 1) {
+        QTRY_VERIFY_WITH_TIMEOUT((shown += station.readAllStandardOutput()).count(text) >= count, 30000);
+    };
+
+    SimProcess line({"--line", "2", "--off-after", "100", "--plug-gap", "200"});
+    QVERIFY2(line.isRunning(), qPrintable(line.error()));
+    QProcess station;
+    start(station, line, {});
+    waitFor(station, "a module is on: scan its serial");
+    // Nothing is written before the serial is in; a code the pattern refuses is said.
+    scanner.send("SN-1 \r\nBAD-2\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT((said += station.readAllStandardError()).contains(
+                                 "scan \"BAD-2\" refused: the serial \"BAD-2\" does not match the pattern SN-[0-9]+"), 10000);
+    waitFor(station, "PASS row 1: take the module off [serial SN-1]");
+    waitFor(station, "a module is on: scan its serial", 2);
+    // The next unit scanned with the first's serial: one unit, one row.
+    scanner.send("SN-1\n");
+    waitFor(station, "CONFLICT: serial SN-1 already passed with row 1");
+    scanner.send("SN-22\n");
+    waitFor(station, "PASS row 2: take the module off [serial SN-22]");
+    station.terminate();
+    Run run = finished(station, 30000);
+    QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1 SN-1", "outcome 1 pass SN-1 #1", "claim 2 SN-22",
+                                              "outcome 2 pass SN-22 #1"}));
+
+    // A unit that fails goes to rework after its attempts, and comes back
+    // counted from its rework.
+    SimProcess lying({"--ignore-writes", "--off-after", "100"});
+    QVERIFY2(lying.isRunning(), qPrintable(lying.error()));
+    start(station, lying, {"--max-attempts", "1"});
+    waitFor(station, "a module is on: scan its serial", 3);
+    scanner.send("SN-7\n");
+    waitFor(station, "FAIL row 3");
+    scanner.send("SN-7\n"); // put back on
+    waitFor(station, "send to rework: the unit has had 1 attempts (--max-attempts 1)");
+    station.terminate();
+    run = finished(station);
+    QVERIFY2(run.code == 9, qPrintable(run.out + run.err));
+    run = cli({"rework", "--plan", plan, "--audit", audit, "--serial", "SN-7", "--code", "readback-mismatch-ip",
+               "--note", "reflowed"});
+    QVERIFY2(run.code == 0 && run.out.contains(QLatin1String("with serial SN-7 is back from rework")), qPrintable(run.out + run.err));
+    QCOMPARE(cli({"rework", "--plan", plan, "--audit", audit, "--serial", "SN-7", "--code", "melted"}).code, 2);
+    start(station, lying, {"--max-attempts", "1", "--once"});
+    waitFor(station, "a module is on: scan its serial", 4);
+    scanner.send("SN-7\n");
+    run = finished(station, 30000);
+    QVERIFY2(run.code == 9, qPrintable(run.out + run.err));
+    QCOMPARE(auditKinds(audit).mid(4), (QStringList {"claim 3 SN-7", "outcome 3 fail SN-7 #1", "rework 0 SN-7",
+                                                     "claim 4 SN-7", "outcome 4 fail SN-7 #1"}));
+}
+
 #include "tst_cli.moc"

@@ -17,7 +17,8 @@ inline const QByteArray plan3 = "ip,gateway,tcp_port,mac\n10.0.5.21,10.0.5.1,502
 inline const QByteArray plan4 = plan3 + "10.0.5.24,10.0.5.1,502,02:00:00:00:10:04\n";
 
 // The audit as "kind row [result]" a line; a label's line says "printed" or
-// "not printed".
+// "not printed"; a unit's serial and an outcome's attempt follow where a
+// serial was scanned ("outcome 1 pass SN-1 #1").
 inline QStringList auditKinds(const QString &path)
 {
     QStringList kinds;
@@ -29,6 +30,12 @@ inline QStringList auditKinds(const QString &path)
                 text += QLatin1Char(' ') + resultText(body.result);
             if constexpr (std::is_same_v<Body, LabelRecord>)
                 text += body.printed ? QStringLiteral(" printed") : body.sent ? QStringLiteral(" sent") : QStringLiteral(" not printed");
+            if (!recordSerial(body).isEmpty())
+                text += QLatin1Char(' ') + recordSerial(body);
+            if constexpr (std::is_same_v<Body, OutcomeRecord>) {
+                if (!body.serial.isEmpty())
+                    text += QStringLiteral(" #%1").arg(body.attempt);
+            }
             return text;
         }, record.body);
     });

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: MIT
+#include "unitcommands.h"
+
+#include "plan/failurecodes.h"
+#include "plan/unitbook.h"
+#include "protocol/values.h"
+#include "provisioncommands.h"
+
+#include <QSet>
+
+namespace cli {
+
+namespace {
+
+// With serials on, a unit gets this many attempts unless told otherwise;
+// without, none are counted against it (a batch may share a factory MAC).
+constexpr int defaultAttemptsWithSerials = 3;
+
+bool scannersOf(const Args &args, Station::Options *lanes, Refusal *refusal)
+{
+    const QStringList given = args.parser.values(options().scanner);
+    for (const QString &item : given) {
+        const int equals = item.indexOf(QLatin1Char('='));
+        const QString lane = item.left(equals);
+        const QString device = item.mid(equals + 1);
+        if (equals <= 0 || device.isEmpty()) {
+            return bool(refused<bool>(refusal, QStringLiteral("--scanner takes LANE_PORT=DEVICE, not \"%1\"")
+                                                   .arg(printable(item))));
+        }
+        if (!lanes->ports.contains(lane)) {
+            return bool(refused<bool>(refusal, QStringLiteral("--scanner %1: %2 is not one of the lanes' --port")
+                                                   .arg(printable(item), printable(lane))));
+        }
+        if (lanes->scanners.contains(lane) || lanes->ports.contains(device)) {
+            return bool(refused<bool>(refusal, QStringLiteral("--scanner %1: a lane has one scanner, and a scanner "
+                                                              "is no lane's port").arg(printable(item))));
+        }
+        lanes->scanners.insert(lane, device);
+    }
+    return true;
+}
+
+} // namespace
+
+bool unitOptions(const Args &args, Station::Options *lanes, Refusal *refusal)
+{
+    const Options &o = options();
+    const QString mode = args.given(o.serial).value_or(QStringLiteral("off"));
+    const auto serial = Lane::serialModeOf(mode);
+    if (!serial) {
+        return bool(refused<bool>(refusal, QStringLiteral("--serial takes off, optional or required, not \"%1\"")
+                                               .arg(printable(mode))));
+    }
+    lanes->serial = *serial;
+    const bool serials = *serial != Lane::SerialMode::Off;
+    if (const auto pattern = args.given(o.serialPattern)) {
+        const QRegularExpression expression(*pattern);
+        if (!expression.isValid()) {
+            return bool(refused<bool>(refusal, QStringLiteral("--serial-pattern \"%1\" is no regular expression: %2 at "
+                                                              "character %3").arg(printable(*pattern),
+                                                                                  expression.errorString())
+                                                   .arg(expression.patternErrorOffset())));
+        }
+        lanes->serialPattern = expression;
+    }
+    const auto needsSerials = [&](const QString &what) {
+        return bool(refused<bool>(refusal, QStringLiteral("%1 goes with --serial optional or required").arg(what)));
+    };
+    if (!serials && (args.isSet(o.serialPattern) || args.isSet(o.scanner)))
+        return needsSerials(args.isSet(o.scanner) ? QStringLiteral("--scanner") : QStringLiteral("--serial-pattern"));
+    if (!scannersOf(args, lanes, refusal))
+        return false;
+    QString error;
+    const auto qrSerial = parseLabelQr(args.value(o.labelQr), &error);
+    if (!qrSerial)
+        return bool(refused<bool>(refusal, error));
+    if (*qrSerial && !serials)
+        return needsSerials(QStringLiteral("--label-qr serial+mac"));
+    lanes->labelQrSerial = *qrSerial;
+    lanes->maxAttempts = serials ? defaultAttemptsWithSerials : 0;
+    if (const auto attempts = args.given(o.maxAttempts)) {
+        bool ok = false;
+        lanes->maxAttempts = attempts->toInt(&ok);
+        if (!ok || lanes->maxAttempts < 0 || lanes->maxAttempts > 1000) {
+            return bool(refused<bool>(refusal, QStringLiteral("--max-attempts needs a number from 0 (no limit) to 1000, "
+                                                              "not \"%1\"").arg(printable(*attempts))));
+        }
+    }
+    return true;
+}
+
+std::optional<ReworkRecord> reworkOf(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    if (args.isSet(o.serial) == args.isSet(o.mac))
+        return refused<ReworkRecord>(refusal, QStringLiteral("rework needs the unit: --serial S or --mac M"));
+    ReworkRecord rework;
+    QString why;
+    if (args.isSet(o.serial)) {
+        const auto serial = serialOf(args.value(o.serial), &why);
+        if (!serial)
+            return refused<ReworkRecord>(refusal, QStringLiteral("--serial: ") + why);
+        rework.serial = *serial;
+    } else {
+        if (!isValidValue(Setting::MacAddress, args.value(o.mac))) {
+            return refused<ReworkRecord>(refusal, QStringLiteral("--mac \"%1\" is not a MAC address")
+                                                      .arg(printable(args.value(o.mac))));
+        }
+        rework.mac = canonicalValue(Setting::MacAddress, args.value(o.mac));
+    }
+    rework.code = args.value(o.code);
+    const bool known = std::any_of(failureCodeMeanings.begin(), failureCodeMeanings.end(),
+                                   [&rework](const FailureCodeMeaning &m) { return rework.code == QLatin1String(m.code); });
+    if (!known) {
+        return refused<ReworkRecord>(refusal, QStringLiteral("rework needs --code, one of the failure codes (vev-cli "
+                                                             "--help lists them), not \"%1\"").arg(printable(rework.code)));
+    }
+    const auto note = recordName(args.value(o.note), QStringLiteral("--note"), &why);
+    if (!note)
+        return refused<ReworkRecord>(refusal, why);
+    rework.note = *note;
+    return rework;
+}
+
+void runRework(const StoreSetup &setup, const ReworkRecord &rework, const Done &done)
+{
+    withStore(setup, done, [rework, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->note(rework, [store, rework, done](const QString &error) {
+            if (!error.isEmpty())
+                return done(fail(ExitCode::Failure, error));
+            out() << QStringLiteral("The unit %1 is back from rework (%2): its next attempt is its first again.\n")
+                         .arg(rework.serial.isEmpty() ? QStringLiteral("with MAC ") + rework.mac
+                                                      : QStringLiteral("with serial ") + printable(rework.serial),
+                              rework.code);
+            done(ExitCode::Ok);
+        });
+    });
+}
+
+} // namespace cli
