@@ -10,6 +10,7 @@
 #include "plan/auditfile.h"
 #include "station/station.h"
 #include "store/dbstore.h"
+#include "store/filestore.h"
 #include "tamper.h"
 
 #include <QJsonArray>
@@ -173,6 +174,8 @@ private slots:
     void auditTailIsChecked();
     void largePlanImportsWhole();
     void callbacksStayOnTheCallersThread();
+    void unitsAreOneRowEach_data();
+    void unitsAreOneRowEach();
 
 private:
     QString database(const QString &name, const QByteArray &plan);
@@ -1231,4 +1234,95 @@ void TestDbStore::callbacksStayOnTheCallersThread()
 }
 
 QTEST_GUILESS_MAIN(TestDbStore)
+
+void TestDbStore::unitsAreOneRowEach_data()
+{
+    QTest::addColumn<bool>("inDatabase");
+    QTest::newRow("files") << false;
+    QTest::newRow("database") << true;
+}
+
+// The same units, the same answers from either store: a unit gets its
+// attempts, then goes to rework and counts again from there; a serial gets
+// one row, a row one serial; a unit without a serial counts by its row.
+void TestDbStore::unitsAreOneRowEach()
+{
+    QFETCH(bool, inDatabase);
+    QTemporaryDir dir;
+    std::unique_ptr<ProvisionStore> store;
+    if (inDatabase) {
+        DbStore::Options options = storeOptions(database(QStringLiteral("units"), planOf(1, 5)), QStringLiteral("bench-U"),
+                                                dir.path());
+        options.maxAttempts = 2;
+        store = std::make_unique<DbStore>(options);
+    } else {
+        store = std::make_unique<FileStore>(FileStore::Options {writeFile(dir, QStringLiteral("plan.csv"), planOf(1, 5)),
+                                                                dir.filePath(QStringLiteral("audit.jsonl")),
+                                                                QStringLiteral("bench-U"), {}, false, true, 2});
+    }
+    const auto opened = answered<ProvisionStore::Opened>([&](auto done) { store->open(done); });
+    QVERIFY2(opened && std::get<0>(*opened).ok, opened ? qPrintable(std::get<0>(*opened).error) : "no answer");
+    const QString port = QStringLiteral("/dev/ttyUSB0");
+    const auto module = [](int n) {
+        SettingValues module = factoryModule;
+        module[3] = QStringLiteral("02:56:45:00:01:0%1").arg(n);
+        return module;
+    };
+    const auto claim = [&](const SettingValues &on, const QString &serial) {
+        const auto claimed = answered<ProvisionStore::Claim>([&](auto done) { store->claim(port, on, serial, done); });
+        return claimed ? std::get<0>(*claimed) : ProvisionStore::Claim {ProvisionStore::Claim::Failed, {}, QStringLiteral("no answer")};
+    };
+    const auto finish = [&](const ProvisionStore::Claim &claimed, const SettingValues &on, const QString &serial, Result result) {
+        OutcomeRecord outcome {claimed.row.row, port, on, claimed.row.values,
+                               result == Result::Pass ? claimed.row.values : SettingValues(), result, {}, {}};
+        outcome.serial = serial;
+        outcome.attempt = claimed.attempt;
+        const auto stored = answered<QString>([&](auto done) { store->record(outcome, done); });
+        return stored ? std::get<0>(*stored) : QStringLiteral("no answer");
+    };
+    const auto says = [](const ProvisionStore::Claim &claimed, ProvisionStore::Claim::Kind kind, const QString &why) {
+        return claimed.kind == kind && claimed.why.contains(why);
+    };
+
+    // Two attempts of SN-1, each on a row of its own; the third is refused.
+    ProvisionStore::Claim claimed = claim(module(1), QStringLiteral("SN-1"));
+    QVERIFY2(claimed.kind == ProvisionStore::Claim::Fresh && claimed.attempt == 1, qPrintable(claimed.error));
+    QCOMPARE(finish(claimed, module(1), QStringLiteral("SN-1"), Result::Fail), QString());
+    claimed = claim(module(1), QStringLiteral("SN-1"));
+    QVERIFY(claimed.kind == ProvisionStore::Claim::Fresh && claimed.row.row == 2 && claimed.attempt == 2);
+    QCOMPARE(finish(claimed, module(1), QStringLiteral("SN-1"), Result::Fail), QString());
+    claimed = claim(module(1), QStringLiteral("SN-1"));
+    QVERIFY2(says(claimed, ProvisionStore::Claim::Rework, QStringLiteral("send to rework: the unit has had 2 attempts")),
+             qPrintable(claimed.why));
+    // Back from rework: its first attempt again, and it passes.
+    const auto noted = answered<QString>([&](auto done) {
+        store->note(ReworkRecord {0, QStringLiteral("SN-1"), {}, QStringLiteral("no-answer"), {}}, done);
+    });
+    QVERIFY(noted && std::get<0>(*noted).isEmpty());
+    claimed = claim(module(1), QStringLiteral("SN-1"));
+    QVERIFY(claimed.kind == ProvisionStore::Claim::Fresh && claimed.row.row == 3 && claimed.attempt == 1);
+    QCOMPARE(finish(claimed, module(1), QStringLiteral("SN-1"), Result::Pass), QString());
+    const SettingValues row3 = claimed.row.values;
+
+    // Its serial on another unit, its row under another serial: refused.
+    claimed = claim(module(2), QStringLiteral("SN-1"));
+    QVERIFY2(says(claimed, ProvisionStore::Claim::Conflict, QStringLiteral("serial SN-1 already passed with row 3")),
+             qPrintable(claimed.why));
+    claimed = claim(row3, QStringLiteral("SN-2"));
+    QVERIFY2(says(claimed, ProvisionStore::Claim::Conflict, QStringLiteral("row 3 passed on the unit with serial SN-1, not SN-2")),
+             qPrintable(claimed.why));
+    QCOMPARE(claim(row3, QStringLiteral("SN-1")).kind, ProvisionStore::Claim::HoldsPassed);
+
+    // Without serials: a row's own attempts, the unit known by it.
+    claimed = claim(module(3), {});
+    QVERIFY(claimed.kind == ProvisionStore::Claim::Fresh && claimed.row.row == 4 && claimed.attempt == 1);
+    const SettingValues row4 = claimed.row.values;
+    SettingValues halfWay = module(3);
+    halfWay[0] = valueOf(row4, Setting::IpAddress); // its IP written, then no more
+    QCOMPARE(finish(claimed, module(3), {}, Result::NotAcknowledged), QString());
+    claimed = claim(halfWay, {});
+    QVERIFY2(claimed.kind == ProvisionStore::Claim::Resume && claimed.row.row == 4 && claimed.attempt == 2,
+             qPrintable(QStringLiteral("%1 row %2 attempt %3").arg(claimed.kind).arg(claimed.row.row).arg(claimed.attempt)));
+}
+
 #include "tst_dbstore.moc"
