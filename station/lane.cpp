@@ -348,6 +348,7 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
     m_results << record.result;
     m_status.result = record.result;
     m_status.reason = record.reason;
+    m_status.code = record.code;
     if (!error.isEmpty()) {
         emit storeFailed(error);
         finish(Ending::StoreFailed, error);

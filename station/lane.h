@@ -100,6 +100,7 @@ public:
         QString labelReason;         // why it was not printed
         int storeWait = 0;           // seconds the store has not answered the claim or record in hand (detail: why)
         QString serial = {};         // the serial scanned for the module on the lane, or the next one
+        QString code = {};           // the last module's failure code, as its record says
         int attempt = 0;             // the attempt of the row in hand or just recorded; 0: none
     };
 

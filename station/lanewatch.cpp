@@ -172,6 +172,7 @@ void Lane::forgetModule()
     m_status.row.reset();
     m_status.result.reset();
     m_status.reason.clear();
+    m_status.code.clear();
     m_status.before = {};
     m_status.conflict = PlanBook::Conflict::None;
     m_status.partOf = 0;

@@ -7,6 +7,8 @@
 #include <QEvent>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -61,7 +63,25 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
     , m_before(wrappingLabel("tile_before", this))
     , m_result(new QLabel(this))
     , m_reason(wrappingLabel("tile_reason", this))
+    , m_scan(new QLineEdit(this))
+    , m_scanRefusal(wrappingLabel("tile_scan_refusal", this))
+    , m_rework(new QPushButton(QStringLiteral("Rework done"), this))
 {
+    m_scan->setObjectName(QStringLiteral("tile_scan"));
+    m_scan->setPlaceholderText(QStringLiteral("Scan the unit's serial"));
+    m_scan->setAccessibleName(QStringLiteral("Serial of the unit on lane %1").arg(printable(port)));
+    m_scan->hide();
+    m_scanRefusal->setStyleSheet(QStringLiteral("color:#b71c1c;"));
+    m_rework->setObjectName(QStringLiteral("tile_rework"));
+    m_rework->setToolTip(QStringLiteral("The failed unit on this lane is back from rework: its attempts count again"));
+    m_rework->hide();
+    connect(m_scan, &QLineEdit::returnPressed, this, [this] {
+        const QString code = m_scan->text();
+        m_scan->clear();
+        if (!code.trimmed().isEmpty())
+            emit scanned(code);
+    });
+    connect(m_rework, &QPushButton::clicked, this, &LaneTile::reworkAsked);
     setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     // Reachable by Tab, so a screen reader can walk the tiles.
     setFocusPolicy(Qt::TabFocus);
@@ -87,7 +107,37 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
     layout->addWidget(m_before);
     layout->addWidget(m_result, 1);
     layout->addWidget(m_reason);
+    layout->addWidget(m_scan);
+    layout->addWidget(m_scanRefusal);
+    layout->addWidget(m_rework);
     setStatus(Lane::Status());
+}
+
+void LaneTile::setTakesSerials(bool takes)
+{
+    m_scan->setVisible(takes);
+}
+
+void LaneTile::setScanRefusal(const QString &why)
+{
+    m_scanRefusal->setText(why.isEmpty() ? QString() : QStringLiteral("Scan refused: ") + printable(why));
+}
+
+void LaneTile::focusScanField()
+{
+    if (m_scan->isVisible())
+        m_scan->setFocus(Qt::OtherFocusReason);
+}
+
+void LaneTile::leaveScanField()
+{
+    if (m_scan->hasFocus())
+        setFocus(Qt::OtherFocusReason);
+}
+
+bool LaneTile::scanFieldHasFocus() const
+{
+    return m_scan->hasFocus();
 }
 
 void LaneTile::setStatus(const Lane::Status &status)
@@ -115,6 +165,8 @@ void LaneTile::setStatus(const Lane::Status &status)
     }
     m_result->setText(result);
     m_reason->setText(status.result && *status.result != Result::Pass ? printable(status.reason) : QString());
+    // A failed unit on the lane, its failure known: it may come back from rework.
+    m_rework->setVisible(failed && status.activity == Lane::Activity::TakeOff && !status.code.isEmpty());
 
     setAccessibleName(QStringLiteral("Lane %1: %2").arg(printable(m_portName), result.isEmpty() ? text
                                                                                                 : result + QStringLiteral(", ") + text));

@@ -13,6 +13,8 @@
 #include <QFrame>
 
 class QLabel;
+class QLineEdit;
+class QPushButton;
 
 class LaneTile : public QFrame
 {
@@ -23,9 +25,22 @@ public:
 
     void setStatus(const Lane::Status &status);
     QString port() const { return m_portName; }
+    // The lane takes serial numbers: its scan field shows, for a keyboard
+    // scanner's codes (typed text ended by Enter) and the operator's own.
+    void setTakesSerials(bool takes);
+    // Why the last code scanned here was refused; empty: it was taken.
+    void setScanRefusal(const QString &why);
+    void focusScanField();
+    void leaveScanField();
+    bool scanFieldHasFocus() const;
 
     // The result's type at its smallest, in multiples of the tile's font.
     static constexpr double smallestResultScale = 2.0;
+
+signals:
+    void scanned(const QString &code);
+    // The failed unit on the lane is back from rework.
+    void reworkAsked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -40,6 +55,9 @@ private:
     QLabel *m_before;
     QLabel *m_result;
     QLabel *m_reason;
+    QLineEdit *m_scan;
+    QLabel *m_scanRefusal;
+    QPushButton *m_rework;
 };
 
 // "IP 10.0.5.21, gateway 10.0.5.1, port 502, MAC 02:00:00:00:10:01", the

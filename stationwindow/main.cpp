@@ -27,6 +27,9 @@ struct Given {
     QString labelDestination;
     QStringList ports;
     bool start = false;
+    std::optional<Lane::SerialMode> serial;
+    std::optional<QString> serialPattern;
+    std::optional<int> maxAttempts;
 };
 
 // vev-station's options, named as vev-cli provision names them.
@@ -47,6 +50,15 @@ struct Options {
                                      QStringLiteral("The operator's name, recorded on every audit line."),
                                      QStringLiteral("NAME")};
     QCommandLineOption start {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
+    QCommandLineOption serial {QStringLiteral("serial"),
+                               QStringLiteral("The units' serial numbers: off, optional or required (scanned into each "
+                                              "lane's field)."), QStringLiteral("MODE")};
+    QCommandLineOption serialPattern {QStringLiteral("serial-pattern"),
+                                      QStringLiteral("A regular expression a serial must match whole."),
+                                      QStringLiteral("REGEX")};
+    QCommandLineOption maxAttempts {QStringLiteral("max-attempts"),
+                                    QStringLiteral("A unit's attempts before it goes to rework (default 3 with serials; "
+                                                   "0: no limit)."), QStringLiteral("N")};
     const std::pair<QCommandLineOption, StationSetup::Labels> labels[3] = {
         {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
           QStringLiteral("DIR")}, StationSetup::Labels::Folder},
@@ -93,6 +105,19 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
         given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
     }
     given.start = parser.isSet(o.start);
+    if (const auto mode = value(o.serial); mode && !(given.serial = Lane::serialModeOf(*mode))) {
+        *why = QStringLiteral("--serial takes off, optional or required, not \"%1\"").arg(*mode);
+        return std::nullopt;
+    }
+    given.serialPattern = value(o.serialPattern);
+    if (const auto attempts = value(o.maxAttempts)) {
+        bool ok = false;
+        given.maxAttempts = attempts->toInt(&ok);
+        if (!ok || *given.maxAttempts < 0 || *given.maxAttempts > 1000) {
+            *why = QStringLiteral("--max-attempts needs a number from 0 (no limit) to 1000, not \"%1\"").arg(*attempts);
+            return std::nullopt;
+        }
+    }
     return given;
 }
 
@@ -108,7 +133,7 @@ std::optional<Given> readCommandLine(int *exitCode)
     parser.addVersionOption();
     const Options options;
     parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
-                       options.start});
+                       options.start, options.serial, options.serialPattern, options.maxAttempts});
     for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
@@ -172,6 +197,9 @@ int main(int argc, char *argv[])
     setup.operatorName = given->operatorName.value_or(setup.operatorName);
     if (!given->ports.isEmpty())
         setup.ports = given->ports;
+    setup.serial = given->serial.value_or(setup.serial);
+    setup.serialPattern = given->serialPattern.value_or(setup.serialPattern);
+    setup.maxAttempts = given->maxAttempts.value_or(setup.maxAttempts);
     if (given->labels != StationSetup::Labels::None) {
         setup.labels = given->labels;
         setup.labelDestination = given->labelDestination;

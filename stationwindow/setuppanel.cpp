@@ -53,6 +53,8 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     , m_operator(new QLineEdit(this))
     , m_labels(new QComboBox(this))
     , m_labelDestination(new QLineEdit(this))
+    , m_serial(new QComboBox(this))
+    , m_serialPattern(new QLineEdit(this))
     , m_ports(new QListWidget(this))
     , m_typedPort(new QLineEdit(this))
     , m_rescan(new QTimer(this))
@@ -69,6 +71,13 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
         m_labels->addItem(QLatin1String(choice));
     m_labelDestination->setObjectName(QStringLiteral("lineEdit_labelDestination"));
     m_labelDestination->setAccessibleName(QStringLiteral("Where the labels go"));
+    m_serial->setObjectName(QStringLiteral("comboBox_serial"));
+    m_serial->setAccessibleName(QStringLiteral("The units' serial numbers"));
+    m_serial->addItems({QStringLiteral("No serials"), QStringLiteral("Serial when scanned"),
+                        QStringLiteral("Serial required")});
+    m_serialPattern->setObjectName(QStringLiteral("lineEdit_serialPattern"));
+    m_serialPattern->setAccessibleName(QStringLiteral("Pattern a serial must match"));
+    m_serialPattern->setPlaceholderText(QStringLiteral("pattern, e.g. SN-[0-9]{6}"));
     m_ports->setObjectName(QStringLiteral("list_ports"));
     m_ports->setAccessibleName(QStringLiteral("Serial ports: tick one for each lane"));
     m_ports->setMinimumHeight(m_ports->fontMetrics().height() * visiblePortRows);
@@ -141,6 +150,11 @@ void SetupPanel::layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPush
     labels->addWidget(m_labelDestination, 1);
     grid->addWidget(caption(QStringLiteral("La&bels:"), m_labels), 3, 0);
     grid->addLayout(labels, 3, 1, 1, 2);
+    auto *serials = new QHBoxLayout;
+    serials->addWidget(m_serial);
+    serials->addWidget(m_serialPattern, 1);
+    grid->addWidget(caption(QStringLiteral("Se&rials:"), m_serial), 4, 0);
+    grid->addLayout(serials, 4, 1, 1, 2);
     grid->addWidget(caption(QStringLiteral("&Lanes:"), m_ports), 0, 3);
     grid->addWidget(m_ports, 0, 4, 3, 2);
     grid->addWidget(m_typedPort, 3, 4);
@@ -189,6 +203,9 @@ void SetupPanel::setSetup(const StationSetup &setup)
     m_operator->setText(setup.operatorName);
     m_labels->setCurrentIndex(int(setup.labels));
     m_labelDestination->setText(setup.labelDestination);
+    m_serial->setCurrentIndex(int(setup.serial));
+    m_serialPattern->setText(setup.serialPattern);
+    m_maxAttempts = setup.maxAttempts;
     for (int i = 0; i < m_ports->count(); ++i)
         m_ports->item(i)->setCheckState(setup.ports.contains(m_ports->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
     for (const QString &port : setup.ports)
@@ -205,6 +222,9 @@ StationSetup SetupPanel::setup() const
     setup.labels = StationSetup::Labels(m_labels->currentIndex());
     setup.labelDestination = m_labelDestination->text().trimmed();
     setup.ports = tickedPorts(m_ports);
+    setup.serial = Lane::SerialMode(m_serial->currentIndex());
+    setup.serialPattern = m_serialPattern->text().trimmed();
+    setup.maxAttempts = m_maxAttempts;
     return setup;
 }
 

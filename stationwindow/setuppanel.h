@@ -55,6 +55,9 @@ private:
     QLineEdit *m_operator;
     QComboBox *m_labels;
     QLineEdit *m_labelDestination;
+    QComboBox *m_serial;
+    QLineEdit *m_serialPattern;
+    int m_maxAttempts = -1; // as given; the panel has no field for it
     QListWidget *m_ports;
     QLineEdit *m_typedPort;
     QTimer *m_rescan;

@@ -23,6 +23,13 @@ const QString portsKey = QStringLiteral("ports");
 const QString bellKey = QStringLiteral("bellOnFail");
 const QString labelsKey = QStringLiteral("labels");
 const QString labelDestinationKey = QStringLiteral("labelDestination");
+const QString serialKey = QStringLiteral("serial");
+const QString serialPatternKey = QStringLiteral("serialPattern");
+const QString maxAttemptsKey = QStringLiteral("maxAttempts");
+// The settings' names for the serial modes, in the enum's order.
+const QStringList serialModes {QStringLiteral("off"), QStringLiteral("optional"), QStringLiteral("required")};
+// With serials on, a unit's attempts before rework unless told otherwise.
+constexpr int defaultAttemptsWithSerials = 3;
 // The settings' names for the label kinds, in the enum's order.
 const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
                               QStringLiteral("printer")};
@@ -59,6 +66,9 @@ void StationSetup::load(const QSettings &settings)
     bell = settings.value(bellKey, true).toBool();
     labels = Labels(std::max(0, int(labelKinds.indexOf(settings.value(labelsKey).toString()))));
     labelDestination = settings.value(labelDestinationKey).toString();
+    serial = Lane::SerialMode(std::max(0, int(serialModes.indexOf(settings.value(serialKey).toString()))));
+    serialPattern = settings.value(serialPatternKey).toString();
+    maxAttempts = settings.value(maxAttemptsKey, -1).toInt();
 }
 
 void StationSetup::save(QSettings &settings) const
@@ -73,6 +83,9 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(bellKey, bell);
     settings.setValue(labelsKey, labelKinds.at(int(labels)));
     settings.setValue(labelDestinationKey, labelDestination);
+    settings.setValue(serialKey, serialModes.at(int(serial)));
+    settings.setValue(serialPatternKey, serialPattern);
+    settings.setValue(maxAttemptsKey, maxAttempts);
     // The file names the benches' database and the operator: for its owner
     // alone.
     settings.sync();
@@ -110,6 +123,11 @@ QString StationSetup::problem() const
     }
     if (labels != Labels::None && !labelTarget(&error))
         return QStringLiteral("Labels: %1.").arg(printable(error));
+    const QRegularExpression pattern(serialPattern);
+    if (!serialPattern.isEmpty() && !pattern.isValid()) {
+        return QStringLiteral("Serial pattern \"%1\": %2 at character %3.")
+            .arg(printable(serialPattern), pattern.errorString()).arg(pattern.patternErrorOffset());
+    }
     return {};
 }
 
@@ -135,6 +153,7 @@ std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *erro
     store.station = recordName(station, {}, &why).value_or(station);
     store.operatorName = recordName(operatorName, {}, &why).value_or(operatorName);
     store.take = lock;
+    store.maxAttempts = maxAttempts >= 0 ? maxAttempts : serial != Lane::SerialMode::Off ? defaultAttemptsWithSerials : 0;
     return ::makeStore(store, error);
 }
 
@@ -144,6 +163,8 @@ std::unique_ptr<Station> StationSetup::makeStation(QString *error) const
     options.ports = ports;
     options.timeout = timeout;
     options.reopenLostPorts = true;
+    options.serial = serial;
+    options.serialPattern = QRegularExpression(serialPattern);
     options.label = labelTarget(error);
     if (labels != Labels::None && !options.label)
         return nullptr;

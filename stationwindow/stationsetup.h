@@ -30,6 +30,11 @@ struct StationSetup {
     Labels labels = Labels::None;
     QString labelDestination;
     std::chrono::milliseconds timeout {3000};
+    // The units' serial numbers, as provision's --serial, --serial-pattern
+    // and --max-attempts (-1: its default) take them.
+    Lane::SerialMode serial = Lane::SerialMode::Off;
+    QString serialPattern;
+    int maxAttempts = -1;
 
     // The plan is a database's: several stations share it, and its audit.
     bool usesDatabase() const;

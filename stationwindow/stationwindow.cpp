@@ -5,6 +5,7 @@
 #include "protocol/wireformat.h"
 #include "stationtext/lanetext.h"
 #include "stationwindow/lanetile.h"
+#include "stationwindow/scanrouter.h"
 #include "stationwindow/setuppanel.h"
 
 #include <QCheckBox>
@@ -268,6 +269,8 @@ void StationWindow::start()
         return;
     }
     m_station->setParent(this);
+    m_scans = new ScanRouter(m_station, m_station);
+    connect(m_scans, &ScanRouter::said, this, &StationWindow::showMessage);
     connect(m_station, &Station::refused, this, [this](const QString &error) {
         ended(QStringLiteral("Not started: ") + printable(error), true);
     });
@@ -334,6 +337,7 @@ void StationWindow::started()
         tile->setStatus(lanes.at(i)->status());
         m_tiles->addWidget(tile, i / columns, i % columns);
         m_tileOf.insert(lanes.at(i), tile);
+        m_scans->add(lanes.at(i), tile);
     }
     m_elapsed.start();
     m_tick->start();

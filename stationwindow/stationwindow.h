@@ -16,6 +16,7 @@
 #include <functional>
 
 class LaneTile;
+class ScanRouter;
 class QCheckBox;
 class QGridLayout;
 class QLabel;
@@ -107,6 +108,7 @@ private:
     QString m_storeWarning; // what the store said of its set-up as it opened
     bool m_problemShown = false;
     QHash<Lane *, LaneTile *> m_tileOf;
+    ScanRouter *m_scans = nullptr; // the run's: codes scanned to their lanes
     QElapsedTimer m_elapsed;
     qint64 m_lastElapsedMs = 0;
     int m_passed = 0;

@@ -83,6 +83,7 @@ private slots:
     void auditSavedOverStopsTheRun();
     void readableAtDesktopFonts();
     void programStartsFromTheCommandLine();
+    void serialsGoToTheirLanes();
 
 private:
     StationSetup setupFor(const QString &plan, const QStringList &ports)
@@ -509,4 +510,54 @@ void TestStationWindow::programStartsFromTheCommandLine()
 }
 
 QTEST_MAIN(TestStationWindow)
+
+// A keyboard scanner's code goes to the lane whose field has the focus:
+// the window puts it on the one lane whose module waits for its serial,
+// and on none while several wait. A failed unit's tile says it is back
+// from rework.
+void TestStationWindow::serialsGoToTheirLanes()
+{
+    ModuleSimulator::Options lying;
+    lying.lineModules = 1;
+    lying.ignoreWrites = true;
+    lying.offAfterMs = 600000;
+    ModuleSimulator::Options honest = lying;
+    honest.ignoreWrites = false;
+    SimulatedLine first(lying);
+    SimulatedLine second(honest);
+    QVERIFY(first.modules && second.modules);
+    StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4),
+                                  {first.line.devicePath(), second.line.devicePath()});
+    setup.serial = Lane::SerialMode::Required;
+    setup.serialPattern = QStringLiteral("SN-[0-9]+");
+    const auto window = shownWindow(setup);
+    window->start();
+    QTRY_VERIFY_WITH_TIMEOUT(text(window.get(), "label_message").contains(QLatin1String("each wait for a serial")), runMs);
+    const auto field = [&](int lane) { return tile(*window, lane)->findChild<QLineEdit *>(QStringLiteral("tile_scan")); };
+    QVERIFY(!field(1)->hasFocus() && !field(2)->hasFocus());
+
+    // The operator picks lane 2; a code its pattern refuses stays off it.
+    field(2)->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("SN-x"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY2(text(tile(*window, 2), "tile_scan_refusal").contains(QLatin1String("does not match the pattern SN-[0-9]+")),
+             qPrintable(text(tile(*window, 2), "tile_scan_refusal")));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("SN-2"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 2), "tile_result"), QStringLiteral("PASS"), runMs);
+    QVERIFY(text(tile(*window, 2), "tile_scan_refusal").isEmpty());
+    // Lane 1 waits alone now: its field has the focus, and the scanner's code lands there.
+    QTRY_VERIFY(field(1)->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("SN-1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 1), "tile_result"), QStringLiteral("FAIL"), runMs);
+    auto *rework = tile(*window, 1)->findChild<QAbstractButton *>(QStringLiteral("tile_rework"));
+    QTRY_VERIFY(rework->isVisible());
+    rework->click();
+    QTRY_VERIFY2(text(window.get(), "label_message").contains(QLatin1String("The unit with serial SN-1 is back from rework")),
+                 qPrintable(text(window.get(), "label_message")));
+    QCOMPARE(auditKinds(setup.auditPath), (QStringList {"claim 1 SN-2", "outcome 1 pass SN-2 #1", "claim 2 SN-1",
+                                                        "outcome 2 fail SN-1 #1", "rework 0 SN-1"}));
+}
+
 #include "tst_stationwindow.moc"

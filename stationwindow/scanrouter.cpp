@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#include "stationwindow/scanrouter.h"
+
+#include "protocol/wireformat.h"
+
+#include <QPointer>
+
+ScanRouter::ScanRouter(Station *station, QObject *parent)
+    : QObject(parent)
+    , m_station(station)
+{
+    connect(station, &Station::laneChanged, this, &ScanRouter::laneChanged);
+}
+
+void ScanRouter::add(Lane *lane, LaneTile *tile)
+{
+    m_tiles.insert(lane, tile);
+    tile->setTakesSerials(lane->serialMode() != Lane::SerialMode::Off);
+    connect(tile, &LaneTile::scanned, this, [this, lane](const QString &code) { scanned(lane, code); });
+    connect(tile, &LaneTile::reworkAsked, this, [this, lane] { reworked(lane); });
+}
+
+void ScanRouter::laneChanged(Lane *lane)
+{
+    const bool waits = lane->status().activity == Lane::Activity::NeedsSerial;
+    if (waits == m_waiting.contains(lane))
+        return;
+    if (waits)
+        m_waiting << lane;
+    else
+        m_waiting.removeAll(lane);
+    if (m_waiting.size() == 1) {
+        if (LaneTile *tile = m_tiles.value(m_waiting.first()))
+            tile->focusScanField();
+        return;
+    }
+    if (waits && m_waiting.size() > 1) {
+        // The field that had the focus was given it, not picked: a code
+        // scanned now would be a guess.
+        for (LaneTile *tile : std::as_const(m_tiles))
+            tile->leaveScanField();
+        QStringList ports;
+        for (Lane *waiting : std::as_const(m_waiting))
+            ports << printable(waiting->port());
+        emit said(QStringLiteral("Lanes %1 each wait for a serial: click the scan field of the lane the unit is on, "
+                                 "then scan.").arg(ports.join(QStringLiteral(", "))), false);
+    }
+}
+
+void ScanRouter::scanned(Lane *lane, const QString &code)
+{
+    const QString why = lane->scan(code);
+    if (LaneTile *tile = m_tiles.value(lane))
+        tile->setScanRefusal(why);
+    if (!why.isEmpty())
+        emit said(QStringLiteral("Lane %1: scan refused: %2").arg(printable(lane->port()), why), true);
+}
+
+void ScanRouter::reworked(Lane *lane)
+{
+    const Lane::Status &status = lane->status();
+    if (status.code.isEmpty() || !status.row)
+        return;
+    ReworkRecord rework {0, status.serial, {}, status.code, {}};
+    if (rework.serial.isEmpty())
+        rework.mac = canonicalOf(status.row->values, Setting::MacAddress);
+    const QString unit = rework.serial.isEmpty() ? QStringLiteral("with MAC ") + rework.mac
+                                                 : QStringLiteral("with serial ") + printable(rework.serial);
+    QPointer<ScanRouter> self(this);
+    m_station->store()->note(rework, [self, unit](const QString &error) {
+        if (!self)
+            return;
+        if (!error.isEmpty())
+            return emit self->said(QStringLiteral("The rework of the unit %1 was not recorded: %2").arg(unit, error), true);
+        emit self->said(QStringLiteral("The unit %1 is back from rework: its next attempt is its first again.").arg(unit),
+                        false);
+    });
+}
