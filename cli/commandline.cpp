@@ -380,6 +380,10 @@ Run labelCheck(const Args &args, Refusal *refusal)
         if (!row)
             return usage(refusal->why);
     }
+    QString why;
+    const auto qrSerial = parseLabelQr(args.value(o.labelQr), &why);
+    if (!qrSerial)
+        return usage(why);
     if (args.isSet(o.audit) || args.isSet(o.db)) {
         if (args.isSet(o.ip) || args.isSet(o.gateway) || args.isSet(o.tcpPort) || row.has_value() == args.isSet(o.mac)
             || args.isSet(o.audit) == args.isSet(o.db))
@@ -394,7 +398,9 @@ Run labelCheck(const Args &args, Refusal *refusal)
                 return usage(error);
             audit.database = args.value(o.db);
         }
-        return [audit, key, target = *target](const Done &done) { runLabelFromAudit(audit, key, target, done); };
+        return [audit, key, target = *target, qrSerial = *qrSerial](const Done &done) {
+            runLabelFromAudit(audit, key, target, qrSerial, done);
+        };
     }
     LabelJob job;
     const std::pair<const QCommandLineOption &, Setting> given[] = {
@@ -406,6 +412,13 @@ Run labelCheck(const Args &args, Refusal *refusal)
     }
     job.row = row;
     job.force = args.isSet(o.force);
+    job.qrSerial = *qrSerial;
+    if (args.isSet(o.serial)) {
+        const auto serial = serialOf(args.value(o.serial), &why);
+        if (!serial)
+            return usage(QStringLiteral("--serial: ") + why);
+        job.serial = *serial;
+    }
     job.target = *target;
     return [job](const Done &done) { runLabel(job, done); };
 }
@@ -438,7 +451,8 @@ const QList<Command> &commandTable()
         {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName}, 0, planReleaseCheck},
         {QStringLiteral("plan import"), {o.db, o.force}, 1, databaseOnlyCheck},
         {QStringLiteral("label"), QList<QCommandLineOption> {o.pdf, o.labels, o.zpl, o.printer, o.ip, o.gateway, o.tcpPort,
-                                                             o.mac, o.row, o.force, o.audit, o.db} + labelOut, 0, labelCheck},
+                                                             o.mac, o.row, o.force, o.audit, o.db, o.serial, o.labelQr}
+                                      + labelOut, 0, labelCheck},
         {QStringLiteral("audit export"), {o.db}, 0, databaseOnlyCheck},
         {QStringLiteral("audit import"), {o.plan, o.audit, o.db}, 1, auditImportCheck},
         {QStringLiteral("audit-verify"), {o.db, o.last}, -1, auditVerifyCheck},

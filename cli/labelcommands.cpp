@@ -53,7 +53,8 @@ void runLabel(const LabelJob &job, const Done &done)
     });
 }
 
-void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const LabelTarget &target, const Done &done)
+void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const LabelTarget &target, bool qrSerial,
+                       const Done &done)
 {
     auto found = std::make_shared<std::optional<OutcomeRecord>>();
     const QString mac = key.row > 0 ? QString() : canonicalValue(Setting::MacAddress, key.mac);
@@ -65,7 +66,7 @@ void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const Lab
         if (key.row > 0 ? outcome->row == key.row : written && canonicalValue(Setting::MacAddress, *written) == mac)
             *found = *outcome;
     };
-    const auto print = [found, key, target, done](const QString &name, const AuditCheck &check) {
+    const auto print = [found, key, target, qrSerial, done](const QString &name, const AuditCheck &check) {
         ExitCode code = ExitCode::Ok;
         QString why;
         const auto record = lastPassed(name, check, key, *found, &code, &why);
@@ -75,6 +76,7 @@ void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const Lab
         job.values = record->written;
         job.row = record->row;
         job.serial = record->serial;
+        job.qrSerial = qrSerial;
         job.force = true; // written and read back: the audit vouches for them
         job.target = target;
         runLabel(job, done);

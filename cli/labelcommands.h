@@ -29,6 +29,9 @@ struct AuditSource {
 
 // Reprints the label of a module from its last passed outcome in an audit
 // (its row included).
-void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const LabelTarget &target, const Done &done);
+// qrSerial: the code holds the unit's serial with the MAC address, where
+// the outcome has one.
+void runLabelFromAudit(const AuditSource &audit, const ModuleKey &key, const LabelTarget &target, bool qrSerial,
+                       const Done &done);
 
 } // namespace cli

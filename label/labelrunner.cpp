@@ -39,11 +39,13 @@ void LabelRunner::print(const LabelJob &job, Done done)
     start(labelArguments(job), std::move(done));
 }
 
-void LabelRunner::check(const LabelTarget &target, int rows, Done done)
+void LabelRunner::check(const LabelTarget &target, int rows, Done done, const QString &serial, bool qrSerial)
 {
     LabelJob job;
     job.row = rows;
     job.target = target;
+    job.serial = serial;
+    job.qrSerial = qrSerial;
     start(labelArguments(job, true), std::move(done));
 }
 

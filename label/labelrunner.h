@@ -46,7 +46,10 @@ public:
     // Before any module is written: whether labels can go to target at all
     // (the widest label of a plan of rows rows fits its size, a folder can be
     // written, a CUPS printer exists).
-    void check(const LabelTarget &target, int rows, Done done);
+    // serial: a unit's serial of the length the run's units have, laid out
+    // as the labels will carry it (in the code too with qrSerial); none
+    // when the run takes no serials.
+    void check(const LabelTarget &target, int rows, Done done, const QString &serial = {}, bool qrSerial = false);
 
     // Queued and running jobs.
     int pending() const { return int(m_queue.size() + m_running.size()); }

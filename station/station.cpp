@@ -53,6 +53,9 @@ void Station::opened(const ProvisionStore::Opened &opened)
         if (!self)
             return;
         const LabelTarget target = *self->m_options.label;
+        // With serials, one of the length stickers usually carry: a longer
+        // one that does not fit is said on its lane when its label is made.
+        const QString serial = self->m_options.serial == Lane::SerialMode::Off ? QString() : QStringLiteral("SN-0000000");
         self->m_labels.check(target, status.rows, [self, target](const LabelRunner::Result &result) {
             if (!self)
                 return;
@@ -62,7 +65,7 @@ void Station::opened(const ProvisionStore::Opened &opened)
                 return;
             }
             self->openLanes();
-        });
+        }, serial, self->m_options.labelQrSerial);
     });
 }
 

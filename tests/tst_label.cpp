@@ -216,10 +216,18 @@ void TestLabel::pdfReadsBack_data()
     QTest::addColumn<QString>("size");
     QTest::addColumn<QString>("dpi");
     QTest::addColumn<QSizeF>("pageMm");
-    QTest::newRow("default") << "62x29" << "203" << QSizeF(62, 29);
-    QTest::newRow("300 dpi") << "62x29" << "300" << QSizeF(62, 29);
-    QTest::newRow("upright: text below the code") << "40x60" << "203" << QSizeF(40, 60);
-    QTest::newRow("the smallest a refusal names") << "" << "300" << QSizeF();
+    QTest::addColumn<QStringList>("serial"); // the options that give the unit's serial
+    QTest::addColumn<QString>("code");       // what the QR code holds
+    const QString bare = mac;
+    QTest::newRow("default") << "62x29" << "203" << QSizeF(62, 29) << QStringList() << bare;
+    QTest::newRow("300 dpi") << "62x29" << "300" << QSizeF(62, 29) << QStringList() << bare;
+    QTest::newRow("upright: text below the code") << "40x60" << "203" << QSizeF(40, 60) << QStringList() << bare;
+    QTest::newRow("the smallest a refusal names") << "" << "300" << QSizeF() << QStringList() << bare;
+    QTest::newRow("a serial, as text") << "62x29" << "203" << QSizeF(62, 29) << QStringList {"--serial", "SN-4711/B"}
+                                       << bare;
+    QTest::newRow("a serial in the code too") << "62x29" << "300" << QSizeF(62, 29)
+                                              << QStringList {"--serial", "SN-4711/B", "--label-qr", "serial+mac"}
+                                              << "SN-4711/B;" + mac;
 }
 
 void TestLabel::pdfReadsBack()
@@ -227,9 +235,11 @@ void TestLabel::pdfReadsBack()
     QFETCH(QString, size);
     QFETCH(QString, dpi);
     QFETCH(QSizeF, pageMm);
+    QFETCH(QStringList, serial);
+    QFETCH(QString, code);
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("label.pdf"));
-    const QStringList options {"--row", "7", "--dpi", dpi, "--pdf", pdf};
+    const QStringList options = QStringList {"--row", "7", "--dpi", dpi, "--pdf", pdf} + serial;
     if (size.isEmpty()) {
         const ProgramRun refused = label(options + QStringList {"--label-size", "20x10"});
         const auto least = QRegularExpression(QStringLiteral(R"(at least (([\d.]+)x([\d.]+)) mm side by side)")).match(refused.err);
@@ -241,7 +251,9 @@ void TestLabel::pdfReadsBack()
     QVERIFY2(run.code == 0, qPrintable(run.err));
     const Reading reading = readPdf(pdf);
     QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
-    QCOMPARE(reading.decoded, mac + QLatin1Char('\n'));
+    QCOMPARE(reading.decoded, code + QLatin1Char('\n'));
+    if (!serial.isEmpty())
+        QVERIFY2(reading.text.contains(QStringLiteral("S/N ") + serial.at(1)), qPrintable(reading.text));
     // Qt sets page sizes in whole points, 0.35 mm.
     QVERIFY2(std::abs(reading.pageMm.width() - pageMm.width()) < 0.2
                  && std::abs(reading.pageMm.height() - pageMm.height()) < 0.2,
