@@ -78,6 +78,11 @@ void stationGoals(const Figures &f, QTextStream &out)
                               "never above 629 ms\n")
                    .arg(figure(*cycle), figure(floor), figure(*write), figure(1.5 * floor));
     }
+    if (const auto scanned = f.median("provision_cycle_ms_serial"); scanned && cycle) {
+        out << QStringLiteral("provision: %1 ms a module with each module's serial scanned (--serial optional), %2 ms "
+                              "without; %3 of 10 outcomes carry their serial\n")
+                   .arg(figure(*scanned), figure(*cycle), figure(f.median("provision_serials_recorded").value_or(0)));
+    }
     const auto large = f.median("provision_cycle_ms_100k_rows");
     const auto small = f.median("store_claim_record_10_rows_us");
     if (large && small && cycle) {

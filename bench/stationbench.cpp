@@ -2,6 +2,7 @@
 #include "stationbench.h"
 
 #include "postgresserver.h"
+#include "pseudoterminal.h"
 #include "simprocess.h"
 #include "store/dbstore.h"
 #include "store/filestore.h"
@@ -29,8 +30,12 @@ struct ProvisionRun {
     double ms = -1;
     double writeMs = -1;
     double cycleMs = -1;
+    int serials = 0; // outcomes that carry a serial
 };
-ProvisionRun provisionRun(int lanes, int modulesPerLine, int planRows)
+// scanner: one lane with --serial optional and a scanner on a serial line,
+// each module's serial scanned as the one before has left (its outcome and
+// the line's 100 ms to take it off), before it is plugged in.
+ProvisionRun provisionRun(int lanes, int modulesPerLine, int planRows, PseudoTerminal *scanner = nullptr)
 {
     std::vector<std::unique_ptr<SimProcess>> lines;
     QStringList arguments {"provision"};
@@ -39,6 +44,10 @@ ProvisionRun provisionRun(int lanes, int modulesPerLine, int planRows)
             "--line", QString::number(modulesPerLine), "--off-after", "100", "--plug-gap", "100"}));
         arguments << "--port" << lines.back()->devicePath();
     }
+    if (scanner)
+        arguments << "--serial" << "optional" << "--scanner" << lines.front()->devicePath() + '=' + scanner->devicePath();
+    int scanned = 0;
+    qint64 scanAt = 0;
     QTemporaryDir dir;
     const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
     arguments << "--plan" << writePlan(dir, QStringLiteral("plan.csv"), planRows) << "--audit" << audit;
@@ -52,7 +61,17 @@ ProvisionRun provisionRun(int lanes, int modulesPerLine, int planRows)
         QFile file(audit);
         return file.open(QIODevice::ReadOnly) && file.readAll().count("\"kind\":\"outcome\"") >= lanes * modulesPerLine;
     };
-    while (!child.waitForFinished(50)) {
+    while (!child.waitForFinished(scanner ? 10 : 50)) {
+        if (scanner) {
+            QFile file(audit);
+            const int outcomes = file.open(QIODevice::ReadOnly) ? int(file.readAll().count("\"kind\":\"outcome\"")) : 0;
+            if (outcomes == scanned && outcomes < modulesPerLine && scanAt == 0)
+                scanAt = monotonicUs() + (outcomes == 0 ? 0 : 130000);
+            if (scanAt > 0 && monotonicUs() >= scanAt) {
+                scanner->send(QStringLiteral("SN-%1\r\n").arg(++scanned).toLatin1());
+                scanAt = 0;
+            }
+        }
         if (planRows > lanes * modulesPerLine && lineDone()) {
             child.terminate();
             child.waitForFinished(10000);
@@ -69,6 +88,7 @@ ProvisionRun provisionRun(int lanes, int modulesPerLine, int planRows)
         if (const auto *claim = std::get_if<ClaimRecord>(&record.body)) {
             claimed.insert(claim->port, at);
         } else if (const auto *outcome = std::get_if<OutcomeRecord>(&record.body)) {
+            run.serials += outcome->serial.isEmpty() ? 0 : 1;
             if (claimed.contains(outcome->port))
                 writes << double(claimed.value(outcome->port).msecsTo(at));
             if (lastOutcome.contains(outcome->port))
@@ -216,6 +236,10 @@ void measureStation(Figures &figures, int runs, QTextStream &err)
     Series &perModule = figures.add("provision_ms_per_module", "ms", "one lane: wall time per module (the line takes "
                                     "each off 100 ms after its read-back and plugs the next in 100 ms later)");
     Series &cycle = figures.add("provision_cycle_ms", "ms", "one lane: one module's outcome to the next's, from the audit");
+    Series &cycleScanned = figures.add("provision_cycle_ms_serial", "ms", "the same with --serial optional, each "
+                                       "module's serial scanned from a scanner on a serial line before it comes");
+    Series &serialsTaken = figures.add("provision_serials_recorded", "", "of those modules, how many outcomes carry "
+                                       "their serial");
     Series &laneWrite = figures.add("provision_lane_write_ms", "ms", "one lane: a module's claim to its outcome (its "
                                     "verified write)");
     Series &cycleLarge = figures.add("provision_cycle_ms_100k_rows", "ms", "the same with a plan of 100,000 rows");
@@ -247,6 +271,10 @@ void measureStation(Figures &figures, int runs, QTextStream &err)
             }
         }
         cycleLarge.values << provisionRun(1, modulesPerLine, largePlan).cycleMs;
+        PseudoTerminal scanner;
+        const ProvisionRun scannedRun = provisionRun(1, modulesPerLine, modulesPerLine, &scanner);
+        cycleScanned.values << scannedRun.cycleMs;
+        serialsTaken.values << scannedRun.serials;
         planRead.values << timedRun(QStringLiteral(VEV_CLI_PATH), {"plan", "status", "--plan", large, "--audit",
                                                                    dir.filePath(QStringLiteral("none.jsonl"))});
     }
