@@ -7,6 +7,7 @@
 #include "modulecommands.h"
 #include "options.h"
 #include "provisioncommands.h"
+#include "rostercommands.h"
 #include "protocol/values.h"
 
 #include <QCommandLineParser>
@@ -218,6 +219,71 @@ std::optional<StoreSetup> fileStore(const Args &args, Refusal *refusal)
     return StoreSetup {args.value(o.plan), args.value(o.audit), *station, *operatorName, args.isSet(o.force), true, {}};
 }
 
+// --- Sign-in with a roster (signin.h) ---------------------------------------
+
+// Who signs in before the command runs, and for what; refused when the
+// options do not go together.
+std::optional<SignInRequest> signInOf(const Args &args, std::optional<SupervisorRight> right, Refusal *refusal)
+{
+    const Options &o = options();
+    SignInRequest request;
+    request.rosterFile = args.value(o.roster);
+    request.badgeFile = args.value(o.badgeFile);
+    request.right = right;
+    request.namedOperator = args.isSet(o.operatorName);
+    if (args.isSet(o.roster) && request.rosterFile.isEmpty())
+        return refused<SignInRequest>(refusal, QStringLiteral("--roster needs the roster's file"));
+    if (args.isSet(o.roster) && request.namedOperator) {
+        return refused<SignInRequest>(refusal, QStringLiteral("with --roster the operator signs in with their badge: "
+                                                              "leave --operator out"));
+    }
+    if (args.isSet(o.badgeFile) && !args.isSet(o.roster) && !args.isSet(o.db))
+        return refused<SignInRequest>(refusal, QStringLiteral("--badge-file goes with --roster (or a database's roster)"));
+    QString ignored;
+    if (args.isSet(o.db))
+        request.database = DatabaseUri::parse(args.value(o.db), &ignored);
+    return request;
+}
+
+// The store's set-up once someone signed in: the lines name them.
+StoreSetup signedSetup(StoreSetup setup, const std::optional<Signer> &who)
+{
+    if (who) {
+        setup.operatorName = who->name;
+        setup.operatorId = who->id;
+    }
+    return setup;
+}
+
+std::optional<SupervisorRight> rightOf(const QString &command)
+{
+    if (command == QLatin1String("plan release"))
+        return SupervisorRight::Release;
+    if (command == QLatin1String("shift start"))
+        return SupervisorRight::NewShift;
+    return std::nullopt;
+}
+
+// A database command that signs in first.
+Run signedDatabaseRun(const Args &args, const DatabaseRequest &request, Refusal *refusal)
+{
+    const auto signing = signInOf(args, rightOf(request.command), refusal);
+    if (!signing)
+        return {};
+    return [signing = *signing, request](const Done &done) {
+        signIn(signing, done, [request, done](const std::optional<Signer> &who) {
+            DatabaseRequest signedRequest = request;
+            if (who) {
+                signedRequest.operatorName = who->name;
+                signedRequest.operatorId = who->id;
+                if (request.command == QLatin1String("plan release"))
+                    signedRequest.supervisor = *who;
+            }
+            databaseCommand(signedRequest)(done);
+        });
+    };
+}
+
 // --db: the same commands on a database several stations share.
 Run databaseRun(const Args &args, Refusal *refusal)
 {
@@ -267,6 +333,10 @@ Run databaseRun(const Args &args, Refusal *refusal)
             request.acceptFrom = AuditMark {match.captured(1).toLongLong(), match.captured(2).toLatin1()};
         }
     }
+    if (request.command == QLatin1String("shift start"))
+        request.shiftName = args.value(o.name);
+    if (request.command == QLatin1String("provision") || rightOf(request.command))
+        return signedDatabaseRun(args, request, refusal);
     return databaseCommand(request);
 }
 
@@ -317,9 +387,14 @@ Run provisionCheck(const Args &args, Refusal *refusal)
         return refuse(refusal, QStringLiteral("--accept-audit-from is for a station on a database (--db)"));
     const auto store = fileStore(args, refusal);
     const auto lanes = store ? laneOptions(args, refusal) : std::nullopt;
-    if (!lanes)
+    const auto signing = lanes ? signInOf(args, std::nullopt, refusal) : std::nullopt;
+    if (!signing)
         return {};
-    return [store = *store, lanes = *lanes](const Done &done) { runProvision(store, lanes, done); };
+    return [store = *store, lanes = *lanes, signing = *signing](const Done &done) {
+        signIn(signing, done, [store, lanes, done](const std::optional<Signer> &who) {
+            runProvision(signedSetup(store, who), lanes, done);
+        });
+    };
 }
 
 Run planStatusCheck(const Args &args, Refusal *refusal)
@@ -340,9 +415,72 @@ Run planReleaseCheck(const Args &args, Refusal *refusal)
     const auto store = fileStore(args, refusal);
     const auto row = store ? rowOf(args, QStringLiteral("plan release needs --row N, a plan row from 1"), refusal)
                            : std::nullopt;
-    if (!row)
+    const auto signing = row ? signInOf(args, SupervisorRight::Release, refusal) : std::nullopt;
+    if (!signing)
         return {};
-    return [store = *store, row = *row](const Done &done) { runPlanRelease(store, row, done); };
+    return [store = *store, row = *row, signing = *signing](const Done &done) {
+        signIn(signing, done, [store, row, done](const std::optional<Signer> &who) {
+            runPlanRelease(signedSetup(store, who), row, who.value_or(Signer {}), done);
+        });
+    };
+}
+
+// A shift line in the audit; with a roster, a supervisor's badge.
+Run shiftStartCheck(const Args &args, Refusal *refusal)
+{
+    QString why;
+    if (!recordName(args.value(options().name), QStringLiteral("--name"), &why))
+        return refuse(refusal, why);
+    if (args.isSet(options().db))
+        return databaseRun(args, refusal);
+    const auto store = fileStore(args, refusal);
+    const auto signing = store ? signInOf(args, SupervisorRight::NewShift, refusal) : std::nullopt;
+    if (!signing)
+        return {};
+    const QString name = *recordName(args.value(options().name), {}, &why);
+    return [store = *store, name, signing = *signing](const Done &done) {
+        signIn(signing, done, [store, name, done](const std::optional<Signer> &who) {
+            runShiftStart(signedSetup(store, who), name, done);
+        });
+    };
+}
+
+// The roster a database keeps, or a roster file listed.
+Run operatorCheck(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    OperatorRequest request;
+    request.command = args.command;
+    request.rosterFile = args.value(o.roster);
+    request.badgeFile = args.value(o.badgeFile);
+    if (args.isSet(o.roster) == args.isSet(o.db) && args.takes(o.roster))
+        return refuse(refusal, QStringLiteral("operator list takes --db URI or --roster FILE"));
+    if (!args.isSet(o.roster) && !args.isSet(o.db))
+        return refuse(refusal, QStringLiteral("%1 works on a database's roster: give --db URI").arg(args.command));
+    QString error;
+    if (args.isSet(o.db)) {
+        request.database = DatabaseUri::parse(args.value(o.db), &error);
+        if (!request.database)
+            return refuse(refusal, error);
+    }
+    if (args.takes(o.personId)) {
+        request.entry.id = args.value(o.personId);
+        if (const QString problem = rosterIdProblem(request.entry.id); !problem.isEmpty())
+            return refuse(refusal, QStringLiteral("--id: ") + problem);
+    }
+    if (args.takes(o.name)) {
+        const auto name = recordName(args.value(o.name), QStringLiteral("--name"), &error);
+        if (!name || name->trimmed().isEmpty())
+            return refuse(refusal, name ? QStringLiteral("operator add needs --name, the person's name") : error);
+        request.entry.name = name->trimmed();
+        const auto role = roleOf(args.value(o.role));
+        if (!role) {
+            return refuse(refusal, QStringLiteral("--role is operator or supervisor, not \"%1\"")
+                                       .arg(printable(args.value(o.role))));
+        }
+        request.entry.role = *role;
+    }
+    return operatorCommand(request);
 }
 
 // Commands that work on a database alone.
@@ -454,10 +592,12 @@ const QList<Command> &commandTable()
         {QStringLiteral("find"), {o.port, o.timeout}, 0, findCheck},
         {QStringLiteral("provision"), QList<QCommandLineOption> {o.plan, o.audit, o.db, o.port, o.timeout, o.once,
                                                                  o.station, o.operatorName, o.force, o.labels, o.labelZpl,
-                                                                 o.labelPrinter, o.acceptAuditFrom} + labelOut, 0,
+                                                                 o.labelPrinter, o.acceptAuditFrom, o.roster,
+                                                                 o.badgeFile} + labelOut, 0,
                                       provisionCheck},
         {QStringLiteral("plan status"), {o.plan, o.audit, o.db, o.json}, 0, planStatusCheck},
-        {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName}, 0, planReleaseCheck},
+        {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName, o.roster, o.badgeFile}, 0,
+         planReleaseCheck},
         {QStringLiteral("plan import"), {o.db, o.force}, 1, databaseOnlyCheck},
         {QStringLiteral("label"), QList<QCommandLineOption> {o.pdf, o.labels, o.zpl, o.printer, o.ip, o.gateway, o.tcpPort,
                                                              o.mac, o.row, o.force, o.audit, o.db} + labelOut, 0, labelCheck},
@@ -465,6 +605,12 @@ const QList<Command> &commandTable()
         {QStringLiteral("audit import"), {o.plan, o.audit, o.db}, 1, auditImportCheck},
         {QStringLiteral("audit-verify"), {o.db, o.last}, -1, auditVerifyCheck},
         {QStringLiteral("db init"), {o.db, o.stationRole}, 0, databaseInitCheck},
+        // The roster and shifts.
+        {QStringLiteral("shift start"), {o.plan, o.audit, o.db, o.station, o.operatorName, o.name, o.roster, o.badgeFile},
+         0, shiftStartCheck},
+        {QStringLiteral("operator add"), {o.db, o.personId, o.name, o.role, o.badgeFile}, 0, operatorCheck},
+        {QStringLiteral("operator remove"), {o.db, o.personId}, 0, operatorCheck},
+        {QStringLiteral("operator list"), {o.db, o.roster}, 0, operatorCheck},
     };
     return table;
 }

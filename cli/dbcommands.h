@@ -27,6 +27,11 @@ struct DatabaseRequest {
     QString stationRole;    // db init
     std::optional<AuditMark> acceptFrom; // provision
     Station::Options lanes; // provision
+    // With a roster: who signed in, and for plan release the supervisor
+    // who allowed it; shift start: the shift's name.
+    QString operatorId = {};
+    Signer supervisor = {};
+    QString shiftName = {};
 };
 
 // The command, to run on the event loop.

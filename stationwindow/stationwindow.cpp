@@ -506,7 +506,7 @@ void StationWindow::release(int row)
     };
     if (m_station) {
         QPointer<StationWindow> self(this);
-        m_station->store()->release(row, [self, done](const ProvisionStore::Answer &answer, const SettingValues &) {
+        m_station->store()->release(row, {}, [self, done](const ProvisionStore::Answer &answer, const SettingValues &) {
             if (self)
                 done(answer.error);
         });
@@ -523,7 +523,7 @@ void StationWindow::release(int row)
             return;
         if (!opened.ok)
             return done(opened.error);
-        store->release(row, [self, store, done](const ProvisionStore::Answer &answer, const SettingValues &) {
+        store->release(row, {}, [self, store, done](const ProvisionStore::Answer &answer, const SettingValues &) {
             if (!self)
                 return;
             store->status([self](const StoreStatus &status) {

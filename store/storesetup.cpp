@@ -20,6 +20,7 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
         options.uri = *uri;
         options.station = setup.station;
         options.operatorName = setup.operatorName;
+        options.operatorId = setup.operatorId;
         options.keepFolder = setup.keepFolder;
         options.look = !setup.take || !setup.holdName;
         options.makeTables = setup.makeTables;
@@ -31,6 +32,7 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
     options.auditPath = setup.audit;
     options.station = setup.station;
     options.operatorName = setup.operatorName;
+    options.operatorId = setup.operatorId;
     options.force = setup.force;
     options.lock = setup.take;
     return std::make_unique<FileStore>(options);

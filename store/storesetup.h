@@ -27,6 +27,7 @@ struct StoreSetup {
     // A database restored from a backup: the line its audit ends at now,
     // which a station goes on from (see DbStore::Options::acceptFrom).
     std::optional<AuditMark> acceptFrom = {};
+    QString operatorId = {}; // the operator's short id, with a roster
 
     // Whether the plan names a database, good or not (by its scheme).
     bool usesDatabase() const;

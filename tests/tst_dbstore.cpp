@@ -551,7 +551,7 @@ void TestDbStore::hostileTexts()
     QCOMPARE(plan.inDoubt.first().station, text);
     QCOMPARE(plan.inDoubt.first().port, text);
     QCOMPARE(plan.stations.first().name, text);
-    const auto released = answered<ProvisionStore::Answer, SettingValues>([&](auto done) { store.release(1, done); });
+    const auto released = answered<ProvisionStore::Answer, SettingValues>([&](auto done) { store.release(1, {}, done); });
     QVERIFY(released && std::get<0>(*released).ok());
 
     // The audit gives every text back unchanged, in its lines and in the
