@@ -59,8 +59,15 @@ void PlanDatabase::addOperator(const RosterEntry &entry, const QString &code, Do
     // check; the table comes first on tables made before it.
     transaction(QStringLiteral("BEGIN"), [this, entry, code](Done finish) {
         runSteps({
-            statement(operatorTable, {}),
-            statement(operatorIdIndex, {}),
+            [this](const Done &next) {
+                // Made only where missing: a login that may not make it is
+                // told it may not change the roster, not the schema.
+                run(QStringLiteral("SELECT to_regclass('vev_operator') IS NOT NULL"), {}, [this, next](const PgResult &exists) {
+                    if (exists.flag(0, 0))
+                        return next({});
+                    runSteps({statement(operatorTable, {}), statement(operatorIdIndex, {})}, next);
+                }, next);
+            },
             statement(QStringLiteral("LOCK TABLE vev_operator IN SHARE ROW EXCLUSIVE MODE"), {}),
             [this, entry, code](const Done &next) {
                 run(everyone, {}, [this, entry, code, next](const PgResult &result) {
