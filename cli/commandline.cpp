@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "commandline.h"
 
+#include "commandargs.h"
+#include "rosterchecks.h"
 #include "dbcommands.h"
 #include "host/hostenvironment.h"
 #include "labelcommands.h"
@@ -24,50 +26,6 @@ namespace {
 
 // Settings files are a few hundred bytes; anything larger is not one.
 constexpr qint64 largestSettingsFile = 64 * 1024;
-
-// Why a command line is not run, and the code it ends with.
-struct Refusal {
-    ExitCode code = ExitCode::Ok;
-    QString why;
-};
-
-// A command's arguments once its own options have been read. An option the
-// command does not take reads as not given.
-struct Args {
-    QString command;
-    const QCommandLineParser &parser;
-    QStringList files;
-    const QList<QCommandLineOption> &taken;
-
-    bool takes(const QCommandLineOption &option) const
-    {
-        return std::any_of(taken.begin(), taken.end(),
-                           [&option](const QCommandLineOption &o) { return o.names() == option.names(); });
-    }
-    bool isSet(const QCommandLineOption &option) const { return takes(option) && parser.isSet(option); }
-    QStringList ports() const { return takes(options().port) ? parser.values(options().port) : QStringList(); }
-    QString value(const QCommandLineOption &option) const
-    {
-        return takes(option) ? parser.value(option) : option.defaultValues().value(0);
-    }
-    std::optional<QString> given(const QCommandLineOption &option) const
-    {
-        return isSet(option) ? std::optional<QString>(value(option)) : std::nullopt;
-    }
-};
-
-Run refuse(Refusal *refusal, const QString &why, ExitCode code = ExitCode::Usage)
-{
-    *refusal = {code, why};
-    return {};
-}
-
-template<typename T>
-std::optional<T> refused(Refusal *refusal, const QString &why, ExitCode code = ExitCode::Usage)
-{
-    *refusal = {code, why};
-    return std::nullopt;
-}
 
 // Shorter, and a silent line would be taken for an empty one between a
 // module's answers; longer, and a lane would wait a minute to see it gone.
@@ -217,71 +175,6 @@ std::optional<StoreSetup> fileStore(const Args &args, Refusal *refusal)
         return std::nullopt;
     // The store takes the host name when no station is given.
     return StoreSetup {args.value(o.plan), args.value(o.audit), *station, *operatorName, args.isSet(o.force), true, {}};
-}
-
-// --- Sign-in with a roster (signin.h) ---------------------------------------
-
-// Who signs in before the command runs, and for what; refused when the
-// options do not go together.
-std::optional<SignInRequest> signInOf(const Args &args, std::optional<SupervisorRight> right, Refusal *refusal)
-{
-    const Options &o = options();
-    SignInRequest request;
-    request.rosterFile = args.value(o.roster);
-    request.badgeFile = args.value(o.badgeFile);
-    request.right = right;
-    request.namedOperator = args.isSet(o.operatorName);
-    if (args.isSet(o.roster) && request.rosterFile.isEmpty())
-        return refused<SignInRequest>(refusal, QStringLiteral("--roster needs the roster's file"));
-    if (args.isSet(o.roster) && request.namedOperator) {
-        return refused<SignInRequest>(refusal, QStringLiteral("with --roster the operator signs in with their badge: "
-                                                              "leave --operator out"));
-    }
-    if (args.isSet(o.badgeFile) && !args.isSet(o.roster) && !args.isSet(o.db))
-        return refused<SignInRequest>(refusal, QStringLiteral("--badge-file goes with --roster (or a database's roster)"));
-    QString ignored;
-    if (args.isSet(o.db))
-        request.database = DatabaseUri::parse(args.value(o.db), &ignored);
-    return request;
-}
-
-// The store's set-up once someone signed in: the lines name them.
-StoreSetup signedSetup(StoreSetup setup, const std::optional<Signer> &who)
-{
-    if (who) {
-        setup.operatorName = who->name;
-        setup.operatorId = who->id;
-    }
-    return setup;
-}
-
-std::optional<SupervisorRight> rightOf(const QString &command)
-{
-    if (command == QLatin1String("plan release"))
-        return SupervisorRight::Release;
-    if (command == QLatin1String("shift start"))
-        return SupervisorRight::NewShift;
-    return std::nullopt;
-}
-
-// A database command that signs in first.
-Run signedDatabaseRun(const Args &args, const DatabaseRequest &request, Refusal *refusal)
-{
-    const auto signing = signInOf(args, rightOf(request.command), refusal);
-    if (!signing)
-        return {};
-    return [signing = *signing, request](const Done &done) {
-        signIn(signing, done, [request, done](const std::optional<Signer> &who) {
-            DatabaseRequest signedRequest = request;
-            if (who) {
-                signedRequest.operatorName = who->name;
-                signedRequest.operatorId = who->id;
-                if (request.command == QLatin1String("plan release"))
-                    signedRequest.supervisor = *who;
-            }
-            databaseCommand(signedRequest)(done);
-        });
-    };
 }
 
 // --db: the same commands on a database several stations share.
@@ -445,43 +338,6 @@ Run shiftStartCheck(const Args &args, Refusal *refusal)
     };
 }
 
-// The roster a database keeps, or a roster file listed.
-Run operatorCheck(const Args &args, Refusal *refusal)
-{
-    const Options &o = options();
-    OperatorRequest request;
-    request.command = args.command;
-    request.rosterFile = args.value(o.roster);
-    request.badgeFile = args.value(o.badgeFile);
-    if (args.isSet(o.roster) == args.isSet(o.db) && args.takes(o.roster))
-        return refuse(refusal, QStringLiteral("operator list takes --db URI or --roster FILE"));
-    if (!args.isSet(o.roster) && !args.isSet(o.db))
-        return refuse(refusal, QStringLiteral("%1 works on a database's roster: give --db URI").arg(args.command));
-    QString error;
-    if (args.isSet(o.db)) {
-        request.database = DatabaseUri::parse(args.value(o.db), &error);
-        if (!request.database)
-            return refuse(refusal, error);
-    }
-    if (args.takes(o.personId)) {
-        request.entry.id = args.value(o.personId);
-        if (const QString problem = rosterIdProblem(request.entry.id); !problem.isEmpty())
-            return refuse(refusal, QStringLiteral("--id: ") + problem);
-    }
-    if (args.takes(o.name)) {
-        const auto name = recordName(args.value(o.name), QStringLiteral("--name"), &error);
-        if (!name || name->trimmed().isEmpty())
-            return refuse(refusal, name ? QStringLiteral("operator add needs --name, the person's name") : error);
-        request.entry.name = name->trimmed();
-        const auto role = roleOf(args.value(o.role));
-        if (!role) {
-            return refuse(refusal, QStringLiteral("--role is operator or supervisor, not \"%1\"")
-                                       .arg(printable(args.value(o.role))));
-        }
-        request.entry.role = *role;
-    }
-    return operatorCommand(request);
-}
 
 // Commands that work on a database alone.
 Run databaseOnlyCheck(const Args &args, Refusal *refusal)

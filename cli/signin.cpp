@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "signin.h"
 
-#include "store/plandatabase.h"
+#include "store/rosterload.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -98,37 +97,9 @@ std::optional<QString> readBadge(const QString &prompt, const QString &file, QSt
     return file.isEmpty() ? badgeFromInput(prompt, error) : badgeFromFile(file, error);
 }
 
-void loadRoster(const SignInRequest &request, const std::function<void(const QString &, const std::optional<Roster> &)> &then)
-{
-    if (!request.rosterFile.isEmpty()) {
-        QString error;
-        const auto roster = Roster::readFile(request.rosterFile, &error);
-        return then(error, roster);
-    }
-    if (!request.database)
-        return then({}, std::nullopt);
-    // On this thread, before any store: the sign-in comes first. Let go of
-    // once its answer has returned into it, or with the program.
-    auto *database = new PlanDatabase(*request.database, {});
-    auto *holder = new QObject(QCoreApplication::instance());
-    QObject::connect(holder, &QObject::destroyed, [database] { delete database; });
-    database->connect(false, [database, holder, then](const DbFault &fault) {
-        if (fault) {
-            holder->deleteLater();
-            return then(fault.why, std::nullopt);
-        }
-        database->operators([holder, then](const DbFault &fault, const QList<RosterEntry> &entries) {
-            holder->deleteLater();
-            if (fault)
-                return then(fault.why, std::nullopt);
-            then({}, entries.isEmpty() ? std::nullopt : std::optional<Roster>(Roster(entries)));
-        });
-    });
-}
-
 void signIn(const SignInRequest &request, const Done &done, const std::function<void(const std::optional<Signer> &)> &then)
 {
-    loadRoster(request, [request, done, then](const QString &error, const std::optional<Roster> &roster) {
+    ::loadRoster(request.rosterFile, request.database, [request, done, then](const QString &error, const std::optional<Roster> &roster) {
         if (!error.isEmpty())
             return done(fail(ExitCode::Usage, error + QStringLiteral("; nothing was done")));
         if (!roster)

@@ -30,10 +30,6 @@ struct SignInRequest {
 // with why, before anything was started.
 void signIn(const SignInRequest &request, const Done &done, const std::function<void(const std::optional<Signer> &who)> &then);
 
-// The roster of a file or a database; nothing (and no error) when a
-// database has none.
-void loadRoster(const SignInRequest &request, const std::function<void(const QString &error, const std::optional<Roster> &)> &then);
-
 // One badge code: from the first line of file when one is given (refused
 // when others than its owner may read it), else from the terminal without
 // echo, after prompt on stderr, else a line of stdin.

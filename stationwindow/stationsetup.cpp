@@ -23,6 +23,7 @@ const QString portsKey = QStringLiteral("ports");
 const QString bellKey = QStringLiteral("bellOnFail");
 const QString labelsKey = QStringLiteral("labels");
 const QString labelDestinationKey = QStringLiteral("labelDestination");
+const QString rosterKey = QStringLiteral("roster");
 // The settings' names for the label kinds, in the enum's order.
 const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
                               QStringLiteral("printer")};
@@ -59,6 +60,7 @@ void StationSetup::load(const QSettings &settings)
     bell = settings.value(bellKey, true).toBool();
     labels = Labels(std::max(0, int(labelKinds.indexOf(settings.value(labelsKey).toString()))));
     labelDestination = settings.value(labelDestinationKey).toString();
+    rosterPath = settings.value(rosterKey).toString();
 }
 
 void StationSetup::save(QSettings &settings) const
@@ -73,6 +75,7 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(bellKey, bell);
     settings.setValue(labelsKey, labelKinds.at(int(labels)));
     settings.setValue(labelDestinationKey, labelDestination);
+    settings.setValue(rosterKey, rosterPath);
     // The file names the benches' database and the operator: for its owner
     // alone.
     settings.sync();
@@ -134,6 +137,7 @@ std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *erro
     QString why;
     store.station = recordName(station, {}, &why).value_or(station);
     store.operatorName = recordName(operatorName, {}, &why).value_or(operatorName);
+    store.operatorId = operatorId;
     store.take = lock;
     return ::makeStore(store, error);
 }

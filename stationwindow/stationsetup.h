@@ -30,6 +30,10 @@ struct StationSetup {
     Labels labels = Labels::None;
     QString labelDestination;
     std::chrono::milliseconds timeout {3000};
+    // The roster operators sign in from (a CSV file; empty: none, or the
+    // database's own); and who signed in for this run, never remembered.
+    QString rosterPath;
+    QString operatorId;
 
     // The plan is a database's: several stations share it, and its audit.
     bool usesDatabase() const;
