@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #ifdef Q_OS_UNIX
@@ -50,37 +52,68 @@ std::optional<QString> badgeFromFile(const QString &path, QString *error)
     return code;
 }
 
+#ifdef Q_OS_UNIX
+// The terminal as it was before its echo was turned off, put back by a
+// signal that ends the program at the prompt (Ctrl-C): a shell left
+// without echo is no way to leave a terminal.
+termios savedTerminal {};
+
+void restoreAndDie(int signal)
+{
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+#endif
+
+// One line of stdin, at most a badge file's size: a stream with no line
+// end (a file piped in by mistake) is refused, not read whole.
+std::optional<std::string> lineOfInput()
+{
+    std::string line;
+    for (int c = std::cin.get(); c != EOF; c = std::cin.get()) {
+        if (c == '\n')
+            return line;
+        if (line.size() >= size_t(largestBadgeFile))
+            return std::nullopt;
+        line.push_back(char(c));
+    }
+    return line.empty() ? std::nullopt : std::optional<std::string>(line);
+}
+
 // A line of stdin, echoed by nothing; a terminal's echo is turned off
 // while it is typed, and back on whatever happens.
 std::optional<QString> badgeFromInput(const QString &prompt, QString *error)
 {
 #ifdef Q_OS_UNIX
-    const bool terminal = isatty(STDIN_FILENO);
-    termios saved {};
+    const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
     if (terminal) {
         std::fputs(prompt.toLocal8Bit().constData(), stderr);
         std::fflush(stderr);
-        tcgetattr(STDIN_FILENO, &saved);
-        termios quiet = saved;
+        termios quiet = savedTerminal;
         quiet.c_lflag &= ~tcflag_t(ECHO);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            std::signal(signal, restoreAndDie);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
 #endif
-    std::string line;
-    const bool read = bool(std::getline(std::cin, line));
+    const auto line = lineOfInput();
 #ifdef Q_OS_UNIX
     if (terminal) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            std::signal(signal, SIG_DFL);
         std::fputs("\n", stderr);
     }
 #else
     Q_UNUSED(prompt)
 #endif
-    if (!read)
+    if (!line)
         return refused(error, QStringLiteral("no badge code came: scan or type it, or give --badge-file"));
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return QString::fromStdString(line);
+    QString code = QString::fromStdString(*line);
+    if (code.endsWith(QLatin1Char('\r')))
+        code.chop(1);
+    return code;
 }
 
 QString promptFor(const std::optional<SupervisorRight> &right)

@@ -100,6 +100,7 @@ private slots:
     void changedFilesStopTheRun();
     void statusBoardFitsTheTerminal();
     void rosterGuardsTheLine();
+    void badgePromptKeepsTheTerminal();
 };
 
 void TestCli::readPrintsTheSettings()
@@ -1083,6 +1084,46 @@ void TestCli::rosterGuardsTheLine()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(roster::codeIn(file.readAll()), QString());
     QCOMPARE(roster::codeIn(said), QString());
+}
+
+// A code typed on a terminal is not echoed, and the terminal gets its echo
+// back however the prompt ends, Ctrl-C included.
+void TestCli::badgePromptKeepsTheTerminal()
+{
+    QTemporaryDir dir;
+    const QStringList shift {"shift", "start", "--plan", writeFile(dir, QStringLiteral("plan.csv"), plan3), "--audit",
+                             dir.filePath(QStringLiteral("audit.jsonl")), "--roster", roster::writeRoster(dir)};
+    PseudoTerminal terminal;
+    QVERIFY2(terminal.isValid(), qPrintable(terminal.error()));
+    {
+        const int fd = ::open(QFile::encodeName(terminal.devicePath()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        termios typing = terminal.lineSettings();
+        typing.c_lflag |= ECHO | ICANON;
+        QCOMPARE(::tcsetattr(fd, TCSANOW, &typing), 0);
+        ::close(fd);
+    }
+    terminal.startRecording();
+    for (const bool interrupted : {true, false}) {
+        QProcess prompt;
+        prompt.setStandardInputFile(terminal.devicePath());
+        prompt.setStandardErrorFile(terminal.devicePath());
+        prompt.start(QStringLiteral(VEV_CLI_PATH), shift);
+        QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().count("Supervisor's badge for starting a new shift:") == (interrupted ? 1 : 2),
+                                 10000);
+        QVERIFY(!(terminal.lineSettings().c_lflag & ECHO));
+        if (interrupted) {
+            sendSignal(prompt, SIGINT);
+            QCOMPARE(finished(prompt).code, -2);
+        } else {
+            terminal.send(roster::supervisorCode + '\n');
+            const Run run = finished(prompt);
+            QVERIFY2(run.code == 0 && run.out.startsWith(QLatin1String("A new shift starts")), qPrintable(run.out));
+        }
+        QVERIFY(terminal.lineSettings().c_lflag & ECHO);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().contains("Signed in: Sam Okoro"), 10000);
+    QCOMPARE(roster::codeIn(terminal.recorded()), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
