@@ -133,8 +133,11 @@ std::optional<QString> readBadge(const QString &prompt, const QString &file, QSt
 void signIn(const SignInRequest &request, const Done &done, const std::function<void(const std::optional<Signer> &)> &then)
 {
     ::loadRoster(request.rosterFile, request.database, [request, done, then](const QString &error, const std::optional<Roster> &roster) {
+        // A roster file is the command line's to mend; a database's answer
+        // is the database's failure, as any command on it says it.
         if (!error.isEmpty())
-            return done(fail(ExitCode::Usage, error + QStringLiteral("; nothing was done")));
+            return done(fail(request.rosterFile.isEmpty() ? ExitCode::Failure : ExitCode::Usage,
+                             error + QStringLiteral("; nothing was done")));
         if (!roster)
             return then(std::nullopt);
         if (request.namedOperator) {

@@ -144,13 +144,18 @@ std::optional<Roster> Roster::readFile(const QString &path, QString *error)
     if (!roster)
         return refused<Roster>(error, why);
     // Codes in clear are as good as keys: like a private key, such a file
-    // is its owner's alone. Hashes alone may be shown to others.
+    // is its owner's alone. Hashes alone may be shown to others, but a
+    // roster anyone may change lets anyone make themselves a supervisor.
 #ifndef Q_OS_WIN
-    const QFileInfo info(path);
-    const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if ((info.permissions() & others) && roster->m_clear) {
+    const QFileDevice::Permissions permissions = QFileInfo(path).permissions();
+    if (permissions & (QFileDevice::WriteGroup | QFileDevice::WriteOther)) {
+        return refused<Roster>(error, QStringLiteral("others than its owner may change the roster %1, and so make "
+                                                     "themselves supervisors: chmod go-w %1")
+                                          .arg(printable(path)));
+    }
+    if ((permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) && roster->m_clear) {
         return refused<Roster>(error, QStringLiteral("the roster %1 holds badge codes in clear and others than its owner may "
-                                                     "read or change it: chmod 600 %1, or keep only hashed codes in it")
+                                                     "read it: chmod 600 %1, or keep only hashed codes in it")
                                           .arg(printable(path)));
     }
 #endif

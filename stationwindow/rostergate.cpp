@@ -54,11 +54,14 @@ void StationWindow::withRoster(const std::function<void(const QString &, const s
     QString ignored;
     const auto database = setup.usesDatabase() ? DatabaseUri::parse(setup.planPath.trimmed(), &ignored) : std::nullopt;
     QPointer<StationWindow> self(this);
-    loadRoster(setup.rosterPath, database, [self, then](const QString &error, const std::optional<Roster> &roster) {
+    const bool named = !setup.rosterPath.isEmpty();
+    loadRoster(setup.rosterPath, database, [self, named, then](const QString &error, const std::optional<Roster> &roster) {
         if (!self)
             return;
-        // What the set-up's lock follows, however it was learned.
-        self->m_hasRoster = roster.has_value();
+        // What the set-up's lock follows, however it was learned. A roster
+        // that cannot be read opens nothing: breaking the file, or the
+        // server being away, is no way around a supervisor's badge.
+        self->m_hasRoster = error.isEmpty() ? roster.has_value() : self->m_hasRoster || named;
         if (!self->m_station)
             self->setLocked(false);
         then(error, roster);
@@ -120,6 +123,50 @@ void StationWindow::asSupervisor(SupervisorRight right, bool askName,
             if (!signedIn.who)
                 return showMessage(QStringLiteral("Refused: ") + signedIn.why, true);
             then(Signer {signedIn.who->id, signedIn.who->name}, name);
+        });
+    });
+}
+
+void StationWindow::release(int row, const Signer &supervisor)
+{
+    const auto done = [this, row](const QString &error) {
+        showMessage(error.isEmpty() ? QStringLiteral("Row %1 released: it goes back to the plan.").arg(row)
+                                    : QStringLiteral("Row %1 was not released: %2").arg(row).arg(printable(error)),
+                    !error.isEmpty());
+    };
+    if (m_station) {
+        QPointer<StationWindow> self(this);
+        m_station->store()->release(row, supervisor, [self, done](const ProvisionStore::Answer &answer, const SettingValues &) {
+            if (self)
+                done(answer.error);
+        });
+        return;
+    }
+    // Between runs the files are taken for the release alone, under the
+    // name of the supervisor who allowed it, as vev-cli records it.
+    StationSetup setup = this->setup();
+    if (!supervisor.id.isEmpty()) {
+        setup.operatorName = supervisor.name;
+        setup.operatorId = supervisor.id;
+    }
+    QString error;
+    std::shared_ptr<ProvisionStore> store = setup.makeStore(true, &error);
+    if (!store)
+        return done(error);
+    QPointer<StationWindow> self(this);
+    store->open([self, store, row, supervisor, done](const ProvisionStore::Opened &opened) {
+        if (!self)
+            return;
+        if (!opened.ok)
+            return done(opened.error);
+        store->release(row, supervisor, [self, store, done](const ProvisionStore::Answer &answer, const SettingValues &) {
+            if (!self)
+                return;
+            store->status([self](const StoreStatus &status) {
+                if (self)
+                    self->showPlan(status);
+            });
+            done(answer.error);
         });
     });
 }

@@ -515,44 +515,6 @@ void StationWindow::askToRelease(const RowEntry &entry)
         });
 }
 
-void StationWindow::release(int row, const Signer &supervisor)
-{
-    const auto done = [this, row](const QString &error) {
-        showMessage(error.isEmpty() ? QStringLiteral("Row %1 released: it goes back to the plan.").arg(row)
-                                    : QStringLiteral("Row %1 was not released: %2").arg(row).arg(printable(error)),
-                    !error.isEmpty());
-    };
-    if (m_station) {
-        QPointer<StationWindow> self(this);
-        m_station->store()->release(row, supervisor, [self, done](const ProvisionStore::Answer &answer, const SettingValues &) {
-            if (self)
-                done(answer.error);
-        });
-        return;
-    }
-    // Between runs the files are taken for the release alone.
-    QString error;
-    std::shared_ptr<ProvisionStore> store = setup().makeStore(true, &error);
-    if (!store)
-        return done(error);
-    QPointer<StationWindow> self(this);
-    store->open([self, store, row, supervisor, done](const ProvisionStore::Opened &opened) {
-        if (!self)
-            return;
-        if (!opened.ok)
-            return done(opened.error);
-        store->release(row, supervisor, [self, store, done](const ProvisionStore::Answer &answer, const SettingValues &) {
-            if (!self)
-                return;
-            store->status([self](const StoreStatus &status) {
-                if (self)
-                    self->showPlan(status);
-            });
-            done(answer.error);
-        });
-    });
-}
-
 // --- Keyboard and closing ------------------------------------------------------------
 
 void StationWindow::keyPressEvent(QKeyEvent *event)

@@ -129,6 +129,10 @@ void TestRoster::codesInClearStayWithTheirOwner()
     const auto roster = Roster::readFile(path, &error);
     QVERIFY2(roster, qPrintable(error));
     QCOMPARE(roster->signIn(QString::fromLatin1(roster::operatorCode)).who->id, QStringLiteral("ana"));
+    // ... but changed by no one else, who could add themselves as supervisors.
+    path = roster::writeRoster(dir, hashed, shared | QFile::WriteGroup);
+    QVERIFY(!Roster::readFile(path, &error));
+    QVERIFY2(error.contains(QLatin1String("and so make themselves supervisors: chmod go-w")), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestRoster)
