@@ -31,7 +31,7 @@ inline constexpr int shortestBadge = 4;
 inline constexpr int longestBadge = 128;
 
 // Why a code cannot be one (too short, too long, control characters);
-// empty when it can. The code itself is never part of the answer.
+// empty when it can. The answer never quotes the code itself.
 QString badgeProblem(const QString &code);
 
 // The code hashed with a fresh random salt; nothing when the system gives
