@@ -88,13 +88,14 @@ std::optional<QString> badgeFromInput(const QString &prompt, QString *error)
 #ifdef Q_OS_UNIX
     const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
     if (terminal) {
-        std::fputs(prompt.toLocal8Bit().constData(), stderr);
-        std::fflush(stderr);
+        // Silent before the prompt shows: a scanner may answer at once.
         termios quiet = savedTerminal;
         quiet.c_lflag &= ~tcflag_t(ECHO);
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
             std::signal(signal, restoreAndDie);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        std::fputs(prompt.toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
     }
 #endif
     const auto line = lineOfInput();
