@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "commandline.h"
 
-#include "args.h"
+#include "commandargs.h"
+#include "rosterchecks.h"
 
 #include "dbcommands.h"
 #include "host/hostenvironment.h"
@@ -10,6 +11,7 @@
 #include "options.h"
 #include "provisioncommands.h"
 #include "unitcommands.h"
+#include "rostercommands.h"
 #include "protocol/values.h"
 
 #include <QCommandLineParser>
@@ -231,6 +233,10 @@ Run databaseRun(const Args &args, Refusal *refusal)
             request.acceptFrom = AuditMark {match.captured(1).toLongLong(), match.captured(2).toLatin1()};
         }
     }
+    if (request.command == QLatin1String("shift start"))
+        request.shiftName = args.value(o.name);
+    if (request.command == QLatin1String("provision") || rightOf(request.command))
+        return signedDatabaseRun(args, request, refusal);
     return databaseCommand(request);
 }
 
@@ -281,9 +287,14 @@ Run provisionCheck(const Args &args, Refusal *refusal)
         return refuse(refusal, QStringLiteral("--accept-audit-from is for a station on a database (--db)"));
     const auto store = fileStore(args, refusal);
     const auto lanes = store ? laneOptions(args, refusal) : std::nullopt;
-    if (!lanes)
+    const auto signing = lanes ? signInOf(args, std::nullopt, refusal) : std::nullopt;
+    if (!signing)
         return {};
-    return [store = *store, lanes = *lanes](const Done &done) { runProvision(store, lanes, done); };
+    return [store = *store, lanes = *lanes, signing = *signing](const Done &done) {
+        signIn(signing, done, [store, lanes, done](const std::optional<Signer> &who) {
+            runProvision(signedSetup(store, who), lanes, done);
+        });
+    };
 }
 
 Run planStatusCheck(const Args &args, Refusal *refusal)
@@ -304,10 +315,36 @@ Run planReleaseCheck(const Args &args, Refusal *refusal)
     const auto store = fileStore(args, refusal);
     const auto row = store ? rowOf(args, QStringLiteral("plan release needs --row N, a plan row from 1"), refusal)
                            : std::nullopt;
-    if (!row)
+    const auto signing = row ? signInOf(args, SupervisorRight::Release, refusal) : std::nullopt;
+    if (!signing)
         return {};
-    return [store = *store, row = *row](const Done &done) { runPlanRelease(store, row, done); };
+    return [store = *store, row = *row, signing = *signing](const Done &done) {
+        signIn(signing, done, [store, row, done](const std::optional<Signer> &who) {
+            runPlanRelease(signedSetup(store, who), row, who.value_or(Signer {}), done);
+        });
+    };
 }
+
+// A shift line in the audit; with a roster, a supervisor's badge.
+Run shiftStartCheck(const Args &args, Refusal *refusal)
+{
+    QString why;
+    if (!recordName(args.value(options().name), QStringLiteral("--name"), &why))
+        return refuse(refusal, why);
+    if (args.isSet(options().db))
+        return databaseRun(args, refusal);
+    const auto store = fileStore(args, refusal);
+    const auto signing = store ? signInOf(args, SupervisorRight::NewShift, refusal) : std::nullopt;
+    if (!signing)
+        return {};
+    const QString name = *recordName(args.value(options().name), {}, &why);
+    return [store = *store, name, signing = *signing](const Done &done) {
+        signIn(signing, done, [store, name, done](const std::optional<Signer> &who) {
+            runShiftStart(signedSetup(store, who), name, done);
+        });
+    };
+}
+
 
 // Commands that work on a database alone.
 Run databaseOnlyCheck(const Args &args, Refusal *refusal)
@@ -445,10 +482,12 @@ const QList<Command> &commandTable()
         {QStringLiteral("provision"), QList<QCommandLineOption> {o.plan, o.audit, o.db, o.port, o.timeout, o.once,
                                                                  o.station, o.operatorName, o.force, o.labels, o.labelZpl,
                                                                  o.labelPrinter, o.acceptAuditFrom, o.serial,
-                                                                 o.serialPattern, o.scanner, o.maxAttempts, o.labelQr}
+                                                                 o.serialPattern, o.scanner, o.maxAttempts, o.labelQr,
+                                                                 o.roster, o.badgeFile}
                                           + labelOut, 0, provisionCheck},
         {QStringLiteral("plan status"), {o.plan, o.audit, o.db, o.json}, 0, planStatusCheck},
-        {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName}, 0, planReleaseCheck},
+        {QStringLiteral("plan release"), {o.plan, o.audit, o.db, o.row, o.station, o.operatorName, o.roster, o.badgeFile}, 0,
+         planReleaseCheck},
         {QStringLiteral("plan import"), {o.db, o.force}, 1, databaseOnlyCheck},
         {QStringLiteral("label"), QList<QCommandLineOption> {o.pdf, o.labels, o.zpl, o.printer, o.ip, o.gateway, o.tcpPort,
                                                              o.mac, o.row, o.force, o.audit, o.db, o.serial, o.labelQr}
@@ -459,6 +498,12 @@ const QList<Command> &commandTable()
         {QStringLiteral("db init"), {o.db, o.stationRole}, 0, databaseInitCheck},
         {QStringLiteral("rework"), {o.plan, o.audit, o.db, o.serial, o.mac, o.code, o.note, o.station, o.operatorName}, 0,
          reworkCheck},
+        // The roster and shifts.
+        {QStringLiteral("shift start"), {o.plan, o.audit, o.db, o.station, o.operatorName, o.name, o.roster, o.badgeFile},
+         0, shiftStartCheck},
+        {QStringLiteral("operator add"), {o.db, o.personId, o.name, o.role, o.badgeFile}, 0, operatorCheck},
+        {QStringLiteral("operator remove"), {o.db, o.personId}, 0, operatorCheck},
+        {QStringLiteral("operator list"), {o.db, o.roster}, 0, operatorCheck},
     };
     return table;
 }

@@ -3,6 +3,7 @@
 
 #include "provisioncommands.h"
 #include "unitcommands.h"
+#include "rostercommands.h"
 
 #include "store/plandatabase.h"
 
@@ -22,6 +23,7 @@ StoreSetup setupOf(const DatabaseRequest &request, bool writes, bool makesTables
     StoreSetup setup {request.text, {}, request.station, request.operatorName, false, writes, QDir::currentPath()};
     setup.holdName = false;
     setup.makeTables = makesTables;
+    setup.operatorId = request.operatorId;
     return setup;
 }
 
@@ -108,15 +110,18 @@ std::function<void(const Done &)> databaseCommand(const DatabaseRequest &request
             StoreSetup store {request.text, {}, request.station, request.operatorName, false, true,
                                     QDir::currentPath()};
             store.acceptFrom = request.acceptFrom;
+            store.operatorId = request.operatorId;
             runProvision(store, request.lanes, done);
         };
     }
     if (request.command == QLatin1String("plan status"))
         return [request](const Done &done) { runPlanStatus(setupOf(request, false), request.json, done); };
     if (request.command == QLatin1String("plan release"))
-        return [request](const Done &done) { runPlanRelease(setupOf(request, true), request.row, done); };
+        return [request](const Done &done) { runPlanRelease(setupOf(request, true), request.row, request.supervisor, done); };
     if (request.command == QLatin1String("rework"))
         return [request](const Done &done) { runRework(setupOf(request, true), request.rework, done); };
+    if (request.command == QLatin1String("shift start"))
+        return [request](const Done &done) { runShiftStart(setupOf(request, true), request.shiftName, done); };
     const std::pair<const char *, void (*)(const DatabaseRequest &, const Done &)> commands[] = {
         {"plan import", planImport},
         {"audit export", auditExport},

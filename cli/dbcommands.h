@@ -28,6 +28,11 @@ struct DatabaseRequest {
     std::optional<AuditMark> acceptFrom; // provision
     Station::Options lanes; // provision
     ReworkRecord rework;    // rework
+    // With a roster: who signed in, and for plan release the supervisor
+    // who allowed it; shift start: the shift's name.
+    QString operatorId = {};
+    Signer supervisor = {};
+    QString shiftName = {};
 };
 
 // The command, to run on the event loop.

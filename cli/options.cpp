@@ -152,6 +152,35 @@ the place of --plan and --audit (URI: postgresql://[user@][host][:port]/dbname
   audit-verify --db URI [--last HASH]
             Check the audit in place, as audit-verify checks a file.
 
+Operators, supervisors and shifts: with a roster (--roster FILE, a CSV file of
+id,name,role,badge; or, with --db, the roster the database keeps) people sign
+in with their badge. A badge code is read from the terminal without echo, from
+stdin when it is not a terminal (a badge scanner types it), or from the first
+line of --badge-file FILE (readable by its owner alone); never from the command
+line. A roster file that holds codes in clear must be its owner's alone (chmod
+600); one of hashes only may be read by others.
+  provision ... --roster FILE [--badge-file FILE]
+            The operator signs in before anything starts; an unknown code
+            starts nothing (exit 2). Every line of the run carries the
+            operator's id and name (operator_id, operator). --operator NAME
+            is for a bench without a roster.
+  plan release ... --roster FILE [--badge-file FILE]
+            Needs a supervisor's badge; an operator's is refused. The release
+            line names the supervisor (supervisor_id, supervisor).
+  shift start (--plan PLAN.csv --audit AUDIT.jsonl | --db URI) [--name NAME]
+            [--roster FILE] [--badge-file FILE]
+            Append a shift line to the audit, from which reports count a
+            shift; with a roster, a supervisor's badge.
+  operator add --db URI --id ID --name NAME [--role operator|supervisor]
+            [--badge-file FILE]
+            Run as the login that owns the tables: add a person to the
+            database's roster, the badge code kept only as a salted hash
+            (PBKDF2-HMAC-SHA256). An id or a code someone has is refused.
+  operator remove --db URI --id ID
+            Take a person off the roster: their badge signs in no more.
+  operator list (--db URI | --roster FILE)
+            Who is on a roster (checking a roster file), never their codes.
+
 Before anything is sent, write refuses values no device can use: malformed
 values, addresses in 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4 or 240.0.0.0/4, an IP
 address equal to the gateway, MAC addresses that are all zeros, all ones or

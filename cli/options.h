@@ -115,13 +115,32 @@ struct Options {
         QStringLiteral("rework: the failure code the unit is reworked for (see Failure codes)."), QStringLiteral("CODE")};
     QCommandLineOption note {QStringLiteral("note"), QStringLiteral("rework: a note, recorded with it."),
                              QStringLiteral("TEXT")};
+    // The roster, sign-in and shifts.
+    QCommandLineOption roster {QStringLiteral("roster"),
+        QStringLiteral("provision, plan release, shift start, operator list: the roster, a CSV file of id, name, role "
+                       "and badge; with it the operator signs in with their badge, and a supervisor's badge is needed "
+                       "to release a row or start a shift. With --db, the database's roster when this is not given."),
+        QStringLiteral("FILE")};
+    QCommandLineOption badgeFile {QStringLiteral("badge-file"),
+        QStringLiteral("provision, plan release, shift start, operator add: read the badge code from the first line of "
+                       "this file (readable by its owner alone) instead of the terminal or stdin."),
+        QStringLiteral("FILE")};
+    QCommandLineOption name {QStringLiteral("name"),
+        QStringLiteral("shift start: the shift's name (may be left out); operator add: the person's name."),
+        QStringLiteral("NAME")};
+    QCommandLineOption personId {QStringLiteral("id"),
+        QStringLiteral("operator add, operator remove: the person's short id, 1 to 16 letters, digits, '.', '_' or '-'."),
+        QStringLiteral("ID")};
+    QCommandLineOption role {QStringLiteral("role"),
+        QStringLiteral("operator add: operator or supervisor (default operator)."), QStringLiteral("ROLE"),
+        QStringLiteral("operator")};
 
     QList<QCommandLineOption> all() const
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
                 once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
                 labelSize, dpi, db, stationRole, acceptAuditFrom, serial, serialPattern, scanner, maxAttempts, labelQr,
-                code, note};
+                code, note, roster, badgeFile, name, personId, role};
     }
 };
 

@@ -432,10 +432,10 @@ void runPlanStatus(const StoreSetup &setup, bool json, const Done &done)
     });
 }
 
-void runPlanRelease(const StoreSetup &setup, int row, const Done &done)
+void runPlanRelease(const StoreSetup &setup, int row, const Signer &supervisor, const Done &done)
 {
-    withStore(setup, done, [row, done](const std::shared_ptr<ProvisionStore> &store) {
-        store->release(row, [store, row, done](const ProvisionStore::Answer &answer, const SettingValues &values) {
+    withStore(setup, done, [row, supervisor, done](const std::shared_ptr<ProvisionStore> &store) {
+        store->release(row, supervisor, [store, row, done](const ProvisionStore::Answer &answer, const SettingValues &values) {
             if (!answer.ok())
                 return done(fail(answer.code, answer.error));
             out() << QStringLiteral("Row %1 (%2) released: it goes back to the plan.\n").arg(row).arg(valuesText(values));

@@ -31,7 +31,8 @@ void runPlanStatus(const StoreSetup &store, bool json, const Done &done);
 QString valuesText(const SettingValues &values);
 
 // Hands a row in doubt back to the plan, recorded in the audit.
-void runPlanRelease(const StoreSetup &store, int row, const Done &done);
+// supervisor: who allowed it, with a roster.
+void runPlanRelease(const StoreSetup &store, int row, const Signer &supervisor, const Done &done);
 
 // Adds the records a stopped run kept in a file of their own to the store's
 // audit, those not there already, re-chained; the plan's rows follow.

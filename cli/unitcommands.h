@@ -5,7 +5,7 @@
 // scanner per lane, checked against a pattern), their attempts, and a unit
 // back from rework.
 
-#include "args.h"
+#include "commandargs.h"
 #include "output.h"
 #include "station/station.h"
 #include "store/storesetup.h"

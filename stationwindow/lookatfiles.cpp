@@ -10,6 +10,8 @@ void StationWindow::lookAtFiles(bool messages)
 {
     if (m_station)
         return;
+    // Whether the set-up is a supervisor's to change follows the roster.
+    withRoster([](const QString &, const std::optional<Roster> &) {});
     const StationSetup setup = this->setup();
     if (setup.planPath.isEmpty() || (!setup.usesDatabase() && setup.auditPath.isEmpty()))
         return showPlan(StoreStatus());

@@ -23,6 +23,7 @@ struct Given {
     std::optional<QString> audit;
     std::optional<QString> station;
     std::optional<QString> operatorName;
+    std::optional<QString> roster;
     StationSetup::Labels labels = StationSetup::Labels::None;
     QString labelDestination;
     QStringList ports;
@@ -59,6 +60,11 @@ struct Options {
     QCommandLineOption maxAttempts {QStringLiteral("max-attempts"),
                                     QStringLiteral("A unit's attempts before it goes to rework (default 3 with serials; "
                                                    "0: no limit)."), QStringLiteral("N")};
+    QCommandLineOption roster {QStringLiteral("roster"),
+                               QStringLiteral("The roster (a CSV file of id, name, role and badge): operators sign in "
+                                              "with their badge, and supervisors' badges release rows, change the "
+                                              "set-up and start shifts."),
+                               QStringLiteral("FILE")};
     const std::pair<QCommandLineOption, StationSetup::Labels> labels[3] = {
         {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
           QStringLiteral("DIR")}, StationSetup::Labels::Folder},
@@ -89,6 +95,7 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
     given.audit = path(o.audit);
     given.station = value(o.station);
     given.operatorName = value(o.operatorName);
+    given.roster = path(o.roster);
     for (const auto &[name, option] : {std::pair(given.station, &o.station), std::pair(given.operatorName, &o.operatorName)}) {
         if (name && !recordName(*name, QLatin1String("--") + option->names().first(), why))
             return std::nullopt;
@@ -133,7 +140,7 @@ std::optional<Given> readCommandLine(int *exitCode)
     parser.addVersionOption();
     const Options options;
     parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
-                       options.start, options.serial, options.serialPattern, options.maxAttempts});
+                       options.start, options.serial, options.serialPattern, options.maxAttempts, options.roster});
     for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
@@ -195,6 +202,7 @@ int main(int argc, char *argv[])
     setup.auditPath = given->audit.value_or(setup.auditPath);
     setup.station = given->station.value_or(setup.station);
     setup.operatorName = given->operatorName.value_or(setup.operatorName);
+    setup.rosterPath = given->roster.value_or(setup.rosterPath);
     if (!given->ports.isEmpty())
         setup.ports = given->ports;
     setup.serial = given->serial.value_or(setup.serial);

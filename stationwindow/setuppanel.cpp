@@ -94,6 +94,8 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     auto *add = new QPushButton(QStringLiteral("Add port"), this);
     add->setObjectName(QStringLiteral("pushButton_addPort"));
 
+    m_roster = fileField("lineEdit_roster", QStringLiteral("Roster file"));
+    m_roster->setPlaceholderText(QStringLiteral("none: the operator types a name; with one, operators sign in with their badge"));
     layOut(browsePlan, browseAudit, add);
 
     connect(browsePlan, &QPushButton::clicked, this, [this] { browse(m_plan, false); });
@@ -159,6 +161,8 @@ void SetupPanel::layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPush
     grid->addWidget(m_ports, 0, 4, 3, 2);
     grid->addWidget(m_typedPort, 3, 4);
     grid->addWidget(add, 3, 5);
+    grid->addWidget(caption(QStringLiteral("Roste&r:"), m_roster), 4, 0);
+    grid->addWidget(m_roster, 4, 1, 1, 2);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(4, 2);
 }
@@ -201,6 +205,7 @@ void SetupPanel::setSetup(const StationSetup &setup)
     m_audit->setText(setup.auditPath);
     m_station->setText(setup.station);
     m_operator->setText(setup.operatorName);
+    m_roster->setText(setup.rosterPath);
     m_labels->setCurrentIndex(int(setup.labels));
     m_labelDestination->setText(setup.labelDestination);
     m_serial->setCurrentIndex(int(setup.serial));
@@ -219,6 +224,7 @@ StationSetup SetupPanel::setup() const
     setup.auditPath = m_audit->text().trimmed();
     setup.station = m_station->text().trimmed();
     setup.operatorName = m_operator->text().trimmed();
+    setup.rosterPath = m_roster->text().trimmed();
     setup.labels = StationSetup::Labels(m_labels->currentIndex());
     setup.labelDestination = m_labelDestination->text().trimmed();
     setup.ports = tickedPorts(m_ports);

@@ -2,7 +2,7 @@
 #pragma once
 
 // The set-up of a run: the plan, the audit, the station's and the
-// operator's names, where labels go, and the lanes, ticked from the ports
+// operator's names, the roster, where labels go, and the lanes, ticked from the ports
 // the computer lists (adapters plugged in while it is open appear) or typed
 // as a device path.
 
@@ -61,4 +61,5 @@ private:
     QListWidget *m_ports;
     QLineEdit *m_typedPort;
     QTimer *m_rescan;
+    QLineEdit *m_roster = nullptr; // empty: no roster (a database's own, if it keeps one)
 };

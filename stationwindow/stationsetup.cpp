@@ -30,6 +30,7 @@ const QString maxAttemptsKey = QStringLiteral("maxAttempts");
 const QStringList serialModes {QStringLiteral("off"), QStringLiteral("optional"), QStringLiteral("required")};
 // With serials on, a unit's attempts before rework unless told otherwise.
 constexpr int defaultAttemptsWithSerials = 3;
+const QString rosterKey = QStringLiteral("roster");
 // The settings' names for the label kinds, in the enum's order.
 const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
                               QStringLiteral("printer")};
@@ -69,6 +70,7 @@ void StationSetup::load(const QSettings &settings)
     serial = Lane::SerialMode(std::max(0, int(serialModes.indexOf(settings.value(serialKey).toString()))));
     serialPattern = settings.value(serialPatternKey).toString();
     maxAttempts = settings.value(maxAttemptsKey, -1).toInt();
+    rosterPath = settings.value(rosterKey).toString();
 }
 
 void StationSetup::save(QSettings &settings) const
@@ -86,6 +88,7 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(serialKey, serialModes.at(int(serial)));
     settings.setValue(serialPatternKey, serialPattern);
     settings.setValue(maxAttemptsKey, maxAttempts);
+    settings.setValue(rosterKey, rosterPath);
     // The file names the benches' database and the operator: for its owner
     // alone.
     settings.sync();
@@ -152,6 +155,7 @@ std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *erro
     QString why;
     store.station = recordName(station, {}, &why).value_or(station);
     store.operatorName = recordName(operatorName, {}, &why).value_or(operatorName);
+    store.operatorId = operatorId;
     store.take = lock;
     store.maxAttempts = maxAttempts >= 0 ? maxAttempts : serial != Lane::SerialMode::Off ? defaultAttemptsWithSerials : 0;
     return ::makeStore(store, error);

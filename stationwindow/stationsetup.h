@@ -35,6 +35,10 @@ struct StationSetup {
     Lane::SerialMode serial = Lane::SerialMode::Off;
     QString serialPattern;
     int maxAttempts = -1;
+    // The roster operators sign in from (a CSV file; empty: none, or the
+    // database's own); and who signed in for this run, never remembered.
+    QString rosterPath;
+    QString operatorId;
 
     // The plan is a database's: several stations share it, and its audit.
     bool usesDatabase() const;

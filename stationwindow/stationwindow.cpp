@@ -121,6 +121,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     controls->addWidget(m_start);
     controls->addWidget(m_stop);
     controls->addWidget(m_bellBox);
+    addRosterButtons(controls);
     controls->addWidget(m_message, 1);
 
     m_tileArea = new QWidget(this);
@@ -244,6 +245,12 @@ StationSetup StationWindow::setup() const
 
 void StationWindow::start()
 {
+    if (!m_station && !m_signingIn)
+        signInAndStart();
+}
+
+void StationWindow::begin(const std::optional<Signer> &who)
+{
     if (m_station)
         return;
     // A run reads the plan and the audit itself, and shows their state once
@@ -254,13 +261,18 @@ void StationWindow::start()
         m_look->stop();
         m_lookWhenEnded = true;
     }
-    const StationSetup setup = this->setup();
+    StationSetup setup = this->setup();
     if (const QString problem = setup.problem(); !problem.isEmpty()) {
         ended(QStringLiteral("Not started: ") + problem, true);
         return;
     }
     if (m_settings)
         setup.save(*m_settings);
+    if (who) {
+        setup.operatorName = who->name;
+        setup.operatorId = who->id;
+    }
+    m_setupOpen = false;
 
     QString error;
     m_station = setup.makeStation(&error).release();
@@ -397,7 +409,9 @@ void StationWindow::ended(const QString &message, bool problem)
 
 void StationWindow::setLocked(bool locked)
 {
-    m_setup->setEnabled(!locked);
+    m_setup->setEnabled(!locked && (!m_hasRoster || m_setupOpen));
+    m_changeSetup->setEnabled(!locked && m_hasRoster && !m_setupOpen);
+    m_newShift->setEnabled(!locked);
     m_start->setEnabled(!locked);
     m_stop->setEnabled(locked);
     if (!locked)
@@ -498,45 +512,11 @@ void StationWindow::askToRelease(const RowEntry &entry)
                        "name.")
             .arg(entry.row).arg(value(entry.values, Setting::IpAddress), value(entry.values, Setting::MacAddress),
                                 settingsText(entry.before)),
-        QStringLiteral("Release"), [this, row = entry.row] { release(row); });
-}
-
-void StationWindow::release(int row)
-{
-    const auto done = [this, row](const QString &error) {
-        showMessage(error.isEmpty() ? QStringLiteral("Row %1 released: it goes back to the plan.").arg(row)
-                                    : QStringLiteral("Row %1 was not released: %2").arg(row).arg(printable(error)),
-                    !error.isEmpty());
-    };
-    if (m_station) {
-        QPointer<StationWindow> self(this);
-        m_station->store()->release(row, [self, done](const ProvisionStore::Answer &answer, const SettingValues &) {
-            if (self)
-                done(answer.error);
-        });
-        return;
-    }
-    // Between runs the files are taken for the release alone.
-    QString error;
-    std::shared_ptr<ProvisionStore> store = setup().makeStore(true, &error);
-    if (!store)
-        return done(error);
-    QPointer<StationWindow> self(this);
-    store->open([self, store, row, done](const ProvisionStore::Opened &opened) {
-        if (!self)
-            return;
-        if (!opened.ok)
-            return done(opened.error);
-        store->release(row, [self, store, done](const ProvisionStore::Answer &answer, const SettingValues &) {
-            if (!self)
-                return;
-            store->status([self](const StoreStatus &status) {
-                if (self)
-                    self->showPlan(status);
+        QStringLiteral("Release"), [this, row = entry.row] {
+            asSupervisor(SupervisorRight::Release, false, [this, row](const std::optional<Signer> &who, const QString &) {
+                release(row, who.value_or(Signer {}));
             });
-            done(answer.error);
         });
-    });
 }
 
 // --- Keyboard and closing ------------------------------------------------------------

@@ -7,6 +7,7 @@
 // as vev-cli provision runs it; the window only shows it and steers it.
 
 #include "host/hostenvironment.h"
+#include "roster/roster.h"
 #include "stationwindow/stationsetup.h"
 
 #include <QElapsedTimer>
@@ -18,7 +19,9 @@
 class LaneTile;
 class ScanRouter;
 class QCheckBox;
+class QDialog;
 class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -42,7 +45,8 @@ public:
     StationSetup setup() const;
     bool isRunning() const { return m_station != nullptr && m_running; }
 
-    // Starts a run with the set-up, or says why not.
+    // Starts a run with the set-up, or says why not; with a roster, once
+    // an operator has signed in.
     void start();
     // The lanes finish the modules in hand, record them, and the run ends.
     void stop();
@@ -74,8 +78,22 @@ private:
     void lookAtFiles(bool messages = true);
     void askToStop(bool thenClose);
     void askToRelease(const RowEntry &entry);
-    void release(int row);
+    void release(int row, const Signer &supervisor);
     void setLocked(bool locked);
+    // A run for whoever signed in (none without a roster).
+    void begin(const std::optional<Signer> &who);
+
+    // The roster (rostergate.cpp).
+    void addRosterButtons(QHBoxLayout *controls);
+    void withRoster(const std::function<void(const QString &error, const std::optional<Roster> &roster)> &then);
+    QDialog *askBadge(const QString &title, const QString &text, bool askName, bool askBadge,
+                  const std::function<void(const QString &code, const QString &name)> &then);
+    void signInAndStart();
+    // then runs once a supervisor's badge allows the right (at once, with
+    // none, without a roster); with askName, the shift's name comes too.
+    void asSupervisor(SupervisorRight right, bool askName,
+                      const std::function<void(const std::optional<Signer> &who, const QString &name)> &then);
+    void startShift(const std::optional<Signer> &who, const QString &name);
 
     HostEnvironment m_env;
     std::function<void()> m_bell;
@@ -85,6 +103,11 @@ private:
     SetupPanel *m_setup;
     QPushButton *m_start;
     QPushButton *m_stop;
+    QPushButton *m_changeSetup = nullptr;
+    QPushButton *m_newShift = nullptr;
+    bool m_hasRoster = false;  // as last read: the set-up is then a supervisor's to change
+    bool m_setupOpen = false;  // a supervisor opened it, until the next Start
+    bool m_signingIn = false;
     QCheckBox *m_bellBox;
     QLabel *m_message;
     QProgressBar *m_progress;

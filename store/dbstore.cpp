@@ -249,7 +249,7 @@ void DbStore::claim(const QString &port, const SettingValues &module, const QStr
 void DbStore::store(const AuditBody &body, std::function<void(const QString &)> done)
 {
     // Its time is set once: an attempt after a lost answer is known by it.
-    const AuditRecord record {auditTimeNow(), m_options.station, m_options.operatorName, {}, body};
+    const AuditRecord record {auditTimeNow(), m_options.station, m_options.operatorName, {}, body, m_options.operatorId};
     const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
         [this, id, record](PlanDatabase &db, bool retrying, const Worker::Finished &finished) {
@@ -284,12 +284,12 @@ void DbStore::note(const AuditBody &body, std::function<void(const QString &)> d
     store(body, std::move(done));
 }
 
-void DbStore::release(int row, std::function<void(const Answer &, const SettingValues &)> done)
+void DbStore::release(int row, const Signer &supervisor, std::function<void(const Answer &, const SettingValues &)> done)
 {
     const quint64 id = hold(std::move(done));
     enqueue(m_worker, Worker::Job {
-        [this, id, row](PlanDatabase &db, bool, const Worker::Finished &finished) {
-            db.release(row, [this, id, finished](const DbFault &fault, const SettingValues &values) {
+        [this, id, row, supervisor](PlanDatabase &db, bool, const Worker::Finished &finished) {
+            db.release(row, supervisor, [this, id, finished](const DbFault &fault, const SettingValues &values) {
                 if (!fault) {
                     answer<ReleaseCallback>(id, Answer(), values);
                     m_worker->changed();

@@ -51,6 +51,7 @@ public:
         // After a restore from a backup: the line the audit ends at now, to
         // go on from though it no longer holds the one remembered.
         std::optional<AuditMark> acceptFrom = {};
+        QString operatorId = {}; // with a roster
     };
 
     explicit DbStore(Options options, QObject *parent = nullptr);
@@ -62,13 +63,15 @@ public:
                std::function<void(const Claim &)> done) override;
     void record(const OutcomeRecord &outcome, std::function<void(const QString &)> done) override;
     void unclaim(const PlanRow &row, std::function<void(const QString &)> done) override;
-    void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;
+    void release(int row, const Signer &supervisor,
+                 std::function<void(const Answer &, const SettingValues &)> done) override;
     void note(const AuditBody &body, std::function<void(const QString &)> done) override;
     void status(std::function<void(const StoreStatus &)> done) override;
     void lastPassed(const QString &port, std::function<void(const std::optional<RowEntry> &)> done) override;
     void stopRetrying() override;
     QString stationName() const override { return m_options.station; }
     QString operatorName() const override { return m_options.operatorName; }
+    QString operatorId() const override { return m_options.operatorId; }
     QString description() const override { return m_options.uri.display(); }
 
     Place place() const override;

@@ -19,7 +19,7 @@ constexpr std::chrono::milliseconds slowRepeat {1000};
 DbStore::Worker::Worker(DbStore *store, const Options &options)
     : m_store(store)
     , m_options(options)
-    , m_db(std::make_unique<PlanDatabase>(m_options.uri, PlanDatabase::Identity {m_options.station, m_options.operatorName},
+    , m_db(std::make_unique<PlanDatabase>(m_options.uri, PlanDatabase::Identity {m_options.station, m_options.operatorName, m_options.operatorId},
                                           m_options.limits))
     , m_kept(m_options.station, {m_options.keepFolder})
     , m_retry(new QTimer(this))

@@ -207,6 +207,7 @@ QString FileStore::append(const AuditBody &body, bool keepIfChanged)
     record.time = auditTimeNow();
     record.station = m_options.station;
     record.operatorName = m_options.operatorName;
+    record.operatorId = m_options.operatorId;
     record.body = body;
     if (!sound())
         return keepIfChanged ? keep(record) : m_compromise;
@@ -290,7 +291,7 @@ void FileStore::unclaim(const PlanRow &row, std::function<void(const QString &)>
     done(error);
 }
 
-void FileStore::release(int row, std::function<void(const Answer &, const SettingValues &)> done)
+void FileStore::release(int row, const Signer &supervisor, std::function<void(const Answer &, const SettingValues &)> done)
 {
     if (!sound())
         return done({m_compromise, ExitCode::FilesChanged}, {});
@@ -303,7 +304,8 @@ void FileStore::release(int row, std::function<void(const Answer &, const Settin
                      ExitCode::Usage}, {});
     }
     const SettingValues values = held.values;
-    const QString error = append(ReleaseRecord {row, values, QStringLiteral("released by the operator")}, false);
+    const QString error = append(ReleaseRecord {row, values, QStringLiteral("released by the operator"), supervisor.id,
+                                                supervisor.name}, false);
     settled(error);
     done({error, error.isEmpty() ? ExitCode::Ok : ExitCode::Failure}, values);
 }

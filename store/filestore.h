@@ -34,6 +34,7 @@ public:
         bool force = false;   // accept IP addresses on the edge of their /24
         bool lock = true;     // false: only look (plan status), never write
         int maxAttempts = 0;  // a unit's outcomes before it goes to rework; 0: no limit
+        QString operatorId = {}; // with a roster
     };
 
     explicit FileStore(Options options, QObject *parent = nullptr);
@@ -45,12 +46,14 @@ public:
                std::function<void(const Claim &)> done) override;
     void record(const OutcomeRecord &outcome, std::function<void(const QString &)> done) override;
     void unclaim(const PlanRow &row, std::function<void(const QString &)> done) override;
-    void release(int row, std::function<void(const Answer &, const SettingValues &)> done) override;
+    void release(int row, const Signer &supervisor,
+                 std::function<void(const Answer &, const SettingValues &)> done) override;
     void note(const AuditBody &body, std::function<void(const QString &)> done) override;
     void status(std::function<void(const StoreStatus &)> done) override;
     void lastPassed(const QString &port, std::function<void(const std::optional<RowEntry> &)> done) override;
     QString stationName() const override { return m_options.station; }
     QString operatorName() const override { return m_options.operatorName; }
+    QString operatorId() const override { return m_options.operatorId; }
     QString description() const override;
 
     Place place() const override;

@@ -23,6 +23,7 @@
 // stations' role, and a station's check of the audit's tail).
 
 #include "plan/auditfile.h"
+#include "roster/roster.h"
 #include "store/databaseuri.h"
 #include "store/pgconnection.h"
 #include "store/store.h"
@@ -51,6 +52,7 @@ public:
     struct Identity {
         QString station;
         QString operatorName;
+        QString operatorId = {}; // with a roster
     };
 
     using Done = std::function<void(const DbFault &fault)>;
@@ -121,9 +123,19 @@ public:
     // carry now, said once.
     QString takeConflict() { return std::exchange(m_conflict, {}); }
 
+    // The roster kept beside the plan (vev_operator, planoperators.cpp):
+    // nobody when the tables have none. A row whose badge is no hash this
+    // tool reads is refused, named.
+    void operators(std::function<void(const DbFault &, const QList<RosterEntry> &)> done);
+    // Adds a person with the badge code given (hashed here); refused
+    // (Usage) for an id or a code someone on the roster has.
+    void addOperator(const RosterEntry &entry, const QString &code, Done done);
+    // Refused (Usage) for an id the roster does not have.
+    void removeOperator(const QString &id, Done done);
+
     // The operator hands a row in doubt back to the plan; refused (Usage)
     // for a row that is not in doubt. values: the row's.
-    void release(int row, std::function<void(const DbFault &, const SettingValues &values)> done);
+    void release(int row, const Signer &supervisor, std::function<void(const DbFault &, const SettingValues &values)> done);
 
     // Records kept elsewhere while the database could not be reached, added
     // in their order; a record already there is counted, not added again.
@@ -230,8 +242,16 @@ private:
                     Done failed);
     void appendRecord(const AuditRecord &record, Done finish);
     void isStored(const AuditRecord &record, std::function<void(bool stored)> then, Done failed);
-    void releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish);
-    void appendRelease(int row, const PlanRow &planRow, const std::shared_ptr<SettingValues> &values, Done finish);
+    void releaseRow(int row, const Signer &supervisor, const PgResult &locked, const std::shared_ptr<SettingValues> &values,
+                    Done finish);
+    void appendRelease(const PlanRow &planRow, const Signer &supervisor, const std::shared_ptr<SettingValues> &values,
+                       Done finish);
+    // A record of this run's, now, with its station and operator.
+    AuditRecord ownRecord(AuditBody body) const
+    {
+        return AuditRecord {auditTimeNow(), m_identity.station, m_identity.operatorName, {}, std::move(body),
+                            m_identity.operatorId};
+    }
     struct ImportState;
     void importRecord(const std::shared_ptr<ImportState> &state, Done finish);
     // Appends the record being imported; settles: its row takes the state

@@ -243,9 +243,9 @@ void PlanDatabase::nextOpenRow(const std::shared_ptr<ClaimState> &state, Done fi
 void PlanDatabase::claimRow(const std::shared_ptr<ClaimState> &state, const PlanRow &row, bool forced,
                             ProvisionStore::Claim::Kind kind, Done finish)
 {
-    const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
-                              ClaimRecord {row.row, state->port, state->module, row.values, forced,
-                                           kind == ProvisionStore::Claim::Fresh ? state->partOf : 0, state->unit.serial}};
+    const AuditRecord record = ownRecord(ClaimRecord {row.row, state->port, state->module, row.values, forced,
+                                                      kind == ProvisionStore::Claim::Fresh ? state->partOf : 0,
+                                                      state->unit.serial});
     const PlanChange claimed {QStringLiteral("state = 'claimed', station = $1, port = $2, run = $3, "
                                              "claimed_at = CAST($4 AS timestamptz), done_at = NULL, "
                                              "before = CAST($5 AS jsonb)"),
@@ -437,16 +437,17 @@ bool PlanDatabase::sameModule(const OutcomeRecord &outcome, const QByteArray &be
            && (mac == canonicalOf(outcome.written, Setting::MacAddress) || mac == canonicalOf(outcome.before, Setting::MacAddress));
 }
 
-void PlanDatabase::release(int row, std::function<void(const DbFault &, const SettingValues &)> done)
+void PlanDatabase::release(int row, const Signer &supervisor, std::function<void(const DbFault &, const SettingValues &)> done)
 {
     auto values = std::make_shared<SettingValues>();
-    transaction(QStringLiteral("BEGIN"), [this, row, values](Done finish) {
-        run(lockedRow, {row}, [this, row, values, finish](const PgResult &locked) { releaseRow(row, locked, values, finish); },
-            finish);
+    transaction(QStringLiteral("BEGIN"), [this, row, supervisor, values](Done finish) {
+        run(lockedRow, {row}, [this, row, supervisor, values, finish](const PgResult &locked) {
+            releaseRow(row, supervisor, locked, values, finish);
+        }, finish);
     }, [values, done](const DbFault &fault) { done(fault, *values); });
 }
 
-void PlanDatabase::releaseRow(int row, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish)
+void PlanDatabase::releaseRow(int row, const Signer &supervisor, const PgResult &locked, const std::shared_ptr<SettingValues> &values, Done finish)
 {
     if (locked.rows() == 0) {
         return run(QStringLiteral("SELECT count(*) FROM vev_plan"), {}, [row, finish](const PgResult &result) {
@@ -460,10 +461,10 @@ void PlanDatabase::releaseRow(int row, const PgResult &locked, const std::shared
         // A row that may be on two modules (passed, or open again) is
         // released once both have been set aside and the row taken off them.
         return run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM vev_conflict WHERE row = $1 AND resolved_seq IS NULL)"),
-                   {row}, [this, row, state, planRow, values, finish](const PgResult &result) {
+                   {row}, [this, row, supervisor, state, planRow, values, finish](const PgResult &result) {
                        if (!result.flag(0, 0))
                            return finish(DbFault::refused(notInDoubtText(row, rowStateText(state)), ExitCode::Usage));
-                       appendRelease(row, planRow, values, finish);
+                       appendRelease(planRow, supervisor, values, finish);
                    }, finish);
     }
     if (state == RowState::Open || state == RowState::Passed || live) {
@@ -471,13 +472,15 @@ void PlanDatabase::releaseRow(int row, const PgResult &locked, const std::shared
                                   : rowStateText(state);
         return finish(DbFault::refused(notInDoubtText(row, what), ExitCode::Usage));
     }
-    appendRelease(row, planRow, values, finish);
+    appendRelease(planRow, supervisor, values, finish);
 }
 
-void PlanDatabase::appendRelease(int row, const PlanRow &planRow, const std::shared_ptr<SettingValues> &values, Done finish)
+void PlanDatabase::appendRelease(const PlanRow &planRow, const Signer &supervisor, const std::shared_ptr<SettingValues> &values,
+                                 Done finish)
 {
-    const AuditRecord record {auditTimeNow(), m_identity.station, m_identity.operatorName, {},
-                              ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator")}};
+    const int row = planRow.row;
+    const AuditRecord record = ownRecord(ReleaseRecord {row, planRow.values, QStringLiteral("released by the operator"),
+                                                        supervisor.id, supervisor.name});
     appendLine(record, settling(row, RowState::Open, record.time), [this, row, planRow, values, finish](qint64 seq) {
         *values = planRow.values;
         run(QStringLiteral("UPDATE vev_conflict SET resolved_seq = $1 WHERE row = $2 AND resolved_seq IS NULL"), {seq, row},

@@ -19,6 +19,9 @@ const QStringList stationGrants = {
     QStringLiteral("REVOKE ALL ON vev_schema, vev_station, vev_plan, vev_audit, vev_conflict FROM PUBLIC, %1"),
     QStringLiteral("REVOKE ALL ON SEQUENCE vev_run, vev_station_id_seq FROM PUBLIC, %1"),
     QStringLiteral("GRANT SELECT ON vev_schema, vev_station, vev_plan, vev_audit, vev_conflict TO %1"),
+    // Sign-in checks a badge against the roster; only the owner changes it.
+    QStringLiteral("REVOKE ALL ON vev_operator FROM PUBLIC, %1"),
+    QStringLiteral("GRANT SELECT ON vev_operator TO %1"),
     QStringLiteral("GRANT INSERT ON vev_audit, vev_conflict TO %1"),
     QStringLiteral("GRANT UPDATE (resolved_seq) ON vev_conflict TO %1"),
     QStringLiteral("GRANT UPDATE (state, station, port, run, claimed_at, done_at, before, audit_seq) ON vev_plan TO %1"),
@@ -32,7 +35,7 @@ const QStringList stationGrants = {
 const QString othersObjects = QStringLiteral(
     "SELECT CASE c.relkind WHEN 'S' THEN 'SEQUENCE' ELSE 'TABLE' END, quote_ident(c.relname), "
     "pg_get_userbyid(c.relowner) FROM pg_class c WHERE c.relnamespace = to_regnamespace(current_schema()) "
-    "AND c.relname IN ('vev_schema', 'vev_station', 'vev_plan', 'vev_audit', 'vev_conflict', 'vev_run') "
+    "AND c.relname IN ('vev_schema', 'vev_station', 'vev_plan', 'vev_audit', 'vev_conflict', 'vev_run', 'vev_operator') "
     "AND c.relowner <> (SELECT oid FROM pg_roles WHERE rolname = current_user) "
     "UNION ALL SELECT 'FUNCTION', quote_ident(p.proname) || '()', pg_get_userbyid(p.proowner) FROM pg_proc p "
     "WHERE p.pronamespace = to_regnamespace(current_schema()) "
@@ -66,6 +69,9 @@ void PlanDatabase::initialise(const QString &stationRole, std::function<void(con
                             checkVersion(next, true);
                         }, next);
                     },
+                    // Tables made at version 4 before the roster was.
+                    statement(operatorTable, {}),
+                    statement(operatorIdIndex, {}),
                     [this, quoted](const Done &next) {
                         QList<Step> steps;
                         for (const QString &grant : stationGrants)
@@ -226,7 +232,7 @@ void PlanDatabase::appendAccept(const std::optional<AuditMark> &remembered, cons
         record.rememberedSeq = remembered->seq;
         record.rememberedHash = QString::fromLatin1(remembered->hash);
     }
-    const AuditRecord line {auditTimeNow(), m_identity.station, m_identity.operatorName, {}, record};
+    const AuditRecord line = ownRecord(record);
     transaction(QStringLiteral("BEGIN"), [this, line](Done finish) {
         appendLine(line, std::nullopt, [finish](qint64) { finish({}); }, finish);
     }, done);

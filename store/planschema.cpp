@@ -114,6 +114,8 @@ const QList<Statement> schema = {
     {conflictGuard, {}},
     {conflictGuardTrigger, {}},
     {guardsPath, {}},
+    {operatorTable, {}},
+    {operatorIdIndex, {}},
 };
 
 // From each version to the next: index 0 takes version 1 to 2. Tables of
@@ -147,6 +149,8 @@ const QList<QList<Statement>> upgrades = {
         {QStringLiteral("ALTER TABLE vev_audit ADD COLUMN IF NOT EXISTS serial text, ADD COLUMN IF NOT EXISTS attempt "
                         "integer, ADD COLUMN IF NOT EXISTS code text, ADD COLUMN IF NOT EXISTS operator_id text"), {}},
         {unitIndex, {}},
+        {operatorTable, {}},
+        {operatorIdIndex, {}},
     },
 };
 

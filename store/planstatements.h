@@ -24,6 +24,15 @@ namespace plansql {
 //    operator's id beside each line (vev_audit.serial, attempt, code,
 //    operator_id), and a unit's lines by its serial (vev_audit_serial).
 constexpr int schemaVersion = 4;
+// The roster beside the plan: each person's badge code only as a salted
+// hash (roster/badge.h). Made with the tables of version 4, and by db init
+// and operator add on tables that were at version 4 before it.
+inline const QString operatorTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS vev_operator (id text PRIMARY KEY, name text NOT NULL, role text NOT NULL "
+    "CHECK (role IN ('operator', 'supervisor')), badge text NOT NULL, added timestamptz NOT NULL DEFAULT now())");
+inline const QString operatorIdIndex = QStringLiteral(
+    "CREATE UNIQUE INDEX IF NOT EXISTS vev_operator_id ON vev_operator (lower(id))");
+
 // Advisory locks of this tool: (stationSpace, station id) for as long as a
 // running station's connection lives; (appendSpace, 0) while a line is
 // appended or the tables are made.

@@ -72,6 +72,13 @@ inline QString holderText(const QString &application, qint64 pid, const QString 
         .arg(printable(host));
 }
 
+// A person of a roster as a record names them: their short id and name;
+// both empty where there is no roster.
+struct Signer {
+    QString id;
+    QString name;
+};
+
 // Why a row is not released, in the same words from every store.
 inline QString noSuchRowText(int row, const QString &rows)
 {
@@ -162,8 +169,9 @@ public:
 
     // A row in doubt handed back to the plan by the operator, who has dealt
     // with the module it may be on; values: the row's. Refused (Usage) for
-    // a row not in doubt.
-    virtual void release(int row, std::function<void(const Answer &answer, const SettingValues &values)> done) = 0;
+    // a row not in doubt. supervisor: who allowed it, recorded on its line.
+    virtual void release(int row, const Signer &supervisor,
+                         std::function<void(const Answer &answer, const SettingValues &values)> done) = 0;
 
     // Anything else worth a line of its own, such as a label printed.
     virtual void note(const AuditBody &body, std::function<void(const QString &error)> done) = 0;
@@ -187,6 +195,8 @@ public:
     // Records carry the station's and the operator's name.
     virtual QString stationName() const = 0;
     virtual QString operatorName() const = 0;
+    // The operator's short id from a roster; empty without one.
+    virtual QString operatorId() const { return {}; }
     // Where the store is, for messages (never a password).
     virtual QString description() const = 0;
 

@@ -20,6 +20,7 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
         options.uri = *uri;
         options.station = setup.station;
         options.operatorName = setup.operatorName;
+        options.operatorId = setup.operatorId;
         options.keepFolder = setup.keepFolder;
         options.maxAttempts = setup.maxAttempts;
         options.look = !setup.take || !setup.holdName;
@@ -32,6 +33,7 @@ std::unique_ptr<ProvisionStore> makeStore(const StoreSetup &setup, QString *erro
     options.auditPath = setup.audit;
     options.station = setup.station;
     options.operatorName = setup.operatorName;
+    options.operatorId = setup.operatorId;
     options.force = setup.force;
     options.maxAttempts = setup.maxAttempts;
     options.lock = setup.take;

@@ -28,6 +28,7 @@ struct StoreSetup {
     // which a station goes on from (see DbStore::Options::acceptFrom).
     std::optional<AuditMark> acceptFrom = {};
     int maxAttempts = 0;  // a unit's outcomes before it goes to rework; 0: no limit
+    QString operatorId = {}; // the operator's short id, with a roster
 
     // Whether the plan names a database, good or not (by its scheme).
     bool usesDatabase() const;

@@ -11,6 +11,7 @@
 #include "productionline.h"
 #include "protocol/values.h"
 #include "pseudoterminal.h"
+#include "rosterfixture.h"
 #include "protocol/settingsjson.h"
 #include "simprocess.h"
 #include "tamper.h"
@@ -99,6 +100,8 @@ private slots:
     void changedFilesStopTheRun();
     void statusBoardFitsTheTerminal();
     void unitsBySerial();
+    void rosterGuardsTheLine();
+    void badgePromptKeepsTheTerminal();
 };
 
 void TestCli::readPrintsTheSettings()
@@ -1014,6 +1017,114 @@ void TestCli::statusBoardFitsTheTerminal()
     // After the resize: cut to the new width, with an ellipsis.
     QCOMPARE(board.last().size(), 29);
     QVERIFY2(board.last().endsWith(QChar(0x2026)), qPrintable(board.last()));
+}
+
+void TestCli::rosterGuardsTheLine()
+{
+    QTemporaryDir dir;
+    const QString plan = writeFile(dir, QStringLiteral("plan.csv"), plan3);
+    const QString audit = dir.filePath(QStringLiteral("audit.jsonl"));
+    const QString rosterFile = roster::writeRoster(dir);
+    const QStringList withRoster {"--roster", rosterFile};
+    QByteArray said; // everything vev-cli printed, searched for codes at the end
+    const auto run = [&said](const QStringList &arguments, const QByteArray &badge) {
+        const Run result = cliWithInput(arguments, badge + '\n');
+        said += result.out.toUtf8() + result.err.toUtf8();
+        return result;
+    };
+
+    // A stranger's code starts nothing; an operator's starts the run, and
+    // every line names them.
+    SimProcess module({"--ignore-writes"});
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    const QStringList once = provision(plan, audit, QStringList {"--once", "--port", module.devicePath()} + withRoster);
+    Run result = run(once, roster::strangerCode);
+    QVERIFY2(result.code == 2 && result.err.contains(QLatin1String("sign-in refused: the badge code is not on the roster")),
+             qPrintable(result.err));
+    QVERIFY(!QFile::exists(audit));
+    QCOMPARE(run(once + QStringList {"--operator", "Eve"}, roster::operatorCode).code, 2);
+    result = run(once, roster::operatorCode);
+    QVERIFY2(result.code == 9 && result.err.contains(QLatin1String("Signed in: Ana Lima (ana, operator)")),
+             qPrintable(result.out + result.err));
+
+    // Releasing the failed row and a new shift take a supervisor's badge,
+    // from stdin or from a file of the owner's alone.
+    const QStringList release {"plan", "release", "--plan", plan, "--audit", audit, "--row", "1"};
+    const QStringList shift {"shift", "start", "--plan", plan, "--audit", audit, "--name", "night"};
+    for (const QStringList &command : {release, shift}) {
+        result = run(command + withRoster, roster::operatorCode);
+        QVERIFY2(result.code == 2 && result.err.contains(QLatin1String("Ana Lima (ana) is an operator;"))
+                     && result.err.contains(QLatin1String("needs a supervisor's badge")), qPrintable(result.err));
+    }
+    const QString badge = writeFile(dir, QStringLiteral("badge"), roster::supervisorCode + "\r\n");
+    QFile::setPermissions(badge, QFile::ReadOwner | QFile::ReadGroup);
+    result = run(release + withRoster + QStringList {"--badge-file", badge}, {});
+    QVERIFY2(result.code == 2 && result.err.contains(QLatin1String("chmod 600")), qPrintable(result.err));
+    QFile::setPermissions(badge, QFile::ReadOwner);
+    result = run(release + withRoster + QStringList {"--badge-file", badge}, {});
+    QVERIFY2(result.code == 0 && result.out.contains(QLatin1String("Row 1")), qPrintable(result.out + result.err));
+    result = run(shift + withRoster, roster::supervisorCode);
+    QVERIFY2(result.code == 0 && result.out.contains(QLatin1String("Shift night starts")), qPrintable(result.out + result.err));
+    // Without a roster, a shift is anyone's to start, as a release is.
+    QCOMPARE(run(shift + QStringList {"--operator", "Bo"}, {}).code, 0);
+
+    QCOMPARE(auditKinds(audit), (QStringList {"claim 1", "outcome 1 fail", "release 1", "shift 0", "shift 0"}));
+    QList<AuditRecord> records;
+    verifyAudit(audit, [&records](const AuditRecord &record, int) { records << record; });
+    QCOMPARE(records.size(), 5);
+    for (int i : {0, 1})
+        QCOMPARE(records.at(i).operatorId + ' ' + records.at(i).operatorName, QStringLiteral("ana Ana Lima"));
+    const auto &released = std::get<ReleaseRecord>(records.at(2).body);
+    QCOMPARE(released.supervisorId + ' ' + released.supervisor, QStringLiteral("sam Sam Okoro"));
+    QCOMPARE(records.at(3).operatorId, QStringLiteral("sam"));
+    QCOMPARE(std::get<ShiftRecord>(records.at(3).body).name, QStringLiteral("night"));
+    QCOMPARE(records.at(4).operatorId + records.at(4).operatorName, QStringLiteral("Bo"));
+
+    // No code anywhere: not in the audit, not in what was printed.
+    QFile file(audit);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(roster::codeIn(file.readAll()), QString());
+    QCOMPARE(roster::codeIn(said), QString());
+}
+
+// A code typed on a terminal is not echoed, and the terminal gets its echo
+// back however the prompt ends, Ctrl-C included.
+void TestCli::badgePromptKeepsTheTerminal()
+{
+    QTemporaryDir dir;
+    const QStringList shift {"shift", "start", "--plan", writeFile(dir, QStringLiteral("plan.csv"), plan3), "--audit",
+                             dir.filePath(QStringLiteral("audit.jsonl")), "--roster", roster::writeRoster(dir)};
+    PseudoTerminal terminal;
+    QVERIFY2(terminal.isValid(), qPrintable(terminal.error()));
+    {
+        const int fd = ::open(QFile::encodeName(terminal.devicePath()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        termios typing = terminal.lineSettings();
+        typing.c_lflag |= ECHO | ICANON;
+        QCOMPARE(::tcsetattr(fd, TCSANOW, &typing), 0);
+        ::close(fd);
+    }
+    terminal.startRecording();
+    for (const bool interrupted : {true, false}) {
+        QProcess prompt;
+        prompt.setStandardInputFile(terminal.devicePath());
+        prompt.setStandardErrorFile(terminal.devicePath());
+        prompt.start(QStringLiteral(VEV_CLI_PATH), shift);
+        QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().count("Supervisor's badge for starting a new shift:") == (interrupted ? 1 : 2),
+                                 10000);
+        QVERIFY(!(terminal.lineSettings().c_lflag & ECHO));
+        if (interrupted) {
+            sendSignal(prompt, SIGINT);
+            QCOMPARE(finished(prompt).code, -2);
+        } else {
+            terminal.send(roster::supervisorCode + '\n');
+            const Run run = finished(prompt);
+            QVERIFY2(run.code == 0 && run.out.startsWith(QLatin1String("A new shift starts")), qPrintable(run.out));
+        }
+        QVERIFY(terminal.lineSettings().c_lflag & ECHO);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(terminal.recorded().contains("Signed in: Sam Okoro"), 10000);
+    QCOMPARE(roster::codeIn(terminal.recorded()), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -6,6 +6,7 @@
 #include "largerun.h"
 #include "netnamespace.h"
 #include "postgresserver.h"
+#include "rosterfixture.h"
 #include "simprocess.h"
 #include "plan/auditfile.h"
 #include "station/station.h"
@@ -176,6 +177,7 @@ private slots:
     void callbacksStayOnTheCallersThread();
     void unitsAreOneRowEach_data();
     void unitsAreOneRowEach();
+    void rosterInTheDatabase();
 
 private:
     QString database(const QString &name, const QByteArray &plan);
@@ -554,7 +556,7 @@ void TestDbStore::hostileTexts()
     QCOMPARE(plan.inDoubt.first().station, text);
     QCOMPARE(plan.inDoubt.first().port, text);
     QCOMPARE(plan.stations.first().name, text);
-    const auto released = answered<ProvisionStore::Answer, SettingValues>([&](auto done) { store.release(1, done); });
+    const auto released = answered<ProvisionStore::Answer, SettingValues>([&](auto done) { store.release(1, {}, done); });
     QVERIFY(released && std::get<0>(*released).ok());
 
     // The audit gives every text back unchanged, in its lines and in the
@@ -1048,6 +1050,7 @@ void TestDbStore::olderTablesAreBroughtUp()
     const QString uri = database(QStringLiteral("older"), planOf(1, 1));
     QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
     QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("ALTER TABLE vev_audit DROP COLUMN stored_at; "
+                                                                   "DROP TABLE vev_operator; "
                                                                    "UPDATE vev_schema SET version = 1")),
              QString());
     SimProcess module;
@@ -1056,10 +1059,11 @@ void TestDbStore::olderTablesAreBroughtUp()
     QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
     QString rows;
     QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("SELECT (SELECT version FROM vev_schema), "
-                                                                   "to_regclass('vev_audit_row') IS NOT NULL, count(*) FROM "
+                                                                   "to_regclass('vev_audit_row') IS NOT NULL, "
+                                                                   "to_regclass('vev_operator') IS NOT NULL, count(*) FROM "
                                                                    "vev_audit WHERE stored_at IS NOT NULL"), &rows),
              QString());
-    QCOMPARE(rows, QStringLiteral("4|t|2"));
+    QCOMPARE(rows, QStringLiteral("4|t|t|2"));
 
     QCOMPARE(m_server->sql(QStringLiteral("older"), QStringLiteral("ALTER TABLE vev_audit DISABLE TRIGGER vev_audit_append_only; "
                                                                    "UPDATE vev_audit SET stored_at = stored_at - interval "
@@ -1127,11 +1131,20 @@ void TestDbStore::stationRoleKeepsToItsShare()
          "row 3: its state changes only with an audit line for it appended in the same transaction"},
         {"INSERT INTO vev_conflict (row, seq, station, why) VALUES (1, 2, 'bench-R', 'made up')",
          "vev_conflict of row 1: only with its outcome line, appended in the same transaction"},
+        {"INSERT INTO vev_operator (id, name, role, badge) VALUES ('me', 'Me', 'supervisor', 'x')",
+         "permission denied for table vev_operator"},
+        {"UPDATE vev_operator SET role = 'supervisor'", "permission denied for table vev_operator"},
     };
     for (const auto &[change, said] : denied) {
         const QString answer = m_server->sql(QStringLiteral("roles"), QStringLiteral("SET ROLE bench_login; ") + QLatin1String(change));
         QVERIFY2(answer.contains(QLatin1String(said)), qPrintable(QLatin1String(change) + QStringLiteral(": ") + answer));
     }
+    // A station reads the roster to sign in with; only the owner changes it.
+    QCOMPARE(m_server->sql(QStringLiteral("roles"), QStringLiteral("SET ROLE bench_login; SELECT count(*) FROM vev_operator")),
+             QString());
+    run = cliWithInput({"operator", "add", "--db", station, "--id", "me", "--name", "Me", "--role", "supervisor"},
+                       roster::supervisorCode + '\n');
+    QVERIFY2(run.code == 1 && run.err.contains(QLatin1String("permission denied for table vev_operator")), qPrintable(run.err));
     run = cli({"plan", "import", "--db", station, writeFile(m_dir, QStringLiteral("more.csv"), planOf(7, 1))});
     QVERIFY2(run.code == 1 && run.err.contains(QLatin1String("imported by the login that owns the tables")), qPrintable(run.err));
     QCOMPARE(status(station).value(QStringLiteral("passed")).toInt(), 2);
@@ -1231,6 +1244,73 @@ void TestDbStore::callbacksStayOnTheCallersThread()
     QTRY_VERIFY_WITH_TIMEOUT(*exported && *endedOn, answerMs);
     QCOMPARE(*endedOn, QThread::currentThread());
     QCOMPARE(tracer.endedElsewhere->load(), 0);
+}
+
+void TestDbStore::rosterInTheDatabase()
+{
+    const QString uri = database(QStringLiteral("roster"), planOf(1, 2));
+    QVERIFY2(uri.startsWith(QLatin1String("postgresql://")), qPrintable(uri));
+    QByteArray said; // everything vev-cli printed, searched for codes at the end
+    const auto run = [&said](const QStringList &arguments, const QByteArray &badge) {
+        const Run result = cliWithInput(arguments, badge + '\n');
+        said += result.out.toUtf8() + result.err.toUtf8();
+        return result;
+    };
+    const QStringList add {"operator", "add", "--db", uri};
+    Run result = run(add + QStringList {"--id", "ana", "--name", "Ana Lima"}, roster::operatorCode);
+    QVERIFY2(result.code == 0 && result.out.contains(QLatin1String("Added ana (Ana Lima) as operator")), qPrintable(result.err));
+    result = run(add + QStringList {"--id", "sam", "--name", "Sam Okoro", "--role", "supervisor"}, roster::supervisorCode);
+    QVERIFY2(result.code == 0, qPrintable(result.err));
+    result = run(add + QStringList {"--id", "bo", "--name", "Bo"}, roster::operatorCode);
+    QVERIFY2(result.code == 2 && result.err.contains(QLatin1String("the badge code is ana's already")), qPrintable(result.err));
+    result = run(add + QStringList {"--id", "ANA", "--name", "Ana Two"}, "OTHER-CODE");
+    QVERIFY2(result.code == 2 && result.err.contains(QLatin1String("the roster has ana already")), qPrintable(result.err));
+    result = run({"operator", "list", "--db", uri}, {});
+    QVERIFY2(result.code == 0 && result.out.contains(QLatin1String("2 people")) && result.out.contains(QLatin1String("Sam Okoro"))
+                 && !result.out.contains(QLatin1String("pbkdf2")), qPrintable(result.out + result.err));
+
+    // The database's roster signs the station in: a stranger starts nothing.
+    SimProcess module({"--ignore-writes"});
+    QVERIFY2(module.isRunning(), qPrintable(module.error()));
+    const QStringList once = provision(uri, QStringLiteral("bench-1"), {&module}) << "--once";
+    result = run(once, roster::strangerCode);
+    QVERIFY2(result.code == 2 && result.err.contains(QLatin1String("not on the roster")), qPrintable(result.err));
+    QCOMPARE(status(uri).value(QStringLiteral("open")).toInt(), 2);
+    result = run(once, roster::operatorCode);
+    QVERIFY2(result.code == 9, qPrintable(result.out + result.err));
+
+    // Releasing the failed row and a new shift: an operator's badge is refused.
+    const QStringList release {"plan", "release", "--db", uri, "--row", "1"};
+    const QStringList shift {"shift", "start", "--db", uri, "--name", "early"};
+    for (const QStringList &command : {release, shift}) {
+        result = run(command, roster::operatorCode);
+        QVERIFY2(result.code == 2 && result.err.contains(QLatin1String("Ana Lima (ana) is an operator;")), qPrintable(result.err));
+        result = run(command, roster::supervisorCode);
+        QVERIFY2(result.code == 0, qPrintable(result.out + result.err));
+    }
+    QList<AuditRecord> records;
+    const AuditCheck check = verifyAudit(exported(uri, m_dir), [&records](const AuditRecord &record, int) { records << record; });
+    QVERIFY2(check.firstBad == 0 && records.size() == 4, qPrintable(check.why));
+    QCOMPARE(records.at(0).operatorId + ' ' + records.at(1).operatorId, QStringLiteral("ana ana"));
+    QCOMPARE(std::get<ReleaseRecord>(records.at(2).body).supervisorId, QStringLiteral("sam"));
+    QCOMPARE(std::get<ShiftRecord>(records.at(3).body).name, QStringLiteral("early"));
+    QString rows;
+    QCOMPARE(m_server->sql(QStringLiteral("roster"), QStringLiteral("SELECT kind, operator_id FROM vev_audit ORDER BY seq"), &rows),
+             QString());
+    QCOMPARE(rows.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             (QStringList {"claim|ana", "outcome|ana", "release|sam", "shift|sam"}));
+
+    // Someone removed from the roster signs in no more.
+    QCOMPARE(run({"operator", "remove", "--db", uri, "--id", "ana"}, {}).code, 0);
+    QCOMPARE(run({"operator", "remove", "--db", uri, "--id", "ana"}, {}).code, 2);
+    QCOMPARE(run(once, roster::operatorCode).code, 2);
+
+    // No code anywhere: not in the tables, not in what was printed.
+    QCOMPARE(m_server->sql(QStringLiteral("roster"), QStringLiteral("SELECT * FROM vev_operator; SELECT * FROM vev_audit"), &rows),
+             QString());
+    QVERIFY(rows.contains(QLatin1String("pbkdf2-sha256$")));
+    QCOMPARE(roster::codeIn(rows.toUtf8()), QString());
+    QCOMPARE(roster::codeIn(said), QString());
 }
 
 QTEST_GUILESS_MAIN(TestDbStore)

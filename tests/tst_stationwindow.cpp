@@ -6,6 +6,7 @@
 #include "fakehost.h"
 #include "desktop/desktopsettings.h"
 #include "productionline.h"
+#include "rosterfixture.h"
 #include "simprocess.h"
 #include "simulatedline.h"
 #include "plan/auditfile.h"
@@ -16,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -56,6 +58,24 @@ bool confirm(const QWidget &window, const char *box)
     return true;
 }
 
+// Answers the window's badge dialog with a code typed, then Enter, as a
+// scanner sends it; a shift's name first when it asks for one.
+bool scanBadge(const QWidget &window, const QByteArray &code, const QString &shiftName = {})
+{
+    QDialog *dialog = nullptr;
+    if (!QTest::qWaitFor([&] { return (dialog = window.findChild<QDialog *>(QStringLiteral("dialog_signIn"))) && dialog->isVisible(); },
+                         5000))
+        return false;
+    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit_shiftName")))
+        QTest::keyClicks(name, shiftName);
+    auto *badge = dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit_badge"));
+    if (!badge || badge->echoMode() != QLineEdit::Password)
+        return false;
+    QTest::keyClicks(badge, QString::fromLatin1(code));
+    QTest::keyClick(badge, Qt::Key_Return);
+    return QTest::qWaitFor([&] { return !window.findChild<QDialog *>(QStringLiteral("dialog_signIn")) || !dialog->isVisible(); }, 5000);
+}
+
 // Whether every line of an audit names the operator.
 bool everyLineBy(const QString &path, const QString &operatorName)
 {
@@ -84,6 +104,7 @@ private slots:
     void readableAtDesktopFonts();
     void programStartsFromTheCommandLine();
     void serialsGoToTheirLanes();
+    void rosterGuardsTheWindow();
 
 private:
     StationSetup setupFor(const QString &plan, const QStringList &ports)
@@ -507,6 +528,77 @@ void TestStationWindow::programStartsFromTheCommandLine()
     QCOMPARE(outcomes.filter(QStringLiteral(" pass")).size(), 1);
     QCOMPARE(outcomes.filter(QStringLiteral(" fail")).size(), 1);
     QVERIFY(everyLineBy(audit, QStringLiteral("Ana")));
+}
+
+void TestStationWindow::rosterGuardsTheWindow()
+{
+    ModuleSimulator::Options lying;
+    lying.lineModules = 1;
+    lying.ignoreWrites = true;
+    lying.offAfterMs = 600000;
+    SimulatedLine line(lying);
+    QVERIFY(line.modules);
+    StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan3), {line.line.devicePath()});
+    setup.rosterPath = roster::writeRoster(*m_dir);
+    const auto window = shownWindow(setup);
+    QSignalSpy ended(window.get(), &StationWindow::runEnded);
+    auto *setupBox = window->findChild<QWidget *>(QStringLiteral("groupBox_setup"));
+    auto *changeSetup = window->findChild<QAbstractButton *>(QStringLiteral("pushButton_changeSetup"));
+    // With a roster, the set-up is a supervisor's to change.
+    QTRY_VERIFY(changeSetup->isEnabled());
+    QVERIFY(!setupBox->isEnabled());
+
+    // A stranger's badge starts nothing; an operator's starts the run.
+    window->start();
+    QVERIFY(scanBadge(*window, roster::strangerCode));
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(text(window.get(), "label_message"), QStringLiteral("Not started: sign-in refused: the badge code is not on the roster"));
+    QVERIFY(!window->isRunning());
+    window->start();
+    QVERIFY(scanBadge(*window, roster::operatorCode));
+    QTRY_VERIFY(window->isRunning());
+
+    // The failed row is released with a supervisor's badge, not an operator's.
+    auto *doubt = window->findChild<QTableWidget *>(QStringLiteral("table_doubt"));
+    QTRY_COMPARE_WITH_TIMEOUT(doubt->rowCount(), 1, runMs);
+    for (const QByteArray &code : {roster::operatorCode, roster::supervisorCode}) {
+        qobject_cast<QAbstractButton *>(doubt->cellWidget(0, 3))->click();
+        QVERIFY(confirm(*window, "box_release"));
+        QVERIFY(scanBadge(*window, code));
+        if (code == roster::operatorCode) {
+            QTRY_COMPARE(text(window.get(), "label_message"),
+                         QStringLiteral("Refused: Ana Lima (ana) is an operator; releasing a row needs a supervisor's badge"));
+            QCOMPARE(doubt->rowCount(), 1);
+        }
+    }
+    QTRY_COMPARE(doubt->rowCount(), 0);
+    window->stop();
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, runMs);
+
+    // Opening the set-up and a new shift: each refused to an operator.
+    for (const QByteArray &code : {roster::operatorCode, roster::supervisorCode}) {
+        changeSetup->click();
+        QVERIFY(scanBadge(*window, code));
+        QTRY_COMPARE(setupBox->isEnabled(), code == roster::supervisorCode);
+        window->findChild<QAbstractButton *>(QStringLiteral("pushButton_newShift"))->click();
+        QVERIFY(scanBadge(*window, code, QStringLiteral("late")));
+        if (code == roster::operatorCode)
+            QTRY_VERIFY(text(window.get(), "label_message").contains(QLatin1String("starting a new shift needs a supervisor's")));
+    }
+    QTRY_COMPARE(text(window.get(), "label_message"), QStringLiteral("Shift late starts: recorded in the audit."));
+
+    QCOMPARE(auditKinds(setup.auditPath), (QStringList {"claim 1", "outcome 1 fail", "release 1", "shift 0"}));
+    QList<AuditRecord> records;
+    verifyAudit(setup.auditPath, [&records](const AuditRecord &record, int) { records << record; });
+    QCOMPARE(records.at(0).operatorId + ' ' + records.at(1).operatorName, QStringLiteral("ana Ana Lima"));
+    QCOMPARE(records.at(2).operatorId + ' ' + std::get<ReleaseRecord>(records.at(2).body).supervisorId, QStringLiteral("ana sam"));
+    QCOMPARE(records.at(3).operatorId + ' ' + std::get<ShiftRecord>(records.at(3).body).name, QStringLiteral("sam late"));
+    // The codes stay nowhere: not in the audit, not in the remembered set-up.
+    for (const QString &path : {setup.auditPath, QSettings(QStringLiteral("TELVOR"), QStringLiteral("VevStation")).fileName()}) {
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+        QCOMPARE(roster::codeIn(file.readAll()), QString());
+    }
 }
 
 QTEST_MAIN(TestStationWindow)

@@ -162,7 +162,7 @@ void TestStore::storeKeepsOneStateTable()
     QString released;
     store->unclaim(resumed.row, [&](const QString &e) { released = e; });
     QCOMPARE(released, QString());
-    store->release(2, [&](const ProvisionStore::Answer &answer, const SettingValues &) { released = answer.error; });
+    store->release(2, {}, [&](const ProvisionStore::Answer &answer, const SettingValues &) { released = answer.error; });
     QVERIFY2(released.contains(QLatin1String("not in doubt")), qPrintable(released));
     StoreStatus status;
     store->status([&](const StoreStatus &s) { status = s; });

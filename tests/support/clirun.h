@@ -38,3 +38,13 @@ inline Run cli(const QStringList &arguments, int timeoutMs = 15000)
     process.start(QStringLiteral(VEV_CLI_PATH), arguments);
     return finished(process, timeoutMs);
 }
+
+// The same with text on its standard input, then its end: a badge scanned.
+inline Run cliWithInput(const QStringList &arguments, const QByteArray &input, int timeoutMs = 15000)
+{
+    QProcess process;
+    process.start(QStringLiteral(VEV_CLI_PATH), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    return finished(process, timeoutMs);
+}

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// A command's arguments as its check sees them, and how a check refuses:
-// for the command table (commandline.cpp) and the checks of command
-// families kept in files of their own.
+// What the checks of vev-cli's commands share (commandline.cpp and the
+// files beside it): a command's arguments once read, and its refusal.
 
 #include "commandline.h"
 #include "options.h"
