@@ -25,7 +25,7 @@ struct Options {
                        "provision: also how long a silent line means the module was taken off."),
         QStringLiteral("MS"), QStringLiteral("3000")};
     QCommandLineOption json {QStringLiteral("json"),
-        QStringLiteral("read: print the settings as JSON, in the form write --from takes; plan status: as JSON.")};
+        QStringLiteral("read: print the settings as JSON, in the form write --from takes; plan status, report: as JSON.")};
     QCommandLineOption ip {QStringLiteral("ip"), QStringLiteral("write, label: the IP address."), QStringLiteral("A")};
     QCommandLineOption gateway {QStringLiteral("gateway"), QStringLiteral("write, label: the gateway address."),
                                 QStringLiteral("G")};
@@ -37,8 +37,9 @@ struct Options {
     QCommandLineOption autoValues {QStringLiteral("auto"),
         QStringLiteral("write: IP and gateway from this computer's routed address (last number + 1, and its router).")};
     QCommandLineOption from {QStringLiteral("from"),
-        QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win."),
-        QStringLiteral("FILE")};
+        QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win. "
+                       "report: count lines from this time on (ISO 8601; UTC when no zone is given)."),
+        QStringLiteral("FILE|TIME")};
     QCommandLineOption force {QStringLiteral("force"),
         QStringLiteral("write, provision, label: allow an IP address ending in .0 or .255 (on a network larger than "
                        "a /24).")};
@@ -71,7 +72,7 @@ struct Options {
                        "(as audit-verify --db prints them), though it no longer holds the last line this station "
                        "stored; recorded in the audit."), QStringLiteral("SEQ:HASH")};
     QCommandLineOption db {QStringLiteral("db"),
-        QStringLiteral("provision, plan, audit, audit-verify: the plan and audit in a PostgreSQL database that "
+        QStringLiteral("provision, plan, audit, audit-verify, report: the plan and audit in a PostgreSQL database that "
                        "several stations share, in place of --plan and --audit."), QStringLiteral("URI")};
 
     QCommandLineOption pdf {QStringLiteral("pdf"),
@@ -95,11 +96,21 @@ struct Options {
         QStringLiteral("label, provision: the label printer's resolution, 203 or 300 (default 203)."),
         QStringLiteral("DPI"), QString::number(defaultLabelDpi)};
 
+    QCommandLineOption toTime {QStringLiteral("to"),
+        QStringLiteral("report: count lines before this time (ISO 8601; UTC when no zone is given)."),
+        QStringLiteral("TIME")};
+    QCommandLineOption shift {QStringLiteral("shift"),
+        QStringLiteral("report: shifts by clock time in UTC, HH:MM-HH:MM separated by commas; one may cross "
+                       "midnight."), QStringLiteral("SHIFTS")};
+    QCommandLineOption csv {QStringLiteral("csv"), QStringLiteral("report: as CSV, one table.")};
+    QCommandLineOption html {QStringLiteral("html"),
+        QStringLiteral("report: one self-contained HTML page with charts, to FILE."), QStringLiteral("FILE")};
+
     QList<QCommandLineOption> all() const
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
                 once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
-                labelSize, dpi, db, stationRole, acceptAuditFrom};
+                labelSize, dpi, db, stationRole, acceptAuditFrom, toTime, shift, csv, html};
     }
 };
 

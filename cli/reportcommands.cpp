@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#include "reportcommands.h"
+
+#include "provisioncommands.h"
+
+#include "protocol/wireformat.h"
+#include "report/reportwriters.h"
+#include "report/storereport.h"
+
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace cli {
+
+void runReport(const ReportRequest &request, const Done &done)
+{
+    StoreSetup looking = request.store;
+    looking.take = false;
+    looking.holdName = false;
+    looking.makeTables = false;
+    withStore(looking, done, [request, done](const std::shared_ptr<ProvisionStore> &store) {
+        report::reportFromStore(*store, request.options, [store, request, done](const ProvisionStore::Answer &answer,
+                                                                                 const report::Report &figures) {
+            if (!answer.ok())
+                return done(fail(answer.code, answer.error));
+            const QString source = store->place().audit;
+            switch (request.format) {
+            case ReportRequest::Text:
+                out() << report::reportText(figures, source);
+                break;
+            case ReportRequest::Json:
+                out() << QJsonDocument(report::reportJson(figures, source)).toJson(QJsonDocument::Indented);
+                break;
+            case ReportRequest::Csv:
+                out() << report::reportCsv(figures);
+                break;
+            case ReportRequest::Html: {
+                const QByteArray page = report::reportHtml(figures, source);
+                QSaveFile file(request.htmlFile);
+                if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit()) {
+                    return done(fail(ExitCode::Failure, QStringLiteral("cannot write %1: %2")
+                                                            .arg(printable(request.htmlFile), file.errorString())));
+                }
+                out() << QStringLiteral("Wrote the line report of %1 to %2 (%3 units, %4 bytes).\n")
+                             .arg(printable(source), printable(request.htmlFile)).arg(figures.total.units).arg(page.size());
+                break;
+            }
+            }
+            done(ExitCode::Ok);
+        });
+    });
+}
+
+} // namespace cli
