@@ -44,7 +44,7 @@ h1{font-size:1.4em;margin:.2em 0}h2{font-size:1.1em;margin:1.4em 0 .4em;border-b
 .scroll{overflow-x:auto}table{border-collapse:collapse;width:100%;font-size:.9em}
 th,td{border-bottom:1px solid #ddd;padding:3px 6px;text-align:left;white-space:nowrap}td.n,th.n{text-align:right}
 tr.failed td{background:#fdecea}tr.lost td{background:#fff4d6}
-svg{width:100%;height:auto;max-width:100%}svg text{font-size:11px;fill:#1b1b1b}
+svg{width:100%;height:auto;max-width:100%}svg text{font-size:13px;fill:#1b1b1b}
 .note{color:#555;font-size:.9em}
 @media (max-width:600px){body{padding:6px}th,td{padding:2px 4px;font-size:.85em}}
 @media print{body{max-width:none;padding:0}.figure{break-inside:avoid}svg,table{break-inside:avoid}tr{break-inside:avoid}a{color:inherit}}
