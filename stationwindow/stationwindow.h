@@ -75,6 +75,11 @@ private:
     void askToRelease(const RowEntry &entry);
     void release(int row);
     void setLocked(bool locked);
+    // The Report button: the line report as an HTML page, opened in the
+    // desktop's browser; where it goes (beside the audit, or the cache
+    // folder for a plan in a database).
+    void writeReport();
+    QString reportPath() const;
 
     HostEnvironment m_env;
     std::function<void()> m_bell;
@@ -84,6 +89,7 @@ private:
     SetupPanel *m_setup;
     QPushButton *m_start;
     QPushButton *m_stop;
+    QPushButton *m_report;
     QCheckBox *m_bellBox;
     QLabel *m_message;
     QProgressBar *m_progress;
