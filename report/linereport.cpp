@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <vector>
 
@@ -111,7 +112,7 @@ public:
 
 private:
     QHash<QString, int> m_index;
-    std::vector<GroupCount> m_counts;
+    std::deque<GroupCount> m_counts;
 };
 
 double nearestRank(const std::vector<double> &sorted, double share)
@@ -202,17 +203,25 @@ struct ReportBuilder::State {
     QHash<QString, int> unitOfMac;  // a MAC written: the unit it went to last
     QHash<int, int> unitOfRow;      // a row: the unit it passed on last
 
-    struct OpenClaim {
+    // Each lane's open claim and its modules' times, by station, then port
+    // (no key made up for each line).
+    struct LaneClaims {
         int row = 0;
         qint64 time = 0;
+        bool open = false;
+        std::vector<double> seconds;
     };
-    QHash<QString, OpenClaim> claims; // "station\nport"
-    QHash<QString, std::vector<double>> laneSeconds;
+    QHash<QString, QHash<QString, LaneClaims>> laneClaims;
+    QHash<int, int> unitOfRowKey; // units known by their row: the row's
 
     GroupCount total {Group {QStringLiteral("all"), QStringLiteral("all")}, 0, {}, {}};
     Grouping stations, lanes, operators, periods;
     QHash<QString, int> failures;
     std::vector<qint64> passTimes;
+
+    // Each row's state by its last line: 'c' claimed, 'p' passed, 'f'
+    // failed or lost; released rows are open again and not kept.
+    QHash<int, char> rowState;
 
     // Shift lines: the current shift's start and name.
     bool shiftLines = false;
@@ -260,9 +269,16 @@ struct ReportBuilder::State {
             const QString label = shiftName + QStringLiteral(" (from ") + timeText(shiftStart) + QLatin1Char(')');
             return periods.at(QString::number(shiftStart) + QLatin1Char(' ') + shiftName, label, shiftStart);
         }
-        const QString hour = hourKey(time);
-        return periods.at(hour, hour, time - ((time % hourMs + hourMs) % hourMs));
+        const qint64 hourStart = time - ((time % hourMs + hourMs) % hourMs);
+        if (!lastHour || hourStart != lastHourStart) {
+            const QString hour = hourKey(time);
+            lastHour = &periods.at(hour, hour, hourStart);
+            lastHourStart = hourStart;
+        }
+        return *lastHour;
     }
+    GroupCount *lastHour = nullptr; // the hour of the last line, found again without its key
+    qint64 lastHourStart = 0;
 
     static QString operatorKey(const AuditRecord &record)
     {
@@ -278,18 +294,37 @@ struct ReportBuilder::State {
         return record.operatorName + QStringLiteral(" (") + record.operatorId + QLatin1Char(')');
     }
 
+    // The groups of the line before (a group's place in its Grouping is
+    // kept: it is a std::deque).
+    GroupCount *lastStation = nullptr, *lastLane = nullptr, *lastOperator = nullptr;
+    QString lastStationName, lastLaneStation, lastLanePort, lastOperatorId, lastOperatorName;
+
     // One outcome or lost line counted into every group it belongs to.
     void count(const AuditRecord &record, qint64 time, const QString &port, int unit, bool outcome, bool passed,
                bool firstAttempt)
     {
-        const QString lane = record.station + QLatin1Char(' ') + port;
-        GroupCount *groups[] = {&total, &stations.at(record.station, record.station),
-                                &lanes.at(lane, lane), &operators.at(operatorKey(record), operatorLabel(record)),
-                                &period(time)};
+        // Most lines are of the station, lane and operator of the line before.
+        if (!lastStation || record.station != lastStationName)
+            lastStation = &stations.at(record.station, record.station), lastStationName = record.station;
+        if (!lastLane || record.station != lastLaneStation || port != lastLanePort) {
+            const QString lane = record.station + QLatin1Char(' ') + port;
+            lastLane = &lanes.at(lane, lane);
+            lastLaneStation = record.station;
+            lastLanePort = port;
+        }
+        if (!lastOperator || record.operatorId != lastOperatorId || record.operatorName != lastOperatorName) {
+            lastOperator = &operators.at(operatorKey(record), operatorLabel(record));
+            lastOperatorId = record.operatorId;
+            lastOperatorName = record.operatorName;
+        }
+        GroupCount *groups[] = {&total, lastStation, lastLane, lastOperator, &period(time)};
         for (GroupCount *g : groups) {
+            // The whole's units are counted from the units themselves.
+            const bool sets = g != &total;
             if (outcome) {
                 ++g->group.outcomes;
-                g->units.insert(unit);
+                if (sets)
+                    g->units.insert(unit);
                 if (firstAttempt) {
                     ++g->group.firstAttempts;
                     g->group.firstPassed += passed;
@@ -297,7 +332,8 @@ struct ReportBuilder::State {
             }
             if (passed) {
                 ++g->group.passed;
-                g->passedUnits.insert(unit);
+                if (sets)
+                    g->passedUnits.insert(unit);
             } else {
                 ++g->group.failed;
             }
@@ -306,30 +342,35 @@ struct ReportBuilder::State {
 
     void takeOutcome(const AuditRecord &record, const OutcomeRecord &outcome, std::optional<qint64> time, bool inside)
     {
-        const QString key = outcome.serial.isEmpty() ? rowKey(outcome.row) : outcome.serial;
-        const int index = unitFor(key, outcome.serial, outcome.row);
+        int index = 0;
+        if (outcome.serial.isEmpty()) {
+            const auto found = unitOfRowKey.constFind(outcome.row);
+            index = found != unitOfRowKey.constEnd() ? *found : unitFor(rowKey(outcome.row), {}, outcome.row);
+            unitOfRowKey.insert(outcome.row, index);
+        } else {
+            index = unitFor(outcome.serial, outcome.serial, outcome.row);
+        }
         const int attempt = outcome.attempt > 0 ? outcome.attempt : ++ownAttempts[index];
         if (outcome.attempt > 0)
             ownAttempts[index] = outcome.attempt;
         const bool passed = outcome.result == Result::Pass;
-        // A rework names the unit by the MAC it carries: the one it came
-        // with, or the one written.
-        for (const SettingValues *values : {&outcome.before, &outcome.readBack, &outcome.written}) {
-            if (const auto &carried = valueOf(*values, Setting::MacAddress))
-                unitOfMac.insert(canonicalValue(Setting::MacAddress, *carried), index);
+        // A rework names a unit that failed by the MAC it carries: the one
+        // it came with, or the one written.
+        if (!passed) {
+            for (const SettingValues *values : {&outcome.before, &outcome.readBack, &outcome.written}) {
+                if (const auto &carried = valueOf(*values, Setting::MacAddress))
+                    unitOfMac.insert(*carried, index);
+            }
         }
         const auto &mac = valueOf(outcome.written, Setting::MacAddress);
         if (passed)
             unitOfRow.insert(outcome.row, index);
 
         // A claim to its outcome on the same lane.
-        const QString laneKey = record.station + QLatin1Char('\n') + outcome.port;
-        const auto claim = claims.constFind(laneKey);
-        if (claim != claims.constEnd()) {
-            if (claim->row == outcome.row && time && inside)
-                laneSeconds[record.station + QLatin1Char(' ') + outcome.port].push_back((*time - claim->time) / 1000.0);
-            claims.erase(claim);
-        }
+        LaneClaims &lane = laneClaims[record.station][outcome.port];
+        if (lane.open && lane.row == outcome.row && time && inside)
+            lane.seconds.push_back((*time - lane.time) / 1000.0);
+        lane.open = false;
         if (!inside)
             return;
 
@@ -376,8 +417,15 @@ struct ReportBuilder::State {
         int index = -1;
         if (!rework.serial.isEmpty())
             index = unitIndex.value(rework.serial, -1);
-        if (index < 0 && !rework.mac.isEmpty())
-            index = unitOfMac.value(canonicalValue(Setting::MacAddress, rework.mac), -1);
+        if (index < 0 && !rework.mac.isEmpty()) {
+            // The MACs seen are kept as written; a rework's may be written otherwise.
+            const QString mac = canonicalValue(Setting::MacAddress, rework.mac);
+            index = unitOfMac.value(rework.mac, -1);
+            for (auto it = unitOfMac.constBegin(); index < 0 && it != unitOfMac.constEnd(); ++it) {
+                if (canonicalValue(Setting::MacAddress, it.key()) == mac)
+                    index = it.value();
+            }
+        }
         if (index >= 0)
             ownAttempts.insert(index, 0);
     }
@@ -406,11 +454,20 @@ void ReportBuilder::take(const AuditRecord &record)
         d->last = time;
     }
     if (const auto *outcome = std::get_if<OutcomeRecord>(&record.body)) {
+        d->rowState.insert(outcome->row, outcome->result == Result::Pass ? 'p' : 'f');
         d->takeOutcome(record, *outcome, time, inside);
     } else if (const auto *claim = std::get_if<ClaimRecord>(&record.body)) {
-        if (time)
-            d->claims.insert(record.station + QLatin1Char('\n') + claim->port, State::OpenClaim {claim->row, *time});
+        d->rowState.insert(claim->row, 'c');
+        if (time) {
+            State::LaneClaims &lane = d->laneClaims[record.station][claim->port];
+            lane.row = claim->row;
+            lane.time = *time;
+            lane.open = true;
+        }
+    } else if (const auto *release = std::get_if<ReleaseRecord>(&record.body)) {
+        d->rowState.remove(release->row);
     } else if (const auto *lost = std::get_if<LostRecord>(&record.body)) {
+        d->rowState.insert(lost->row, 'f');
         if (inside)
             d->takeLost(record, *lost, time);
     } else if (const auto *rework = std::get_if<ReworkRecord>(&record.body)) {
@@ -422,6 +479,23 @@ void ReportBuilder::take(const AuditRecord &record)
             d->shiftName = shift->name.isEmpty() ? QStringLiteral("shift %1").arg(++d->shiftNumber) : shift->name;
         }
     }
+}
+
+PlanState ReportBuilder::replayedPlan(int rows) const
+{
+    PlanState plan;
+    plan.rows = rows;
+    int passed = 0;
+    for (auto it = d->rowState.constBegin(); it != d->rowState.constEnd(); ++it) {
+        if (it.key() < 1 || it.key() > rows)
+            continue;
+        if (it.value() == 'p')
+            ++passed;
+        else
+            ++plan.inDoubt;
+    }
+    plan.open = rows - passed - plan.inDoubt;
+    return plan;
 }
 
 Report ReportBuilder::finish(const PlanState &plan)
@@ -481,18 +555,26 @@ Report ReportBuilder::finish(const PlanState &plan)
         return a.count != b.count ? a.count > b.count : a.code < b.code;
     });
 
-    for (auto it = d->laneSeconds.begin(); it != d->laneSeconds.end(); ++it) {
-        std::vector<double> &seconds = it.value();
-        std::sort(seconds.begin(), seconds.end());
-        r.laneTimes << LaneTime {it.key(), int(seconds.size()), nearestRank(seconds, 0.5), nearestRank(seconds, 0.95)};
+    for (auto station = d->laneClaims.begin(); station != d->laneClaims.end(); ++station) {
+        for (auto port = station->begin(); port != station->end(); ++port) {
+            std::vector<double> &seconds = port->seconds;
+            if (seconds.empty())
+                continue;
+            std::sort(seconds.begin(), seconds.end());
+            r.laneTimes << LaneTime {station.key() + QLatin1Char(' ') + port.key(), int(seconds.size()),
+                                     nearestRank(seconds, 0.5), nearestRank(seconds, 0.95)};
+        }
     }
     std::sort(r.laneTimes.begin(), r.laneTimes.end(), [](const LaneTime &a, const LaneTime &b) { return a.lane < b.lane; });
 
     std::sort(d->passTimes.begin(), d->passTimes.end());
+    qint64 hourStart = std::numeric_limits<qint64>::min();
     for (const qint64 time : d->passTimes) {
-        const QString hour = hourKey(time);
-        if (r.passedPerHour.isEmpty() || r.passedPerHour.last().first != hour)
-            r.passedPerHour << qMakePair(hour, 0);
+        const qint64 start = time - ((time % hourMs + hourMs) % hourMs);
+        if (start != hourStart) {
+            r.passedPerHour << qMakePair(hourKey(time), 0);
+            hourStart = start;
+        }
         ++r.passedPerHour.last().second;
     }
     if (r.last) {

@@ -155,6 +155,10 @@ public:
 
     void take(const AuditRecord &record);
     Report finish(const PlanState &plan);
+    // The plan's state as the lines taken leave it, for a plan of rows:
+    // a row claimed, or whose last outcome failed or that was lost, is in
+    // doubt until it passes or is released; a row with no line is open.
+    PlanState replayedPlan(int rows) const;
 
 private:
     struct State;

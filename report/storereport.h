@@ -17,4 +17,11 @@ namespace report {
 void reportFromStore(ProvisionStore &store, const Options &options,
                      std::function<void(const ProvisionStore::Answer &answer, const Report &report)> done);
 
+// The same from a plan and its audit in files, read here at once rather
+// than through a store, whose opening would read the audit a second time
+// (a million lines: seconds): the audit through verifyAudit, the plan's
+// state replayed from its lines, the plan's rows counted. A station
+// running on the files meanwhile is no hindrance: nothing is locked.
+ProvisionStore::Answer reportFromFiles(const QString &plan, const QString &audit, const Options &options, Report *report);
+
 } // namespace report

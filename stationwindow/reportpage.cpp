@@ -37,6 +37,25 @@ void StationWindow::writeReport()
     };
     if (setup.planPath.isEmpty() || (!setup.usesDatabase() && setup.auditPath.isEmpty()))
         return failed(QStringLiteral("choose the plan and its audit first."));
+    const QString path = reportPath();
+    const auto write = [this, path, failed](const report::Report &figures, const QString &source) {
+        const QByteArray page = report::reportHtml(figures, source);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
+            return failed(QStringLiteral("cannot write %1: %2").arg(printable(path), file.errorString()));
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+            return showMessage(QStringLiteral("The report is in %1; no program opened it.").arg(printable(path)), true);
+        showMessage(QStringLiteral("The report is in %1.").arg(printable(path)), false);
+    };
+    if (!setup.usesDatabase()) {
+        // Files are read here, beside a run or between runs: nothing is locked.
+        report::Report figures;
+        const auto answer = report::reportFromFiles(setup.planPath, setup.auditPath, {}, &figures);
+        if (!answer.ok())
+            return failed(printable(answer.error));
+        return write(figures, QFileInfo(setup.auditPath).fileName());
+    }
     // Only looking, beside a run or between runs: nothing is locked or written.
     QString error;
     std::shared_ptr<ProvisionStore> store = setup.makeStore(false, &error);
@@ -44,28 +63,18 @@ void StationWindow::writeReport()
         return failed(printable(error));
     showMessage(QStringLiteral("Making the report…"), false);
     QPointer<StationWindow> self(this);
-    const QString path = reportPath();
-    store->open([self, store, path, failed](const ProvisionStore::Opened &opened) {
+    store->open([self, store, write, failed](const ProvisionStore::Opened &opened) {
         if (!self)
             return;
         if (!opened.ok)
             return failed(printable(opened.error));
-        report::reportFromStore(*store, {}, [self, store, path, failed](const ProvisionStore::Answer &answer,
-                                                                         const report::Report &figures) {
+        report::reportFromStore(*store, {}, [self, store, write, failed](const ProvisionStore::Answer &answer,
+                                                                          const report::Report &figures) {
             if (!self)
                 return;
             if (!answer.ok())
                 return failed(printable(answer.error));
-            const QByteArray page = report::reportHtml(figures, store->place().audit);
-            QDir().mkpath(QFileInfo(path).absolutePath());
-            QSaveFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
-                return failed(QStringLiteral("cannot write %1: %2").arg(printable(path), file.errorString()));
-            if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-                return self->showMessage(QStringLiteral("The report is in %1; no program opened it.").arg(printable(path)),
-                                         true);
-            }
-            self->showMessage(QStringLiteral("The report is in %1.").arg(printable(path)), false);
+            write(figures, store->place().audit);
         });
     });
 }
