@@ -45,10 +45,11 @@ struct Options {
                        "a /24).")};
     QCommandLineOption noVerify {QStringLiteral("no-verify"),
                                  QStringLiteral("write: do not read the settings back after writing them.")};
-    QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("provision, plan: the plan, a CSV file."),
+    QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("provision, plan, report: the plan, a CSV file."),
                              QStringLiteral("PLAN.csv")};
     QCommandLineOption audit {QStringLiteral("audit"),
-        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines); label: reprint from it."),
+        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines); label: reprint from it; report: "
+                       "read from it."),
         QStringLiteral("AUDIT.jsonl")};
     QCommandLineOption once {QStringLiteral("once"),
         QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout).")};

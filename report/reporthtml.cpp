@@ -204,7 +204,7 @@ QByteArray reportHtml(const Report &r, const QString &source, const HtmlLimits &
     html += figure(QStringLiteral("Rows left"), QString::number(r.rowsLeft()),
                    QStringLiteral("%1 in doubt, of %2").arg(r.plan.inDoubt).arg(r.plan.rows));
     html += figure(QStringLiteral("Time to finish"),
-                   !hours ? QStringLiteral("unknown") : QString::number(*hours, 'f', 1) + QStringLiteral(" h"),
+                   !hours ? QStringLiteral("unknown") : *hours == 0 ? QStringLiteral("done") : hoursText(*hours),
                    QStringLiteral("at %1 passed in the last hour").arg(r.lastHourPassed));
     html += figure(QStringLiteral("Conflicts"), QString::number(r.plan.onTwoModules.size()),
                    QStringLiteral("rows that may be on two modules"));

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 
 #include <algorithm>
+#include <cmath>
 
 namespace report {
 
@@ -59,7 +60,7 @@ QString finishText(const Report &r)
         return QStringLiteral("unknown (nothing passed in the last hour)");
     if (*hours == 0)
         return QStringLiteral("done");
-    return QStringLiteral("%1 h at %2 passed in the last hour").arg(*hours, 0, 'f', 1).arg(r.lastHourPassed);
+    return QStringLiteral("%1 at %2 passed in the last hour").arg(hoursText(*hours)).arg(r.lastHourPassed);
 }
 
 QJsonObject groupJson(const Group &group)
@@ -105,6 +106,13 @@ QString ratio(double share, int base)
 }
 
 } // namespace
+
+QString hoursText(double hours)
+{
+    if (hours < 1)
+        return QStringLiteral("%1 min").arg(std::max(1, int(std::ceil(hours * 60))));
+    return QString::number(hours, 'f', 1) + QStringLiteral(" h");
+}
 
 QString percentText(int part, int whole)
 {

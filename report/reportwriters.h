@@ -28,6 +28,9 @@ struct HtmlLimits {
 };
 QByteArray reportHtml(const Report &report, const QString &source, const HtmlLimits &limits = {});
 
+// A time to finish as the report prints it: "1.5 h", "20 min".
+QString hoursText(double hours);
+
 // A share as the report prints it: "97.5%"; "-" with no base.
 QString percentText(int part, int whole);
 
