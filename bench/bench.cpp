@@ -5,7 +5,7 @@
 // reference it is measured against in the same run.
 //
 //   vev-bench [--runs N] [--json FILE] [--startup-only | --station-only | --large-only | --store-only |
-//              --many-stations-only]
+//              --many-stations-only | --report-only]
 //
 // X measurements use the real vev-config binary on the display in DISPLAY
 // (scripts/bench starts an Xvfb). The rest runs the window offscreen in child
@@ -15,6 +15,8 @@
 #include "figures.h"
 #include "largebench.h"
 #include "stationbench.h"
+#include "largerun.h"
+#include "reportbench.h"
 #include "storebench.h"
 #include "windowbench.h"
 
@@ -110,6 +112,13 @@ int main(int argc, char *argv[])
 {
     if (argc >= 2 && qstrcmp(argv[1], "--probe-paint") == 0)
         return probePaint(argc, argv);
+    // The plan and audit of the large figures, kept, for a look by hand:
+    // vev-bench --write-large PLAN.csv AUDIT.jsonl LINES
+    if (argc >= 5 && qstrcmp(argv[1], "--write-large") == 0) {
+        const int lines = QByteArray(argv[4]).toInt();
+        return writeLargePlan(QString::fromLocal8Bit(argv[2]), largeAuditRows(lines))
+                       && !writeLargeAudit(QString::fromLocal8Bit(argv[3]), lines).isEmpty() ? 0 : 1;
+    }
     if (argc >= 5 && qstrcmp(argv[1], "--probe-station") == 0)
         return probeStation(argc, argv);
     if (argc >= 5 && qstrcmp(argv[1], "--probe-session") == 0)
@@ -130,6 +139,8 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("store-only"), QStringLiteral("Measure the database store at scale only.")});
     parser.addOption({QStringLiteral("many-stations-only"),
                       QStringLiteral("Measure many stations' claims on one database server only.")});
+    parser.addOption({QStringLiteral("report-only"),
+                      QStringLiteral("Measure the line report at scale, from files and a database, only.")});
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const bool startupOnly = parser.isSet(QStringLiteral("startup-only"));
@@ -137,9 +148,10 @@ int main(int argc, char *argv[])
     const bool largeOnly = parser.isSet(QStringLiteral("large-only"));
     const bool manyStationsOnly = parser.isSet(QStringLiteral("many-stations-only"));
     const bool storeOnly = parser.isSet(QStringLiteral("store-only")) || manyStationsOnly;
+    const bool reportOnly = parser.isSet(QStringLiteral("report-only"));
 
     Figures figures;
-    const bool all = !startupOnly && !stationOnly && !largeOnly && !storeOnly;
+    const bool all = !startupOnly && !stationOnly && !largeOnly && !storeOnly && !reportOnly;
     if (all || startupOnly)
         measureStartUp(figures, runs, err);
     if (all && (!measureWindow(figures, runs, err) || !measureCommandLine(figures, runs, err)))
@@ -150,6 +162,8 @@ int main(int argc, char *argv[])
         measureLarge(figures, runs, err);
     if (all || storeOnly)
         measureStore(figures, runs, err, manyStationsOnly);
+    if (all || reportOnly)
+        measureReport(figures, runs, err);
 
     figures.print(out);
     out << '\n';
@@ -158,6 +172,7 @@ int main(int argc, char *argv[])
     stationGoals(figures, out);
     largeGoals(figures, out);
     storeGoals(figures, out);
+    reportGoals(figures, out);
     out.flush();
     if (parser.isSet(QStringLiteral("json"))) {
         QFile file(parser.value(QStringLiteral("json")));

@@ -12,10 +12,12 @@
 #include "provisioncommands.h"
 #include "unitcommands.h"
 #include "rostercommands.h"
+#include "reportcommands.h"
 #include "protocol/values.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
@@ -402,6 +404,58 @@ Run auditVerifyCheck(const Args &args, Refusal *refusal)
     return [path, last](const Done &done) { done(runAuditVerify(path, last)); };
 }
 
+Run reportCheck(const Args &args, Refusal *refusal)
+{
+    const Options &o = options();
+    ReportRequest request;
+    if (args.isSet(o.db)) {
+        if (args.isSet(o.plan) || args.isSet(o.audit))
+            return refuse(refusal, QStringLiteral("--db takes the place of --plan and --audit"));
+        QString error;
+        if (!DatabaseUri::parse(args.value(o.db), &error))
+            return refuse(refusal, error);
+        request.store = StoreSetup {args.value(o.db), {}, QSysInfo::machineHostName(), {}, false, false, QDir::currentPath()};
+    } else {
+        if (!args.isSet(o.plan) || !args.isSet(o.audit))
+            return refuse(refusal, QStringLiteral("report needs --plan and --audit, or --db URI"));
+        request.store = StoreSetup {args.value(o.plan), args.value(o.audit), {}, {}, false, false, {}};
+    }
+    const std::pair<const QCommandLineOption &, std::optional<qint64> &> times[] = {
+        {o.from, request.options.from}, {o.toTime, request.options.to}};
+    for (const auto &[option, time] : times) {
+        if (!args.isSet(option))
+            continue;
+        time = report::parseTime(args.value(option));
+        if (!time) {
+            return refuse(refusal, QStringLiteral("--%1 takes a time as ISO 8601 (2026-12-08T06:00:00Z, or a date), "
+                                                  "not \"%2\"").arg(option.names().first(), printable(args.value(option))));
+        }
+    }
+    if (request.options.from && request.options.to && *request.options.to <= *request.options.from)
+        return refuse(refusal, QStringLiteral("--to must come after --from"));
+    if (args.isSet(o.shift)) {
+        QString why;
+        const auto shifts = report::parseShifts(args.value(o.shift), &why);
+        if (!shifts)
+            return refuse(refusal, why);
+        request.options.shifts = *shifts;
+    }
+    const int formats = int(args.isSet(o.json)) + int(args.isSet(o.csv)) + int(args.isSet(o.html));
+    if (formats > 1)
+        return refuse(refusal, QStringLiteral("report takes one of --json, --csv and --html FILE"));
+    if (args.isSet(o.json))
+        request.format = ReportRequest::Json;
+    if (args.isSet(o.csv))
+        request.format = ReportRequest::Csv;
+    if (args.isSet(o.html)) {
+        request.format = ReportRequest::Html;
+        request.htmlFile = args.value(o.html);
+        if (request.htmlFile.isEmpty())
+            return refuse(refusal, QStringLiteral("--html needs a file"));
+    }
+    return [request](const Done &done) { runReport(request, done); };
+}
+
 Run labelCheck(const Args &args, Refusal *refusal)
 {
     const Options &o = options();
@@ -504,6 +558,8 @@ const QList<Command> &commandTable()
         {QStringLiteral("operator add"), {o.db, o.personId, o.name, o.role, o.badgeFile}, 0, operatorCheck},
         {QStringLiteral("operator remove"), {o.db, o.personId}, 0, operatorCheck},
         {QStringLiteral("operator list"), {o.db, o.roster}, 0, operatorCheck},
+        {QStringLiteral("report"), {o.plan, o.audit, o.db, o.from, o.toTime, o.shift, o.json, o.csv, o.html}, 0,
+                                   reportCheck},
     };
     return table;
 }

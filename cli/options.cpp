@@ -119,6 +119,18 @@ Commands:
             changed, removed, inserted or is malformed. With --last, also
             check that the audit ends at that hash (a copy kept elsewhere
             catches a rewritten chain).
+  report --plan PLAN.csv --audit AUDIT.jsonl (or --db URI) [--from TIME]
+         [--to TIME] [--shift HH:MM-HH:MM,...] [--json | --csv | --html FILE]
+            The line report: units (by serial number, else by plan row),
+            first-pass and final yield by station, lane, operator and hour
+            (by shift with --shift, clock times in UTC, or where the audit
+            has shift lines), failures by code (most first), the time a
+            lane takes a module (median and 95th percentile), passed per
+            hour, rows left and in doubt, the time to finish at the last
+            hour's rate, and rows that may be on two modules. --from and
+            --to (ISO 8601, UTC when no zone is given) bound the lines
+            counted. --html FILE writes one self-contained page with charts
+            and the unit table. The audit must check out (exit 10 if not).
 
 Several benches share one plan through a PostgreSQL database: --db URI takes
 the place of --plan and --audit (URI: postgresql://[user@][host][:port]/dbname
@@ -151,6 +163,9 @@ the place of --plan and --audit (URI: postgresql://[user@][host][:port]/dbname
             Add the records a stopped run kept in FILE.
   audit-verify --db URI [--last HASH]
             Check the audit in place, as audit-verify checks a file.
+  report --db URI [...]
+            As with files; the database's views vev_units, vev_yield_hourly
+            and vev_failures_by_code give a dashboard the same figures.
 
 Operators, supervisors and shifts: with a roster (--roster FILE, a CSV file of
 id,name,role,badge; or, with --db, the roster the database keeps) people sign

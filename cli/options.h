@@ -25,7 +25,7 @@ struct Options {
                        "provision: also how long a silent line means the module was taken off."),
         QStringLiteral("MS"), QStringLiteral("3000")};
     QCommandLineOption json {QStringLiteral("json"),
-        QStringLiteral("read: print the settings as JSON, in the form write --from takes; plan status: as JSON.")};
+        QStringLiteral("read: print the settings as JSON, in the form write --from takes; plan status, report: as JSON.")};
     QCommandLineOption ip {QStringLiteral("ip"), QStringLiteral("write, label: the IP address."), QStringLiteral("A")};
     QCommandLineOption gateway {QStringLiteral("gateway"), QStringLiteral("write, label: the gateway address."),
                                 QStringLiteral("G")};
@@ -37,17 +37,19 @@ struct Options {
     QCommandLineOption autoValues {QStringLiteral("auto"),
         QStringLiteral("write: IP and gateway from this computer's routed address (last number + 1, and its router).")};
     QCommandLineOption from {QStringLiteral("from"),
-        QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win."),
-        QStringLiteral("FILE")};
+        QStringLiteral("write: take the settings from a JSON file as read --json prints it; options given as well win. "
+                       "report: count lines from this time on (ISO 8601; UTC when no zone is given)."),
+        QStringLiteral("FILE|TIME")};
     QCommandLineOption force {QStringLiteral("force"),
         QStringLiteral("write, provision, label: allow an IP address ending in .0 or .255 (on a network larger than "
                        "a /24).")};
     QCommandLineOption noVerify {QStringLiteral("no-verify"),
                                  QStringLiteral("write: do not read the settings back after writing them.")};
-    QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("provision, plan: the plan, a CSV file."),
+    QCommandLineOption plan {QStringLiteral("plan"), QStringLiteral("provision, plan, report: the plan, a CSV file."),
                              QStringLiteral("PLAN.csv")};
     QCommandLineOption audit {QStringLiteral("audit"),
-        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines); label: reprint from it."),
+        QStringLiteral("provision, plan: the audit trail, appended to (JSON lines); label: reprint from it; report: "
+                       "read from it."),
         QStringLiteral("AUDIT.jsonl")};
     QCommandLineOption once {QStringLiteral("once"),
         QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout).")};
@@ -71,7 +73,7 @@ struct Options {
                        "(as audit-verify --db prints them), though it no longer holds the last line this station "
                        "stored; recorded in the audit."), QStringLiteral("SEQ:HASH")};
     QCommandLineOption db {QStringLiteral("db"),
-        QStringLiteral("provision, plan, audit, audit-verify: the plan and audit in a PostgreSQL database that "
+        QStringLiteral("provision, plan, audit, audit-verify, report: the plan and audit in a PostgreSQL database that "
                        "several stations share, in place of --plan and --audit."), QStringLiteral("URI")};
 
     QCommandLineOption pdf {QStringLiteral("pdf"),
@@ -134,13 +136,22 @@ struct Options {
     QCommandLineOption role {QStringLiteral("role"),
         QStringLiteral("operator add: operator or supervisor (default operator)."), QStringLiteral("ROLE"),
         QStringLiteral("operator")};
+    QCommandLineOption toTime {QStringLiteral("to"),
+        QStringLiteral("report: count lines before this time (ISO 8601; UTC when no zone is given)."),
+        QStringLiteral("TIME")};
+    QCommandLineOption shift {QStringLiteral("shift"),
+        QStringLiteral("report: shifts by clock time in UTC, HH:MM-HH:MM separated by commas; one may cross "
+                       "midnight."), QStringLiteral("SHIFTS")};
+    QCommandLineOption csv {QStringLiteral("csv"), QStringLiteral("report: as CSV, one table.")};
+    QCommandLineOption html {QStringLiteral("html"),
+        QStringLiteral("report: one self-contained HTML page with charts, to FILE."), QStringLiteral("FILE")};
 
     QList<QCommandLineOption> all() const
     {
         return {port, timeout, json, ip, gateway, tcpPort, mac, autoValues, from, force, noVerify, plan, audit,
                 once, station, operatorName, row, last, pdf, zpl, printer, labels, labelZpl, labelPrinter,
                 labelSize, dpi, db, stationRole, acceptAuditFrom, serial, serialPattern, scanner, maxAttempts, labelQr,
-                code, note, roster, badgeFile, name, personId, role};
+                code, note, roster, badgeFile, name, personId, role, toTime, shift, csv, html};
     }
 };
 

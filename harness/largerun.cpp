@@ -3,6 +3,7 @@
 
 #include "postgresserver.h"
 
+#include "plan/failurecodes.h"
 #include "plan/records.h"
 
 #include <QDateTime>
@@ -74,12 +75,22 @@ int auditAsCopy(const QString &audit, const QString &copy)
         const auto optional = [](const std::optional<QString> &value) {
             return value ? copyField(value->toUtf8()) : QByteArray("\\N");
         };
+        const auto text = [&optional](const QString &value) {
+            return optional(value.isEmpty() ? std::nullopt : std::optional<QString>(value));
+        };
+        // The columns of version 4, as the store fills them.
+        const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
+        const auto *rework = std::get_if<ReworkRecord>(&record.body);
+        const QString code = outcome ? failureCode(*outcome) : rework ? rework->code : QString();
         lastRow = std::max(lastRow, recordRow(record.body));
         chunk.append(QByteArray(QByteArray::number(++seq) + '\t' + copyField(line) + '\t' + read->prev + '\t'
                                 + chainHash(line) + '\t' + kindName(record.body).toUtf8() + '\t'
                                 + QByteArray::number(recordRow(record.body)) + '\t' + copyField(record.station.toUtf8())
                                 + '\t' + copyField(record.operatorName.toUtf8()) + '\t' + optional(recordPort(record.body))
-                                + '\t' + optional(recordResult(record.body)) + '\t' + record.time.toUtf8() + '\n'));
+                                + '\t' + optional(recordResult(record.body)) + '\t' + record.time.toUtf8() + '\t'
+                                + text(recordSerial(record.body)) + '\t'
+                                + (outcome && outcome->attempt > 0 ? QByteArray::number(outcome->attempt) : QByteArray("\\N"))
+                                + '\t' + text(code) + '\t' + text(record.operatorId) + '\n'));
         if (chunk.size() > (4 << 20)) {
             out.write(chunk);
             chunk.clear();
@@ -185,13 +196,21 @@ int largeAuditRows(int lines)
 QString loadLargeAudit(PostgresServer &server, const QString &database, int lines, const QString &folder)
 {
     const QString audit = QDir(folder).filePath(database + QStringLiteral(".jsonl"));
-    const QString copy = QDir(folder).filePath(database + QStringLiteral(".copy"));
-    const bool written = !writeLargeAudit(audit, lines).isEmpty() && auditAsCopy(audit, copy) > 0;
+    if (writeLargeAudit(audit, lines).isEmpty())
+        return QStringLiteral("cannot write the audit");
+    const QString failed = loadAudit(server, database, audit, folder);
     QFile::remove(audit);
-    QString failed = written ? QString() : QStringLiteral("cannot write the audit");
+    return failed;
+}
+
+QString loadAudit(PostgresServer &server, const QString &database, const QString &audit, const QString &folder)
+{
+    const QString copy = QDir(folder).filePath(database + QStringLiteral(".copy"));
+    QString failed = auditAsCopy(audit, copy) >= 0 ? QString() : QStringLiteral("cannot read the audit");
     if (failed.isEmpty()) {
         failed = server.sql(database, QStringLiteral("\\copy vev_audit (seq, line, prev, hash, kind, row, station, "
-                                                     "operator, port, result, time) FROM '%1'").arg(copy));
+                                                     "operator, port, result, time, serial, attempt, code, operator_id) "
+                                                     "FROM '%1'").arg(copy));
     }
     if (failed.isEmpty())
         failed = server.sql(database, planFollowsAudit + QStringLiteral("; ANALYZE"));

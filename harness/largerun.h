@@ -31,3 +31,6 @@ int largeAuditRows(int lines);
 // wrote it would have left them. Files go to folder meanwhile. Empty, or
 // what went wrong.
 QString loadLargeAudit(PostgresServer &server, const QString &database, int lines, const QString &folder);
+// The same for any audit file: its lines, byte for byte, with every column
+// the store fills (those of version 4 too), and the plan's rows after them.
+QString loadAudit(PostgresServer &server, const QString &database, const QString &audit, const QString &folder);

@@ -101,6 +101,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     , m_setup(new SetupPanel(m_env, this))
     , m_start(new QPushButton(QStringLiteral("Start"), this))
     , m_stop(new QPushButton(QStringLiteral("Stop"), this))
+    , m_report(new QPushButton(QStringLiteral("Report"), this))
     , m_bellBox(new QCheckBox(QStringLiteral("Sound on FAIL"), this))
     , m_message(new QLabel(this))
     , m_tick(new QTimer(this))
@@ -112,6 +113,9 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     m_stop->setObjectName(QStringLiteral("pushButton_stop"));
     m_stop->setToolTip(QStringLiteral("Finish and record the modules in hand, then stop (Escape asks first)"));
     m_stop->setEnabled(false);
+    m_report->setObjectName(QStringLiteral("pushButton_report"));
+    m_report->setToolTip(QStringLiteral("The line report of the plan as a page in the browser: yield, failures by code, "
+                                        "output by station and every unit"));
     m_bellBox->setObjectName(QStringLiteral("checkBox_bell"));
     m_message->setObjectName(QStringLiteral("label_message"));
     m_message->setWordWrap(true);
@@ -120,6 +124,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     auto *controls = new QHBoxLayout;
     controls->addWidget(m_start);
     controls->addWidget(m_stop);
+    controls->addWidget(m_report);
     controls->addWidget(m_bellBox);
     addRosterButtons(controls);
     controls->addWidget(m_message, 1);
@@ -156,6 +161,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
 
     connect(m_start, &QPushButton::clicked, this, &StationWindow::start);
     connect(m_stop, &QPushButton::clicked, this, &StationWindow::stop);
+    connect(m_report, &QPushButton::clicked, this, &StationWindow::writeReport);
     connect(m_setup, &SetupPanel::filesChanged, this, [this] { lookAtFiles(); });
     // Space and Enter start: the keyboard begins on Start, not in a field
     // where they would be typed.

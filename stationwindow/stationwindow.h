@@ -94,6 +94,11 @@ private:
     void asSupervisor(SupervisorRight right, bool askName,
                       const std::function<void(const std::optional<Signer> &who, const QString &name)> &then);
     void startShift(const std::optional<Signer> &who, const QString &name);
+    // The Report button: the line report as an HTML page, opened in the
+    // desktop's browser; where it goes (beside the audit, or the cache
+    // folder for a plan in a database).
+    void writeReport();
+    QString reportPath() const;
 
     HostEnvironment m_env;
     std::function<void()> m_bell;
@@ -108,6 +113,7 @@ private:
     bool m_hasRoster = false;  // as last read: the set-up is then a supervisor's to change
     bool m_setupOpen = false;  // a supervisor opened it, until the next Start
     bool m_signingIn = false;
+    QPushButton *m_report;
     QCheckBox *m_bellBox;
     QLabel *m_message;
     QProgressBar *m_progress;

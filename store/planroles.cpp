@@ -27,6 +27,9 @@ const QStringList stationGrants = {
     QStringLiteral("GRANT UPDATE (state, station, port, run, claimed_at, done_at, before, audit_seq) ON vev_plan TO %1"),
     QStringLiteral("GRANT INSERT (name), UPDATE (run, program, pid, host, started) ON vev_station TO %1"),
     QStringLiteral("GRANT USAGE ON SEQUENCE vev_run, vev_station_id_seq TO %1"),
+    // The report's views, read-only like the audit they are made of.
+    QStringLiteral("REVOKE ALL ON %1 FROM PUBLIC, %2").arg(reportViewNames, QStringLiteral("%1")),
+    QStringLiteral("GRANT SELECT ON %1 TO %2").arg(reportViewNames, QStringLiteral("%1")),
 };
 
 // This tool's objects that someone other than this login owns: the kind,
@@ -74,6 +77,8 @@ void PlanDatabase::initialise(const QString &stationRole, std::function<void(con
                     statement(operatorIdIndex, {}),
                     [this, quoted](const Done &next) {
                         QList<Step> steps;
+                        for (const QString &view : reportViewStatements())
+                            steps << statement(view, {});
                         for (const QString &grant : stationGrants)
                             steps << statement(grant.arg(*quoted), {});
                         runSteps(steps, next);

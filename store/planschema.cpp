@@ -5,6 +5,8 @@
 
 #include "store/planstatements.h"
 
+#include "plan/failurecodes.h"
+
 using namespace plansql;
 
 namespace {
@@ -80,7 +82,58 @@ const QString schemaId = QStringLiteral("md5(random()::text || clock_timestamp()
 const QString unitIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS vev_audit_serial ON vev_audit (serial, seq) "
                                          "WHERE serial IS NOT NULL");
 
-const QList<Statement> schema = {
+// Views a site's dashboard reads (the README lists their columns): a
+// unit is its serial number, else its plan row ("row N"); its first
+// outcome is its first attempt. Lines stored before version 4 have no
+// code: it is derived from the result and the reason, as failureCode()
+// derives it.
+QString derivedCode()
+{
+    QString fail;
+    for (const Setting setting : allSettings) {
+        fail += QStringLiteral("WHEN (line::jsonb->>'reason') LIKE '%1%' THEN '%2' ")
+                    .arg(QLatin1String(settingInfo(setting).name), readBackCode(setting));
+    }
+    return QStringLiteral("COALESCE(NULLIF(code, ''), CASE result WHEN 'no-answer' THEN 'no-answer' "
+                          "WHEN 'not-acknowledged' THEN 'not-acknowledged' "
+                          "WHEN 'aborted' THEN CASE WHEN (line::jsonb->>'reason') LIKE 'stopped%' THEN 'stopped' "
+                          "ELSE 'port-lost' END "
+                          "ELSE CASE %1ELSE 'readback-mismatch' END END)").arg(fail);
+}
+
+const QString outcomeLines = QStringLiteral(
+    "SELECT seq, COALESCE(NULLIF(serial, ''), 'row ' || row) AS unit, NULLIF(serial, '') AS serial, row, station, "
+    "operator, NULLIF(operator_id, '') AS operator_id, port, result, time, "
+    "row_number() OVER (PARTITION BY COALESCE(NULLIF(serial, ''), 'row ' || row) ORDER BY seq) = 1 AS first, "
+    "CASE WHEN result = 'pass' THEN NULL ELSE %1 END AS code FROM vev_audit WHERE kind = 'outcome'").arg(derivedCode());
+
+const QList<Statement> reportViews = {
+    {QStringLiteral("CREATE OR REPLACE VIEW vev_units AS SELECT unit, max(serial) AS serial, "
+                    "(array_agg(row ORDER BY seq DESC))[1] AS row, count(*)::integer AS attempts, "
+                    "bool_or(first AND result = 'pass') AS first_passed, bool_or(result = 'pass') AS passed, "
+                    "(array_agg(result ORDER BY seq DESC))[1] AS last_result, "
+                    "(array_agg(code ORDER BY seq DESC) FILTER (WHERE code IS NOT NULL))[1] AS last_code, "
+                    "(array_agg(station ORDER BY seq DESC))[1] AS station, "
+                    "(array_agg(operator ORDER BY seq DESC))[1] AS operator, "
+                    "(array_agg(operator_id ORDER BY seq DESC))[1] AS operator_id, "
+                    "min(time) AS first_time, max(time) AS last_time FROM (%1) o GROUP BY unit").arg(outcomeLines), {}},
+    {QStringLiteral("CREATE OR REPLACE VIEW vev_yield_hourly AS SELECT date_trunc('hour', time AT TIME ZONE 'UTC') AS hour, "
+                    "station, count(*)::integer AS outcomes, count(*) FILTER (WHERE result = 'pass')::integer AS passed, "
+                    "count(*) FILTER (WHERE result <> 'pass')::integer AS failed, count(DISTINCT unit)::integer AS units, "
+                    "count(DISTINCT unit) FILTER (WHERE result = 'pass')::integer AS passed_units, "
+                    "count(*) FILTER (WHERE first)::integer AS first_attempts, "
+                    "count(*) FILTER (WHERE first AND result = 'pass')::integer AS first_passed, "
+                    "(count(*) FILTER (WHERE first AND result = 'pass'))::float8 "
+                    "/ NULLIF(count(*) FILTER (WHERE first), 0) AS first_pass_yield, "
+                    "(count(DISTINCT unit) FILTER (WHERE result = 'pass'))::float8 / NULLIF(count(DISTINCT unit), 0) "
+                    "AS final_yield FROM (%1) o GROUP BY 1, 2").arg(outcomeLines), {}},
+    {QStringLiteral("CREATE OR REPLACE VIEW vev_failures_by_code AS SELECT code, count(*)::integer AS failures, "
+                    "min(time) AS first_time, max(time) AS last_time FROM (SELECT code, time FROM (%1) o "
+                    "WHERE result <> 'pass' UNION ALL SELECT 'lost-settings', time FROM vev_audit WHERE kind = 'lost') f "
+                    "GROUP BY code").arg(outcomeLines), {}},
+};
+
+const QList<Statement> schema = QList<Statement> {
     {QStringLiteral("CREATE TABLE vev_schema (version integer NOT NULL, id text NOT NULL DEFAULT %1)").arg(schemaId), {}},
     {QStringLiteral("INSERT INTO vev_schema (version) VALUES ($1)"), {schemaVersion}},
     {QStringLiteral("CREATE TABLE vev_station (id serial PRIMARY KEY, name text NOT NULL UNIQUE, run bigint, "
@@ -116,7 +169,7 @@ const QList<Statement> schema = {
     {guardsPath, {}},
     {operatorTable, {}},
     {operatorIdIndex, {}},
-};
+} + reportViews;
 
 // From each version to the next: index 0 takes version 1 to 2. Tables of
 // an earlier version are brought up to this one when a station or command
@@ -143,7 +196,7 @@ const QList<QList<Statement>> upgrades = {
         // of a claim, without reading the audit.
         {QStringLiteral("CREATE INDEX IF NOT EXISTS vev_audit_row ON vev_audit (row, seq)"), {}},
     },
-    {
+    QList<Statement> {
         // Lines stored before have none of these: their text says what
         // there is (a code derived from an old outcome's result).
         {QStringLiteral("ALTER TABLE vev_audit ADD COLUMN IF NOT EXISTS serial text, ADD COLUMN IF NOT EXISTS attempt "
@@ -151,10 +204,18 @@ const QList<QList<Statement>> upgrades = {
         {unitIndex, {}},
         {operatorTable, {}},
         {operatorIdIndex, {}},
-    },
+    } + reportViews,
 };
 
 } // namespace
+
+QStringList plansql::reportViewStatements()
+{
+    QStringList statements;
+    for (const Statement &view : reportViews)
+        statements << view.sql;
+    return statements;
+}
 
 void PlanDatabase::ensureSchema(bool create, Done done)
 {

@@ -39,6 +39,14 @@ inline const QString operatorIdIndex = QStringLiteral(
 constexpr int stationSpace = 0x76657600;
 constexpr int appendSpace = 0x76657601;
 
+// The views a site's dashboard reads (vev_units, vev_yield_hourly,
+// vev_failures_by_code), made with the tables and at version 4, and made
+// again (CREATE OR REPLACE) by db init, which also grants the stations'
+// role SELECT on them: tables of version 4 made before the views came get
+// them there.
+QStringList reportViewStatements();
+inline const QString reportViewNames = QStringLiteral("vev_units, vev_yield_hourly, vev_failures_by_code");
+
 inline QString schemaExists()
 {
     return QStringLiteral("SELECT to_regclass('vev_schema') IS NOT NULL");

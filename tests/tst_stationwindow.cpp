@@ -14,10 +14,12 @@
 #include "stationwindow/lanetile.h"
 #include "stationwindow/stationwindow.h"
 #include "tamper.h"
+#include "reportaudit.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -86,6 +88,18 @@ bool everyLineBy(const QString &path, const QString &operatorName)
 
 } // namespace
 
+// Takes the URLs the window asks the desktop to open, in place of a browser.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
 class TestStationWindow : public QObject
 {
     Q_OBJECT
@@ -102,6 +116,7 @@ private slots:
     void closingStopsAfterTheModuleInHand();
     void auditSavedOverStopsTheRun();
     void readableAtDesktopFonts();
+    void reportButtonOpensThePage();
     void programStartsFromTheCommandLine();
     void serialsGoToTheirLanes();
     void rosterGuardsTheWindow();
@@ -501,6 +516,36 @@ void TestStationWindow::readableAtDesktopFonts()
         QVERIFY(QFontInfo(big).pointSizeF() >= LaneTile::smallestResultScale * points * 0.95);
     }
     QApplication::setFont(desktop);
+}
+
+void TestStationWindow::reportButtonOpensThePage()
+{
+    const QString plan = m_dir->filePath(QStringLiteral("plan.csv"));
+    StationSetup setup = setupFor(plan, {});
+    const ReportDay day = writeReportDay(plan, setup.auditPath);
+    QVERIFY(day.planRows > 0);
+    UrlCatcher browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    const auto window = shownWindow(setup);
+    auto *button = window->findChild<QAbstractButton *>(QStringLiteral("pushButton_report"));
+    QVERIFY(button);
+
+    // Beside the audit, and opened.
+    const QString page = m_dir->filePath(QStringLiteral("audit-report.html"));
+    button->click();
+    QTRY_COMPARE(browser.opened, QList<QUrl>({QUrl::fromLocalFile(page)}));
+    QCOMPARE(text(window.get(), "label_message"), QStringLiteral("The report is in %1.").arg(page));
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(QStringLiteral("<b>%1</b>").arg(day.units()).toUtf8()));
+
+    // A page that cannot be written says why, and opens nothing.
+    file.close();
+    QVERIFY(QFile::remove(page) && QDir(m_dir->path()).mkdir(QStringLiteral("audit-report.html")));
+    button->click();
+    QTRY_VERIFY(text(window.get(), "label_message").startsWith(QStringLiteral("No report: cannot write %1").arg(page)));
+    QCOMPARE(browser.opened.size(), 1);
 }
 
 void TestStationWindow::programStartsFromTheCommandLine()
