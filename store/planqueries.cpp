@@ -524,6 +524,9 @@ void PlanDatabase::importRecord(const std::shared_ptr<ImportState> &state, Done 
             ++state->next;
             return importRecord(state, finish);
         }
+        // A line about no row (a rework, a shift) changes none: it goes in as it is.
+        if (row == 0)
+            return addLine(state, false, finish);
         run(lockedRow, {row}, [this, state, finish](const PgResult &locked) { addRecord(state, locked, finish); }, finish);
     }, finish);
 }

@@ -1403,6 +1403,14 @@ void TestDbStore::unitsAreOneRowEach()
     claimed = claim(halfWay, {});
     QVERIFY2(claimed.kind == ProvisionStore::Claim::Resume && claimed.row.row == 4 && claimed.attempt == 2,
              qPrintable(QStringLiteral("%1 row %2 attempt %3").arg(claimed.kind).arg(claimed.row.row).arg(claimed.attempt)));
+
+    // Lines about no row, kept by a station that could not store them, come in by import.
+    const QList<AuditRecord> kept {
+        {auditTimeNow(), QStringLiteral("bench-K"), QStringLiteral("Bo"), {}, ReworkRecord {0, {}, valueOf(row4, Setting::MacAddress).value_or(QString()), QStringLiteral("not-acknowledged"), {}}},
+        {auditTimeNow(), QStringLiteral("bench-K"), QStringLiteral("Bo"), {}, ShiftRecord {0, QStringLiteral("B")}}};
+    const auto imported = answered<ProvisionStore::Answer, int, int>([&](auto done) { store->importAudit(kept, done); });
+    QVERIFY2(imported && std::get<0>(*imported).ok() && std::get<1>(*imported) == 2,
+             imported ? qPrintable(std::get<0>(*imported).error) : "no answer");
 }
 
 #include "tst_dbstore.moc"
