@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
@@ -49,12 +50,25 @@ void StationWindow::writeReport()
         showMessage(QStringLiteral("The report is in %1.").arg(printable(path)), false);
     };
     if (!setup.usesDatabase()) {
-        // Files are read here, beside a run or between runs: nothing is locked.
-        report::Report figures;
-        const auto answer = report::reportFromFiles(setup.planPath, setup.auditPath, {}, &figures);
-        if (!answer.ok())
-            return failed(printable(answer.error));
-        return write(figures, QFileInfo(setup.auditPath).fileName());
+        // Files are read beside a run or between runs, nothing locked, on a
+        // thread of their own; the window hears of it when they are counted.
+        if (m_reporting.joinable())
+            m_reporting.join();
+        m_report->setEnabled(false);
+        showMessage(QStringLiteral("Making the report…"), false);
+        QPointer<StationWindow> self(this);
+        m_reporting = std::thread([self, plan = setup.planPath, audit = setup.auditPath, write, failed] {
+            auto figures = std::make_shared<report::Report>();
+            const auto answer = report::reportFromFiles(plan, audit, {}, figures.get());
+            // The window waits for this thread before it goes, so it is there to be told.
+            QMetaObject::invokeMethod(self.data(), [self, answer, figures, audit, write, failed] {
+                self->m_report->setEnabled(true);
+                if (!answer.ok())
+                    return failed(printable(answer.error));
+                write(*figures, QFileInfo(audit).fileName());
+            }, Qt::QueuedConnection);
+        });
+        return;
     }
     // Only looking, beside a run or between runs: nothing is locked or written.
     QString error;

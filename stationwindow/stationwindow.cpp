@@ -178,6 +178,8 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
 
 StationWindow::~StationWindow()
 {
+    if (m_reporting.joinable())
+        m_reporting.join();
     // A run still going when the window goes (the program quitting) ends
     // here: the lanes close their ports and the store its files.
     delete m_station;

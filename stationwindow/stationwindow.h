@@ -15,6 +15,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <thread>
 
 class LaneTile;
 class ScanRouter;
@@ -114,6 +115,9 @@ private:
     bool m_setupOpen = false;  // a supervisor opened it, until the next Start
     bool m_signingIn = false;
     QPushButton *m_report;
+    // A report from files is counted here, off the window's thread: a long
+    // audit takes seconds. Joined when the window goes.
+    std::thread m_reporting;
     QCheckBox *m_bellBox;
     QLabel *m_message;
     QProgressBar *m_progress;
