@@ -315,7 +315,9 @@ void TestStationWindow::tilesThroughARun()
     // that falls silent once written to.
     ModuleSimulator::Options honest;
     honest.lineModules = 2;
-    honest.offAfterMs = 30;
+    // On long enough for its label to be printed under its verdict, five
+    // times what a label takes on a machine whose cores are busy.
+    honest.offAfterMs = 6000;
     honest.plugGapMs = 50;
     ModuleSimulator::Options lying;
     lying.lineModules = 1;
@@ -345,8 +347,8 @@ void TestStationWindow::tilesThroughARun()
     QTRY_VERIFY(window->isRunning());
     QVERIFY(!window->findChild<QWidget *>(QStringLiteral("groupBox_setup"))->isEnabled());
     // Each verdict is seen while its module is on: it goes with the module
-    // (the last honest one is taken off at once, the silent one falls
-    // silent), so it is looked for as it comes.
+    // (the honest ones are taken off, the silent one falls silent), so it
+    // is looked for as it comes.
     QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 1), "tile_result"), QStringLiteral("PASS"), runMs);
     // A label for each module that passed, and the tile says so.
     QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").endsWith(QLatin1String("; label printed")), runMs);
