@@ -12,10 +12,6 @@ namespace cli {
 
 namespace {
 
-// With serials on, a unit gets this many attempts unless told otherwise;
-// without, none are counted against it (a batch may share a factory MAC).
-constexpr int defaultAttemptsWithSerials = 3;
-
 bool scannersOf(const Args &args, Station::Options *lanes, Refusal *refusal)
 {
     const QStringList given = args.parser.values(options().scanner);
@@ -46,11 +42,10 @@ bool unitOptions(const Args &args, Station::Options *lanes, Refusal *refusal)
 {
     const Options &o = options();
     const QString mode = args.given(o.serial).value_or(QStringLiteral("off"));
-    const auto serial = Lane::serialModeOf(mode);
-    if (!serial) {
-        return bool(refused<bool>(refusal, QStringLiteral("--serial takes off, optional or required, not \"%1\"")
-                                               .arg(printable(mode))));
-    }
+    QString why;
+    const auto serial = Lane::serialModeOf(mode, &why);
+    if (!serial)
+        return bool(refused<bool>(refusal, why));
     lanes->serial = *serial;
     const bool serials = *serial != Lane::SerialMode::Off;
     if (const auto pattern = args.given(o.serialPattern)) {
@@ -77,15 +72,10 @@ bool unitOptions(const Args &args, Station::Options *lanes, Refusal *refusal)
     if (*qrSerial && !serials)
         return needsSerials(QStringLiteral("--label-qr serial+mac"));
     lanes->labelQrSerial = *qrSerial;
-    lanes->maxAttempts = serials ? defaultAttemptsWithSerials : 0;
-    if (const auto attempts = args.given(o.maxAttempts)) {
-        bool ok = false;
-        lanes->maxAttempts = attempts->toInt(&ok);
-        if (!ok || lanes->maxAttempts < 0 || lanes->maxAttempts > 1000) {
-            return bool(refused<bool>(refusal, QStringLiteral("--max-attempts needs a number from 0 (no limit) to 1000, "
-                                                              "not \"%1\"").arg(printable(*attempts))));
-        }
-    }
+    std::optional<int> attempts;
+    if (args.isSet(o.maxAttempts) && !(attempts = Lane::attemptsOf(args.value(o.maxAttempts), &why)))
+        return bool(refused<bool>(refusal, why));
+    lanes->maxAttempts = Lane::attemptLimit(*serial, attempts);
     return true;
 }
 
@@ -109,9 +99,7 @@ std::optional<ReworkRecord> reworkOf(const Args &args, Refusal *refusal)
         rework.mac = canonicalValue(Setting::MacAddress, args.value(o.mac));
     }
     rework.code = args.value(o.code);
-    const bool known = std::any_of(failureCodeMeanings.begin(), failureCodeMeanings.end(),
-                                   [&rework](const FailureCodeMeaning &m) { return rework.code == QLatin1String(m.code); });
-    if (!known) {
+    if (!isFailureCode(rework.code)) {
         return refused<ReworkRecord>(refusal, QStringLiteral("rework needs --code, one of the failure codes (vev-cli "
                                                              "--help lists them), not \"%1\"").arg(printable(rework.code)));
     }

@@ -4,6 +4,8 @@
 #include "base/exitcodes.h"
 #include "protocol/wireformat.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int codeWidth = 26;
@@ -41,4 +43,10 @@ QString failureCodeHelp()
     for (const FailureCodeMeaning &entry : failureCodeMeanings)
         text += helpEntry(QStringLiteral("  %1").arg(QLatin1String(entry.code), -codeWidth), entry.meaning);
     return text;
+}
+
+bool isFailureCode(const QString &code)
+{
+    return std::any_of(failureCodeMeanings.begin(), failureCodeMeanings.end(),
+                       [&code](const FailureCodeMeaning &meaning) { return code == QLatin1String(meaning.code); });
 }

@@ -36,5 +36,7 @@ QString readBackCode(Setting setting);
 // The code of an outcome: its own, or, for one written before outcomes
 // carried codes, one derived from its result and reason; empty for a pass.
 QString failureCode(const OutcomeRecord &outcome);
+// Whether a word is one of the table's codes.
+bool isFailureCode(const QString &code);
 // The table as --help shows it, one code a line, meanings wrapped.
 QString failureCodeHelp();

@@ -76,8 +76,14 @@ public:
     // Whether the lane takes the units' serial numbers: not at all, when
     // one is scanned, or before anything is written to a unit.
     enum class SerialMode { Off, Optional, Required };
-    // off, optional, required; nothing for another word.
-    static std::optional<SerialMode> serialModeOf(const QString &text);
+    // off, optional, required; nothing for another word, with *why.
+    static std::optional<SerialMode> serialModeOf(const QString &text, QString *why);
+    // --max-attempts as given: 0 (no limit) to 1000; nothing, with *why.
+    static std::optional<int> attemptsOf(const QString &text, QString *why);
+    // A unit's outcomes before it goes to rework: as given, else 3 with
+    // serials and none without (a batch sharing a factory MAC cannot be
+    // counted by MAC); 0: no limit.
+    static int attemptLimit(SerialMode mode, std::optional<int> given);
 
     // The label of a module that passed: printed in the background, so the
     // lane may be on to the next module before it is done.

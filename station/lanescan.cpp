@@ -6,7 +6,7 @@
 
 #include "plan/unitbook.h"
 
-std::optional<Lane::SerialMode> Lane::serialModeOf(const QString &text)
+std::optional<Lane::SerialMode> Lane::serialModeOf(const QString &text, QString *why)
 {
     if (text == QLatin1String("off"))
         return SerialMode::Off;
@@ -14,7 +14,25 @@ std::optional<Lane::SerialMode> Lane::serialModeOf(const QString &text)
         return SerialMode::Optional;
     if (text == QLatin1String("required"))
         return SerialMode::Required;
+    *why = QStringLiteral("--serial takes off, optional or required, not \"%1\"").arg(printable(text));
     return std::nullopt;
+}
+
+std::optional<int> Lane::attemptsOf(const QString &text, QString *why)
+{
+    constexpr int most = 1000;
+    bool ok = false;
+    const int attempts = text.toInt(&ok);
+    if (ok && attempts >= 0 && attempts <= most)
+        return attempts;
+    *why = QStringLiteral("--max-attempts needs a number from 0 (no limit) to %1, not \"%2\"").arg(most).arg(printable(text));
+    return std::nullopt;
+}
+
+int Lane::attemptLimit(SerialMode mode, std::optional<int> given)
+{
+    constexpr int withSerials = 3;
+    return given.value_or(mode == SerialMode::Off ? 0 : withSerials);
 }
 
 void Lane::setSerialRule(SerialMode mode, const QRegularExpression &pattern)

@@ -112,19 +112,11 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
         given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
     }
     given.start = parser.isSet(o.start);
-    if (const auto mode = value(o.serial); mode && !(given.serial = Lane::serialModeOf(*mode))) {
-        *why = QStringLiteral("--serial takes off, optional or required, not \"%1\"").arg(*mode);
+    if (const auto mode = value(o.serial); mode && !(given.serial = Lane::serialModeOf(*mode, why)))
         return std::nullopt;
-    }
     given.serialPattern = value(o.serialPattern);
-    if (const auto attempts = value(o.maxAttempts)) {
-        bool ok = false;
-        given.maxAttempts = attempts->toInt(&ok);
-        if (!ok || *given.maxAttempts < 0 || *given.maxAttempts > 1000) {
-            *why = QStringLiteral("--max-attempts needs a number from 0 (no limit) to 1000, not \"%1\"").arg(*attempts);
-            return std::nullopt;
-        }
-    }
+    if (const auto attempts = value(o.maxAttempts); attempts && !(given.maxAttempts = Lane::attemptsOf(*attempts, why)))
+        return std::nullopt;
     return given;
 }
 

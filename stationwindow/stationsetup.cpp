@@ -28,8 +28,6 @@ const QString serialPatternKey = QStringLiteral("serialPattern");
 const QString maxAttemptsKey = QStringLiteral("maxAttempts");
 // The settings' names for the serial modes, in the enum's order.
 const QStringList serialModes {QStringLiteral("off"), QStringLiteral("optional"), QStringLiteral("required")};
-// With serials on, a unit's attempts before rework unless told otherwise.
-constexpr int defaultAttemptsWithSerials = 3;
 const QString rosterKey = QStringLiteral("roster");
 // The settings' names for the label kinds, in the enum's order.
 const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
@@ -157,7 +155,7 @@ std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *erro
     store.operatorName = recordName(operatorName, {}, &why).value_or(operatorName);
     store.operatorId = operatorId;
     store.take = lock;
-    store.maxAttempts = maxAttempts >= 0 ? maxAttempts : serial != Lane::SerialMode::Off ? defaultAttemptsWithSerials : 0;
+    store.maxAttempts = Lane::attemptLimit(serial, maxAttempts >= 0 ? std::optional(maxAttempts) : std::nullopt);
     return ::makeStore(store, error);
 }
 
