@@ -4,6 +4,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -53,6 +55,73 @@ void inHalves(int count, const std::function<void(int begin, int end)> &work)
     work(helper.joinable() ? middle : 0, count);
     if (helper.joinable())
         helper.join();
+}
+
+struct Halves::Helper {
+    std::mutex mutex;
+    std::condition_variable changed;
+    const std::function<void(int, int)> *work = nullptr; // the half asked for, until it is done
+    int end = 0;
+    bool quit = false;
+    std::thread thread;
+
+    void loop()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return quit || work != nullptr; });
+            if (quit)
+                return;
+            lock.unlock();
+            (*work)(0, end);
+            lock.lock();
+            work = nullptr;
+            changed.notify_all();
+        }
+    }
+};
+
+Halves::Halves()
+{
+    if (std::thread::hardware_concurrency() < 2)
+        return;
+    auto helper = std::make_unique<Helper>();
+    try {
+        helper->thread = std::thread([h = helper.get()] { h->loop(); });
+        m_helper = std::move(helper);
+    } catch (const std::system_error &) {
+        // No thread to be had: all of it on the caller's.
+    }
+}
+
+Halves::~Halves()
+{
+    if (!m_helper)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_helper->mutex);
+        m_helper->quit = true;
+    }
+    m_helper->changed.notify_all();
+    m_helper->thread.join();
+}
+
+void Halves::run(int count, const std::function<void(int begin, int end)> &work)
+{
+    const int middle = count / 2;
+    if (!m_helper || count < 64) {
+        work(0, count);
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_helper->mutex);
+        m_helper->work = &work;
+        m_helper->end = middle;
+    }
+    m_helper->changed.notify_all();
+    work(middle, count);
+    std::unique_lock<std::mutex> lock(m_helper->mutex);
+    m_helper->changed.wait(lock, [this] { return m_helper->work == nullptr; });
 }
 
 QString notAnAuditFile(const QString &path)
@@ -145,13 +214,24 @@ void readLines(ReadLine *begin, ReadLine *end, bool keep)
 
 // Each line of a batch is read by itself, the first half on a thread of its
 // own where there is a second core; the chain is then checked in order.
-void readBatch(std::vector<ReadLine> &batch, bool keep)
+void readBatch(Halves &halves, std::vector<ReadLine> &batch, bool keep)
 {
     ReadLine *lines = batch.data();
-    inHalves(int(batch.size()), [lines, keep](int begin, int end) { readLines(lines + begin, lines + end, keep); });
+    halves.run(int(batch.size()), [lines, keep](int begin, int end) { readLines(lines + begin, lines + end, keep); });
 }
 
-constexpr std::size_t batchLines = 4096;
+// The records kept for the visitor are let go of by the threads that made
+// them: memory freed on another thread than its own costs far more.
+void letGo(Halves &halves, std::vector<ReadLine> &batch)
+{
+    ReadLine *lines = batch.data();
+    halves.run(int(batch.size()), [lines](int begin, int end) {
+        for (ReadLine *line = lines + begin; line != lines + end; ++line)
+            line->read.reset();
+    });
+}
+
+constexpr std::size_t batchLines = 512;
 
 } // namespace
 
@@ -181,6 +261,7 @@ AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QBy
         return check;
     };
     LineReader lines(file);
+    Halves halves;
     QByteArray line;
     std::vector<ReadLine> batch;
     batch.reserve(batchLines);
@@ -190,15 +271,18 @@ AuditCheck verifyAudit(const QString &path, const AuditVisitor &visit, const QBy
         batch.clear();
         while (batch.size() < batchLines && (got = lines.next(&line)) == LineReader::Got::Line && !line.endsWith('\r'))
             batch.push_back({QByteArray(line.constData(), line.size()), {}, {}, {}});
-        readBatch(batch, bool(visit));
+        readBatch(halves, batch, bool(visit));
         for (ReadLine &read : batch) {
             const auto taken = chain.take(std::move(read.read), read.hash, &read.why);
             if (!taken)
                 return bad(number, read.why);
             if (visit && taken->record)
                 visit(*taken->record, number);
+            read.read = std::move(taken);
             ++number;
         }
+        if (visit)
+            letGo(halves, batch);
         if (got == LineReader::Got::Error) {
             tally();
             check.unreadable = true;

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // Each record as it is read, with its 1-based line.
 using AuditVisitor = std::function<void(const AuditRecord &record, int line)>;
@@ -66,6 +67,24 @@ private:
 // needs by itself before the chain is checked in order. work must be safe
 // to run on two threads at once over disjoint ranges.
 void inHalves(int count, const std::function<void(int begin, int end)> &work);
+
+// The same for batch after batch of a long read, on one second thread kept
+// for them all: a thread started for each batch costs its start, and its
+// memory cache starts cold each time. Used from one thread.
+class Halves
+{
+public:
+    Halves();
+    ~Halves();
+    Halves(const Halves &) = delete;
+    Halves &operator=(const Halves &) = delete;
+
+    void run(int count, const std::function<void(int begin, int end)> &work);
+
+private:
+    struct Helper;
+    std::unique_ptr<Helper> m_helper; // none: no second core, or no thread to be had
+};
 
 // Why a path cannot be an audit: it exists and is not a regular file (a
 // device, a FIFO, a folder would never end, never answer, or take records

@@ -75,12 +75,34 @@ QString minuteText(int minutes)
     return QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+// The units a group has seen, each as often as it was seen there but not
+// twice in a row; counted once each at the end. (A set per group costs
+// more to fill and to let go of than the report takes otherwise.)
+class UnitList
+{
+public:
+    void add(int unit)
+    {
+        if (m_units.empty() || m_units.back() != unit)
+            m_units.push_back(unit);
+    }
+    int distinct()
+    {
+        std::sort(m_units.begin(), m_units.end());
+        m_units.erase(std::unique(m_units.begin(), m_units.end()), m_units.end());
+        return int(m_units.size());
+    }
+
+private:
+    std::vector<int> m_units;
+};
+
 // A group and the units it has seen, for counting each once.
 struct GroupCount {
     Group group;
     qint64 order = 0; // periods: their start
-    QSet<int> units;
-    QSet<int> passedUnits;
+    UnitList units;
+    UnitList passedUnits;
 };
 
 class Grouping
@@ -324,7 +346,7 @@ struct ReportBuilder::State {
             if (outcome) {
                 ++g->group.outcomes;
                 if (sets)
-                    g->units.insert(unit);
+                    g->units.add(unit);
                 if (firstAttempt) {
                     ++g->group.firstAttempts;
                     g->group.firstPassed += passed;
@@ -333,7 +355,7 @@ struct ReportBuilder::State {
             if (passed) {
                 ++g->group.passed;
                 if (sets)
-                    g->passedUnits.insert(unit);
+                    g->passedUnits.add(unit);
             } else {
                 ++g->group.failed;
             }
@@ -509,8 +531,8 @@ Report ReportBuilder::finish(const PlanState &plan)
     r.plan = plan;
 
     const auto close = [](GroupCount &count) {
-        count.group.units = int(count.units.size());
-        count.group.passedUnits = int(count.passedUnits.size());
+        count.group.units = count.units.distinct();
+        count.group.passedUnits = count.passedUnits.distinct();
     };
     close(d->total);
     r.total = d->total.group;

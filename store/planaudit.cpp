@@ -107,10 +107,10 @@ struct LineCheck {
 
 // With keep false, each record is let go of on the core that read it once
 // what the cross-check needs is taken from it: an empty one stands for it.
-std::vector<LineCheck> checkLines(const PgResult &result, bool keep)
+std::vector<LineCheck> checkLines(Halves &halves, const PgResult &result, bool keep)
 {
     std::vector<LineCheck> lines(std::size_t(result.rows()));
-    inHalves(result.rows(), [&result, &lines, keep](int begin, int end) {
+    halves.run(result.rows(), [&result, &lines, keep](int begin, int end) {
         for (int i = begin; i < end; ++i) {
             LineCheck &line = lines[std::size_t(i)];
             const QByteArray text = result.view(i, Line);
@@ -143,6 +143,7 @@ const QString conflictLines = QStringLiteral("SELECT seq, resolved_seq IS NULL, 
                                              "FROM vev_conflict ORDER BY row, seq");
 
 struct Verification {
+    Halves halves; // the batches are prepared one after another
     AuditChain chain;
     AuditCheck check;
     std::vector<LineFacts> facts;
@@ -367,7 +368,7 @@ void PlanDatabase::verifyAudit(const QByteArray &lastHash, Batch<CheckedRecord> 
     auto state = std::make_shared<Verification>();
     state->check.lastHash = firstPrev;
     const Prepare lines = [state, batch](const PgResult &result) -> Then {
-        auto checks = std::make_shared<std::vector<LineCheck>>(checkLines(result, bool(batch)));
+        auto checks = std::make_shared<std::vector<LineCheck>>(checkLines(state->halves, result, bool(batch)));
         return [state, batch, result, checks](std::function<void(bool more)> next) {
             QList<CheckedRecord> good;
             const bool more = state->take(result, *checks, batch ? &good : nullptr);
