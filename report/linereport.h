@@ -57,6 +57,10 @@ struct Options {
     std::optional<qint64> from; // lines before this are not counted
     std::optional<qint64> to;   // nor lines at or after this
     QList<ClockShift> shifts;   // empty: shift lines, else hours
+    QString station;            // not empty: only this station's lines are counted
+    // Only the lines from the last shift line on are counted (the attempts
+    // and the plan's state still come from every line).
+    bool fromLastShift = false;
 };
 
 // What the store knows of the plan beside its audit.
@@ -121,6 +125,10 @@ struct Report {
     int counted = 0;   // ... within --from and --to
     std::optional<qint64> first; // the first and last time counted
     std::optional<qint64> last;
+    std::optional<qint64> firstModule; // the first claim or outcome counted
+    QList<qint64> passTimes;           // each pass counted, oldest first
+    std::optional<qint64> shiftStart;  // the last shift line's time, and its name
+    QString shiftName;
     Group total;
     QList<Group> stations;
     QList<Group> lanes;

@@ -3,6 +3,7 @@
 #include "stationwindow/stationwindow.h"
 
 #include "protocol/wireformat.h"
+#include "stationwindow/glancepanel.h"
 
 #include <QPointer>
 
@@ -24,6 +25,7 @@ void StationWindow::lookAtFiles(bool messages)
             showMessage(printable(error), true);
         return;
     }
+    m_glance->refresh(setup);
     QPointer<StationWindow> self(this);
     store->open([self, store, messages](const ProvisionStore::Opened &opened) {
         if (!self)

@@ -9,9 +9,10 @@
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QSysInfo>
 
 #include <algorithm>
-#include <QSettings>
 
 namespace {
 
@@ -143,6 +144,13 @@ std::optional<LabelTarget> StationSetup::labelTarget(QString *error) const
     case Labels::Printer: options.printer = destination; break;
     }
     return ::labelTarget(options, error);
+}
+
+QString StationSetup::stationName() const
+{
+    QString why;
+    const QString name = recordName(station, {}, &why).value_or(station);
+    return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 
 std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *error) const

@@ -40,6 +40,9 @@ struct StationSetup {
     QString rosterPath;
     QString operatorId;
 
+    // The station's name as its records carry it (the host's without one).
+    QString stationName() const;
+
     // The plan is a database's: several stations share it, and its audit.
     bool usesDatabase() const;
 

@@ -4,6 +4,7 @@
 #include "desktop/desktopsettings.h"
 #include "protocol/wireformat.h"
 #include "stationtext/lanetext.h"
+#include "stationwindow/glancepanel.h"
 #include "stationwindow/lanetile.h"
 #include "stationwindow/scanrouter.h"
 #include "stationwindow/setuppanel.h"
@@ -34,9 +35,7 @@ namespace {
 
 const char *const problemStyle = "color:#b71c1c; font-weight:bold;";
 const QColor failedRowColour(255, 205, 210);
-constexpr double msPerHour = 3600.0 * 1000.0;
 // A pace taken over less than this says nothing yet.
-constexpr qint64 shortestPaceMs = 60 * 1000;
 // Rows of a table shown at the window's smallest.
 constexpr int visibleTableRows = 3;
 // Lanes side by side before a second row of tiles begins.
@@ -201,17 +200,13 @@ QWidget *StationWindow::buildSummary()
                                 + 2 * m_progress->fontMetrics().averageCharWidth());
     m_planText = new QLabel(summary);
     m_planText->setObjectName(QStringLiteral("label_plan"));
-    m_runText = new QLabel(summary);
-    m_runText->setObjectName(QStringLiteral("label_run"));
-    m_rateText = new QLabel(summary);
-    m_rateText->setObjectName(QStringLiteral("label_rate"));
+    m_glance = new GlancePanel(summary);
     m_elapsedText = new QLabel(summary);
     m_elapsedText->setObjectName(QStringLiteral("label_elapsed"));
     grid->addWidget(m_progress, 0, 0);
     grid->addWidget(m_planText, 0, 1, 1, 2);
-    grid->addWidget(m_runText, 1, 0);
-    grid->addWidget(m_rateText, 1, 1);
-    grid->addWidget(m_elapsedText, 1, 2);
+    grid->addWidget(m_elapsedText, 1, 0);
+    grid->addWidget(m_glance, 2, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     return summary;
 }
@@ -300,9 +295,8 @@ void StationWindow::begin(const std::optional<Signer> &who)
             tile->setStatus(lane->status());
     });
     connect(m_station, &Station::recorded, this, [this](const OutcomeRecord &record) {
-        // Kept here too: the figures stay in view once the station is gone.
-        m_passed = m_station->passed();
-        m_failed = m_station->failed();
+        // The shift's figures, counted again from the audit.
+        m_glance->refresh(this->setup());
         if (record.result != Result::Pass && m_bellBox->isChecked() && m_bell)
             m_bell();
         showFigures();
@@ -338,8 +332,6 @@ void StationWindow::started()
 {
     m_running = true;
     m_lookWhenEnded = false; // the run shows the plan's state below
-    m_passed = 0;
-    m_failed = 0;
     m_stop->setEnabled(true);
     // The last run's tiles give way.
     while (QLayoutItem *item = m_tiles->takeAt(0)) {
@@ -490,11 +482,6 @@ void StationWindow::showPlan(const StoreStatus &status)
 void StationWindow::showFigures()
 {
     const qint64 ms = m_elapsed.isValid() ? m_elapsed.elapsed() : m_lastElapsedMs;
-    const int modules = m_passed + m_failed;
-    m_runText->setText(QStringLiteral("This run: %1 PASS, %2 FAIL").arg(m_passed).arg(m_failed));
-    m_rateText->setText(modules > 0 && ms >= shortestPaceMs
-                            ? QStringLiteral("%1 modules an hour").arg(qRound(modules * msPerHour / double(ms)))
-                            : QStringLiteral("– modules an hour"));
     m_elapsedText->setText(QStringLiteral("Elapsed %1").arg(clock(ms)));
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 // vev-station's window: the set-up, Start and Stop, the plan's progress and
-// this run's figures, a tile per lane, the last records of the audit and the
+// the shift's figures at a glance, a tile per lane, the last records of the audit and the
 // rows in doubt, each with Release. The run itself is the station library's,
 // as vev-cli provision runs it; the window only shows it and steers it.
 
@@ -17,6 +17,7 @@
 #include <functional>
 #include <thread>
 
+class GlancePanel;
 class LaneTile;
 class ScanRouter;
 class QCheckBox;
@@ -122,8 +123,7 @@ private:
     QLabel *m_message;
     QProgressBar *m_progress;
     QLabel *m_planText;
-    QLabel *m_runText;
-    QLabel *m_rateText;
+    GlancePanel *m_glance;
     QLabel *m_elapsedText;
     QWidget *m_tileArea;
     QGridLayout *m_tiles;
@@ -144,6 +144,4 @@ private:
     ScanRouter *m_scans = nullptr; // the run's: codes scanned to their lanes
     QElapsedTimer m_elapsed;
     qint64 m_lastElapsedMs = 0;
-    int m_passed = 0;
-    int m_failed = 0;
 };

@@ -7,7 +7,9 @@
 
 #include "clirun.h"
 #include "reportaudit.h"
+#include "report/glance.h"
 #include "report/reportwriters.h"
+#include "report/storereport.h"
 #include "tamper.h"
 
 #include <QJsonArray>
@@ -29,6 +31,7 @@ private slots:
     void brokenChainGivesNoReport();
     void optionsAreChecked();
     void pageEscapesTheAuditAndCapsItsTable();
+    void glanceCountsOneStationsShift();
 
 private:
     QJsonObject reportJson(const QStringList &more = {});
@@ -286,6 +289,63 @@ void TestReport::pageEscapesTheAuditAndCapsItsTable()
     for (const int failed : {3, 13, 23, 33})
         QVERIFY(capped.contains(QStringLiteral("<td>SN-%1</td>").arg(failed)));
     QVERIFY(!capped.contains(QStringLiteral("<td>SN-0</td>")));
+}
+
+void TestReport::glanceCountsOneStationsShift()
+{
+    // The station's own lines from the late shift's line on, the plan's
+    // rows whoever wrote them.
+    report::Report r;
+    QVERIFY(report::reportFromFiles(m_plan, m_audit, report::glanceOptions(reportStationA), &r).ok());
+    const qint64 now = m_day.outcomes.last().time + 60000;
+    const report::Glance g = report::glanceOf(r, reportStationA, now);
+    QVERIFY2(g.since.startsWith(QLatin1String("late, from ")), qPrintable(g.since));
+
+    QList<ReportDay::Outcome> mine;
+    for (const ReportDay::Outcome &o : m_day.outcomes) {
+        if (o.station == reportStationA && o.time >= m_day.lateShift)
+            mine << o;
+    }
+    QVERIFY(mine.size() > 10);
+    QMap<QString, bool> firstPassed, passed; // by unit, in audit order
+    QMap<QString, QPair<int, int>> lanes;    // by port: passes, failures
+    QMap<QString, int> codes;
+    for (const ReportDay::Outcome &o : std::as_const(mine)) {
+        if (!firstPassed.contains(o.unit))
+            firstPassed.insert(o.unit, o.passed);
+        passed[o.unit] = passed.value(o.unit) || o.passed;
+        (o.passed ? lanes[o.port].first : lanes[o.port].second) += 1;
+        if (!o.passed)
+            ++codes[o.code];
+    }
+    QCOMPARE(g.units, firstPassed.size());
+    QCOMPARE(g.firstPassYield, double(firstPassed.values().count(true)) / firstPassed.size());
+    QCOMPARE(g.finalYield, double(passed.values().count(true)) / passed.size());
+    QCOMPARE(g.lanes.size(), lanes.size());
+    for (const report::Glance::Lane &lane : g.lanes) {
+        QCOMPARE(qMakePair(lane.passed, lane.failed), lanes.value(lane.port));
+        QCOMPARE(lane.medianSeconds.value_or(0), 30.0);
+    }
+    QVERIFY(!g.topFailures.isEmpty() && g.topFailures.size() <= 3);
+    for (const report::FailureCount &failure : g.topFailures)
+        QCOMPARE(failure.count, codes.value(failure.code));
+    QCOMPARE(g.topFailures.first().count, *std::max_element(codes.cbegin(), codes.cend()));
+
+    // The pace over the last quarter of an hour; the rows left are the
+    // plan's, all stations' lines counted.
+    const int recent = int(std::count_if(mine.cbegin(), mine.cend(), [now](const ReportDay::Outcome &o) {
+        return o.passed && o.time >= now - report::rateWindowMs;
+    }));
+    QCOMPARE(g.modulesAnHour.value_or(-1), recent * 4.0);
+    report::Report whole;
+    QVERIFY(report::reportFromFiles(m_plan, m_audit, {}, &whole).ok());
+    QCOMPARE(g.rowsLeft, whole.rowsLeft());
+    QCOMPARE(g.inDoubt, whole.plan.inDoubt);
+    QCOMPARE(g.hoursToFinish.value_or(-1), g.rowsLeft / (recent * 4.0));
+    // Early in a shift, the pace is the passes since its first module.
+    report::Report early = r;
+    early.passTimes = {*r.firstModule + 30000};
+    QCOMPARE(report::glanceOf(early, reportStationA, *r.firstModule + 120000).modulesAnHour.value_or(-1), 30.0);
 }
 
 QTEST_GUILESS_MAIN(TestReport)

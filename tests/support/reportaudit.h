@@ -35,6 +35,7 @@ struct ReportDay {
     QStringList lostOperators; // ... and whose station's operator saw it
     int planRows = 0;
     int lines = 0;
+    qint64 lateShift = 0; // the second shift line's time
 
     // The tally.
     int units() const
@@ -146,8 +147,10 @@ inline ReportDay writeReportDay(const QString &planPath, const QString &auditPat
     add(people[0], ShiftRecord {0, QStringLiteral("early")});
     int row = 0;
     for (int i = 0; i < units && ok; ++i) {
-        if (i == units / 2)
+        if (i == units / 2) {
+            day.lateShift = now;
             add(people[0], ShiftRecord {0, QStringLiteral("late")});
+        }
         const Who &who = people[i % 3];
         ++row;
         const bool serial = i % 2 == 0;

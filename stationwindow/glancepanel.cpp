@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+#include "stationwindow/glancepanel.h"
+
+#include "protocol/wireformat.h"
+#include "report/storereport.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+QString percent(double share)
+{
+    return QStringLiteral("%1 %").arg(qRound(share * 100));
+}
+
+QString duration(double hours)
+{
+    const int minutes = int(std::lround(hours * 60));
+    if (minutes < 1)
+        return GlancePanel::tr("under a minute");
+    if (minutes < 60)
+        return GlancePanel::tr("%n min", nullptr, minutes);
+    return GlancePanel::tr("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
+}
+
+} // namespace
+
+GlancePanel::GlancePanel(QWidget *parent)
+    : QWidget(parent)
+    , m_shift(new QLabel(this))
+    , m_lanes(new QLabel(this))
+    , m_failures(new QLabel(this))
+    , m_pace(new QLabel(this))
+{
+    setObjectName(QStringLiteral("glance"));
+    m_shift->setObjectName(QStringLiteral("label_shift"));
+    m_lanes->setObjectName(QStringLiteral("label_lanes"));
+    m_failures->setObjectName(QStringLiteral("label_failures"));
+    m_pace->setObjectName(QStringLiteral("label_pace"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (QLabel *label : {m_shift, m_lanes, m_failures, m_pace}) {
+        label->setWordWrap(true);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(label);
+    }
+    m_shift->setText(tr("This shift: not counted yet"));
+    // The pace falls while nothing passes: worked out again each minute.
+    auto *minute = new QTimer(this);
+    minute->setInterval(60 * 1000);
+    connect(minute, &QTimer::timeout, this, [this] {
+        if (m_report)
+            show(report::glanceOf(*m_report, m_station, QDateTime::currentMSecsSinceEpoch()));
+    });
+    minute->start();
+}
+
+GlancePanel::~GlancePanel()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void GlancePanel::refresh(const StationSetup &setup)
+{
+    if (setup.planPath.isEmpty() || (!setup.usesDatabase() && setup.auditPath.isEmpty()))
+        return;
+    if (m_counting) {
+        m_again = setup;
+        return;
+    }
+    count(setup);
+}
+
+void GlancePanel::count(const StationSetup &setup)
+{
+    m_counting = true;
+    const QString station = setup.stationName();
+    const report::Options options = report::glanceOptions(station);
+    QPointer<GlancePanel> self(this);
+    if (!setup.usesDatabase()) {
+        if (m_thread.joinable())
+            m_thread.join();
+        // The panel waits for this thread before it goes, so it is there to be told.
+        m_thread = std::thread([self, plan = setup.planPath, audit = setup.auditPath, options, station] {
+            auto figures = std::make_shared<report::Report>();
+            const auto answer = report::reportFromFiles(plan, audit, options, figures.get());
+            QMetaObject::invokeMethod(self.data(), [self, answer, figures, station] {
+                self->countedNow(answer.error, figures, station);
+            }, Qt::QueuedConnection);
+        });
+        return;
+    }
+    // Only looking: nothing is locked or written.
+    QString error;
+    std::shared_ptr<ProvisionStore> store = setup.makeStore(false, &error);
+    if (!store)
+        return countedNow(error, {}, station);
+    store->open([self, store, options, station](const ProvisionStore::Opened &opened) {
+        if (!self)
+            return;
+        if (!opened.ok)
+            return self->countedNow(opened.error, {}, station);
+        report::reportFromStore(*store, options, [self, store, station](const ProvisionStore::Answer &answer,
+                                                                        const report::Report &figures) {
+            if (self)
+                self->countedNow(answer.error, std::make_shared<report::Report>(figures), station);
+        });
+    });
+}
+
+void GlancePanel::countedNow(const QString &error, std::shared_ptr<report::Report> report, const QString &station)
+{
+    m_counting = false;
+    if (!error.isEmpty()) {
+        // The figures shown stay, said to be old; why is on the panel.
+        m_failures->setText(tr("The shift's figures are not counted: %1").arg(printable(error)));
+    } else {
+        m_report = std::move(report);
+        m_station = station;
+        show(report::glanceOf(*m_report, m_station, QDateTime::currentMSecsSinceEpoch()));
+    }
+    if (m_again) {
+        const StationSetup again = *m_again;
+        m_again.reset();
+        count(again);
+        return;
+    }
+    emit counted();
+}
+
+void GlancePanel::show(const report::Glance &glance)
+{
+    m_shown = glance;
+    const QString yields = glance.units > 0
+                               ? tr("%n units, first-pass yield %1, final yield %2", nullptr, glance.units)
+                                     .arg(percent(glance.firstPassYield), percent(glance.finalYield))
+                               : tr("no units yet");
+    m_shift->setText(glance.since.isEmpty() ? tr("The whole audit: %1; %2 PASS, %3 FAIL").arg(yields).arg(glance.passed).arg(glance.failed)
+                                            : tr("This shift (%1): %2; %3 PASS, %4 FAIL")
+                                                  .arg(glance.since, yields).arg(glance.passed).arg(glance.failed));
+    QStringList lanes;
+    for (const report::Glance::Lane &lane : glance.lanes) {
+        QString text = tr("%1: %2 PASS, %3 FAIL").arg(lane.port).arg(lane.passed).arg(lane.failed);
+        if (lane.medianSeconds)
+            text += tr(", %1 s a module").arg(qRound(*lane.medianSeconds));
+        lanes << text;
+    }
+    m_lanes->setText(lanes.isEmpty() ? tr("Lanes: no module yet") : tr("Lanes: %1").arg(lanes.join(QStringLiteral(" · "))));
+    QStringList failures;
+    for (const report::FailureCount &failure : glance.topFailures)
+        failures << QStringLiteral("%1 %2").arg(failure.code).arg(failure.count);
+    m_failures->setText(failures.isEmpty() ? tr("No failures")
+                                           : tr("Commonest failures: %1").arg(failures.join(QStringLiteral(", "))));
+    const QString rate = glance.modulesAnHour ? tr("%1 modules an hour").arg(qRound(*glance.modulesAnHour))
+                                              : tr("– modules an hour (none passed yet)");
+    const QString left = glance.inDoubt > 0 ? tr("%n rows left, %1 of them in doubt", nullptr, glance.rowsLeft).arg(glance.inDoubt)
+                                            : tr("%n rows left", nullptr, glance.rowsLeft);
+    QString finish;
+    if (glance.rowsLeft == 0)
+        finish = tr("the plan is done");
+    else if (glance.hoursToFinish)
+        finish = tr("about %1 to finish").arg(duration(*glance.hoursToFinish));
+    m_pace->setText(finish.isEmpty() ? tr("%1 · %2").arg(rate, left) : tr("%1 · %2 · %3").arg(rate, left, finish));
+}
