@@ -82,6 +82,7 @@ void GlancePanel::refresh(const StationSetup &setup)
 void GlancePanel::count(const StationSetup &setup)
 {
     m_counting = true;
+    m_last = setup;
     const QString station = setup.stationName();
     const report::Options options = report::glanceOptions(station);
     QPointer<GlancePanel> self(this);
@@ -120,9 +121,16 @@ void GlancePanel::countedNow(const QString &error, std::shared_ptr<report::Repor
 {
     m_counting = false;
     if (!error.isEmpty()) {
-        // The figures shown stay, said to be old; why is on the panel.
+        // The figures shown stay; why they are not new is on the panel. A
+        // line being written as the audit was read is whole a moment later:
+        // tried again once.
         m_failures->setText(tr("The shift's figures are not counted: %1").arg(printable(error)));
+        if (!m_retried && !m_again && m_last) {
+            m_retried = true;
+            QTimer::singleShot(1000, this, [this, setup = *m_last] { refresh(setup); });
+        }
     } else {
+        m_retried = false;
         m_report = std::move(report);
         m_station = station;
         show(report::glanceOf(*m_report, m_station, QDateTime::currentMSecsSinceEpoch()));

@@ -49,5 +49,7 @@ private:
     QString m_station;
     bool m_counting = false;
     std::optional<StationSetup> m_again; // asked while counting
+    std::optional<StationSetup> m_last;  // the set-up last counted
+    bool m_retried = false;              // a failed count was tried again once
     std::thread m_thread;                 // a count from files; joined before the next and at the end
 };
