@@ -285,6 +285,8 @@ Run reportCheck(const Args &args, Refusal *refusal)
     }
     if (request.options.from && request.options.to && *request.options.to <= *request.options.from)
         return refuse(refusal, QStringLiteral("--to must come after --from"));
+    if (args.isSet(o.station))
+        request.options.station = args.value(o.station);
     if (args.isSet(o.shift)) {
         QString why;
         const auto shifts = report::parseShifts(args.value(o.shift), &why);
@@ -352,7 +354,7 @@ const QList<Command> &commandTable()
         {QStringLiteral("operator add"), {o.db, o.personId, o.name, o.role, o.badgeFile}, 0, operatorCheck},
         {QStringLiteral("operator remove"), {o.db, o.personId}, 0, operatorCheck},
         {QStringLiteral("operator list"), {o.db, o.roster}, 0, operatorCheck},
-        {QStringLiteral("report"), {o.plan, o.audit, o.db, o.from, o.toTime, o.shift, o.json, o.csv, o.html}, 0,
+        {QStringLiteral("report"), {o.plan, o.audit, o.db, o.from, o.toTime, o.shift, o.station, o.json, o.csv, o.html}, 0,
                                    reportCheck},
     };
     return table;

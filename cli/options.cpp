@@ -120,7 +120,8 @@ Commands:
             check that the audit ends at that hash (a copy kept elsewhere
             catches a rewritten chain).
   report --plan PLAN.csv --audit AUDIT.jsonl (or --db URI) [--from TIME]
-         [--to TIME] [--shift HH:MM-HH:MM,...] [--json | --csv | --html FILE]
+         [--to TIME] [--shift HH:MM-HH:MM,...] [--station NAME]
+         [--json | --csv | --html FILE]
             The line report: units (by serial number, else by plan row),
             first-pass and final yield by station, lane, operator and hour
             (by shift with --shift, clock times in UTC, or where the audit
@@ -129,7 +130,8 @@ Commands:
             hour, rows left and in doubt, the time to finish at the last
             hour's rate, and rows that may be on two modules. --from and
             --to (ISO 8601, UTC when no zone is given) bound the lines
-            counted. --html FILE writes one self-contained page with charts
+            counted; --station NAME counts that station's lines only (the
+            rows left are the plan's). --html FILE writes one self-contained page with charts
             and the unit table. The audit must check out (exit 10 if not).
 
 Several benches share one plan through a PostgreSQL database: --db URI takes

@@ -54,7 +54,8 @@ struct Options {
     QCommandLineOption once {QStringLiteral("once"),
         QStringLiteral("provision: one module per lane, then exit (3 if a lane saw none within --timeout).")};
     QCommandLineOption station {QStringLiteral("station"),
-        QStringLiteral("provision, plan release: the station's name in the audit (default: the host name)."),
+        QStringLiteral("provision, plan release: the station's name in the audit (default: the host name); "
+                       "report: count only that station's lines."),
         QStringLiteral("NAME")};
     QCommandLineOption operatorName {QStringLiteral("operator"),
         QStringLiteral("provision, plan release: the operator's name, recorded on every audit line."),

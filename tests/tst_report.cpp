@@ -300,6 +300,10 @@ void TestReport::glanceCountsOneStationsShift()
     const qint64 now = m_day.outcomes.last().time + 60000;
     const report::Glance g = report::glanceOf(r, reportStationA, now);
     QVERIFY2(g.since.startsWith(QLatin1String("late, from ")), qPrintable(g.since));
+    // vev-cli report --station counts the same way, the whole audit.
+    const QJsonObject other = reportJson({"--station", reportStationB})[QStringLiteral("total")].toObject();
+    QCOMPARE(other[QStringLiteral("outcomes")].toInt(),
+             m_day.outcomesWhere([](const ReportDay::Outcome &o) { return o.station == reportStationB; }));
 
     QList<ReportDay::Outcome> mine;
     for (const ReportDay::Outcome &o : m_day.outcomes) {
