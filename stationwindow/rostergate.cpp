@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The station window's roster: an operator signs in at Start, and a
 // supervisor's badge opens the set-up, releases a row and starts a shift.
-// Without a roster the window works as before, the operator named by hand.
+// Without a roster the operator's name is asked at every Start.
 #include "stationwindow/stationwindow.h"
 
+#include "stationwindow/operatordialog.h"
 #include "stationwindow/signindialog.h"
 #include "store/rosterload.h"
 
@@ -90,8 +91,11 @@ void StationWindow::signInAndStart()
             return ended(QStringLiteral("Not started: ") + printable(error), true);
         }
         if (!roster) {
-            m_signingIn = false;
-            return begin(std::nullopt);
+            if (!m_givenOperator.isEmpty()) {
+                m_signingIn = false;
+                return begin(std::nullopt);
+            }
+            return askNameAndStart();
         }
         QDialog *dialog = askBadge(QStringLiteral("Sign in"), QStringLiteral("Scan your badge, or type your code, to start the run."),
                                    false, true, [this, roster](const QString &code, const QString &) {
@@ -103,6 +107,22 @@ void StationWindow::signInAndStart()
         // Cancelled or answered, the next Start may ask again.
         connect(dialog, &QDialog::finished, this, [this] { m_signingIn = false; });
     });
+}
+
+void StationWindow::askNameAndStart()
+{
+    // Asked at every Start, never taken over from the last run: whoever
+    // was at the bench then may have gone home.
+    auto *dialog = new OperatorDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+        m_signingIn = false;
+        if (result != QDialog::Accepted)
+            return;
+        m_benchOperator = dialog->name();
+        begin(Signer {QString(), dialog->name()});
+    });
+    dialog->open();
 }
 
 void StationWindow::asSupervisor(SupervisorRight right, bool askName,

@@ -5,6 +5,7 @@
 #include "protocol/wireformat.h"
 #include "stationtext/lanetext.h"
 #include "stationwindow/lanetile.h"
+#include "stationwindow/recordspanel.h"
 #include "stationwindow/scanrouter.h"
 #include "stationwindow/setuppanel.h"
 
@@ -12,9 +13,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +22,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -33,34 +31,11 @@
 namespace {
 
 const char *const problemStyle = "color:#b71c1c; font-weight:bold;";
-const QColor failedRowColour(255, 205, 210);
 constexpr double msPerHour = 3600.0 * 1000.0;
 // A pace taken over less than this says nothing yet.
 constexpr qint64 shortestPaceMs = 60 * 1000;
-// Rows of a table shown at the window's smallest.
-constexpr int visibleTableRows = 3;
 // Lanes side by side before a second row of tiles begins.
 constexpr int tilesInOneRow = 3;
-
-QTableWidget *table(const char *name, const QStringList &headers, QWidget *parent)
-{
-    auto *table = new QTableWidget(0, int(headers.size()), parent);
-    table->setObjectName(QLatin1String(name));
-    table->setHorizontalHeaderLabels(headers);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->verticalHeader()->setVisible(false);
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // The header and a few rows at the least; the tiles get the rest.
-    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() * (1 + visibleTableRows));
-    return table;
-}
-
-QTableWidgetItem *cell(const QString &text)
-{
-    return new QTableWidgetItem(text);
-}
 
 QString value(const SettingValues &values, Setting setting)
 {
@@ -143,7 +118,9 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     layout->addLayout(controls);
     layout->addWidget(buildSummary());
     layout->addWidget(m_tileArea, 4);
-    layout->addWidget(buildRecords(), 1);
+    m_tables = new RecordsPanel(this);
+    connect(m_tables, &RecordsPanel::releaseAsked, this, &StationWindow::askToRelease);
+    layout->addWidget(m_tables, 1);
     setCentralWidget(central);
     showPlan(StoreStatus());
     showFigures();
@@ -216,29 +193,12 @@ QWidget *StationWindow::buildSummary()
     return summary;
 }
 
-QWidget *StationWindow::buildRecords()
-{
-    auto *records = new QWidget(this);
-    auto *row = new QHBoxLayout(records);
-    row->setContentsMargins(0, 0, 0, 0);
-    auto *last = new QGroupBox(QStringLiteral("Last records, newest first"), records);
-    m_records = table("table_records", {"Time", "Lane", "Row", "IP", "MAC", "Result"}, last);
-    m_records->setAccessibleName(QStringLiteral("Last records of the audit, newest first"));
-    (new QVBoxLayout(last))->addWidget(m_records);
-    auto *doubt = new QGroupBox(QStringLiteral("Rows in doubt"), records);
-    m_doubt = table("table_doubt", {"Row", "IP", "MAC", "", "The module before"}, doubt);
-    m_doubt->setAccessibleName(QStringLiteral("Rows in doubt: part of each may be on a module"));
-    (new QVBoxLayout(doubt))->addWidget(m_doubt);
-    row->addWidget(last, 3);
-    row->addWidget(doubt, 2);
-    return records;
-}
-
 void StationWindow::setSetup(const StationSetup &setup)
 {
     m_setup->setSetup(setup);
     m_bellBox->setChecked(setup.bell);
     m_timeout = setup.timeout;
+    m_givenOperator = setup.operatorName;
 }
 
 StationSetup StationWindow::setup() const
@@ -246,6 +206,7 @@ StationSetup StationWindow::setup() const
     StationSetup setup = m_setup->setup();
     setup.bell = m_bellBox->isChecked();
     setup.timeout = m_timeout;
+    setup.operatorName = m_givenOperator.isEmpty() ? m_benchOperator : m_givenOperator;
     return setup;
 }
 
@@ -442,49 +403,7 @@ void StationWindow::showPlan(const StoreStatus &status)
     m_planText->setText(QStringLiteral("Plan: %1 of %2 passed, %3 left, %4 in doubt")
                             .arg(status.passed).arg(status.rows).arg(status.open).arg(status.inDoubtCount()));
 
-    m_records->setRowCount(0);
-    for (const AuditRecord &record : status.recent) {
-        const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
-        if (!outcome)
-            continue;
-        const int row = m_records->rowCount();
-        m_records->insertRow(row);
-        const QDateTime time = QDateTime::fromString(record.time, Qt::ISODateWithMs);
-        const bool passed = outcome->result == Result::Pass;
-        const QString result = passed ? QStringLiteral("PASS")
-                                      : QStringLiteral("FAIL (%1%2)").arg(resultText(outcome->result),
-                                                                          outcome->reason.isEmpty() ? QString()
-                                                                              : QStringLiteral(": ") + printable(outcome->reason));
-        const QStringList texts {time.isValid() ? time.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : record.time,
-                                 printable(outcome->port), QString::number(outcome->row),
-                                 value(outcome->written, Setting::IpAddress), value(outcome->written, Setting::MacAddress),
-                                 result};
-        for (int column = 0; column < texts.size(); ++column) {
-            QTableWidgetItem *item = cell(texts.at(column));
-            if (!passed) {
-                item->setBackground(failedRowColour);
-                QFont bold = item->font();
-                bold.setBold(true);
-                item->setFont(bold);
-            }
-            m_records->setItem(row, column, item);
-        }
-    }
-
-    m_doubt->setRowCount(0);
-    for (const RowEntry &entry : status.inDoubt) {
-        const int row = m_doubt->rowCount();
-        m_doubt->insertRow(row);
-        m_doubt->setItem(row, 0, cell(QString::number(entry.row)));
-        m_doubt->setItem(row, 1, cell(value(entry.values, Setting::IpAddress)));
-        m_doubt->setItem(row, 2, cell(value(entry.values, Setting::MacAddress)));
-        m_doubt->setItem(row, 4, cell(settingsText(entry.before)));
-        auto *release = new QPushButton(QStringLiteral("Release…"), m_doubt);
-        release->setObjectName(QStringLiteral("release_row_%1").arg(entry.row));
-        release->setAccessibleName(QStringLiteral("Release row %1").arg(entry.row));
-        connect(release, &QPushButton::clicked, this, [this, entry] { askToRelease(entry); });
-        m_doubt->setCellWidget(row, 3, release);
-    }
+    m_tables->showStatus(status);
 }
 
 void StationWindow::showFigures()
