@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-OperatorDialog::OperatorDialog(QWidget *parent)
+OperatorDialog::OperatorDialog(QWidget *parent, const QString &text)
     : QDialog(parent)
     , m_name(new QLineEdit(this))
     , m_refusal(new QLabel(this))
@@ -18,7 +18,7 @@ OperatorDialog::OperatorDialog(QWidget *parent)
     setWindowTitle(tr("Who is at the bench?"));
     setWindowModality(Qt::WindowModal);
     auto *layout = new QFormLayout(this);
-    auto *said = new QLabel(tr("Type your name to start the run: every line of the audit carries it."), this);
+    auto *said = new QLabel(text, this);
     said->setWordWrap(true);
     layout->addRow(said);
     m_name->setObjectName(QStringLiteral("lineEdit_operatorName"));
@@ -31,7 +31,6 @@ OperatorDialog::OperatorDialog(QWidget *parent)
     layout->addRow(m_refusal);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("confirm"));
-    buttons->button(QDialogButtonBox::Ok)->setText(tr("Start"));
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     layout->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &OperatorDialog::accept);
@@ -48,7 +47,7 @@ void OperatorDialog::accept()
 {
     QString why;
     if (name().isEmpty())
-        why = tr("Type your name: a run is not started without the name of who is at the bench.");
+        why = tr("Type your name: nothing is recorded without the name of who is at the bench.");
     else if (!recordName(name(), tr("The name"), &why))
         why += QLatin1Char('.');
     if (why.isEmpty())

@@ -17,11 +17,9 @@
 
 #include <utility>
 
-namespace {
-
 // Fewer rows than the records at the least: the doubt's Release button
 // takes the room of one.
-constexpr int fewestDoubtRows = RecordsPanel::fewestRecordRows - 1;
+static constexpr int fewestDoubtRows = RecordsPanel::fewestRecordRows - 1;
 
 // A table that asks for room for some rows and makes do with fewer, and
 // keeps the rows in view where they were when rows come and go above them.
@@ -64,18 +62,28 @@ public:
             if (std::exchange(m_selectedGoes, false))
                 selectionModel()->clear();
         });
-        for (auto before : {&QAbstractItemModel::rowsAboutToBeInserted, &QAbstractItemModel::rowsAboutToBeRemoved})
-            connect(model, before, this, [this] { holdTop(); });
-        connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, [this] { holdTop(); });
-        for (auto after : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-            connect(model, after, this, [this] { restoreTop(); });
-        connect(model, &QAbstractItemModel::rowsMoved, this, [this] { restoreTop(); });
         if (m_asWideAsColumns) {
             // Its width follows its texts.
             for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
                 connect(model, changed, this, [this] { updateGeometry(); });
             connect(model, &QAbstractItemModel::dataChanged, this, [this] { updateGeometry(); });
         }
+    }
+
+    // Around a change of the rows: at the top, the newest stay in view;
+    // scrolled down, the row looked at stays at the top.
+    void holdTop()
+    {
+        m_top = verticalScrollBar()->value() > 0 ? QPersistentModelIndex(indexAt(QPoint(0, 0))) : QPersistentModelIndex();
+    }
+
+    void restoreTop()
+    {
+        if (!m_top.isValid())
+            return;
+        doItemsLayout();
+        scrollTo(m_top, QAbstractItemView::PositionAtTop);
+        m_top = QPersistentModelIndex();
     }
 
     QSize sizeHint() const override { return {widthFor(QTableView::sizeHint()), heightFor(m_wantedRows)}; }
@@ -98,28 +106,14 @@ private:
                + horizontalScrollBar()->sizeHint().height();
     }
 
-    // At the top, the newest stay in view; scrolled down, the rows looked at do.
-    void holdTop()
-    {
-        if (!m_top.isValid() && verticalScrollBar()->value() > 0)
-            m_top = indexAt(QPoint(0, 0));
-    }
-
-    void restoreTop()
-    {
-        if (!m_top.isValid())
-            return;
-        doItemsLayout();
-        scrollTo(m_top, QAbstractItemView::PositionAtTop);
-        m_top = QPersistentModelIndex();
-    }
-
     int m_wantedRows;
     int m_fewestRows;
     bool m_asWideAsColumns;
     bool m_selectedGoes = false;
     QPersistentModelIndex m_top;
 };
+
+namespace {
 
 QLabel *detailsLabel(const char *name, QWidget *parent)
 {
@@ -184,14 +178,18 @@ RecordsPanel::RecordsPanel(QWidget *parent)
 
 void RecordsPanel::showStatus(const StoreStatus &status)
 {
+    for (RowsView *view : {m_recordsView, m_doubtView})
+        view->holdTop();
     m_records->setRecords(status.recent);
     m_doubt->setRows(status.inDoubt);
+    for (RowsView *view : {m_recordsView, m_doubtView})
+        view->restoreTop();
     // A row that went leaves nothing selected, and nothing to release.
     showRecordDetails();
     showDoubtDetails();
 }
 
-int RecordsPanel::selectedRow(QTableView *view) const
+int RecordsPanel::selectedRow(const QTableView *view)
 {
     const QModelIndexList rows = view->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();

@@ -14,6 +14,7 @@ class QLabel;
 class QPushButton;
 class QTableView;
 class RecordsModel;
+class RowsView;
 struct StoreStatus;
 
 class RecordsPanel : public QWidget
@@ -39,12 +40,12 @@ signals:
 private:
     void showRecordDetails();
     void showDoubtDetails();
-    int selectedRow(QTableView *view) const;
+    static int selectedRow(const QTableView *view);
 
     RecordsModel *m_records;
     DoubtModel *m_doubt;
-    QTableView *m_recordsView;
-    QTableView *m_doubtView;
+    RowsView *m_recordsView;
+    RowsView *m_doubtView;
     QLabel *m_recordDetails;
     QLabel *m_doubtDetails;
     QPushButton *m_release;

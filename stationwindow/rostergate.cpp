@@ -109,11 +109,28 @@ void StationWindow::signInAndStart()
     });
 }
 
+void StationWindow::withOperatorName(const QString &what, const std::function<void()> &then)
+{
+    // Between runs, what is recorded without a roster is recorded under the
+    // name of who is at the bench: asked, when nobody has said it yet.
+    if (m_station || !setup().operatorName.isEmpty())
+        return then();
+    auto *dialog = new OperatorDialog(this, tr("%1 is recorded under the name of who is at the bench: type your name.").arg(what));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog, then](int result) {
+        if (result != QDialog::Accepted)
+            return;
+        m_benchOperator = dialog->name();
+        then();
+    });
+    dialog->open();
+}
+
 void StationWindow::askNameAndStart()
 {
     // Asked at every Start, never taken over from the last run: whoever
     // was at the bench then may have gone home.
-    auto *dialog = new OperatorDialog(this);
+    auto *dialog = new OperatorDialog(this, tr("Type your name to start the run: every line of the audit carries it."));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
         m_signingIn = false;
@@ -133,12 +150,12 @@ void StationWindow::asSupervisor(SupervisorRight right, bool askName,
         if (!error.isEmpty())
             return showMessage(QStringLiteral("%1: the roster cannot be read: %2").arg(what, printable(error)), true);
         if (!roster && !askName)
-            return then(std::nullopt, {});
+            return withOperatorName(what, [then] { then(std::nullopt, {}); });
         const QString text = roster ? QStringLiteral("%1 needs a supervisor's badge: scan it, or type the code.").arg(what)
                                     : QStringLiteral("The shift's name, as reports show it.");
-        askBadge(what, text, askName, roster.has_value(), [this, right, roster, then](const QString &code, const QString &name) {
+        askBadge(what, text, askName, roster.has_value(), [this, right, roster, then, what](const QString &code, const QString &name) {
             if (!roster)
-                return then(std::nullopt, name);
+                return withOperatorName(what, [then, name] { then(std::nullopt, name); });
             const SignIn signedIn = roster->authorise(code, right);
             if (!signedIn.who)
                 return showMessage(QStringLiteral("Refused: ") + signedIn.why, true);

@@ -93,6 +93,8 @@ private:
                   const std::function<void(const QString &code, const QString &name)> &then);
     void signInAndStart();
     void askNameAndStart();
+    // then runs once the operator's name is known (at once during a run).
+    void withOperatorName(const QString &what, const std::function<void()> &then);
     // then runs once a supervisor's badge allows the right (at once, with
     // none, without a roster); with askName, the shift's name comes too.
     void asSupervisor(SupervisorRight right, bool askName,

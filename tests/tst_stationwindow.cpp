@@ -30,6 +30,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -166,6 +167,7 @@ private slots:
     void readableAtDesktopFonts_data();
     void readableAtDesktopFonts();
     void startAsksWhoIsAtTheBench();
+    void recordsKeepTheirPlace();
     void reportButtonOpensThePage();
     void programStartsFromTheCommandLine();
     void serialsGoToTheirLanes();
@@ -634,7 +636,17 @@ void TestStationWindow::startAsksWhoIsAtTheBench()
             [&] { return (dialog = window->findChild<QDialog *>(QStringLiteral("dialog_operator"))) && dialog->isVisible(); }, 5000);
         return shown ? dialog : nullptr;
     };
+    // Between runs too, what is recorded carries the name: a new shift first.
+    window->findChild<QAbstractButton *>(QStringLiteral("pushButton_newShift"))->click();
+    QTRY_VERIFY(window->findChild<QLineEdit *>(QStringLiteral("lineEdit_shiftName")));
+    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("lineEdit_shiftName")), QStringLiteral("early"));
+    QTest::keyClick(window->findChild<QLineEdit *>(QStringLiteral("lineEdit_shiftName")), Qt::Key_Return);
+    QVERIFY(asked());
+    QTest::keyClicks(asked()->findChild<QLineEdit *>(QStringLiteral("lineEdit_operatorName")), QStringLiteral("Bea Ruiz"));
+    QTest::keyClick(asked()->findChild<QLineEdit *>(QStringLiteral("lineEdit_operatorName")), Qt::Key_Return);
+    QTRY_COMPARE(auditKinds(setup.auditPath), QStringList {"shift 0"});
     for (const QString &name : {QStringLiteral("Bea Ruiz"), QString()}) {
+        QTRY_VERIFY(!window->findChild<QDialog *>(QStringLiteral("dialog_operator")));
         window->start();
         QDialog *dialog = asked();
         QVERIFY(dialog);
@@ -657,8 +669,40 @@ void TestStationWindow::startAsksWhoIsAtTheBench()
     }
     QTRY_VERIFY(!window->findChild<QDialog *>(QStringLiteral("dialog_operator")));
     QVERIFY(!window->isRunning());
-    QCOMPARE(auditKinds(setup.auditPath), (QStringList {"claim 1", "outcome 1 pass"}));
+    QCOMPARE(auditKinds(setup.auditPath), (QStringList {"shift 0", "claim 1", "outcome 1 pass"}));
     QVERIFY(everyLineBy(setup.auditPath, QStringLiteral("Bea Ruiz")));
+}
+
+void TestStationWindow::recordsKeepTheirPlace()
+{
+    // Scrolled down to an older record, the view stays on it as newer ones
+    // come in above and the oldest fall off; at the top, the newest show.
+    RecordsPanel panel;
+    panel.resize(900, 300);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    auto *view = panel.findChild<QTableView *>(QStringLiteral("table_records"));
+    QAbstractItemModelTester checked(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto upTo = [](int newest) {
+        StoreStatus status;
+        for (int row = newest; row > newest - StoreStatus::recentCount; --row) {
+            status.recent << AuditRecord {QStringLiteral("2026-12-09T05:00:%1.000Z").arg(row, 2, 10, QLatin1Char('0')),
+                                          QStringLiteral("bench-1"), QStringLiteral("Ana"), {},
+                                          OutcomeRecord {row, QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, Result::Pass, {}, {}}};
+        }
+        return status;
+    };
+    const auto topRow = [view] { return view->indexAt(QPoint(1, 1)).siblingAtColumn(RecordsModel::Row).data().toString(); };
+    panel.showStatus(upTo(20));
+    QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
+    view->scrollTo(view->model()->index(8, 0), QAbstractItemView::PositionAtTop);
+    const QString looked = topRow();
+    QCOMPARE(looked, QStringLiteral("12"));
+    panel.showStatus(upTo(23));
+    QCOMPARE(topRow(), looked);
+    view->scrollToTop();
+    panel.showStatus(upTo(25));
+    QCOMPARE(topRow(), QStringLiteral("25"));
 }
 
 void TestStationWindow::reportButtonOpensThePage()
