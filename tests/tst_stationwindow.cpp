@@ -749,7 +749,7 @@ void TestStationWindow::programStartsFromTheCommandLine()
     station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     station.start(QStringLiteral(VEV_STATION_PATH),
                   {"--plan", writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), "--audit", audit, "--port",
-                   honest.devicePath(), "--port", lying.devicePath(), "--operator", "Ana", "--start"});
+                   honest.devicePath(), "--port", lying.devicePath(), "--operator", "Ana", "--start", "--fullscreen"});
     QTRY_COMPARE_WITH_TIMEOUT(auditKinds(audit).filter(QStringLiteral("outcome")).size(), 2, runMs);
     // SIGTERM stops as Stop does, and the program ends.
     sendSignal(station, SIGTERM);
