@@ -3,7 +3,7 @@
 
 // vev-station's window: the set-up, Start and Stop, the plan's progress and
 // this run's figures, a tile per lane, the last records of the audit and the
-// rows in doubt, each with Release. The run itself is the station library's,
+// rows in doubt, with Release for the selected one. The run itself is the station library's,
 // as vev-cli provision runs it; the window only shows it and steers it.
 
 #include "host/hostenvironment.h"
