@@ -118,9 +118,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     layout->addLayout(controls);
     layout->addWidget(buildSummary());
     layout->addWidget(m_tileArea, 4);
-    m_tables = new RecordsPanel(this);
-    connect(m_tables, &RecordsPanel::releaseAsked, this, &StationWindow::askToRelease);
-    layout->addWidget(m_tables, 1);
+    layout->addWidget(buildTables(), 1);
     setCentralWidget(central);
     showPlan(StoreStatus());
     showFigures();
@@ -191,6 +189,13 @@ QWidget *StationWindow::buildSummary()
     grid->addWidget(m_elapsedText, 1, 2);
     grid->setColumnStretch(2, 1);
     return summary;
+}
+
+QWidget *StationWindow::buildTables()
+{
+    m_tables = new RecordsPanel(this);
+    connect(m_tables, &RecordsPanel::releaseAsked, this, &StationWindow::askToRelease);
+    return m_tables;
 }
 
 void StationWindow::setSetup(const StationSetup &setup)

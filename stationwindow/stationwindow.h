@@ -71,6 +71,7 @@ protected:
 
 private:
     QWidget *buildSummary();
+    QWidget *buildTables();
     void started();
     void ended(const QString &message, bool problem);
     void showMessage(const QString &text, bool problem);
