@@ -92,6 +92,8 @@ int probeStation(int argc, char *argv[])
     setup.auditPath = QString::fromLocal8Bit(argv[3]);
     setup.ports = QStringList {QString::fromLocal8Bit(argv[4])};
     setup.station = QStringLiteral("bench-1");
+    // Named, as --operator names it: Start asks nobody.
+    setup.operatorName = QStringLiteral("bench");
     window.setSetup(setup);
     window.show();
     QTimer::singleShot(0, &window, &StationWindow::start);

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <QGridLayout>
 
 #include <cmath>
 
@@ -34,22 +34,24 @@ QString duration(double hours)
 GlancePanel::GlancePanel(QWidget *parent)
     : QWidget(parent)
     , m_shift(new QLabel(this))
-    , m_lanes(new QLabel(this))
-    , m_failures(new QLabel(this))
     , m_pace(new QLabel(this))
+    , m_lanes(new QLabel(this))
 {
     setObjectName(QStringLiteral("glance"));
     m_shift->setObjectName(QStringLiteral("label_shift"));
-    m_lanes->setObjectName(QStringLiteral("label_lanes"));
-    m_failures->setObjectName(QStringLiteral("label_failures"));
     m_pace->setObjectName(QStringLiteral("label_pace"));
-    auto *layout = new QVBoxLayout(this);
+    m_lanes->setObjectName(QStringLiteral("label_lanes"));
+    // Three lines' worth, two of them side by side: the window stays short
+    // enough for a small screen at large fonts.
+    auto *layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    for (QLabel *label : {m_shift, m_lanes, m_failures, m_pace}) {
+    layout->setVerticalSpacing(0);
+    layout->addWidget(m_shift, 0, 0);
+    layout->addWidget(m_pace, 0, 1);
+    layout->addWidget(m_lanes, 1, 0, 1, 2);
+    for (QLabel *label : {m_shift, m_pace, m_lanes}) {
         label->setWordWrap(true);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        layout->addWidget(label);
     }
     m_shift->setText(tr("This shift: not counted yet"));
     // The pace falls while nothing passes: worked out again each minute.
@@ -124,7 +126,7 @@ void GlancePanel::countedNow(const QString &error, std::shared_ptr<report::Repor
         // The figures shown stay; why they are not new is on the panel. A
         // line being written as the audit was read is whole a moment later:
         // tried again once.
-        m_failures->setText(tr("The shift's figures are not counted: %1").arg(printable(error)));
+        m_lanes->setText(tr("The shift's figures are not counted: %1").arg(printable(error)));
         if (!m_retried && !m_again && m_last) {
             m_retried = true;
             QTimer::singleShot(1000, this, [this, setup = *m_last] { refresh(setup); });
@@ -161,12 +163,11 @@ void GlancePanel::show(const report::Glance &glance)
             text += tr(", %1 s a module").arg(qRound(*lane.medianSeconds));
         lanes << text;
     }
-    m_lanes->setText(lanes.isEmpty() ? tr("Lanes: no module yet") : tr("Lanes: %1").arg(lanes.join(QStringLiteral(" · "))));
     QStringList failures;
     for (const report::FailureCount &failure : glance.topFailures)
         failures << QStringLiteral("%1 %2").arg(failure.code).arg(failure.count);
-    m_failures->setText(failures.isEmpty() ? tr("No failures")
-                                           : tr("Commonest failures: %1").arg(failures.join(QStringLiteral(", "))));
+    m_lanes->setText(tr("%1. %2").arg(lanes.isEmpty() ? tr("Lanes: no module yet") : tr("Lanes: %1").arg(lanes.join(QStringLiteral(" · "))),
+                                      failures.isEmpty() ? tr("No failures") : tr("Commonest failures: %1").arg(failures.join(QStringLiteral(", ")))));
     const QString rate = glance.modulesAnHour ? tr("%1 modules an hour").arg(qRound(*glance.modulesAnHour))
                                               : tr("– modules an hour (none passed yet)");
     const QString left = glance.inDoubt > 0 ? tr("%n rows left, %1 of them in doubt", nullptr, glance.rowsLeft).arg(glance.inDoubt)

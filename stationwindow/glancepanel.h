@@ -40,10 +40,9 @@ private:
     void count(const StationSetup &setup);
     void countedNow(const QString &error, std::shared_ptr<report::Report> report, const QString &station);
 
-    QLabel *m_shift;
-    QLabel *m_lanes;
-    QLabel *m_failures;
-    QLabel *m_pace;
+    QLabel *m_shift;    // the shift's units and yield
+    QLabel *m_pace;     // the pace, the rows left, the time to finish
+    QLabel *m_lanes;    // each lane's passes and failures, the commonest failures
     std::optional<report::Glance> m_shown;
     std::shared_ptr<report::Report> m_report; // the last count, for the pace as time goes on
     QString m_station;

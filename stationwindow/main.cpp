@@ -28,6 +28,7 @@ struct Given {
     QString labelDestination;
     QStringList ports;
     bool start = false;
+    bool fullScreen = false;
     std::optional<Lane::SerialMode> serial;
     std::optional<QString> serialPattern;
     std::optional<int> maxAttempts;
@@ -48,9 +49,13 @@ struct Options {
                                 QStringLiteral("The station's name in the audit (default: the host name)."),
                                 QStringLiteral("NAME")};
     QCommandLineOption operatorName {QStringLiteral("operator"),
-                                     QStringLiteral("The operator's name, recorded on every audit line."),
+                                     QStringLiteral("The operator's name, recorded on every audit line (otherwise "
+                                                    "each Start asks who is at the bench)."),
                                      QStringLiteral("NAME")};
     QCommandLineOption start {QStringLiteral("start"), QStringLiteral("Start the run at once.")};
+    QCommandLineOption fullScreen {QStringLiteral("fullscreen"),
+                                   QStringLiteral("Fill the whole screen, as a kiosk does (otherwise the window opens "
+                                                  "maximised).")};
     QCommandLineOption serial {QStringLiteral("serial"),
                                QStringLiteral("The units' serial numbers: off, optional or required (scanned into each "
                                               "lane's field)."), QStringLiteral("MODE")};
@@ -112,6 +117,7 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
         given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
     }
     given.start = parser.isSet(o.start);
+    given.fullScreen = parser.isSet(o.fullScreen);
     if (const auto mode = value(o.serial); mode && !(given.serial = Lane::serialModeOf(*mode, why)))
         return std::nullopt;
     given.serialPattern = value(o.serialPattern);
@@ -132,7 +138,7 @@ std::optional<Given> readCommandLine(int *exitCode)
     parser.addVersionOption();
     const Options options;
     parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
-                       options.start, options.serial, options.serialPattern, options.maxAttempts, options.roster});
+                       options.start, options.fullScreen, options.serial, options.serialPattern, options.maxAttempts, options.roster});
     for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
@@ -193,7 +199,7 @@ int main(int argc, char *argv[])
     setup.planPath = given->plan.value_or(setup.planPath);
     setup.auditPath = given->audit.value_or(setup.auditPath);
     setup.station = given->station.value_or(setup.station);
-    setup.operatorName = given->operatorName.value_or(setup.operatorName);
+    setup.operatorName = given->operatorName.value_or(QString());
     setup.rosterPath = given->roster.value_or(setup.rosterPath);
     if (!given->ports.isEmpty())
         setup.ports = given->ports;
@@ -212,7 +218,10 @@ int main(int argc, char *argv[])
     SignalWatch stopSignals({SIGINT, SIGTERM, SIGHUP});
     QObject::connect(&stopSignals, &SignalWatch::caught, &window, &StationWindow::stopAndClose);
 
-    window.show();
+    if (given->fullScreen)
+        window.showFullScreen();
+    else
+        window.showMaximized();
     if (given->start)
         QTimer::singleShot(0, &window, &StationWindow::start);
     return app.exec();

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The station window's roster: an operator signs in at Start, and a
 // supervisor's badge opens the set-up, releases a row and starts a shift.
-// Without a roster the window works as before, the operator named by hand.
+// Without a roster the operator's name is asked at every Start.
 #include "stationwindow/stationwindow.h"
 
+#include "stationwindow/operatordialog.h"
 #include "stationwindow/signindialog.h"
 #include "store/rosterload.h"
 
@@ -90,8 +91,11 @@ void StationWindow::signInAndStart()
             return ended(QStringLiteral("Not started: ") + printable(error), true);
         }
         if (!roster) {
-            m_signingIn = false;
-            return begin(std::nullopt);
+            if (!m_givenOperator.isEmpty()) {
+                m_signingIn = false;
+                return begin(std::nullopt);
+            }
+            return askNameAndStart();
         }
         QDialog *dialog = askBadge(QStringLiteral("Sign in"), QStringLiteral("Scan your badge, or type your code, to start the run."),
                                    false, true, [this, roster](const QString &code, const QString &) {
@@ -105,6 +109,39 @@ void StationWindow::signInAndStart()
     });
 }
 
+void StationWindow::withOperatorName(const QString &what, const std::function<void()> &then)
+{
+    // Between runs, what is recorded without a roster is recorded under the
+    // name of who is at the bench: asked, when nobody has said it yet.
+    if (m_station || !setup().operatorName.isEmpty())
+        return then();
+    auto *dialog = new OperatorDialog(this, tr("%1 is recorded under the name of who is at the bench: type your name.").arg(what));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog, then](int result) {
+        if (result != QDialog::Accepted)
+            return;
+        m_benchOperator = dialog->name();
+        then();
+    });
+    dialog->open();
+}
+
+void StationWindow::askNameAndStart()
+{
+    // Asked at every Start, never taken over from the last run: whoever
+    // was at the bench then may have gone home.
+    auto *dialog = new OperatorDialog(this, tr("Type your name to start the run: every line of the audit carries it."));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+        m_signingIn = false;
+        if (result != QDialog::Accepted)
+            return;
+        m_benchOperator = dialog->name();
+        begin(Signer {QString(), dialog->name()});
+    });
+    dialog->open();
+}
+
 void StationWindow::asSupervisor(SupervisorRight right, bool askName,
                                  const std::function<void(const std::optional<Signer> &, const QString &)> &then)
 {
@@ -113,12 +150,12 @@ void StationWindow::asSupervisor(SupervisorRight right, bool askName,
         if (!error.isEmpty())
             return showMessage(QStringLiteral("%1: the roster cannot be read: %2").arg(what, printable(error)), true);
         if (!roster && !askName)
-            return then(std::nullopt, {});
+            return withOperatorName(what, [then] { then(std::nullopt, {}); });
         const QString text = roster ? QStringLiteral("%1 needs a supervisor's badge: scan it, or type the code.").arg(what)
                                     : QStringLiteral("The shift's name, as reports show it.");
-        askBadge(what, text, askName, roster.has_value(), [this, right, roster, then](const QString &code, const QString &name) {
+        askBadge(what, text, askName, roster.has_value(), [this, right, roster, then, what](const QString &code, const QString &name) {
             if (!roster)
-                return then(std::nullopt, name);
+                return withOperatorName(what, [then, name] { then(std::nullopt, name); });
             const SignIn signedIn = roster->authorise(code, right);
             if (!signedIn.who)
                 return showMessage(QStringLiteral("Refused: ") + signedIn.why, true);

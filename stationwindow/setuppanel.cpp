@@ -50,7 +50,6 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     , m_plan(fileField("lineEdit_plan", QStringLiteral("Plan file")))
     , m_audit(fileField("lineEdit_audit", QStringLiteral("Audit file")))
     , m_station(new QLineEdit(this))
-    , m_operator(new QLineEdit(this))
     , m_labels(new QComboBox(this))
     , m_labelDestination(new QLineEdit(this))
     , m_serial(new QComboBox(this))
@@ -63,8 +62,6 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     m_station->setObjectName(QStringLiteral("lineEdit_station"));
     m_station->setAccessibleName(QStringLiteral("Station name"));
     m_station->setPlaceholderText(m_env.localHostName ? m_env.localHostName() : QString());
-    m_operator->setObjectName(QStringLiteral("lineEdit_operator"));
-    m_operator->setAccessibleName(QStringLiteral("Operator's name"));
     m_labels->setObjectName(QStringLiteral("comboBox_labels"));
     m_labels->setAccessibleName(QStringLiteral("Labels for the modules that pass"));
     for (const char *choice : labelChoices)
@@ -141,10 +138,11 @@ void SetupPanel::layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPush
     grid->addWidget(caption(QStringLiteral("&Audit:"), m_audit), 1, 0);
     grid->addWidget(m_audit, 1, 1);
     grid->addWidget(browseAudit, 1, 2);
+    // The roster beside the station: the two say who works here.
     auto *names = new QHBoxLayout;
     names->addWidget(m_station, 1);
-    names->addWidget(caption(QStringLiteral("&Operator:"), m_operator));
-    names->addWidget(m_operator, 1);
+    names->addWidget(caption(QStringLiteral("Roste&r:"), m_roster));
+    names->addWidget(m_roster, 2);
     grid->addWidget(caption(QStringLiteral("S&tation:"), m_station), 2, 0);
     grid->addLayout(names, 2, 1, 1, 2);
     auto *labels = new QHBoxLayout;
@@ -161,8 +159,6 @@ void SetupPanel::layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPush
     grid->addWidget(m_ports, 0, 4, 3, 2);
     grid->addWidget(m_typedPort, 3, 4);
     grid->addWidget(add, 3, 5);
-    grid->addWidget(caption(QStringLiteral("Roste&r:"), m_roster), 4, 0);
-    grid->addWidget(m_roster, 4, 1, 1, 2);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(4, 2);
 }
@@ -204,7 +200,6 @@ void SetupPanel::setSetup(const StationSetup &setup)
     m_plan->setText(setup.planPath);
     m_audit->setText(setup.auditPath);
     m_station->setText(setup.station);
-    m_operator->setText(setup.operatorName);
     m_roster->setText(setup.rosterPath);
     m_labels->setCurrentIndex(int(setup.labels));
     m_labelDestination->setText(setup.labelDestination);
@@ -223,7 +218,6 @@ StationSetup SetupPanel::setup() const
     setup.planPath = m_plan->text().trimmed();
     setup.auditPath = m_audit->text().trimmed();
     setup.station = m_station->text().trimmed();
-    setup.operatorName = m_operator->text().trimmed();
     setup.rosterPath = m_roster->text().trimmed();
     setup.labels = StationSetup::Labels(m_labels->currentIndex());
     setup.labelDestination = m_labelDestination->text().trimmed();

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The set-up of a run: the plan, the audit, the station's and the
-// operator's names, the roster, where labels go, and the lanes, ticked from the ports
+// The set-up of a run: the plan, the audit, the station's name, the roster, where labels go, and the lanes, ticked from the ports
 // the computer lists (adapters plugged in while it is open appear) or typed
 // as a device path.
 
@@ -52,7 +51,6 @@ private:
     QLineEdit *m_plan;
     QLineEdit *m_audit;
     QLineEdit *m_station;
-    QLineEdit *m_operator;
     QComboBox *m_labels;
     QLineEdit *m_labelDestination;
     QComboBox *m_serial;

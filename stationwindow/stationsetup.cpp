@@ -19,7 +19,9 @@ namespace {
 const QString planKey = QStringLiteral("plan");
 const QString auditKey = QStringLiteral("audit");
 const QString stationKey = QStringLiteral("station");
-const QString operatorKey = QStringLiteral("operator");
+// Where an operator's name was once remembered: who was at the bench then
+// is nobody's name for the next shift.
+const QString oldOperatorKey = QStringLiteral("operator");
 const QString portsKey = QStringLiteral("ports");
 const QString bellKey = QStringLiteral("bellOnFail");
 const QString labelsKey = QStringLiteral("labels");
@@ -61,7 +63,6 @@ void StationSetup::load(const QSettings &settings)
     planPath = settings.value(planKey).toString();
     auditPath = settings.value(auditKey).toString();
     station = settings.value(stationKey).toString();
-    operatorName = settings.value(operatorKey).toString();
     ports = settings.value(portsKey).toStringList();
     bell = settings.value(bellKey, true).toBool();
     labels = Labels(std::max(0, int(labelKinds.indexOf(settings.value(labelsKey).toString()))));
@@ -79,7 +80,7 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(planKey, usesDatabase() ? withoutPassword(planPath.trimmed()) : planPath);
     settings.setValue(auditKey, auditPath);
     settings.setValue(stationKey, station);
-    settings.setValue(operatorKey, operatorName);
+    settings.remove(oldOperatorKey);
     settings.setValue(portsKey, ports);
     settings.setValue(bellKey, bell);
     settings.setValue(labelsKey, labelKinds.at(int(labels)));
@@ -88,8 +89,7 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(serialPatternKey, serialPattern);
     settings.setValue(maxAttemptsKey, maxAttempts);
     settings.setValue(rosterKey, rosterPath);
-    // The file names the benches' database and the operator: for its owner
-    // alone.
+    // The file names the benches' database: for its owner alone.
     settings.sync();
     QFile::setPermissions(settings.fileName(), QFile::ReadOwner | QFile::WriteOwner);
 }

@@ -21,7 +21,7 @@ struct StationSetup {
     QString planPath;     // a CSV file, or a postgresql:// URI of a plan several benches share
     QString auditPath;    // with a database, the audit is in it and this is not used
     QString station;      // the host name when empty
-    QString operatorName;
+    QString operatorName; // never remembered: asked at Start, or given by --operator
     QStringList ports;    // one lane each, in this order
     bool bell = true;     // a short sound on FAIL
     // Where the label of each module that passes goes, as provision's

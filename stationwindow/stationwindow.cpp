@@ -6,6 +6,7 @@
 #include "stationtext/lanetext.h"
 #include "stationwindow/glancepanel.h"
 #include "stationwindow/lanetile.h"
+#include "stationwindow/recordspanel.h"
 #include "stationwindow/scanrouter.h"
 #include "stationwindow/setuppanel.h"
 
@@ -13,9 +14,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +23,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -34,32 +32,8 @@
 namespace {
 
 const char *const problemStyle = "color:#b71c1c; font-weight:bold;";
-const QColor failedRowColour(255, 205, 210);
-// A pace taken over less than this says nothing yet.
-// Rows of a table shown at the window's smallest.
-constexpr int visibleTableRows = 3;
 // Lanes side by side before a second row of tiles begins.
 constexpr int tilesInOneRow = 3;
-
-QTableWidget *table(const char *name, const QStringList &headers, QWidget *parent)
-{
-    auto *table = new QTableWidget(0, int(headers.size()), parent);
-    table->setObjectName(QLatin1String(name));
-    table->setHorizontalHeaderLabels(headers);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->verticalHeader()->setVisible(false);
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // The header and a few rows at the least; the tiles get the rest.
-    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() * (1 + visibleTableRows));
-    return table;
-}
-
-QTableWidgetItem *cell(const QString &text)
-{
-    return new QTableWidgetItem(text);
-}
 
 QString value(const SettingValues &values, Setting setting)
 {
@@ -142,7 +116,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     layout->addLayout(controls);
     layout->addWidget(buildSummary());
     layout->addWidget(m_tileArea, 4);
-    layout->addWidget(buildRecords(), 1);
+    layout->addWidget(buildTables(), 1);
     setCentralWidget(central);
     showPlan(StoreStatus());
     showFigures();
@@ -204,29 +178,18 @@ QWidget *StationWindow::buildSummary()
     m_elapsedText = new QLabel(summary);
     m_elapsedText->setObjectName(QStringLiteral("label_elapsed"));
     grid->addWidget(m_progress, 0, 0);
-    grid->addWidget(m_planText, 0, 1, 1, 2);
-    grid->addWidget(m_elapsedText, 1, 0);
-    grid->addWidget(m_glance, 2, 0, 1, 3);
-    grid->setColumnStretch(2, 1);
+    grid->addWidget(m_planText, 0, 1);
+    grid->addWidget(m_elapsedText, 0, 2);
+    grid->addWidget(m_glance, 1, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
     return summary;
 }
 
-QWidget *StationWindow::buildRecords()
+QWidget *StationWindow::buildTables()
 {
-    auto *records = new QWidget(this);
-    auto *row = new QHBoxLayout(records);
-    row->setContentsMargins(0, 0, 0, 0);
-    auto *last = new QGroupBox(QStringLiteral("Last records, newest first"), records);
-    m_records = table("table_records", {"Time", "Lane", "Row", "IP", "MAC", "Result"}, last);
-    m_records->setAccessibleName(QStringLiteral("Last records of the audit, newest first"));
-    (new QVBoxLayout(last))->addWidget(m_records);
-    auto *doubt = new QGroupBox(QStringLiteral("Rows in doubt"), records);
-    m_doubt = table("table_doubt", {"Row", "IP", "MAC", "", "The module before"}, doubt);
-    m_doubt->setAccessibleName(QStringLiteral("Rows in doubt: part of each may be on a module"));
-    (new QVBoxLayout(doubt))->addWidget(m_doubt);
-    row->addWidget(last, 3);
-    row->addWidget(doubt, 2);
-    return records;
+    m_tables = new RecordsPanel(this);
+    connect(m_tables, &RecordsPanel::releaseAsked, this, &StationWindow::askToRelease);
+    return m_tables;
 }
 
 void StationWindow::setSetup(const StationSetup &setup)
@@ -234,6 +197,7 @@ void StationWindow::setSetup(const StationSetup &setup)
     m_setup->setSetup(setup);
     m_bellBox->setChecked(setup.bell);
     m_timeout = setup.timeout;
+    m_givenOperator = setup.operatorName;
 }
 
 StationSetup StationWindow::setup() const
@@ -241,6 +205,7 @@ StationSetup StationWindow::setup() const
     StationSetup setup = m_setup->setup();
     setup.bell = m_bellBox->isChecked();
     setup.timeout = m_timeout;
+    setup.operatorName = m_givenOperator.isEmpty() ? m_benchOperator : m_givenOperator;
     return setup;
 }
 
@@ -434,49 +399,7 @@ void StationWindow::showPlan(const StoreStatus &status)
     m_planText->setText(QStringLiteral("Plan: %1 of %2 passed, %3 left, %4 in doubt")
                             .arg(status.passed).arg(status.rows).arg(status.open).arg(status.inDoubtCount()));
 
-    m_records->setRowCount(0);
-    for (const AuditRecord &record : status.recent) {
-        const auto *outcome = std::get_if<OutcomeRecord>(&record.body);
-        if (!outcome)
-            continue;
-        const int row = m_records->rowCount();
-        m_records->insertRow(row);
-        const QDateTime time = QDateTime::fromString(record.time, Qt::ISODateWithMs);
-        const bool passed = outcome->result == Result::Pass;
-        const QString result = passed ? QStringLiteral("PASS")
-                                      : QStringLiteral("FAIL (%1%2)").arg(resultText(outcome->result),
-                                                                          outcome->reason.isEmpty() ? QString()
-                                                                              : QStringLiteral(": ") + printable(outcome->reason));
-        const QStringList texts {time.isValid() ? time.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : record.time,
-                                 printable(outcome->port), QString::number(outcome->row),
-                                 value(outcome->written, Setting::IpAddress), value(outcome->written, Setting::MacAddress),
-                                 result};
-        for (int column = 0; column < texts.size(); ++column) {
-            QTableWidgetItem *item = cell(texts.at(column));
-            if (!passed) {
-                item->setBackground(failedRowColour);
-                QFont bold = item->font();
-                bold.setBold(true);
-                item->setFont(bold);
-            }
-            m_records->setItem(row, column, item);
-        }
-    }
-
-    m_doubt->setRowCount(0);
-    for (const RowEntry &entry : status.inDoubt) {
-        const int row = m_doubt->rowCount();
-        m_doubt->insertRow(row);
-        m_doubt->setItem(row, 0, cell(QString::number(entry.row)));
-        m_doubt->setItem(row, 1, cell(value(entry.values, Setting::IpAddress)));
-        m_doubt->setItem(row, 2, cell(value(entry.values, Setting::MacAddress)));
-        m_doubt->setItem(row, 4, cell(settingsText(entry.before)));
-        auto *release = new QPushButton(QStringLiteral("Release…"), m_doubt);
-        release->setObjectName(QStringLiteral("release_row_%1").arg(entry.row));
-        release->setAccessibleName(QStringLiteral("Release row %1").arg(entry.row));
-        connect(release, &QPushButton::clicked, this, [this, entry] { askToRelease(entry); });
-        m_doubt->setCellWidget(row, 3, release);
-    }
+    m_tables->showStatus(status);
 }
 
 void StationWindow::showFigures()

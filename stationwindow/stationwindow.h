@@ -3,7 +3,7 @@
 
 // vev-station's window: the set-up, Start and Stop, the plan's progress and
 // the shift's figures at a glance, a tile per lane, the last records of the audit and the
-// rows in doubt, each with Release. The run itself is the station library's,
+// rows in doubt, with Release for the selected one. The run itself is the station library's,
 // as vev-cli provision runs it; the window only shows it and steers it.
 
 #include "host/hostenvironment.h"
@@ -28,8 +28,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSettings;
-class QTableWidget;
 class QTimer;
+class RecordsPanel;
 class SetupPanel;
 
 class StationWindow : public QMainWindow
@@ -42,13 +42,16 @@ public:
     ~StationWindow() override;
 
     // Fills the set-up in (from the command line), over what was remembered;
-    // the plan's state is shown once the window is up.
+    // the plan's state is shown once the window is up. An operator's name
+    // in it (--operator) is the bench's for every run; without one, Start
+    // asks who is at the bench.
     void setSetup(const StationSetup &setup);
     StationSetup setup() const;
     bool isRunning() const { return m_station != nullptr && m_running; }
 
     // Starts a run with the set-up, or says why not; with a roster, once
-    // an operator has signed in.
+    // an operator has signed in, without one once the operator's name is
+    // given.
     void start();
     // The lanes finish the modules in hand, record them, and the run ends.
     void stop();
@@ -69,7 +72,7 @@ protected:
 
 private:
     QWidget *buildSummary();
-    QWidget *buildRecords();
+    QWidget *buildTables();
     void started();
     void ended(const QString &message, bool problem);
     void showMessage(const QString &text, bool problem);
@@ -91,6 +94,9 @@ private:
     QDialog *askBadge(const QString &title, const QString &text, bool askName, bool askBadge,
                   const std::function<void(const QString &code, const QString &name)> &then);
     void signInAndStart();
+    void askNameAndStart();
+    // then runs once the operator's name is known (at once during a run).
+    void withOperatorName(const QString &what, const std::function<void()> &then);
     // then runs once a supervisor's badge allows the right (at once, with
     // none, without a roster); with askName, the shift's name comes too.
     void asSupervisor(SupervisorRight right, bool askName,
@@ -115,6 +121,8 @@ private:
     bool m_hasRoster = false;  // as last read: the set-up is then a supervisor's to change
     bool m_setupOpen = false;  // a supervisor opened it, until the next Start
     bool m_signingIn = false;
+    QString m_givenOperator; // --operator: nobody is asked
+    QString m_benchOperator; // as last asked, for what is recorded between runs
     QPushButton *m_report;
     // A report from files is counted here, off the window's thread: a long
     // audit takes seconds. Joined when the window goes.
@@ -128,8 +136,7 @@ private:
     QWidget *m_tileArea;
     QGridLayout *m_tiles;
     QLabel *m_noTiles;
-    QTableWidget *m_records;
-    QTableWidget *m_doubt;
+    RecordsPanel *m_tables;
     QTimer *m_tick;
     QTimer *m_look; // the look at the files once the window is up
     bool m_lookWhenEnded = false; // a run started before it: the look comes after the run

@@ -3,6 +3,8 @@
 // and the program itself against vev-sim.
 
 #include "sendsignal.h"
+#include "auditfixture.h"
+#include "cuttext.h"
 #include "fakehost.h"
 #include "desktop/desktopsettings.h"
 #include "productionline.h"
@@ -12,11 +14,14 @@
 #include "plan/auditfile.h"
 #include "store/filestore.h"
 #include "stationwindow/lanetile.h"
+#include "stationwindow/recordsmodel.h"
+#include "stationwindow/recordspanel.h"
 #include "stationwindow/stationwindow.h"
 #include "tamper.h"
 #include "reportaudit.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDesktopServices>
@@ -25,8 +30,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScrollBar>
 #include <QSettings>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -78,6 +84,49 @@ bool scanBadge(const QWidget &window, const QByteArray &code, const QString &shi
     return QTest::qWaitFor([&] { return !window.findChild<QDialog *>(QStringLiteral("dialog_signIn")) || !dialog->isVisible(); }, 5000);
 }
 
+QTableView *table(const QWidget &window, const char *name)
+{
+    return window.findChild<QTableView *>(QLatin1String(name));
+}
+
+QStringList column(const QTableView *table, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        texts << table->model()->index(row, column).data().toString();
+    return texts;
+}
+
+// Selects a row in doubt and presses the one Release button.
+void releaseRow(const QWidget &window, int row)
+{
+    table(window, "table_doubt")->selectRow(row);
+    window.findChild<QAbstractButton *>(QStringLiteral("pushButton_release"))->click();
+}
+
+// A plan of four rows whose audit holds a pass and a failure still in doubt.
+QString planWithAFailure(const QTemporaryDir &dir)
+{
+    OutcomeRecord failed {2, QStringLiteral("/dev/ttyUSB1"), {}, settings(QStringLiteral("10.0.5.22"), QStringLiteral("02:00:00:00:10:02")),
+                          settings(QStringLiteral("192.168.1.20"), QStringLiteral("02:00:00:00:10:02")), Result::Fail,
+                          QStringLiteral("IP address reads back \"192.168.1.20\" instead of \"10.0.5.22\""), {}};
+    OutcomeRecord passed = failed;
+    passed.row = 1;
+    passed.written = passed.readBack = settings(QStringLiteral("10.0.5.21"), QStringLiteral("02:00:00:00:10:01"));
+    passed.result = Result::Pass;
+    passed.reason.clear();
+    QByteArray audit;
+    QByteArray prev = firstPrev;
+    for (const AuditBody &body : {AuditBody(passed), AuditBody(failed)}) {
+        const QByteArray line = auditLine({QStringLiteral("2026-12-09T05:00:00.000Z"), QStringLiteral("bench-1"),
+                                           QStringLiteral("Ana"), {}, body}, prev);
+        audit += line + '\n';
+        prev = chainHash(line);
+    }
+    writeFile(dir, QStringLiteral("audit.jsonl"), audit);
+    return writeFile(dir, QStringLiteral("plan.csv"), plan4);
+}
+
 // Whether every line of an audit names the operator.
 bool everyLineBy(const QString &path, const QString &operatorName)
 {
@@ -115,7 +164,10 @@ private slots:
     void lostPortComesBack();
     void closingStopsAfterTheModuleInHand();
     void auditSavedOverStopsTheRun();
+    void readableAtDesktopFonts_data();
     void readableAtDesktopFonts();
+    void startAsksWhoIsAtTheBench();
+    void recordsKeepTheirPlace();
     void reportButtonOpensThePage();
     void programStartsFromTheCommandLine();
     void serialsGoToTheirLanes();
@@ -262,8 +314,9 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
     setup.ports << QStringLiteral("/dev/ttyACM0");
     StationWindow remembered(m_host.environment(), {});
     const StationSetup shown = remembered.setup();
+    // Who was at the bench is not: the next Start asks.
     QCOMPARE(QStringList({shown.planPath, shown.auditPath, shown.station, shown.operatorName}),
-             QStringList({setup.planPath, setup.auditPath, setup.station, setup.operatorName}));
+             QStringList({setup.planPath, setup.auditPath, setup.station, QString()}));
     QCOMPARE(shown.ports, setup.ports);
     QCOMPARE(shown.bell, false);
 
@@ -339,6 +392,13 @@ void TestStationWindow::tilesThroughARun()
     QVERIFY(QDir().mkdir(setup.labelDestination));
     const auto window = shownWindow(setup);
     QSignalSpy ended(window.get(), &StationWindow::runEnded);
+    // The tables follow the run row by row, by the rules of a model.
+    auto *records = table(*window, "table_records");
+    auto *doubt = table(*window, "table_doubt");
+    QAbstractItemModelTester recordsChecked(records->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester doubtChecked(doubt->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy resets(records->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy doubtResets(doubt->model(), &QAbstractItemModel::modelReset);
 
     // Space where the keyboard is when the window opens starts the run.
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -350,14 +410,19 @@ void TestStationWindow::tilesThroughARun()
     // (the honest ones are taken off, the silent one falls silent), so it
     // is looked for as it comes.
     QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 1), "tile_result"), QStringLiteral("PASS"), runMs);
+    // A record picked stays picked, and whole under the table, as newer
+    // ones come in above it.
+    QTRY_VERIFY(records->model()->rowCount() > 0);
+    const int recordsWhenPicked = records->model()->rowCount();
+    records->selectRow(0);
+    const QString picked = text(window.get(), "label_recordDetails");
+    QVERIFY2(picked.startsWith(QLatin1String("Row ")), qPrintable(picked));
     // A label for each module that passed, and the tile says so.
     QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").endsWith(QLatin1String("; label printed")), runMs);
     const QStringList failures {"IP address reads back \"192.168.1.20\" instead of"};
     // The module that fell silent once written is gone as far as the lane
     // can tell: its verdict does not outlast it, and the records keep it.
-    auto *records = window->findChild<QTableWidget *>(QStringLiteral("table_records"));
-    QTRY_VERIFY_WITH_TIMEOUT(!records->findItems(QStringLiteral("FAIL (no-answer: no answer)"), Qt::MatchExactly).isEmpty(),
-                             runMs);
+    QTRY_VERIFY_WITH_TIMEOUT(column(records, RecordsModel::Result).contains(QStringLiteral("FAIL: no answer")), runMs);
     QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 3), "tile_result"), QString(), runMs);
     for (int lane : {2}) {
         QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, lane), "tile_result"), QStringLiteral("FAIL"), runMs);
@@ -373,24 +438,32 @@ void TestStationWindow::tilesThroughARun()
     QTRY_VERIFY_WITH_TIMEOUT(text(window.get(), "label_shift").endsWith(QLatin1String("; 2 PASS, 2 FAIL")), runMs);
     QVERIFY2(text(window.get(), "label_shift").startsWith(QLatin1String("The whole audit: 4 units, first-pass yield 50 %")),
              qPrintable(text(window.get(), "label_shift")));
-    QVERIFY(text(window.get(), "label_failures").contains(QLatin1String("no-answer 1")));
+    QVERIFY(text(window.get(), "label_lanes").contains(QLatin1String("Commonest failures: no-answer 1")));
     QTRY_COMPARE_WITH_TIMEOUT(QDir(setup.labelDestination).entryList(QDir::Files).size(), 2, runMs);
     QCOMPARE(m_bells, 2);
     // Both failed rows are in doubt: the silent module may hold the first
     // setting written before it fell silent.
     QCOMPARE(text(window.get(), "label_plan"), QStringLiteral("Plan: 2 of 5 passed, 1 left, 2 in doubt"));
-    QCOMPARE(records->rowCount(), 4);
-    int failed = 0;
-    for (int row = 0; row < records->rowCount(); ++row)
-        failed += records->item(row, 5)->text().startsWith(QLatin1String("FAIL (")) ? 1 : 0;
-    QCOMPARE(failed, 2);
+    // The result says why in full, once.
+    const QStringList results = column(records, RecordsModel::Result);
+    QCOMPARE(results.size(), 4);
+    QCOMPARE(results.filter(QRegularExpression(QStringLiteral("^FAIL: "))).size(), 2);
+    QVERIFY2(!results.filter(QStringLiteral("FAIL: IP address reads back \"192.168.1.20\" instead of \"10.0.5.2")).isEmpty(),
+             qPrintable(results.join(QLatin1Char('|'))));
+    QCOMPARE(records->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(records->selectionModel()->selectedRows().first().row(), 4 - recordsWhenPicked);
+    QCOMPARE(text(window.get(), "label_recordDetails"), picked);
 
-    // Release, after a confirmation, under the operator's name.
-    auto *doubt = window->findChild<QTableWidget *>(QStringLiteral("table_doubt"));
-    QCOMPARE(doubt->rowCount(), 2);
-    qobject_cast<QAbstractButton *>(doubt->cellWidget(0, 3))->click();
+    // Release of the selected row, after a confirmation, under the
+    // operator's name; with nothing selected, Release waits.
+    auto *release = window->findChild<QAbstractButton *>(QStringLiteral("pushButton_release"));
+    QVERIFY(!release->isEnabled());
+    QCOMPARE(doubt->model()->rowCount(), 2);
+    releaseRow(*window, 0);
     QVERIFY(confirm(*window, "box_release"));
-    QTRY_COMPARE(doubt->rowCount(), 1);
+    QTRY_COMPARE(doubt->model()->rowCount(), 1);
+    QVERIFY(!release->isEnabled());
+    QVERIFY(resets.isEmpty() && doubtResets.isEmpty());
     QCOMPARE(text(window.get(), "label_plan"), QStringLiteral("Plan: 2 of 5 passed, 2 left, 1 in doubt"));
 
     QVERIFY(window->isRunning());
@@ -489,41 +562,152 @@ void TestStationWindow::auditSavedOverStopsTheRun()
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, runMs);
 }
 
+void TestStationWindow::readableAtDesktopFonts_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<int>("records"); // rows of records in view at the least
+
+    for (int points : {9, 11, 14})
+        QTest::addRow("%d pt at 1024 x 768", points) << points << QSize(1024, 768) << RecordsPanel::fewestRecordRows;
+    QTest::newRow("9 pt at 1280 x 800") << 9 << QSize(1280, 800) << RecordsPanel::recordRowsWanted;
+    // 1920 x 1080 at QT_SCALE_FACTOR=2.
+    QTest::newRow("9 pt at 960 x 540") << 9 << QSize(960, 540) << RecordsPanel::fewestRecordRows;
+}
+
 void TestStationWindow::readableAtDesktopFonts()
 {
-    // From 9 to 14 points every caption and button shows its text whole,
-    // and the window fits a screen: at 9 points one of 1920 x 1080 at
-    // QT_SCALE_FACTOR=2, at 14 points one of 1366 x 768.
+    // Every caption, button and header shows its text whole, with the
+    // tables full and a record and a row in doubt selected, and the window
+    // fits the screen.
+    QFETCH(int, points);
+    QFETCH(QSize, screen);
+    QFETCH(int, records);
     const QFont desktop = QApplication::font();
-    for (const auto &[points, screen] : {std::pair {9, QSize(960, 540)}, std::pair {14, QSize(1366, 768)}}) {
-        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
-        StationWindow window(m_host.environment(), {});
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QSize smallest = window.minimumSizeHint();
-        QVERIFY2(smallest.width() <= screen.width() && smallest.height() <= screen.height(),
-                 qPrintable(QStringLiteral("%1 pt: at least %2 x %3").arg(points).arg(smallest.width()).arg(smallest.height())));
-        window.resize(smallest);
-        QTRY_COMPARE(window.size(), smallest);
-        for (QLabel *label : window.findChildren<QLabel *>()) {
-            if (label->isVisible() && !label->wordWrap())
-                QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->text()));
-        }
-        for (QAbstractButton *button : window.findChildren<QAbstractButton *>()) {
-            if (button->isVisible())
-                QVERIFY2(button->width() >= button->minimumSizeHint().width(), qPrintable(button->text()));
-        }
-        LaneTile result(QStringLiteral("/dev/ttyUSB0"));
-        Lane::Status status;
-        status.result = Result::Pass;
-        result.setStatus(status);
-        result.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&result));
-        const QFont big = result.findChild<QLabel *>(QStringLiteral("tile_result"))->font();
-        // (Within the rounding of a point size to whole pixels.)
-        QVERIFY(QFontInfo(big).pointSizeF() >= LaneTile::smallestResultScale * points * 0.95);
+    const auto restore = qScopeGuard([&desktop] { QApplication::setFont(desktop); });
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+    StationWindow window(m_host.environment(), {});
+    window.setSetup(setupFor(planWithAFailure(*m_dir), {}));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTableView *recordsTable = table(window, "table_records");
+    QTRY_COMPARE(recordsTable->model()->rowCount(), 2);
+    recordsTable->selectRow(0);
+    table(window, "table_doubt")->selectRow(0);
+    window.resize(screen);
+    QTRY_COMPARE(window.size(), screen);
+    const QStringList cut = cutTexts(&window);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    QVERIFY2(recordsTable->viewport()->height() >= records * recordsTable->rowHeight(0),
+             qPrintable(QStringLiteral("%1 px for rows of %2").arg(recordsTable->viewport()->height()).arg(recordsTable->rowHeight(0))));
+    // The failure's reason whole in its column, where the screen is wide
+    // enough for it; whole in the details wherever.
+    const QModelIndex failure = recordsTable->model()->index(0, RecordsModel::Result);
+    QCOMPARE(failure.data().toString(), QStringLiteral("FAIL: IP address reads back \"192.168.1.20\" instead of \"10.0.5.22\""));
+    QVERIFY(text(&window, "label_recordDetails").contains(failure.data().toString()));
+    if (screen.width() >= 1280) {
+        QFont bold = recordsTable->font();
+        bold.setBold(true);
+        const QRect cell = recordsTable->visualRect(failure);
+        QVERIFY(cell.right() <= recordsTable->viewport()->width());
+        QVERIFY(cell.width() >= QFontMetrics(bold).horizontalAdvance(failure.data().toString()));
     }
-    QApplication::setFont(desktop);
+
+    LaneTile result(QStringLiteral("/dev/ttyUSB0"));
+    Lane::Status status;
+    status.result = Result::Pass;
+    result.setStatus(status);
+    result.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&result));
+    const QFont big = result.findChild<QLabel *>(QStringLiteral("tile_result"))->font();
+    // (Within the rounding of a point size to whole pixels.)
+    QVERIFY(QFontInfo(big).pointSizeF() >= LaneTile::smallestResultScale * points * 0.95);
+}
+
+void TestStationWindow::startAsksWhoIsAtTheBench()
+{
+    // Without --operator and a roster: asked at every Start, from an empty
+    // field; an empty name is refused and the question stays. (With
+    // --operator, as setupFor gives it, nobody is asked: the other tests.)
+    SimulatedLine line {ModuleSimulator::Options()};
+    QVERIFY(line.modules);
+    StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), {line.line.devicePath()});
+    setup.operatorName.clear();
+    const auto window = shownWindow(setup);
+    QSignalSpy ended(window.get(), &StationWindow::runEnded);
+    const auto asked = [&window]() -> QDialog * {
+        QDialog *dialog = nullptr;
+        const bool shown = QTest::qWaitFor(
+            [&] { return (dialog = window->findChild<QDialog *>(QStringLiteral("dialog_operator"))) && dialog->isVisible(); }, 5000);
+        return shown ? dialog : nullptr;
+    };
+    // Between runs too, what is recorded carries the name: a new shift first.
+    window->findChild<QAbstractButton *>(QStringLiteral("pushButton_newShift"))->click();
+    QTRY_VERIFY(window->findChild<QLineEdit *>(QStringLiteral("lineEdit_shiftName")));
+    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("lineEdit_shiftName")), QStringLiteral("early"));
+    QTest::keyClick(window->findChild<QLineEdit *>(QStringLiteral("lineEdit_shiftName")), Qt::Key_Return);
+    QVERIFY(asked());
+    QTest::keyClicks(asked()->findChild<QLineEdit *>(QStringLiteral("lineEdit_operatorName")), QStringLiteral("Bea Ruiz"));
+    QTest::keyClick(asked()->findChild<QLineEdit *>(QStringLiteral("lineEdit_operatorName")), Qt::Key_Return);
+    QTRY_COMPARE(auditKinds(setup.auditPath), QStringList {"shift 0"});
+    for (const QString &name : {QStringLiteral("Bea Ruiz"), QString()}) {
+        QTRY_VERIFY(!window->findChild<QDialog *>(QStringLiteral("dialog_operator")));
+        window->start();
+        QDialog *dialog = asked();
+        QVERIFY(dialog);
+        auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit_operatorName"));
+        QCOMPARE(field->text(), QString());
+        if (name.isEmpty()) { // the second time: cancelled, nothing starts
+            dialog->reject();
+            break;
+        }
+        QTest::keyClicks(field, QStringLiteral("  "));
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY(dialog->isVisible() && !window->isRunning());
+        QVERIFY(text(dialog, "label_operatorRefusal").startsWith(QLatin1String("Type your name")));
+        QTest::keyClicks(field, name);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_VERIFY(window->isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(auditKinds(setup.auditPath).filter(QStringLiteral("outcome")).size(), 1, runMs);
+        window->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, runMs);
+    }
+    QTRY_VERIFY(!window->findChild<QDialog *>(QStringLiteral("dialog_operator")));
+    QVERIFY(!window->isRunning());
+    QCOMPARE(auditKinds(setup.auditPath), (QStringList {"shift 0", "claim 1", "outcome 1 pass"}));
+    QVERIFY(everyLineBy(setup.auditPath, QStringLiteral("Bea Ruiz")));
+}
+
+void TestStationWindow::recordsKeepTheirPlace()
+{
+    // Scrolled down to an older record, the view stays on it as newer ones
+    // come in above and the oldest fall off; at the top, the newest show.
+    RecordsPanel panel;
+    panel.resize(900, 300);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    auto *view = panel.findChild<QTableView *>(QStringLiteral("table_records"));
+    QAbstractItemModelTester checked(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto upTo = [](int newest) {
+        StoreStatus status;
+        for (int row = newest; row > newest - StoreStatus::recentCount; --row) {
+            status.recent << AuditRecord {QStringLiteral("2026-12-09T05:00:%1.000Z").arg(row, 2, 10, QLatin1Char('0')),
+                                          QStringLiteral("bench-1"), QStringLiteral("Ana"), {},
+                                          OutcomeRecord {row, QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, Result::Pass, {}, {}}};
+        }
+        return status;
+    };
+    const auto topRow = [view] { return view->indexAt(QPoint(1, 1)).siblingAtColumn(RecordsModel::Row).data().toString(); };
+    panel.showStatus(upTo(20));
+    QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
+    view->scrollTo(view->model()->index(8, 0), QAbstractItemView::PositionAtTop);
+    const QString looked = topRow();
+    QCOMPARE(looked, QStringLiteral("12"));
+    panel.showStatus(upTo(23));
+    QCOMPARE(topRow(), looked);
+    view->scrollToTop();
+    panel.showStatus(upTo(25));
+    QCOMPARE(topRow(), QStringLiteral("25"));
 }
 
 void TestStationWindow::reportButtonOpensThePage()
@@ -570,7 +754,7 @@ void TestStationWindow::programStartsFromTheCommandLine()
     station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     station.start(QStringLiteral(VEV_STATION_PATH),
                   {"--plan", writeFile(*m_dir, QStringLiteral("plan.csv"), plan4), "--audit", audit, "--port",
-                   honest.devicePath(), "--port", lying.devicePath(), "--operator", "Ana", "--start"});
+                   honest.devicePath(), "--port", lying.devicePath(), "--operator", "Ana", "--start", "--fullscreen"});
     QTRY_COMPARE_WITH_TIMEOUT(auditKinds(audit).filter(QStringLiteral("outcome")).size(), 2, runMs);
     // SIGTERM stops as Stop does, and the program ends.
     sendSignal(station, SIGTERM);
@@ -612,10 +796,10 @@ void TestStationWindow::rosterGuardsTheWindow()
     QTRY_VERIFY(window->isRunning());
 
     // The failed row is released with a supervisor's badge, not an operator's.
-    auto *doubt = window->findChild<QTableWidget *>(QStringLiteral("table_doubt"));
+    QAbstractItemModel *doubt = table(*window, "table_doubt")->model();
     QTRY_COMPARE_WITH_TIMEOUT(doubt->rowCount(), 1, runMs);
     for (const QByteArray &code : {roster::operatorCode, roster::supervisorCode}) {
-        qobject_cast<QAbstractButton *>(doubt->cellWidget(0, 3))->click();
+        releaseRow(*window, 0);
         QVERIFY(confirm(*window, "box_release"));
         QVERIFY(scanBadge(*window, code));
         if (code == roster::operatorCode) {
