@@ -3,6 +3,7 @@
 // provision runs.
 
 #include "desktop/desktopstart.h"
+#include "desktop/language.h"
 #include "host/signalwatch.h"
 #include "stationwindow/stationwindow.h"
 
@@ -16,6 +17,8 @@
 #include <optional>
 
 namespace {
+
+const QString catalog = QStringLiteral("vev-station");
 
 // What the command line gives over the remembered set-up.
 struct Given {
@@ -31,6 +34,7 @@ struct Given {
     std::optional<Lane::SerialMode> serial;
     std::optional<QString> serialPattern;
     std::optional<int> maxAttempts;
+    QString language; // empty: the system's
 };
 
 // vev-station's options, named as vev-cli provision names them.
@@ -65,6 +69,7 @@ struct Options {
                                               "with their badge, and supervisors' badges release rows, change the "
                                               "set-up and start shifts."),
                                QStringLiteral("FILE")};
+    QCommandLineOption language = languageOption();
     const std::pair<QCommandLineOption, StationSetup::Labels> labels[3] = {
         {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
           QStringLiteral("DIR")}, StationSetup::Labels::Folder},
@@ -112,6 +117,9 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
         given.labelDestination = kind == StationSetup::Labels::Folder ? *path(option) : parser.value(option);
     }
     given.start = parser.isSet(o.start);
+    given.language = parser.value(o.language);
+    if (!languageAvailable(catalog, given.language, why))
+        return std::nullopt;
     if (const auto mode = value(o.serial); mode && !(given.serial = Lane::serialModeOf(*mode, why)))
         return std::nullopt;
     given.serialPattern = value(o.serialPattern);
@@ -132,7 +140,8 @@ std::optional<Given> readCommandLine(int *exitCode)
     parser.addVersionOption();
     const Options options;
     parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
-                       options.start, options.serial, options.serialPattern, options.maxAttempts, options.roster});
+                       options.start, options.serial, options.serialPattern, options.maxAttempts, options.roster,
+                       options.language});
     for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
@@ -187,8 +196,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.telvor.VevStation"));
+    installTranslations(catalog, given->language);
 
-    StationWindow window(HostEnvironment::system(), [] { QApplication::beep(); });
+    StationWindow window(HostEnvironment::system(), systemTonePlayer(&app));
     StationSetup setup = window.setup();
     setup.planPath = given->plan.value_or(setup.planPath);
     setup.auditPath = given->audit.value_or(setup.auditPath);
