@@ -46,9 +46,9 @@ public:
     {
         load();
         QSoundEffect *effect = tone == Tone::Pass ? m_pass : m_fail;
-        // A sound server that cannot be reached shows as an error on the
-        // effect: the bell then.
-        if (effect && effect->status() != QSoundEffect::Error) {
+        // Where no sound server answers, the effect stays loading (or
+        // fails) and would play to nobody: the bell then.
+        if (effect && effect->status() == QSoundEffect::Ready) {
             effect->play();
             return;
         }
