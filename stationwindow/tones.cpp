@@ -21,7 +21,7 @@ namespace {
 constexpr int secondBellMs = 250;
 // The sounds load this long after the start: finding the sound server
 // takes time the window's first picture should not wait for. A tone asked
-// for before then loads them at once.
+// for before then starts the loading, and rings the bell meanwhile.
 constexpr int loadAfterMs = 1000;
 
 bool hasSoundOutput()

@@ -174,7 +174,7 @@ void TestTranslations::configurationWindowInEachLanguage()
     }
 
     QCOMPARE(installTranslations(QStringLiteral("vev-config"), language), language);
-    const auto english_again = qScopeGuard([] {
+    const auto backToEnglish = qScopeGuard([] {
         qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>());
         QLocale::setDefault(QLocale::c());
     });
