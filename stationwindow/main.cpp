@@ -3,6 +3,7 @@
 // provision runs.
 
 #include "desktop/desktopstart.h"
+#include "desktop/language.h"
 #include "host/signalwatch.h"
 #include "stationwindow/stationwindow.h"
 
@@ -16,6 +17,8 @@
 #include <optional>
 
 namespace {
+
+const QString catalog = QStringLiteral("vev-station");
 
 // What the command line gives over the remembered set-up.
 struct Given {
@@ -32,6 +35,7 @@ struct Given {
     std::optional<Lane::SerialMode> serial;
     std::optional<QString> serialPattern;
     std::optional<int> maxAttempts;
+    QString language; // empty: the system's
 };
 
 // vev-station's options, named as vev-cli provision names them.
@@ -70,6 +74,7 @@ struct Options {
                                               "with their badge, and supervisors' badges release rows, change the "
                                               "set-up and start shifts."),
                                QStringLiteral("FILE")};
+    QCommandLineOption language = languageOption();
     const std::pair<QCommandLineOption, StationSetup::Labels> labels[3] = {
         {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
           QStringLiteral("DIR")}, StationSetup::Labels::Folder},
@@ -118,6 +123,9 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
     }
     given.start = parser.isSet(o.start);
     given.fullScreen = parser.isSet(o.fullScreen);
+    given.language = parser.value(o.language);
+    if (!languageAvailable(catalog, given.language, why))
+        return std::nullopt;
     if (const auto mode = value(o.serial); mode && !(given.serial = Lane::serialModeOf(*mode, why)))
         return std::nullopt;
     given.serialPattern = value(o.serialPattern);
@@ -138,7 +146,8 @@ std::optional<Given> readCommandLine(int *exitCode)
     parser.addVersionOption();
     const Options options;
     parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
-                       options.start, options.fullScreen, options.serial, options.serialPattern, options.maxAttempts, options.roster});
+                       options.start, options.fullScreen, options.serial, options.serialPattern, options.maxAttempts, options.roster,
+                       options.language});
     for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
@@ -193,8 +202,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("vev-station"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEV_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.telvor.VevStation"));
+    installTranslations(catalog, given->language);
 
-    StationWindow window(HostEnvironment::system(), [] { QApplication::beep(); });
+    StationWindow window(HostEnvironment::system(), systemTonePlayer(&app));
     StationSetup setup = window.setup();
     setup.planPath = given->plan.value_or(setup.planPath);
     setup.auditPath = given->audit.value_or(setup.auditPath);

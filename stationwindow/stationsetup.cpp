@@ -24,6 +24,7 @@ const QString stationKey = QStringLiteral("station");
 const QString oldOperatorKey = QStringLiteral("operator");
 const QString portsKey = QStringLiteral("ports");
 const QString bellKey = QStringLiteral("bellOnFail");
+const QString passToneKey = QStringLiteral("toneOnPass");
 const QString labelsKey = QStringLiteral("labels");
 const QString labelDestinationKey = QStringLiteral("labelDestination");
 const QString serialKey = QStringLiteral("serial");
@@ -65,6 +66,7 @@ void StationSetup::load(const QSettings &settings)
     station = settings.value(stationKey).toString();
     ports = settings.value(portsKey).toStringList();
     bell = settings.value(bellKey, true).toBool();
+    passTone = settings.value(passToneKey, true).toBool();
     labels = Labels(std::max(0, int(labelKinds.indexOf(settings.value(labelsKey).toString()))));
     labelDestination = settings.value(labelDestinationKey).toString();
     serial = Lane::SerialMode(std::max(0, int(serialModes.indexOf(settings.value(serialKey).toString()))));
@@ -83,6 +85,7 @@ void StationSetup::save(QSettings &settings) const
     settings.remove(oldOperatorKey);
     settings.setValue(portsKey, ports);
     settings.setValue(bellKey, bell);
+    settings.setValue(passToneKey, passTone);
     settings.setValue(labelsKey, labelKinds.at(int(labels)));
     settings.setValue(labelDestinationKey, labelDestination);
     settings.setValue(serialKey, serialModes.at(int(serial)));

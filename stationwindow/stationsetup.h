@@ -23,7 +23,8 @@ struct StationSetup {
     QString station;      // the host name when empty
     QString operatorName; // never remembered: asked at Start, or given by --operator
     QStringList ports;    // one lane each, in this order
-    bool bell = true;     // a short sound on FAIL
+    bool bell = true;     // a tone on FAIL
+    bool passTone = true; // a tone on PASS
     // Where the label of each module that passes goes, as provision's
     // --labels DIR, --label-zpl HOST:PORT and --label-printer NAME do.
     enum class Labels { None, Folder, Zpl, Printer };

@@ -67,15 +67,14 @@ void ask(QWidget *parent, const char *name, const QString &title, const QString 
 
 } // namespace
 
-StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QWidget *parent)
+StationWindow::StationWindow(HostEnvironment env, TonePlayer play, QWidget *parent)
     : QMainWindow(parent)
     , m_env(std::move(env))
-    , m_bell(std::move(bell))
     , m_setup(new SetupPanel(m_env, this))
     , m_start(new QPushButton(QStringLiteral("Start"), this))
     , m_stop(new QPushButton(QStringLiteral("Stop"), this))
     , m_report(new QPushButton(QStringLiteral("Report"), this))
-    , m_bellBox(new QCheckBox(QStringLiteral("Sound on FAIL"), this))
+    , m_sound(new SoundCues(std::move(play), this))
     , m_message(new QLabel(this))
     , m_tick(new QTimer(this))
 {
@@ -89,7 +88,6 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     m_report->setObjectName(QStringLiteral("pushButton_report"));
     m_report->setToolTip(QStringLiteral("The line report of the plan as a page in the browser: yield, failures by code, "
                                         "output by station and every unit"));
-    m_bellBox->setObjectName(QStringLiteral("checkBox_bell"));
     m_message->setObjectName(QStringLiteral("label_message"));
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -98,7 +96,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     controls->addWidget(m_start);
     controls->addWidget(m_stop);
     controls->addWidget(m_report);
-    controls->addWidget(m_bellBox);
+    controls->addWidget(m_sound);
     addRosterButtons(controls);
     controls->addWidget(m_message, 1);
 
@@ -130,7 +128,7 @@ StationWindow::StationWindow(HostEnvironment env, std::function<void()> bell, QW
     else
         showMessage(QStringLiteral("Settings not used: %1; the set-up is not remembered.").arg(why), true);
     m_setup->setSetup(remembered);
-    m_bellBox->setChecked(remembered.bell);
+    m_sound->setTones(remembered.passTone, remembered.bell);
 
     connect(m_start, &QPushButton::clicked, this, &StationWindow::start);
     connect(m_stop, &QPushButton::clicked, this, &StationWindow::stop);
@@ -195,7 +193,7 @@ QWidget *StationWindow::buildTables()
 void StationWindow::setSetup(const StationSetup &setup)
 {
     m_setup->setSetup(setup);
-    m_bellBox->setChecked(setup.bell);
+    m_sound->setTones(setup.passTone, setup.bell);
     m_timeout = setup.timeout;
     m_givenOperator = setup.operatorName;
 }
@@ -203,7 +201,8 @@ void StationWindow::setSetup(const StationSetup &setup)
 StationSetup StationWindow::setup() const
 {
     StationSetup setup = m_setup->setup();
-    setup.bell = m_bellBox->isChecked();
+    setup.passTone = m_sound->toneOnPass();
+    setup.bell = m_sound->toneOnFail();
     setup.timeout = m_timeout;
     setup.operatorName = m_givenOperator.isEmpty() ? m_benchOperator : m_givenOperator;
     return setup;
@@ -262,8 +261,7 @@ void StationWindow::begin(const std::optional<Signer> &who)
     connect(m_station, &Station::recorded, this, [this](const OutcomeRecord &record) {
         // The shift's figures, counted again from the audit.
         m_glance->refresh(this->setup());
-        if (record.result != Result::Pass && m_bellBox->isChecked() && m_bell)
-            m_bell();
+        m_sound->sound(record.result);
         showFigures();
     });
     connect(m_station, &Station::planStatusChanged, this, [this] { showPlan(m_station->planStatus()); });

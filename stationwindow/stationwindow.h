@@ -8,6 +8,7 @@
 
 #include "host/hostenvironment.h"
 #include "roster/roster.h"
+#include "stationwindow/soundcues.h"
 #include "stationwindow/stationsetup.h"
 
 #include <QElapsedTimer>
@@ -20,7 +21,6 @@
 class GlancePanel;
 class LaneTile;
 class ScanRouter;
-class QCheckBox;
 class QDialog;
 class QGridLayout;
 class QHBoxLayout;
@@ -37,8 +37,8 @@ class StationWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    // bell sounds once for each FAIL (the desktop's bell in the program).
-    StationWindow(HostEnvironment env, std::function<void()> bell, QWidget *parent = nullptr);
+    // play sounds the tone of each outcome (systemTonePlayer in the program).
+    StationWindow(HostEnvironment env, TonePlayer play, QWidget *parent = nullptr);
     ~StationWindow() override;
 
     // Fills the set-up in (from the command line), over what was remembered;
@@ -109,7 +109,6 @@ private:
     QString reportPath() const;
 
     HostEnvironment m_env;
-    std::function<void()> m_bell;
     QSettings *m_settings = nullptr; // null when its file cannot be used
     std::chrono::milliseconds m_timeout {3000};
 
@@ -127,7 +126,7 @@ private:
     // A report from files is counted here, off the window's thread: a long
     // audit takes seconds. Joined when the window goes.
     std::thread m_reporting;
-    QCheckBox *m_bellBox;
+    SoundCues *m_sound;
     QLabel *m_message;
     QProgressBar *m_progress;
     QLabel *m_planText;

@@ -188,7 +188,9 @@ private:
 
     std::unique_ptr<StationWindow> shownWindow(const StationSetup &setup)
     {
-        auto window = std::make_unique<StationWindow>(m_host.environment(), [this] { ++m_bells; });
+        auto window = std::make_unique<StationWindow>(m_host.environment(), [this](Tone tone) {
+            ++(tone == Tone::Pass ? m_passTones : m_bells);
+        });
         window->setSetup(setup);
         window->show();
         return window;
@@ -196,7 +198,8 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     FakeHost m_host;
-    int m_bells = 0;
+    int m_bells = 0; // FAIL's tones
+    int m_passTones = 0;
 };
 
 void TestStationWindow::init()
@@ -205,6 +208,7 @@ void TestStationWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_host = FakeHost();
     m_bells = 0;
+    m_passTones = 0;
 }
 
 void TestStationWindow::setUpRefusals_data()
@@ -293,6 +297,7 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
     m_host.ports = QStringList {"ttyS0"};
     StationSetup setup = setupFor(m_dir->filePath(QStringLiteral("plan.csv")), {"ttyS0", "/dev/serial/by-id/usb-lane2"});
     setup.bell = false;
+    setup.passTone = false;
     {
         const auto window = shownWindow(setup);
         // Return in the typed port's field adds it, ticked, and starts nothing.
@@ -318,7 +323,7 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
     QCOMPARE(QStringList({shown.planPath, shown.auditPath, shown.station, shown.operatorName}),
              QStringList({setup.planPath, setup.auditPath, setup.station, QString()}));
     QCOMPARE(shown.ports, setup.ports);
-    QCOMPARE(shown.bell, false);
+    QCOMPARE(std::pair(shown.bell, shown.passTone), std::pair(false, false));
 
     // A FIFO in place of the settings file would block the start: the window
     // starts without it and says why.
@@ -440,7 +445,7 @@ void TestStationWindow::tilesThroughARun()
              qPrintable(text(window.get(), "label_shift")));
     QVERIFY(text(window.get(), "label_lanes").contains(QLatin1String("Commonest failures: no-answer 1")));
     QTRY_COMPARE_WITH_TIMEOUT(QDir(setup.labelDestination).entryList(QDir::Files).size(), 2, runMs);
-    QCOMPARE(m_bells, 2);
+    QCOMPARE(std::pair(m_passTones, m_bells), std::pair(2, 2));
     // Both failed rows are in doubt: the silent module may hold the first
     // setting written before it fell silent.
     QCOMPARE(text(window.get(), "label_plan"), QStringLiteral("Plan: 2 of 5 passed, 1 left, 2 in doubt"));

@@ -8,6 +8,7 @@
 #include "protocol/values.h"
 #include "protocol/wireformat.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -28,6 +29,10 @@
 namespace {
 
 const QString lastPortKey = QStringLiteral("lastPort");
+// Named like the desktop entry (com.telvor.VevConfig), not through the
+// application's name: the serial library writes that into lock files, and
+// other programs judge a lock by it.
+const QString settingsName = QStringLiteral("VevConfig");
 
 
 const char *const openStyle = "background-color:rgb(0,170,0);";
@@ -71,13 +76,14 @@ QTimer *replyTimer(QObject *parent)
     return timer;
 }
 
+// Translated where it is shown.
 const char *invalidValueLabel(Setting setting)
 {
     switch (setting) {
-    case Setting::IpAddress: return "Invalid IP address: ";
-    case Setting::Gateway: return "Invalid gateway address: ";
-    case Setting::Port: return "Invalid port: ";
-    case Setting::MacAddress: return "Invalid MAC address: ";
+    case Setting::IpAddress: return QT_TRANSLATE_NOOP("cloudConfigured", "Invalid IP address: ");
+    case Setting::Gateway: return QT_TRANSLATE_NOOP("cloudConfigured", "Invalid gateway address: ");
+    case Setting::Port: return QT_TRANSLATE_NOOP("cloudConfigured", "Invalid port: ");
+    case Setting::MacAddress: return QT_TRANSLATE_NOOP("cloudConfigured", "Invalid MAC address: ");
     }
     return "";
 }
@@ -86,7 +92,12 @@ const char *invalidValueLabel(Setting setting)
 
 QString openFailureText(const QString &portName, OpenFailure failure, const QString &reason)
 {
-    return QStringLiteral("Cannot open port ") + portName + QStringLiteral(": ") + openFailureReason(failure, reason);
+    return cloudConfigured::tr("Cannot open port %1: %2").arg(portName, openFailureReason(failure, reason));
+}
+
+QString cloudConfigured::settingsPath()
+{
+    return desktopSettingsPath(settingsName);
 }
 
 cloudConfigured::cloudConfigured(QWidget *parent)
@@ -110,14 +121,14 @@ cloudConfigured::cloudConfigured(HostEnvironment env, QWidget *parent)
     ui.pushButton_Open->setStyleSheet(QStringLiteral("background-color:rgb(0, 170, 0);"));
     // Screen readers announce the fields by these; the captions beside them
     // are plain labels.
-    ui.lineEdit_ip->setAccessibleName(QStringLiteral("IP address"));
-    ui.lineEdit_gatway->setAccessibleName(QStringLiteral("Gateway"));
-    ui.lineEdit_port->setAccessibleName(QStringLiteral("TCP port"));
-    ui.lineEdit_mac->setAccessibleName(QStringLiteral("MAC address"));
-    ui.comboBox->setAccessibleName(QStringLiteral("Serial port"));
+    ui.lineEdit_ip->setAccessibleName(tr("IP address"));
+    ui.lineEdit_gatway->setAccessibleName(tr("Gateway"));
+    ui.lineEdit_port->setAccessibleName(tr("TCP port"));
+    ui.lineEdit_mac->setAccessibleName(tr("MAC address"));
+    ui.comboBox->setAccessibleName(tr("Serial port"));
     // A screen reader reads the selector's editor, not the box around it.
-    ui.comboBox->lineEdit()->setAccessibleName(QStringLiteral("Serial port"));
-    ui.textEdit_log->setAccessibleName(QStringLiteral("Log"));
+    ui.comboBox->lineEdit()->setAccessibleName(tr("Serial port"));
+    ui.textEdit_log->setAccessibleName(tr("Log"));
     openSettings();
 
     comm = new SPComm(this);
@@ -181,13 +192,10 @@ void cloudConfigured::scanPorts()
 
 void cloudConfigured::openSettings()
 {
-    // Named like the desktop entry (com.telvor.VevConfig), not through the
-    // application's name: the serial library writes that into lock files,
-    // and other programs judge a lock by it.
     QString why;
-    m_settings = openDesktopSettings(QStringLiteral("VevConfig"), this, &why);
+    m_settings = openDesktopSettings(settingsName, this, &why);
     if (!m_settings)
-        log(QStringLiteral("Settings not used: %1; the last port opened is not remembered.").arg(why));
+        log(tr("Settings not used: %1; the last port opened is not remembered.").arg(why));
 }
 
 void cloudConfigured::offerLastPort()
@@ -222,7 +230,7 @@ void cloudConfigured::openPort()
 
     const QString name = ui.comboBox->currentText().trimmed();
     if (name.isEmpty()) {
-        const QString text = QStringLiteral("No serial port selected.");
+        const QString text = tr("No serial port selected.");
         log(text);
         showMessage(text);
         return;
@@ -248,7 +256,7 @@ void cloudConfigured::openPort()
 void cloudConfigured::showPortOpen(bool open)
 {
     portOpen = open;
-    ui.pushButton_Open->setText(open ? QStringLiteral("Close") : QStringLiteral("Open"));
+    ui.pushButton_Open->setText(open ? tr("Close") : QCoreApplication::translate("cloudConfiguredClass", "Open"));
     ui.pushButton_Open->setStyleSheet(QLatin1String(open ? closeStyle : openStyle));
 }
 
@@ -271,19 +279,19 @@ void cloudConfigured::portLost(const QString &reason)
     if (!portOpen)
         return;
     closePort();
-    log(QStringLiteral("Port ") + m_openPortName + QStringLiteral(" closed: ") + reason);
+    log(tr("Port %1 closed: %2").arg(m_openPortName, reason));
 }
 
 void cloudConfigured::logLocalHost()
 {
     hostName = m_env.localHostName();
-    log(QStringLiteral("Computer name:") + hostName);
+    log(tr("Computer name:") + hostName);
 
     const QStringList addresses = localIpv4Addresses(m_env, hostName);
     const auto source = chooseAutoSource(m_env, addresses);
     for (const QString &address : addresses) {
-        log(QStringLiteral("Local IP address:") + address);
-        log(QStringLiteral("Local Gateway:")
+        log(tr("Local IP address:") + address);
+        log(tr("Local Gateway:")
             + (source && source->ip == address ? source->gateway : gatewayFor(address)));
     }
     // With several networks (a docker or VM bridge, Wi-Fi and a cable) the
@@ -291,7 +299,7 @@ void cloudConfigured::logLocalHost()
     if (source) {
         hostIp = source->ip;
         hostGateway = source->gateway;
-        log(QStringLiteral("Auto uses %1 with gateway %2 (%3).").arg(hostIp, hostGateway, source->how));
+        log(tr("Auto uses %1 with gateway %2 (%3).").arg(hostIp, hostGateway, source->how));
     }
 }
 
@@ -302,7 +310,7 @@ bool cloudConfigured::refuseWhileClosed()
     // Only the toggle's state counts, as the operator sees it on the button.
     if (portOpen)
         return false;
-    showMessage(QStringLiteral("Please Open the Port!"));
+    showMessage(tr("Please Open the Port!"));
     return true;
 }
 
@@ -342,7 +350,7 @@ void cloudConfigured::on_pushButton_config_clicked()
     // An empty, half-typed or unusable value would leave the module
     // unreachable: refuse before anything is sent.
     if (const auto problem = checkValues(values)) {
-        QString text = QLatin1String(invalidValueLabel(problem->setting)) + problem->value;
+        QString text = tr(invalidValueLabel(problem->setting)) + problem->value;
         if (!problem->reason.isEmpty())
             text += QStringLiteral(" (") + problem->reason + QLatin1Char(')');
         showMessage(text);
@@ -356,7 +364,7 @@ void cloudConfigured::on_pushButton_config_clicked()
         readPending = false;
         m_readTimer->stop();
         m_readRequest.end();
-        log(QStringLiteral("Connect's read cancelled: Apply writes new values."));
+        log(tr("Connect's read cancelled: Apply writes new values."));
     }
 
     writePending = true;
@@ -420,7 +428,7 @@ void cloudConfigured::endRead()
     showReadValues(m_readRequest.finishRead());
     m_readRequest.end();
     if (!m_readRequest.gatherer().answered())
-        log(QStringLiteral("No reply from the module."));
+        log(tr("No reply from the module."));
 }
 
 void cloudConfigured::endWrite()
@@ -431,7 +439,7 @@ void cloudConfigured::endWrite()
     m_writeTimer->stop();
     m_writeRequest.end();
     if (!m_writeRequest.tally().answered()) {
-        log(QStringLiteral("No reply from the module."));
+        log(tr("No reply from the module."));
         return;
     }
     const QList<Setting> missing = m_writeRequest.tally().missing().toList();
@@ -440,7 +448,7 @@ void cloudConfigured::endWrite()
     QStringList names;
     for (Setting setting : missing)
         names << QLatin1String(shortName(setting));
-    log(QStringLiteral("Not acknowledged by the module: ") + names.join(QStringLiteral(", ")) + QLatin1Char('.'));
+    log(tr("Not acknowledged by the module: %1.").arg(names.join(QStringLiteral(", "))));
 }
 
 // --- Replies ----------------------------------------------------------------
@@ -487,7 +495,7 @@ void cloudConfigured::parseReadReply(QString text)
 void cloudConfigured::showReadValues(SettingSet settings)
 {
     if (settings.contains(Setting::MacAddress)) {
-        log(QStringLiteral("\r\nConnected!\r\n"));
+        log(QStringLiteral("\r\n") + tr("Connected!") + QStringLiteral("\r\n"));
         devMac = *m_readRequest.gatherer().value(Setting::MacAddress);
         ui.lineEdit_mac->setText(devMac);
     }
@@ -535,11 +543,9 @@ void cloudConfigured::on_pushButton_logclear_clicked()
 void cloudConfigured::on_pushButton_about_clicked()
 {
     QMessageBox box;
-    box.setWindowTitle(QStringLiteral("About VeV-Idire Configuration"));
-    box.setText(QStringLiteral("version:v" VEV_VERSION "\r\n"
-                               "Copyright 2026 TELVOR\r\n"
-                               "E-mail:support@telvor.example\r\n"
-                               "Tell:+1 555 0100"));
+    box.setWindowTitle(tr("About VeV-Idire Configuration"));
+    box.setText(tr("version:v%1\r\nCopyright 2026 TELVOR\r\nE-mail:support@telvor.example\r\nTell:+1 555 0100")
+                    .arg(QStringLiteral(VEV_VERSION)));
     box.exec();
 }
 
@@ -556,7 +562,7 @@ void cloudConfigured::log(const QString &text)
         cursor.insertBlock();
     if (text.size() > maxLogEntryChars) {
         cursor.insertText(text.left(maxLogEntryChars)
-                          + QStringLiteral(" ... (%1 more characters not shown)").arg(text.size() - maxLogEntryChars));
+                          + tr(" ... (%1 more characters not shown)").arg(text.size() - maxLogEntryChars));
     } else {
         cursor.insertText(text);
     }

@@ -40,6 +40,9 @@ public:
     // they have settled.
     static constexpr int hotplugSettleMs = 300;
 
+    // The settings file, where the port last opened is remembered.
+    static QString settingsPath();
+
 private slots:
     void on_pushButton_Open_clicked();
     void on_pushButton_config_clicked();

@@ -24,11 +24,6 @@ namespace {
 constexpr int windowWidth = 601;
 constexpr int windowHeight = 351;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("cloudConfiguredClass", text, nullptr, -1);
-}
-
 // One policy for every widget that expands; only its height-for-width flag
 // follows the widget at hand.
 void expand(QWidget *widget)
@@ -243,21 +238,23 @@ void cloudConfiguredClass::setupTabOrder()
 
 void cloudConfiguredClass::retranslateUi(QMainWindow *window)
 {
-    window->setWindowTitle(tr("TELVOR: VeV-Idire Configuration"));
-    label->setText(tr("Log"));
-    groupBox->setTitle(tr("Port Setting"));
-    pushButton_Open->setText(tr("Open"));
-    groupBox_2->setTitle(tr("Configuration"));
-    radioButton_auto->setText(tr("Auto"));
-    label_3->setText(tr("Gatway"));
-    pushButton_connect->setText(tr("Connect"));
-    label_5->setText(tr("MAC"));
-    label_4->setText(tr("Port"));
-    label_2->setText(tr("IP"));
-    radioButton_handle->setText(tr("Manual"));
-    pushButton_config->setText(tr("Apply"));
-    pushButton_about->setText(tr("About"));
-    pushButton_logclear->setText(tr("Clear"));
+    // Spelt out as the form's generator would, so that lupdate finds each
+    // text under its context.
+    window->setWindowTitle(QCoreApplication::translate("cloudConfiguredClass", "TELVOR: VeV-Idire Configuration", nullptr));
+    label->setText(QCoreApplication::translate("cloudConfiguredClass", "Log", nullptr));
+    groupBox->setTitle(QCoreApplication::translate("cloudConfiguredClass", "Port Setting", nullptr));
+    pushButton_Open->setText(QCoreApplication::translate("cloudConfiguredClass", "Open", nullptr));
+    groupBox_2->setTitle(QCoreApplication::translate("cloudConfiguredClass", "Configuration", nullptr));
+    radioButton_auto->setText(QCoreApplication::translate("cloudConfiguredClass", "Auto", nullptr));
+    label_3->setText(QCoreApplication::translate("cloudConfiguredClass", "Gatway", nullptr));
+    pushButton_connect->setText(QCoreApplication::translate("cloudConfiguredClass", "Connect", nullptr));
+    label_5->setText(QCoreApplication::translate("cloudConfiguredClass", "MAC", nullptr));
+    label_4->setText(QCoreApplication::translate("cloudConfiguredClass", "Port", nullptr));
+    label_2->setText(QCoreApplication::translate("cloudConfiguredClass", "IP", nullptr));
+    radioButton_handle->setText(QCoreApplication::translate("cloudConfiguredClass", "Manual", nullptr));
+    pushButton_config->setText(QCoreApplication::translate("cloudConfiguredClass", "Apply", nullptr));
+    pushButton_about->setText(QCoreApplication::translate("cloudConfiguredClass", "About", nullptr));
+    pushButton_logclear->setText(QCoreApplication::translate("cloudConfiguredClass", "Clear", nullptr));
 }
 
 } // namespace Ui

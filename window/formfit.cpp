@@ -52,6 +52,24 @@ int textWidthNeeded(const QWidget *widget)
     return 0;
 }
 
+bool textFitsHeight(const QWidget *widget)
+{
+    const int line = widget->fontMetrics().height();
+    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QRadioButton *>(widget))
+        return line <= widget->height();
+    if (qobject_cast<const QPushButton *>(widget))
+        return line + 2 * widget->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget) <= widget->height();
+    if (qobject_cast<const QGroupBox *>(widget)) {
+        // The title stays above the group's first control.
+        int top = widget->height();
+        const auto children = widget->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        for (const QWidget *child : children)
+            top = std::min(top, child->y());
+        return line <= top;
+    }
+    return true;
+}
+
 void fitTextsToFont(Ui::cloudConfiguredClass &ui)
 {
     struct Growable {
@@ -78,10 +96,10 @@ void fitTextsToFont(Ui::cloudConfiguredClass &ui)
             const int needed = textWidthNeeded(g.widget);
             const int room = g.limit - g.widget->x();
             g.widget->resize(std::clamp(needed, g.width, std::max(g.width, room)), g.widget->height());
-            fits = fits && needed <= g.widget->width();
+            fits = fits && needed <= g.widget->width() && textFitsHeight(g.widget);
         }
         for (const QWidget *widget : fixed)
-            fits = fits && textWidthNeeded(widget) <= widget->width();
+            fits = fits && textWidthNeeded(widget) <= widget->width() && textFitsHeight(widget);
         const int pixels = QFontInfo(font).pixelSize();
         if (fits || pixels <= minimumPixelSize)
             return;

@@ -38,7 +38,8 @@ for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/bin/vev-station 
          usr/share/metainfo/com.telvor.VevConfig.metainfo.xml \
          usr/share/icons/hicolor/256x256/apps/com.telvor.VevConfig.png \
          usr/share/doc/vev-config/copyright usr/share/doc/vev-config/changelog.gz \
-         usr/share/bash-completion/completions/vev-cli; do
+         usr/share/bash-completion/completions/vev-cli \
+         usr/share/vev-config/translations/vev-config_de.qm usr/share/vev-config/translations/vev-station_zh_CN.qm; do
     [[ -e "$root/$f" ]] || { echo "FAIL: $f not installed" >&2; exit 1; }
 done
 
@@ -80,6 +81,9 @@ words="$(bash -c 'source "$1" && COMP_WORDS=(vev-cli wr) COMP_CWORD=1 && _vev_cl
 [[ "$("$root/usr/bin/vev-sim" --version)" == "vev-sim $version" ]] || { echo "FAIL: vev-sim --version" >&2; exit 1; }
 [[ "$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/vev-station" --version)" == "vev-station $version" ]] \
     || { echo "FAIL: vev-station --version" >&2; exit 1; }
+[[ "$("$root/usr/bin/vev-config" --version)" == "vev-config $version" ]] || { echo "FAIL: vev-config --version" >&2; exit 1; }
+# The installed windows find their installed translations.
+"$root/usr/bin/vev-config" --language de --version >/dev/null || { echo "FAIL: vev-config --language de" >&2; exit 1; }
 [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || { echo "FAIL: package version" >&2; exit 1; }
 grep -q "release version=\"$version\"" "$root/usr/share/metainfo/com.telvor.VevConfig.metainfo.xml" \
     || { echo "FAIL: metainfo release" >&2; exit 1; }
