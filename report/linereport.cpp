@@ -163,6 +163,25 @@ struct ReportBuilder::State {
         }
     }
 
+    // The passes by hour, each pass's time, and the last hour's.
+    void passesInto(Report &r)
+    {
+        std::sort(passTimes.begin(), passTimes.end());
+        qint64 hourStart = std::numeric_limits<qint64>::min();
+        r.passTimes.reserve(int(passTimes.size()));
+        for (const qint64 time : passTimes) {
+            const qint64 start = time - ((time % hourMs + hourMs) % hourMs);
+            if (start != hourStart) {
+                r.passedPerHour << qMakePair(hourKey(time), 0);
+                hourStart = start;
+            }
+            ++r.passedPerHour.last().second;
+            r.passTimes << time;
+        }
+        if (r.last)
+            r.lastHourPassed = int(passTimes.end() - std::upper_bound(passTimes.begin(), passTimes.end(), *r.last - hourMs));
+    }
+
     int unitFor(const QString &key, const QString &serial, int row)
     {
         auto found = unitIndex.constFind(key);
@@ -512,24 +531,7 @@ Report ReportBuilder::finish(const PlanState &plan)
     }
     std::sort(r.laneTimes.begin(), r.laneTimes.end(), [](const LaneTime &a, const LaneTime &b) { return a.lane < b.lane; });
 
-    std::sort(d->passTimes.begin(), d->passTimes.end());
-    qint64 hourStart = std::numeric_limits<qint64>::min();
-    for (const qint64 time : d->passTimes) {
-        const qint64 start = time - ((time % hourMs + hourMs) % hourMs);
-        if (start != hourStart) {
-            r.passedPerHour << qMakePair(hourKey(time), 0);
-            hourStart = start;
-        }
-        ++r.passedPerHour.last().second;
-    }
-    r.passTimes.reserve(int(d->passTimes.size()));
-    for (const qint64 time : d->passTimes)
-        r.passTimes << time;
-    if (r.last) {
-        const qint64 since = *r.last - hourMs;
-        r.lastHourPassed = int(d->passTimes.end()
-                               - std::upper_bound(d->passTimes.begin(), d->passTimes.end(), since));
-    }
+    d->passesInto(r);
     return r;
 }
 
