@@ -31,6 +31,8 @@ struct Given {
     std::optional<Lane::SerialMode> serial;
     std::optional<QString> serialPattern;
     std::optional<int> maxAttempts;
+    std::optional<QString> instructions;
+    bool ackFail = false;
 };
 
 // vev-station's options, named as vev-cli provision names them.
@@ -65,6 +67,14 @@ struct Options {
                                               "with their badge, and supervisors' badges release rows, change the "
                                               "set-up and start shifts."),
                                QStringLiteral("FILE")};
+    QCommandLineOption instructions {QStringLiteral("instructions"),
+                                     QStringLiteral("What the tiles say to do next, in the operator's language: a text "
+                                                    "file of lines \"kind = text\", one per kind of outcome (fail, "
+                                                    "fail-nothing-written, pass, conflict, ...)."),
+                                     QStringLiteral("FILE")};
+    QCommandLineOption ackFail {QStringLiteral("ack-fail"),
+                                QStringLiteral("A FAIL holds its lane until the operator acknowledges it (a click on "
+                                               "the tile, Enter, or the code ACK scanned).")};
     const std::pair<QCommandLineOption, StationSetup::Labels> labels[3] = {
         {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
           QStringLiteral("DIR")}, StationSetup::Labels::Folder},
@@ -117,6 +127,13 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
     given.serialPattern = value(o.serialPattern);
     if (const auto attempts = value(o.maxAttempts); attempts && !(given.maxAttempts = Lane::attemptsOf(*attempts, why)))
         return std::nullopt;
+    // A bad instructions file is refused here, before any window opens.
+    given.instructions = path(o.instructions);
+    if (given.instructions && !Instructions::fromFile(*given.instructions, why)) {
+        *why = QStringLiteral("--instructions %1: %2").arg(parser.value(o.instructions), *why);
+        return std::nullopt;
+    }
+    given.ackFail = parser.isSet(o.ackFail);
     return given;
 }
 
@@ -132,7 +149,8 @@ std::optional<Given> readCommandLine(int *exitCode)
     parser.addVersionOption();
     const Options options;
     parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
-                       options.start, options.serial, options.serialPattern, options.maxAttempts, options.roster});
+                       options.start, options.serial, options.serialPattern, options.maxAttempts, options.roster,
+                       options.instructions, options.ackFail});
     for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
@@ -200,6 +218,8 @@ int main(int argc, char *argv[])
     setup.serial = given->serial.value_or(setup.serial);
     setup.serialPattern = given->serialPattern.value_or(setup.serialPattern);
     setup.maxAttempts = given->maxAttempts.value_or(setup.maxAttempts);
+    setup.instructionsPath = given->instructions.value_or(setup.instructionsPath);
+    setup.ackFail = setup.ackFail || given->ackFail;
     if (given->labels != StationSetup::Labels::None) {
         setup.labels = given->labels;
         setup.labelDestination = given->labelDestination;

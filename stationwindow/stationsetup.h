@@ -7,6 +7,7 @@
 // more field here and nothing else.
 
 #include "station/station.h"
+#include "stationtext/lanestate.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,6 +40,10 @@ struct StationSetup {
     // database's own); and who signed in for this run, never remembered.
     QString rosterPath;
     QString operatorId;
+    // What the tiles say to do next, from an instructions file (empty: the
+    // defaults); and whether a FAIL holds its lane until acknowledged.
+    QString instructionsPath;
+    bool ackFail = false;
 
     // The plan is a database's: several stations share it, and its audit.
     bool usesDatabase() const;
@@ -50,6 +55,9 @@ struct StationSetup {
     // audit named, no lane, a port given twice (under two names, too), a
     // label destination that is no such thing. Empty when none.
     QString problem() const;
+    // The instructions the file gives, or the defaults (without a file, or
+    // one problem() refuses).
+    Instructions instructions() const;
 
     // The store the set-up names; without lock it only looks (for showing
     // the plan's state between runs). Null with *error when the plan names
