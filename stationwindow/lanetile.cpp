@@ -172,7 +172,9 @@ void LaneTile::setStatus(const Lane::Status &status, int writingLane)
                             ? tr("Row %1 failed").arg(status.row ? status.row->row : 0)
                             : laneText(status));
     // The module's row and settings, only while it is the lane's.
-    const bool module = verdict || view.state == LaneState::Working || view.state == LaneState::InDoubt;
+    // (A module being read may be another than the one the row was about.)
+    const bool module = verdict || ((view.state == LaneState::Working || view.state == LaneState::InDoubt)
+                                    && status.activity != Lane::Activity::Reading);
     // Gateway and port are the same on every row: IP and MAC tell them apart.
     m_row->setText(module && status.row ? tr("Row %1: IP %2, MAC %3").arg(status.row->row)
                                               .arg(printable(valueOf(status.row->values, Setting::IpAddress).value_or(QString())),
