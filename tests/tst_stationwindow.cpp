@@ -162,6 +162,8 @@ private slots:
     void aFailHoldsItsLaneUntilAcknowledged();
     void instructionsFromAFile_data();
     void instructionsFromAFile();
+    void statesWithoutALine_data();
+    void statesWithoutALine();
 
 private:
     StationSetup setupFor(const QString &plan, const QStringList &ports)
@@ -918,6 +920,53 @@ void TestStationWindow::instructionsFromAFile()
     // A Start with a bad file is refused with the file's line and reason.
     QCOMPARE(setup.problem().isEmpty(), error.isEmpty());
     QVERIFY2(setup.problem().contains(error), qPrintable(setup.problem()));
+}
+
+// What no simulated line shows at will, from the lane's status alone; and
+// the README's table of states, the words and colours of the one table.
+void TestStationWindow::statesWithoutALine_data()
+{
+    QTest::addColumn<int>("activity");
+    QTest::addColumn<bool>("written"); // or, finishing: resuming
+    QTest::addColumn<int>("writingLane");
+    QTest::addColumn<QString>("shown");
+
+    const int takeOff = int(Lane::Activity::TakeOff);
+    QTest::newRow("failed, sent nothing") << takeOff << false << 0 << "FAIL|Take it off: nothing was written";
+    QTest::newRow("failed, sent part") << takeOff << true << 0 << "FAIL|Keep this module aside: put it back on a lane to finish row 14";
+    QTest::newRow("a row in doubt, being verified") << int(Lane::Activity::Verifying) << true << 0 << "IN DOUBT|Leave it on to finish row 14";
+    QTest::newRow("a row being written at another station")
+        << int(Lane::Activity::Conflict) << false << 0 << "CONFLICT|leave it: another station is writing row 14, check the wiring";
+    QTest::newRow("held, the failed module gone") << int(Lane::Activity::Held) << false << 0
+                                                  << "HOLD|Acknowledge the FAIL of row 14 to go on: click the tile, press Enter or scan ACK";
+}
+
+void TestStationWindow::statesWithoutALine()
+{
+    QFETCH(int, activity);
+    QFETCH(bool, written);
+    QFETCH(int, writingLane);
+    QFETCH(QString, shown);
+    Lane::Status status;
+    status.activity = Lane::Activity(activity);
+    status.row = PlanRow {14, 15, {}};
+    status.result = Result::NotAcknowledged;
+    status.written = written;
+    status.resuming = written;
+    status.conflict = PlanBook::Conflict::InHand;
+    status.unacknowledged = 14;
+    const LaneView view = laneView(status, Instructions(), writingLane);
+    QCOMPARE(bannerOf(view.state) + QLatin1Char('|') + view.action, shown);
+
+    QFile readme(QStringLiteral(VEV_README));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    for (const LaneStateStyle &style : laneStates) {
+        const QRegularExpression row(QStringLiteral("^\\| \\*\\*%1\\*\\* \\| [a-z ]+`%2` \\|")
+                                         .arg(QRegularExpression::escape(QLatin1String(style.word)), QLatin1String(style.background)),
+                                     QRegularExpression::MultilineOption);
+        QVERIFY2(row.match(text).hasMatch(), style.word);
+    }
 }
 
 #include "tst_stationwindow.moc"
