@@ -285,6 +285,8 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
     m_host.ports = QStringList {"ttyS0"};
     StationSetup setup = setupFor(m_dir->filePath(QStringLiteral("plan.csv")), {"ttyS0", "/dev/serial/by-id/usb-lane2"});
     setup.bell = false;
+    setup.ackFail = true;
+    setup.instructionsPath = m_dir->filePath(QStringLiteral("instructions.txt"));
     {
         const auto window = shownWindow(setup);
         // Return in the typed port's field adds it, ticked, and starts nothing.
@@ -310,6 +312,8 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
              QStringList({setup.planPath, setup.auditPath, setup.station, setup.operatorName}));
     QCOMPARE(shown.ports, setup.ports);
     QCOMPARE(shown.bell, false);
+    QVERIFY(shown.ackFail && remembered.findChild<QCheckBox *>(QStringLiteral("checkBox_ackFail"))->isChecked());
+    QCOMPARE(shown.instructionsPath, setup.instructionsPath);
 
     // A FIFO in place of the settings file would block the start: the window
     // starts without it and says why.
@@ -430,6 +434,11 @@ void TestStationWindow::tilesThroughARun()
     auto *doubt = window->findChild<QTableWidget *>(QStringLiteral("table_doubt"));
     QCOMPARE(doubt->rowCount(), 2);
     qobject_cast<QAbstractButton *>(doubt->cellWidget(0, 3))->click();
+    // It says what having dealt with the module means, and who releases it.
+    QTRY_VERIFY(window->findChild<QMessageBox *>(QStringLiteral("box_release")));
+    const QString asked = window->findChild<QMessageBox *>(QStringLiteral("box_release"))->text();
+    QVERIFY2(asked.contains(QLatin1String("put back on a lane and finished the row")) && asked.contains(QLatin1String("wiped"))
+                 && asked.endsWith(QLatin1String("under the operator's name, Ana.")), qPrintable(asked));
     QVERIFY(confirm(*window, "box_release"));
     QTRY_COMPARE(doubt->rowCount(), 1);
     QCOMPARE(text(window.get(), "label_plan"), QStringLiteral("Plan: 2 of 5 passed, 2 left, 1 in doubt"));
