@@ -262,6 +262,7 @@ void Lane::claimed(const ProvisionStore::Claim &claim)
     m_rowMacsBefore = claim.macsBefore;
     m_status.row = claim.row;
     m_status.partOf = claim.partOf;
+    m_status.resuming = claim.kind == ProvisionStore::Claim::Resume;
     if (m_stopping || !m_lostWhileStoring.isEmpty() || m_crossTalk) {
         // Stopped, the line lost or shared, while the store answered:
         // nothing went out, the row goes back.
@@ -293,6 +294,7 @@ void Lane::writeFinished(const WriteOutcome &outcome)
         return;
     const Result result = resultOf(outcome);
     OutcomeRecord record = outcomeOfRow(result, reasonOf(outcome, result, m_row.values));
+    m_status.written = !outcome.sent.isEmpty();
     record.code = codeOf(outcome, record);
     if (outcome.readBack)
         record.readBack = outcome.readBack->values;
@@ -304,6 +306,7 @@ void Lane::abortRow(const QString &why)
 {
     m_client.abort();
     OutcomeRecord record = outcomeOfRow(Result::Aborted, QStringLiteral("stopped: ") + why);
+    m_status.written = true; // what went out before the abort is not known: as if part did
     record.code = QStringLiteral("stopped");
     recordOutcome(record, false, {});
 }
@@ -373,6 +376,8 @@ void Lane::stored(const OutcomeRecord &record, bool lost, const QString &lostRea
     }
     if (record.result == Result::Pass)
         m_passed = m_row;
+    else
+        holdFor(record.row);
     // Written to: what it holds now is what it read back, if it did.
     m_onLane.reset();
     if (record.result != Result::Pass && allFour(record.readBack))

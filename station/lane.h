@@ -57,6 +57,7 @@ public:
         SendToRework, // the unit failed the station's limit of times: set it aside for rework (detail: why)
         PortLost,  // the port went away: waiting for its device to come back (detail: why)
         PortBack,  // its device is back but cannot be opened yet (detail: why)
+        Held,      // a FAIL awaits the operator's acknowledgement: no module is taken until then
         Ended,     // see ending
     };
     // How the lane ended, for the run's exit code and its last words.
@@ -108,6 +109,11 @@ public:
         QString serial = {};         // the serial scanned for the module on the lane, or the next one
         QString code = {};           // the last module's failure code, as its record says
         int attempt = 0;             // the attempt of the row in hand or just recorded; 0: none
+        // The last module failed with part of its row sent to it (or with
+        // what was sent unknown); false: nothing of the row reached it.
+        bool written = false;
+        bool resuming = false;       // the row in hand was in doubt: the module carried it
+        int unacknowledged = 0;      // the row whose FAIL the operator has not acknowledged; 0: none
     };
 
     Lane(const QString &port, ProvisionStore *store, std::chrono::milliseconds timeout, bool once,
@@ -129,6 +135,13 @@ public:
     // Whether a lost port is opened again when its device comes back,
     // instead of ending the lane.
     void setReopenLostPort(bool reopen) { m_reopenLost = reopen; }
+    // Whether a FAIL holds the lane until the operator acknowledges it:
+    // the failed module may be taken off meanwhile, but the next one put
+    // on is only watched, and nothing is written to it, until then.
+    void setHoldAfterFail(bool hold) { m_holdAfterFail = hold; }
+    // The operator has seen the FAIL: a module put on meanwhile is read
+    // afresh and taken. False when no FAIL awaited acknowledgement.
+    bool acknowledge();
     // How the label of the module that passed with this row is doing; shown
     // while the lane still shows that module, ended or not.
     void showLabel(int row, LabelState state, const QString &reason = QString());
@@ -220,6 +233,8 @@ private:
     void forgetModule();
     // The module read whole waits for its serial, watched while it stays.
     void awaitSerial();
+    // A failed module's row, held for acknowledgement where the lane is set to.
+    void holdFor(int row);
 
     // What the lane is doing, which the status shows only in part: a
     // removal watch reads the module now and then and keeps showing the
@@ -232,6 +247,7 @@ private:
     bool m_once;
     bool m_waitForDoubt = false;
     bool m_reopenLost = false;
+    bool m_holdAfterFail = false;
     GatewayClient m_client;
 
     QTimer m_probe;      // the next probe, once the line has been quiet

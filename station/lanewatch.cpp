@@ -52,7 +52,7 @@ void Lane::watch(bool removing)
     m_lostWhileStoring.clear();
     if (!removing) {
         m_handledMacs.clear();
-        show(Activity::Waiting);
+        show(m_status.unacknowledged > 0 ? Activity::Held : Activity::Waiting);
     }
     if (removing && (m_passed || m_onLane) && !m_presence.isActive())
         m_presence.start();
@@ -179,6 +179,8 @@ void Lane::forgetModule()
     m_status.label = LabelState::None;
     m_status.labelReason.clear();
     m_status.attempt = 0;
+    m_status.written = false;
+    m_status.resuming = false;
     m_attempt = 0;
     if (m_serialUsed) {
         m_serial.clear();
@@ -253,6 +255,7 @@ void Lane::settingsGone(const SettingValues &seen)
             return self->finish(self->m_stopEnding);
         if (self->m_once)
             return self->finish(Ending::None);
+        self->holdFor(lost.row);
         self->show(Activity::LostSettings);
         self->watch(true);
     });
@@ -287,6 +290,44 @@ void Lane::readFinished(const ReadOutcome &outcome)
     forgetModule();
     m_status.before = outcome.values;
     m_onLane = outcome.values;
+    if (m_status.unacknowledged > 0) {
+        // Held: the module is watched while it stays, and read afresh once
+        // the FAIL is acknowledged.
+        m_handledMacs = {canonicalOf(outcome.values, Setting::MacAddress)};
+        show(Activity::Held);
+        watch(true);
+        return;
+    }
     m_phase = Phase::Guarding;
     m_guard.start();
+}
+
+// --- A FAIL held for the operator --------------------------------------------------
+
+void Lane::holdFor(int row)
+{
+    if (m_holdAfterFail)
+        m_status.unacknowledged = row;
+}
+
+bool Lane::acknowledge()
+{
+    if (m_status.unacknowledged == 0)
+        return false;
+    m_status.unacknowledged = 0;
+    if (m_phase == Phase::Watching && m_status.activity == Activity::Held) {
+        if (m_onLane) {
+            // The module put on while held: read whole again, as a new one.
+            m_onLane.reset();
+            m_removing = false;
+            m_handledMacs.clear();
+            m_checking = false;
+            identify();
+            return true;
+        }
+        show(Activity::Waiting);
+        return true;
+    }
+    emit statusChanged();
+    return true;
 }

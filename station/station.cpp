@@ -99,6 +99,7 @@ void Station::openLanes()
         }
         lane->setReopenLostPort(m_options.reopenLostPorts);
         lane->setSerialRule(m_options.serial, m_options.serialPattern);
+        lane->setHoldAfterFail(m_options.holdAfterFail);
         if (!openScanner(lane))
             return;
         connect(lane, &Lane::statusChanged, this, [this, lane] { emit laneChanged(lane); });
@@ -366,4 +367,14 @@ bool Station::openScanner(Lane *lane)
         emit scanned(lane, QString(), QStringLiteral("the scanner %1 was lost: %2").arg(printable(device), why));
     });
     return true;
+}
+
+int Station::laneWriting(int row) const
+{
+    for (int i = 0; i < m_lanes.size(); ++i) {
+        const Lane::Status &status = m_lanes.at(i)->status();
+        if (m_lanes.at(i)->holdsModule() && status.row && status.row->row == row)
+            return i + 1;
+    }
+    return 0;
 }

@@ -47,6 +47,7 @@ public:
         QRegularExpression serialPattern = {};
         QHash<QString, QString> scanners = {};
         bool labelQrSerial = false; // the label's code holds the serial with the MAC address
+        bool holdAfterFail = false; // a lane takes no module after a FAIL until it is acknowledged
         int maxAttempts = 0; // a unit's outcomes before it goes to rework; 0: no limit (its store keeps to it)
     };
 
@@ -61,6 +62,9 @@ public:
 
     ProvisionStore *store() const { return m_store.get(); }
     const QList<Lane *> &lanes() const { return m_lanes; }
+    // The number of the lane writing this row (1 for the first); 0: none of
+    // this station's.
+    int laneWriting(int row) const;
     // The store's counts as of the last record.
     const StoreStatus &planStatus() const { return m_status; }
     int passed() const { return m_passed; }

@@ -116,6 +116,12 @@ QString activityText(const Lane::Status &status)
         return QStringLiteral("port lost: %1; waiting for the device to come back").arg(status.detail);
     case Lane::Activity::PortBack:
         return QStringLiteral("port lost; the device is back but cannot be opened: %1; trying again").arg(status.detail);
+    case Lane::Activity::Held:
+        return !valueOf(status.before, Setting::MacAddress)
+                   ? QStringLiteral("held after the FAIL of row %1: acknowledge it to take the next module")
+                         .arg(status.unacknowledged)
+                   : QStringLiteral("a module is on, held after the FAIL of row %1: acknowledge it to take this module")
+                         .arg(status.unacknowledged);
     case Lane::Activity::NeedsSerial: return QStringLiteral("a module is on: scan its serial");
     case Lane::Activity::SendToRework: return status.detail + QStringLiteral(": take it off");
     case Lane::Activity::Ended: return endingText(status);

@@ -4,10 +4,13 @@
 #include "protocol/wireformat.h"
 #include "stationtext/lanetext.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -15,10 +18,6 @@
 
 namespace {
 
-// PASS on green and FAIL on red, both in white: the word carries the
-// result, the colour lets it be seen across the bench.
-const char *const passStyle = "background-color:#1b7a2e; color:white;";
-const char *const failStyle = "background-color:#b71c1c; color:white;";
 // The share of its label's room that the result's word takes.
 constexpr double roomShare = 0.8;
 
@@ -54,10 +53,14 @@ QString settingsText(const SettingValues &values)
     return parts.join(QStringLiteral(", "));
 }
 
-LaneTile::LaneTile(const QString &port, QWidget *parent)
+LaneTile::LaneTile(const QString &port, int number, QWidget *parent)
     : QFrame(parent)
     , m_portName(port)
-    , m_port(new QLabel(printable(port), this))
+    , m_number(number)
+    , m_port(new QLabel(tr("Lane %1: %2").arg(number).arg(printable(port)), this))
+    , m_action(wrappingLabel("tile_action", this))
+    , m_ack(wrappingLabel("tile_ack", this))
+    , m_progress(new QProgressBar(this))
     , m_activity(wrappingLabel("tile_activity", this))
     , m_row(wrappingLabel("tile_row", this))
     , m_before(wrappingLabel("tile_before", this))
@@ -65,20 +68,25 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
     , m_reason(wrappingLabel("tile_reason", this))
     , m_scan(new QLineEdit(this))
     , m_scanRefusal(wrappingLabel("tile_scan_refusal", this))
-    , m_rework(new QPushButton(QStringLiteral("Rework done"), this))
+    , m_rework(new QPushButton(tr("Rework done"), this))
 {
     m_scan->setObjectName(QStringLiteral("tile_scan"));
-    m_scan->setPlaceholderText(QStringLiteral("Scan the unit's serial"));
-    m_scan->setAccessibleName(QStringLiteral("Serial of the unit on lane %1").arg(printable(port)));
+    m_scan->setAccessibleName(tr("Serial of the unit on lane %1").arg(printable(port)));
     m_scan->hide();
     m_scanRefusal->setStyleSheet(QStringLiteral("color:#b71c1c;"));
     m_rework->setObjectName(QStringLiteral("tile_rework"));
-    m_rework->setToolTip(QStringLiteral("The failed unit on this lane is back from rework: its attempts count again"));
+    m_rework->setToolTip(tr("The failed unit on this lane is back from rework: its attempts count again"));
     m_rework->hide();
+    m_progress->setObjectName(QStringLiteral("tile_progress"));
+    m_progress->setTextVisible(true);
+    m_progress->hide();
     connect(m_scan, &QLineEdit::returnPressed, this, [this] {
-        const QString code = m_scan->text();
+        const QString code = m_scan->text().trimmed();
         m_scan->clear();
-        if (!code.trimmed().isEmpty())
+        // Enter alone, or the acknowledge code, while a FAIL is held.
+        if (m_awaitsAck && (code.isEmpty() || code.compare(QLatin1String(Instructions::acknowledgeCode), Qt::CaseInsensitive) == 0))
+            emit acknowledged();
+        else if (!code.isEmpty())
             emit scanned(code);
     });
     connect(m_rework, &QPushButton::clicked, this, &LaneTile::reworkAsked);
@@ -89,23 +97,35 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
     QFont bold = m_port->font();
     bold.setBold(true);
     m_port->setFont(bold);
+    // What to do next is read from a step away too: larger than the rest.
+    QFont action = bold;
+    action.setPointSizeF(QFontInfo(bold).pointSizeF() * 1.25);
+    m_action->setFont(action);
+    m_ack->setFont(bold);
     m_result->setObjectName(QStringLiteral("tile_result"));
     m_result->setAlignment(Qt::AlignCenter);
+    m_result->setAutoFillBackground(true);
     // The label takes the room left and its type follows; it never asks for
     // more, or the tile could only grow.
     m_result->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     QFont smallest = font();
     smallest.setBold(true);
     smallest.setPointSizeF(QFontInfo(smallest).pointSizeF() * smallestResultScale);
-    m_result->setMinimumSize(QFontMetrics(smallest).horizontalAdvance(QStringLiteral("PASS")), QFontMetrics(smallest).height());
+    int widest = 0;
+    for (const LaneStateStyle &style : laneStates)
+        widest = std::max(widest, QFontMetrics(smallest).horizontalAdvance(bannerOf(style.state)));
+    m_result->setMinimumSize(widest, QFontMetrics(smallest).height());
     m_result->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_port);
+    layout->addWidget(m_result, 1);
+    layout->addWidget(m_action);
+    layout->addWidget(m_ack);
+    layout->addWidget(m_progress);
     layout->addWidget(m_activity);
     layout->addWidget(m_row);
     layout->addWidget(m_before);
-    layout->addWidget(m_result, 1);
     layout->addWidget(m_reason);
     layout->addWidget(m_scan);
     layout->addWidget(m_scanRefusal);
@@ -115,12 +135,13 @@ LaneTile::LaneTile(const QString &port, QWidget *parent)
 
 void LaneTile::setTakesSerials(bool takes)
 {
-    m_scan->setVisible(takes);
+    m_takesSerials = takes;
+    m_scan->setVisible(m_takesSerials || m_awaitsAck);
 }
 
 void LaneTile::setScanRefusal(const QString &why)
 {
-    m_scanRefusal->setText(why.isEmpty() ? QString() : QStringLiteral("Scan refused: ") + printable(why));
+    m_scanRefusal->setText(why.isEmpty() ? QString() : tr("Scan refused: ") + printable(why));
 }
 
 void LaneTile::focusScanField()
@@ -140,48 +161,85 @@ bool LaneTile::scanFieldHasFocus() const
     return m_scan->hasFocus();
 }
 
-void LaneTile::setStatus(const Lane::Status &status)
+void LaneTile::setStatus(const Lane::Status &status, int writingLane)
 {
-    // A failure's reason has a line of its own here.
-    const bool failed = status.result && *status.result != Result::Pass;
-    const QString text = laneText(status);
-    m_activity->setText(status.activity == Lane::Activity::TakeOff && failed ? QStringLiteral("Take the module off.")
-                                                                             : text);
+    const LaneView view = laneView(status, m_instructions, writingLane);
+    const bool verdict = styleOf(view.state).verdict;
+    const bool failed = view.state == LaneState::Fail;
+    // The whole of what the lane does; a failure's reason has a line of
+    // its own, and what to do with the module is the action above.
+    m_activity->setText(status.activity == Lane::Activity::TakeOff && failed
+                            ? tr("Row %1 failed").arg(status.row ? status.row->row : 0)
+                            : laneText(status));
+    // The module's row and settings, only while it is the lane's.
+    // (A module being read may be another than the one the row was about.)
+    const bool module = verdict || ((view.state == LaneState::Working || view.state == LaneState::InDoubt)
+                                    && status.activity != Lane::Activity::Reading);
     // Gateway and port are the same on every row: IP and MAC tell them apart.
-    m_row->setText(status.row ? QStringLiteral("Row %1: IP %2, MAC %3").arg(status.row->row)
-                                    .arg(printable(valueOf(status.row->values, Setting::IpAddress).value_or(QString())),
-                                         printable(valueOf(status.row->values, Setting::MacAddress).value_or(QString())))
-                              : QString());
-    const QString before = settingsText(status.before);
-    m_before->setText(before.isEmpty() ? QString() : QStringLiteral("Before: ") + before);
-
-    QString result;
-    if (status.result) {
-        const bool passed = *status.result == Result::Pass;
-        result = passed ? QStringLiteral("PASS") : QStringLiteral("FAIL");
-        m_result->setStyleSheet(QLatin1String(passed ? passStyle : failStyle));
-    } else {
-        m_result->setStyleSheet(QString());
-    }
-    m_result->setText(result);
-    m_reason->setText(status.result && *status.result != Result::Pass ? printable(status.reason) : QString());
+    m_row->setText(module && status.row ? tr("Row %1: IP %2, MAC %3").arg(status.row->row)
+                                              .arg(printable(valueOf(status.row->values, Setting::IpAddress).value_or(QString())),
+                                                   printable(valueOf(status.row->values, Setting::MacAddress).value_or(QString())))
+                                        : QString());
+    const QString before = module ? settingsText(status.before) : QString();
+    m_before->setText(before.isEmpty() ? QString() : tr("Before: ") + before);
+    m_reason->setText(failed && status.result && *status.result != Result::Pass ? printable(status.reason) : QString());
     // A failed unit on the lane, its failure known: it may come back from rework.
     m_rework->setVisible(failed && status.activity == Lane::Activity::TakeOff && !status.code.isEmpty());
+    m_awaitsAck = status.unacknowledged > 0 && (failed || view.state == LaneState::Held);
+    m_scan->setVisible(m_takesSerials || m_awaitsAck);
+    m_scan->setPlaceholderText(m_awaitsAck ? tr("Scan %1 or press Enter to acknowledge the FAIL")
+                                                 .arg(QLatin1String(Instructions::acknowledgeCode))
+                                           : tr("Scan the unit's serial"));
+    showView(view);
+}
 
-    setAccessibleName(QStringLiteral("Lane %1: %2").arg(printable(m_portName), result.isEmpty() ? text
-                                                                                                : result + QStringLiteral(", ") + text));
+void LaneTile::showView(const LaneView &view)
+{
+    m_state = view.state;
+    const LaneStateStyle &style = styleOf(view.state);
+    const QString banner = bannerOf(view.state);
+    m_result->setStyleSheet(QStringLiteral("background-color:%1; color:%2;")
+                                .arg(QLatin1String(style.background), QLatin1String(style.foreground)));
+    m_result->setText(banner);
+    fitResultFont();
+    m_action->setText(view.action);
+    m_ack->setText(view.acknowledge);
+    m_ack->setVisible(!view.acknowledge.isEmpty());
+    m_progress->setVisible(view.steps > 0);
+    if (view.steps > 0) {
+        m_progress->setRange(0, view.steps);
+        m_progress->setValue(view.step);
+        m_progress->setFormat(tr("Step %1 of %2: %3").arg(view.step).arg(view.steps).arg(view.stepName));
+    }
+    describe(banner, view.action);
+}
+
+void LaneTile::describe(const QString &banner, const QString &action)
+{
+    setAccessibleName(tr("Lane %1, %2: %3, %4").arg(m_number).arg(printable(m_portName), banner, action));
     QStringList description;
-    for (const QLabel *label : {m_activity, m_row, m_before, m_result, m_reason}) {
+    for (const QLabel *label : {m_ack, m_activity, m_row, m_before, m_reason}) {
         if (!label->text().isEmpty())
             description << label->text();
     }
+    if (m_progress->isVisible())
+        description << m_progress->text();
     setAccessibleDescription(description.join(QStringLiteral(". ")));
-    m_result->setAccessibleName(result.isEmpty() ? QStringLiteral("No result yet") : QStringLiteral("Result ") + result);
+    m_result->setAccessibleName(banner);
+}
+
+void LaneTile::mousePressEvent(QMouseEvent *event)
+{
+    if (m_awaitsAck && event->button() == Qt::LeftButton) {
+        emit acknowledged();
+        return;
+    }
+    QFrame::mousePressEvent(event);
 }
 
 bool LaneTile::eventFilter(QObject *watched, QEvent *event)
 {
-    // The result's room changes with the tile and with the lines above it.
+    // The banner's room changes with the tile and with the lines around it.
     if (watched == m_result && event->type() == QEvent::Resize)
         fitResultFont();
     return QFrame::eventFilter(watched, event);
@@ -189,13 +247,13 @@ bool LaneTile::eventFilter(QObject *watched, QEvent *event)
 
 void LaneTile::fitResultFont()
 {
-    // As large as the room the layout leaves it: "PASS" or "FAIL" fills its
+    // As large as the room the layout leaves it: the state's word fills its
     // label's height or width, whichever is tighter, and never gets smaller
     // than the smallest scale of the tile's font.
     QFont font = this->font();
     font.setBold(true);
     const QFontMetrics base(font);
-    const int widest = std::max(base.horizontalAdvance(QStringLiteral("PASS")), base.horizontalAdvance(QStringLiteral("FAIL")));
+    const int widest = std::max(1, base.horizontalAdvance(m_result->text()));
     const QRect room = m_result->contentsRect();
     const double scale = std::min(room.width() * roomShare / widest, room.height() * roomShare / base.height());
     font.setPointSizeF(QFontInfo(font).pointSizeF() * std::max(smallestResultScale, scale));

@@ -36,6 +36,8 @@ struct Given {
     std::optional<QString> serialPattern;
     std::optional<int> maxAttempts;
     QString language; // empty: the system's
+    std::optional<QString> instructions;
+    bool ackFail = false;
 };
 
 // vev-station's options, named as vev-cli provision names them.
@@ -75,6 +77,14 @@ struct Options {
                                               "set-up and start shifts."),
                                QStringLiteral("FILE")};
     QCommandLineOption language = languageOption();
+    QCommandLineOption instructions {QStringLiteral("instructions"),
+                                     QStringLiteral("What the tiles say to do next, in the operator's language: a text "
+                                                    "file of lines \"kind = text\", one per kind of outcome (fail, "
+                                                    "fail-nothing-written, pass, conflict, ...)."),
+                                     QStringLiteral("FILE")};
+    QCommandLineOption ackFail {QStringLiteral("ack-fail"),
+                                QStringLiteral("A FAIL holds its lane until the operator acknowledges it (a click on "
+                                               "the tile, Enter, or the code ACK scanned).")};
     const std::pair<QCommandLineOption, StationSetup::Labels> labels[3] = {
         {{QStringLiteral("labels"), QStringLiteral("A label for each module that passes, as a PDF in this folder."),
           QStringLiteral("DIR")}, StationSetup::Labels::Folder},
@@ -131,6 +141,13 @@ std::optional<Given> givenBy(const QCommandLineParser &parser, const Options &o,
     given.serialPattern = value(o.serialPattern);
     if (const auto attempts = value(o.maxAttempts); attempts && !(given.maxAttempts = Lane::attemptsOf(*attempts, why)))
         return std::nullopt;
+    // A bad instructions file is refused here, before any window opens.
+    given.instructions = path(o.instructions);
+    if (given.instructions && !Instructions::fromFile(*given.instructions, why)) {
+        *why = QStringLiteral("--instructions %1: %2").arg(parser.value(o.instructions), *why);
+        return std::nullopt;
+    }
+    given.ackFail = parser.isSet(o.ackFail);
     return given;
 }
 
@@ -147,7 +164,7 @@ std::optional<Given> readCommandLine(int *exitCode)
     const Options options;
     parser.addOptions({options.plan, options.audit, options.db, options.port, options.station, options.operatorName,
                        options.start, options.fullScreen, options.serial, options.serialPattern, options.maxAttempts, options.roster,
-                       options.language});
+                       options.language, options.instructions, options.ackFail});
     for (const auto &[option, kind] : options.labels)
         parser.addOption(option);
 
@@ -216,6 +233,8 @@ int main(int argc, char *argv[])
     setup.serial = given->serial.value_or(setup.serial);
     setup.serialPattern = given->serialPattern.value_or(setup.serialPattern);
     setup.maxAttempts = given->maxAttempts.value_or(setup.maxAttempts);
+    setup.instructionsPath = given->instructions.value_or(setup.instructionsPath);
+    setup.ackFail = setup.ackFail || given->ackFail;
     if (given->labels != StationSetup::Labels::None) {
         setup.labels = given->labels;
         setup.labelDestination = given->labelDestination;

@@ -18,10 +18,37 @@ void ScanRouter::add(Lane *lane, LaneTile *tile)
     tile->setTakesSerials(lane->serialMode() != Lane::SerialMode::Off);
     connect(tile, &LaneTile::scanned, this, [this, lane](const QString &code) { scanned(lane, code); });
     connect(tile, &LaneTile::reworkAsked, this, [this, lane] { reworked(lane); });
+    connect(tile, &LaneTile::acknowledged, lane, &Lane::acknowledge);
+}
+
+QList<Lane *> ScanRouter::holding() const
+{
+    QList<Lane *> lanes;
+    for (Lane *lane : m_station->lanes()) {
+        if (lane->status().unacknowledged > 0)
+            lanes << lane;
+    }
+    return lanes;
+}
+
+bool ScanRouter::acknowledgeTheOne()
+{
+    const QList<Lane *> lanes = holding();
+    if (lanes.size() == 1)
+        lanes.first()->acknowledge();
+    else if (lanes.size() > 1)
+        emit said(tr("Several lanes hold a FAIL: click the tile of the one you have dealt with."), false);
+    return !lanes.isEmpty();
 }
 
 void ScanRouter::laneChanged(Lane *lane)
 {
+    // A FAIL held on one lane alone: Enter, or the acknowledge code
+    // scanned, goes to its field, unless a serial is awaited.
+    if (lane->status().unacknowledged > 0 && m_waiting.isEmpty() && holding().size() == 1) {
+        if (LaneTile *tile = m_tiles.value(lane); tile && !tile->scanFieldHasFocus())
+            tile->focusScanField();
+    }
     const bool waits = lane->status().activity == Lane::Activity::NeedsSerial;
     if (waits == m_waiting.contains(lane))
         return;

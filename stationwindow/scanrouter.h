@@ -21,6 +21,10 @@ class ScanRouter : public QObject
 public:
     ScanRouter(Station *station, QObject *parent);
     void add(Lane *lane, LaneTile *tile);
+    // Enter pressed outside any field: acknowledges the FAIL of the one
+    // lane that holds one; with several, says to click a tile. False when
+    // no lane holds one.
+    bool acknowledgeTheOne();
 
 signals:
     // A line for the window's message line; problem: in the colour of one.
@@ -30,6 +34,7 @@ private:
     void laneChanged(Lane *lane);
     void scanned(Lane *lane, const QString &code);
     void reworked(Lane *lane);
+    QList<Lane *> holding() const;
 
     Station *m_station;
     QHash<Lane *, LaneTile *> m_tiles;

@@ -3,6 +3,7 @@
 
 #include "store/databaseuri.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -91,6 +92,13 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     auto *add = new QPushButton(QStringLiteral("Add port"), this);
     add->setObjectName(QStringLiteral("pushButton_addPort"));
 
+    m_instructions = fileField("lineEdit_instructions", tr("Instructions file"));
+    m_instructions->setPlaceholderText(tr("none: the tiles say what to do in their own words"));
+    m_instructions->setToolTip(tr("A text file, one line per kind of outcome: kind = text (see the manual)"));
+    m_ackFail = new QCheckBox(tr("A FAIL holds its lane until acknowledged"), this);
+    m_ackFail->setObjectName(QStringLiteral("checkBox_ackFail"));
+    m_ackFail->setToolTip(tr("The lane takes no next module until the operator clicks its tile, presses Enter or "
+                             "scans %1").arg(QLatin1String(Instructions::acknowledgeCode)));
     m_roster = fileField("lineEdit_roster", QStringLiteral("Roster file"));
     m_roster->setPlaceholderText(QStringLiteral("none: the operator types a name; with one, operators sign in with their badge"));
     layOut(browsePlan, browseAudit, add);
@@ -159,6 +167,13 @@ void SetupPanel::layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPush
     grid->addWidget(m_ports, 0, 4, 3, 2);
     grid->addWidget(m_typedPort, 3, 4);
     grid->addWidget(add, 3, 5);
+    // The instructions and the hold that goes with a FAIL on one row: the
+    // set-up stays short enough for a small screen.
+    auto *instructions = new QHBoxLayout;
+    instructions->addWidget(m_instructions, 1);
+    instructions->addWidget(m_ackFail);
+    grid->addWidget(caption(tr("I&nstructions:"), m_instructions), 4, 3);
+    grid->addLayout(instructions, 4, 4, 1, 2);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(4, 2);
 }
@@ -206,6 +221,8 @@ void SetupPanel::setSetup(const StationSetup &setup)
     m_serial->setCurrentIndex(int(setup.serial));
     m_serialPattern->setText(setup.serialPattern);
     m_maxAttempts = setup.maxAttempts;
+    m_instructions->setText(setup.instructionsPath);
+    m_ackFail->setChecked(setup.ackFail);
     for (int i = 0; i < m_ports->count(); ++i)
         m_ports->item(i)->setCheckState(setup.ports.contains(m_ports->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
     for (const QString &port : setup.ports)
@@ -225,6 +242,8 @@ StationSetup SetupPanel::setup() const
     setup.serial = Lane::SerialMode(m_serial->currentIndex());
     setup.serialPattern = m_serialPattern->text().trimmed();
     setup.maxAttempts = m_maxAttempts;
+    setup.instructionsPath = m_instructions->text().trimmed();
+    setup.ackFail = m_ackFail->isChecked();
     return setup;
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The set-up of a run: the plan, the audit, the station's name, the roster, where labels go, and the lanes, ticked from the ports
+// The set-up of a run: the plan, the audit, the station's name, the
+// roster, where labels go, what the tiles say to do and whether a FAIL
+// holds its lane, and the lanes, ticked from the ports
 // the computer lists (adapters plugged in while it is open appear) or typed
 // as a device path.
 
@@ -10,6 +12,7 @@
 
 #include <QGroupBox>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -60,4 +63,6 @@ private:
     QLineEdit *m_typedPort;
     QTimer *m_rescan;
     QLineEdit *m_roster = nullptr; // empty: no roster (a database's own, if it keeps one)
+    QLineEdit *m_instructions = nullptr; // empty: the tiles' own words
+    QCheckBox *m_ackFail = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "store/databaseuri.h"
 #include "store/storesetup.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
@@ -33,6 +34,8 @@ const QString maxAttemptsKey = QStringLiteral("maxAttempts");
 // The settings' names for the serial modes, in the enum's order.
 const QStringList serialModes {QStringLiteral("off"), QStringLiteral("optional"), QStringLiteral("required")};
 const QString rosterKey = QStringLiteral("roster");
+const QString instructionsKey = QStringLiteral("instructions");
+const QString ackFailKey = QStringLiteral("ackFail");
 // The settings' names for the label kinds, in the enum's order.
 const QStringList labelKinds {QStringLiteral("none"), QStringLiteral("folder"), QStringLiteral("zpl"),
                               QStringLiteral("printer")};
@@ -73,6 +76,8 @@ void StationSetup::load(const QSettings &settings)
     serialPattern = settings.value(serialPatternKey).toString();
     maxAttempts = settings.value(maxAttemptsKey, -1).toInt();
     rosterPath = settings.value(rosterKey).toString();
+    instructionsPath = settings.value(instructionsKey).toString();
+    ackFail = settings.value(ackFailKey, false).toBool();
 }
 
 void StationSetup::save(QSettings &settings) const
@@ -92,6 +97,8 @@ void StationSetup::save(QSettings &settings) const
     settings.setValue(serialPatternKey, serialPattern);
     settings.setValue(maxAttemptsKey, maxAttempts);
     settings.setValue(rosterKey, rosterPath);
+    settings.setValue(instructionsKey, instructionsPath);
+    settings.setValue(ackFailKey, ackFail);
     // The file names the benches' database: for its owner alone.
     settings.sync();
     QFile::setPermissions(settings.fileName(), QFile::ReadOwner | QFile::WriteOwner);
@@ -133,7 +140,17 @@ QString StationSetup::problem() const
         return QStringLiteral("Serial pattern \"%1\": %2 at character %3.")
             .arg(printable(serialPattern), pattern.errorString()).arg(pattern.patternErrorOffset());
     }
+    if (!instructionsPath.isEmpty() && !Instructions::fromFile(instructionsPath, &error)) {
+        return QCoreApplication::translate("StationSetup", "Instructions %1: %2.")
+            .arg(printable(instructionsPath), printable(error));
+    }
     return {};
+}
+
+Instructions StationSetup::instructions() const
+{
+    QString why;
+    return instructionsPath.isEmpty() ? Instructions() : Instructions::fromFile(instructionsPath, &why).value_or(Instructions());
 }
 
 std::optional<LabelTarget> StationSetup::labelTarget(QString *error) const
@@ -178,6 +195,7 @@ std::unique_ptr<Station> StationSetup::makeStation(QString *error) const
     options.reopenLostPorts = true;
     options.serial = serial;
     options.serialPattern = QRegularExpression(serialPattern);
+    options.holdAfterFail = ackFail;
     options.label = labelTarget(error);
     if (labels != Labels::None && !options.label)
         return nullptr;

@@ -7,6 +7,7 @@
 // more field here and nothing else.
 
 #include "station/station.h"
+#include "stationtext/lanestate.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,10 @@ struct StationSetup {
     // database's own); and who signed in for this run, never remembered.
     QString rosterPath;
     QString operatorId;
+    // What the tiles say to do next, from an instructions file (empty: the
+    // defaults); and whether a FAIL holds its lane until acknowledged.
+    QString instructionsPath;
+    bool ackFail = false;
 
     // The station's name as its records carry it (the host's without one).
     QString stationName() const;
@@ -54,6 +59,9 @@ struct StationSetup {
     // audit named, no lane, a port given twice (under two names, too), a
     // label destination that is no such thing. Empty when none.
     QString problem() const;
+    // The instructions the file gives, or the defaults (without a file, or
+    // one problem() refuses).
+    Instructions instructions() const;
 
     // The store the set-up names; without lock it only looks (for showing
     // the plan's state between runs). Null with *error when the plan names

@@ -256,7 +256,7 @@ void StationWindow::begin(const std::optional<Signer> &who)
     connect(m_station, &Station::started, this, &StationWindow::started);
     connect(m_station, &Station::laneChanged, this, [this](Lane *lane) {
         if (LaneTile *tile = m_tileOf.value(lane))
-            tile->setStatus(lane->status());
+            tile->setStatus(lane->status(), lane->status().row ? m_station->laneWriting(lane->status().row->row) : 0);
     });
     connect(m_station, &Station::recorded, this, [this](const OutcomeRecord &record) {
         // The shift's figures, counted again from the audit.
@@ -304,11 +304,13 @@ void StationWindow::started()
     }
     m_noTiles->hide();
     const QList<Lane *> &lanes = m_station->lanes();
+    const Instructions instructions = setup().instructions();
     const int columns = lanes.size() <= tilesInOneRow ? int(lanes.size())
                                                       : int(std::ceil(std::sqrt(double(lanes.size()))));
     for (int i = 0; i < lanes.size(); ++i) {
-        auto *tile = new LaneTile(lanes.at(i)->port(), m_tileArea);
+        auto *tile = new LaneTile(lanes.at(i)->port(), i + 1, m_tileArea);
         tile->setObjectName(QStringLiteral("tile_%1").arg(i + 1));
+        tile->setInstructions(instructions);
         tile->setStatus(lanes.at(i)->status());
         m_tiles->addWidget(tile, i / columns, i % columns);
         m_tileOf.insert(lanes.at(i), tile);
@@ -421,14 +423,21 @@ void StationWindow::askToStop(bool thenClose)
 
 void StationWindow::askToRelease(const RowEntry &entry)
 {
-    ask(this, "box_release", QStringLiteral("Release row %1").arg(entry.row),
-        QStringLiteral("Release row %1 (IP %2, MAC %3) back to the plan?\n\nPart of it may be on the module it was "
-                       "written to (before: %4). Release it only once you have dealt with that module; the next "
-                       "module may then be given the row. The release is recorded in the audit under the operator's "
-                       "name.")
+    // Who releases it: with a roster, a supervisor's badge is asked next.
+    const QString who = m_hasRoster ? tr("A supervisor's badge is asked next: the release is recorded in the audit "
+                                         "under the supervisor's name.")
+                                    : tr("The release is recorded in the audit under the operator's name, %1.")
+                                          .arg(setup().operatorName.isEmpty() ? tr("(none given)")
+                                                                              : printable(setup().operatorName));
+    ask(this, "box_release", tr("Release row %1").arg(entry.row),
+        tr("Release row %1 (IP %2, MAC %3) back to the plan?\n\nThe row is in doubt: part of it may be on the module "
+           "it was written to (before: %4). Release it only once that module has been dealt with:\n"
+           "\u2022 it was put back on a lane and finished the row (the row then leaves this list by itself), or\n"
+           "\u2022 it was wiped back to its settings before, or scrapped.\n\n"
+           "Once released, the next module may be given the row. %5")
             .arg(entry.row).arg(value(entry.values, Setting::IpAddress), value(entry.values, Setting::MacAddress),
-                                settingsText(entry.before)),
-        QStringLiteral("Release"), [this, row = entry.row] {
+                                settingsText(entry.before), who),
+        tr("Release"), [this, row = entry.row] {
             asSupervisor(SupervisorRight::Release, false, [this, row](const std::optional<Signer> &who, const QString &) {
                 release(row, who.value_or(Signer {}));
             });
@@ -439,14 +448,18 @@ void StationWindow::askToRelease(const RowEntry &entry)
 
 void StationWindow::keyPressEvent(QKeyEvent *event)
 {
-    // Keys no field took: Space or Enter starts, Escape asks to stop. In a
-    // text field Enter ends the entry, and starts nothing.
+    // Keys no field took: Space or Enter starts, Enter acknowledges a held
+    // FAIL, Escape asks to stop. In a text field Enter ends the entry, and
+    // starts nothing.
     const bool inField = qobject_cast<QLineEdit *>(focusWidget()) != nullptr;
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (inField)
             break;
+        // A FAIL held on one lane: Enter acknowledges it.
+        if (m_scans && isRunning() && m_scans->acknowledgeTheOne())
+            return;
         Q_FALLTHROUGH();
     case Qt::Key_Space:
         if (!m_station) {

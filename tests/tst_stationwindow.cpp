@@ -16,6 +16,7 @@
 #include "stationwindow/lanetile.h"
 #include "stationwindow/recordsmodel.h"
 #include "stationwindow/recordspanel.h"
+#include "stationtext/lanestate.h"
 #include "stationwindow/stationwindow.h"
 #include "tamper.h"
 #include "reportaudit.h"
@@ -127,6 +128,31 @@ QString planWithAFailure(const QTemporaryDir &dir)
     return writeFile(dir, QStringLiteral("plan.csv"), plan4);
 }
 
+// A tile shows a module's row and reason only while that module is on:
+// under a verdict, or while it is handled.
+bool keepsNoModuleGone(const LaneTile &tile)
+{
+    const LaneState state = tile.state();
+    return styleOf(state).verdict || state == LaneState::Working || state == LaneState::InDoubt
+           || (text(&tile, "tile_row").isEmpty() && text(&tile, "tile_reason").isEmpty());
+}
+
+// Whether one of the window's tiles comes to show "BANNER|what to do
+// next", with its progress under WORKING and no module gone.
+bool showsState(const QWidget &window, const QString &expected)
+{
+    LaneTile *showing = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        for (LaneTile *tile : window.findChildren<LaneTile *>()) {
+            if (text(tile, "tile_result") + QLatin1Char('|') + text(tile, "tile_action") == expected)
+                showing = tile;
+        }
+        return showing != nullptr;
+    }, runMs);
+    return shown && keepsNoModuleGone(*showing)
+           && (showing->state() != LaneState::Working || showing->findChild<QWidget *>(QStringLiteral("tile_progress"))->isVisible());
+}
+
 // Whether every line of an audit names the operator.
 bool everyLineBy(const QString &path, const QString &operatorName)
 {
@@ -172,6 +198,13 @@ private slots:
     void programStartsFromTheCommandLine();
     void serialsGoToTheirLanes();
     void rosterGuardsTheWindow();
+    void tileStates_data();
+    void tileStates();
+    void aFailHoldsItsLaneUntilAcknowledged();
+    void instructionsFromAFile_data();
+    void instructionsFromAFile();
+    void statesWithoutALine_data();
+    void statesWithoutALine();
 
 private:
     StationSetup setupFor(const QString &plan, const QStringList &ports)
@@ -298,6 +331,8 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
     StationSetup setup = setupFor(m_dir->filePath(QStringLiteral("plan.csv")), {"ttyS0", "/dev/serial/by-id/usb-lane2"});
     setup.bell = false;
     setup.passTone = false;
+    setup.ackFail = true;
+    setup.instructionsPath = m_dir->filePath(QStringLiteral("instructions.txt"));
     {
         const auto window = shownWindow(setup);
         // Return in the typed port's field adds it, ticked, and starts nothing.
@@ -324,6 +359,8 @@ void TestStationWindow::setUpIsRememberedAndFollowsHotPlug()
              QStringList({setup.planPath, setup.auditPath, setup.station, QString()}));
     QCOMPARE(shown.ports, setup.ports);
     QCOMPARE(std::pair(shown.bell, shown.passTone), std::pair(false, false));
+    QVERIFY(shown.ackFail && remembered.findChild<QCheckBox *>(QStringLiteral("checkBox_ackFail"))->isChecked());
+    QCOMPARE(shown.instructionsPath, setup.instructionsPath);
 
     // A FIFO in place of the settings file would block the start: the window
     // starts without it and says why.
@@ -428,14 +465,14 @@ void TestStationWindow::tilesThroughARun()
     // The module that fell silent once written is gone as far as the lane
     // can tell: its verdict does not outlast it, and the records keep it.
     QTRY_VERIFY_WITH_TIMEOUT(column(records, RecordsModel::Result).contains(QStringLiteral("FAIL: no answer")), runMs);
-    QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 3), "tile_result"), QString(), runMs);
+    QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 3), "tile_result"), QStringLiteral("READY"), runMs);
     for (int lane : {2}) {
         QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, lane), "tile_result"), QStringLiteral("FAIL"), runMs);
         QVERIFY2(text(tile(*window, lane), "tile_reason").contains(failures.at(lane - 2)),
                  qPrintable(text(tile(*window, lane), "tile_reason")));
-        // A screen reader hears the port, the state and the result.
+        // A screen reader hears the lane, its port, the state and what to do.
         QVERIFY(tile(*window, lane)->accessibleName().startsWith(
-            QStringLiteral("Lane %1: FAIL, ").arg(setup.ports.at(lane - 1))));
+            QStringLiteral("Lane %1, %2: FAIL, Keep this module aside").arg(lane).arg(setup.ports.at(lane - 1))));
         QVERIFY(tile(*window, lane)->accessibleDescription().contains(failures.at(lane - 2)));
     }
     // The line at a glance, counted from the audit: no shift line yet, so
@@ -465,6 +502,11 @@ void TestStationWindow::tilesThroughARun()
     QVERIFY(!release->isEnabled());
     QCOMPARE(doubt->model()->rowCount(), 2);
     releaseRow(*window, 0);
+    // It says what having dealt with the module means, and who releases it.
+    QTRY_VERIFY(window->findChild<QMessageBox *>(QStringLiteral("box_release")));
+    const QString asked = window->findChild<QMessageBox *>(QStringLiteral("box_release"))->text();
+    QVERIFY2(asked.contains(QLatin1String("put back on a lane and finished the row")) && asked.contains(QLatin1String("wiped"))
+                 && asked.endsWith(QLatin1String("under the operator's name, Ana.")), qPrintable(asked));
     QVERIFY(confirm(*window, "box_release"));
     QTRY_COMPARE(doubt->model()->rowCount(), 1);
     QVERIFY(!release->isEnabled());
@@ -504,10 +546,11 @@ void TestStationWindow::lostPortComesBack()
     // the lane waits for its device; the other lane goes on.
     QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").startsWith(QLatin1String("writing row 1")), runMs);
     lane1.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(text(tile(*window, 1), "tile_result"), QStringLiteral("FAIL"), runMs);
-    QVERIFY(text(tile(*window, 1), "tile_reason").startsWith(QLatin1String("port lost: ")));
+    // No verdict under PORT LOST: the fixture is what needs a hand.
+    QVERIFY(showsState(*window, QStringLiteral("PORT LOST|Fixture disconnected: check the cable")));
     QTRY_VERIFY(text(tile(*window, 1), "tile_activity").endsWith(QLatin1String("waiting for the device to come back")));
-    QCOMPARE(text(tile(*window, 2), "tile_activity"), QStringLiteral("waiting for a module"));
+    QVERIFY(text(tile(*window, 1), "tile_reason").isEmpty() && text(tile(*window, 1), "tile_row").isEmpty());
+    QCOMPARE(text(tile(*window, 2), "tile_result"), QStringLiteral("READY"));
     QVERIFY(window->isRunning());
 
     // Plugged back in under the same path: the lane opens it and goes on.
@@ -770,6 +813,14 @@ void TestStationWindow::programStartsFromTheCommandLine()
     QCOMPARE(outcomes.filter(QStringLiteral(" pass")).size(), 1);
     QCOMPARE(outcomes.filter(QStringLiteral(" fail")).size(), 1);
     QVERIFY(everyLineBy(audit, QStringLiteral("Ana")));
+
+    // A bad instructions file is refused before any window opens, with its line.
+    const QString bad = writeFile(*m_dir, QStringLiteral("bad.txt"), "pass = Take it off\nfial = Set it aside\n");
+    station.setProcessChannelMode(QProcess::SeparateChannels);
+    station.start(QStringLiteral(VEV_STATION_PATH), {"--instructions", bad});
+    QVERIFY(station.waitForFinished(runMs));
+    QCOMPARE(station.exitCode(), 2);
+    QVERIFY(station.readAllStandardError().contains("bad.txt: line 2: no kind \"fial\""));
 }
 
 void TestStationWindow::rosterGuardsTheWindow()
@@ -892,6 +943,204 @@ void TestStationWindow::serialsGoToTheirLanes()
                  qPrintable(text(window.get(), "label_message")));
     QCOMPARE(auditKinds(setup.auditPath), (QStringList {"claim 1 SN-2", "outcome 1 pass SN-2 #1", "claim 2 SN-1",
                                                         "outcome 2 fail SN-1 #1", "rework 0 SN-1"}));
+}
+
+// Each state a lane can be in, driven on simulated lines, as its tile
+// shows it: the banner and what to do next, seen in turn; a step ("!stop",
+// "!start", "!refuse": a start that is refused, "!twin": lane 2 gets a
+// module carrying row 1's MAC) between them. No verdict outlasts its module.
+void TestStationWindow::tileStates_data()
+{
+    QTest::addColumn<QString>("modules"); // on lane 1, as lineFor() makes them
+    QTest::addColumn<int>("rows");        // of the plan
+    QTest::addColumn<QStringList>("script");
+
+    const QString ready = QStringLiteral("READY|Put a module on");
+    const QString pass = QStringLiteral("PASS|Take it off");
+    const QString fail = QStringLiteral("FAIL|Keep this module aside: put it back on a lane to finish row 1");
+    const QString stopped = QStringLiteral("STOPPED|The lane is stopped: Start begins the next run");
+    QTest::newRow("a module on, being written") << "slow" << 4 << QStringList {"WORKING|Leave the module on", pass};
+    QTest::newRow("passed, then taken off") << "honest, taken off" << 4 << QStringList {pass, ready};
+    QTest::newRow("failed, then taken off") << "lying, taken off" << 4 << QStringList {fail, ready};
+    // Its last row passed, the run ends: no verdict under PLAN DONE.
+    QTest::newRow("plan done") << "honest" << 1 << QStringList {"PLAN DONE|Every row of the plan is done"};
+    QTest::newRow("stopped, then a start refused") << "honest" << 4 << QStringList {pass, "!stop", stopped, "!refuse", stopped};
+    QTest::newRow("holding a passed row")
+        << "honest" << 4 << QStringList {pass, "!stop", "!start", "DONE BEFORE|Take it off: it already holds row 1, recorded as passed"};
+    QTest::newRow("a row being written on another lane")
+        << "slow" << 4 << QStringList {"WORKING|Leave the module on", "!twin",
+                                       "CONFLICT|leave it: lane 1 is writing it, check the wiring", pass};
+    QTest::newRow("wired to another lane")
+        << "y cable" << 4 << QStringList {"WIRING|Another lane or program talks on this lane's wires: check the wiring"};
+}
+
+void TestStationWindow::tileStates()
+{
+    QFETCH(QString, modules);
+    QFETCH(int, rows);
+    QFETCH(QStringList, script);
+    ModuleSimulator::Options options;
+    options.delayMs = modules == QLatin1String("slow") ? 150 : 0;
+    options.ignoreWrites = modules.startsWith(QLatin1String("lying"));
+    options.lineModules = modules.endsWith(QLatin1String("taken off")) ? 1 : 0;
+    options.offAfterMs = 1500;
+    SimulatedLine first(options);
+    // Lane 2: silent until "!twin", or the second leg of lane 1's module.
+    ModuleSimulator::Options silent;
+    silent.silent = true;
+    SimulatedLine second(silent);
+    QVERIFY(first.modules && second.modules);
+    if (modules == QLatin1String("y cable")) {
+        second.modules.reset();
+        first.modules->addLeg(second.line.fd(), 50);
+    }
+    const QStringList plan = QString::fromLatin1(plan4).split(QLatin1Char('\n'));
+    StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan.mid(0, rows + 1).join(QLatin1Char('\n')).toLatin1() + '\n'),
+                                  {first.line.devicePath(), second.line.devicePath()});
+    const auto window = shownWindow(setup);
+    window->start();
+    QVERIFY(window->isRunning());
+    for (const QString &step : std::as_const(script)) {
+        if (step == QLatin1String("!stop")) {
+            window->stop();
+            QTRY_VERIFY_WITH_TIMEOUT(!window->isRunning(), runMs);
+        } else if (step == QLatin1String("!start") || step == QLatin1String("!refuse")) {
+            // (The last run's station lets the files go as it is deleted.)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            StationSetup next = setup;
+            next.planPath = step == QLatin1String("!start") ? setup.planPath : m_dir->filePath(QStringLiteral("no-plan.csv"));
+            window->setSetup(next);
+            window->start();
+            QTRY_VERIFY(window->isRunning() || text(window.get(), "label_message").startsWith(QLatin1String("Not started")));
+            QCOMPARE(window->isRunning(), step == QLatin1String("!start"));
+        } else if (step == QLatin1String("!twin")) {
+            QTRY_VERIFY_WITH_TIMEOUT(text(tile(*window, 1), "tile_activity").startsWith(QLatin1String("writing row 1")), runMs);
+            SettingValues twin = ModuleSimulator::defaultSettings();
+            valueOf(twin, Setting::MacAddress) = QStringLiteral("02:00:00:00:10:01");
+            valueOf(twin, Setting::IpAddress) = QStringLiteral("192.168.1.77");
+            second.modules = std::make_unique<ModuleSimulator>(second.line.fd(), ModuleSimulator::Options(), twin, second.logStream);
+        } else {
+            QVERIFY2(showsState(*window, step), qPrintable(step));
+        }
+    }
+    for (const LaneTile *each : window->findChildren<LaneTile *>())
+        QVERIFY(keepsNoModuleGone(*each));
+}
+
+// With --ack-fail, a lane that showed FAIL takes no module, and writes
+// nothing, until the operator acknowledges it: by Enter, a click on the
+// tile, or ACK scanned into its field.
+void TestStationWindow::aFailHoldsItsLaneUntilAcknowledged()
+{
+    ModuleSimulator::Options lying;
+    lying.lineModules = 4;
+    lying.ignoreWrites = true;
+    lying.offAfterMs = 800;
+    lying.plugGapMs = 200;
+    SimulatedLine line(lying);
+    QVERIFY(line.modules);
+    StationSetup setup = setupFor(writeFile(*m_dir, QStringLiteral("plan.csv"), plan4 + "10.0.5.25,10.0.5.1,502,02:00:00:00:10:05\n"),
+                                  {line.line.devicePath()});
+    setup.ackFail = true;
+    const auto window = shownWindow(setup);
+    window->start();
+    LaneTile &lane = *tile(*window, 1);
+    const QString held = QStringLiteral("HOLD|Acknowledge the FAIL of row %1 to go on: click the tile, press Enter or scan ACK");
+    for (int row : {1, 2, 3}) {
+        QVERIFY(showsState(*window, QStringLiteral("FAIL|Keep this module aside: put it back on a lane to finish row %1").arg(row)));
+        QCOMPARE(text(&lane, "tile_ack"), held.section(QLatin1Char('|'), 1).arg(row));
+        // Taken off, the next one put on: held, nothing claimed for it.
+        QVERIFY(showsState(*window, held.arg(row)));
+        QTRY_VERIFY_WITH_TIMEOUT(text(&lane, "tile_activity").startsWith(QLatin1String("a module is on, held")), runMs);
+        QCOMPARE(auditKinds(setup.auditPath).size(), 2 * row);
+        if (row == 1) {
+            lane.leaveScanField();
+            QTest::keyClick(window.get(), Qt::Key_Return);
+        } else if (row == 2) {
+            QTest::mouseClick(lane.findChild<QWidget *>(QStringLiteral("tile_result")), Qt::LeftButton);
+        } else {
+            QTRY_VERIFY(lane.scanFieldHasFocus());
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ack"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        if (row < 3)
+            QTRY_VERIFY_WITH_TIMEOUT(auditKinds(setup.auditPath).size() > 2 * row, runMs);
+    }
+    QVERIFY(showsState(*window, QStringLiteral("FAIL|Keep this module aside: put it back on a lane to finish row 4")));
+}
+
+void TestStationWindow::instructionsFromAFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error"); // empty: read
+    QTest::addColumn<QString>("fail");  // what a FAIL of row 14 then says
+
+    QTest::newRow("replaced, in the operator's language")
+        << QByteArray("# Bench 3\n\n fail = Apartar el módulo: volver a ponerlo para terminar la fila {row} \npass=Retirar\n")
+        << "" << QStringLiteral("Apartar el módulo: volver a ponerlo para terminar la fila 14");
+    QTest::newRow("no =") << QByteArray("pass = Retirar\nfail Apartar\n") << "line 2: no \"=\"" << "";
+    QTest::newRow("a kind that is none") << QByteArray("fial = Apartar\n") << "line 1: no kind \"fial\"" << "";
+    QTest::newRow("a kind twice") << QByteArray("fail = a\n\nfail = b\n") << "line 3: \"fail\" given again (first on line 1)" << "";
+    QTest::newRow("no text") << QByteArray("pass =\n") << "line 1: no text for \"pass\"" << "";
+    QTest::newRow("a place that is none") << QByteArray("fail = fila {fila}\n") << "line 1: no such place to fill as {fila}" << "";
+    QTest::newRow("not UTF-8") << QByteArray("fail = m\xf3" "dulo\n") << "not UTF-8" << "";
+}
+
+void TestStationWindow::instructionsFromAFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+    QFETCH(QString, fail);
+    StationSetup setup = setupFor(QStringLiteral("plan.csv"), {QStringLiteral("ttyS9")});
+    setup.instructionsPath = writeFile(*m_dir, QStringLiteral("instructions.txt"), file);
+    QString why;
+    const auto read = Instructions::fromFile(setup.instructionsPath, &why);
+    QVERIFY2(error.isEmpty() ? read && read->text(Advice::Fail, 14) == fail : !read && why.startsWith(error), qPrintable(why));
+    // A Start with a bad file is refused with the file's line and reason.
+    QCOMPARE(setup.problem().isEmpty(), error.isEmpty());
+    QVERIFY2(setup.problem().contains(error), qPrintable(setup.problem()));
+}
+
+// What no simulated line shows at will, from the lane's status alone; and
+// the README's table of states, the words and colours of the one table.
+void TestStationWindow::statesWithoutALine_data()
+{
+    QTest::addColumn<int>("activity");
+    QTest::addColumn<bool>("written"); // or, finishing: resuming
+    QTest::addColumn<QString>("shown");
+
+    const int takeOff = int(Lane::Activity::TakeOff);
+    QTest::newRow("failed, sent nothing") << takeOff << false << "FAIL|Take it off: nothing was written";
+    QTest::newRow("failed, sent part") << takeOff << true << "FAIL|Keep this module aside: put it back on a lane to finish row 14";
+    QTest::newRow("a row in doubt, being verified") << int(Lane::Activity::Verifying) << true << "IN DOUBT|Leave it on to finish row 14";
+    QTest::newRow("a row being written at another station")
+        << int(Lane::Activity::Conflict) << false << "CONFLICT|leave it: another station is writing row 14, check the wiring";
+}
+
+void TestStationWindow::statesWithoutALine()
+{
+    QFETCH(int, activity);
+    QFETCH(bool, written);
+    QFETCH(QString, shown);
+    Lane::Status status;
+    status.activity = Lane::Activity(activity);
+    status.row = PlanRow {14, 15, {}};
+    status.result = Result::NotAcknowledged;
+    status.written = written;
+    status.resuming = written;
+    status.conflict = PlanBook::Conflict::InHand;
+    const LaneView view = laneView(status, Instructions());
+    QCOMPARE(bannerOf(view.state) + QLatin1Char('|') + view.action, shown);
+
+    QFile readme(QStringLiteral(VEV_README));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    for (const LaneStateStyle &style : laneStates) {
+        const QRegularExpression row(QStringLiteral("^\\| \\*\\*%1\\*\\* \\| [a-z ]+`%2` \\|")
+                                         .arg(QRegularExpression::escape(QLatin1String(style.word)), QLatin1String(style.background)),
+                                     QRegularExpression::MultilineOption);
+        QVERIFY2(row.match(text).hasMatch(), style.word);
+    }
 }
 
 #include "tst_stationwindow.moc"
