@@ -202,14 +202,14 @@ bool Verification::take(const PgResult &result, std::vector<LineCheck> &lines, Q
         if (!line.read)
             return bad(number, line.why);
         QString why;
-        const auto taken = chain.take(std::move(line.read), line.hash, &why);
+        auto taken = chain.take(std::move(line.read), line.hash, &why);
         if (!taken)
             return bad(number, why);
         if (!line.why.isEmpty())
             return bad(number, line.why);
         note(line);
         if (good && taken->record)
-            *good << CheckedRecord {*taken->record, chain.lines()};
+            *good << CheckedRecord {std::move(*taken->record), chain.lines()};
     }
     tally();
     return true;
