@@ -5,927 +5,927 @@
     <name>DoubtModel</name>
     <message>
         <source>Row %1 was written to a module that held before: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>La fila %1 se escribió en un módulo que antes tenía: %2</translation>
     </message>
     <message>
         <source>nothing read</source>
-        <translation type="unfinished"></translation>
+        <translation>nada leído</translation>
     </message>
     <message>
         <source>Row</source>
-        <translation type="unfinished"></translation>
+        <translation>Fila</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished"></translation>
+        <translation>IP</translation>
     </message>
     <message>
         <source>MAC</source>
-        <translation type="unfinished"></translation>
+        <translation>MAC</translation>
     </message>
 </context>
 <context>
     <name>GlancePanel</name>
     <message>
         <source>under a minute</source>
-        <translation type="unfinished"></translation>
+        <translation>menos de un minuto</translation>
     </message>
     <message numerus="yes">
         <source>%n min</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n min</numerusform>
+            <numerusform>%n min</numerusform>
         </translation>
     </message>
     <message>
         <source>%1 h %2 min</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 h %2 min</translation>
     </message>
     <message>
         <source>This shift: not counted yet</source>
-        <translation type="unfinished"></translation>
+        <translation>Este turno: aún sin contar</translation>
     </message>
     <message>
         <source>The shift&apos;s figures are not counted: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Las cifras del turno no se han contado: %1</translation>
     </message>
     <message numerus="yes">
         <source>%n units, first-pass yield %1, final yield %2</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n unidad, rendimiento a la primera %1, rendimiento final %2</numerusform>
+            <numerusform>%n unidades, rendimiento a la primera %1, rendimiento final %2</numerusform>
         </translation>
     </message>
     <message>
         <source>no units yet</source>
-        <translation type="unfinished"></translation>
+        <translation>aún no hay unidades</translation>
     </message>
     <message>
         <source>The whole audit: %1; %2 PASS, %3 FAIL</source>
-        <translation type="unfinished"></translation>
+        <translation>Toda la auditoría: %1; %2 APTO, %3 FALLO</translation>
     </message>
     <message>
         <source>This shift (%1): %2; %3 PASS, %4 FAIL</source>
-        <translation type="unfinished"></translation>
+        <translation>Este turno (%1): %2; %3 APTO, %4 FALLO</translation>
     </message>
     <message>
         <source>%1: %2 PASS, %3 FAIL</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: %2 APTO, %3 FALLO</translation>
     </message>
     <message>
         <source>, %1 s a module</source>
-        <translation type="unfinished"></translation>
+        <translation>, %1 s por módulo</translation>
     </message>
     <message>
         <source>%1. %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1. %2</translation>
     </message>
     <message>
         <source>Lanes: no module yet</source>
-        <translation type="unfinished"></translation>
+        <translation>Carriles: aún ningún módulo</translation>
     </message>
     <message>
         <source>Lanes: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Carriles: %1</translation>
     </message>
     <message>
         <source>No failures</source>
-        <translation type="unfinished"></translation>
+        <translation>Ningún fallo</translation>
     </message>
     <message>
         <source>Commonest failures: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Fallos más frecuentes: %1</translation>
     </message>
     <message>
         <source>%1 modules an hour</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 módulos por hora</translation>
     </message>
     <message>
         <source>– modules an hour (none passed yet)</source>
-        <translation type="unfinished"></translation>
+        <translation>– módulos por hora (ninguno apto aún)</translation>
     </message>
     <message numerus="yes">
         <source>%n rows left, %1 of them in doubt</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>queda %n fila, %1 de ellas en duda</numerusform>
+            <numerusform>quedan %n filas, %1 de ellas en duda</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n rows left</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>queda %n fila</numerusform>
+            <numerusform>quedan %n filas</numerusform>
         </translation>
     </message>
     <message>
         <source>the plan is done</source>
-        <translation type="unfinished"></translation>
+        <translation>el plan está hecho</translation>
     </message>
     <message>
         <source>about %1 to finish</source>
-        <translation type="unfinished"></translation>
+        <translation>unos %1 para terminar</translation>
     </message>
     <message>
         <source>%1 · %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 · %2</translation>
     </message>
     <message>
         <source>%1 · %2 · %3</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 · %2 · %3</translation>
     </message>
 </context>
 <context>
     <name>Instructions</name>
     <message>
         <source>Put a module on</source>
-        <translation type="unfinished"></translation>
+        <translation>Coloque un módulo</translation>
     </message>
     <message>
         <source>Leave the module on</source>
-        <translation type="unfinished"></translation>
+        <translation>Deje el módulo puesto</translation>
     </message>
     <message>
         <source>Scan the unit&apos;s serial</source>
-        <translation type="unfinished"></translation>
+        <translation>Escanee el número de serie de la unidad</translation>
     </message>
     <message>
         <source>Take it off</source>
-        <translation type="unfinished"></translation>
+        <translation>Retírelo</translation>
     </message>
     <message>
         <source>Keep this module aside: put it back on a lane to finish row {row}</source>
-        <translation type="unfinished"></translation>
+        <translation>Aparte este módulo: vuelva a ponerlo en un carril para terminar la fila {row}</translation>
     </message>
     <message>
         <source>Take it off: nothing was written</source>
-        <translation type="unfinished"></translation>
+        <translation>Retírelo: no se escribió nada</translation>
     </message>
     <message>
         <source>Take it off: it already holds row {row}, recorded as passed</source>
-        <translation type="unfinished"></translation>
+        <translation>Retírelo: ya tiene la fila {row}, registrada como apta</translation>
     </message>
     <message>
         <source>Set it aside and call the supervisor</source>
-        <translation type="unfinished"></translation>
+        <translation>Apártelo y llame al supervisor</translation>
     </message>
     <message>
         <source>leave it: lane {lane} is writing it, check the wiring</source>
-        <translation type="unfinished"></translation>
+        <translation>déjelo: el carril {lane} lo está escribiendo, revise el cableado</translation>
     </message>
     <message>
         <source>leave it: another station is writing row {row}, check the wiring</source>
-        <translation type="unfinished"></translation>
+        <translation>déjelo: otra estación está escribiendo la fila {row}, revise el cableado</translation>
     </message>
     <message>
         <source>Leave it on to finish row {row}</source>
-        <translation type="unfinished"></translation>
+        <translation>Déjelo puesto para terminar la fila {row}</translation>
     </message>
     <message>
         <source>Set it aside for rework</source>
-        <translation type="unfinished"></translation>
+        <translation>Apártelo para reproceso</translation>
     </message>
     <message>
         <source>Set this module aside with the one before it: row {row} is in doubt again</source>
-        <translation type="unfinished"></translation>
+        <translation>Aparte este módulo junto con el anterior: la fila {row} vuelve a estar en duda</translation>
     </message>
     <message>
         <source>Take it off: no open row is left; only modules of rows in doubt are taken</source>
-        <translation type="unfinished"></translation>
+        <translation>Retírelo: no queda ninguna fila abierta; solo se aceptan módulos de filas en duda</translation>
     </message>
     <message>
         <source>Another lane or program talks on this lane&apos;s wires: check the wiring</source>
-        <translation type="unfinished"></translation>
+        <translation>Otro carril o programa habla por los cables de este carril: revise el cableado</translation>
     </message>
     <message>
         <source>Fixture disconnected: check the cable</source>
-        <translation type="unfinished"></translation>
+        <translation>Utillaje desconectado: revise el cable</translation>
     </message>
     <message>
         <source>The lane is stopped: Start begins the next run</source>
-        <translation type="unfinished"></translation>
+        <translation>El carril está detenido: Iniciar comienza la siguiente tanda</translation>
     </message>
     <message>
         <source>Every row of the plan is done</source>
-        <translation type="unfinished"></translation>
+        <translation>Todas las filas del plan están hechas</translation>
     </message>
     <message>
         <source>Acknowledge the FAIL of row {row} to go on: click the tile, press Enter or scan ACK</source>
-        <translation type="unfinished"></translation>
+        <translation>Confirme el FALLO de la fila {row} para seguir: haga clic en el panel, pulse Intro o escanee ACK</translation>
     </message>
     <message>
         <source>line %1: no &quot;=&quot; (write kind = text)</source>
-        <translation type="unfinished"></translation>
+        <translation>línea %1: falta «=» (escriba tipo = texto)</translation>
     </message>
     <message>
         <source>line %1: no kind &quot;%2&quot; (the kinds are %3)</source>
-        <translation type="unfinished"></translation>
+        <translation>línea %1: no existe el tipo «%2» (los tipos son %3)</translation>
     </message>
     <message>
         <source>line %1: &quot;%2&quot; given again (first on line %3)</source>
-        <translation type="unfinished"></translation>
+        <translation>línea %1: «%2» repetido (primero en la línea %3)</translation>
     </message>
     <message>
         <source>line %1: no text for &quot;%2&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>línea %1: no hay texto para «%2»</translation>
     </message>
     <message>
         <source>line %1: no such place to fill as {%2} (there are {row} and {lane})</source>
-        <translation type="unfinished"></translation>
+        <translation>línea %1: no existe el hueco {%2} (hay {row} y {lane})</translation>
     </message>
     <message>
         <source>not UTF-8 text</source>
-        <translation type="unfinished"></translation>
+        <translation>no es texto UTF-8</translation>
     </message>
     <message>
         <source>larger than %1 KiB: not an instructions file</source>
-        <translation type="unfinished"></translation>
+        <translation>mayor de %1 KiB: no es un archivo de instrucciones</translation>
     </message>
 </context>
 <context>
     <name>LaneState</name>
     <message>
         <source>READY</source>
-        <translation type="unfinished"></translation>
+        <translation>LISTO</translation>
     </message>
     <message>
         <source>WORKING</source>
-        <translation type="unfinished"></translation>
+        <translation>EN CURSO</translation>
     </message>
     <message>
         <source>PASS</source>
-        <translation type="unfinished"></translation>
+        <translation>APTO</translation>
     </message>
     <message>
         <source>FAIL</source>
-        <translation type="unfinished"></translation>
+        <translation>FALLO</translation>
     </message>
     <message>
         <source>DONE BEFORE</source>
-        <translation type="unfinished"></translation>
+        <translation>YA HECHO</translation>
     </message>
     <message>
         <source>CONFLICT</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO</translation>
     </message>
     <message>
         <source>IN DOUBT</source>
-        <translation type="unfinished"></translation>
+        <translation>EN DUDA</translation>
     </message>
     <message>
         <source>WIRING</source>
-        <translation type="unfinished"></translation>
+        <translation>CABLEADO</translation>
     </message>
     <message>
         <source>PORT LOST</source>
-        <translation type="unfinished"></translation>
+        <translation>SIN PUERTO</translation>
     </message>
     <message>
         <source>STOPPED</source>
-        <translation type="unfinished"></translation>
+        <translation>DETENIDO</translation>
     </message>
     <message>
         <source>PLAN DONE</source>
-        <translation type="unfinished"></translation>
+        <translation>PLAN HECHO</translation>
     </message>
     <message>
         <source>HOLD</source>
-        <translation type="unfinished"></translation>
+        <translation>ESPERA</translation>
     </message>
 </context>
 <context>
     <name>LaneStep</name>
     <message>
         <source>reading</source>
-        <translation type="unfinished"></translation>
+        <translation>lectura</translation>
     </message>
     <message>
         <source>claiming a row</source>
-        <translation type="unfinished"></translation>
+        <translation>reserva de fila</translation>
     </message>
     <message>
         <source>writing</source>
-        <translation type="unfinished"></translation>
+        <translation>escritura</translation>
     </message>
     <message>
         <source>finishing the row</source>
-        <translation type="unfinished"></translation>
+        <translation>fin de la fila</translation>
     </message>
     <message>
         <source>verifying</source>
-        <translation type="unfinished"></translation>
+        <translation>verificación</translation>
     </message>
     <message>
         <source>recording</source>
-        <translation type="unfinished"></translation>
+        <translation>registro</translation>
     </message>
 </context>
 <context>
     <name>LaneText</name>
     <message>
         <source>a row</source>
-        <translation type="unfinished"></translation>
+        <translation>una fila</translation>
     </message>
     <message>
         <source>CONFLICT: the module carries the MAC address of row %1, recorded as passed, but not the rest of it: it may be a unit that came back changed; nothing was written to it, set it aside</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO: el módulo lleva la dirección MAC de la fila %1, registrada como apta, pero no el resto: puede ser una unidad que volvió cambiada; no se le escribió nada, apártelo</translation>
     </message>
     <message>
         <source>CONFLICT: the module carries the MAC address of row %1, which is in doubt, and is not that row&apos;s module; nothing was written to it, set it aside</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO: el módulo lleva la dirección MAC de la fila %1, que está en duda, y no es el módulo de esa fila; no se le escribió nada, apártelo</translation>
     </message>
     <message>
         <source>CONFLICT: the module carries an address of row %1, being written on another lane; nothing is written to it until that lane is done</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO: el módulo lleva una dirección de la fila %1, que se está escribiendo en otro carril; no se le escribe nada hasta que ese carril termine</translation>
     </message>
     <message>
         <source>CONFLICT: the module carries part of row %1, whose other part is on another module (swapped in the middle of its writes); nothing was written to it: set it aside until that module has been given a row of its own</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO: el módulo lleva parte de la fila %1, cuya otra parte está en otro módulo (cambiado a mitad de la escritura); no se le escribió nada: apártelo hasta que ese módulo reciba una fila propia</translation>
     </message>
     <message>
         <source>CONFLICT: the module could be that of row %1 or of another row in doubt; nothing was written to it, set it aside</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO: el módulo podría ser el de la fila %1 o el de otra fila en duda; no se le escribió nada, apártelo</translation>
     </message>
     <message>
         <source>CONFLICT: %1; nothing was written to it: set it aside and call the supervisor</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO: %1; no se le escribió nada: apártelo y llame al supervisor</translation>
     </message>
     <message>
         <source>CONFLICT</source>
-        <translation type="unfinished"></translation>
+        <translation>CONFLICTO</translation>
     </message>
     <message>
         <source>done</source>
-        <translation type="unfinished"></translation>
+        <translation>hecho</translation>
     </message>
     <message>
         <source>plan used up</source>
-        <translation type="unfinished"></translation>
+        <translation>plan agotado</translation>
     </message>
     <message>
         <source>stopped</source>
-        <translation type="unfinished"></translation>
+        <translation>detenido</translation>
     </message>
     <message>
         <source>stopped: </source>
-        <translation type="unfinished"></translation>
+        <translation>detenido: </translation>
     </message>
     <message>
         <source>no module within %1 ms</source>
-        <translation type="unfinished"></translation>
+        <translation>ningún módulo en %1 ms</translation>
     </message>
     <message>
         <source>port lost: </source>
-        <translation type="unfinished"></translation>
+        <translation>puerto perdido: </translation>
     </message>
     <message>
         <source>the module already holds %1, recorded as passed; nothing was sent</source>
-        <translation type="unfinished"></translation>
+        <translation>el módulo ya tiene la %1, registrada como apta; no se envió nada</translation>
     </message>
     <message>
         <source>nothing was written: </source>
-        <translation type="unfinished"></translation>
+        <translation>no se escribió nada: </translation>
     </message>
     <message>
         <source>stopped: answers came that this lane did not ask for; another lane or program talks to the module on the same wires (a Y cable, two lanes wired to one module): check the wiring</source>
-        <translation type="unfinished"></translation>
+        <translation>detenido: llegaron respuestas que este carril no pidió; otro carril u otro programa habla con el módulo por los mismos cables (un cable en Y, dos carriles conectados a un módulo): revise el cableado</translation>
     </message>
     <message>
         <source>the claim could not be recorded, nothing was written: </source>
-        <translation type="unfinished"></translation>
+        <translation>no se pudo registrar la reserva, no se escribió nada: </translation>
     </message>
     <message>
         <source>%1 %2 on the module with MAC %3 could not be recorded (%4); the row is in doubt</source>
-        <translation type="unfinished"></translation>
+        <translation>No se pudo registrar %1 %2 en el módulo con MAC %3 (%4); la fila está en duda</translation>
     </message>
     <message>
         <source>PASS</source>
-        <translation type="unfinished"></translation>
+        <translation>APTO</translation>
     </message>
     <message>
         <source>FAIL</source>
-        <translation type="unfinished"></translation>
+        <translation>FALLO</translation>
     </message>
     <message>
         <source>claiming a row</source>
-        <translation type="unfinished"></translation>
+        <translation>reservando una fila</translation>
     </message>
     <message>
         <source>recording row %1</source>
-        <translation type="unfinished"></translation>
+        <translation>registrando la fila %1</translation>
     </message>
     <message>
         <source>%1: the database has not answered for %2 s (%3); still waiting</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: la base de datos no responde desde hace %2 s (%3); se sigue esperando</translation>
     </message>
     <message>
         <source>waiting for a module</source>
-        <translation type="unfinished"></translation>
+        <translation>esperando un módulo</translation>
     </message>
     <message>
         <source>reading a module</source>
-        <translation type="unfinished"></translation>
+        <translation>leyendo un módulo</translation>
     </message>
     <message>
         <source>writing %1 over the IP address of row %2 the module carried</source>
-        <translation type="unfinished"></translation>
+        <translation>escribiendo la %1 sobre la dirección IP de la fila %2 que llevaba el módulo</translation>
     </message>
     <message>
         <source>writing </source>
-        <translation type="unfinished"></translation>
+        <translation>escribiendo la </translation>
     </message>
     <message>
         <source>finishing %1, which was in doubt</source>
-        <translation type="unfinished"></translation>
+        <translation>terminando la %1, que estaba en duda</translation>
     </message>
     <message>
         <source>verifying row %1</source>
-        <translation type="unfinished"></translation>
+        <translation>verificando la fila %1</translation>
     </message>
     <message>
         <source>storing the outcome of row %1 while the store is unreachable (%2); retrying</source>
-        <translation type="unfinished"></translation>
+        <translation>guardando el resultado de la fila %1 mientras el almacén no responde (%2); reintentando</translation>
     </message>
     <message>
         <source>PASS row %1: take the module off</source>
-        <translation type="unfinished"></translation>
+        <translation>APTO fila %1: retire el módulo</translation>
     </message>
     <message>
         <source>FAIL row %1 (%2): take the module off</source>
-        <translation type="unfinished"></translation>
+        <translation>FALLO fila %1 (%2): retire el módulo</translation>
     </message>
     <message>
         <source>the module already holds %1, recorded as passed: take it off</source>
-        <translation type="unfinished"></translation>
+        <translation>el módulo ya tiene la %1, registrada como apta: retírelo</translation>
     </message>
     <message>
         <source>no open row is left for this module: take it off</source>
-        <translation type="unfinished"></translation>
+        <translation>no queda ninguna fila abierta para este módulo: retírelo</translation>
     </message>
     <message>
         <source>FAIL row %1: the module lost its settings: set this module aside with the one before it</source>
-        <translation type="unfinished"></translation>
+        <translation>FALLO fila %1: el módulo perdió sus ajustes: aparte este módulo junto con el anterior</translation>
     </message>
     <message>
         <source>port lost: %1; waiting for the device to come back</source>
-        <translation type="unfinished"></translation>
+        <translation>puerto perdido: %1; esperando a que vuelva el dispositivo</translation>
     </message>
     <message>
         <source>port lost; the device is back but cannot be opened: %1; trying again</source>
-        <translation type="unfinished"></translation>
+        <translation>puerto perdido; el dispositivo ha vuelto pero no se puede abrir: %1; reintentando</translation>
     </message>
     <message>
         <source>held after the FAIL of row %1: acknowledge it to take the next module</source>
-        <translation type="unfinished"></translation>
+        <translation>en espera tras el FALLO de la fila %1: confírmelo para aceptar el siguiente módulo</translation>
     </message>
     <message>
         <source>a module is on, held after the FAIL of row %1: acknowledge it to take this module</source>
-        <translation type="unfinished"></translation>
+        <translation>hay un módulo puesto, en espera tras el FALLO de la fila %1: confírmelo para aceptar este módulo</translation>
     </message>
     <message>
         <source>a module is on: scan its serial</source>
-        <translation type="unfinished"></translation>
+        <translation>hay un módulo puesto: escanee su número de serie</translation>
     </message>
     <message>
         <source>: take it off</source>
-        <translation type="unfinished"></translation>
+        <translation>: retírelo</translation>
     </message>
     <message>
         <source>row %1 (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>fila %1 (%2)</translation>
     </message>
     <message>
         <source> [serial %1, attempt %2]</source>
-        <translation type="unfinished"></translation>
+        <translation> [número de serie %1, intento %2]</translation>
     </message>
     <message>
         <source> [serial %1]</source>
-        <translation type="unfinished"></translation>
+        <translation> [número de serie %1]</translation>
     </message>
     <message>
         <source>; label printing</source>
-        <translation type="unfinished"></translation>
+        <translation>; imprimiendo la etiqueta</translation>
     </message>
     <message>
         <source>; label printed</source>
-        <translation type="unfinished"></translation>
+        <translation>; etiqueta impresa</translation>
     </message>
     <message>
         <source>; label sent, the printer did not confirm it</source>
-        <translation type="unfinished"></translation>
+        <translation>; etiqueta enviada, la impresora no la confirmó</translation>
     </message>
     <message>
         <source>; label NOT printed (%1), reprint with vev-cli label</source>
-        <translation type="unfinished"></translation>
+        <translation>; etiqueta NO impresa (%1), reimprímala con vev-cli label</translation>
     </message>
     <message>
         <source>%1: %2 passed, %3 failed this run; %4 rows left</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: %2 aptos, %3 fallidos en esta tanda; quedan %4 filas</translation>
     </message>
     <message>
         <source>Plan used up</source>
-        <translation type="unfinished"></translation>
+        <translation>Plan agotado</translation>
     </message>
     <message>
         <source>, %1 in doubt (put their modules back on a lane to finish them, or release them %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>, %1 en duda (vuelva a poner sus módulos en un carril para terminarlas, o libérelas %2)</translation>
     </message>
 </context>
 <context>
     <name>LaneTile</name>
     <message>
         <source>Lane %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Carril %1: %2</translation>
     </message>
     <message>
         <source>Rework done</source>
-        <translation type="unfinished"></translation>
+        <translation>Reproceso hecho</translation>
     </message>
     <message>
         <source>Serial of the unit on lane %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Número de serie de la unidad del carril %1</translation>
     </message>
     <message>
         <source>The failed unit on this lane is back from rework: its attempts count again</source>
-        <translation type="unfinished"></translation>
+        <translation>La unidad fallida de este carril vuelve del reproceso: sus intentos cuentan de nuevo</translation>
     </message>
     <message>
         <source>Scan refused: </source>
-        <translation type="unfinished"></translation>
+        <translation>Escaneo rechazado: </translation>
     </message>
     <message>
         <source>Row %1 failed</source>
-        <translation type="unfinished"></translation>
+        <translation>La fila %1 falló</translation>
     </message>
     <message>
         <source>Row %1: IP %2, MAC %3</source>
-        <translation type="unfinished"></translation>
+        <translation>Fila %1: IP %2, MAC %3</translation>
     </message>
     <message>
         <source>Before: </source>
-        <translation type="unfinished"></translation>
+        <translation>Antes: </translation>
     </message>
     <message>
         <source>Scan %1 or press Enter to acknowledge the FAIL</source>
-        <translation type="unfinished"></translation>
+        <translation>Escanee %1 o pulse Intro para confirmar el FALLO</translation>
     </message>
     <message>
         <source>Scan the unit&apos;s serial</source>
-        <translation type="unfinished"></translation>
+        <translation>Escanee el número de serie de la unidad</translation>
     </message>
     <message>
         <source>Step %1 of %2: %3</source>
-        <translation type="unfinished"></translation>
+        <translation>Paso %1 de %2: %3</translation>
     </message>
     <message>
         <source>Lane %1, %2: %3, %4</source>
-        <translation type="unfinished"></translation>
+        <translation>Carril %1, %2: %3, %4</translation>
     </message>
 </context>
 <context>
     <name>OperatorDialog</name>
     <message>
         <source>Who is at the bench?</source>
-        <translation type="unfinished"></translation>
+        <translation>¿Quién está en el puesto?</translation>
     </message>
     <message>
         <source>Operator&apos;s name</source>
-        <translation type="unfinished"></translation>
+        <translation>Nombre del operario</translation>
     </message>
     <message>
         <source>&amp;Name:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Nombre:</translation>
     </message>
     <message>
         <source>Type your name: nothing is recorded without the name of who is at the bench.</source>
-        <translation type="unfinished"></translation>
+        <translation>Escriba su nombre: no se registra nada sin el nombre de quien está en el puesto.</translation>
     </message>
     <message>
         <source>The name</source>
-        <translation type="unfinished"></translation>
+        <translation>El nombre</translation>
     </message>
 </context>
 <context>
     <name>RecordsModel</name>
     <message>
         <source>PASS</source>
-        <translation type="unfinished"></translation>
+        <translation>APTO</translation>
     </message>
     <message>
         <source>FAIL: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>FALLO: %1</translation>
     </message>
     <message>
         <source>FAIL</source>
-        <translation type="unfinished"></translation>
+        <translation>FALLO</translation>
     </message>
     <message>
         <source>Row %1 on %2 at %3: %4</source>
-        <translation type="unfinished"></translation>
+        <translation>Fila %1 en %2 a las %3: %4</translation>
     </message>
     <message>
         <source>%1 (operator: %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 (operario: %2)</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation type="unfinished"></translation>
+        <translation>Hora</translation>
     </message>
     <message>
         <source>Lane</source>
-        <translation type="unfinished"></translation>
+        <translation>Carril</translation>
     </message>
     <message>
         <source>Row</source>
-        <translation type="unfinished"></translation>
+        <translation>Fila</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished"></translation>
+        <translation>IP</translation>
     </message>
     <message>
         <source>Result</source>
-        <translation type="unfinished"></translation>
+        <translation>Resultado</translation>
     </message>
 </context>
 <context>
     <name>RecordsPanel</name>
     <message>
         <source>Last records, newest first</source>
-        <translation type="unfinished"></translation>
+        <translation>Últimos registros, el más reciente primero</translation>
     </message>
     <message>
         <source>Last records of the audit, newest first</source>
-        <translation type="unfinished"></translation>
+        <translation>Últimos registros de la auditoría, el más reciente primero</translation>
     </message>
     <message>
         <source>Rows in doubt</source>
-        <translation type="unfinished"></translation>
+        <translation>Filas en duda</translation>
     </message>
     <message>
         <source>Rows in doubt: part of each may be on a module</source>
-        <translation type="unfinished"></translation>
+        <translation>Filas en duda: parte de cada una puede estar en un módulo</translation>
     </message>
     <message>
         <source>Release…</source>
-        <translation type="unfinished"></translation>
+        <translation>Liberar…</translation>
     </message>
     <message>
         <source>Release the selected row in doubt back to the plan</source>
-        <translation type="unfinished"></translation>
+        <translation>Devolver al plan la fila en duda seleccionada</translation>
     </message>
     <message>
         <source>Select a record to read it whole.</source>
-        <translation type="unfinished"></translation>
+        <translation>Seleccione un registro para leerlo entero.</translation>
     </message>
     <message>
         <source>Select a row to release it.</source>
-        <translation type="unfinished"></translation>
+        <translation>Seleccione una fila para liberarla.</translation>
     </message>
     <message>
         <source>Release row %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Liberar la fila %1</translation>
     </message>
     <message>
         <source>Release</source>
-        <translation type="unfinished"></translation>
+        <translation>Liberar</translation>
     </message>
 </context>
 <context>
     <name>ScanRouter</name>
     <message>
         <source>Several lanes hold a FAIL: click the tile of the one you have dealt with.</source>
-        <translation type="unfinished"></translation>
+        <translation>Varios carriles retienen un FALLO: haga clic en el panel del que ya ha atendido.</translation>
     </message>
     <message>
         <source>Lanes %1 each wait for a serial: click the scan field of the lane the unit is on, then scan.</source>
-        <translation type="unfinished"></translation>
+        <translation>Los carriles %1 esperan cada uno un número de serie: haga clic en el campo de escaneo del carril donde está la unidad y luego escanee.</translation>
     </message>
     <message>
         <source>Lane %1: scan refused: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Carril %1: escaneo rechazado: %2</translation>
     </message>
     <message>
         <source>with MAC </source>
-        <translation type="unfinished"></translation>
+        <translation>con MAC </translation>
     </message>
     <message>
         <source>with serial </source>
-        <translation type="unfinished"></translation>
+        <translation>con número de serie </translation>
     </message>
     <message>
         <source>The rework of the unit %1 was not recorded: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>El reproceso de la unidad %1 no se registró: %2</translation>
     </message>
     <message>
         <source>The unit %1 is back from rework: its next attempt is its first again.</source>
-        <translation type="unfinished"></translation>
+        <translation>La unidad %1 vuelve del reproceso: su próximo intento vuelve a ser el primero.</translation>
     </message>
 </context>
 <context>
     <name>SetupPanel</name>
     <message>
         <source>No labels</source>
-        <translation type="unfinished"></translation>
+        <translation>Sin etiquetas</translation>
     </message>
     <message>
         <source>PDF files in a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Archivos PDF en una carpeta</translation>
     </message>
     <message>
         <source>ZPL printer</source>
-        <translation type="unfinished"></translation>
+        <translation>Impresora ZPL</translation>
     </message>
     <message>
         <source>CUPS printer</source>
-        <translation type="unfinished"></translation>
+        <translation>Impresora CUPS</translation>
     </message>
     <message>
         <source>a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>una carpeta</translation>
     </message>
     <message>
         <source>HOST:PORT, such as 10.0.0.9:9100</source>
-        <translation type="unfinished"></translation>
+        <translation>HOST:PUERTO, por ejemplo 10.0.0.9:9100</translation>
     </message>
     <message>
         <source>a printer&apos;s name (lpstat -p)</source>
-        <translation type="unfinished"></translation>
+        <translation>el nombre de una impresora (lpstat -p)</translation>
     </message>
     <message>
         <source>Set-up</source>
-        <translation type="unfinished"></translation>
+        <translation>Configuración</translation>
     </message>
     <message>
         <source>Plan file</source>
-        <translation type="unfinished"></translation>
+        <translation>Archivo del plan</translation>
     </message>
     <message>
         <source>Audit file</source>
-        <translation type="unfinished"></translation>
+        <translation>Archivo de auditoría</translation>
     </message>
     <message>
         <source>Station name</source>
-        <translation type="unfinished"></translation>
+        <translation>Nombre de la estación</translation>
     </message>
     <message>
         <source>Labels for the modules that pass</source>
-        <translation type="unfinished"></translation>
+        <translation>Etiquetas para los módulos aptos</translation>
     </message>
     <message>
         <source>Where the labels go</source>
-        <translation type="unfinished"></translation>
+        <translation>Adónde van las etiquetas</translation>
     </message>
     <message>
         <source>The units&apos; serial numbers</source>
-        <translation type="unfinished"></translation>
+        <translation>Los números de serie de las unidades</translation>
     </message>
     <message>
         <source>No serials</source>
-        <translation type="unfinished"></translation>
+        <translation>Sin números de serie</translation>
     </message>
     <message>
         <source>Serial when scanned</source>
-        <translation type="unfinished"></translation>
+        <translation>Número de serie si se escanea</translation>
     </message>
     <message>
         <source>Serial required</source>
-        <translation type="unfinished"></translation>
+        <translation>Número de serie obligatorio</translation>
     </message>
     <message>
         <source>Pattern a serial must match</source>
-        <translation type="unfinished"></translation>
+        <translation>Patrón que debe cumplir un número de serie</translation>
     </message>
     <message>
         <source>pattern, e.g. SN-[0-9]{6}</source>
-        <translation type="unfinished"></translation>
+        <translation>patrón, p. ej. SN-[0-9]{6}</translation>
     </message>
     <message>
         <source>Serial ports: tick one for each lane</source>
-        <translation type="unfinished"></translation>
+        <translation>Puertos serie: marque uno por carril</translation>
     </message>
     <message>
         <source>Port to add, by device path</source>
-        <translation type="unfinished"></translation>
+        <translation>Puerto que añadir, por ruta de dispositivo</translation>
     </message>
     <message>
         <source>Browse…</source>
-        <translation type="unfinished"></translation>
+        <translation>Examinar…</translation>
     </message>
     <message>
         <source>Choose the plan file</source>
-        <translation type="unfinished"></translation>
+        <translation>Elegir el archivo del plan</translation>
     </message>
     <message>
         <source>Choose the audit file</source>
-        <translation type="unfinished"></translation>
+        <translation>Elegir el archivo de auditoría</translation>
     </message>
     <message>
         <source>Add port</source>
-        <translation type="unfinished"></translation>
+        <translation>Añadir puerto</translation>
     </message>
     <message>
         <source>Instructions file</source>
-        <translation type="unfinished"></translation>
+        <translation>Archivo de instrucciones</translation>
     </message>
     <message>
         <source>none: the tiles say what to do in their own words</source>
-        <translation type="unfinished"></translation>
+        <translation>ninguno: los paneles dicen qué hacer con sus propias palabras</translation>
     </message>
     <message>
         <source>A text file, one line per kind of outcome: kind = text (see the manual)</source>
-        <translation type="unfinished"></translation>
+        <translation>Un archivo de texto, una línea por tipo de resultado: tipo = texto (vea el manual)</translation>
     </message>
     <message>
         <source>A FAIL holds its lane until acknowledged</source>
-        <translation type="unfinished"></translation>
+        <translation>Un FALLO retiene el carril hasta confirmarlo</translation>
     </message>
     <message>
         <source>The lane takes no next module until the operator clicks its tile, presses Enter or scans %1</source>
-        <translation type="unfinished"></translation>
+        <translation>El carril no acepta el siguiente módulo hasta que el operario haga clic en su panel, pulse Intro o escanee %1</translation>
     </message>
     <message>
         <source>Roster file</source>
-        <translation type="unfinished"></translation>
+        <translation>Archivo de la lista de personal</translation>
     </message>
     <message>
         <source>none: the operator types a name; with one, operators sign in with their badge</source>
-        <translation type="unfinished"></translation>
+        <translation>ninguna: el operario escribe un nombre; con una, los operarios entran con su credencial</translation>
     </message>
     <message>
         <source>a CSV file, or postgresql://… for a plan several benches share</source>
-        <translation type="unfinished"></translation>
+        <translation>un archivo CSV, o postgresql://… para un plan que comparten varios puestos</translation>
     </message>
     <message>
         <source>in the database, with the plan</source>
-        <translation type="unfinished"></translation>
+        <translation>en la base de datos, con el plan</translation>
     </message>
     <message>
         <source>&amp;Plan:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Plan:</translation>
     </message>
     <message>
         <source>&amp;Audit:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Auditoría:</translation>
     </message>
     <message>
         <source>Roste&amp;r:</source>
-        <translation type="unfinished"></translation>
+        <translation>Pe&amp;rsonal:</translation>
     </message>
     <message>
         <source>S&amp;tation:</source>
-        <translation type="unfinished"></translation>
+        <translation>Es&amp;tación:</translation>
     </message>
     <message>
         <source>La&amp;bels:</source>
-        <translation type="unfinished"></translation>
+        <translation>Eti&amp;quetas:</translation>
     </message>
     <message>
         <source>Se&amp;rials:</source>
-        <translation type="unfinished"></translation>
+        <translation>N.º de se&amp;rie:</translation>
     </message>
     <message>
         <source>&amp;Lanes:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Carriles:</translation>
     </message>
     <message>
         <source>I&amp;nstructions:</source>
-        <translation type="unfinished"></translation>
+        <translation>I&amp;nstrucciones:</translation>
     </message>
     <message>
         <source>Audit (*.jsonl);;All files (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>Auditoría (*.jsonl);;Todos los archivos (*)</translation>
     </message>
     <message>
         <source>Plan</source>
-        <translation type="unfinished"></translation>
+        <translation>Plan</translation>
     </message>
     <message>
         <source>Plans (*.csv);;All files (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>Planes (*.csv);;Todos los archivos (*)</translation>
     </message>
 </context>
 <context>
     <name>SignInDialog</name>
     <message>
         <source>The shift&apos;s name</source>
-        <translation type="unfinished"></translation>
+        <translation>Nombre del turno</translation>
     </message>
     <message>
         <source>may be left empty</source>
-        <translation type="unfinished"></translation>
+        <translation>puede quedar vacío</translation>
     </message>
     <message>
         <source>Shift:</source>
-        <translation type="unfinished"></translation>
+        <translation>Turno:</translation>
     </message>
     <message>
         <source>Badge code</source>
-        <translation type="unfinished"></translation>
+        <translation>Código de credencial</translation>
     </message>
     <message>
         <source>Badge:</source>
-        <translation type="unfinished"></translation>
+        <translation>Credencial:</translation>
     </message>
 </context>
 <context>
@@ -943,296 +943,296 @@
     <name>StationSetup</name>
     <message>
         <source>Choose the plan: a CSV file, or the postgresql:// URI of a plan several benches share.</source>
-        <translation type="unfinished"></translation>
+        <translation>Elija el plan: un archivo CSV, o la URI postgresql:// de un plan que comparten varios puestos.</translation>
     </message>
     <message>
         <source>Plan: %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>Plan: %1.</translation>
     </message>
     <message>
         <source>Choose the audit file (JSON lines; a new file is created).</source>
-        <translation type="unfinished"></translation>
+        <translation>Elija el archivo de auditoría (líneas JSON; se crea un archivo nuevo).</translation>
     </message>
     <message>
         <source>Station</source>
-        <translation type="unfinished"></translation>
+        <translation>Estación</translation>
     </message>
     <message>
         <source>Operator</source>
-        <translation type="unfinished"></translation>
+        <translation>Operario</translation>
     </message>
     <message>
         <source>Tick or type at least one serial port: each is a lane.</source>
-        <translation type="unfinished"></translation>
+        <translation>Marque o escriba al menos un puerto serie: cada uno es un carril.</translation>
     </message>
     <message>
         <source>%1 and %2 are the same port (%3); give each port once.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 y %2 son el mismo puerto (%3); indique cada puerto una sola vez.</translation>
     </message>
     <message>
         <source>Labels: %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>Etiquetas: %1.</translation>
     </message>
     <message>
         <source>Serial pattern &quot;%1&quot;: %2 at character %3.</source>
-        <translation type="unfinished"></translation>
+        <translation>Patrón de número de serie «%1»: %2 en el carácter %3.</translation>
     </message>
     <message>
         <source>Instructions %1: %2.</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrucciones %1: %2.</translation>
     </message>
 </context>
 <context>
     <name>StationWindow</name>
     <message>
         <source>The plan or audit is held by %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>El plan o la auditoría los tiene %1.</translation>
     </message>
     <message>
         <source>No report: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Sin informe: %1</translation>
     </message>
     <message>
         <source>choose the plan and its audit first.</source>
-        <translation type="unfinished"></translation>
+        <translation>elija primero el plan y su auditoría.</translation>
     </message>
     <message>
         <source>cannot write %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>no se puede escribir %1: %2</translation>
     </message>
     <message>
         <source>The report is in %1; no program opened it.</source>
-        <translation type="unfinished"></translation>
+        <translation>El informe está en %1; ningún programa lo abrió.</translation>
     </message>
     <message>
         <source>The report is in %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>El informe está en %1.</translation>
     </message>
     <message>
         <source>Making the report…</source>
-        <translation type="unfinished"></translation>
+        <translation>Generando el informe…</translation>
     </message>
     <message>
         <source>Releasing a row</source>
-        <translation type="unfinished"></translation>
+        <translation>Liberar una fila</translation>
     </message>
     <message>
         <source>Changing the set-up</source>
-        <translation type="unfinished"></translation>
+        <translation>Cambiar la configuración</translation>
     </message>
     <message>
         <source>Starting a new shift</source>
-        <translation type="unfinished"></translation>
+        <translation>Empezar un turno nuevo</translation>
     </message>
     <message>
         <source>Change set-up…</source>
-        <translation type="unfinished"></translation>
+        <translation>Cambiar configuración…</translation>
     </message>
     <message>
         <source>With a roster, the set-up is changed with a supervisor&apos;s badge</source>
-        <translation type="unfinished"></translation>
+        <translation>Con una lista de personal, la configuración se cambia con la credencial de un supervisor</translation>
     </message>
     <message>
         <source>New shift…</source>
-        <translation type="unfinished"></translation>
+        <translation>Turno nuevo…</translation>
     </message>
     <message>
         <source>Record the start of a shift in the audit (a supervisor&apos;s badge, with a roster)</source>
-        <translation type="unfinished"></translation>
+        <translation>Registrar el inicio de un turno en la auditoría (con lista de personal, la credencial de un supervisor)</translation>
     </message>
     <message>
         <source>Set-up opened by %1 (%2) until the next Start.</source>
-        <translation type="unfinished"></translation>
+        <translation>Configuración abierta por %1 (%2) hasta el próximo inicio.</translation>
     </message>
     <message>
         <source>Not started: </source>
-        <translation type="unfinished"></translation>
+        <translation>No iniciado: </translation>
     </message>
     <message>
         <source>Sign in</source>
-        <translation type="unfinished"></translation>
+        <translation>Iniciar sesión</translation>
     </message>
     <message>
         <source>Scan your badge, or type your code, to start the run.</source>
-        <translation type="unfinished"></translation>
+        <translation>Escanee su credencial o escriba su código para iniciar la tanda.</translation>
     </message>
     <message>
         <source>Not started: sign-in refused: </source>
-        <translation type="unfinished"></translation>
+        <translation>No iniciado: inicio de sesión rechazado: </translation>
     </message>
     <message>
         <source>%1 is recorded under the name of who is at the bench: type your name.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 se registra con el nombre de quien está en el puesto: escriba su nombre.</translation>
     </message>
     <message>
         <source>Type your name to start the run: every line of the audit carries it.</source>
-        <translation type="unfinished"></translation>
+        <translation>Escriba su nombre para iniciar la tanda: cada línea de la auditoría lo lleva.</translation>
     </message>
     <message>
         <source>%1: the roster cannot be read: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: no se puede leer la lista de personal: %2</translation>
     </message>
     <message>
         <source>%1 needs a supervisor&apos;s badge: scan it, or type the code.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 requiere la credencial de un supervisor: escanéela o escriba el código.</translation>
     </message>
     <message>
         <source>The shift&apos;s name, as reports show it.</source>
-        <translation type="unfinished"></translation>
+        <translation>El nombre del turno, tal como lo muestran los informes.</translation>
     </message>
     <message>
         <source>Refused: </source>
-        <translation type="unfinished"></translation>
+        <translation>Rechazado: </translation>
     </message>
     <message>
         <source>Row %1 released: it goes back to the plan.</source>
-        <translation type="unfinished"></translation>
+        <translation>Fila %1 liberada: vuelve al plan.</translation>
     </message>
     <message>
         <source>Row %1 was not released: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>La fila %1 no se liberó: %2</translation>
     </message>
     <message>
         <source>The shift&apos;s name</source>
-        <translation type="unfinished"></translation>
+        <translation>El nombre del turno</translation>
     </message>
     <message>
         <source>No shift started: %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>No se empezó ningún turno: %1.</translation>
     </message>
     <message>
         <source>A new shift starts: recorded in the audit.</source>
-        <translation type="unfinished"></translation>
+        <translation>Empieza un turno nuevo: registrado en la auditoría.</translation>
     </message>
     <message>
         <source>Shift %1 starts: recorded in the audit.</source>
-        <translation type="unfinished"></translation>
+        <translation>Empieza el turno %1: registrado en la auditoría.</translation>
     </message>
     <message>
         <source>No shift started: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>No se empezó ningún turno: %1</translation>
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished"></translation>
+        <translation>Iniciar</translation>
     </message>
     <message>
         <source>Stop</source>
-        <translation type="unfinished"></translation>
+        <translation>Detener</translation>
     </message>
     <message>
         <source>Report</source>
-        <translation type="unfinished"></translation>
+        <translation>Informe</translation>
     </message>
     <message>
         <source>VeV-Idire Station</source>
-        <translation type="unfinished"></translation>
+        <translation>Estación VeV-Idire</translation>
     </message>
     <message>
         <source>Start the run (Space or Enter)</source>
-        <translation type="unfinished"></translation>
+        <translation>Iniciar la tanda (Espacio o Intro)</translation>
     </message>
     <message>
         <source>Finish and record the modules in hand, then stop (Escape asks first)</source>
-        <translation type="unfinished"></translation>
+        <translation>Terminar y registrar los módulos en curso y luego detener (Escape pregunta antes)</translation>
     </message>
     <message>
         <source>The line report of the plan as a page in the browser: yield, failures by code, output by station and every unit</source>
-        <translation type="unfinished"></translation>
+        <translation>El informe de línea del plan como página en el navegador: rendimiento, fallos por código, producción por estación y cada unidad</translation>
     </message>
     <message>
         <source>Tick a port for each lane and press Start.</source>
-        <translation type="unfinished"></translation>
+        <translation>Marque un puerto por carril y pulse Iniciar.</translation>
     </message>
     <message>
         <source>Settings not used: %1; the set-up is not remembered.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ajustes no usados: %1; la configuración no se recuerda.</translation>
     </message>
     <message>
         <source>Plan progress</source>
-        <translation type="unfinished"></translation>
+        <translation>Progreso del plan</translation>
     </message>
     <message>
         <source>%v of %m passed</source>
-        <translation type="unfinished"></translation>
+        <translation>%v de %m aptos</translation>
     </message>
     <message>
         <source>100000 of 100000 passed</source>
-        <translation type="unfinished"></translation>
+        <translation>100000 de 100000 aptos</translation>
     </message>
     <message>
         <source>; the run stops.</source>
-        <translation type="unfinished"></translation>
+        <translation>; la tanda se detiene.</translation>
     </message>
     <message>
         <source>; nothing more is sent to any module, and the run stops.</source>
-        <translation type="unfinished"></translation>
+        <translation>; no se envía nada más a ningún módulo y la tanda se detiene.</translation>
     </message>
     <message>
         <source>Stopped</source>
-        <translation type="unfinished"></translation>
+        <translation>Detenido</translation>
     </message>
     <message>
         <source>below</source>
-        <translation type="unfinished"></translation>
+        <translation>abajo</translation>
     </message>
     <message>
         <source>Opening the plan, the audit and the ports…</source>
-        <translation type="unfinished"></translation>
+        <translation>Abriendo el plan, la auditoría y los puertos…</translation>
     </message>
     <message numerus="yes">
         <source>Running on %n lanes, but %1.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>En marcha en %n carril, pero %1.</numerusform>
+            <numerusform>En marcha en %n carriles, pero %1.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Running on %n lanes. Escape stops once the modules in hand are finished.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>En marcha en %n carril. Escape detiene en cuanto se terminen los módulos en curso.</numerusform>
+            <numerusform>En marcha en %n carriles. Escape detiene en cuanto se terminen los módulos en curso.</numerusform>
         </translation>
     </message>
     <message>
         <source>Stopping: the lanes finish and record the modules in hand…</source>
-        <translation type="unfinished"></translation>
+        <translation>Deteniendo: los carriles terminan y registran los módulos en curso…</translation>
     </message>
     <message>
         <source>Plan: %1 of %2 passed, %3 left, %4 in doubt</source>
-        <translation type="unfinished"></translation>
+        <translation>Plan: %1 de %2 aptos, quedan %3, %4 en duda</translation>
     </message>
     <message>
         <source>Elapsed %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Transcurrido %1</translation>
     </message>
     <message>
         <source>Stop the run</source>
-        <translation type="unfinished"></translation>
+        <translation>Detener la tanda</translation>
     </message>
     <message>
         <source>Stop the run? Each lane first finishes and records the module in hand.</source>
-        <translation type="unfinished"></translation>
+        <translation>¿Detener la tanda? Cada carril termina y registra antes el módulo en curso.</translation>
     </message>
     <message>
         <source>Stop and close</source>
-        <translation type="unfinished"></translation>
+        <translation>Detener y cerrar</translation>
     </message>
     <message>
         <source>A supervisor&apos;s badge is asked next: the release is recorded in the audit under the supervisor&apos;s name.</source>
-        <translation type="unfinished"></translation>
+        <translation>A continuación se pide la credencial de un supervisor: la liberación se registra en la auditoría con el nombre del supervisor.</translation>
     </message>
     <message>
         <source>The release is recorded in the audit under the operator&apos;s name, %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>La liberación se registra en la auditoría con el nombre del operario, %1.</translation>
     </message>
     <message>
         <source>(none given)</source>
-        <translation type="unfinished"></translation>
+        <translation>(no indicado)</translation>
     </message>
     <message>
         <source>Release row %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Liberar la fila %1</translation>
     </message>
     <message>
         <source>Release row %1 (IP %2, MAC %3) back to the plan?
@@ -1242,11 +1242,17 @@ The row is in doubt: part of it may be on the module it was written to (before: 
 • it was wiped back to its settings before, or scrapped.
 
 Once released, the next module may be given the row. %5</source>
-        <translation type="unfinished"></translation>
+        <translation>¿Devolver la fila %1 (IP %2, MAC %3) al plan?
+
+La fila está en duda: parte de ella puede estar en el módulo en que se escribió (antes: %4). Libérela solo cuando ese módulo se haya atendido:
+• se volvió a poner en un carril y terminó la fila (la fila sale entonces sola de esta lista), o
+• se devolvió a sus ajustes anteriores, o se desechó.
+
+Una vez liberada, el siguiente módulo puede recibir la fila. %5</translation>
     </message>
     <message>
         <source>Release</source>
-        <translation type="unfinished"></translation>
+        <translation>Liberar</translation>
     </message>
 </context>
 </TS>
