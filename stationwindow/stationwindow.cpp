@@ -375,6 +375,9 @@ void StationWindow::ended(const QString &message, bool problem)
 void StationWindow::setLocked(bool locked)
 {
     m_setup->setEnabled(!locked && (!m_hasRoster || m_setupOpen));
+    // A run's set-up cannot change: its room goes to the tiles, so that a
+    // FAIL's lines fit a small screen in any language.
+    m_setup->setVisible(!locked);
     m_changeSetup->setEnabled(!locked && m_hasRoster && !m_setupOpen);
     m_newShift->setEnabled(!locked);
     m_start->setEnabled(!locked);

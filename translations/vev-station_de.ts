@@ -581,6 +581,22 @@
         <source>Lane %1, %2: %3, %4</source>
         <translation>Spur %1, %2: %3, %4</translation>
     </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>gateway</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
 </context>
 <context>
     <name>OperatorDialog</name>

@@ -581,6 +581,22 @@
         <source>Lane %1, %2: %3, %4</source>
         <translation>Carril %1, %2: %3, %4</translation>
     </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>gateway</source>
+        <translation>puerta de enlace</translation>
+    </message>
+    <message>
+        <source>port</source>
+        <translation>puerto</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
 </context>
 <context>
     <name>OperatorDialog</name>

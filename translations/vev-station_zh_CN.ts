@@ -577,6 +577,22 @@
         <source>Lane %1, %2: %3, %4</source>
         <translation>通道 %1，%2：%3，%4</translation>
     </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>gateway</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
 </context>
 <context>
     <name>OperatorDialog</name>
