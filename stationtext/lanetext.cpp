@@ -163,9 +163,10 @@ QString laneText(const Lane::Status &status)
 QString runSummary(const Station &station, const QString &endWord, const QString &releaseWhere)
 {
     const StoreStatus &status = station.planStatus();
-    QString text = QCoreApplication::translate("LaneText", "%1: %2 passed, %3 failed this run; %4 rows left")
+    QString text = QCoreApplication::translate("LaneText", "%1: %2 passed, %3 failed this run; %n rows left", nullptr,
+                                               status.open)
                        .arg(station.planUsedUp() ? QCoreApplication::translate("LaneText", "Plan used up") : endWord)
-                       .arg(station.passed()).arg(station.failed()).arg(status.open);
+                       .arg(station.passed()).arg(station.failed());
     if (status.inDoubtCount() > 0) {
         text += QCoreApplication::translate("LaneText", ", %1 in doubt (put their modules back on a lane to finish them, or release them %2)")
                     .arg(status.inDoubtCount()).arg(releaseWhere);

@@ -519,16 +519,19 @@
         <translation>; Etikett NICHT gedruckt (%1), mit vev-cli label neu drucken</translation>
     </message>
     <message>
-        <source>%1: %2 passed, %3 failed this run; %4 rows left</source>
-        <translation>%1: %2 bestanden, %3 fehlerhaft in diesem Lauf; %4 Zeilen offen</translation>
-    </message>
-    <message>
         <source>Plan used up</source>
         <translation>Plan aufgebraucht</translation>
     </message>
     <message>
         <source>, %1 in doubt (put their modules back on a lane to finish them, or release them %2)</source>
         <translation>, %1 ungewiss (ihre Module wieder auf eine Spur legen, um sie fertigzustellen, oder sie %2 freigeben)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2 passed, %3 failed this run; %n rows left</source>
+        <translation>
+            <numerusform>%1: %2 bestanden, %3 fehlerhaft in diesem Lauf; %n Zeile offen</numerusform>
+            <numerusform>%1: %2 bestanden, %3 fehlerhaft in diesem Lauf; %n Zeilen offen</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -519,16 +519,19 @@
         <translation>; etiqueta NO impresa (%1), reimprímala con vev-cli label</translation>
     </message>
     <message>
-        <source>%1: %2 passed, %3 failed this run; %4 rows left</source>
-        <translation>%1: %2 aptos, %3 fallidos en esta tanda; quedan %4 filas</translation>
-    </message>
-    <message>
         <source>Plan used up</source>
         <translation>Plan agotado</translation>
     </message>
     <message>
         <source>, %1 in doubt (put their modules back on a lane to finish them, or release them %2)</source>
         <translation>, %1 en duda (vuelva a poner sus módulos en un carril para terminarlas, o libérelas %2)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2 passed, %3 failed this run; %n rows left</source>
+        <translation>
+            <numerusform>%1: %2 aptos, %3 fallidos en esta tanda; queda %n fila</numerusform>
+            <numerusform>%1: %2 aptos, %3 fallidos en esta tanda; quedan %n filas</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -515,16 +515,18 @@
         <translation>；标签未打印（%1），请用 vev-cli label 重新打印</translation>
     </message>
     <message>
-        <source>%1: %2 passed, %3 failed this run; %4 rows left</source>
-        <translation>%1：本轮 %2 个合格，%3 个不合格；剩余 %4 行</translation>
-    </message>
-    <message>
         <source>Plan used up</source>
         <translation>计划已用完</translation>
     </message>
     <message>
         <source>, %1 in doubt (put their modules back on a lane to finish them, or release them %2)</source>
         <translation>，%1 行存疑（将其模块重新放到通道上以完成，或在%2释放）</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2 passed, %3 failed this run; %n rows left</source>
+        <translation>
+            <numerusform>%1：本轮 %2 个合格，%3 个不合格；剩余 %n 行</numerusform>
+        </translation>
     </message>
 </context>
 <context>
