@@ -33,10 +33,10 @@ QLabel *wrappingLabel(const char *name, QWidget *parent)
 const char *settingName(Setting setting)
 {
     switch (setting) {
-    case Setting::IpAddress: return "IP";
-    case Setting::Gateway: return "gateway";
-    case Setting::Port: return "port";
-    case Setting::MacAddress: return "MAC";
+    case Setting::IpAddress: return QT_TRANSLATE_NOOP("LaneTile", "IP");
+    case Setting::Gateway: return QT_TRANSLATE_NOOP("LaneTile", "gateway");
+    case Setting::Port: return QT_TRANSLATE_NOOP("LaneTile", "port");
+    case Setting::MacAddress: return QT_TRANSLATE_NOOP("LaneTile", "MAC");
     }
     return "";
 }
@@ -48,7 +48,7 @@ QString settingsText(const SettingValues &values)
     QStringList parts;
     for (Setting setting : allSettings) {
         if (const auto &value = valueOf(values, setting))
-            parts << QStringLiteral("%1 %2").arg(QLatin1String(settingName(setting)), printable(*value));
+            parts << QStringLiteral("%1 %2").arg(LaneTile::tr(settingName(setting)), printable(*value));
     }
     return parts.join(QStringLiteral(", "));
 }
@@ -142,6 +142,7 @@ void LaneTile::setTakesSerials(bool takes)
 void LaneTile::setScanRefusal(const QString &why)
 {
     m_scanRefusal->setText(why.isEmpty() ? QString() : tr("Scan refused: ") + printable(why));
+    keepLinesWhole();
 }
 
 void LaneTile::focusScanField()
@@ -212,6 +213,7 @@ void LaneTile::showView(const LaneView &view)
         m_progress->setFormat(tr("Step %1 of %2: %3").arg(view.step).arg(view.steps).arg(view.stepName));
     }
     describe(banner, view.action);
+    keepLinesWhole();
 }
 
 void LaneTile::describe(const QString &banner, const QString &action)
@@ -235,6 +237,20 @@ void LaneTile::mousePressEvent(QMouseEvent *event)
         return;
     }
     QFrame::mousePressEvent(event);
+}
+
+void LaneTile::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    keepLinesWhole();
+}
+
+void LaneTile::keepLinesWhole()
+{
+    // Wrapped lines take the height the tile's width leaves them, which the
+    // window's layout does not ask for: the tile asks it as its least
+    // height, so that a FAIL's long lines show whole in any language.
+    setMinimumHeight(layout()->minimumHeightForWidth(width()));
 }
 
 bool LaneTile::eventFilter(QObject *watched, QEvent *event)

@@ -60,9 +60,11 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void fitResultFont();
+    void keepLinesWhole();
     void showView(const LaneView &view);
     void describe(const QString &banner, const QString &action);
 

@@ -43,7 +43,7 @@ void StationWindow::lookAtFiles(bool messages)
             if (!messages)
                 return;
             if (!status.holder.isEmpty())
-                self->showMessage(QStringLiteral("The plan or audit is held by %1.").arg(status.holder), true);
+                self->showMessage(tr("The plan or audit is held by %1.").arg(status.holder), true);
             else if (self->m_problemShown)
                 self->showMessage(QString(), false);
         });

@@ -34,20 +34,20 @@ void StationWindow::writeReport()
 {
     const StationSetup setup = this->setup();
     const auto failed = [this](const QString &why) {
-        showMessage(QStringLiteral("No report: %1").arg(why), true);
+        showMessage(tr("No report: %1").arg(why), true);
     };
     if (setup.planPath.isEmpty() || (!setup.usesDatabase() && setup.auditPath.isEmpty()))
-        return failed(QStringLiteral("choose the plan and its audit first."));
+        return failed(tr("choose the plan and its audit first."));
     const QString path = reportPath();
     const auto write = [this, path, failed](const report::Report &figures, const QString &source) {
         const QByteArray page = report::reportHtml(figures, source);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
-            return failed(QStringLiteral("cannot write %1: %2").arg(printable(path), file.errorString()));
+            return failed(tr("cannot write %1: %2").arg(printable(path), file.errorString()));
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-            return showMessage(QStringLiteral("The report is in %1; no program opened it.").arg(printable(path)), true);
-        showMessage(QStringLiteral("The report is in %1.").arg(printable(path)), false);
+            return showMessage(tr("The report is in %1; no program opened it.").arg(printable(path)), true);
+        showMessage(tr("The report is in %1.").arg(printable(path)), false);
     };
     if (!setup.usesDatabase()) {
         // Files are read beside a run or between runs, nothing locked, on a
@@ -55,7 +55,7 @@ void StationWindow::writeReport()
         if (m_reporting.joinable())
             m_reporting.join();
         m_report->setEnabled(false);
-        showMessage(QStringLiteral("Making the report…"), false);
+        showMessage(tr("Making the report…"), false);
         QPointer<StationWindow> self(this);
         m_reporting = std::thread([self, plan = setup.planPath, audit = setup.auditPath, write, failed] {
             auto figures = std::make_shared<report::Report>();
@@ -75,7 +75,7 @@ void StationWindow::writeReport()
     std::shared_ptr<ProvisionStore> store = setup.makeStore(false, &error);
     if (!store)
         return failed(printable(error));
-    showMessage(QStringLiteral("Making the report…"), false);
+    showMessage(tr("Making the report…"), false);
     QPointer<StationWindow> self(this);
     store->open([self, store, write, failed](const ProvisionStore::Opened &opened) {
         if (!self)

@@ -8,29 +8,34 @@
 #include "stationwindow/signindialog.h"
 #include "store/rosterload.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
 
 namespace {
 
-QString capitalised(QString text)
+// What a supervisor's badge is asked for, as a dialog's title says it.
+QString rightTitle(SupervisorRight right)
 {
-    if (!text.isEmpty())
-        text[0] = text.at(0).toUpper();
-    return text;
+    switch (right) {
+    case SupervisorRight::Release: return QCoreApplication::translate("StationWindow", "Releasing a row");
+    case SupervisorRight::ChangeSetup: return QCoreApplication::translate("StationWindow", "Changing the set-up");
+    case SupervisorRight::NewShift: return QCoreApplication::translate("StationWindow", "Starting a new shift");
+    }
+    return {};
 }
 
 } // namespace
 
 void StationWindow::addRosterButtons(QHBoxLayout *controls)
 {
-    m_changeSetup = new QPushButton(QStringLiteral("Change set-up…"), this);
+    m_changeSetup = new QPushButton(tr("Change set-up…"), this);
     m_changeSetup->setObjectName(QStringLiteral("pushButton_changeSetup"));
-    m_changeSetup->setToolTip(QStringLiteral("With a roster, the set-up is changed with a supervisor's badge"));
-    m_newShift = new QPushButton(QStringLiteral("New shift…"), this);
+    m_changeSetup->setToolTip(tr("With a roster, the set-up is changed with a supervisor's badge"));
+    m_newShift = new QPushButton(tr("New shift…"), this);
     m_newShift->setObjectName(QStringLiteral("pushButton_newShift"));
-    m_newShift->setToolTip(QStringLiteral("Record the start of a shift in the audit (a supervisor's badge, with a roster)"));
+    m_newShift->setToolTip(tr("Record the start of a shift in the audit (a supervisor's badge, with a roster)"));
     m_changeSetup->setEnabled(false); // until a roster is found
     controls->addWidget(m_changeSetup);
     controls->addWidget(m_newShift);
@@ -39,7 +44,7 @@ void StationWindow::addRosterButtons(QHBoxLayout *controls)
             m_setupOpen = true;
             setLocked(false);
             if (who)
-                showMessage(QStringLiteral("Set-up opened by %1 (%2) until the next Start.").arg(printable(who->name), who->id),
+                showMessage(tr("Set-up opened by %1 (%2) until the next Start.").arg(printable(who->name), who->id),
                             false);
         });
     });
@@ -88,7 +93,7 @@ void StationWindow::signInAndStart()
     withRoster([this](const QString &error, const std::optional<Roster> &roster) {
         if (!error.isEmpty()) {
             m_signingIn = false;
-            return ended(QStringLiteral("Not started: ") + printable(error), true);
+            return ended(tr("Not started: ") + printable(error), true);
         }
         if (!roster) {
             if (!m_givenOperator.isEmpty()) {
@@ -97,11 +102,11 @@ void StationWindow::signInAndStart()
             }
             return askNameAndStart();
         }
-        QDialog *dialog = askBadge(QStringLiteral("Sign in"), QStringLiteral("Scan your badge, or type your code, to start the run."),
+        QDialog *dialog = askBadge(tr("Sign in"), tr("Scan your badge, or type your code, to start the run."),
                                    false, true, [this, roster](const QString &code, const QString &) {
             const SignIn signedIn = roster->signIn(code);
             if (!signedIn.who)
-                return ended(QStringLiteral("Not started: sign-in refused: ") + signedIn.why, true);
+                return ended(tr("Not started: sign-in refused: ") + signedIn.why, true);
             begin(Signer {signedIn.who->id, signedIn.who->name});
         });
         // Cancelled or answered, the next Start may ask again.
@@ -146,19 +151,19 @@ void StationWindow::asSupervisor(SupervisorRight right, bool askName,
                                  const std::function<void(const std::optional<Signer> &, const QString &)> &then)
 {
     withRoster([this, right, askName, then](const QString &error, const std::optional<Roster> &roster) {
-        const QString what = capitalised(rightText(right));
+        const QString what = rightTitle(right);
         if (!error.isEmpty())
-            return showMessage(QStringLiteral("%1: the roster cannot be read: %2").arg(what, printable(error)), true);
+            return showMessage(tr("%1: the roster cannot be read: %2").arg(what, printable(error)), true);
         if (!roster && !askName)
             return withOperatorName(what, [then] { then(std::nullopt, {}); });
-        const QString text = roster ? QStringLiteral("%1 needs a supervisor's badge: scan it, or type the code.").arg(what)
-                                    : QStringLiteral("The shift's name, as reports show it.");
+        const QString text = roster ? tr("%1 needs a supervisor's badge: scan it, or type the code.").arg(what)
+                                    : tr("The shift's name, as reports show it.");
         askBadge(what, text, askName, roster.has_value(), [this, right, roster, then, what](const QString &code, const QString &name) {
             if (!roster)
                 return withOperatorName(what, [then, name] { then(std::nullopt, name); });
             const SignIn signedIn = roster->authorise(code, right);
             if (!signedIn.who)
-                return showMessage(QStringLiteral("Refused: ") + signedIn.why, true);
+                return showMessage(tr("Refused: ") + signedIn.why, true);
             then(Signer {signedIn.who->id, signedIn.who->name}, name);
         });
     });
@@ -167,8 +172,8 @@ void StationWindow::asSupervisor(SupervisorRight right, bool askName,
 void StationWindow::release(int row, const Signer &supervisor)
 {
     const auto done = [this, row](const QString &error) {
-        showMessage(error.isEmpty() ? QStringLiteral("Row %1 released: it goes back to the plan.").arg(row)
-                                    : QStringLiteral("Row %1 was not released: %2").arg(row).arg(printable(error)),
+        showMessage(error.isEmpty() ? tr("Row %1 released: it goes back to the plan.").arg(row)
+                                    : tr("Row %1 was not released: %2").arg(row).arg(printable(error)),
                     !error.isEmpty());
     };
     if (m_station) {
@@ -211,9 +216,9 @@ void StationWindow::release(int row, const Signer &supervisor)
 void StationWindow::startShift(const std::optional<Signer> &who, const QString &name)
 {
     QString error;
-    const auto shiftName = recordName(name, QStringLiteral("The shift's name"), &error);
+    const auto shiftName = recordName(name, tr("The shift's name"), &error);
     if (!shiftName)
-        return showMessage(QStringLiteral("No shift started: %1.").arg(error), true);
+        return showMessage(tr("No shift started: %1.").arg(error), true);
     StationSetup setup = this->setup();
     if (who) {
         setup.operatorName = who->name;
@@ -222,10 +227,10 @@ void StationWindow::startShift(const std::optional<Signer> &who, const QString &
     // Between runs the files are taken for the line alone.
     std::shared_ptr<ProvisionStore> store = setup.makeStore(true, &error);
     const auto done = [this, shiftName](const QString &error) {
-        showMessage(error.isEmpty() ? (shiftName->isEmpty() ? QStringLiteral("A new shift starts: recorded in the audit.")
-                                                            : QStringLiteral("Shift %1 starts: recorded in the audit.")
+        showMessage(error.isEmpty() ? (shiftName->isEmpty() ? tr("A new shift starts: recorded in the audit.")
+                                                            : tr("Shift %1 starts: recorded in the audit.")
                                                                   .arg(printable(*shiftName)))
-                                    : QStringLiteral("No shift started: %1").arg(printable(error)),
+                                    : tr("No shift started: %1").arg(printable(error)),
                     !error.isEmpty());
     };
     if (!store)

@@ -69,7 +69,7 @@ void ScanRouter::laneChanged(Lane *lane)
         QStringList ports;
         for (Lane *waiting : std::as_const(m_waiting))
             ports << printable(waiting->port());
-        emit said(QStringLiteral("Lanes %1 each wait for a serial: click the scan field of the lane the unit is on, "
+        emit said(tr("Lanes %1 each wait for a serial: click the scan field of the lane the unit is on, "
                                  "then scan.").arg(ports.join(QStringLiteral(", "))), false);
     }
 }
@@ -80,7 +80,7 @@ void ScanRouter::scanned(Lane *lane, const QString &code)
     if (LaneTile *tile = m_tiles.value(lane))
         tile->setScanRefusal(why);
     if (!why.isEmpty())
-        emit said(QStringLiteral("Lane %1: scan refused: %2").arg(printable(lane->port()), why), true);
+        emit said(tr("Lane %1: scan refused: %2").arg(printable(lane->port()), why), true);
 }
 
 void ScanRouter::reworked(Lane *lane)
@@ -91,15 +91,15 @@ void ScanRouter::reworked(Lane *lane)
     ReworkRecord rework {0, status.serial, {}, status.code, {}};
     if (rework.serial.isEmpty())
         rework.mac = canonicalOf(status.row->values, Setting::MacAddress);
-    const QString unit = rework.serial.isEmpty() ? QStringLiteral("with MAC ") + rework.mac
-                                                 : QStringLiteral("with serial ") + printable(rework.serial);
+    const QString unit = rework.serial.isEmpty() ? tr("with MAC ") + rework.mac
+                                                 : tr("with serial ") + printable(rework.serial);
     QPointer<ScanRouter> self(this);
     m_station->store()->note(rework, [self, unit](const QString &error) {
         if (!self)
             return;
         if (!error.isEmpty())
-            return emit self->said(QStringLiteral("The rework of the unit %1 was not recorded: %2").arg(unit, error), true);
-        emit self->said(QStringLiteral("The unit %1 is back from rework: its next attempt is its first again.").arg(unit),
+            return emit self->said(tr("The rework of the unit %1 was not recorded: %2").arg(unit, error), true);
+        emit self->said(tr("The unit %1 is back from rework: its next attempt is its first again.").arg(unit),
                         false);
     });
 }

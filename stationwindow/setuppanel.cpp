@@ -22,8 +22,13 @@ constexpr int visiblePortRows = 3;
 
 // The label kinds as the list offers them, in StationSetup::Labels' order,
 // and what their field holds.
-const char *const labelChoices[] = {"No labels", "PDF files in a folder", "ZPL printer", "CUPS printer"};
-const char *const labelHints[] = {"", "a folder", "HOST:PORT, such as 10.0.0.9:9100", "a printer's name (lpstat -p)"};
+const char *const labelChoices[] = {QT_TRANSLATE_NOOP("SetupPanel", "No labels"),
+                                    QT_TRANSLATE_NOOP("SetupPanel", "PDF files in a folder"),
+                                    QT_TRANSLATE_NOOP("SetupPanel", "ZPL printer"),
+                                    QT_TRANSLATE_NOOP("SetupPanel", "CUPS printer")};
+const char *const labelHints[] = {"", QT_TRANSLATE_NOOP("SetupPanel", "a folder"),
+                                  QT_TRANSLATE_NOOP("SetupPanel", "HOST:PORT, such as 10.0.0.9:9100"),
+                                  QT_TRANSLATE_NOOP("SetupPanel", "a printer's name (lpstat -p)")};
 
 QStringList tickedPorts(const QListWidget *list)
 {
@@ -46,10 +51,10 @@ QListWidgetItem *portItem(const QString &port, bool ticked)
 } // namespace
 
 SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
-    : QGroupBox(QStringLiteral("Set-up"), parent)
+    : QGroupBox(tr("Set-up"), parent)
     , m_env(std::move(env))
-    , m_plan(fileField("lineEdit_plan", QStringLiteral("Plan file")))
-    , m_audit(fileField("lineEdit_audit", QStringLiteral("Audit file")))
+    , m_plan(fileField("lineEdit_plan", tr("Plan file")))
+    , m_audit(fileField("lineEdit_audit", tr("Audit file")))
     , m_station(new QLineEdit(this))
     , m_labels(new QComboBox(this))
     , m_labelDestination(new QLineEdit(this))
@@ -61,35 +66,35 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
 {
     setObjectName(QStringLiteral("groupBox_setup"));
     m_station->setObjectName(QStringLiteral("lineEdit_station"));
-    m_station->setAccessibleName(QStringLiteral("Station name"));
+    m_station->setAccessibleName(tr("Station name"));
     m_station->setPlaceholderText(m_env.localHostName ? m_env.localHostName() : QString());
     m_labels->setObjectName(QStringLiteral("comboBox_labels"));
-    m_labels->setAccessibleName(QStringLiteral("Labels for the modules that pass"));
+    m_labels->setAccessibleName(tr("Labels for the modules that pass"));
     for (const char *choice : labelChoices)
-        m_labels->addItem(QLatin1String(choice));
+        m_labels->addItem(tr(choice));
     m_labelDestination->setObjectName(QStringLiteral("lineEdit_labelDestination"));
-    m_labelDestination->setAccessibleName(QStringLiteral("Where the labels go"));
+    m_labelDestination->setAccessibleName(tr("Where the labels go"));
     m_serial->setObjectName(QStringLiteral("comboBox_serial"));
-    m_serial->setAccessibleName(QStringLiteral("The units' serial numbers"));
-    m_serial->addItems({QStringLiteral("No serials"), QStringLiteral("Serial when scanned"),
-                        QStringLiteral("Serial required")});
+    m_serial->setAccessibleName(tr("The units' serial numbers"));
+    m_serial->addItems({tr("No serials"), tr("Serial when scanned"),
+                        tr("Serial required")});
     m_serialPattern->setObjectName(QStringLiteral("lineEdit_serialPattern"));
-    m_serialPattern->setAccessibleName(QStringLiteral("Pattern a serial must match"));
-    m_serialPattern->setPlaceholderText(QStringLiteral("pattern, e.g. SN-[0-9]{6}"));
+    m_serialPattern->setAccessibleName(tr("Pattern a serial must match"));
+    m_serialPattern->setPlaceholderText(tr("pattern, e.g. SN-[0-9]{6}"));
     m_ports->setObjectName(QStringLiteral("list_ports"));
-    m_ports->setAccessibleName(QStringLiteral("Serial ports: tick one for each lane"));
+    m_ports->setAccessibleName(tr("Serial ports: tick one for each lane"));
     m_ports->setMinimumHeight(m_ports->fontMetrics().height() * visiblePortRows);
     m_typedPort->setObjectName(QStringLiteral("lineEdit_typedPort"));
-    m_typedPort->setAccessibleName(QStringLiteral("Port to add, by device path"));
+    m_typedPort->setAccessibleName(tr("Port to add, by device path"));
     m_typedPort->setPlaceholderText(QStringLiteral("/dev/serial/by-id/…"));
 
-    auto *browsePlan = new QPushButton(QStringLiteral("Browse…"), this);
+    auto *browsePlan = new QPushButton(tr("Browse…"), this);
     browsePlan->setObjectName(QStringLiteral("pushButton_plan"));
-    browsePlan->setAccessibleName(QStringLiteral("Choose the plan file"));
-    auto *browseAudit = new QPushButton(QStringLiteral("Browse…"), this);
+    browsePlan->setAccessibleName(tr("Choose the plan file"));
+    auto *browseAudit = new QPushButton(tr("Browse…"), this);
     browseAudit->setObjectName(QStringLiteral("pushButton_audit"));
-    browseAudit->setAccessibleName(QStringLiteral("Choose the audit file"));
-    auto *add = new QPushButton(QStringLiteral("Add port"), this);
+    browseAudit->setAccessibleName(tr("Choose the audit file"));
+    auto *add = new QPushButton(tr("Add port"), this);
     add->setObjectName(QStringLiteral("pushButton_addPort"));
 
     m_instructions = fileField("lineEdit_instructions", tr("Instructions file"));
@@ -99,8 +104,8 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     m_ackFail->setObjectName(QStringLiteral("checkBox_ackFail"));
     m_ackFail->setToolTip(tr("The lane takes no next module until the operator clicks its tile, presses Enter or "
                              "scans %1").arg(QLatin1String(Instructions::acknowledgeCode)));
-    m_roster = fileField("lineEdit_roster", QStringLiteral("Roster file"));
-    m_roster->setPlaceholderText(QStringLiteral("none: the operator types a name; with one, operators sign in with their badge"));
+    m_roster = fileField("lineEdit_roster", tr("Roster file"));
+    m_roster->setPlaceholderText(tr("none: the operator types a name; with one, operators sign in with their badge"));
     layOut(browsePlan, browseAudit, add);
 
     connect(browsePlan, &QPushButton::clicked, this, [this] { browse(m_plan, false); });
@@ -109,15 +114,15 @@ SetupPanel::SetupPanel(HostEnvironment env, QWidget *parent)
     connect(m_typedPort, &QLineEdit::returnPressed, this, [this] { addPort(m_typedPort->text().trimmed()); });
     connect(m_labels, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int kind) {
         m_labelDestination->setEnabled(kind != 0);
-        m_labelDestination->setPlaceholderText(QLatin1String(labelHints[kind]));
+        m_labelDestination->setPlaceholderText(kind == 0 ? QString() : tr(labelHints[kind]));
     });
     m_labelDestination->setEnabled(false);
-    m_plan->setPlaceholderText(QStringLiteral("a CSV file, or postgresql://… for a plan several benches share"));
+    m_plan->setPlaceholderText(tr("a CSV file, or postgresql://… for a plan several benches share"));
     // A plan in a database keeps its audit there too.
     connect(m_plan, &QLineEdit::textChanged, this, [this] {
         const bool database = DatabaseUri::isUri(m_plan->text().trimmed());
         m_audit->setEnabled(!database);
-        m_audit->setPlaceholderText(database ? QStringLiteral("in the database, with the plan") : QString());
+        m_audit->setPlaceholderText(database ? tr("in the database, with the plan") : QString());
     });
 
     // Adapters come and go: while the set-up can be changed, the list follows.
@@ -140,30 +145,30 @@ void SetupPanel::layOut(QPushButton *browsePlan, QPushButton *browseAudit, QPush
         label->setBuddy(buddy);
         return label;
     };
-    grid->addWidget(caption(QStringLiteral("&Plan:"), m_plan), 0, 0);
+    grid->addWidget(caption(tr("&Plan:"), m_plan), 0, 0);
     grid->addWidget(m_plan, 0, 1);
     grid->addWidget(browsePlan, 0, 2);
-    grid->addWidget(caption(QStringLiteral("&Audit:"), m_audit), 1, 0);
+    grid->addWidget(caption(tr("&Audit:"), m_audit), 1, 0);
     grid->addWidget(m_audit, 1, 1);
     grid->addWidget(browseAudit, 1, 2);
     // The roster beside the station: the two say who works here.
     auto *names = new QHBoxLayout;
     names->addWidget(m_station, 1);
-    names->addWidget(caption(QStringLiteral("Roste&r:"), m_roster));
+    names->addWidget(caption(tr("Roste&r:"), m_roster));
     names->addWidget(m_roster, 2);
-    grid->addWidget(caption(QStringLiteral("S&tation:"), m_station), 2, 0);
+    grid->addWidget(caption(tr("S&tation:"), m_station), 2, 0);
     grid->addLayout(names, 2, 1, 1, 2);
     auto *labels = new QHBoxLayout;
     labels->addWidget(m_labels);
     labels->addWidget(m_labelDestination, 1);
-    grid->addWidget(caption(QStringLiteral("La&bels:"), m_labels), 3, 0);
+    grid->addWidget(caption(tr("La&bels:"), m_labels), 3, 0);
     grid->addLayout(labels, 3, 1, 1, 2);
     auto *serials = new QHBoxLayout;
     serials->addWidget(m_serial);
     serials->addWidget(m_serialPattern, 1);
-    grid->addWidget(caption(QStringLiteral("Se&rials:"), m_serial), 4, 0);
+    grid->addWidget(caption(tr("Se&rials:"), m_serial), 4, 0);
     grid->addLayout(serials, 4, 1, 1, 2);
-    grid->addWidget(caption(QStringLiteral("&Lanes:"), m_ports), 0, 3);
+    grid->addWidget(caption(tr("&Lanes:"), m_ports), 0, 3);
     grid->addWidget(m_ports, 0, 4, 3, 2);
     grid->addWidget(m_typedPort, 3, 4);
     grid->addWidget(add, 3, 5);
@@ -199,11 +204,11 @@ void SetupPanel::browse(QLineEdit *field, bool audit)
                               : QFileInfo(field->text()).absolutePath();
     // An audit is appended to, or made: choosing an existing one is no
     // overwrite.
-    const QString path = audit ? QFileDialog::getSaveFileName(this, QStringLiteral("Audit file"), start,
-                                                              QStringLiteral("Audit (*.jsonl);;All files (*)"), nullptr,
+    const QString path = audit ? QFileDialog::getSaveFileName(this, tr("Audit file"), start,
+                                                              tr("Audit (*.jsonl);;All files (*)"), nullptr,
                                                               QFileDialog::DontConfirmOverwrite)
-                               : QFileDialog::getOpenFileName(this, QStringLiteral("Plan"), start,
-                                                              QStringLiteral("Plans (*.csv);;All files (*)"));
+                               : QFileDialog::getOpenFileName(this, tr("Plan"), start,
+                                                              tr("Plans (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
     field->setText(path);

@@ -20,18 +20,18 @@ SignInDialog::SignInDialog(QWidget *parent, const QString &title, const QString 
     if (askName) {
         m_name = new QLineEdit(this);
         m_name->setObjectName(QStringLiteral("lineEdit_shiftName"));
-        m_name->setAccessibleName(QStringLiteral("The shift's name"));
-        m_name->setPlaceholderText(QStringLiteral("may be left empty"));
-        layout->addRow(QStringLiteral("Shift:"), m_name);
+        m_name->setAccessibleName(tr("The shift's name"));
+        m_name->setPlaceholderText(tr("may be left empty"));
+        layout->addRow(tr("Shift:"), m_name);
     }
     if (askBadge) {
         m_badge = new QLineEdit(this);
         m_badge->setObjectName(QStringLiteral("lineEdit_badge"));
-        m_badge->setAccessibleName(QStringLiteral("Badge code"));
+        m_badge->setAccessibleName(tr("Badge code"));
         // Never shown, never offered back by an input method.
         m_badge->setEchoMode(QLineEdit::Password);
         m_badge->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
-        layout->addRow(QStringLiteral("Badge:"), m_badge);
+        layout->addRow(tr("Badge:"), m_badge);
     }
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("confirm"));

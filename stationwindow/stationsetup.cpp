@@ -112,32 +112,32 @@ bool StationSetup::usesDatabase() const
 QString StationSetup::problem() const
 {
     if (planPath.trimmed().isEmpty())
-        return QStringLiteral("Choose the plan: a CSV file, or the postgresql:// URI of a plan several benches share.");
+        return QCoreApplication::translate("StationSetup", "Choose the plan: a CSV file, or the postgresql:// URI of a plan several benches share.");
     QString error;
     if (usesDatabase() && !DatabaseUri::parse(planPath.trimmed(), &error))
-        return QStringLiteral("Plan: %1.").arg(printable(error));
+        return QCoreApplication::translate("StationSetup", "Plan: %1.").arg(printable(error));
     if (!usesDatabase() && auditPath.trimmed().isEmpty())
-        return QStringLiteral("Choose the audit file (JSON lines; a new file is created).");
-    if (!recordName(station, QStringLiteral("Station"), &error) || !recordName(operatorName, QStringLiteral("Operator"), &error))
+        return QCoreApplication::translate("StationSetup", "Choose the audit file (JSON lines; a new file is created).");
+    if (!recordName(station, QCoreApplication::translate("StationSetup", "Station"), &error) || !recordName(operatorName, QCoreApplication::translate("StationSetup", "Operator"), &error))
         return error + QLatin1Char('.');
     if (ports.isEmpty())
-        return QStringLiteral("Tick or type at least one serial port: each is a lane.");
+        return QCoreApplication::translate("StationSetup", "Tick or type at least one serial port: each is a lane.");
     // ttyUSB0, /dev/ttyUSB0 and a link to it are one device: two lanes on
     // it would each take the other's answers.
     QHash<QString, QString> seen;
     for (const QString &port : ports) {
         const QString device = resolvedPortPath(port);
         if (seen.contains(device)) {
-            return QStringLiteral("%1 and %2 are the same port (%3); give each port once.")
+            return QCoreApplication::translate("StationSetup", "%1 and %2 are the same port (%3); give each port once.")
                 .arg(printable(seen.value(device)), printable(port), printable(device));
         }
         seen.insert(device, port);
     }
     if (labels != Labels::None && !labelTarget(&error))
-        return QStringLiteral("Labels: %1.").arg(printable(error));
+        return QCoreApplication::translate("StationSetup", "Labels: %1.").arg(printable(error));
     const QRegularExpression pattern(serialPattern);
     if (!serialPattern.isEmpty() && !pattern.isValid()) {
-        return QStringLiteral("Serial pattern \"%1\": %2 at character %3.")
+        return QCoreApplication::translate("StationSetup", "Serial pattern \"%1\": %2 at character %3.")
             .arg(printable(serialPattern), pattern.errorString()).arg(pattern.patternErrorOffset());
     }
     if (!instructionsPath.isEmpty() && !Instructions::fromFile(instructionsPath, &error)) {

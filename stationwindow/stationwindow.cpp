@@ -71,22 +71,22 @@ StationWindow::StationWindow(HostEnvironment env, TonePlayer play, QWidget *pare
     : QMainWindow(parent)
     , m_env(std::move(env))
     , m_setup(new SetupPanel(m_env, this))
-    , m_start(new QPushButton(QStringLiteral("Start"), this))
-    , m_stop(new QPushButton(QStringLiteral("Stop"), this))
-    , m_report(new QPushButton(QStringLiteral("Report"), this))
+    , m_start(new QPushButton(tr("Start"), this))
+    , m_stop(new QPushButton(tr("Stop"), this))
+    , m_report(new QPushButton(tr("Report"), this))
     , m_sound(new SoundCues(std::move(play), this))
     , m_message(new QLabel(this))
     , m_tick(new QTimer(this))
 {
-    setWindowTitle(QStringLiteral("VeV-Idire Station"));
+    setWindowTitle(tr("VeV-Idire Station"));
     setWindowIcon(QIcon(QStringLiteral(":/cloudConfigured/icon.png")));
     m_start->setObjectName(QStringLiteral("pushButton_start"));
-    m_start->setToolTip(QStringLiteral("Start the run (Space or Enter)"));
+    m_start->setToolTip(tr("Start the run (Space or Enter)"));
     m_stop->setObjectName(QStringLiteral("pushButton_stop"));
-    m_stop->setToolTip(QStringLiteral("Finish and record the modules in hand, then stop (Escape asks first)"));
+    m_stop->setToolTip(tr("Finish and record the modules in hand, then stop (Escape asks first)"));
     m_stop->setEnabled(false);
     m_report->setObjectName(QStringLiteral("pushButton_report"));
-    m_report->setToolTip(QStringLiteral("The line report of the plan as a page in the browser: yield, failures by code, "
+    m_report->setToolTip(tr("The line report of the plan as a page in the browser: yield, failures by code, "
                                         "output by station and every unit"));
     m_message->setObjectName(QStringLiteral("label_message"));
     m_message->setWordWrap(true);
@@ -104,7 +104,7 @@ StationWindow::StationWindow(HostEnvironment env, TonePlayer play, QWidget *pare
     m_tileArea->setObjectName(QStringLiteral("tiles"));
     m_tiles = new QGridLayout(m_tileArea);
     m_tiles->setContentsMargins(0, 0, 0, 0);
-    m_noTiles = new QLabel(QStringLiteral("Tick a port for each lane and press Start."), m_tileArea);
+    m_noTiles = new QLabel(tr("Tick a port for each lane and press Start."), m_tileArea);
     m_noTiles->setAlignment(Qt::AlignCenter);
     m_tiles->addWidget(m_noTiles, 0, 0);
 
@@ -126,7 +126,7 @@ StationWindow::StationWindow(HostEnvironment env, TonePlayer play, QWidget *pare
     if (m_settings)
         remembered.load(*m_settings);
     else
-        showMessage(QStringLiteral("Settings not used: %1; the set-up is not remembered.").arg(why), true);
+        showMessage(tr("Settings not used: %1; the set-up is not remembered.").arg(why), true);
     m_setup->setSetup(remembered);
     m_sound->setTones(remembered.passTone, remembered.bell);
 
@@ -164,11 +164,11 @@ QWidget *StationWindow::buildSummary()
     grid->setContentsMargins(0, 0, 0, 0);
     m_progress = new QProgressBar(summary);
     m_progress->setObjectName(QStringLiteral("progress_plan"));
-    m_progress->setAccessibleName(QStringLiteral("Plan progress"));
-    m_progress->setFormat(QStringLiteral("%v of %m passed"));
+    m_progress->setAccessibleName(tr("Plan progress"));
+    m_progress->setFormat(tr("%v of %m passed"));
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
-    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(QStringLiteral("100000 of 100000 passed"))
+    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(tr("100000 of 100000 passed"))
                                 + 2 * m_progress->fontMetrics().averageCharWidth());
     m_planText = new QLabel(summary);
     m_planText->setObjectName(QStringLiteral("label_plan"));
@@ -230,7 +230,7 @@ void StationWindow::begin(const std::optional<Signer> &who)
     }
     StationSetup setup = this->setup();
     if (const QString problem = setup.problem(); !problem.isEmpty()) {
-        ended(QStringLiteral("Not started: ") + problem, true);
+        ended(tr("Not started: ") + problem, true);
         return;
     }
     if (m_settings)
@@ -244,14 +244,14 @@ void StationWindow::begin(const std::optional<Signer> &who)
     QString error;
     m_station = setup.makeStation(&error).release();
     if (!m_station) {
-        ended(QStringLiteral("Not started: ") + printable(error), true);
+        ended(tr("Not started: ") + printable(error), true);
         return;
     }
     m_station->setParent(this);
     m_scans = new ScanRouter(m_station, m_station);
     connect(m_scans, &ScanRouter::said, this, &StationWindow::showMessage);
     connect(m_station, &Station::refused, this, [this](const QString &error) {
-        ended(QStringLiteral("Not started: ") + printable(error), true);
+        ended(tr("Not started: ") + printable(error), true);
     });
     connect(m_station, &Station::started, this, &StationWindow::started);
     connect(m_station, &Station::laneChanged, this, [this](Lane *lane) {
@@ -268,15 +268,15 @@ void StationWindow::begin(const std::optional<Signer> &who)
     connect(m_station, &Station::storeFailed, this, [this](const QString &error) {
         // After the reason the run stopped: where each lane's record went.
         m_storeFailure += (m_storeFailure.isEmpty() ? QString() : QStringLiteral(" "))
-                          + printable(error) + QStringLiteral("; the run stops.");
+                          + printable(error) + tr("; the run stops.");
         showMessage(m_storeFailure, true);
     });
     connect(m_station, &Station::halted, this, [this](const QString &why) {
-        m_storeFailure = printable(why) + QStringLiteral("; nothing more is sent to any module, and the run stops.");
+        m_storeFailure = printable(why) + tr("; nothing more is sent to any module, and the run stops.");
         showMessage(m_storeFailure, true);
     });
     connect(m_station, &Station::finished, this, [this] {
-        QString text = runSummary(*m_station, QStringLiteral("Stopped"), QStringLiteral("below"));
+        QString text = runSummary(*m_station, tr("Stopped"), tr("below"));
         if (m_station->planStatus().inDoubtCount() > 0)
             text += QLatin1Char('.');
         // A store failure stays in view: it is why the run ended.
@@ -287,7 +287,7 @@ void StationWindow::begin(const std::optional<Signer> &who)
     connect(m_station->store(), &ProvisionStore::warned, this, [this](const QString &what) { m_storeWarning = what; });
     setLocked(true);
     m_stop->setEnabled(false);
-    showMessage(QStringLiteral("Opening the plan, the audit and the ports…"), false);
+    showMessage(tr("Opening the plan, the audit and the ports…"), false);
     m_station->start();
 }
 
@@ -321,10 +321,10 @@ void StationWindow::started()
     showFigures();
     showPlan(m_station->planStatus());
     if (!m_storeWarning.isEmpty()) // a set-up the station's people should hear of outranks the routine line
-        showMessage(QStringLiteral("Running on %1 lanes, but %2.").arg(lanes.size()).arg(printable(m_storeWarning)), true);
+        showMessage(tr("Running on %n lanes, but %1.", nullptr, int(lanes.size())).arg(printable(m_storeWarning)), true);
     else
-        showMessage(QStringLiteral("Running on %1 lanes. Escape stops once the modules in hand are finished.")
-                        .arg(lanes.size()), false);
+        showMessage(tr("Running on %n lanes. Escape stops once the modules in hand are finished.", nullptr,
+                           int(lanes.size())), false);
     if (m_closeWhenEnded)
         stop(); // told to go while the run was starting
 }
@@ -334,7 +334,7 @@ void StationWindow::stop()
     if (!isRunning())
         return;
     m_stop->setEnabled(false);
-    showMessage(QStringLiteral("Stopping: the lanes finish and record the modules in hand…"), false);
+    showMessage(tr("Stopping: the lanes finish and record the modules in hand…"), false);
     m_station->stop();
 }
 
@@ -375,6 +375,9 @@ void StationWindow::ended(const QString &message, bool problem)
 void StationWindow::setLocked(bool locked)
 {
     m_setup->setEnabled(!locked && (!m_hasRoster || m_setupOpen));
+    // A run's set-up cannot change: its room goes to the tiles, so that a
+    // FAIL's lines fit a small screen in any language.
+    m_setup->setVisible(!locked);
     m_changeSetup->setEnabled(!locked && m_hasRoster && !m_setupOpen);
     m_newShift->setEnabled(!locked);
     m_start->setEnabled(!locked);
@@ -396,7 +399,7 @@ void StationWindow::showPlan(const StoreStatus &status)
 {
     m_progress->setRange(0, std::max(1, status.rows));
     m_progress->setValue(status.passed);
-    m_planText->setText(QStringLiteral("Plan: %1 of %2 passed, %3 left, %4 in doubt")
+    m_planText->setText(tr("Plan: %1 of %2 passed, %3 left, %4 in doubt")
                             .arg(status.passed).arg(status.rows).arg(status.open).arg(status.inDoubtCount()));
 
     m_tables->showStatus(status);
@@ -405,16 +408,16 @@ void StationWindow::showPlan(const StoreStatus &status)
 void StationWindow::showFigures()
 {
     const qint64 ms = m_elapsed.isValid() ? m_elapsed.elapsed() : m_lastElapsedMs;
-    m_elapsedText->setText(QStringLiteral("Elapsed %1").arg(clock(ms)));
+    m_elapsedText->setText(tr("Elapsed %1").arg(clock(ms)));
 }
 
 // --- Asking ------------------------------------------------------------------------
 
 void StationWindow::askToStop(bool thenClose)
 {
-    ask(this, "box_stop", QStringLiteral("Stop the run"),
-        QStringLiteral("Stop the run? Each lane first finishes and records the module in hand."),
-        thenClose ? QStringLiteral("Stop and close") : QStringLiteral("Stop"), [this, thenClose] {
+    ask(this, "box_stop", tr("Stop the run"),
+        tr("Stop the run? Each lane first finishes and records the module in hand."),
+        thenClose ? tr("Stop and close") : tr("Stop"), [this, thenClose] {
             if (thenClose)
                 m_closeWhenEnded = true;
             stop();

@@ -11,6 +11,7 @@
 #include "rosterfixture.h"
 #include "simprocess.h"
 #include "simulatedline.h"
+#include "stationfixture.h"
 #include "plan/auditfile.h"
 #include "store/filestore.h"
 #include "stationwindow/lanetile.h"
@@ -103,29 +104,6 @@ void releaseRow(const QWidget &window, int row)
 {
     table(window, "table_doubt")->selectRow(row);
     window.findChild<QAbstractButton *>(QStringLiteral("pushButton_release"))->click();
-}
-
-// A plan of four rows whose audit holds a pass and a failure still in doubt.
-QString planWithAFailure(const QTemporaryDir &dir)
-{
-    OutcomeRecord failed {2, QStringLiteral("/dev/ttyUSB1"), {}, settings(QStringLiteral("10.0.5.22"), QStringLiteral("02:00:00:00:10:02")),
-                          settings(QStringLiteral("192.168.1.20"), QStringLiteral("02:00:00:00:10:02")), Result::Fail,
-                          QStringLiteral("IP address reads back \"192.168.1.20\" instead of \"10.0.5.22\""), {}};
-    OutcomeRecord passed = failed;
-    passed.row = 1;
-    passed.written = passed.readBack = settings(QStringLiteral("10.0.5.21"), QStringLiteral("02:00:00:00:10:01"));
-    passed.result = Result::Pass;
-    passed.reason.clear();
-    QByteArray audit;
-    QByteArray prev = firstPrev;
-    for (const AuditBody &body : {AuditBody(passed), AuditBody(failed)}) {
-        const QByteArray line = auditLine({QStringLiteral("2026-12-09T05:00:00.000Z"), QStringLiteral("bench-1"),
-                                           QStringLiteral("Ana"), {}, body}, prev);
-        audit += line + '\n';
-        prev = chainHash(line);
-    }
-    writeFile(dir, QStringLiteral("audit.jsonl"), audit);
-    return writeFile(dir, QStringLiteral("plan.csv"), plan4);
 }
 
 // A tile shows a module's row and reason only while that module is on:

@@ -3,15 +3,23 @@
 // --help, --version and --language without a window.
 
 #include "desktop/language.h"
+#include "cuttext.h"
 #include "fakehost.h"
 #include "programrun.h"
+#include "simulatedline.h"
+#include "stationfixture.h"
+#include "stationtext/lanestate.h"
+#include "stationwindow/lanetile.h"
+#include "stationwindow/stationwindow.h"
 #include "window/cloudconfigured.h"
 #include "window/formfit.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTranslator>
@@ -25,6 +33,7 @@ const QStringList languages {"de", "es", "zh_CN"};
 struct Entry {
     QString context, source, translation;
     bool finished = false;
+    bool counted = false; // with %n, in forms by count
 };
 
 // An element's text, where a carriage return is <byte value="xd"/>.
@@ -34,6 +43,8 @@ QString textOf(QXmlStreamReader &xml)
     while (!xml.atEnd() && (xml.readNext() != QXmlStreamReader::EndElement || xml.name() == QLatin1String("byte"))) {
         if (xml.isCharacters())
             text += xml.text();
+        else if (xml.isStartElement() && xml.name() == QLatin1String("numerusform"))
+            return textOf(xml); // a count's first form
         else if (xml.isStartElement())
             text += QChar(xml.attributes().value(QLatin1String("value")).mid(1).toUInt(nullptr, 16));
     }
@@ -53,8 +64,10 @@ QList<Entry> entriesOf(const QString &catalog, const QString &language)
             continue;
         if (xml.name() == QLatin1String("name"))
             context = xml.readElementText();
+        else if (xml.name() == QLatin1String("message"))
+            entries.append({context, {}, {}, false, xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes")});
         else if (xml.name() == QLatin1String("source"))
-            entries.append({context, textOf(xml), {}});
+            entries.last().source = textOf(xml);
         else if (xml.name() == QLatin1String("translation")) {
             entries.last().finished = xml.attributes().value(QLatin1String("type")).isEmpty();
             entries.last().translation = textOf(xml);
@@ -72,8 +85,19 @@ QStringList placeholders(const QString &text)
     return found;
 }
 
-// The window's visible texts by object name (its title under ""), and
-// those not shown in full, in width or height, or outside their parent.
+// Where a widget is in its window, the same in every language: its
+// object name and its place among its parent's children, up the tree.
+QString placeOf(const QWidget &window, const QObject *object)
+{
+    QString place;
+    for (; object && object != &window; object = object->parent())
+        place.prepend(QStringLiteral("/%1#%2").arg(object->objectName()).arg(object->parent()->children().indexOf(const_cast<QObject *>(object))));
+    return place;
+}
+
+// The window's visible texts by their place (its title under ""), table
+// headers' sections too, and those not shown in full, in width or height,
+// or outside their parent, as a form measures them.
 QHash<QString, QString> visibleTexts(const QWidget &window, QStringList *cut)
 {
     QHash<QString, QString> texts {{QString(), window.windowTitle()}};
@@ -81,16 +105,104 @@ QHash<QString, QString> visibleTexts(const QWidget &window, QStringList *cut)
         const auto *button = qobject_cast<const QAbstractButton *>(widget);
         const auto *label = qobject_cast<const QLabel *>(widget);
         const auto *group = qobject_cast<const QGroupBox *>(widget);
+        const auto *header = qobject_cast<const QHeaderView *>(widget);
+        if (header && header->isVisible() && header->orientation() == Qt::Horizontal) {
+            for (int section = 0; section < header->count(); ++section)
+                texts.insert(placeOf(window, widget) + QString::number(section), header->model()->headerData(section, Qt::Horizontal).toString());
+        }
         const QString text = button ? button->text() : label ? label->text() : group ? group->title() : QString();
         if (!widget->isVisible() || text.isEmpty())
             continue;
-        texts.insert(widget->objectName(), text);
+        texts.insert(placeOf(window, widget), text);
         if (textWidthNeeded(widget) > widget->width() || !textFitsHeight(widget)
             || !widget->parentWidget()->rect().contains(widget->geometry()))
             *cut << widget->objectName();
     }
     return texts;
 }
+
+// A window as an operator finds it: the configuration window just opened;
+// the station window on a shift's files (a pass, a failure in doubt), two
+// lanes running, one showing PASS and the other FAIL.
+class Scene
+{
+public:
+    explicit Scene(const QString &window) : m_station(window == QLatin1String("station")) {}
+
+    QWidget *open()
+    {
+        m_window.reset();
+        if (!m_station) {
+            m_window = std::make_unique<cloudConfigured>(m_host.environment());
+            m_window->show();
+            return m_window.get();
+        }
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_passing = std::make_unique<SimulatedLine>(ModuleSimulator::Options());
+        ModuleSimulator::Options lying;
+        lying.ignoreWrites = true;
+        m_failing = std::make_unique<SimulatedLine>(lying);
+        SettingValues other = ModuleSimulator::defaultSettings();
+        valueOf(other, Setting::MacAddress) = QStringLiteral("02:00:00:00:99:01");
+        m_failing->modules = std::make_unique<ModuleSimulator>(m_failing->line.fd(), lying, other, m_failing->logStream);
+        StationSetup setup;
+        // Rows enough that the plan is not used up while the verdicts show.
+        planWithAFailure(*m_dir);
+        setup.planPath = writeFile(*m_dir, QStringLiteral("plan.csv"), plan4 + "10.0.5.25,10.0.5.1,502,02:00:00:00:10:05\n"
+                                                                          "10.0.5.26,10.0.5.1,502,02:00:00:00:10:06\n");
+        setup.auditPath = m_dir->filePath(QStringLiteral("audit.jsonl"));
+        setup.station = QStringLiteral("bench-1");
+        setup.operatorName = QStringLiteral("Ana");
+        setup.ports = QStringList {m_passing->line.devicePath(), m_failing->line.devicePath()};
+        auto *station = new StationWindow(m_host.environment(), {});
+        m_window.reset(station);
+        station->setSetup(setup);
+        station->show();
+        station->start();
+        const bool shown = QTest::qWaitFor([station] {
+            QList<LaneState> states;
+            for (const LaneTile *tile : station->findChildren<LaneTile *>())
+                states << tile->state();
+            std::sort(states.begin(), states.end());
+            return states == QList<LaneState> {LaneState::Pass, LaneState::Fail};
+        }, 20000);
+        return shown ? station : nullptr;
+    }
+
+    // False: the run did not stop.
+    bool close()
+    {
+        auto *station = qobject_cast<StationWindow *>(m_window.get());
+        if (station)
+            station->stop();
+        const bool stopped = !station || QTest::qWaitFor([station] { return !station->isRunning(); }, 20000);
+        m_window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The lanes go by their ports' names: the next scene's lines get the
+        // same ones.
+        m_passing.reset();
+        m_failing.reset();
+        return stopped;
+    }
+
+    // Texts that are the same in every language: those of data the window
+    // shows, such as the engine's reason for a failure, kept in English in
+    // the audit.
+    QStringList data() const
+    {
+        QStringList texts;
+        for (const QLabel *label : m_window->findChildren<QLabel *>(QStringLiteral("tile_reason")))
+            texts << label->text();
+        return texts;
+    }
+
+private:
+    bool m_station;
+    FakeHost m_host;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SimulatedLine> m_passing, m_failing;
+    std::unique_ptr<QWidget> m_window;
+};
 
 } // namespace
 
@@ -101,8 +213,8 @@ class TestTranslations : public QObject
 private slots:
     void entriesAreTranslated_data();
     void entriesAreTranslated();
-    void configurationWindowInEachLanguage_data();
-    void configurationWindowInEachLanguage();
+    void windowInEachLanguage_data();
+    void windowInEachLanguage();
     void programsAnswerWithoutAWindow_data();
     void programsAnswerWithoutAWindow();
 };
@@ -130,7 +242,8 @@ void TestTranslations::entriesAreTranslated()
     for (const Entry &entry : entries) {
         QVERIFY2(entry.finished && !entry.translation.trimmed().isEmpty(), qPrintable(entry.source));
         QCOMPARE(placeholders(entry.translation), placeholders(entry.source));
-        QCOMPARE(built.translate(qPrintable(entry.context), entry.source.toUtf8().constData()), entry.translation);
+        QCOMPARE(built.translate(qPrintable(entry.context), entry.source.toUtf8().constData(), nullptr, entry.counted ? 1 : -1),
+                 entry.translation);
         copied += entry.translation == entry.source ? 1 : 0;
     }
     // A copied English text is no translation; a few names (MAC) are the
@@ -138,47 +251,75 @@ void TestTranslations::entriesAreTranslated()
     QVERIFY2(copied * 10 <= entries.size(), qPrintable(QStringLiteral("%1 of %2 as in English").arg(copied).arg(entries.size())));
 }
 
-void TestTranslations::configurationWindowInEachLanguage_data()
+void TestTranslations::windowInEachLanguage_data()
 {
+    QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("language");
-    for (const QString &language : languages)
-        QTest::newRow(qPrintable(language)) << language;
+    for (const char *window : {"configuration", "station"}) {
+        for (const QString &language : languages)
+            QTest::addRow("%s %s", window, qPrintable(language)) << QString::fromLatin1(window) << language;
+    }
 }
 
-void TestTranslations::configurationWindowInEachLanguage()
+void TestTranslations::windowInEachLanguage()
 {
+    QFETCH(QString, window);
     QFETCH(QString, language);
-    FakeHost host;
-    cloudConfigured english(host.environment());
-    english.show();
+    const bool station = window == QLatin1String("station");
+    const QString catalog = station ? QStringLiteral("vev-station") : QStringLiteral("vev-config");
+    // The station window at a desktop's usual type (the configuration window
+    // keeps the platform's).
+    const QFont platform = QApplication::font();
+    const auto restoreFont = qScopeGuard([&platform] { QApplication::setFont(platform); });
+    if (station)
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    Scene scene(window);
+    QWidget *english = scene.open();
+    QVERIFY(english);
     QStringList cut;
-    const QHash<QString, QString> englishTexts = visibleTexts(english, &cut);
+    const QHash<QString, QString> englishTexts = visibleTexts(*english, &cut);
+    QVERIFY(scene.close());
+    // A text translated as in English on purpose (MAC, IP), or data.
     QStringList sameOnPurpose;
-    for (const Entry &entry : entriesOf(QStringLiteral("vev-config"), language)) {
+    for (const Entry &entry : entriesOf(catalog, language)) {
         if (entry.translation == entry.source)
             sameOnPurpose << entry.source;
     }
 
-    QCOMPARE(installTranslations(QStringLiteral("vev-config"), language), language);
+    QCOMPARE(installTranslations(catalog, language), language);
     const auto backToEnglish = qScopeGuard([] {
         qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>());
         QLocale::setDefault(QLocale::c());
     });
-    cloudConfigured window(host.environment());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QWidget *translated = scene.open();
+    QVERIFY(translated);
+    QVERIFY(QTest::qWaitForWindowExposed(translated));
+    sameOnPurpose << scene.data();
     cut.clear();
-    const QHash<QString, QString> texts = visibleTexts(window, &cut);
+    const QHash<QString, QString> texts = visibleTexts(*translated, &cut);
     QCOMPARE(texts.size(), englishTexts.size());
     for (auto text = texts.cbegin(); text != texts.cend(); ++text) {
+        QVERIFY2(englishTexts.contains(text.key()), qPrintable(text.key()));
         QVERIFY2(text.value() != englishTexts.value(text.key()) || sameOnPurpose.contains(text.value()),
                  qPrintable(QStringLiteral("%1 left in English: %2").arg(text.key(), text.value())));
     }
-    // Within 1024 x 768, every text whole; the open port's Close too.
-    QVERIFY(window.frameGeometry().width() <= 1024 && window.frameGeometry().height() <= 768);
-    window.findChild<QAbstractButton *>(QStringLiteral("pushButton_Open"))->setText(cloudConfigured::tr("Close"));
-    visibleTexts(window, &cut);
-    QCOMPARE(cut, QStringList());
+    if (station) {
+        // Every state's banner in the language, whichever the lanes show.
+        for (const LaneStateStyle &style : laneStates)
+            QVERIFY2(bannerOf(style.state) != QLatin1String(style.word), style.word);
+        // At 1024 x 768, every text whole.
+        translated->resize(1024, 768);
+        QTRY_COMPARE(translated->size(), QSize(1024, 768));
+        cut = cutTexts(translated);
+    } else {
+        // Within 1024 x 768, every text whole; the open port's Close too.
+        QVERIFY(translated->frameGeometry().width() <= 1024 && translated->frameGeometry().height() <= 768);
+        translated->findChild<QAbstractButton *>(QStringLiteral("pushButton_Open"))->setText(cloudConfigured::tr("Close"));
+        cut.clear();
+        visibleTexts(*translated, &cut);
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    QVERIFY(scene.close());
     // Chinese characters have a font to be drawn with.
     QVERIFY(!QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty());
 }
