@@ -84,6 +84,7 @@ void GlancePanel::refresh(const StationSetup &setup)
 void GlancePanel::count(const StationSetup &setup)
 {
     m_counting = true;
+    m_took.start();
     m_last = setup;
     const QString station = setup.stationName();
     const report::Options options = report::glanceOptions(station);
@@ -137,13 +138,18 @@ void GlancePanel::countedNow(const QString &error, std::shared_ptr<report::Repor
         m_station = station;
         show(report::glanceOf(*m_report, m_station, QDateTime::currentMSecsSinceEpoch()));
     }
-    if (m_again) {
+    emit counted();
+    if (!m_again)
+        return;
+    // Asked again meanwhile: counted again after a pause three times as long
+    // as the count took, so that a long audit keeps the count to a quarter
+    // of a core beside the lanes, and a short one is counted at once.
+    m_counting = true;
+    QTimer::singleShot(3 * m_took.elapsed(), this, [this] {
         const StationSetup again = *m_again;
         m_again.reset();
         count(again);
-        return;
-    }
-    emit counted();
+    });
 }
 
 void GlancePanel::show(const report::Glance &glance)

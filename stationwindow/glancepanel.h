@@ -5,12 +5,13 @@
 // (yield, passes and failures per lane, the commonest failures, the pace,
 // the rows left and the time to finish). Counted by the report from the
 // audit, off the window's thread, whenever asked (a module recorded, the
-// plan looked at again); one count at a time, the last ask counted again
-// once it ends. The pace is worked out again each minute from the last count.
+// plan looked at again); one count at a time, the last ask counted after
+// a pause three times the count's length. The pace is worked out again each minute from the last count.
 
 #include "report/glance.h"
 #include "stationwindow/stationsetup.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -47,6 +48,7 @@ private:
     std::shared_ptr<report::Report> m_report; // the last count, for the pace as time goes on
     QString m_station;
     bool m_counting = false;
+    QElapsedTimer m_took; // since the count began
     std::optional<StationSetup> m_again; // asked while counting
     std::optional<StationSetup> m_last;  // the set-up last counted
     bool m_retried = false;              // a failed count was tried again once
