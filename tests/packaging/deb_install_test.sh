@@ -36,7 +36,7 @@ status="$(dpkg --root="$root" -s vev-config)"
 grep -q "^Status: install ok installed" <<<"$status"
 
 for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/bin/vev-station usr/libexec/vev-config/vev-label \
-         usr/lib/vev-config/vev-tones.so \
+         usr/lib/vev-config/modules/vev-tones.so \
          usr/share/applications/com.telvor.VevConfig.desktop usr/share/applications/com.telvor.VevStation.desktop \
          usr/share/metainfo/com.telvor.VevConfig.metainfo.xml \
          usr/share/icons/hicolor/256x256/apps/com.telvor.VevConfig.png \
