@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLibrary>
 #include <QTimer>
 
@@ -44,6 +45,8 @@ void load(Loaded *loaded, QObject *owner)
     QLibrary module(modulePath());
     if (const auto make = reinterpret_cast<Make>(module.resolve("vevSoundCardPlayer")))
         make(owner, &loaded->play);
+    else // said once; the bell rings for every tone
+        qWarning("vev-station: the tones ring the bell: %s", qPrintable(module.errorString()));
 }
 
 } // namespace
