@@ -21,6 +21,18 @@ namespace {
 // The share of its label's room that the result's word takes.
 constexpr double roomShare = 0.8;
 
+// The banner: it takes the room the tile's layout leaves it, and its type
+// follows; it asks for no more than its smallest size, or the tile could
+// only grow. (Its size hint is that size, not none: a tile laid out by the
+// height its wrapped lines need at its width counts the banner in.)
+class BannerLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override { return minimumSize(); }
+    QSize minimumSizeHint() const override { return minimumSize(); }
+};
+
 QLabel *wrappingLabel(const char *name, QWidget *parent)
 {
     auto *label = new QLabel(parent);
@@ -64,7 +76,7 @@ LaneTile::LaneTile(const QString &port, int number, QWidget *parent)
     , m_activity(wrappingLabel("tile_activity", this))
     , m_row(wrappingLabel("tile_row", this))
     , m_before(wrappingLabel("tile_before", this))
-    , m_result(new QLabel(this))
+    , m_result(new BannerLabel(this))
     , m_reason(wrappingLabel("tile_reason", this))
     , m_scan(new QLineEdit(this))
     , m_scanRefusal(wrappingLabel("tile_scan_refusal", this))
@@ -74,6 +86,7 @@ LaneTile::LaneTile(const QString &port, int number, QWidget *parent)
     m_scan->setAccessibleName(tr("Serial of the unit on lane %1").arg(printable(port)));
     m_scan->hide();
     m_scanRefusal->setStyleSheet(QStringLiteral("color:#b71c1c;"));
+    m_scanRefusal->hide();
     m_rework->setObjectName(QStringLiteral("tile_rework"));
     m_rework->setToolTip(tr("The failed unit on this lane is back from rework: its attempts count again"));
     m_rework->hide();
@@ -105,9 +118,7 @@ LaneTile::LaneTile(const QString &port, int number, QWidget *parent)
     m_result->setObjectName(QStringLiteral("tile_result"));
     m_result->setAlignment(Qt::AlignCenter);
     m_result->setAutoFillBackground(true);
-    // The label takes the room left and its type follows; it never asks for
-    // more, or the tile could only grow.
-    m_result->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    m_result->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     QFont smallest = font();
     smallest.setBold(true);
     smallest.setPointSizeF(QFontInfo(smallest).pointSizeF() * smallestResultScale);
@@ -142,6 +153,7 @@ void LaneTile::setTakesSerials(bool takes)
 void LaneTile::setScanRefusal(const QString &why)
 {
     m_scanRefusal->setText(why.isEmpty() ? QString() : tr("Scan refused: ") + printable(why));
+    m_scanRefusal->setHidden(why.isEmpty());
     keepLinesWhole();
 }
 
@@ -191,6 +203,9 @@ void LaneTile::setStatus(const Lane::Status &status, int writingLane)
     m_scan->setPlaceholderText(m_awaitsAck ? tr("Scan %1 or press Enter to acknowledge the FAIL")
                                                  .arg(QLatin1String(Instructions::acknowledgeCode))
                                            : tr("Scan the unit's serial"));
+    // An empty line takes no room from the banner.
+    for (QLabel *label : {m_activity, m_row, m_before, m_reason})
+        label->setHidden(label->text().isEmpty());
     showView(view);
 }
 

@@ -41,6 +41,10 @@ private:
 
 // The program's player: the tones from the program's resources through
 // the sound card, or the desktop's bell where there is no sound output
-// (once for PASS, twice for FAIL). The sounds load once the event loop
-// runs, not while the window opens.
+// (once for PASS, twice for FAIL). The sound card's part is a module of
+// its own (vev-tones), loaded a second after the start or at the first
+// tone, not while the window opens; without it, the bell.
 TonePlayer systemTonePlayer(QObject *owner);
+
+// The module's player: false when it could not sound the tone.
+using SoundCardPlayer = std::function<bool(Tone)>;

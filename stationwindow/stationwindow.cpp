@@ -307,6 +307,9 @@ void StationWindow::started()
     const Instructions instructions = setup().instructions();
     const int columns = lanes.size() <= tilesInOneRow ? int(lanes.size())
                                                       : int(std::ceil(std::sqrt(double(lanes.size()))));
+    // Every lane's tile as large as the next, whatever its texts ask for.
+    for (int column = 0; column < std::max(columns, m_tiles->columnCount()); ++column)
+        m_tiles->setColumnStretch(column, column < columns ? 1 : 0);
     for (int i = 0; i < lanes.size(); ++i) {
         auto *tile = new LaneTile(lanes.at(i)->port(), i + 1, m_tileArea);
         tile->setObjectName(QStringLiteral("tile_%1").arg(i + 1));

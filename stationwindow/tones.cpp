@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The tones through the sound card, or the bell.
+// The tones through the sound card: a module of its own (vev-tones), loaded
+// by systemTonePlayer once the window is up, so that Qt Multimedia and the
+// sound server's libraries are not loaded while the window opens.
 
 #include "stationwindow/soundcues.h"
 
-#include <QApplication>
 #include <QSoundEffect>
-#include <QTimer>
 #include <QUrl>
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QAudioDeviceInfo>
@@ -13,16 +13,7 @@
 #include <QMediaDevices>
 #endif
 
-#include <memory>
-
 namespace {
-
-// The bell's second ring for FAIL comes this long after the first.
-constexpr int secondBellMs = 250;
-// The sounds load this long after the start: finding the sound server
-// takes time the window's first picture should not wait for. A tone asked
-// for before then starts the loading, and rings the bell meanwhile.
-constexpr int loadAfterMs = 1000;
 
 bool hasSoundOutput()
 {
@@ -39,36 +30,25 @@ public:
     explicit Tones(QObject *parent)
         : QObject(parent)
     {
-        QTimer::singleShot(loadAfterMs, this, &Tones::load);
-    }
-
-    void play(Tone tone)
-    {
-        load();
-        QSoundEffect *effect = tone == Tone::Pass ? m_pass : m_fail;
-        // Where no sound server answers, the effect stays loading (or
-        // fails) and would play to nobody: the bell then.
-        if (effect && effect->status() == QSoundEffect::Ready) {
-            effect->play();
-            return;
-        }
-        QApplication::beep();
-        if (tone == Tone::Fail)
-            QTimer::singleShot(secondBellMs, this, [] { QApplication::beep(); });
-    }
-
-private:
-    void load()
-    {
-        if (m_loaded)
-            return;
-        m_loaded = true;
         if (!hasSoundOutput())
             return;
         m_pass = effect(QStringLiteral("qrc:/tones/pass.wav"));
         m_fail = effect(QStringLiteral("qrc:/tones/fail.wav"));
     }
 
+    // False where it cannot: no sound output, or the sound not loaded (where
+    // no sound server answers, the effect stays loading and would play to
+    // nobody).
+    bool play(Tone tone)
+    {
+        QSoundEffect *effect = tone == Tone::Pass ? m_pass : m_fail;
+        if (!effect || effect->status() != QSoundEffect::Ready)
+            return false;
+        effect->play();
+        return true;
+    }
+
+private:
     QSoundEffect *effect(const QString &url)
     {
         auto *effect = new QSoundEffect(this);
@@ -76,15 +56,14 @@ private:
         return effect;
     }
 
-    bool m_loaded = false;
     QSoundEffect *m_pass = nullptr;
     QSoundEffect *m_fail = nullptr;
 };
 
 } // namespace
 
-TonePlayer systemTonePlayer(QObject *owner)
+extern "C" Q_DECL_EXPORT void vevSoundCardPlayer(QObject *owner, SoundCardPlayer *player)
 {
     auto *tones = new Tones(owner);
-    return [tones](Tone tone) { tones->play(tone); };
+    *player = [tones](Tone tone) { return tones->play(tone); };
 }

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QLibrary>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Tone)
@@ -59,6 +60,14 @@ void TestSound::tonesAreShortDistinctSounds()
     // Without a sound card (here) the program's player rings the bell.
     QObject owner;
     systemTonePlayer(&owner)(Tone::Fail);
+    // The sound card's module, loaded late, gives its player; without a
+    // sound card it says it could not play, and the bell rings instead.
+    QLibrary module(QStringLiteral(VEV_TONES_PATH));
+    const auto make = reinterpret_cast<void (*)(QObject *, SoundCardPlayer *)>(module.resolve("vevSoundCardPlayer"));
+    QVERIFY2(make, qPrintable(module.errorString()));
+    SoundCardPlayer play;
+    make(&owner, &play);
+    QVERIFY(play && !play(Tone::Pass));
 }
 
 QTEST_MAIN(TestSound)

@@ -453,6 +453,11 @@ void TestStationWindow::tilesThroughARun()
             QStringLiteral("Lane %1, %2: FAIL, Keep this module aside").arg(lane).arg(setup.ports.at(lane - 1))));
         QVERIFY(tile(*window, lane)->accessibleDescription().contains(failures.at(lane - 2)));
     }
+    // The tiles share the width whatever their texts, and a READY tile's
+    // empty lines take no room from its banner.
+    QVERIFY(std::abs(tile(*window, 1)->width() - tile(*window, 2)->width()) <= 1);
+    for (const QLabel *label : tile(*window, 3)->findChildren<QLabel *>())
+        QVERIFY2(label->isHidden() || !label->text().isEmpty(), qPrintable(label->objectName()));
     // The line at a glance, counted from the audit: no shift line yet, so
     // the whole of it.
     QTRY_VERIFY_WITH_TIMEOUT(text(window.get(), "label_shift").endsWith(QLatin1String("; 2 PASS, 2 FAIL")), runMs);
@@ -1109,6 +1114,17 @@ void TestStationWindow::statesWithoutALine()
     status.conflict = PlanBook::Conflict::InHand;
     const LaneView view = laneView(status, Instructions());
     QCOMPARE(bannerOf(view.state) + QLatin1Char('|') + view.action, shown);
+    // A tile as high as its lines need at its width keeps its banner's room
+    // above what to do.
+    QWidget host;
+    LaneTile tile(QStringLiteral("/dev/ttyUSB0"), 1, &host);
+    tile.setStatus(status);
+    tile.setGeometry(0, 0, 400, tile.heightForWidth(400));
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    const auto *banner = tile.findChild<QLabel *>(QStringLiteral("tile_result"));
+    QVERIFY(banner->height() >= banner->minimumHeight());
+    QVERIFY(banner->geometry().bottom() < tile.findChild<QLabel *>(QStringLiteral("tile_action"))->y());
 
     QFile readme(QStringLiteral(VEV_README));
     QVERIFY(readme.open(QIODevice::ReadOnly));

@@ -18,7 +18,9 @@ echo "built $(basename "$deb")"
 # The dependencies are computed from the binaries, not written by hand.
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-for lib in "libqt${qt_major}serialport${qt_major}" "libc6" "libqrencode" "libcups2" "libpq5"; do
+# (Qt Multimedia's from the station's tones module, which vev-station loads late.)
+for lib in "libqt${qt_major}serialport${qt_major}" "libqt${qt_major}multimedia${qt_major}" "libc6" "libqrencode" "libcups2" \
+           "libpq5"; do
     grep -q "$lib" <<<"$depends" || { echo "FAIL: Depends lacks $lib" >&2; exit 1; }
 done
 
@@ -34,6 +36,7 @@ status="$(dpkg --root="$root" -s vev-config)"
 grep -q "^Status: install ok installed" <<<"$status"
 
 for f in usr/bin/vev-config usr/bin/vev-cli usr/bin/vev-sim usr/bin/vev-station usr/libexec/vev-config/vev-label \
+         usr/lib/vev-config/modules/vev-tones.so \
          usr/share/applications/com.telvor.VevConfig.desktop usr/share/applications/com.telvor.VevStation.desktop \
          usr/share/metainfo/com.telvor.VevConfig.metainfo.xml \
          usr/share/icons/hicolor/256x256/apps/com.telvor.VevConfig.png \
