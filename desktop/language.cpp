@@ -81,8 +81,12 @@ QString installTranslations(const QString &catalog, const QString &code)
     // Qt's own texts (the standard buttons of a message box), where the
     // system has them.
     auto *qt = new QTranslator(QCoreApplication::instance());
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                 QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    const QString qtTranslations = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+#endif
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), qtTranslations))
         QCoreApplication::installTranslator(qt);
     else
         delete qt;

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QTextCodec>
 
 const std::array<LaneStateStyle, 12> laneStates {{
     {LaneState::Ready, QT_TRANSLATE_NOOP("LaneState", "READY"), "#e3e8ec", "#1c2a33", false},
@@ -128,9 +127,9 @@ const char *Instructions::key(Advice advice)
 
 std::optional<Instructions> Instructions::parse(const QByteArray &text, QString *why)
 {
-    QTextCodec::ConverterState state;
-    const QString decoded = QTextCodec::codecForName("UTF-8")->toUnicode(text.constData(), int(text.size()), &state);
-    if (state.invalidChars > 0) {
+    // Bytes that are not UTF-8 come back otherwise from the round trip.
+    const QString decoded = QString::fromUtf8(text);
+    if (decoded.toUtf8() != text) {
         *why = QCoreApplication::translate("Instructions", "not UTF-8 text");
         return std::nullopt;
     }

@@ -10,6 +10,7 @@
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QAudioDeviceInfo>
 #else
+#include <QAudioDevice>
 #include <QMediaDevices>
 #endif
 
