@@ -61,6 +61,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    QSize sizeHint() const override;
 
 private:
     void fitResultFont();
@@ -74,6 +75,8 @@ private:
     LaneState m_state = LaneState::Ready;
     bool m_awaitsAck = false;
     bool m_takesSerials = false;
+    bool m_fitting = false;  // keepLinesWhole() under way
+    int m_wholeHeight = 0;   // with every line shown, at the tile's width
     QLabel *m_port;
     QLabel *m_action;
     QLabel *m_ack;
