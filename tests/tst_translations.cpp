@@ -130,8 +130,19 @@ public:
 
     QWidget *open()
     {
-        if (m_station)
-            return m_running.open();
+        if (m_station) {
+            // With room for every line of the tiles: the texts compared are
+            // all there are, whatever their length in the language.
+            StationWindow *station = m_running.open();
+            const QSize roomy(1600, 1200);
+            if (station)
+                station->resize(roomy);
+            return station && QTest::qWaitFor([station, roomy] {
+                const QList<LaneTile *> tiles = station->findChildren<LaneTile *>();
+                return station->size() == roomy
+                       && std::all_of(tiles.cbegin(), tiles.cend(), [](const LaneTile *tile) { return tile->toolTip().isEmpty(); });
+            }) ? station : nullptr;
+        }
         m_window = std::make_unique<cloudConfigured>(m_host.environment());
         m_window->show();
         return m_window.get();
@@ -215,9 +226,11 @@ void TestTranslations::windowInEachLanguage_data()
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("language");
-    for (const char *window : {"configuration", "station"}) {
-        for (const QString &language : languages)
-            QTest::addRow("%s %s", window, qPrintable(language)) << QString::fromLatin1(window) << language;
+    QTest::addColumn<int>("points"); // the station window's type, at a desktop's usual sizes
+    for (const QString &language : languages) {
+        QTest::addRow("configuration %s", qPrintable(language)) << "configuration" << language << 0;
+        for (int points : {9, 11})
+            QTest::addRow("station %s at %d pt", qPrintable(language), points) << "station" << language << points;
     }
 }
 
@@ -225,14 +238,14 @@ void TestTranslations::windowInEachLanguage()
 {
     QFETCH(QString, window);
     QFETCH(QString, language);
+    QFETCH(int, points);
     const bool station = window == QLatin1String("station");
     const QString catalog = station ? QStringLiteral("vev-station") : QStringLiteral("vev-config");
-    // The station window at a desktop's usual type (the configuration window
-    // keeps the platform's).
+    // (The configuration window keeps the platform's type.)
     const QFont platform = QApplication::font();
     const auto restoreFont = qScopeGuard([&platform] { QApplication::setFont(platform); });
     if (station)
-        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
     Scene scene(window);
     QWidget *english = scene.open();
     QVERIFY(english);
