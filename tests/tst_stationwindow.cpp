@@ -643,6 +643,11 @@ void TestStationWindow::readableAtDesktopFonts()
         QVERIFY2(QFontInfo(banner->font()).pointSizeF() >= LaneTile::smallestResultScale * points * 0.95,
                  qPrintable(QString::number(QFontInfo(banner->font()).pointSizeF())));
         QVERIFY(lane->findChild<QLabel *>(QStringLiteral("tile_action"))->isVisible());
+        // A line with no room on the tile is in its tooltip, not lost.
+        for (const char *line : {"tile_activity", "tile_row", "tile_before"}) {
+            const auto *label = lane->findChild<QLabel *>(QLatin1String(line));
+            QVERIFY2(label->isVisible() || lane->toolTip().contains(label->text()), line);
+        }
         const auto *reason = lane->findChild<QLabel *>(QStringLiteral("tile_reason"));
         QCOMPARE(reason->isVisible() && !reason->text().isEmpty(), lane->state() == LaneState::Fail);
     }
