@@ -86,12 +86,20 @@ QStringList placeholders(const QString &text)
 }
 
 // Where a widget is in its window, the same in every language: its
-// object name and its place among its parent's children, up the tree.
-QString placeOf(const QWidget &window, const QObject *object)
+// object name and its place among its parent's widgets of its class, up
+// the tree (other objects a view makes as it goes do not move it).
+QString placeOf(const QWidget &window, const QWidget *widget)
 {
     QString place;
-    for (; object && object != &window; object = object->parent())
-        place.prepend(QStringLiteral("/%1#%2").arg(object->objectName()).arg(object->parent()->children().indexOf(const_cast<QObject *>(object))));
+    for (; widget && widget != &window; widget = widget->parentWidget()) {
+        QList<const QWidget *> alike;
+        for (const QWidget *sibling : widget->parentWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (sibling->metaObject() == widget->metaObject())
+                alike << sibling;
+        }
+        place.prepend(QStringLiteral("/%1:%2#%3").arg(widget->objectName(), QLatin1String(widget->metaObject()->className()))
+                          .arg(alike.indexOf(widget)));
+    }
     return place;
 }
 
