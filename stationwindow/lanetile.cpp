@@ -263,9 +263,49 @@ void LaneTile::resizeEvent(QResizeEvent *event)
 void LaneTile::keepLinesWhole()
 {
     // Wrapped lines take the height the tile's width leaves them, which the
-    // window's layout does not ask for: the tile asks it as its least
-    // height, so that a FAIL's long lines show whole in any language.
-    setMinimumHeight(layout()->minimumHeightForWidth(width()));
+    // window's layout does not ask for: the tile asks it itself. It must
+    // have room for its banner, what to do and a failure's reason, whole in
+    // any language; the lines that only say more (what the lane does, the
+    // row, the settings before) show while there is room for them, and go
+    // to the tile's tooltip when there is not, rather than show cut.
+    if (m_fitting)
+        return;
+    m_fitting = true;
+    // The layout's width and height are the tile's within its frame.
+    const int width = contentsRect().width();
+    const int frame = height() - contentsRect().height();
+    const auto needed = [this, width, frame] { return layout()->minimumHeightForWidth(width) + frame; };
+    for (QLabel *label : {m_reason, m_scanRefusal})
+        label->setHidden(label->text().isEmpty());
+    const QList<QLabel *> extras {m_activity, m_row, m_before}; // the first kept longest
+    for (QLabel *label : extras)
+        label->setHidden(label->text().isEmpty());
+    m_wholeHeight = needed();
+    for (QLabel *label : extras)
+        label->hide();
+    setMinimumHeight(needed());
+    QStringList left;
+    for (QLabel *label : extras) {
+        if (label->text().isEmpty())
+            continue;
+        if (left.isEmpty()) {
+            label->show();
+            if (needed() <= height())
+                continue;
+            label->hide();
+        }
+        left << label->text();
+    }
+    setToolTip(left.join(QLatin1Char('\n')));
+    updateGeometry();
+    m_fitting = false;
+}
+
+QSize LaneTile::sizeHint() const
+{
+    // As tall as all its lines, whichever show: the window's layout does
+    // not give the tile less room for having less to show in it.
+    return {QFrame::sizeHint().width(), std::max(m_wholeHeight, minimumHeight())};
 }
 
 bool LaneTile::eventFilter(QObject *watched, QEvent *event)

@@ -5,8 +5,10 @@
 // number and port, its state as one word in type as large as the tile
 // allows on the state's colour (READY, WORKING, PASS, FAIL, ...), what to
 // do next under it, the step under way, then what the lane does in full,
-// the row in hand, the module's settings before and a failure's reason. A
-// verdict shows only while its module is on the lane. A screen reader gets
+// the row in hand, the module's settings before and a failure's reason;
+// a tile short of room keeps the banner, what to do and the reason, and
+// moves the others, last first, into its tooltip. A verdict shows only
+// while its module is on the lane. A screen reader gets
 // the same: the tile's accessible name carries the lane, the state and
 // what to do, its description everything else.
 //
@@ -61,6 +63,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    QSize sizeHint() const override;
 
 private:
     void fitResultFont();
@@ -74,6 +77,8 @@ private:
     LaneState m_state = LaneState::Ready;
     bool m_awaitsAck = false;
     bool m_takesSerials = false;
+    bool m_fitting = false;  // keepLinesWhole() under way
+    int m_wholeHeight = 0;   // with every line shown, at the tile's width
     QLabel *m_port;
     QLabel *m_action;
     QLabel *m_ack;

@@ -98,7 +98,7 @@ StationWindow::StationWindow(HostEnvironment env, TonePlayer play, QWidget *pare
     controls->addWidget(m_report);
     controls->addWidget(m_sound);
     addRosterButtons(controls);
-    controls->addWidget(m_message, 1);
+    controls->addStretch(1);
 
     m_tileArea = new QWidget(this);
     m_tileArea->setObjectName(QStringLiteral("tiles"));
@@ -112,6 +112,10 @@ StationWindow::StationWindow(HostEnvironment env, TonePlayer play, QWidget *pare
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_setup);
     layout->addLayout(controls);
+    // A line of its own, the window's width: beside the buttons, a long
+    // message would wrap into a column as tall as a tile.
+    layout->addWidget(m_message);
+    m_message->hide();
     layout->addWidget(buildSummary());
     layout->addWidget(m_tileArea, 4);
     layout->addWidget(buildTables(), 1);
@@ -394,6 +398,7 @@ void StationWindow::setLocked(bool locked)
 void StationWindow::showMessage(const QString &text, bool problem)
 {
     m_message->setText(text);
+    m_message->setHidden(text.isEmpty());
     m_message->setStyleSheet(problem ? QLatin1String(problemStyle) : QString());
     m_problemShown = problem;
 }

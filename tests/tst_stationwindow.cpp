@@ -598,44 +598,70 @@ void TestStationWindow::readableAtDesktopFonts_data()
     QTest::addColumn<int>("points");
     QTest::addColumn<QSize>("screen");
     QTest::addColumn<int>("records"); // rows of records in view at the least
+    QTest::addColumn<bool>("running"); // two lanes run, PASS beside FAIL
 
-    for (int points : {9, 11, 14})
-        QTest::addRow("%d pt at 1024 x 768", points) << points << QSize(1024, 768) << RecordsPanel::fewestRecordRows;
-    QTest::newRow("9 pt at 1280 x 800") << 9 << QSize(1280, 800) << RecordsPanel::recordRowsWanted;
+    for (int points : {9, 11, 14}) {
+        QTest::addRow("%d pt at 1024 x 768", points) << points << QSize(1024, 768) << RecordsPanel::fewestRecordRows << false;
+        QTest::addRow("%d pt at 1024 x 768, PASS beside FAIL", points) << points << QSize(1024, 768)
+                                                                       << RecordsPanel::fewestRecordRows << true;
+    }
+    QTest::newRow("9 pt at 1280 x 800") << 9 << QSize(1280, 800) << RecordsPanel::recordRowsWanted << false;
+    QTest::newRow("9 pt at 1280 x 800, PASS beside FAIL") << 9 << QSize(1280, 800) << RecordsPanel::recordRowsWanted << true;
     // 1920 x 1080 at QT_SCALE_FACTOR=2.
-    QTest::newRow("9 pt at 960 x 540") << 9 << QSize(960, 540) << RecordsPanel::fewestRecordRows;
+    QTest::newRow("9 pt at 960 x 540") << 9 << QSize(960, 540) << RecordsPanel::fewestRecordRows << false;
 }
 
 void TestStationWindow::readableAtDesktopFonts()
 {
     // Every caption, button and header shows its text whole, with the
     // tables full and a record and a row in doubt selected, and the window
-    // fits the screen.
+    // fits the screen; running, with the verdicts large on their tiles and
+    // a FAIL's reason whole.
     QFETCH(int, points);
     QFETCH(QSize, screen);
     QFETCH(int, records);
+    QFETCH(bool, running);
     const QFont desktop = QApplication::font();
     const auto restore = qScopeGuard([&desktop] { QApplication::setFont(desktop); });
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
-    StationWindow window(m_host.environment(), {});
-    window.setSetup(setupFor(planWithAFailure(*m_dir), {}));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTableView *recordsTable = table(window, "table_records");
-    QTRY_COMPARE(recordsTable->model()->rowCount(), 2);
+    RunningStation run;
+    const auto stop = qScopeGuard([&run] { run.close(); });
+    std::unique_ptr<StationWindow> idle;
+    StationWindow *window = running ? run.open() : (idle = shownWindow(setupFor(planWithAFailure(*m_dir), {}))).get();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTableView *recordsTable = table(*window, "table_records");
+    QTRY_VERIFY(recordsTable->model()->rowCount() >= (running ? 4 : 2));
     recordsTable->selectRow(0);
-    table(window, "table_doubt")->selectRow(0);
-    window.resize(screen);
-    QTRY_COMPARE(window.size(), screen);
-    const QStringList cut = cutTexts(&window);
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    table(*window, "table_doubt")->selectRow(0);
+    window->resize(screen);
+    QTRY_COMPARE(window->size(), screen);
+    // (Wrapped lines settle in a few turns of the event loop.)
+    QStringList cut;
+    QTRY_VERIFY2((cut = cutTexts(window)).isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
     QVERIFY2(recordsTable->viewport()->height() >= records * recordsTable->rowHeight(0),
              qPrintable(QStringLiteral("%1 px for rows of %2").arg(recordsTable->viewport()->height()).arg(recordsTable->rowHeight(0))));
+    for (const LaneTile *lane : window->findChildren<LaneTile *>()) {
+        const auto *banner = lane->findChild<QLabel *>(QStringLiteral("tile_result"));
+        QVERIFY(banner->isVisible());
+        // (Within the rounding of a point size to whole pixels.)
+        QVERIFY2(QFontInfo(banner->font()).pointSizeF() >= LaneTile::smallestResultScale * points * 0.95,
+                 qPrintable(QString::number(QFontInfo(banner->font()).pointSizeF())));
+        QVERIFY(lane->findChild<QLabel *>(QStringLiteral("tile_action"))->isVisible());
+        // A line with no room on the tile is in its tooltip, not lost.
+        for (const char *line : {"tile_activity", "tile_row", "tile_before"}) {
+            const auto *label = lane->findChild<QLabel *>(QLatin1String(line));
+            QVERIFY2(label->isVisible() || lane->toolTip().contains(label->text()), line);
+        }
+        const auto *reason = lane->findChild<QLabel *>(QStringLiteral("tile_reason"));
+        QCOMPARE(reason->isVisible() && !reason->text().isEmpty(), lane->state() == LaneState::Fail);
+    }
     // The failure's reason whole in its column, where the screen is wide
     // enough for it; whole in the details wherever.
-    const QModelIndex failure = recordsTable->model()->index(0, RecordsModel::Result);
+    const QModelIndex failure = recordsTable->model()->index(recordsTable->model()->rowCount() - 2, RecordsModel::Result);
     QCOMPARE(failure.data().toString(), QStringLiteral("FAIL: IP address reads back \"192.168.1.20\" instead of \"10.0.5.22\""));
-    QVERIFY(text(&window, "label_recordDetails").contains(failure.data().toString()));
+    recordsTable->selectRow(failure.row());
+    QVERIFY(text(window, "label_recordDetails").contains(failure.data().toString()));
     if (screen.width() >= 1280) {
         QFont bold = recordsTable->font();
         bold.setBold(true);
@@ -643,6 +669,8 @@ void TestStationWindow::readableAtDesktopFonts()
         QVERIFY(cell.right() <= recordsTable->viewport()->width());
         QVERIFY(cell.width() >= QFontMetrics(bold).horizontalAdvance(failure.data().toString()));
     }
+    if (running)
+        return;
 
     LaneTile result(QStringLiteral("/dev/ttyUSB0"));
     Lane::Status status;
