@@ -277,6 +277,11 @@ void LaneTile::keepLinesWhole()
     const auto needed = [this, width, frame] { return layout()->minimumHeightForWidth(width) + frame; };
     for (QLabel *label : {m_reason, m_scanRefusal})
         label->setHidden(label->text().isEmpty());
+    // A wrapped label asks its layout for too little height at a narrow
+    // width: the lines that must show ask for theirs at the tile's.
+    const QMargins margins = layout()->contentsMargins();
+    for (QLabel *label : {m_action, m_ack, m_reason, m_scanRefusal})
+        label->setMinimumHeight(label->text().isEmpty() ? 0 : label->heightForWidth(width - margins.left() - margins.right()));
     const QList<QLabel *> extras {m_activity, m_row, m_before}; // the first kept longest
     for (QLabel *label : extras)
         label->setHidden(label->text().isEmpty());

@@ -622,8 +622,8 @@ void TestStationWindow::readableAtDesktopFonts()
     QFETCH(int, records);
     QFETCH(bool, running);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    // Qt 6.4 lays a wrapped label out a few pixels taller than Qt 5.15: at
-    // 14 pt the running window's details pane is 7 px short at 1024 x 768.
+    // Qt 6.4 lays text out a few pixels taller than Qt 5.15: at 14 pt the
+    // running window's records table is 3 px short of three rows at 1024 x 768.
     if (running && points >= 14)
         QSKIP("the running window at 14 pt fits 1024 x 768 with Qt 5 only");
 #endif
