@@ -49,15 +49,20 @@ std::optional<int> planRows(const QString &path, QString *why)
 
 } // namespace
 
-ProvisionStore::Answer reportFromFiles(const QString &plan, const QString &audit, const Options &options, Report *report)
+ProvisionStore::Answer reportFromFiles(const QString &plan, const QString &audit, const Options &options, Report *report,
+                                       bool noAuditYet)
 {
     QString why;
     const auto rows = planRows(plan, &why);
     if (!rows)
         return {why, ExitCode::Failure};
-    if (!QFileInfo::exists(audit))
-        return {QStringLiteral("%1: no such audit").arg(printable(audit)), ExitCode::Failure};
     ReportBuilder builder(options);
+    if (!QFileInfo::exists(audit)) {
+        if (!noAuditYet)
+            return {QStringLiteral("%1: no such audit").arg(printable(audit)), ExitCode::Failure};
+        *report = builder.finish(builder.replayedPlan(*rows));
+        return {};
+    }
     const AuditCheck check = verifyAudit(audit, [&builder](const AuditRecord &record, int) { builder.take(record); });
     const ProvisionStore::Answer refused = refusal(QFileInfo(audit).fileName(), check);
     if (!refused.ok())

@@ -22,6 +22,9 @@ void reportFromStore(ProvisionStore &store, const Options &options,
 // (a million lines: seconds): the audit through verifyAudit, the plan's
 // state replayed from its lines, the plan's rows counted. A station
 // running on the files meanwhile is no hindrance: nothing is locked.
-ProvisionStore::Answer reportFromFiles(const QString &plan, const QString &audit, const Options &options, Report *report);
+// With noAuditYet, an audit not made yet counts as one without lines (a
+// station about to make it), rather than as a mistake in its name.
+ProvisionStore::Answer reportFromFiles(const QString &plan, const QString &audit, const Options &options, Report *report,
+                                       bool noAuditYet = false);
 
 } // namespace report

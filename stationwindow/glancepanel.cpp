@@ -95,7 +95,7 @@ void GlancePanel::count(const StationSetup &setup)
         // The panel waits for this thread before it goes, so it is there to be told.
         m_thread = std::thread([self, plan = setup.planPath, audit = setup.auditPath, options, station] {
             auto figures = std::make_shared<report::Report>();
-            const auto answer = report::reportFromFiles(plan, audit, options, figures.get());
+            const auto answer = report::reportFromFiles(plan, audit, options, figures.get(), true);
             QMetaObject::invokeMethod(self.data(), [self, answer, figures, station] {
                 self->countedNow(answer.error, figures, station);
             }, Qt::QueuedConnection);

@@ -300,6 +300,7 @@ void StationWindow::started()
     m_running = true;
     m_lookWhenEnded = false; // the run shows the plan's state below
     m_stop->setEnabled(true);
+    m_glance->refresh(setup());
     // The last run's tiles give way.
     while (QLayoutItem *item = m_tiles->takeAt(0)) {
         if (item->widget() != m_noTiles)

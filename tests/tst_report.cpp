@@ -346,6 +346,12 @@ void TestReport::glanceCountsOneStationsShift()
     QCOMPARE(g.rowsLeft, whole.rowsLeft());
     QCOMPARE(g.inDoubt, whole.plan.inDoubt);
     QCOMPARE(g.hoursToFinish.value_or(-1), g.rowsLeft / (recent * 4.0));
+    // A station about to make its audit: the plan's rows, all open.
+    report::Report none;
+    const QString missing = m_dir.filePath(QStringLiteral("none.jsonl"));
+    QVERIFY(!report::reportFromFiles(m_plan, missing, report::glanceOptions(reportStationA), &none).ok());
+    QVERIFY(report::reportFromFiles(m_plan, missing, report::glanceOptions(reportStationA), &none, true).ok());
+    QCOMPARE(report::glanceOf(none, reportStationA, now).rowsLeft, m_day.planRows);
     // Early in a shift, the pace is the passes since its first module.
     report::Report early = r;
     early.passTimes = {*r.firstModule + 30000};
