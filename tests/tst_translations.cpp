@@ -278,8 +278,18 @@ void TestTranslations::windowInEachLanguage()
     sameOnPurpose << scene.data();
     cut.clear();
     const QHash<QString, QString> texts = visibleTexts(*translated, &cut);
-    QCOMPARE(texts.size(), englishTexts.size());
+    // The lanes' own detail lines come and go with the modules' timing
+    // (a busy machine may show one in one run and not in the other): they
+    // are compared where both runs show them; everything else is in both.
+    const auto timed = [](const QString &key) {
+        return key.contains(QLatin1String("/tile_")) && !key.contains(QLatin1String("/tile_result"))
+               && !key.contains(QLatin1String("/tile_action"));
+    };
+    for (auto text = englishTexts.cbegin(); text != englishTexts.cend(); ++text)
+        QVERIFY2(texts.contains(text.key()) || timed(text.key()), qPrintable(text.key()));
     for (auto text = texts.cbegin(); text != texts.cend(); ++text) {
+        if (timed(text.key()) && !englishTexts.contains(text.key()))
+            continue;
         QVERIFY2(englishTexts.contains(text.key()), qPrintable(text.key()));
         QVERIFY2(text.value() != englishTexts.value(text.key()) || sameOnPurpose.contains(text.value()),
                  qPrintable(QStringLiteral("%1 left in English: %2").arg(text.key(), text.value())));
