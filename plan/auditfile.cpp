@@ -41,22 +41,6 @@ qint64 currentSize(const QFile &file)
 
 } // namespace
 
-void inHalves(int count, const std::function<void(int begin, int end)> &work)
-{
-    const int middle = count / 2;
-    std::thread helper;
-    if (count >= 64 && std::thread::hardware_concurrency() > 1) {
-        try {
-            helper = std::thread(work, 0, middle);
-        } catch (const std::system_error &) {
-            // No thread to be had: all of it on this one.
-        }
-    }
-    work(helper.joinable() ? middle : 0, count);
-    if (helper.joinable())
-        helper.join();
-}
-
 struct Halves::Helper {
     std::mutex mutex;
     std::condition_variable changed;
@@ -122,6 +106,13 @@ void Halves::run(int count, const std::function<void(int begin, int end)> &work)
     work(middle, count);
     std::unique_lock<std::mutex> lock(m_helper->mutex);
     m_helper->changed.wait(lock, [this] { return m_helper->work == nullptr; });
+}
+
+void inHalves(int count, const std::function<void(int begin, int end)> &work)
+{
+    if (count < 64)
+        return work(0, count);
+    Halves().run(count, work);
 }
 
 QString notAnAuditFile(const QString &path)

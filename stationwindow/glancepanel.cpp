@@ -2,11 +2,10 @@
 #include "stationwindow/glancepanel.h"
 
 #include "protocol/wireformat.h"
-#include "report/storereport.h"
+#include "stationwindow/setupreport.h"
 
 #include <QDateTime>
 #include <QLabel>
-#include <QPointer>
 #include <QTimer>
 #include <QGridLayout>
 
@@ -87,37 +86,10 @@ void GlancePanel::count(const StationSetup &setup)
     m_took.start();
     m_last = setup;
     const QString station = setup.stationName();
-    const report::Options options = report::glanceOptions(station);
-    QPointer<GlancePanel> self(this);
-    if (!setup.usesDatabase()) {
-        if (m_thread.joinable())
-            m_thread.join();
-        // The panel waits for this thread before it goes, so it is there to be told.
-        m_thread = std::thread([self, plan = setup.planPath, audit = setup.auditPath, options, station] {
-            auto figures = std::make_shared<report::Report>();
-            const auto answer = report::reportFromFiles(plan, audit, options, figures.get(), true);
-            QMetaObject::invokeMethod(self.data(), [self, answer, figures, station] {
-                self->countedNow(answer.error, figures, station);
-            }, Qt::QueuedConnection);
-        });
-        return;
-    }
-    // Only looking: nothing is locked or written.
-    QString error;
-    std::shared_ptr<ProvisionStore> store = setup.makeStore(false, &error);
-    if (!store)
-        return countedNow(error, {}, station);
-    store->open([self, store, options, station](const ProvisionStore::Opened &opened) {
-        if (!self)
-            return;
-        if (!opened.ok)
-            return self->countedNow(opened.error, {}, station);
-        report::reportFromStore(*store, options, [self, store, station](const ProvisionStore::Answer &answer,
-                                                                        const report::Report &figures) {
-            if (self)
-                self->countedNow(answer.error, std::make_shared<report::Report>(figures), station);
-        });
-    });
+    countSetupReport(setup, report::glanceOptions(station), true, this, m_thread,
+                     [this, station](const QString &error, std::shared_ptr<report::Report> report, const QString &) {
+                         countedNow(error, std::move(report), station);
+                     });
 }
 
 void GlancePanel::countedNow(const QString &error, std::shared_ptr<report::Report> report, const QString &station)

@@ -7,12 +7,11 @@
 
 #include "protocol/wireformat.h"
 #include "report/reportwriters.h"
-#include "report/storereport.h"
+#include "stationwindow/setupreport.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -49,46 +48,17 @@ void StationWindow::writeReport()
             return showMessage(tr("The report is in %1; no program opened it.").arg(printable(path)), true);
         showMessage(tr("The report is in %1.").arg(printable(path)), false);
     };
-    if (!setup.usesDatabase()) {
-        // Files are read beside a run or between runs, nothing locked, on a
-        // thread of their own; the window hears of it when they are counted.
-        if (m_reporting.joinable())
-            m_reporting.join();
-        m_report->setEnabled(false);
-        showMessage(tr("Making the report…"), false);
-        QPointer<StationWindow> self(this);
-        m_reporting = std::thread([self, plan = setup.planPath, audit = setup.auditPath, write, failed] {
-            auto figures = std::make_shared<report::Report>();
-            const auto answer = report::reportFromFiles(plan, audit, {}, figures.get());
-            // The window waits for this thread before it goes, so it is there to be told.
-            QMetaObject::invokeMethod(self.data(), [self, answer, figures, audit, write, failed] {
-                self->m_report->setEnabled(true);
-                if (!answer.ok())
-                    return failed(printable(answer.error));
-                write(*figures, QFileInfo(audit).fileName());
-            }, Qt::QueuedConnection);
-        });
-        return;
-    }
-    // Only looking, beside a run or between runs: nothing is locked or written.
-    QString error;
-    std::shared_ptr<ProvisionStore> store = setup.makeStore(false, &error);
-    if (!store)
-        return failed(printable(error));
+    // Files are counted on a thread of their own (a long audit takes
+    // seconds), a database through a store that only looks; either beside a
+    // run or between runs, nothing locked.
+    m_report->setEnabled(false);
     showMessage(tr("Making the report…"), false);
-    QPointer<StationWindow> self(this);
-    store->open([self, store, write, failed](const ProvisionStore::Opened &opened) {
-        if (!self)
-            return;
-        if (!opened.ok)
-            return failed(printable(opened.error));
-        report::reportFromStore(*store, {}, [self, store, write, failed](const ProvisionStore::Answer &answer,
-                                                                          const report::Report &figures) {
-            if (!self)
-                return;
-            if (!answer.ok())
-                return failed(printable(answer.error));
-            write(figures, store->place().audit);
-        });
-    });
+    countSetupReport(setup, {}, false, this, m_reporting,
+                     [this, write, failed](const QString &error, std::shared_ptr<report::Report> figures,
+                                           const QString &source) {
+                         m_report->setEnabled(true);
+                         if (!figures)
+                             return failed(printable(error));
+                         write(*figures, source);
+                     });
 }

@@ -179,7 +179,7 @@ std::unique_ptr<ProvisionStore> StationSetup::makeStore(bool lock, QString *erro
     store.plan = planPath;
     store.audit = auditPath;
     QString why;
-    store.station = recordName(station, {}, &why).value_or(station);
+    store.station = stationName();
     store.operatorName = recordName(operatorName, {}, &why).value_or(operatorName);
     store.operatorId = operatorId;
     store.take = lock;
